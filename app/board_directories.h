@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <optional>
+
+namespace zp {
+
+struct AppState;
+
+// The location names of each board type, in index order (the editors' location lists).
+QStringList LocationNames(int hackType);
+
+// Rebuilds state.DirectoryTable for state.CurrentHackType from the ConfigRecordset row.
+void LoadDirectoryTable(AppState& state);
+
+// Relative directory of a mod (PrimaryDir, ExtendDir), '/'-separated, no leading or trailing '/'.
+QString ResolveModDirectory(const AppState& state, int primaryDir, const QVariant& extendDir);
+// Relative directory of a support file as the installer uses it (may begin or end with '/').
+QString ResolveSupportFileDirectory(const AppState& state, int location, const QVariant& customDir);
+// Relative directory of a support file as the text export shows it.
+QString ResolveTextExportDirectory(const AppState& state, int location, const QVariant& customDir);
+
+// Joins a relative directory (separators '/' or '\') to a root. Returns nothing when the result
+// would leave the root: an absolute relative path or a ".." component.
+std::optional<QString> JoinInsideRoot(const QString& root, const QString& relative);
+
+} // namespace zp

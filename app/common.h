@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+namespace zp {
+
+struct AppState;
+
+// Builds ConnectionString, opens the shared connection on <ProgramFolder>/zpatch.zpd and creates
+// the four shared recordsets closed. Throws DatabaseError.
+void OpenDatabase(AppState& state);
+// Closes the connection and every open shared recordset, then releases them.
+void CloseDatabase(AppState& state);
+// Reads the configuration row into the state and loads DirectoryTable. When SourceDir or OutputDir
+// is Null it shows "New Configuration" through the dialogs seam, then calls showOptions (the
+// program shows the Options dialog modally there).
+void LoadConfiguration(AppState& state, const std::function<void()>& showOptions);
+
+// The program folder: $ZENPATCH_HOME; else the executable's folder when zpatch.zpd is there;
+// else $XDG_DATA_HOME/zenpatch, seeded from the installed template database when it has none.
+QString ProgramFolder(const QString& executableDir);
+
+bool FileExists(const QString& path);
+bool DirExists(const QString& path);
+bool MakePath(const QString& path);
+// Refuses the empty path, "/" and the home folder; errors are swallowed.
+void DeleteFolderTree(const QString& path);
+// Throws std::runtime_error naming the failure.
+void CopyFolderTree(const QString& source, const QString& destination, bool overwrite);
+QString FileNameOf(const QString& path);
+QString FolderOf(const QString& path);
+// "hh:mm:ss" (or empty for now) -> 12-hour text without seconds: 13:05:22 -> "1:05pm".
+QString TimeText(const QString& time = QString());
+// Date$ + " " + TimeText(Time$), e.g. "12-06-2001 2:49am": the LastMod / LastInstall stamp.
+QString TimeStamp();
+
+} // namespace zp

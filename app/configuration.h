@@ -1,0 +1,37 @@
+#pragma once
+
+#include "app/dialogs.h"
+
+#include <QString>
+#include <optional>
+
+namespace zp {
+
+struct AppState;
+
+// The values of the Options dialog, as its controls hold them.
+struct OptionsValues {
+    QString SourceDir, OutputDir;
+    QString ubbCGIDir, ubbNonCGIDir, ubbMembersDir, ubbVariablesDir, ubbTemplatesDir;
+    QString vbRootDir, vbAdminDir, vbModDir, vbImagesDir, vbSmiliesDir, vbPollsDir, vbIconsDir, vbAttachDir;
+    int cfgDefHackType = 0;
+    int cfgModValidate = 1, cfgFileAssoc = 1, cfgSearchOutputDir = 0, cfgDelOutputDir = 1, cfgOverWriteSource = 0;
+    int cfgEOL = 0;
+    QString cfgAuthName, cfgAuthEmail, cfgAuthHomePage, cfgAuthUpdate, cfgAuthCopyright;
+    QString cfgAuthComment, cfgPreComment, cfgPostComment;
+};
+
+// A message to show: text, title, icon (buttons are OK).
+struct ConfigMessage {
+    QString text;
+    QString title;
+    MsgIcon icon;
+};
+
+// Reads the Options values from the configuration row (defaults for Null); nothing when no row.
+std::optional<OptionsValues> LoadOptions(AppState& state);
+// Validates; on refusal returns the message and writes nothing. Otherwise creates both folders,
+// writes the row (Null for empty text), reloads the state's configuration and returns nothing.
+std::optional<ConfigMessage> SaveOptions(AppState& state, const OptionsValues& values);
+
+} // namespace zp

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace zp {
+
+// Buttons, icons and answers of a message box.
+enum class MsgButtons { OK, OKCancel, YesNo, YesNoCancel, RetryCancel };
+enum class MsgIcon { None, Critical, Question, Exclamation, Information };
+enum class MsgAnswer { OK, Cancel, Yes, No, Retry };
+
+// What an open or save dialog is asked to show. An empty result means the user cancelled.
+struct FileDialogOptions {
+    QString title;
+    QString filter;      // "Hack Files (*.zpx *.zpp);;All Files (*)"
+    int filterIndex = 0; // zero-based index into the filter list
+    QString defaultExt;  // without dot
+    QString initialDir;
+    QString fileName; // proposed file name
+    bool fileMustExist = false;
+    bool multiSelect = false;
+};
+
+// A font as the font dialog returns it (the core stays free of QtGui).
+struct FontChoice {
+    QString family;
+    int pointSize = 10;
+    bool bold = false;
+    bool italic = false;
+};
+
+// Every message box and every file, folder and font dialog of the program goes through this seam.
+// The program uses the Qt implementation; tests use ScriptedDialogs, which never blocks.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    virtual MsgAnswer messageBox(const QString& text, const QString& title, MsgButtons buttons, MsgIcon icon) = 0;
+    virtual QStringList openFiles(const FileDialogOptions& options) = 0;
+    virtual QString saveFile(const FileDialogOptions& options) = 0;
+    virtual QString chooseFolder(const QString& title, const QString& initialDir) = 0;
+    virtual std::optional<FontChoice> chooseFont(const FontChoice& initial) = 0;
+};
+
+} // namespace zp

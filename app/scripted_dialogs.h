@@ -1,0 +1,92 @@
+#pragma once
+
+#include "app/dialogs.h"
+
+#include <deque>
+#include <vector>
+
+namespace zp {
+
+// A Dialogs implementation for tests and for the command line: answers come from queues filled
+// beforehand, every call is recorded. With an empty queue a message box gets its default answer
+// (OK, or No / Cancel for questions) and a file or folder dialog counts as cancelled.
+class ScriptedDialogs : public Dialogs {
+public:
+    struct Message {
+        QString text;
+        QString title;
+        MsgButtons buttons;
+        MsgIcon icon;
+    };
+
+    std::vector<Message> messages;                // every message box, in order
+    std::vector<FileDialogOptions> fileDialogs;   // every open and save dialog, in order
+    std::vector<QString> folderDialogs;           // titles of every folder dialog
+    std::deque<MsgAnswer> answers;                // answers for message boxes
+    std::deque<QStringList> openResults;          // results of openFiles
+    std::deque<QString> saveResults;              // results of saveFile
+    std::deque<QString> folderResults;            // results of chooseFolder
+    std::deque<std::optional<FontChoice>> fontResults;
+
+    MsgAnswer messageBox(const QString& text, const QString& title, MsgButtons buttons, MsgIcon icon) override
+    {
+        messages.push_back({text, title, buttons, icon});
+        if (!answers.empty()) {
+            MsgAnswer a = answers.front();
+            answers.pop_front();
+            return a;
+        }
+        return defaultAnswer(buttons);
+    }
+
+    QStringList openFiles(const FileDialogOptions& options) override
+    {
+        fileDialogs.push_back(options);
+        return take(openResults, QStringList {});
+    }
+
+    QString saveFile(const FileDialogOptions& options) override
+    {
+        fileDialogs.push_back(options);
+        return take(saveResults, QString {});
+    }
+
+    QString chooseFolder(const QString& title, const QString&) override
+    {
+        folderDialogs.push_back(title);
+        return take(folderResults, QString {});
+    }
+
+    std::optional<FontChoice> chooseFont(const FontChoice&) override
+    {
+        return take(fontResults, std::optional<FontChoice> {});
+    }
+
+    static MsgAnswer defaultAnswer(MsgButtons buttons)
+    {
+        switch (buttons) {
+        case MsgButtons::OK:
+            return MsgAnswer::OK;
+        case MsgButtons::YesNo:
+        case MsgButtons::YesNoCancel:
+            return MsgAnswer::No;
+        case MsgButtons::OKCancel:
+        case MsgButtons::RetryCancel:
+            return MsgAnswer::Cancel;
+        }
+        return MsgAnswer::Cancel;
+    }
+
+private:
+    template <typename T>
+    static T take(std::deque<T>& queue, T fallback)
+    {
+        if (queue.empty())
+            return fallback;
+        T v = queue.front();
+        queue.pop_front();
+        return v;
+    }
+};
+
+} // namespace zp

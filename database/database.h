@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+struct sqlite3;
+
+namespace zp {
+
+// A failure of the database layer; the text names the problem ("wrong key or not a database",
+// "table HackInfo is missing", the SQLite message of a failed statement).
+class DatabaseError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The shared connection to the encrypted hack database (SQLCipher, key "qorvantel").
+class Database {
+public:
+    static constexpr const char* Key = "qorvantel";
+    static constexpr const char* FileName = "zpatch.zpd";
+    static constexpr const char* CompactFileName = "zpatchCP.zpd";
+
+    Database() = default;
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // Opens an existing database file read-write and checks key and tables; throws DatabaseError.
+    // Nothing is written to a file that fails the checks.
+    void Open(const QString& path);
+    void Close();
+    bool IsOpen() const { return db_ != nullptr; }
+    QString Path() const { return path_; }
+    sqlite3* Handle() const { return db_; }
+
+    // Runs one statement that returns no rows; throws DatabaseError.
+    void Execute(const QString& sql);
+
+    void BeginTransaction();
+    void Commit();
+    void Rollback();
+
+    // Writes a new database with the four tables and one MainConfig row whose SourceDir and
+    // OutputDir are Null. Refuses (DatabaseError) to overwrite an existing file.
+    static void CreateNew(const QString& path);
+
+    // Compacts <folder>/zpatch.zpd through zpatchCP.zpd (a stale copy is removed first) and
+    // renames it over the original atomically. On failure the original is left as it was.
+    static void Compact(const QString& programFolder);
+
+private:
+    sqlite3* db_ = nullptr;
+    QString path_;
+};
+
+// Rolls back unless Commit() was called.
+class Transaction {
+public:
+    explicit Transaction(Database& db);
+    ~Transaction();
+    void Commit();
+
+private:
+    Database& db_;
+    bool done_ = false;
+};
+
+} // namespace zp
