@@ -1,0 +1,33 @@
+#pragma once
+
+#include "cli/commands.h"
+
+#include <initializer_list>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+
+namespace zp::cli {
+
+// A command's arguments split into positional ones and options ("--name VALUE", "--name=VALUE" or
+// a flag "--name").
+struct ParsedArguments
+{
+    std::vector<std::string> positional;
+    std::map<std::string, std::string, std::less<>> values;
+    std::set<std::string, std::less<>> flags;
+
+    std::optional<std::string> value(std::string_view name) const;
+    bool flag(std::string_view name) const { return flags.contains(name); }
+};
+
+// Raises CommandError for an unknown option, an option without its value, or a number of
+// positional arguments other than positionalCount.
+ParsedArguments ParseArguments(const CommandArguments& args,
+                               size_t positionalCount,
+                               std::initializer_list<std::string_view> valueOptions,
+                               std::initializer_list<std::string_view> flagOptions = {});
+
+} // namespace zp::cli

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace zp::cli {
+
+// Options given before the command name.
+struct GlobalOptions
+{
+    std::string home; // --home DIR (also exported as ZENPATCH_HOME)
+    bool yes = false; // --yes: answer message-box questions with Yes
+};
+
+enum ExitStatus : int {
+    exitSuccess = 0,
+    exitFailed = 1, // the job ran, but a mod or file failed
+    exitError = 2, // bad usage, or an error stopped the job
+};
+
+// Bad usage or an error that stopped the job: main prints "zenpatch-cli: <message>" on stderr and
+// exits with status 2.
+class CommandError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+using CommandArguments = std::vector<std::string>;
+using CommandRun = int (*)(const GlobalOptions& options, const CommandArguments& args);
+
+struct Command
+{
+    const char* name;
+    const char* synopsis; // the arguments, as shown by --help
+    CommandRun run;
+};
+
+// encoder_commands.cpp
+int RunEncodeCommand(const GlobalOptions& options, const CommandArguments& args);
+int RunDecodeCommand(const GlobalOptions& options, const CommandArguments& args);
+int RunCompressCommand(const GlobalOptions& options, const CommandArguments& args);
+int RunExpandCommand(const GlobalOptions& options, const CommandArguments& args);
+
+} // namespace zp::cli

@@ -1,0 +1,91 @@
+// zenpatch-cli [--home DIR] [--yes] COMMAND [ARGS...]
+#include "cli/commands.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string_view>
+
+namespace zp::cli {
+
+namespace {
+
+// One line per command; each subsystem adds its own.
+const Command kCommands[] = {
+    {"encode", "IN OUT [--encoding base64|uuencode|quoted]", RunEncodeCommand},
+    {"decode", "IN OUT [--encoding base64|uuencode|quoted]", RunDecodeCommand},
+    {"compress", "IN OUT", RunCompressCommand},
+    {"expand", "IN OUT", RunExpandCommand},
+};
+
+void printHelp()
+{
+    std::printf("Usage: zenpatch-cli [--home DIR] [--yes] COMMAND [ARGUMENTS]\n"
+                "       zenpatch-cli --help | --version\n\n"
+                "  --home DIR   the program folder (holding zpatch.zpd); overrides ZENPATCH_HOME\n"
+                "  --yes        answer Yes to the questions a job asks (default: their default answer)\n\n"
+                "Commands:\n");
+    for (const Command& command : kCommands)
+        std::printf("  %s %s\n", command.name, command.synopsis);
+    std::printf("\nExit status: 0 success, 1 the job ran but a mod or file failed, 2 bad usage or an error "
+                "stopped the job.\n");
+}
+
+const Command* findCommand(std::string_view name)
+{
+    for (const Command& command : kCommands) {
+        if (name == command.name)
+            return &command;
+    }
+    return nullptr;
+}
+
+int run(int argc, char** argv)
+{
+    GlobalOptions options;
+    int i = 1;
+    for (; i < argc && std::string_view(argv[i]).starts_with("-"); ++i) {
+        std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            printHelp();
+            return exitSuccess;
+        }
+        if (arg == "--version") {
+            std::printf("zenpatch-cli %s\n", ZENPATCH_VERSION);
+            return exitSuccess;
+        }
+        if (arg == "--yes") {
+            options.yes = true;
+        } else if (arg == "--home" && i + 1 < argc) {
+            options.home = argv[++i];
+        } else if (arg.starts_with("--home=")) {
+            options.home = arg.substr(7);
+        } else {
+            throw CommandError("unknown option " + std::string(arg) + " (try --help)");
+        }
+    }
+    if (i == argc)
+        throw CommandError("no command given (try --help)");
+    const Command* command = findCommand(argv[i]);
+    if (!command)
+        throw CommandError("unknown command " + std::string(argv[i]) + " (try --help)");
+    if (!options.home.empty())
+        setenv("ZENPATCH_HOME", options.home.c_str(), 1);
+    return command->run(options, CommandArguments(argv + i + 1, argv + argc));
+}
+
+} // namespace
+
+} // namespace zp::cli
+
+int main(int argc, char** argv)
+{
+    try {
+        return zp::cli::run(argc, argv);
+    } catch (const zp::cli::CommandError& e) {
+        std::fprintf(stderr, "zenpatch-cli: %s\n", e.what());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "zenpatch-cli: unexpected error: %s\n", e.what());
+    }
+    return zp::cli::exitError;
+}
