@@ -22,8 +22,10 @@ QString ResolveSupportFileDirectory(const AppState& state, int location, const Q
 // Relative directory of a support file as the text export shows it.
 QString ResolveTextExportDirectory(const AppState& state, int location, const QVariant& customDir);
 
-// Joins a relative directory (separators '/' or '\') to a root. Returns nothing when the result
-// would leave the root: an absolute relative path or a ".." component.
+// Joins a relative directory (separators '/' or '\') to a root: root + "/" + its elements, empty
+// and "." elements dropped. A leading separator (the support-file directory of an unconfigured
+// location, "/sub") stays below the root, as plain concatenation always kept it. Returns nothing
+// when the result would leave the root: a ".." element.
 std::optional<QString> JoinInsideRoot(const QString& root, const QString& relative);
 
 } // namespace zp

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <functional>
 
@@ -22,17 +23,24 @@ void LoadConfiguration(AppState& state, const std::function<void()>& showOptions
 QString ProgramFolder(const QString& executableDir);
 
 bool FileExists(const QString& path);
+// True for an existing folder and, like the directory listing it stands for, an existing file.
 bool DirExists(const QString& path);
+// Creates every missing level of the path; returns DirExists(path). Errors are not reported.
 bool MakePath(const QString& path);
 // Refuses the empty path, "/" and the home folder; errors are swallowed.
 void DeleteFolderTree(const QString& path);
 // Throws std::runtime_error naming the failure.
 void CopyFolderTree(const QString& source, const QString& destination, bool overwrite);
+// Both split at '/' (and at '\' in names that came from Windows). FolderOf keeps a trailing '/':
+// "/a/b.txt" -> "/a/"; a bare name is returned unchanged, the empty string stays empty.
 QString FileNameOf(const QString& path);
 QString FolderOf(const QString& path);
+// The absolute form of a path, symlinks of its existing part resolved, without trailing '/'.
+QString CanonicalFolder(const QString& path);
 // "hh:mm:ss" (or empty for now) -> 12-hour text without seconds: 13:05:22 -> "1:05pm".
 QString TimeText(const QString& time = QString());
 // Date$ + " " + TimeText(Time$), e.g. "12-06-2001 2:49am": the LastMod / LastInstall stamp.
 QString TimeStamp();
+QString TimeStamp(const QDateTime& moment);
 
 } // namespace zp

@@ -3,6 +3,7 @@
 #include "app/dialogs.h"
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace zp {
@@ -10,7 +11,8 @@ namespace zp {
 struct AppState;
 
 // The values of the Options dialog, as its controls hold them.
-struct OptionsValues {
+struct OptionsValues
+{
     QString SourceDir, OutputDir;
     QString ubbCGIDir, ubbNonCGIDir, ubbMembersDir, ubbVariablesDir, ubbTemplatesDir;
     QString vbRootDir, vbAdminDir, vbModDir, vbImagesDir, vbSmiliesDir, vbPollsDir, vbIconsDir, vbAttachDir;
@@ -22,7 +24,8 @@ struct OptionsValues {
 };
 
 // A message to show: text, title, icon (buttons are OK).
-struct ConfigMessage {
+struct ConfigMessage
+{
     QString text;
     QString title;
     MsgIcon icon;
@@ -33,5 +36,13 @@ std::optional<OptionsValues> LoadOptions(AppState& state);
 // Validates; on refusal returns the message and writes nothing. Otherwise creates both folders,
 // writes the row (Null for empty text), reloads the state's configuration and returns nothing.
 std::optional<ConfigMessage> SaveOptions(AppState& state, const OptionsValues& values);
+// The checks of a save alone: the message that refuses the source and output folders, if any.
+std::optional<ConfigMessage> ValidateOptions(const QString& source, const QString& output);
+
+// The columns the Options dialog edits, in writing order, and their values as text (for the
+// command line). SetOptionText returns false for an unknown column or a non-numeric integer.
+QStringList OptionNames();
+QString OptionText(const OptionsValues& values, const QString& name);
+bool SetOptionText(OptionsValues& values, const QString& name, const QString& text);
 
 } // namespace zp

@@ -10,22 +10,24 @@ namespace zp {
 // A Dialogs implementation for tests and for the command line: answers come from queues filled
 // beforehand, every call is recorded. With an empty queue a message box gets its default answer
 // (OK, or No / Cancel for questions) and a file or folder dialog counts as cancelled.
-class ScriptedDialogs : public Dialogs {
+class ScriptedDialogs : public Dialogs
+{
 public:
-    struct Message {
+    struct Message
+    {
         QString text;
         QString title;
         MsgButtons buttons;
         MsgIcon icon;
     };
 
-    std::vector<Message> messages;                // every message box, in order
-    std::vector<FileDialogOptions> fileDialogs;   // every open and save dialog, in order
-    std::vector<QString> folderDialogs;           // titles of every folder dialog
-    std::deque<MsgAnswer> answers;                // answers for message boxes
-    std::deque<QStringList> openResults;          // results of openFiles
-    std::deque<QString> saveResults;              // results of saveFile
-    std::deque<QString> folderResults;            // results of chooseFolder
+    std::vector<Message> messages; // every message box, in order
+    std::vector<FileDialogOptions> fileDialogs; // every open and save dialog, in order
+    std::vector<QString> folderDialogs; // titles of every folder dialog
+    std::deque<MsgAnswer> answers; // answers for message boxes
+    std::deque<QStringList> openResults; // results of openFiles
+    std::deque<QString> saveResults; // results of saveFile
+    std::deque<QString> folderResults; // results of chooseFolder
     std::deque<std::optional<FontChoice>> fontResults;
 
     MsgAnswer messageBox(const QString& text, const QString& title, MsgButtons buttons, MsgIcon icon) override
@@ -59,7 +61,12 @@ public:
 
     std::optional<FontChoice> chooseFont(const FontChoice&) override
     {
-        return take(fontResults, std::optional<FontChoice> {});
+        std::optional<FontChoice> choice;
+        if (!fontResults.empty()) {
+            choice.swap(fontResults.front());
+            fontResults.pop_front();
+        }
+        return choice;
     }
 
     static MsgAnswer defaultAnswer(MsgButtons buttons)

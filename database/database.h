@@ -9,13 +9,15 @@ namespace zp {
 
 // A failure of the database layer; the text names the problem ("wrong key or not a database",
 // "table HackInfo is missing", the SQLite message of a failed statement).
-class DatabaseError : public std::runtime_error {
+class DatabaseError : public std::runtime_error
+{
 public:
     using std::runtime_error::runtime_error;
 };
 
 // The shared connection to the encrypted hack database (SQLCipher, key "qorvantel").
-class Database {
+class Database
+{
 public:
     static constexpr const char* Key = "qorvantel";
     static constexpr const char* FileName = "zpatch.zpd";
@@ -54,8 +56,9 @@ private:
     QString path_;
 };
 
-// Rolls back unless Commit() was called.
-class Transaction {
+// A savepoint, so that it nests inside an open transaction; rolls back unless Commit() was called.
+class Transaction
+{
 public:
     explicit Transaction(Database& db);
     ~Transaction();

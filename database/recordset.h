@@ -5,6 +5,10 @@
 #include <QVariant>
 #include <memory>
 
+// The cursor keeps ADO's member names BOF and EOF. The C library's EOF macro (pulled in by the
+// headers above, whose include guard keeps it from coming back) would turn the member into "-1".
+#undef EOF
+
 namespace zp {
 
 class Database;
@@ -14,7 +18,8 @@ class Database;
 // DELETE is executed and leaves the recordset closed). Fields are found by case-insensitive name
 // and hold nullable values: a null QVariant is Null; text is QString, integers qlonglong.
 // BLOB fields (HackFiles.FileData) are not held in the snapshot; they are read and written in chunks.
-class Recordset {
+class Recordset
+{
 public:
     explicit Recordset(Database& db);
     ~Recordset();
@@ -43,13 +48,15 @@ public:
     void AddNew();
     void Update();
     void CancelUpdate();
-    // Deletes the current row from the table and the snapshot; the cursor stays on the next row.
+    // Deletes the current row from the table and the snapshot. As with ADO, the cursor stays on the
+    // deleted row's place until the next move: MoveNext reaches the row after it, MoveFirst and
+    // RecordCount see only the remaining rows.
     void Delete();
 
     QVariant Value(const QString& field) const;
     void SetValue(const QString& field, const QVariant& value);
     bool IsNull(const QString& field) const;
-    QString Text(const QString& field) const;                // Null -> ""
+    QString Text(const QString& field) const; // Null -> ""
     int Int(const QString& field, int defaultValue = 0) const; // Null -> defaultValue
 
     // Blob reading: GetChunk returns the next `size` bytes of the field of the current row
@@ -59,8 +66,9 @@ public:
     // Streams the whole field of the current row into a file (16384-byte chunks); throws on failure.
     void WriteBlobToFile(const QString& field, const QString& path);
 
-    // Blob writing: AppendChunk adds bytes to the field of the new or current row;
-    // SetBlobFromFile streams a file into it. Both take effect at Update.
+    // Blob writing: AppendChunk adds bytes to the field of the new or current row (the first call
+    // after AddNew or an edit starts the field afresh); SetBlobFromFile replaces it with a file's
+    // contents, streamed. Both take effect at Update, which writes them through incremental blob I/O.
     void AppendChunk(const QString& field, const QByteArray& bytes);
     void SetBlobFromFile(const QString& field, const QString& path);
 
@@ -68,5 +76,8 @@ private:
     struct Impl;
     std::unique_ptr<Impl> d;
 };
+
+// The value to store for a text box: Null when the text is empty, otherwise the text.
+QVariant NullIfEmpty(const QString& text);
 
 } // namespace zp

@@ -1,0 +1,130 @@
+#include "app/common.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <filesystem>
+#include <stdexcept>
+
+namespace zp {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path NativePath(const QString& path)
+{
+    return fs::path(QFile::encodeName(path).toStdString());
+}
+
+// Folder names are split at '/' and, for names that came from Windows, at '\'.
+QStringList PathElements(const QString& path)
+{
+    static const QRegularExpression separator(QStringLiteral("[/\\\\]"));
+    return path.split(separator);
+}
+
+// The canonical form of a folder for comparisons: absolute, symlinks of its existing part resolved.
+QString Canonical(const QString& path)
+{
+    std::error_code error;
+    const fs::path resolved = fs::weakly_canonical(fs::absolute(NativePath(path), error), error);
+    return QDir::cleanPath(QFile::decodeName(resolved.c_str()));
+}
+
+// Gives the owner write access to every folder of the tree, so that its read-only parts can go.
+void MakeTreeWritable(const fs::path& root)
+{
+    std::error_code error;
+    fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, error);
+    for (auto it = fs::recursive_directory_iterator(root, error); !error && it != fs::recursive_directory_iterator();
+         it.increment(error)) {
+        if (it->is_directory(error) && !it->is_symlink(error))
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
+    }
+}
+
+} // namespace
+
+bool FileExists(const QString& path)
+{
+    return !path.isEmpty() && QFileInfo(path).isFile();
+}
+
+// As the directory listing it stands for, an existing file name counts as well.
+bool DirExists(const QString& path)
+{
+    return !path.isEmpty() && QFileInfo::exists(path);
+}
+
+bool MakePath(const QString& path)
+{
+    const QStringList elements = path.split(QLatin1Char('/'));
+    QString accumulated;
+    for (const QString& element : elements) {
+        accumulated += element + QLatin1Char('/');
+        if (!element.isEmpty() && !QFileInfo::exists(accumulated))
+            QDir().mkdir(accumulated);
+    }
+    return DirExists(path);
+}
+
+void DeleteFolderTree(const QString& path)
+{
+    if (path.trimmed().isEmpty())
+        return;
+    const QString target = Canonical(path);
+    if (target == QStringLiteral("/") || target == Canonical(QDir::homePath()))
+        return;
+    const fs::path native = NativePath(path);
+    std::error_code error;
+    if (fs::remove_all(native, error) == static_cast<std::uintmax_t>(-1) || error) {
+        MakeTreeWritable(native);
+        fs::remove_all(native, error);
+    }
+}
+
+void CopyFolderTree(const QString& source, const QString& destination, bool overwrite)
+{
+    if (!QFileInfo(source).isDir())
+        throw std::runtime_error(QStringLiteral("Path not found: %1").arg(source).toStdString());
+    const QString from = Canonical(source);
+    const QString to = Canonical(destination);
+    if (to == from || to.startsWith(from + QLatin1Char('/')))
+        throw std::runtime_error(
+            QStringLiteral("Cannot copy %1 into itself (%2)").arg(source, destination).toStdString());
+    std::error_code error;
+    auto options = fs::copy_options::recursive;
+    options |= overwrite ? fs::copy_options::overwrite_existing : fs::copy_options::none;
+    fs::create_directories(NativePath(destination), error);
+    if (!error)
+        fs::copy(NativePath(source), NativePath(destination), options, error);
+    if (error)
+        throw std::runtime_error(QStringLiteral("Cannot copy %1 to %2: %3")
+                                     .arg(source, destination, QString::fromStdString(error.message()))
+                                     .toStdString());
+}
+
+QString FileNameOf(const QString& path)
+{
+    return PathElements(path).constLast();
+}
+
+QString FolderOf(const QString& path)
+{
+    QStringList elements = PathElements(path);
+    if (elements.size() < 2)
+        return path;
+    elements.removeLast();
+    QString folder;
+    for (const QString& element : elements)
+        folder += element + QLatin1Char('/');
+    return folder;
+}
+
+QString CanonicalFolder(const QString& path)
+{
+    return Canonical(path);
+}
+
+} // namespace zp

@@ -1,0 +1,176 @@
+#include "database/database.h"
+
+#include "database/schema.h"
+#include "database/statement.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cstdio>
+#include <cstring>
+#include <sqlite3.h>
+
+namespace zp {
+
+namespace {
+
+[[noreturn]] void Fail(const QString& message)
+{
+    throw DatabaseError(message.toStdString());
+}
+
+// Opens (or creates) the file and applies the key; the handle is closed again on failure.
+sqlite3* OpenKeyed(const QString& path, int flags)
+{
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString message = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+        sqlite3_close_v2(db);
+        Fail(QStringLiteral("cannot open the database %1: %2").arg(path, message));
+    }
+    if (sqlite3_key(db, Database::Key, int(std::strlen(Database::Key))) != SQLITE_OK) {
+        sqlite3_close_v2(db);
+        Fail(QStringLiteral("cannot apply the database key to %1").arg(path));
+    }
+    return db;
+}
+
+// The key is right and the file is a database when the schema can be read; every table must exist.
+void CheckDatabase(sqlite3* db, const QString& path)
+{
+    QStringList tables;
+    try {
+        Statement names(db, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
+        while (names.Step())
+            tables << names.Column(0).toString();
+    } catch (const DatabaseError&) {
+        Fail(QStringLiteral("wrong key or not a database: %1").arg(path));
+    }
+    for (const QString& table : schema::TableNames) {
+        if (!tables.contains(table, Qt::CaseInsensitive))
+            Fail(QStringLiteral("table %1 is missing: %2").arg(table, path));
+    }
+}
+
+} // namespace
+
+Database::~Database()
+{
+    Close();
+}
+
+void Database::Open(const QString& path)
+{
+    Close();
+    if (!QFileInfo(path).isFile())
+        Fail(QStringLiteral("database file not found: %1").arg(path));
+    // CREATE lets ATTACH make the compacted copy; the main file is known to exist.
+    sqlite3* db = OpenKeyed(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    try {
+        CheckDatabase(db, path);
+    } catch (...) {
+        sqlite3_close_v2(db);
+        throw;
+    }
+    db_ = db;
+    path_ = path;
+}
+
+void Database::Close()
+{
+    if (db_)
+        sqlite3_close_v2(db_);
+    db_ = nullptr;
+    path_.clear();
+}
+
+void Database::Execute(const QString& sql)
+{
+    Statement statement(db_, sql);
+    while (statement.Step()) { }
+}
+
+void Database::BeginTransaction()
+{
+    Execute(QStringLiteral("BEGIN"));
+}
+
+void Database::Commit()
+{
+    Execute(QStringLiteral("COMMIT"));
+}
+
+void Database::Rollback()
+{
+    Execute(QStringLiteral("ROLLBACK"));
+}
+
+void Database::CreateNew(const QString& path)
+{
+    if (QFileInfo::exists(path))
+        Fail(QStringLiteral("the file already exists: %1").arg(path));
+    sqlite3* db = OpenKeyed(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    try {
+        CheckResult(db, sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), path);
+        for (const QString& sql : schema::CreateStatements())
+            Statement(db, sql).Step();
+        CheckResult(db, sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), path);
+    } catch (...) {
+        sqlite3_close_v2(db);
+        QFile::remove(path);
+        throw;
+    }
+    sqlite3_close_v2(db);
+}
+
+void Database::Compact(const QString& programFolder)
+{
+    const QString source = QDir(programFolder).filePath(FileName);
+    const QString compacted = QDir(programFolder).filePath(CompactFileName);
+    if (QFileInfo::exists(compacted) && !QFile::remove(compacted))
+        Fail(QStringLiteral("cannot remove the stale %1").arg(compacted));
+    try {
+        Database db;
+        db.Open(source);
+        Statement attach(db.Handle(), QStringLiteral("ATTACH DATABASE ? AS compacted KEY ?"));
+        attach.Bind(1, compacted);
+        attach.Bind(2, QString::fromLatin1(Key));
+        attach.Step();
+        Statement(db.Handle(), QStringLiteral("SELECT sqlcipher_export('compacted')")).Step();
+        db.Execute(QStringLiteral("DETACH DATABASE compacted"));
+        db.Close();
+        // rename() replaces the original atomically: there is always one complete zpatch.zpd.
+        if (std::rename(QFile::encodeName(compacted).constData(), QFile::encodeName(source).constData()) != 0)
+            Fail(QStringLiteral("cannot rename %1 to %2: %3").arg(compacted, source, qt_error_string(errno)));
+    } catch (...) {
+        QFile::remove(compacted);
+        throw;
+    }
+}
+
+Transaction::Transaction(Database& db)
+    : db_(db)
+{
+    db_.Execute(QStringLiteral("SAVEPOINT zp_transaction"));
+}
+
+Transaction::~Transaction()
+{
+    if (done_)
+        return;
+    try {
+        db_.Execute(QStringLiteral("ROLLBACK TO zp_transaction"));
+        db_.Execute(QStringLiteral("RELEASE zp_transaction"));
+    } catch (const DatabaseError&) {
+        // The connection is gone or the rollback already happened; nothing is left to undo.
+    }
+}
+
+void Transaction::Commit()
+{
+    db_.Execute(QStringLiteral("RELEASE zp_transaction"));
+    done_ = true;
+}
+
+} // namespace zp

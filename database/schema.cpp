@@ -1,0 +1,37 @@
+#include "database/schema.h"
+
+namespace zp::schema {
+
+// Text columns that lists are ordered or searched by compare without letter case, as the hack list
+// and the file ordering of installations expect. Memo columns are unbounded TEXT; FileData holds bytes.
+QStringList CreateStatements()
+{
+    return {
+        "CREATE TABLE [HackInfo] ("
+        "[HackNum] INTEGER PRIMARY KEY AUTOINCREMENT, [Name] TEXT COLLATE NOCASE, [Version] TEXT COLLATE NOCASE, "
+        "[AuthName] TEXT COLLATE NOCASE, [AuthEmail] TEXT COLLATE NOCASE, [HomePage] TEXT COLLATE NOCASE, "
+        "[UpdateURL] TEXT COLLATE NOCASE, [Copyright] TEXT COLLATE NOCASE, [Comments] TEXT, [PreInstallCom] TEXT, "
+        "[PostInstallCom] TEXT, [HackType] INTEGER, [LastMod] TEXT, [LastInstall] TEXT, [RemFiles] TEXT)",
+        "CREATE TABLE [HackData] ("
+        "[HackNum] INTEGER, [ModOrder] INTEGER, [FileName] TEXT COLLATE NOCASE, [PrimaryDir] INTEGER, "
+        "[ExtendDir] TEXT COLLATE NOCASE, [ActionType] INTEGER, [ModInst] INTEGER, [OldData] TEXT, "
+        "[NewData] TEXT, [Comment] TEXT)",
+        "CREATE INDEX [HackDataByHack] ON [HackData] ([HackNum])",
+        "CREATE TABLE [HackFiles] ("
+        "[HackNum] INTEGER, [FileName] TEXT COLLATE NOCASE, [Location] INTEGER, [CustomDir] TEXT COLLATE NOCASE, "
+        "[FileData] BLOB)",
+        "CREATE INDEX [HackFilesByHack] ON [HackFiles] ([HackNum])",
+        "CREATE TABLE [MainConfig] ("
+        "[SourceDir] TEXT, [OutputDir] TEXT, [cfgDefHackType] INTEGER, [cfgModValidate] INTEGER, "
+        "[cfgFileAssoc] INTEGER, [cfgSearchOutputDir] INTEGER, [cfgDelOutputDir] INTEGER, "
+        "[cfgOverWriteSource] INTEGER, [cfgEOL] INTEGER, [cfgAuthName] TEXT, [cfgAuthEmail] TEXT, "
+        "[cfgAuthHomePage] TEXT, [cfgAuthUpdate] TEXT, [cfgAuthCopyright] TEXT, [cfgAuthComment] TEXT, "
+        "[cfgPreComment] TEXT, [cfgPostComment] TEXT, [ubbCGIDir] TEXT, [ubbNonCGIDir] TEXT, "
+        "[ubbMembersDir] TEXT, [ubbVariablesDir] TEXT, [ubbTemplatesDir] TEXT, [vbRootDir] TEXT, "
+        "[vbAdminDir] TEXT, [vbModDir] TEXT, [vbImagesDir] TEXT, [vbSmiliesDir] TEXT, [vbPollsDir] TEXT, "
+        "[vbIconsDir] TEXT, [vbAttachDir] TEXT, [diagExportPath] TEXT, [diagImportPath] TEXT)",
+        "INSERT INTO [MainConfig] DEFAULT VALUES",
+    };
+}
+
+} // namespace zp::schema

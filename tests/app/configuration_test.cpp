@@ -1,0 +1,172 @@
+#include "app/configuration.h"
+#include "database/sql.h"
+#include "program_folder_fixture.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+using namespace zp;
+
+namespace {
+
+class ConfigurationTest : public ProgramFolderFixture
+{
+protected:
+    OptionsValues Valid()
+    {
+        OptionsValues values;
+        values.SourceDir = folder.filePath("board/source");
+        values.OutputDir = folder.filePath("board/output");
+        return values;
+    }
+
+    std::string Refusal(const QString& source, const QString& output)
+    {
+        OptionsValues values = Valid();
+        values.SourceDir = source;
+        values.OutputDir = output;
+        const auto message = SaveOptions(state, values);
+        return message ? message->text.toStdString() : std::string();
+    }
+};
+
+const std::string Same = "The Source and Output directories cannot be the the same.";
+const std::string NotRoot
+    = "You cannot set the output folder as your desktop or windows root folders, it must be a subfolder.";
+
+} // namespace
+
+TEST_F(ConfigurationTest, FreshDatabaseAsksForConfigurationAndKeepsDefaults)
+{
+    int optionsShown = 0;
+    LoadConfiguration(state, [&] { ++optionsShown; });
+    EXPECT_EQ(optionsShown, 1);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "It appears that Zenpatch is not configured, opening configuration window.");
+    EXPECT_EQ(dialogs.messages[0].title, "New Configuration");
+    EXPECT_EQ(dialogs.messages[0].icon, MsgIcon::Critical);
+
+    EXPECT_EQ(state.SourceDir, "");
+    EXPECT_EQ(state.cfgDefHackType, "0");
+    EXPECT_EQ(state.cfgModValidate, 1);
+    EXPECT_EQ(state.cfgFileAssoc, 1);
+    EXPECT_EQ(state.cfgSearchOutputDir, 0);
+    EXPECT_EQ(state.cfgDelOutputDir, 1);
+    EXPECT_EQ(state.cfgOverWriteSource, 0);
+    EXPECT_EQ(state.cfgEOL, 0);
+    EXPECT_EQ(state.DirectoryTable, QStringList(6, QString()));
+
+    const auto options = LoadOptions(state);
+    ASSERT_TRUE(options.has_value());
+    EXPECT_EQ(options->cfgModValidate, 1);
+    EXPECT_EQ(options->cfgDelOutputDir, 1);
+    EXPECT_EQ(options->cfgAuthName, "");
+}
+
+TEST_F(ConfigurationTest, EmptyTableLoadsNothingAndFirstSaveAddsTheRow)
+{
+    state.Connection.Execute("DELETE FROM [MainConfig]");
+    LoadConfiguration(state, [] { FAIL() << "no options dialog without a row"; });
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(state.cfgModValidate, 0); // globals keep their initial values
+    EXPECT_FALSE(LoadOptions(state).has_value());
+
+    EXPECT_FALSE(SaveOptions(state, Valid()).has_value());
+    state.ConfigRecordset->ReOpen(sql::SelectConfig);
+    EXPECT_EQ(state.ConfigRecordset->RecordCount(), 1);
+}
+
+TEST_F(ConfigurationTest, SaveWritesNullForEmptyCreatesFoldersAndReloads)
+{
+    OptionsValues values = Valid();
+    values.ubbCGIDir = "cgi-bin";
+    values.cfgAuthName = "";
+    values.cfgAuthEmail = "me@example.org";
+    values.cfgEOL = 1;
+    values.cfgModValidate = 0;
+    ASSERT_FALSE(SaveOptions(state, values).has_value());
+
+    EXPECT_TRUE(QFileInfo(values.SourceDir).isDir());
+    EXPECT_TRUE(QFileInfo(values.OutputDir).isDir());
+    EXPECT_EQ(state.SourceDir, values.SourceDir);
+    EXPECT_EQ(state.DirectoryTable.value(0), "cgi-bin");
+    EXPECT_EQ(state.cfgEOL, 1);
+    EXPECT_EQ(state.cfgModValidate, 0);
+    EXPECT_EQ(state.cfgAuthEmail, "me@example.org");
+
+    Recordset& config = *state.ConfigRecordset;
+    config.ReOpen(sql::SelectConfig);
+    EXPECT_TRUE(config.IsNull("cfgAuthName"));
+    EXPECT_TRUE(config.IsNull("vbRootDir"));
+    EXPECT_EQ(config.Int("cfgDefHackType"), 0);
+
+    dialogs.messages.clear();
+    LoadConfiguration(state, [] { FAIL() << "configured now"; });
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(ConfigurationTest, ValidationMessages)
+{
+    const auto both = SaveOptions(state, OptionsValues {});
+    ASSERT_TRUE(both.has_value());
+    EXPECT_EQ(both->text.toStdString(), Same);
+    EXPECT_EQ(both->title, "Invalid Directory");
+    EXPECT_EQ(both->icon, MsgIcon::None);
+
+    OptionsValues values = Valid();
+    values.SourceDir.clear();
+    const auto noSource = SaveOptions(state, values);
+    ASSERT_TRUE(noSource.has_value());
+    EXPECT_EQ(noSource->text, "You must specify a Source directory before continuing.");
+    EXPECT_EQ(noSource->title, "Missing Source directory.");
+    EXPECT_EQ(noSource->icon, MsgIcon::Critical);
+
+    values = Valid();
+    values.OutputDir.clear();
+    const auto noOutput = SaveOptions(state, values);
+    ASSERT_TRUE(noOutput.has_value());
+    EXPECT_EQ(noOutput->text, "You must specify an Output directory before continuing.");
+    EXPECT_EQ(noOutput->title, "Missing Output directory.");
+
+    const QString source = folder.filePath("src");
+    for (const char* output : {"/x/y/WINDOWS", "/x/y/Desktop", "/x/y/winnt", "C:\\Desktop", "C:\\WinNT"})
+        EXPECT_EQ(Refusal(source, output), NotRoot) << output;
+    // A refused save writes nothing.
+    state.ConfigRecordset->ReOpen(sql::SelectConfig);
+    EXPECT_TRUE(state.ConfigRecordset->IsNull("SourceDir"));
+
+    // Such a folder further up is fine.
+    EXPECT_EQ(Refusal(source, folder.filePath("windows/temp/out")), "");
+}
+
+TEST_F(ConfigurationTest, OutputFolderMustNotHoldOtherData)
+{
+    const QString source = folder.filePath("src");
+    const QString home = QDir::homePath();
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    for (const QString& output : {QString("/"), QString("/usr"), QString("/tmp/"), home, home + "/", desktop})
+        EXPECT_EQ(Refusal(source, output), NotRoot) << output.toStdString();
+
+    EXPECT_EQ(Refusal(source, source + "/"), Same);
+    EXPECT_EQ(Refusal(source, source + "/out"), Same);
+    EXPECT_EQ(Refusal(source + "/inner", source), Same);
+    EXPECT_EQ(Refusal(source, source + "/../src/x/.."), Same);
+
+    MakePath(folder.filePath("real"));
+    ASSERT_TRUE(QFile::link(folder.filePath("real"), folder.filePath("alias")));
+    EXPECT_EQ(Refusal(folder.filePath("real"), folder.filePath("alias/out")), Same);
+    EXPECT_EQ(Refusal(folder.filePath("real"), folder.filePath("realistic")), "");
+}
+
+TEST_F(ConfigurationTest, OptionsAsText)
+{
+    OptionsValues values;
+    EXPECT_TRUE(SetOptionText(values, "cfgeol", "1"));
+    EXPECT_TRUE(SetOptionText(values, "vbModDir", "mod"));
+    EXPECT_FALSE(SetOptionText(values, "cfgEOL", "lf"));
+    EXPECT_FALSE(SetOptionText(values, "NoSuchColumn", "x"));
+    EXPECT_EQ(OptionText(values, "cfgEOL"), "1");
+    EXPECT_EQ(OptionText(values, "vbmoddir"), "mod");
+    EXPECT_EQ(OptionNames().size(), 30);
+    EXPECT_EQ(OptionNames().first(), "SourceDir");
+}

@@ -1,0 +1,182 @@
+#include "database/database.h"
+#include "database/recordset.h"
+#include "database/sql.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+using namespace zp;
+
+namespace {
+
+QByteArray Digest(const QString& path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+// A database file made with some other key, holding one table.
+void WriteForeignDatabase(const QString& path, const char* key, const char* sql)
+{
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+    sqlite3_key(db, key, int(strlen(key)));
+    ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+}
+
+std::string OpenError(const QString& path)
+{
+    Database db;
+    try {
+        db.Open(path);
+    } catch (const DatabaseError& e) {
+        return e.what();
+    }
+    return {};
+}
+
+class DatabaseFileTest : public ::testing::Test
+{
+protected:
+    QString PathOf(const QString& name) const { return dir.filePath(name); }
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST_F(DatabaseFileTest, NewDatabaseHasTheTablesAndOneUnconfiguredRow)
+{
+    Database::CreateNew(PathOf("zpatch.zpd"));
+    Database db;
+    db.Open(PathOf("zpatch.zpd"));
+    Recordset config(db);
+    config.Open(sql::SelectConfig);
+    ASSERT_EQ(config.RecordCount(), 1);
+    EXPECT_TRUE(config.IsNull("SourceDir"));
+    EXPECT_TRUE(config.IsNull("OutputDir"));
+    for (const char* table : {"HackInfo", "HackData", "HackFiles"}) {
+        Recordset rows(db);
+        rows.Open(QStringLiteral("SELECT * FROM [%1]").arg(table));
+        EXPECT_EQ(rows.RecordCount(), 0) << table;
+    }
+}
+
+TEST_F(DatabaseFileTest, CreateNewRefusesAnExistingFile)
+{
+    QFile existing(PathOf("zpatch.zpd"));
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.write("keep me");
+    existing.close();
+    EXPECT_THROW(Database::CreateNew(PathOf("zpatch.zpd")), DatabaseError);
+    existing.open(QIODevice::ReadOnly);
+    EXPECT_EQ(existing.readAll(), QByteArray("keep me"));
+}
+
+TEST_F(DatabaseFileTest, FilesThatFailTheChecksAreNamedAndLeftUnchanged)
+{
+    WriteForeignDatabase(PathOf("wrongkey.zpd"), "not the key", "CREATE TABLE t (a)");
+    WriteForeignDatabase(PathOf("notables.zpd"),
+                         Database::Key,
+                         "CREATE TABLE [HackInfo] (a); CREATE TABLE [HackData] (a); CREATE TABLE [MainConfig] (a)");
+    QFile random(PathOf("random.zpd"));
+    random.open(QIODevice::WriteOnly);
+    for (int i = 0; i < 4096; ++i)
+        random.putChar(char((i * 7919) >> 3));
+    random.close();
+    QFile(PathOf("empty.zpd")).open(QIODevice::WriteOnly);
+
+    const struct
+    {
+        const char* file;
+        const char* problem;
+    } cases[] = {
+        {"wrongkey.zpd", "wrong key or not a database"},
+        {"random.zpd", "wrong key or not a database"},
+        {"notables.zpd", "table HackFiles is missing"},
+        {"empty.zpd", "table HackInfo is missing"},
+        {"absent.zpd", "database file not found"},
+    };
+    for (const auto& c : cases) {
+        const QString path = PathOf(c.file);
+        const QByteArray before = Digest(path);
+        const std::string error = OpenError(path);
+        EXPECT_NE(error.find(c.problem), std::string::npos) << c.file << ": " << error;
+        EXPECT_EQ(Digest(path), before) << c.file;
+        EXPECT_EQ(QDir(dir.path()).entryList({"*-journal"}, QDir::Files).size(), 0) << c.file;
+    }
+}
+
+TEST_F(DatabaseFileTest, CompactionLeavesOneDatabaseThatKeepsItsRowsAndNumbers)
+{
+    const QString path = PathOf(Database::FileName);
+    Database::CreateNew(path);
+    {
+        Database db;
+        db.Open(path);
+        Recordset hacks(db);
+        hacks.Open(sql::SelectHackInfo);
+        for (int i = 0; i < 3; ++i) {
+            hacks.AddNew();
+            hacks.SetValue("Name", QStringLiteral("hack %1").arg(i));
+            hacks.Update();
+        }
+        hacks.MoveLast();
+        hacks.Delete();
+    }
+    // A copy left behind by an interrupted exit must not stop the next compaction.
+    QFile stale(PathOf(Database::CompactFileName));
+    stale.open(QIODevice::WriteOnly);
+    stale.write("half a database");
+    stale.close();
+
+    Database::Compact(dir.path());
+
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList {Database::FileName});
+    Database db;
+    db.Open(path);
+    Recordset hacks(db);
+    hacks.Open(sql::SelectHackInfo);
+    ASSERT_EQ(hacks.RecordCount(), 2);
+    hacks.AddNew();
+    hacks.SetValue("Name", "after");
+    hacks.Update();
+    // Numbers are never handed out twice, also across a compaction.
+    EXPECT_EQ(hacks.Int("HackNum"), 4);
+}
+
+TEST_F(DatabaseFileTest, FailedCompactionLeavesTheDatabaseAsItWas)
+{
+    const QString path = PathOf(Database::FileName);
+    WriteForeignDatabase(path, "not the key", "CREATE TABLE t (a)");
+    const QByteArray before = Digest(path);
+    EXPECT_THROW(Database::Compact(dir.path()), DatabaseError);
+    EXPECT_EQ(Digest(path), before);
+    EXPECT_FALSE(QFile::exists(PathOf(Database::CompactFileName)));
+}
+
+TEST_F(DatabaseFileTest, TransactionRollsBackUnlessCommitted)
+{
+    const QString path = PathOf(Database::FileName);
+    Database::CreateNew(path);
+    Database db;
+    db.Open(path);
+    {
+        Transaction outer(db);
+        db.Execute("INSERT INTO [HackInfo] ([Name]) VALUES ('kept')");
+        {
+            Transaction inner(db);
+            db.Execute("INSERT INTO [HackInfo] ([Name]) VALUES ('dropped')");
+        }
+        outer.Commit();
+    }
+    Recordset hacks(db);
+    hacks.Open(sql::SelectHackInfo);
+    ASSERT_EQ(hacks.RecordCount(), 1);
+    EXPECT_EQ(hacks.Text("name"), "kept");
+}
