@@ -16,7 +16,8 @@ namespace {
 QByteArray Digest(const QString& path)
 {
     QFile file(path);
-    file.open(QIODevice::ReadOnly);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
     return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
 }
 
