@@ -43,4 +43,11 @@ int RunDecodeCommand(const GlobalOptions& options, const CommandArguments& args)
 int RunCompressCommand(const GlobalOptions& options, const CommandArguments& args);
 int RunExpandCommand(const GlobalOptions& options, const CommandArguments& args);
 
+// database_commands.cpp
+int RunInitDbCommand(const GlobalOptions& options, const CommandArguments& args);
+int RunConfigCommand(const GlobalOptions& options, const CommandArguments& args);
+int RunListCommand(const GlobalOptions& options, const CommandArguments& args);
+int RunShowCommand(const GlobalOptions& options, const CommandArguments& args);
+int RunDeleteCommand(const GlobalOptions& options, const CommandArguments& args);
+
 } // namespace zp::cli

@@ -16,6 +16,11 @@ const Command kCommands[] = {
     {"decode", "IN OUT [--encoding base64|uuencode|quoted]", RunDecodeCommand},
     {"compress", "IN OUT", RunCompressCommand},
     {"expand", "IN OUT", RunExpandCommand},
+    {"init-db", "[PATH]", RunInitDbCommand},
+    {"config", "show | set KEY VALUE [KEY VALUE ...]", RunConfigCommand},
+    {"list", "", RunListCommand},
+    {"show", "HACK", RunShowCommand},
+    {"delete", "HACK", RunDeleteCommand},
 };
 
 void printHelp()

@@ -542,6 +542,15 @@ void Recordset::Delete()
     d->onDeletedRow = true;
 }
 
+QStringList Recordset::FieldNames() const
+{
+    d->RequireOpen();
+    QStringList names;
+    for (const Column& column : d->columns)
+        names << column.name;
+    return names;
+}
+
 QVariant Recordset::Value(const QString& field) const
 {
     const int column = d->ColumnOf(field);

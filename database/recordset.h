@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <memory>
 
@@ -53,6 +54,7 @@ public:
     // RecordCount see only the remaining rows.
     void Delete();
 
+    QStringList FieldNames() const; // the columns, in table order
     QVariant Value(const QString& field) const;
     void SetValue(const QString& field, const QVariant& value);
     bool IsNull(const QString& field) const;

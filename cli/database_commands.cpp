@@ -1,0 +1,138 @@
+#include "app/board_directories.h"
+#include "app/common.h"
+#include "app/configuration.h"
+#include "cli/arguments.h"
+#include "cli/commands.h"
+#include "cli/session.h"
+#include "database/catalogue_operations.h"
+#include "database/sql.h"
+
+#include <QDir>
+#include <cstdio>
+
+namespace zp::cli {
+
+namespace {
+
+void PrintLine(const QString& line)
+{
+    std::printf("%s\n", line.toUtf8().constData());
+}
+
+const QStringList ActionNames = {"Add Before", "Add After", "Insert", "Append", "Replace", "Delete"};
+
+void PrintMods(AppState& state)
+{
+    Recordset& mods = *state.HackDataRecordset;
+    mods.ReOpen(sql::SelectHackDataOf + QString::number(state.CurrentHackNum) + sql::OrderByModOrder);
+    PrintLine(QStringLiteral("Mods: %1").arg(mods.RecordCount()));
+    const QStringList locations = LocationNames(state.CurrentHackType);
+    for (; !mods.EOF(); mods.MoveNext()) {
+        const int instance = mods.Int("ModInst");
+        PrintLine(QStringList {mods.Text("ModOrder"),
+                               mods.Text("FileName"),
+                               locations.value(mods.Int("PrimaryDir"), mods.Text("PrimaryDir")),
+                               mods.Text("ExtendDir"),
+                               ActionNames.value(mods.Int("ActionType"), mods.Text("ActionType")),
+                               instance == 0 ? QStringLiteral("All") : QString::number(instance)}
+                      .join('\t'));
+    }
+}
+
+void PrintSupportFiles(AppState& state)
+{
+    Recordset& files = *state.HackFilesRecordset;
+    files.ReOpen(sql::SelectHackFilesOf + QString::number(state.CurrentHackNum) + sql::OrderByFileName);
+    PrintLine(QStringLiteral("Support files: %1").arg(files.RecordCount()));
+    const QStringList locations = LocationNames(state.CurrentHackType);
+    for (; !files.EOF(); files.MoveNext()) {
+        PrintLine(QStringList {files.Text("FileName"),
+                               locations.value(files.Int("Location"), files.Text("Location")),
+                               files.Text("CustomDir"),
+                               QStringLiteral("%1 bytes").arg(files.BlobSize("FileData"))}
+                      .join('\t'));
+    }
+    files.Close();
+}
+
+} // namespace
+
+int RunInitDbCommand(const GlobalOptions&, const CommandArguments& args)
+{
+    if (args.size() > 1)
+        throw CommandError("init-db takes at most one argument, the database path");
+    const QString path = args.empty() ? ProgramFolder(ExecutableFolder()) + QLatin1Char('/') + Database::FileName
+                                      : QString::fromStdString(args[0]);
+    MakePath(QFileInfo(path).absolutePath());
+    try {
+        Database::CreateNew(path);
+    } catch (const DatabaseError& e) {
+        throw CommandError(e.what());
+    }
+    PrintLine(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    return exitSuccess;
+}
+
+int RunConfigCommand(const GlobalOptions& options, const CommandArguments& args)
+{
+    const bool show = !args.empty() && args[0] == "show";
+    const bool set = !args.empty() && args[0] == "set";
+    if ((!show && !set) || (show && args.size() != 1) || (set && (args.size() < 3 || args.size() % 2 == 0)))
+        throw CommandError("config needs show, or set KEY VALUE [KEY VALUE ...]");
+    Session session(options);
+    OptionsValues values = LoadOptions(session.state).value_or(OptionsValues {});
+    if (show) {
+        for (const QString& name : OptionNames())
+            PrintLine(name + QLatin1Char('\t') + OptionText(values, name));
+        return exitSuccess;
+    }
+    // Several settings at once, so that the source and output folders can be given together.
+    for (size_t i = 1; i + 1 < args.size(); i += 2) {
+        if (!SetOptionText(values, QString::fromStdString(args[i]), QString::fromStdString(args[i + 1])))
+            throw CommandError("unknown setting or not a number: " + args[i] + " (see config show)");
+    }
+    if (const auto refusal = SaveOptions(session.state, values))
+        throw CommandError(refusal->text.toStdString());
+    return exitSuccess;
+}
+
+int RunListCommand(const GlobalOptions& options, const CommandArguments& args)
+{
+    ParseArguments(args, 0, {});
+    Session session(options);
+    for (const HackListRow& row : HackListRows(session.state))
+        PrintLine(QString::number(row.HackNum) + QLatin1Char('\t') + row.cells.join('\t'));
+    return exitSuccess;
+}
+
+int RunShowCommand(const GlobalOptions& options, const CommandArguments& args)
+{
+    const ParsedArguments parsed = ParseArguments(args, 1, {});
+    Session session(options);
+    session.SelectHack(parsed.positional[0]);
+    const Recordset& hack = *session.state.HackInfoRecordset;
+    for (const QString& field : hack.FieldNames())
+        PrintLine(field + QStringLiteral(": ") + hack.Text(field));
+    PrintMods(session.state);
+    PrintSupportFiles(session.state);
+    return exitSuccess;
+}
+
+int RunDeleteCommand(const GlobalOptions& options, const CommandArguments& args)
+{
+    const ParsedArguments parsed = ParseArguments(args, 1, {});
+    Session session(options);
+    session.SelectHack(parsed.positional[0]);
+    const MsgAnswer answer = session.dialogs.messageBox(QStringLiteral("Are you sure you wish to delete this hack?"),
+                                                        QStringLiteral("Delete Hack"),
+                                                        MsgButtons::YesNo,
+                                                        MsgIcon::Exclamation);
+    if (answer != MsgAnswer::Yes) {
+        std::fprintf(stderr, "zenpatch-cli: not deleted (confirm with --yes)\n");
+        return exitSuccess;
+    }
+    DeleteHack(session.state);
+    return exitSuccess;
+}
+
+} // namespace zp::cli

@@ -1,0 +1,96 @@
+#include "database/catalogue_operations.h"
+#include "database/sql.h"
+#include "program_folder_fixture.h"
+
+#include <QProcess>
+
+using namespace zp;
+
+namespace {
+
+struct CliRun
+{
+    int status;
+    QString out;
+    QString err;
+};
+
+class DatabaseCommandsTest : public ProgramFolderFixture
+{
+protected:
+    CliRun Cli(const QStringList& arguments)
+    {
+        QProcess process;
+        process.start(ZENPATCH_CLI, QStringList {"--home", folder.path()} + arguments);
+        process.waitForFinished(60000);
+        return {process.exitCode(),
+                QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    int Count(const QString& sql)
+    {
+        Recordset rows(state.Connection);
+        rows.Open(sql);
+        return rows.RecordCount();
+    }
+};
+
+} // namespace
+
+TEST_F(DatabaseCommandsTest, InitDbWritesANewDatabaseOnlyOnce)
+{
+    const QString path = folder.filePath("other/new.zpd");
+    const CliRun first = Cli({"init-db", path});
+    EXPECT_EQ(first.status, 0) << first.err.toStdString();
+    Database db;
+    EXPECT_NO_THROW(db.Open(path));
+    const CliRun second = Cli({"init-db", path});
+    EXPECT_EQ(second.status, 2);
+    EXPECT_TRUE(second.err.contains("already exists"));
+}
+
+TEST_F(DatabaseCommandsTest, ConfigSetValidatesLikeTheOptionsDialog)
+{
+    const CliRun refused = Cli({"config", "set", "SourceDir", folder.filePath("s"), "OutputDir", "/usr"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(refused.err.contains("it must be a subfolder.")) << refused.err.toStdString();
+
+    const CliRun saved = Cli({"config", "set", "SourceDir", folder.filePath("s"), "OutputDir", folder.filePath("o")});
+    EXPECT_EQ(saved.status, 0) << saved.err.toStdString();
+    EXPECT_EQ(Cli({"config", "set", "cfgEOL", "1"}).status, 0);
+    EXPECT_EQ(Cli({"config", "set", "Bogus", "1"}).status, 2);
+    const CliRun shown = Cli({"config", "show"});
+    EXPECT_TRUE(shown.out.contains("\ncfgEOL\t1\n"));
+    EXPECT_TRUE(shown.out.startsWith("SourceDir\t" + folder.filePath("s") + "\n"));
+}
+
+TEST_F(DatabaseCommandsTest, ListShowAndDelete)
+{
+    for (const char* name : {"Zeta", "alpha"}) {
+        CreateHack(state, [&](Recordset& hack) {
+            hack.SetValue("Name", name);
+            hack.SetValue("Version", "1.0");
+        });
+    }
+    state.Connection.Execute(
+        "INSERT INTO [HackFiles] ([HackNum], [FileName], [FileData]) VALUES (1, 'a.gif', x'0102')");
+    state.Connection.Execute("INSERT INTO [HackData] ([HackNum], [ModOrder], [FileName], [ActionType], [ModInst]) "
+                             "VALUES (1, 1, 'ubb.cgi', 4, 0)");
+
+    EXPECT_EQ(Cli({"list"}).out, "2\talpha\t1.0\t\t0\t\t\n1\tZeta\t1.0\t\t1\t\t\n");
+    const CliRun shown = Cli({"show", "Zeta"});
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_TRUE(shown.out.contains("Name: Zeta\n"));
+    EXPECT_TRUE(shown.out.contains("1\tubb.cgi\tCGI\t\tReplace\tAll\n")) << shown.out.toStdString();
+    EXPECT_TRUE(shown.out.contains("a.gif\tCGI\t\t2 bytes\n"));
+    EXPECT_EQ(Cli({"show", "zeta"}).status, 2);
+
+    const CliRun declined = Cli({"delete", "1"});
+    EXPECT_EQ(declined.status, 0);
+    EXPECT_TRUE(declined.err.contains("Delete Hack: Are you sure you wish to delete this hack?"));
+    EXPECT_EQ(Count(sql::SelectHackInfo), 2);
+    EXPECT_EQ(Cli({"--yes", "delete", "1"}).status, 0);
+    EXPECT_EQ(Count(sql::SelectHackInfo), 1);
+    EXPECT_EQ(Count(sql::SelectHackData), 0);
+}
