@@ -4,6 +4,7 @@
 #include "app/common.h"
 #include "app/scripted_dialogs.h"
 #include "database/database.h"
+#include "database/recordset.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -23,6 +24,14 @@ protected:
     void TearDown() override { zp::CloseDatabase(state); }
 
     QString DatabasePath() const { return folder.filePath(zp::Database::FileName); }
+
+    // The number of rows a query returns.
+    int CountRows(const QString& sql)
+    {
+        zp::Recordset rows(state.Connection);
+        rows.Open(sql);
+        return rows.RecordCount();
+    }
 
     QTemporaryDir folder;
     zp::ScriptedDialogs dialogs;

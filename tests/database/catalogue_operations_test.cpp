@@ -25,13 +25,6 @@ protected:
         state.Connection.Execute(
             QStringLiteral("INSERT INTO [%1] ([HackNum], [FileName]) VALUES (%2, 'f')").arg(table).arg(hackNum));
     }
-
-    int Count(const QString& sql)
-    {
-        Recordset rows(state.Connection);
-        rows.Open(sql);
-        return rows.RecordCount();
-    }
 };
 
 } // namespace
@@ -51,7 +44,7 @@ TEST_F(CatalogueOperationsTest, NumbersBeyondSixteenBitsAreRefused)
     EXPECT_EQ(Create("last"), 32767);
     EXPECT_THROW(Create("too many"), DatabaseError);
     EXPECT_EQ(state.CurrentHackNum, 32767);
-    EXPECT_EQ(Count(sql::SelectHackInfo), 2);
+    EXPECT_EQ(CountRows(sql::SelectHackInfo), 2);
 }
 
 TEST_F(CatalogueOperationsTest, DeleteRemovesChildrenOfThatHackOnly)
@@ -69,11 +62,11 @@ TEST_F(CatalogueOperationsTest, DeleteRemovesChildrenOfThatHackOnly)
         ASSERT_TRUE(FindHack(state, QString::number(hack)));
         DeleteHack(state);
     }
-    EXPECT_EQ(Count(sql::SelectHackInfo), 1);
-    EXPECT_EQ(Count(sql::SelectHackData), 1);
-    EXPECT_EQ(Count(sql::SelectHackDataOf + QString::number(doomed)), 0);
-    EXPECT_EQ(Count(sql::SelectHackFilesOf + QString::number(doomed)), 0);
-    EXPECT_EQ(Count(sql::SelectHackFilesOf + QString::number(kept)), 1);
+    EXPECT_EQ(CountRows(sql::SelectHackInfo), 1);
+    EXPECT_EQ(CountRows(sql::SelectHackData), 1);
+    EXPECT_EQ(CountRows(sql::SelectHackDataOf + QString::number(doomed)), 0);
+    EXPECT_EQ(CountRows(sql::SelectHackFilesOf + QString::number(doomed)), 0);
+    EXPECT_EQ(CountRows(sql::SelectHackFilesOf + QString::number(kept)), 1);
 }
 
 TEST_F(CatalogueOperationsTest, FindSelectsByNumberThenExactName)

@@ -27,13 +27,6 @@ protected:
                 QString::fromUtf8(process.readAllStandardOutput()),
                 QString::fromUtf8(process.readAllStandardError())};
     }
-
-    int Count(const QString& sql)
-    {
-        Recordset rows(state.Connection);
-        rows.Open(sql);
-        return rows.RecordCount();
-    }
 };
 
 } // namespace
@@ -89,8 +82,8 @@ TEST_F(DatabaseCommandsTest, ListShowAndDelete)
     const CliRun declined = Cli({"delete", "1"});
     EXPECT_EQ(declined.status, 0);
     EXPECT_TRUE(declined.err.contains("Delete Hack: Are you sure you wish to delete this hack?"));
-    EXPECT_EQ(Count(sql::SelectHackInfo), 2);
+    EXPECT_EQ(CountRows(sql::SelectHackInfo), 2);
     EXPECT_EQ(Cli({"--yes", "delete", "1"}).status, 0);
-    EXPECT_EQ(Count(sql::SelectHackInfo), 1);
-    EXPECT_EQ(Count(sql::SelectHackData), 0);
+    EXPECT_EQ(CountRows(sql::SelectHackInfo), 1);
+    EXPECT_EQ(CountRows(sql::SelectHackData), 0);
 }
