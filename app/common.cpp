@@ -39,7 +39,7 @@ QString ProgramFolder(const QString& executableDir)
 {
     const QString home = qEnvironmentVariable("ZENPATCH_HOME");
     if (!home.isEmpty())
-        return QDir::cleanPath(home);
+        return QDir::cleanPath(QFileInfo(home).absoluteFilePath());
     if (QFileInfo::exists(executableDir + QLatin1Char('/') + Database::FileName))
         return QDir::cleanPath(executableDir);
 

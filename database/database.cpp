@@ -29,6 +29,8 @@ sqlite3* OpenKeyed(const QString& path, int flags)
         sqlite3_close_v2(db);
         Fail(QStringLiteral("cannot open the database %1: %2").arg(path, message));
     }
+    // Other processes may use the file too (the command line beside the program): wait for their locks.
+    sqlite3_busy_timeout(db, 5000);
     if (sqlite3_key(db, Database::Key, int(std::strlen(Database::Key))) != SQLITE_OK) {
         sqlite3_close_v2(db);
         Fail(QStringLiteral("cannot apply the database key to %1").arg(path));
