@@ -78,5 +78,103 @@ TEST_F(CodecTest, RoutinesFailOnMissingInputOrUncreatableOutput)
     }
 }
 
+// Base64 text with lines of the given length, CR LF after each.
+std::string Base64Lines(const std::string& text, size_t lineLength)
+{
+    std::string lines;
+    for (size_t i = 0; i < text.size(); i += lineLength)
+        lines += text.substr(i, lineLength) + "\r\n";
+    return lines;
+}
+
+TEST_F(CodecTest, Base64DecoderAcceptsAnyLineLengthAndWhiteSpace)
+{
+    std::string data = RandomBytes(3000, 7);
+    std::string encoded = Run(EncodeBase64File, data);
+    std::string plain;
+    for (char c : encoded) {
+        if (c != '\r' && c != '\n')
+            plain += c;
+    }
+    for (size_t lineLength : {75, 76, 1, 513}) {
+        EXPECT_EQ(Run(DecodeBase64File, Base64Lines(plain, lineLength)), data) << lineLength;
+    }
+    EXPECT_EQ(Run(DecodeBase64File, "Y W\tJ\nj\r\nZA = =\r\n \t"), "abcd");
+    EXPECT_EQ(Run(DecodeBase64File, "YWJjZA"), "abcd"); // the fill may be left out
+}
+
+TEST_F(CodecTest, Base64DecoderFailsInsteadOfLosingData)
+{
+    const char* bad[] = {
+        "YWJj*ZA==\r\n", // a byte outside the alphabet
+        "YWJj\r\n-\r\n", // one between groups
+        "YWJjZA==\r\nYWJj\r\n", // data after the fill
+        "YWJjZ\r\n", // a group left with one character
+        "YWJjZ===\r\n", // a fill after the first character of a group
+    };
+    for (const char* text : bad)
+        Run(DecodeBase64File, text, false);
+    // Data after the fill in a later 512-byte block fails too.
+    Run(DecodeBase64File, "YQ==" + std::string(600, ' ') + "YWJj", false);
+}
+
+TEST_F(CodecTest, QuotedDecoderEscapesAndSoftBreaks)
+{
+    EXPECT_EQ(Run(DecodeQuotedFile, "=41=4a=4A"), "AJJ");
+    EXPECT_EQ(Run(DecodeQuotedFile, "=\r\n"), "");
+    EXPECT_EQ(Run(DecodeQuotedFile, "ab=\r\ncd=\nef=\rgh"), "abcdefgh");
+    // An "=" that starts no escape is kept with what follows it.
+    EXPECT_EQ(Run(DecodeQuotedFile, "1=2 =G=4x==41 end="), "1=2 =G=4x=A end=");
+    EXPECT_EQ(Run(DecodeQuotedFile, "tail =4"), "tail =4");
+}
+
+TEST_F(CodecTest, QuotedDecoderJoinsSoftBreaksSplitAcrossBlocks)
+{
+    for (size_t before : {509, 510, 511}) {
+        std::string head(before, 'a');
+        EXPECT_EQ(Run(DecodeQuotedFile, head + "=\r\nbc"), head + "bc") << before;
+        EXPECT_EQ(Run(DecodeQuotedFile, head + "=4A=41"), head + "JA") << before;
+    }
+}
+
+TEST_F(CodecTest, QuotedEncoderEscapesASpaceBeforeCrInTheNextBlock)
+{
+    for (size_t before : {14, 15, 16}) {
+        std::string head(before, 'a');
+        EXPECT_EQ(Run(EncodeQuotedFile, head + " \r\n"), head + "=20\r\n") << before;
+    }
+    EXPECT_EQ(Run(EncodeQuotedFile, "a \tb \n \r"), "a =09b \n=20\r");
+    EXPECT_EQ(Run(EncodeQuotedFile, std::string("!\"#$@[\\]^`{|}=~\x7f\x80\xff\x01", 19)),
+              "=21=22=23=24=40=5B=5C=5D=5E=60=7B=7C=7D=3D~=7F=80=FF=01");
+}
+
+TEST_F(CodecTest, UudecoderNeedsBeginAndEnd)
+{
+    std::string body = "begin 644 x\r\n#86)C\r\n \r\n";
+    EXPECT_EQ(Run(DecodeUuFile, "junk\r\n" + body + "end"), "abc"); // "end" without a line break
+    EXPECT_EQ(Run(DecodeUuFile, "begin 644 x\n#86)C\n`\nend\n"), "abc");
+    EXPECT_EQ(Run(DecodeUuFile, body + "end\r\n"), "abc");
+    // The data is written, but a zero-length line not followed by "end" fails.
+    EXPECT_EQ(Run(DecodeUuFile, body + "the end\r\n", false), "abc");
+    Run(DecodeUuFile, body, false);
+    Run(DecodeUuFile, "begin 644 x\r\n#86)C\r\n", false);
+    Run(DecodeUuFile, "#86)C\r\n \r\nend\r\n", false);
+    Run(DecodeUuFile, "BEGIN 644 x\r\n \r\nend\r\n", false);
+}
+
+TEST_F(CodecTest, UudecoderPassesOverLinesThatDoNotFit)
+{
+    std::string longLine(2000, 'x');
+    EXPECT_EQ(Run(DecodeUuFile, longLine + "\r\nbegin 644 x\r\n#86)C\r\n \r\nend\r\n"), "abc");
+    // A data line cut short reads as if padded with blanks (zero bits).
+    EXPECT_EQ(Run(DecodeUuFile, "begin 644 x\r\n#86\r\n \r\nend\r\n"), std::string("a`\0", 3));
+}
+
+TEST_F(CodecTest, UuencoderNamesTheInputWithoutItsFolder)
+{
+    std::string text = Run(EncodeUuFile, "abc", true, "name with space.txt");
+    EXPECT_EQ(text, "begin 644 name with space.txt\r\n#86)C\r\n \r\nend\r\n");
+}
+
 } // namespace
 } // namespace zp::test
