@@ -46,8 +46,10 @@ bool runZlib(FileReader& in, FileWriter& out, Direction direction)
             ok = true;
             break;
         }
-        // Z_BUF_ERROR here means no progress is possible: the input ended inside the stream.
-        if (result < 0)
+        // Anything else but Z_OK fails: an error, Z_BUF_ERROR when the input ended inside the
+        // stream, or Z_NEED_DICT for a stream that asks for a preset dictionary (which would
+        // otherwise be asked again and again).
+        if (result != Z_OK)
             break;
     }
     if (direction == Direction::Compress)

@@ -46,6 +46,7 @@ TEST_F(CompressionTest, FailedExpansionLeavesNoOutput)
         {"text file", "This is plain text, not a zlib stream.\r\n"},
         {"truncated stream", packed.substr(0, packed.size() / 2)},
         {"stream without its checksum", packed.substr(0, packed.size() - 4)},
+        {"stream asking for a preset dictionary", std::string("\x78\xbb\x00\x00\x00\x01\x03\x00", 8)},
     };
     for (const auto& [what, bytes] : cases) {
         Write("out", "old content");
