@@ -1,0 +1,171 @@
+// Throughput and peak memory of the encoding library on large files, beside coreutils base64 and
+// gzip (pigz -z -p1 when installed, for the same zlib stream). Each job runs in a fresh process,
+// so its peak RSS is its own.
+//
+//   encoder_bench [--sizes 64,256] [--folder DIR]      sizes in MiB; DIR defaults to $TMPDIR or /tmp
+#include "encoder/file_encoder.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct Outcome
+{
+    double seconds;
+    long peakRssKiB;
+    bool ok;
+};
+
+// Text-like content (words, punctuation, CR LF line ends), as hack files carry.
+void writeInput(const std::string& path, size_t bytes)
+{
+    static const char* words[]
+        = {"the",  "board", "hack", "template", "$vbulletin", "if",   "(",    ")",     "{", "}",
+           "<tr>", "echo",  "=",    ";",        "forum",      "user", "0x7f", "admin", "'", "\""};
+    std::mt19937 random(42);
+    FILE* out = std::fopen(path.c_str(), "wb");
+    std::string line;
+    for (size_t written = 0; written < bytes;) {
+        line.clear();
+        while (line.size() < 60)
+            (line += words[random() % 20]) += ' ';
+        line += "\r\n";
+        size_t n = std::min(line.size(), bytes - written);
+        std::fwrite(line.data(), 1, n, out);
+        written += n;
+    }
+    std::fclose(out);
+}
+
+// Runs argv in a child with stdout sent to outputPath; wall time and the child's peak RSS.
+Outcome runChild(const std::vector<std::string>& argv, const std::string& outputPath)
+{
+    auto start = std::chrono::steady_clock::now();
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (!outputPath.empty()) {
+            int fd = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(fd, 1);
+            close(fd);
+        }
+        std::vector<char*> args;
+        for (const std::string& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage {};
+    wait4(pid, &status, 0, &usage);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return {seconds, usage.ru_maxrss, WIFEXITED(status) && WEXITSTATUS(status) == 0};
+}
+
+// The child side: one FileEncoder operation.
+int runOperation(const char* operation, int16_t encoding, const char* in, const char* out)
+{
+    zp::FileEncoder fe;
+    try {
+        fe.SetEncoding(encoding);
+        if (!std::strcmp(operation, "encode"))
+            fe.EncodeFile(in, out);
+        else if (!std::strcmp(operation, "decode"))
+            fe.DecodeFile(in, out);
+        else if (!std::strcmp(operation, "compress"))
+            fe.CompressFile(in, out);
+        else
+            fe.ExpandFile(in, out);
+    } catch (const zp::EncoderError& e) {
+        std::fprintf(stderr, "%s: error %d: %s\n", operation, e.number(), e.description().c_str());
+        return 1;
+    }
+    return 0;
+}
+
+void report(const char* job, size_t mib, const Outcome& outcome)
+{
+    std::printf("%-32s %5zu MiB %8.3f s %9.1f MiB/s %8ld KiB%s\n",
+                job,
+                mib,
+                outcome.seconds,
+                mib / outcome.seconds,
+                outcome.peakRssKiB,
+                outcome.ok ? "" : "  FAILED");
+    std::fflush(stdout);
+}
+
+bool installed(const char* program)
+{
+    return std::system((std::string("command -v ") + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 6 && !std::strcmp(argv[1], "run"))
+        return runOperation(argv[2], static_cast<int16_t>(std::atoi(argv[3])), argv[4], argv[5]);
+
+    std::vector<size_t> sizes {64, 256};
+    const char* tmp = std::getenv("TMPDIR");
+    std::filesystem::path folder = tmp ? tmp : "/tmp";
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (!std::strcmp(argv[i], "--sizes")) {
+            sizes.clear();
+            for (char* p = argv[i + 1]; *p;) {
+                sizes.push_back(std::strtoul(p, &p, 10));
+                if (*p == ',')
+                    ++p;
+            }
+        } else if (!std::strcmp(argv[i], "--folder")) {
+            folder = argv[i + 1];
+        }
+    }
+    folder /= "xcoder32-bench-" + std::to_string(getpid());
+    std::filesystem::create_directories(folder);
+    auto file = [&](const char* name) { return (folder / name).string(); };
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+    const bool pigz = installed("pigz");
+
+    std::printf("%-32s %9s %10s %15s %12s\n", "job", "size", "time", "throughput", "peak RSS");
+    for (size_t mib : sizes) {
+        writeInput(file("input"), mib << 20);
+        const char* names[] = {"base64", "uuencode", "quoted-printable"};
+        for (int encoding = 0; encoding < 3; ++encoding) {
+            std::string e = std::to_string(encoding);
+            report((std::string("xcoder32 ") + names[encoding] + " encode").c_str(),
+                   mib,
+                   runChild({self, "run", "encode", e, file("input"), file("encoded")}, ""));
+            report((std::string("xcoder32 ") + names[encoding] + " decode").c_str(),
+                   mib,
+                   runChild({self, "run", "decode", e, file("encoded"), file("decoded")}, ""));
+        }
+        report("coreutils base64", mib, runChild({"base64", file("input")}, file("core.b64")));
+        report("coreutils base64 -d", mib, runChild({"base64", "-d", file("core.b64")}, file("core.out")));
+        report("xcoder32 base64 decode (same)",
+               mib,
+               runChild({self, "run", "decode", "0", file("core.b64"), file("decoded")}, ""));
+        report("xcoder32 compress", mib, runChild({self, "run", "compress", "0", file("input"), file("packed")}, ""));
+        report("xcoder32 expand", mib, runChild({self, "run", "expand", "0", file("packed"), file("expanded")}, ""));
+        if (pigz)
+            report("pigz -z -p1 -6", mib, runChild({"pigz", "-z", "-p1", "-6", "-c", file("input")}, file("gz")));
+        else
+            report("gzip -6 -c", mib, runChild({"gzip", "-6", "-c", file("input")}, file("gz")));
+        for (const char* name : {"encoded", "decoded", "core.b64", "core.out", "packed", "expanded", "gz"})
+            std::filesystem::remove(file(name));
+    }
+    std::filesystem::remove_all(folder);
+    return 0;
+}
