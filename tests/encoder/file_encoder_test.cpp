@@ -120,6 +120,15 @@ TEST_F(FileEncoderTest, InputAndOutputPathsAreChecked)
     EXPECT_FALSE(std::filesystem::exists(Path("out")));
 }
 
+TEST_F(FileEncoderTest, FailedExpansionRaisesFiveAndLeavesNoOutput)
+{
+    std::string out = Write("out", "previous");
+    EXPECT_EQ(ErrorOf([&] { fe.ExpandFile(Write("text", "not a stream\r\n"), out); }), 5);
+    EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_EQ(fe.GetOutputFile(), out); // a path the caller named stays set
+    EXPECT_EQ(fe.GetState(), FileEncoder::stateIdle);
+}
+
 TEST_F(FileEncoderTest, EmptyOutputPathWritesATemporaryFile)
 {
     fe.EncodeFile(Golden("abc.txt").string(), "");
