@@ -2,6 +2,7 @@
 #include "encoder/file_routine.h"
 
 #include <cstdio>
+#include <sys/stat.h>
 #include <zlib.h>
 
 namespace zp {
@@ -69,7 +70,11 @@ bool runZlibFile(const std::string& inputPath, const std::string& outputPath, Di
         return false;
     bool ok = runZlib(in, out, direction);
     ok = out.close() && ok;
-    if (!ok)
+    // Only a regular file is removed: a device named as output (the control refuses those) stays.
+    struct stat output
+    {
+    };
+    if (!ok && stat(outputPath.c_str(), &output) == 0 && S_ISREG(output.st_mode))
         std::remove(outputPath.c_str());
     return ok;
 }

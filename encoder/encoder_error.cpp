@@ -31,7 +31,7 @@ const char* ErrorText(int number)
     case errInvalidPropertyValue:
         return "Invalid property value";
     case errReadOnlyProperty:
-        return "Can't assign to read-only property";
+        return "Set not supported (read-only property)";
     case errNoSuchMember:
         return "Object doesn't support this property or method";
     case errWrongArgumentCount:

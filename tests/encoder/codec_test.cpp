@@ -70,6 +70,16 @@ TEST_F(CodecTest, EveryEncodingRoundTripsAwkwardSizes)
     }
 }
 
+TEST_F(CodecTest, WriteFailuresAreReported)
+{
+    if (!std::filesystem::is_character_file("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    std::string in = Write("in", RandomBytes(200000, 5));
+    for (Routine routine : {EncodeBase64File, EncodeUuFile, EncodeQuotedFile, DecodeQuotedFile, CompressFileData})
+        EXPECT_FALSE(routine(in, "/dev/full"));
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+}
+
 TEST_F(CodecTest, RoutinesFailOnMissingInputOrUncreatableOutput)
 {
     for (Routine routine : {EncodeBase64File, DecodeBase64File, EncodeUuFile, DecodeUuFile, EncodeQuotedFile}) {
