@@ -1,0 +1,73 @@
+#include "viewer/text_file_reader.h"
+
+#include <QFile>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace zp {
+namespace {
+
+class ReadTextInPiecesTest : public testing::Test {
+protected:
+    QString Write(const QByteArray& bytes)
+    {
+        const QString path = dir.filePath("board.cgi");
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+
+    QStringList Read(const QString& path)
+    {
+        QStringList pieces;
+        EXPECT_EQ(ReadTextInPieces(path, [&](const QString& piece) { pieces << piece; }), std::nullopt);
+        return pieces;
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(ReadTextInPiecesTest, EveryLineEndsWithCrLf)
+{
+    EXPECT_EQ(Read(Write("one\r\ntwo")).join(""), "one\r\ntwo\r\n");
+    EXPECT_EQ(Read(Write("a\nb\rc\r\n\n")).join(""), "a\r\nb\r\nc\r\n\r\n");
+    EXPECT_TRUE(Read(Write("")).isEmpty());
+}
+
+TEST_F(ReadTextInPiecesTest, LargeFilesArriveInPiecesOfWholeLines)
+{
+    QByteArray bytes;
+    QString expected;
+    for (int i = 0; i < 20000; ++i) {
+        bytes += "line " + QByteArray::number(i) + "\n";
+        expected += "line " + QString::number(i) + "\r\n";
+    }
+    const QStringList pieces = Read(Write(bytes));
+    ASSERT_GT(pieces.size(), 2);
+    for (qsizetype i = 0; i + 1 < pieces.size(); ++i) {
+        EXPECT_GT(pieces[i].size(), TextPieceSize);
+        EXPECT_LT(pieces[i].size(), TextPieceSize + 20);
+        EXPECT_TRUE(pieces[i].endsWith("\r\n"));
+    }
+    EXPECT_EQ(pieces.join(""), expected);
+}
+
+TEST_F(ReadTextInPiecesTest, MissingFileHandsNothingOn)
+{
+    bool called = false;
+    EXPECT_NE(ReadTextInPieces(dir.filePath("none.txt"), [&](const QString&) { called = true; }), std::nullopt);
+    EXPECT_FALSE(called);
+}
+
+TEST(DecodeTextFile, Utf8OrElseWindows1252)
+{
+    EXPECT_EQ(DecodeTextFile("gr\xC3\xBC\xC3\x9F"), u"grüß");
+    EXPECT_EQ(DecodeTextFile("\xEF\xBB\xBFx"), u"\uFEFFx");
+    EXPECT_EQ(DecodeTextFile("gr\xFC\xDF \x80\x81\x9F"), u"grüß €\u0081Ÿ");
+    EXPECT_EQ(DecodeTextFile("cut \xC3"), u"cut Ã");
+}
+
+} // namespace
+} // namespace zp
