@@ -5,7 +5,8 @@
 namespace zp {
 
 // The two options of a search, read from the viewer's check boxes at each search.
-struct SearchOptions {
+struct SearchOptions
+{
     bool matchCase = false; // chkCase
     bool wholeWord = false; // chkWord
 };
@@ -18,11 +19,12 @@ qsizetype FindText(const QString& text, const QString& what, qsizetype from, Sea
 // The find and replace state of the text viewer over its text: the selection, LastFoundPosition
 // and whether the replace commands are enabled. The window mirrors the text and selection of its
 // box into it before a command and shows the outcome afterwards.
-class FindReplace {
+class FindReplace
+{
 public:
     enum class Outcome {
-        Found,        // the match is selected
-        NotFound,     // "String not found"; replace commands disabled
+        Found, // the match is selected
+        NotFound, // "String not found"; replace commands disabled
         DoneReplacing // Replace All ended; replace commands disabled
     };
 

@@ -8,7 +8,8 @@
 namespace zp {
 namespace {
 
-class ReadTextInPiecesTest : public testing::Test {
+class ReadTextInPiecesTest : public testing::Test
+{
 protected:
     QString Write(const QByteArray& bytes)
     {

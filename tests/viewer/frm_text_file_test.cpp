@@ -1,0 +1,205 @@
+#include "viewer/frm_text_file.h"
+
+#include "app/app_state.h"
+#include "app/scripted_dialogs.h"
+#include "app/window_helpers.h"
+#include "widget_test_app.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace zp {
+namespace {
+
+class TextViewerTest : public testing::Test
+{
+protected:
+    static void SetUpTestSuite() { test::EnsureApplication(); }
+
+    QString WriteFile(const QByteArray& bytes)
+    {
+        const QString path = dir.filePath("forum.cgi");
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+
+    // A viewer loaded on a file holding `bytes`.
+    frmTextFile& Open(const QByteArray& bytes)
+    {
+        state.CurrentModFilePath = WriteFile(bytes);
+        viewer = new frmTextFile(state);
+        EXPECT_TRUE(viewer->Load(QString()));
+        return *viewer;
+    }
+
+    void Search(const QString& what, QPushButton* button)
+    {
+        viewer->txtFindText->setText(what);
+        button->click();
+    }
+
+    QString SelectedText() const { return viewer->rtbTextData->textCursor().selectedText(); }
+    int SelStart() const { return viewer->rtbTextData->textCursor().selectionStart(); }
+
+    QTemporaryDir dir;
+    ScriptedDialogs dialogs;
+    AppState state {dir.path(), dialogs};
+    QPointer<frmTextFile> viewer;
+
+    void TearDown() override { delete viewer; }
+};
+
+TEST_F(TextViewerTest, LoadsTheFileWithEveryLineEndedAndReplaceDisabled)
+{
+    const QString path = WriteFile("first\r\nlast");
+    state.CurrentModFilePath = path;
+    viewer = new frmTextFile(state);
+    ASSERT_TRUE(viewer->Load("/elsewhere/ignored.txt"));
+
+    EXPECT_EQ(viewer->windowTitle(), "Zenpatch - " + path);
+    EXPECT_EQ(viewer->rtbTextData->toPlainText(), "first\nlast\n"); // each CR LF is one line break
+    EXPECT_EQ(viewer->rtbTextData->document()->blockCount(), 3);
+    EXPECT_TRUE(state.CurrentModFilePath.isEmpty());
+    EXPECT_FALSE(viewer->ReplaceButton->isEnabled());
+    EXPECT_FALSE(viewer->ReplaceAllButton->isEnabled());
+    EXPECT_EQ(viewer->LastFoundPosition(), 0);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(TextViewerTest, TakesTheOpenDialogsFileWhenNoModFileIsSet)
+{
+    const QString path = WriteFile("x");
+    viewer = new frmTextFile(state);
+    ASSERT_TRUE(viewer->Load(path));
+    EXPECT_EQ(viewer->windowTitle(), "Zenpatch - " + path);
+    EXPECT_TRUE(state.CurrentModFilePath.isEmpty());
+}
+
+TEST_F(TextViewerTest, MissingFileIsReportedAndRefused)
+{
+    state.CurrentModFilePath = dir.filePath("gone.txt");
+    viewer = new frmTextFile(state);
+    EXPECT_FALSE(viewer->Load(QString()));
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "Unable to locate file.");
+    EXPECT_EQ(dialogs.messages[0].title, "File not found.");
+    EXPECT_EQ(dialogs.messages[0].buttons, MsgButtons::OK);
+    EXPECT_EQ(dialogs.messages[0].icon, MsgIcon::Critical);
+    EXPECT_TRUE(state.CurrentModFilePath.isEmpty());
+}
+
+TEST_F(TextViewerTest, FindSelectsAndFocusesAndFailureSaysSo)
+{
+    Open("Alpha beta\nalphabet alpha\n");
+    viewer->show();
+    Search("alpha", viewer->FindButton);
+    EXPECT_EQ(SelStart(), 0);
+    EXPECT_EQ(SelectedText(), "Alpha");
+    EXPECT_TRUE(viewer->ReplaceButton->isEnabled());
+    EXPECT_TRUE(viewer->ReplaceAllButton->isEnabled());
+    EXPECT_EQ(viewer->focusWidget(), viewer->rtbTextData);
+
+    viewer->chkWord->setChecked(true);
+    viewer->chkCase->setChecked(true);
+    viewer->FindNextButton->click();
+    EXPECT_EQ(SelStart(), 20); // not inside "alphabet", not "Alpha"
+
+    viewer->FindNextButton->click();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "String not found");
+    EXPECT_EQ(dialogs.messages[0].title, "Search Help");
+    EXPECT_EQ(dialogs.messages[0].buttons, MsgButtons::OK);
+    EXPECT_EQ(dialogs.messages[0].icon, MsgIcon::None);
+    EXPECT_FALSE(viewer->ReplaceButton->isEnabled());
+    EXPECT_FALSE(viewer->ReplaceAllButton->isEnabled());
+    EXPECT_EQ(viewer->LastFoundPosition(), -1);
+
+    viewer->FindNextButton->click(); // from the start again
+    EXPECT_EQ(SelStart(), 20);
+    EXPECT_TRUE(viewer->ReplaceButton->isEnabled());
+}
+
+TEST_F(TextViewerTest, ReplaceAllReplacesEveryMatchAndTheFileStaysAsItWas)
+{
+    const QByteArray bytes = "cat\r\ncat cat\r\n";
+    Open(bytes);
+    Search("cat", viewer->FindButton);
+    viewer->txtReplaceText->setText("dog");
+    viewer->ReplaceAllButton->click();
+    EXPECT_EQ(viewer->rtbTextData->toPlainText(), "dog\ndog dog\n");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "Done replacing");
+    EXPECT_EQ(dialogs.messages[0].title, "Search Help");
+    EXPECT_FALSE(viewer->ReplaceButton->isEnabled());
+
+    viewer->cmdOK->click();
+    QFile file(dir.filePath("forum.cgi"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), bytes);
+}
+
+TEST_F(TextViewerTest, ReplaceFollowsHandEditsInTheBox)
+{
+    Open("one two one\n");
+    viewer->rtbTextData->moveCursor(QTextCursor::Start);
+    viewer->rtbTextData->insertPlainText("one ");
+    Search("one", viewer->FindButton);
+    viewer->txtReplaceText->setText("1");
+    viewer->ReplaceButton->click();
+    EXPECT_EQ(viewer->rtbTextData->toPlainText(), "1 one two one\n");
+    EXPECT_EQ(SelStart(), 2);
+    EXPECT_EQ(SelectedText(), "one");
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(TextViewerTest, EnterFindsButReplacesOnlyAfterAFind)
+{
+    Open("abc abc\n");
+    viewer->txtReplaceText->setText("X");
+    viewer->rtbTextData->selectAll();
+    QTest::keyClick(viewer->txtReplaceText, Qt::Key_Return);
+    EXPECT_EQ(viewer->rtbTextData->toPlainText(), "abc abc\n");
+
+    viewer->txtFindText->setText("abc");
+    QTest::keyClick(viewer->txtFindText, Qt::Key_Return);
+    EXPECT_EQ(SelStart(), 0);
+    QTest::keyClick(viewer->txtReplaceText, Qt::Key_Return);
+    EXPECT_EQ(viewer->rtbTextData->toPlainText(), "X abc\n");
+    EXPECT_EQ(SelStart(), 2);
+}
+
+TEST_F(TextViewerTest, ActivationPutsTheFocusInTheSearchBox)
+{
+    Open("x\n");
+    QWidget other;
+    other.show();
+    viewer->show();
+    viewer->rtbTextData->setFocus();
+    QApplication::setActiveWindow(&other);
+    QApplication::setActiveWindow(viewer);
+    EXPECT_EQ(viewer->focusWidget(), viewer->txtFindText);
+}
+
+TEST_F(TextViewerTest, TextBoxFollowsTheWindowSize)
+{
+    Open("x\n");
+    viewer->resize(700, 500);
+    viewer->show();
+    const QSize outer = viewer->frameGeometry().size();
+    EXPECT_EQ(viewer->rtbTextData->width(), outer.width() - TwipsToPixels(250, viewer));
+    EXPECT_EQ(viewer->rtbTextData->height(), outer.height() - TwipsToPixels(2000, viewer));
+    EXPECT_EQ(viewer->cmdOK->y(), outer.height() - TwipsToPixels(1000, viewer));
+    EXPECT_NEAR(viewer->cmdOK->geometry().center().x(), viewer->width() / 2, 1);
+}
+
+} // namespace
+} // namespace zp

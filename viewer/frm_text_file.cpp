@@ -1,0 +1,244 @@
+#include "viewer/frm_text_file.h"
+
+#include "app/app_state.h"
+#include "app/common.h"
+#include "app/dialogs.h"
+#include "app/window_helpers.h"
+#include "viewer/fixed_pitch_font.h"
+#include "viewer/text_file_reader.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace zp {
+
+namespace {
+
+constexpr int MarginTwips = 60;
+constexpr int TextWidthLessTwips = 250;
+constexpr int TextHeightLessTwips = 2000;
+constexpr int CloseAboveBottomTwips = 1000;
+constexpr int GapTwips = 60;
+
+QPushButton* MakeButton(const QString& caption, QWidget* parent)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+frmTextFile::frmTextFile(AppState& state, QWidget* parent)
+    : QWidget(parent)
+    , rtbTextData(new QPlainTextEdit(this))
+    , txtFindText(new QLineEdit(this))
+    , txtReplaceText(new QLineEdit(this))
+    , chkCase(new QCheckBox(tr("Case sensitive"), this))
+    , chkWord(new QCheckBox(tr("Whole word only"), this))
+    , FindButton(MakeButton(tr("&Find"), this))
+    , FindNextButton(MakeButton(tr("Find &Next"), this))
+    , ReplaceButton(MakeButton(tr("&Replace"), this))
+    , ReplaceAllButton(MakeButton(tr("Replace &All"), this))
+    , cmdOK(MakeButton(tr("&CLOSE"), this))
+    , state_(state)
+    , lblFind(new QLabel(tr("Find what"), this))
+    , lblReplace(new QLabel(tr("Replace with"), this))
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    rtbTextData->setFont(CourierNewFont());
+    rtbTextData->setLineWrapMode(QPlainTextEdit::NoWrap);
+    lblFind->setBuddy(txtFindText);
+    lblReplace->setBuddy(txtReplaceText);
+    SetReplaceEnabled(false);
+
+    connect(rtbTextData->document(), &QTextDocument::contentsChanged, this, [this] { boxChanged_ = true; });
+    connect(FindButton, &QPushButton::clicked, this, &frmTextFile::Find);
+    connect(txtFindText, &QLineEdit::returnPressed, this, &frmTextFile::Find);
+    connect(FindNextButton, &QPushButton::clicked, this, &frmTextFile::FindNext);
+    connect(ReplaceButton, &QPushButton::clicked, this, &frmTextFile::Replace);
+    // Enter in the replacement box replaces only once a search has found something to replace.
+    connect(txtReplaceText, &QLineEdit::returnPressed, this, [this] {
+        if (ReplaceButton->isEnabled())
+            Replace();
+    });
+    connect(ReplaceAllButton, &QPushButton::clicked, this, &frmTextFile::ReplaceAll);
+    connect(cmdOK, &QPushButton::clicked, this, &QWidget::close);
+}
+
+bool frmTextFile::Load(const QString& dialogFileName)
+{
+    if (state_.CurrentModFilePath.isEmpty())
+        state_.CurrentModFilePath = dialogFileName;
+    const QString path = state_.CurrentModFilePath;
+    state_.CurrentModFilePath.clear();
+    if (!FileExists(path)) {
+        state_.dialogs.messageBox(
+            tr("Unable to locate file."), tr("File not found."), MsgButtons::OK, MsgIcon::Critical);
+        return false;
+    }
+
+    QTextCursor end(rtbTextData->document());
+    const auto error = ReadTextInPieces(path, [&](const QString& piece) {
+        end.movePosition(QTextCursor::End);
+        end.insertText(piece);
+    });
+    if (error) {
+        state_.dialogs.messageBox(
+            tr("Unable to read %1: %2").arg(path, *error), tr("File not found."), MsgButtons::OK, MsgIcon::Critical);
+        return false;
+    }
+    rtbTextData->moveCursor(QTextCursor::Start);
+    rtbTextData->document()->setModified(false);
+    setWindowTitle(QStringLiteral("Zenpatch - ") + path);
+    return true;
+}
+
+void frmTextFile::Find()
+{
+    SyncFinder();
+    ShowOutcome(finder_.Find(txtFindText->text(), Options()));
+}
+
+void frmTextFile::FindNext()
+{
+    SyncFinder();
+    ShowOutcome(finder_.FindNext(txtFindText->text(), Options()));
+}
+
+void frmTextFile::Replace()
+{
+    SyncFinder();
+    QTextCursor selection = rtbTextData->textCursor();
+    const auto outcome = finder_.Replace(txtFindText->text(), txtReplaceText->text(), Options());
+    selection.insertText(txtReplaceText->text());
+    boxChanged_ = false;
+    ShowOutcome(outcome);
+}
+
+void frmTextFile::ReplaceAll()
+{
+    SyncFinder();
+    const auto outcome = finder_.ReplaceAll(txtFindText->text(), txtReplaceText->text(), Options());
+    rtbTextData->setPlainText(finder_.Text());
+    boxChanged_ = false;
+    QTextCursor caret(rtbTextData->document());
+    caret.setPosition(finder_.SelStart());
+    rtbTextData->setTextCursor(caret);
+    ShowOutcome(outcome);
+}
+
+SearchOptions frmTextFile::Options() const
+{
+    return {.matchCase = chkCase->isChecked(), .wholeWord = chkWord->isChecked()};
+}
+
+void frmTextFile::SyncFinder()
+{
+    if (boxChanged_) {
+        // The raw text keeps every character where it stands; only the block separators, one per
+        // line break, are written as '\n'.
+        QString text = rtbTextData->document()->toRawText();
+        text.replace(QChar::ParagraphSeparator, u'\n');
+        finder_.SetText(std::move(text));
+        boxChanged_ = false;
+    }
+    const QTextCursor cursor = rtbTextData->textCursor();
+    finder_.Select(cursor.selectionStart(), cursor.selectionEnd() - cursor.selectionStart());
+}
+
+void frmTextFile::ShowOutcome(FindReplace::Outcome outcome)
+{
+    SetReplaceEnabled(finder_.ReplaceEnabled());
+    switch (outcome) {
+    case FindReplace::Outcome::Found: {
+        QTextCursor match(rtbTextData->document());
+        match.setPosition(finder_.SelStart());
+        match.setPosition(finder_.SelStart() + finder_.SelLength(), QTextCursor::KeepAnchor);
+        rtbTextData->setTextCursor(match);
+        rtbTextData->setFocus();
+        break;
+    }
+    case FindReplace::Outcome::NotFound:
+        state_.dialogs.messageBox(tr("String not found"), tr("Search Help"), MsgButtons::OK, MsgIcon::None);
+        break;
+    case FindReplace::Outcome::DoneReplacing:
+        state_.dialogs.messageBox(tr("Done replacing"), tr("Search Help"), MsgButtons::OK, MsgIcon::None);
+        break;
+    }
+}
+
+void frmTextFile::SetReplaceEnabled(bool enabled)
+{
+    ReplaceButton->setEnabled(enabled);
+    ReplaceAllButton->setEnabled(enabled);
+}
+
+bool frmTextFile::event(QEvent* event)
+{
+    // Whenever the window becomes active the search box takes the focus.
+    if (event->type() == QEvent::WindowActivate)
+        txtFindText->setFocus();
+    return QWidget::event(event);
+}
+
+void frmTextFile::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    LayOut();
+}
+
+void frmTextFile::LayOut()
+{
+    // The sizes follow the whole window, title bar and frame included.
+    QWidget* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
+    if (!frame)
+        frame = this;
+    if (frame->isMinimized())
+        return;
+    const QSize outer = frame == this ? frameGeometry().size() : frame->size();
+    const auto px = [this](int twips) { return TwipsToPixels(twips, this); };
+    const int margin = px(MarginTwips);
+    const int gap = px(GapTwips);
+
+    const int textBottom = margin + qMax(0, outer.height() - px(TextHeightLessTwips));
+    rtbTextData->setGeometry(margin, margin, qMax(0, outer.width() - px(TextWidthLessTwips)), textBottom - margin);
+
+    // The Close button sits 1000 twips above the window's bottom edge, centred; the search buttons
+    // flank it, and the search boxes take the row between it and the text.
+    const int rowHeight = txtFindText->sizeHint().height();
+    const int buttonHeight = cmdOK->sizeHint().height();
+    const int closeTop = outer.height() - px(CloseAboveBottomTwips);
+    const int buttonWidth = qMax(cmdOK->sizeHint().width(), ReplaceAllButton->sizeHint().width());
+    cmdOK->setGeometry((width() - buttonWidth) / 2, closeTop, buttonWidth, buttonHeight);
+    FindButton->setGeometry(margin, closeTop, buttonWidth, buttonHeight);
+    FindNextButton->setGeometry(margin + buttonWidth + gap, closeTop, buttonWidth, buttonHeight);
+    ReplaceAllButton->setGeometry(width() - margin - buttonWidth, closeTop, buttonWidth, buttonHeight);
+    ReplaceButton->setGeometry(width() - margin - 2 * buttonWidth - gap, closeTop, buttonWidth, buttonHeight);
+
+    const int rowTop = textBottom + qMax(0, (closeTop - textBottom - rowHeight) / 2);
+    const int fixed = lblFind->sizeHint().width() + lblReplace->sizeHint().width() + chkCase->sizeHint().width()
+        + chkWord->sizeHint().width() + 7 * gap + 2 * margin;
+    const int boxWidth = qMax(px(900), (width() - fixed) / 2);
+    int x = margin;
+    for (QWidget* w : {static_cast<QWidget*>(lblFind),
+                       static_cast<QWidget*>(txtFindText),
+                       static_cast<QWidget*>(lblReplace),
+                       static_cast<QWidget*>(txtReplaceText),
+                       static_cast<QWidget*>(chkCase),
+                       static_cast<QWidget*>(chkWord)}) {
+        const bool isBox = w == txtFindText || w == txtReplaceText;
+        const int wWidth = isBox ? boxWidth : w->sizeHint().width();
+        w->setGeometry(x, rowTop, wWidth, rowHeight);
+        x += wWidth + gap + (isBox ? gap : 0);
+    }
+}
+
+} // namespace zp
