@@ -14,4 +14,10 @@ inline void EnsureApplication()
         new QApplication(argc, argv);
 }
 
+// Runs the deletions that closing a window with Qt::WA_DeleteOnClose has queued.
+inline void RunDeferredDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 } // namespace zp::test

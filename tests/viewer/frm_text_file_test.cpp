@@ -142,6 +142,8 @@ TEST_F(TextViewerTest, ReplaceAllReplacesEveryMatchAndTheFileStaysAsItWas)
     EXPECT_FALSE(viewer->ReplaceButton->isEnabled());
 
     viewer->cmdOK->click();
+    test::RunDeferredDeletes();
+    EXPECT_TRUE(viewer.isNull());
     QFile file(dir.filePath("forum.cgi"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), bytes);

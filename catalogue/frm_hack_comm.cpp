@@ -1,0 +1,67 @@
+#include "catalogue/frm_hack_comm.h"
+
+#include <QHBoxLayout>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <array>
+
+namespace zp {
+
+namespace {
+
+// Captions of display types 1 to 5.
+const std::array<const char*, 5> Captions = {
+    "Hack Comments",
+    "PreInstall Message",
+    "Post Install Message",
+    "Old Data Information",
+    "New Data Information",
+};
+
+bool IsKnownType(qint16 type)
+{
+    return type >= 1 && type <= static_cast<qint16>(Captions.size());
+}
+
+} // namespace
+
+frmHackComm::frmHackComm(LongTextTarget& editor, QWidget* parent)
+    : QWidget(parent)
+    , txtHackComm(new QPlainTextEdit(this))
+    , cmdSave(new QPushButton(tr("&Save Changes"), this))
+    , cmdCancel(new QPushButton(tr("&Cancel Changes"), this))
+    , editor_(editor)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(tr("Hack Comments"));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdSave);
+    buttons->addWidget(cmdCancel);
+    buttons->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(txtHackComm);
+    layout->addLayout(buttons);
+
+    connect(cmdSave, &QPushButton::clicked, this, &frmHackComm::Save);
+    connect(cmdCancel, &QPushButton::clicked, this, &QWidget::close);
+}
+
+void frmHackComm::GetType(qint16 DispType, const QString& NewText)
+{
+    if (IsKnownType(DispType))
+        setWindowTitle(tr(Captions[DispType - 1]));
+    txtHackComm->setPlainText(NewText);
+    dispType_ = DispType;
+}
+
+void frmHackComm::Save()
+{
+    if (IsKnownType(dispType_))
+        editor_.SetLongText(dispType_, txtHackComm->toPlainText());
+    close();
+}
+
+} // namespace zp

@@ -1,0 +1,82 @@
+#include "catalogue/frm_hack_comm.h"
+
+#include "widget_test_app.h"
+
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <gtest/gtest.h>
+#include <map>
+
+namespace zp {
+namespace {
+
+// Stands in for the hack editor: the text each display type's control holds.
+struct FakeEditor : LongTextTarget {
+    void SetLongText(qint16 DispType, const QString& text) override { controls[DispType] = text; }
+    std::map<qint16, QString> controls;
+};
+
+class LongTextEditorTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() { test::EnsureApplication(); }
+
+    frmHackComm* Open(qint16 type, const QString& text)
+    {
+        window = new frmHackComm(editor);
+        window->GetType(type, text);
+        window->show();
+        return window;
+    }
+
+    FakeEditor editor;
+    QPointer<frmHackComm> window;
+    void TearDown() override { delete window; }
+};
+
+TEST_F(LongTextEditorTest, EachDisplayTypeHasItsCaption)
+{
+    const std::map<qint16, QString> captions = {{1, "Hack Comments"},
+        {2, "PreInstall Message"},
+        {3, "Post Install Message"},
+        {4, "Old Data Information"},
+        {5, "New Data Information"}};
+    for (const auto& [type, caption] : captions) {
+        frmHackComm form(editor);
+        form.GetType(type, "text");
+        EXPECT_EQ(form.windowTitle(), caption);
+        EXPECT_EQ(form.txtHackComm->toPlainText(), "text");
+        EXPECT_EQ(form.DisplayType(), type);
+    }
+    frmHackComm unknown(editor);
+    unknown.GetType(9, "x");
+    EXPECT_EQ(unknown.windowTitle(), "Hack Comments"); // the design caption stays
+}
+
+TEST_F(LongTextEditorTest, SaveCopiesIntoTheEditorsControlAndCloses)
+{
+    Open(3, "Thanks for installing.");
+    window->txtHackComm->setPlainText("Thanks.\nNow rebuild the templates.");
+    window->cmdSave->click();
+    test::RunDeferredDeletes();
+    EXPECT_EQ(editor.controls, (std::map<qint16, QString> {{3, "Thanks.\nNow rebuild the templates."}}));
+    EXPECT_TRUE(window.isNull()); // closed and gone
+}
+
+TEST_F(LongTextEditorTest, CancelAndUnknownTypesCopyNothing)
+{
+    Open(1, "old");
+    window->txtHackComm->setPlainText("new");
+    window->cmdCancel->click();
+    test::RunDeferredDeletes();
+    EXPECT_TRUE(window.isNull());
+
+    Open(0, "old");
+    window->cmdSave->click();
+    test::RunDeferredDeletes();
+    EXPECT_TRUE(window.isNull());
+    EXPECT_TRUE(editor.controls.empty());
+}
+
+} // namespace
+} // namespace zp
