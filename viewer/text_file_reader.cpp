@@ -38,7 +38,7 @@ QString DecodeTextFile(const QByteArray& bytes)
     return DecodeWindows1252(bytes);
 }
 
-std::optional<QString> ReadTextInPieces(const QString& path, const std::function<void(const QString&)>& append)
+std::optional<QString> TextFileReader::Open(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -46,30 +46,29 @@ std::optional<QString> ReadTextInPieces(const QString& path, const std::function
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return file.errorString();
-    file.close();
-    const QString text = DecodeTextFile(bytes);
-
-    QString buffer;
-    buffer.reserve(TextPieceSize + 1024);
-    const QStringView view(text);
-    qsizetype start = 0;
-    while (start < view.size()) {
-        qsizetype end = start;
-        while (end < view.size() && view[end] != u'\n' && view[end] != u'\r')
-            ++end;
-        buffer += view.mid(start, end - start);
-        buffer += u"\r\n";
-        if (end < view.size() && view[end] == u'\r' && end + 1 < view.size() && view[end + 1] == u'\n')
-            ++end;
-        start = end + 1;
-        if (buffer.size() > TextPieceSize) {
-            append(buffer);
-            buffer.clear();
-        }
-    }
-    if (!buffer.isEmpty())
-        append(buffer);
+    text_ = DecodeTextFile(bytes);
+    next_ = 0;
     return std::nullopt;
+}
+
+QString TextFileReader::NextPiece()
+{
+    QString piece;
+    piece.reserve(TextPieceSize + 1024);
+    const QStringView text(text_);
+    while (next_ < text.size() && piece.size() <= TextPieceSize) {
+        qsizetype end = next_;
+        while (end < text.size() && text[end] != u'\n' && text[end] != u'\r')
+            ++end;
+        piece += text.mid(next_, end - next_);
+        piece += u"\r\n";
+        if (end + 1 < text.size() && text[end] == u'\r' && text[end + 1] == u'\n')
+            ++end;
+        next_ = end + 1;
+    }
+    if (AtEnd())
+        text_.clear(); // the whole text has been handed on
+    return piece;
 }
 
 } // namespace zp

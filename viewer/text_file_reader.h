@@ -2,23 +2,33 @@
 
 #include <QByteArray>
 #include <QString>
-#include <functional>
 #include <optional>
 
 namespace zp {
 
-// The viewer's text is handed to its box in pieces of a little over this many characters, so that
-// a large file is not appended to the box line by line.
+// The viewer's text goes to its box in pieces of a little over this many characters, so that a
+// large file is not appended to the box line by line.
 inline constexpr qsizetype TextPieceSize = 50000;
 
 // Decodes a text file's bytes: UTF-8 when they are valid UTF-8 (a byte order mark is kept),
 // otherwise Windows-1252, in which every byte has a character.
 QString DecodeTextFile(const QByteArray& bytes);
 
-// Reads the file at `path` line by line (a line ends at CR LF, LF or CR) and hands its text to
-// `append` in pieces: every line followed by CR LF, the last one included, a piece handed on as
-// soon as it exceeds TextPieceSize characters. When the file cannot be read it hands nothing on
-// and returns the reason.
-std::optional<QString> ReadTextInPieces(const QString& path, const std::function<void(const QString&)>& append);
+// Reads a text file and hands its text on in pieces: line by line (a line ends at CR LF, LF or
+// CR), every line followed by CR LF, the last one included; a piece ends as soon as it exceeds
+// TextPieceSize characters.
+class TextFileReader
+{
+public:
+    // Reads and decodes the whole file; returns the reason when it cannot be read.
+    std::optional<QString> Open(const QString& path);
+    bool AtEnd() const { return next_ >= text_.size(); }
+    // The next piece of whole lines; empty at the end.
+    QString NextPiece();
+
+private:
+    QString text_;
+    qsizetype next_ = 0;
+};
 
 } // namespace zp

@@ -12,12 +12,14 @@ namespace zp {
 namespace {
 
 // Stands in for the hack editor: the text each display type's control holds.
-struct FakeEditor : LongTextTarget {
+struct FakeEditor : LongTextTarget
+{
     void SetLongText(qint16 DispType, const QString& text) override { controls[DispType] = text; }
     std::map<qint16, QString> controls;
 };
 
-class LongTextEditorTest : public testing::Test {
+class LongTextEditorTest : public testing::Test
+{
 protected:
     static void SetUpTestSuite() { test::EnsureApplication(); }
 
@@ -37,10 +39,10 @@ protected:
 TEST_F(LongTextEditorTest, EachDisplayTypeHasItsCaption)
 {
     const std::map<qint16, QString> captions = {{1, "Hack Comments"},
-        {2, "PreInstall Message"},
-        {3, "Post Install Message"},
-        {4, "Old Data Information"},
-        {5, "New Data Information"}};
+                                                {2, "PreInstall Message"},
+                                                {3, "Post Install Message"},
+                                                {4, "Old Data Information"},
+                                                {5, "New Data Information"}};
     for (const auto& [type, caption] : captions) {
         frmHackComm form(editor);
         form.GetType(type, "text");

@@ -8,7 +8,7 @@
 namespace zp {
 namespace {
 
-class ReadTextInPiecesTest : public testing::Test
+class TextFileReaderTest : public testing::Test
 {
 protected:
     QString Write(const QByteArray& bytes)
@@ -22,22 +22,26 @@ protected:
 
     QStringList Read(const QString& path)
     {
+        TextFileReader reader;
+        EXPECT_EQ(reader.Open(path), std::nullopt);
         QStringList pieces;
-        EXPECT_EQ(ReadTextInPieces(path, [&](const QString& piece) { pieces << piece; }), std::nullopt);
+        while (!reader.AtEnd())
+            pieces << reader.NextPiece();
+        EXPECT_EQ(reader.NextPiece(), "");
         return pieces;
     }
 
     QTemporaryDir dir;
 };
 
-TEST_F(ReadTextInPiecesTest, EveryLineEndsWithCrLf)
+TEST_F(TextFileReaderTest, EveryLineEndsWithCrLf)
 {
     EXPECT_EQ(Read(Write("one\r\ntwo")).join(""), "one\r\ntwo\r\n");
     EXPECT_EQ(Read(Write("a\nb\rc\r\n\n")).join(""), "a\r\nb\r\nc\r\n\r\n");
     EXPECT_TRUE(Read(Write("")).isEmpty());
 }
 
-TEST_F(ReadTextInPiecesTest, LargeFilesArriveInPiecesOfWholeLines)
+TEST_F(TextFileReaderTest, LargeFilesArriveInPiecesOfWholeLines)
 {
     QByteArray bytes;
     QString expected;
@@ -55,11 +59,11 @@ TEST_F(ReadTextInPiecesTest, LargeFilesArriveInPiecesOfWholeLines)
     EXPECT_EQ(pieces.join(""), expected);
 }
 
-TEST_F(ReadTextInPiecesTest, MissingFileHandsNothingOn)
+TEST_F(TextFileReaderTest, MissingFileGivesTheReasonAndNoText)
 {
-    bool called = false;
-    EXPECT_NE(ReadTextInPieces(dir.filePath("none.txt"), [&](const QString&) { called = true; }), std::nullopt);
-    EXPECT_FALSE(called);
+    TextFileReader reader;
+    EXPECT_NE(reader.Open(dir.filePath("none.txt")), std::nullopt);
+    EXPECT_TRUE(reader.AtEnd());
 }
 
 TEST(DecodeTextFile, Utf8OrElseWindows1252)
