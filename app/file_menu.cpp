@@ -1,0 +1,83 @@
+#include "app/file_menu.h"
+
+#include "app/app_state.h"
+#include "app/board_directories.h"
+#include "app/common.h"
+#include "database/database.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace zp {
+
+void BackupDatabase(AppState& state,
+                    const std::function<void()>& closeChildWindows,
+                    const std::function<void()>& restart)
+{
+    const MsgAnswer answer
+        = state.dialogs.messageBox("This will close the database connection and restart the program, are you sure?",
+                                   "Backup DB Confirm",
+                                   MsgButtons::YesNo,
+                                   MsgIcon::None);
+    if (answer != MsgAnswer::Yes)
+        return;
+    // The child windows go first: their close handlers may still read the database.
+    closeChildWindows();
+    CloseDatabase(state);
+    FileDialogOptions options;
+    options.title = "Backup Database";
+    options.filter = "Database Backups (*.bak);;All Files (*)";
+    options.defaultExt = "bak";
+    options.initialDir = state.ProgramFolder;
+    options.fileName = "zpatch.bak";
+    const QString target = state.dialogs.saveFile(options);
+    if (!target.isEmpty())
+        CopyFileReplacing(state.ProgramFolder + "/" + Database::FileName, target);
+    restart();
+}
+
+bool CopyFileReplacing(const QString& source, const QString& target)
+{
+    const QFileInfo from(source);
+    const QFileInfo to(target);
+    if (to.exists() && from.canonicalFilePath() == to.canonicalFilePath())
+        return false;
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    char buffer[65536];
+    for (qint64 n = in.read(buffer, sizeof buffer); n > 0; n = in.read(buffer, sizeof buffer))
+        if (out.write(buffer, n) != n)
+            return false;
+    return !in.error() && out.commit();
+}
+
+FileDialogOptions TextFileDialogOptions(const AppState& state)
+{
+    FileDialogOptions options;
+    options.title = "Load Text File";
+    options.filter = "All Files (*)";
+    options.filterIndex = 0;
+    options.fileMustExist = true;
+    if (!state.SourceDir.isEmpty()) {
+        const QString firstLocation = state.DirectoryTable.isEmpty() ? QString() : state.DirectoryTable.first();
+        options.initialDir = JoinInsideRoot(state.SourceDir, firstLocation).value_or(state.SourceDir);
+    }
+    return options;
+}
+
+QString ResourcePath(const QString& executableDir, const QString& name)
+{
+    const QString beside = executableDir + "/" + name;
+    if (QFileInfo::exists(beside))
+        return beside;
+    const QString installed = QDir::cleanPath(executableDir + "/../share/zenpatch/" + name);
+    return QFileInfo::exists(installed) ? installed : beside;
+}
+
+} // namespace zp

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "app/dialogs.h"
+
+#include <QString>
+#include <functional>
+
+namespace zp {
+
+struct AppState;
+
+// Backup Database: after the user confirms, closes the child windows and the database, asks where
+// to save a byte copy of zpatch.zpd ("zpatch.bak" proposed in the program folder) and writes it.
+// Whatever happens after the confirmation (copy made, dialog cancelled, copy failed), restart runs
+// the main window's load again. Answering No changes nothing.
+void BackupDatabase(AppState& state,
+                    const std::function<void()>& closeChildWindows,
+                    const std::function<void()>& restart);
+
+// Copies a file byte for byte through a temporary file beside the target, so that a failed copy
+// leaves an existing target as it was. Refuses to copy a file onto itself. Returns success.
+bool CopyFileReplacing(const QString& source, const QString& target);
+
+// The open dialog of "Open Text File": it starts in the first board location of the current
+// board type below the source directory.
+FileDialogOptions TextFileDialogOptions(const AppState& state);
+
+// A read-only resource of the program (documentation): beside the executable in the build tree,
+// or in <prefix>/share/zenpatch when installed. The first place is returned when neither has it.
+QString ResourcePath(const QString& executableDir, const QString& name);
+
+} // namespace zp

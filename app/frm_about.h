@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+class QTimer;
+
+namespace zp {
+
+// The About window, also the splash screen at start: the program's picture, version and credits,
+// links that open in the browser, and an OK button. OK or a click anywhere on the window stops
+// the splash timer (when one is given) and closes the window.
+class frmAbout : public QDialog
+{
+    Q_OBJECT
+
+public:
+    frmAbout(QWidget* parent, QTimer* splashTimer);
+
+    // "Version " + Major.Minor.Revision of the program.
+    static QString VersionText();
+
+    QLabel* picLogo;
+    QLabel* lblTitle;
+    QLabel* lblVersion;
+    QLabel* lblCredits;
+    QLabel* lblZPKHome;
+    QLabel* lblLinks;
+    QPushButton* cmdOK;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    void Dismiss();
+
+    QTimer* splashTimer_;
+};
+
+} // namespace zp

@@ -1,0 +1,323 @@
+#include "app/mdi_main.h"
+
+#include "app/app_state.h"
+#include "app/common.h"
+#include "app/dialogs.h"
+#include "app/file_menu.h"
+#include "app/frm_about.h"
+#include "app/frm_options.h"
+#include "app/mod_associate.h"
+#include "app/window_helpers.h"
+#include "database/database.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QLocale>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QUrl>
+
+namespace zp {
+
+namespace {
+
+constexpr int SplashMilliseconds = 5000;
+
+// The main window's first size, in twips: room for the hack list with a margin.
+constexpr int MainWidthTwips = 12600;
+constexpr int MainHeightTwips = 9300;
+
+} // namespace
+
+mdiMain::mdiMain(AppState& state, QWidget* parent)
+    : QMainWindow(parent)
+    , state_(state)
+    , mdiArea_(new QMdiArea(this))
+{
+    setObjectName("mdiMain");
+    setWindowTitle("Zenpatch");
+    setWindowIcon(QIcon(":/zenpatch/zenpatch.png"));
+    mdiArea_->setObjectName("mdiArea");
+    mdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(mdiArea_);
+    ResizeInTwips(this, MainWidthTwips, MainHeightTwips);
+
+    CreateMenus();
+    CreateStatusBar();
+
+    tmrSplash = new QTimer(this);
+    tmrSplash->setObjectName("tmrSplash");
+    tmrSplash->setSingleShot(true);
+    tmrSplash->setInterval(SplashMilliseconds);
+    connect(tmrSplash, &QTimer::timeout, this, [this] {
+        if (splash_)
+            splash_->accept();
+    });
+
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        TrayForm1 = new QSystemTrayIcon(windowIcon(), this);
+        TrayForm1->setToolTip("Zenpatch");
+        TrayForm1->show();
+    }
+}
+
+mdiMain::~mdiMain() = default;
+
+void mdiMain::CreateMenus()
+{
+    auto add = [this](QMenu* menu, const char* name, const QString& caption, auto slot) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(name);
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+
+    mnuFile = menuBar()->addMenu("&File");
+    mnuFile->setObjectName("mnuFile");
+    mnuOptions = add(mnuFile, "mnuOptions", "&Options", &mdiMain::ShowOptions);
+    mnuBackupDB = add(mnuFile, "mnuBackupDB", "&Backup Database", &mdiMain::BackupDatabase);
+    mnuFile->addSeparator();
+    mnuExit = add(mnuFile, "mnuExit", "e&Xit", &mdiMain::close);
+
+    mnuHacks = menuBar()->addMenu("&Hacks");
+    mnuHacks->setObjectName("mnuHacks");
+    mnuHackList = add(mnuHacks, "mnuHackList", "&List Hacks", &mdiMain::ShowHackList);
+    mnuImport = mnuHacks->addAction("&Import Hack");
+    mnuImport->setObjectName("mnuImport");
+    mnuImport->setEnabled(false); // enabled once the import window exists
+    mnuOpenFile = add(mnuHacks, "mnuOpenFile", "&Open Text File", &mdiMain::OpenTextFile);
+
+    mnuWindow = menuBar()->addMenu("&Window");
+    mnuWindow->setObjectName("mnuWindow");
+    mnuHorz = add(mnuWindow, "mnuHorz", "Tile &Horizontal", &mdiMain::TileHorizontal);
+    mnuVert = add(mnuWindow, "mnuVert", "Tile &Vertical", &mdiMain::TileVertical);
+    mnuArrange = add(mnuWindow, "mnuArrange", "&Arrange Icons", &mdiMain::ArrangeIcons);
+    mnuCascade = add(mnuWindow, "mnuCascade", "&Cascade Windows", [this] { mdiArea_->cascadeSubWindows(); });
+
+    mnuHelp = menuBar()->addMenu("Hel&p");
+    mnuHelp->setObjectName("mnuHelp");
+    mnuAbout = add(mnuHelp, "mnuAbout", "&About", &mdiMain::ShowAbout);
+    mnuHelp->addSeparator();
+    mnuDocsMSWord
+        = add(mnuHelp, "mnuDocsMSWord", "Documentation - &MS Word", [this] { OpenDocumentation("zenpatch.doc"); });
+    mnuDocsPDF = add(mnuHelp, "mnuDocsPDF", "&Documentation - &PDF", [this] { OpenDocumentation("zenpatch.pdf"); });
+}
+
+void mdiMain::CreateStatusBar()
+{
+    sbarMain = statusBar();
+    sbarMain->setObjectName("sbarMain");
+    sbarMain->setSizeGripEnabled(true);
+    const QString initial[5] = {"Zenpatch 2", "Total Hacks: 0", "Hack Mods: 0", QString(), QString()};
+    const int stretch[5] = {0, 1, 1, 0, 0};
+    for (int i = 0; i < 5; ++i) {
+        panels_[i] = new QLabel(initial[i], sbarMain);
+        panels_[i]->setObjectName(QString("sbarPanel%1").arg(i + 1));
+        panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panels_[i]->setContentsMargins(4, 0, 4, 0);
+        panels_[i]->setMinimumWidth(TwipsToPixels(1400, this));
+        sbarMain->addPermanentWidget(panels_[i], stretch[i]);
+    }
+    clock_ = new QTimer(this);
+    clock_->setInterval(1000);
+    connect(clock_, &QTimer::timeout, this, &mdiMain::UpdateClock);
+    clock_->start();
+    UpdateClock();
+}
+
+void mdiMain::UpdateClock()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const QLocale locale;
+    SetPanelText(4, locale.toString(now.time(), QLocale::ShortFormat));
+    SetPanelText(5, locale.toString(now.date(), QLocale::ShortFormat));
+}
+
+void mdiMain::SetPanelText(int panel, const QString& text)
+{
+    if (panel >= 1 && panel <= 5)
+        panels_[panel - 1]->setText(text);
+}
+
+QString mdiMain::PanelText(int panel) const
+{
+    return panel >= 1 && panel <= 5 ? panels_[panel - 1]->text() : QString();
+}
+
+void mdiMain::Load()
+{
+    OpenDatabase(state_);
+    LoadConfiguration(state_, [this] { ShowOptions(); });
+    RegisterFileTypes();
+    ShowSplash();
+    show();
+    ShowHackList();
+}
+
+void mdiMain::RegisterFileTypes()
+{
+    zp::RegisterFileTypes(state_, QCoreApplication::applicationFilePath(), XdgDataHome());
+}
+
+void mdiMain::ShowSplash()
+{
+    // The timer counts from the first splash: it closes that one and is spent afterwards, so the
+    // splash after a database backup stays until the user closes it.
+    const bool timed = !splashTimerSpent_;
+    frmAbout about(this, timed ? tmrSplash : nullptr);
+    splash_ = &about;
+    if (timed)
+        tmrSplash->start();
+    about.exec();
+    splash_ = nullptr;
+    splashTimerSpent_ = true;
+}
+
+void mdiMain::ShowHackList() { }
+
+void mdiMain::BackupDatabase()
+{
+    zp::BackupDatabase(
+        state_, [this] { CloseChildWindows(); }, [this] { Restart(); });
+}
+
+void mdiMain::Restart()
+{
+    try {
+        Load();
+    } catch (const std::exception& e) {
+        state_.dialogs.messageBox("Zenpatch could not open its database again:\n\n" + QString::fromUtf8(e.what()),
+                                  "Zenpatch",
+                                  MsgButtons::OK,
+                                  MsgIcon::Critical);
+    }
+}
+
+void mdiMain::OpenTextFile()
+{
+    const QStringList chosen = state_.dialogs.openFiles(TextFileDialogOptions(state_));
+    if (chosen.isEmpty() || chosen.first().isEmpty())
+        return;
+    if (!FileExists(chosen.first())) {
+        state_.dialogs.messageBox(
+            "Either the filename or path could not be found.", "Find/Path Not Found", MsgButtons::OK, MsgIcon::None);
+        return;
+    }
+}
+
+void mdiMain::OpenDocumentation(const QString& fileName)
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(ResourcePath(QCoreApplication::applicationDirPath(), fileName)));
+}
+
+void mdiMain::ShowAbout()
+{
+    frmAbout about(this, nullptr);
+    about.exec();
+}
+
+void mdiMain::ShowOptions()
+{
+    frmOptions options(state_, this);
+    options.exec();
+}
+
+QMdiSubWindow* mdiMain::ShowChild(QWidget* form)
+{
+    QMdiSubWindow* sub = mdiArea_->addSubWindow(form);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    form->show();
+    return sub;
+}
+
+void mdiMain::CloseChildWindows()
+{
+    for (QMdiSubWindow* sub : mdiArea_->subWindowList())
+        sub->close();
+}
+
+void mdiMain::TileHorizontal()
+{
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* sub : mdiArea_->subWindowList())
+        if (sub->isVisible() && !sub->isMinimized())
+            windows << sub;
+    const QSize area = mdiArea_->viewport()->size();
+    const int n = int(windows.size());
+    for (int i = 0; i < n; ++i) {
+        const int top = area.height() * i / n;
+        const int bottom = area.height() * (i + 1) / n;
+        windows[i]->showNormal();
+        windows[i]->setGeometry(0, top, area.width(), bottom - top);
+    }
+}
+
+void mdiMain::TileVertical()
+{
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* sub : mdiArea_->subWindowList())
+        if (sub->isVisible() && !sub->isMinimized())
+            windows << sub;
+    const QSize area = mdiArea_->viewport()->size();
+    const int n = int(windows.size());
+    for (int i = 0; i < n; ++i) {
+        const int left = area.width() * i / n;
+        const int right = area.width() * (i + 1) / n;
+        windows[i]->showNormal();
+        windows[i]->setGeometry(left, 0, right - left, area.height());
+    }
+}
+
+void mdiMain::ArrangeIcons()
+{
+    const QSize area = mdiArea_->viewport()->size();
+    int left = 0;
+    int bottom = area.height();
+    for (QMdiSubWindow* sub : mdiArea_->subWindowList()) {
+        if (!sub->isMinimized())
+            continue;
+        if (left > 0 && left + sub->width() > area.width()) {
+            left = 0;
+            bottom -= sub->height();
+        }
+        sub->move(left, bottom - sub->height());
+        left += sub->width();
+    }
+}
+
+void mdiMain::closeEvent(QCloseEvent* event)
+{
+    Unload();
+    event->accept();
+}
+
+void mdiMain::Unload()
+{
+    if (ended_)
+        return;
+    ended_ = true;
+    CloseChildWindows();
+    CloseDatabase(state_);
+    try {
+        Database::Compact(state_.ProgramFolder);
+    } catch (const std::exception& e) {
+        state_.dialogs.messageBox("The database could not be compacted, zpatch.zpd was left as it was.\n\n"
+                                      + QString::fromUtf8(e.what()),
+                                  "Compact Database",
+                                  MsgButtons::OK,
+                                  MsgIcon::Critical);
+    }
+    if (TrayForm1)
+        TrayForm1->hide();
+    QCoreApplication::quit();
+}
+
+} // namespace zp

@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+
+class QAction;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QStatusBar;
+class QSystemTrayIcon;
+class QTimer;
+
+namespace zp {
+
+struct AppState;
+class frmAbout;
+
+// The main window: an MDI parent whose client area hosts the working windows, with the File,
+// Hacks, Window and Help menus, the five-panel status bar and the splash timer.
+class mdiMain : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit mdiMain(AppState& state, QWidget* parent = nullptr);
+    ~mdiMain() override;
+
+    AppState& State() const { return state_; }
+    QMdiArea* mdiArea() const { return mdiArea_; }
+
+    // Status bar panels 1 to 5; other panel numbers are ignored.
+    void SetPanelText(int panel, const QString& text);
+    QString PanelText(int panel) const;
+
+    // The program's arguments joined by single spaces: the path of a hack file to import at start.
+    void SetCommandLine(const QString& commandLine) { commandLine_ = commandLine; }
+    QString CommandLine() const { return commandLine_; }
+
+    // The load routine: opens the database, loads the configuration (Options when unconfigured),
+    // registers the file types, imports the command-line file or shows the splash, then shows the
+    // hack list centred. Runs at start and again after a database backup.
+    void Load();
+    // The unload routine: closes the database, compacts it and ends the program.
+    void Unload();
+
+    // Adds a working window as an MDI child and shows it.
+    QMdiSubWindow* ShowChild(QWidget* form);
+    // Closes every child window (the hack list included).
+    void CloseChildWindows();
+
+    // Window-menu arrangements.
+    void TileHorizontal();
+    void TileVertical();
+    void ArrangeIcons();
+
+    QMenu* mnuFile;
+    QAction* mnuOptions;
+    QAction* mnuBackupDB;
+    QAction* mnuExit;
+    QMenu* mnuHacks;
+    QAction* mnuHackList;
+    QAction* mnuImport;
+    QAction* mnuOpenFile;
+    QMenu* mnuWindow;
+    QAction* mnuHorz;
+    QAction* mnuVert;
+    QAction* mnuArrange;
+    QAction* mnuCascade;
+    QMenu* mnuHelp;
+    QAction* mnuAbout;
+    QAction* mnuDocsMSWord;
+    QAction* mnuDocsPDF;
+
+    QStatusBar* sbarMain;
+    QTimer* tmrSplash; // closes the splash once per program run
+    QSystemTrayIcon* TrayForm1 = nullptr; // only where the desktop has a tray
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateMenus();
+    void CreateStatusBar();
+    void UpdateClock();
+    void RegisterFileTypes();
+    void ShowSplash();
+    void ShowAbout();
+    void ShowOptions();
+    void ShowHackList();
+    void BackupDatabase();
+    void Restart();
+    void OpenTextFile();
+    void OpenDocumentation(const QString& fileName);
+
+    AppState& state_;
+    QMdiArea* mdiArea_;
+    QLabel* panels_[5];
+    QTimer* clock_;
+    QString commandLine_;
+    bool splashTimerSpent_ = false;
+    bool ended_ = false;
+    frmAbout* splash_ = nullptr;
+};
+
+} // namespace zp

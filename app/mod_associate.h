@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+namespace zp {
+
+struct AppState;
+
+// A document type of the program: the file extension with its dot, the MIME type it becomes,
+// the description the desktop shows and the file (or Qt resource) of its PNG icon.
+struct DocumentType
+{
+    QString extension;
+    QString mimeType;
+    QString description;
+    QString iconFile;
+};
+
+// Associates document types with the program on an XDG desktop, below dataHome:
+//   mime/packages/<id>.xml           the MIME types with their globs, comments and icon names;
+//   applications/<id>.desktop        a desktop entry that opens such files with the executable;
+//   icons/hicolor/256x256/...        the document icons and the program icon (appIconFile);
+// where <id> is the program identifier in lower case. The file is passed as "%f" unless extra
+// arguments are given (they replace it). Files that already hold the same bytes are left alone;
+// when anything changed, update-mime-database and update-desktop-database run where installed.
+// Does nothing for an empty identifier; every failure is silent.
+void RegisterFileType(const QString& programId,
+                      const QList<DocumentType>& types,
+                      const QString& executable,
+                      const QString& extraArgs,
+                      const QString& appIconFile,
+                      const QString& dataHome);
+
+// Registers the hack (.zpx) and hack pack (.zpp) types for the executable when cfgFileAssoc is 1.
+void RegisterFileTypes(const AppState& state, const QString& executable, const QString& dataHome);
+
+// $XDG_DATA_HOME, or ~/.local/share when it is unset or empty.
+QString XdgDataHome();
+
+// The Exec value of a desktop entry: the program quoted as the desktop entry format requires
+// when it holds a reserved character, then the arguments.
+QString DesktopExecLine(const QString& executable, const QString& arguments);
+
+} // namespace zp

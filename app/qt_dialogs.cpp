@@ -1,0 +1,142 @@
+#include "app/qt_dialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QMessageBox>
+
+namespace zp {
+
+namespace {
+
+QMessageBox::StandardButtons ButtonsOf(MsgButtons buttons)
+{
+    switch (buttons) {
+    case MsgButtons::OK:
+        return QMessageBox::Ok;
+    case MsgButtons::OKCancel:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case MsgButtons::YesNo:
+        return QMessageBox::Yes | QMessageBox::No;
+    case MsgButtons::YesNoCancel:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case MsgButtons::RetryCancel:
+        return QMessageBox::Retry | QMessageBox::Cancel;
+    }
+    return QMessageBox::Ok;
+}
+
+QMessageBox::Icon IconOf(MsgIcon icon)
+{
+    switch (icon) {
+    case MsgIcon::None:
+        return QMessageBox::NoIcon;
+    case MsgIcon::Critical:
+        return QMessageBox::Critical;
+    case MsgIcon::Question:
+        return QMessageBox::Question;
+    case MsgIcon::Exclamation:
+        return QMessageBox::Warning;
+    case MsgIcon::Information:
+        return QMessageBox::Information;
+    }
+    return QMessageBox::NoIcon;
+}
+
+MsgAnswer AnswerOf(int button)
+{
+    switch (button) {
+    case QMessageBox::Ok:
+        return MsgAnswer::OK;
+    case QMessageBox::Yes:
+        return MsgAnswer::Yes;
+    case QMessageBox::No:
+        return MsgAnswer::No;
+    case QMessageBox::Retry:
+        return MsgAnswer::Retry;
+    default:
+        return MsgAnswer::Cancel;
+    }
+}
+
+// "Name (*.a *.b);;All Files (*)" -> the filter at a zero-based index, or empty.
+QString SelectedFilter(const FileDialogOptions& options)
+{
+    const QStringList filters = options.filter.split(";;", Qt::SkipEmptyParts);
+    return options.filterIndex >= 0 && options.filterIndex < filters.size() ? filters[options.filterIndex] : QString();
+}
+
+void Prepare(QFileDialog& dialog, const FileDialogOptions& options)
+{
+    dialog.setWindowTitle(options.title);
+    dialog.setNameFilter(QString());
+    if (!options.filter.isEmpty()) {
+        dialog.setNameFilters(options.filter.split(";;", Qt::SkipEmptyParts));
+        const QString selected = SelectedFilter(options);
+        if (!selected.isEmpty())
+            dialog.selectNameFilter(selected);
+    }
+    if (!options.defaultExt.isEmpty() && options.defaultExt != "*.*" && options.defaultExt != "*")
+        dialog.setDefaultSuffix(options.defaultExt);
+    if (!options.initialDir.isEmpty() && QDir(options.initialDir).exists())
+        dialog.setDirectory(options.initialDir);
+    if (!options.fileName.isEmpty())
+        dialog.selectFile(options.fileName);
+}
+
+} // namespace
+
+QWidget* QtDialogs::Owner() const
+{
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    return owner_;
+}
+
+MsgAnswer QtDialogs::messageBox(const QString& text, const QString& title, MsgButtons buttons, MsgIcon icon)
+{
+    QMessageBox box(IconOf(icon), title, text, ButtonsOf(buttons), Owner());
+    return AnswerOf(box.exec());
+}
+
+QStringList QtDialogs::openFiles(const FileDialogOptions& options)
+{
+    QFileDialog dialog(Owner());
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(options.multiSelect         ? QFileDialog::ExistingFiles
+                           : options.fileMustExist ? QFileDialog::ExistingFile
+                                                   : QFileDialog::AnyFile);
+    Prepare(dialog, options);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
+}
+
+QString QtDialogs::saveFile(const FileDialogOptions& options)
+{
+    QFileDialog dialog(Owner());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    Prepare(dialog, options);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().first();
+}
+
+QString QtDialogs::chooseFolder(const QString& title, const QString& initialDir)
+{
+    return QFileDialog::getExistingDirectory(Owner(), title, initialDir);
+}
+
+std::optional<FontChoice> QtDialogs::chooseFont(const FontChoice& initial)
+{
+    QFont font(initial.family, initial.pointSize);
+    font.setBold(initial.bold);
+    font.setItalic(initial.italic);
+    bool ok = false;
+    const QFont chosen = QFontDialog::getFont(&ok, font, Owner());
+    if (!ok)
+        return std::nullopt;
+    return FontChoice {chosen.family(), chosen.pointSize(), chosen.bold(), chosen.italic()};
+}
+
+} // namespace zp

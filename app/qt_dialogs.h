@@ -1,0 +1,31 @@
+#pragma once
+
+#include "app/dialogs.h"
+
+class QWidget;
+
+namespace zp {
+
+// The program's dialogs: Qt message boxes, file, folder and font dialogs, owned by the main window.
+class QtDialogs : public Dialogs
+{
+public:
+    explicit QtDialogs(QWidget* owner = nullptr)
+        : owner_(owner)
+    {
+    }
+    void SetOwner(QWidget* owner) { owner_ = owner; }
+
+    MsgAnswer messageBox(const QString& text, const QString& title, MsgButtons buttons, MsgIcon icon) override;
+    QStringList openFiles(const FileDialogOptions& options) override;
+    QString saveFile(const FileDialogOptions& options) override;
+    QString chooseFolder(const QString& title, const QString& initialDir) override;
+    std::optional<FontChoice> chooseFont(const FontChoice& initial) override;
+
+private:
+    QWidget* Owner() const;
+
+    QWidget* owner_;
+};
+
+} // namespace zp

@@ -1,0 +1,37 @@
+#include "app/start.h"
+
+#include "app/app_state.h"
+#include "app/common.h"
+#include "app/dialogs.h"
+#include "app/mdi_main.h"
+#include "database/database.h"
+
+namespace zp {
+
+std::unique_ptr<mdiMain> Start(AppState& state, const QString& commandLine)
+{
+    if (!FileExists(state.ProgramFolder + "/" + Database::FileName)) {
+        state.dialogs.messageBox(
+            "Unable to locate your database file, please download a new one from the Zenpatch web site.",
+            "Missing Database!",
+            MsgButtons::OK,
+            MsgIcon::Critical);
+        return nullptr;
+    }
+    auto main = std::make_unique<mdiMain>(state);
+    main->SetCommandLine(commandLine);
+    try {
+        main->Load();
+    } catch (const std::exception& e) {
+        state.dialogs.messageBox("Zenpatch could not open its database " + state.ProgramFolder + "/"
+                                     + Database::FileName + ":\n\n" + QString::fromUtf8(e.what()),
+                                 "Zenpatch",
+                                 MsgButtons::OK,
+                                 MsgIcon::Critical);
+        CloseDatabase(state);
+        return nullptr;
+    }
+    return main;
+}
+
+} // namespace zp

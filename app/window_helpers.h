@@ -1,0 +1,17 @@
+#pragma once
+
+class QWidget;
+
+namespace zp {
+
+// Converts a length in twips (1440 per inch) to pixels at the widget's logical DPI.
+int TwipsToPixels(int twips, const QWidget* widget);
+// Resizes a window to a size given in twips.
+void ResizeInTwips(QWidget* window, int widthTwips, int heightTwips);
+
+// Centres a child window of the main window inside the main window's client area: for an MDI
+// child the sub-window frame is moved within the MDI area, for any other window the window itself
+// within its parent. Does nothing for a window without a parent.
+void CenterInParent(QWidget* window);
+
+} // namespace zp
