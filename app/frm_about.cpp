@@ -1,6 +1,9 @@
 #include "app/frm_about.h"
 
+#include "app/file_menu.h"
 #include "app/window_helpers.h"
+
+#include <QCoreApplication>
 
 #include <QDesktopServices>
 #include <QDialogButtonBox>
@@ -63,11 +66,13 @@ frmAbout::frmAbout(QWidget* parent, QTimer* splashTimer)
     lblCredits->setObjectName("lblCredits");
     lblCredits->setWordWrap(true);
 
-    lblZPKHome = LinkLabel(this, "lblZPKHome", "<a href=\"https://www.qt.io/\">Qt</a>");
-    lblLinks = LinkLabel(this,
-                         "lblLinks",
-                         "<a href=\"https://www.zetetic.net/sqlcipher/\">SQLCipher</a> &nbsp; "
-                         "<a href=\"https://zlib.net/\">zlib</a>");
+    const QUrl manual = QUrl::fromLocalFile(ResourcePath(QCoreApplication::applicationDirPath(), "zenpatch.pdf"));
+    lblZPKHome = LinkLabel(this, "lblZPKHome", "<a href=\"" + manual.toString() + "\">Zenpatch manual</a>");
+    lblLinks = LinkLabel(
+        this,
+        "lblLinks",
+        "<a href=\"https://www.qt.io/\">Qt</a> &nbsp; <a href=\"https://www.zetetic.net/sqlcipher/\">SQLCipher</a>"
+        " &nbsp; <a href=\"https://zlib.net/\">zlib</a>");
 
     cmdOK = new QPushButton("OK", this);
     cmdOK->setObjectName("cmdOK");

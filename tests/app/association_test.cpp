@@ -66,6 +66,14 @@ TEST_F(AssociationTest, WritesMimeTypesDesktopEntryAndIcons)
     EXPECT_FALSE(QImage(icons + "apps/zenpatch.png").isNull());
 }
 
+TEST_F(AssociationTest, ShippedMimePackageIsTheOneThatIsWritten)
+{
+    RegisterFileTypes(state, "/usr/bin/zenpatch", XdgHome());
+    QFile shipped(ZENPATCH_TEST_DATA "/../../share/zenpatch.xml");
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+    EXPECT_EQ(Read("mime/packages/zenpatch.xml"), QString::fromUtf8(shipped.readAll()));
+}
+
 TEST_F(AssociationTest, SecondRunChangesNothing)
 {
     RegisterFileTypes(state, "/opt/zenpatch/bin/zenpatch", XdgHome());

@@ -1,0 +1,3 @@
+admin
+admin@example.org
+Administrator
