@@ -69,7 +69,7 @@ frmOptions::frmOptions(AppState& state, QWidget* parent)
     layout->addLayout(top);
     layout->addWidget(CreateAuthorFrame(), 1);
     layout->addLayout(buttons);
-    ResizeInTwips(this, 11400, 8400);
+    ResizeInTwips(this, 12900, 8400);
 
     LoadValues();
 }
@@ -194,8 +194,8 @@ QGroupBox* frmOptions::CreateAuthorFrame()
     SSTab2->addTab(txtPostInstallComm, "Post Install Message");
 
     auto* layout = new QHBoxLayout(frame);
-    layout->addLayout(form, 1);
-    layout->addWidget(SSTab2, 1);
+    layout->addLayout(form, 4);
+    layout->addWidget(SSTab2, 5);
     return frame;
 }
 
