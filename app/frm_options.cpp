@@ -47,8 +47,26 @@ frmOptions::frmOptions(AppState& state, QWidget* parent)
 
     SSTab1 = Named(new QTabWidget(this), "SSTab1");
     SSTab1->addTab(CreateLocalPathsTab(), "Local Paths");
-    SSTab1->addTab(CreateUbbTab(), "UBB");
-    SSTab1->addTab(CreateVbTab(), "vBulletin");
+    SSTab1->addTab(CreateFolderTab({
+                       {&txtUBBRootDir, "txtUBBRootDir", "Forum Root Directory"},
+                       {&txtUBBCGIDir, "txtUBBCGIDir", "CGI Directory"},
+                       {&txtUBBNonCGIDir, "txtUBBNonCGIDir", "NonCGI Directory"},
+                       {&txtUBBMembersDir, "txtUBBMembersDir", "Members Directory"},
+                       {&txtUBBVariablesDir, "txtUBBVariablesDir", "Variables Directory"},
+                       {&txtUBBTemplatesDir, "txtUBBTemplatesDir", "Templates Directory"},
+                   }),
+                   "UBB");
+    SSTab1->addTab(CreateFolderTab({
+                       {&txtvbRootDir, "txtvbRootDir", "Forum Root Directory"},
+                       {&txtvbAdminDir, "txtvbAdminDir", "Admin Directory"},
+                       {&txtvbModDir, "txtvbModDir", "Mod Directory"},
+                       {&txtvbImageDir, "txtvbImageDir", "Images Directory"},
+                       {&txtvbSmilieDir, "txtvbSmilieDir", "Images/Smilies Directory"},
+                       {&txtvbPollsDir, "txtvbPollsDir", "Images/Polls Directory"},
+                       {&txtvbIconsDir, "txtvbIconsDir", "Images/Icons Directory"},
+                       {&txtvbAttachDir, "txtvbAttachDir", "Images/Attach Directory"},
+                   }),
+                   "vBulletin");
 
     cmdSave = Named(new QPushButton("&Save Changes", this), "cmdSave");
     cmdCancel = Named(new QPushButton("&Cancel Changes", this), "cmdCancel");
@@ -106,41 +124,14 @@ QWidget* frmOptions::CreateLocalPathsTab()
     return tab;
 }
 
-QWidget* frmOptions::CreateUbbTab()
+QWidget* frmOptions::CreateFolderTab(const QList<FolderBox>& boxes)
 {
     auto* tab = new QWidget;
     auto* form = new QFormLayout(tab);
-    auto add = [&](const char* name, const QString& label) {
-        auto* box = Named(new QLineEdit(tab), name);
-        form->addRow(label, box);
-        return box;
-    };
-    txtUBBRootDir = add("txtUBBRootDir", "Forum Root Directory");
-    txtUBBCGIDir = add("txtUBBCGIDir", "CGI Directory");
-    txtUBBNonCGIDir = add("txtUBBNonCGIDir", "NonCGI Directory");
-    txtUBBMembersDir = add("txtUBBMembersDir", "Members Directory");
-    txtUBBVariablesDir = add("txtUBBVariablesDir", "Variables Directory");
-    txtUBBTemplatesDir = add("txtUBBTemplatesDir", "Templates Directory");
-    return tab;
-}
-
-QWidget* frmOptions::CreateVbTab()
-{
-    auto* tab = new QWidget;
-    auto* form = new QFormLayout(tab);
-    auto add = [&](const char* name, const QString& label) {
-        auto* box = Named(new QLineEdit(tab), name);
-        form->addRow(label, box);
-        return box;
-    };
-    txtvbRootDir = add("txtvbRootDir", "Forum Root Directory");
-    txtvbAdminDir = add("txtvbAdminDir", "Admin Directory");
-    txtvbModDir = add("txtvbModDir", "Mod Directory");
-    txtvbImageDir = add("txtvbImageDir", "Images Directory");
-    txtvbSmilieDir = add("txtvbSmilieDir", "Images/Smilies Directory");
-    txtvbPollsDir = add("txtvbPollsDir", "Images/Polls Directory");
-    txtvbIconsDir = add("txtvbIconsDir", "Images/Icons Directory");
-    txtvbAttachDir = add("txtvbAttachDir", "Images/Attach Directory");
+    for (const FolderBox& entry : boxes) {
+        *entry.box = Named(new QLineEdit(tab), entry.name);
+        form->addRow(entry.label, *entry.box);
+    }
     return tab;
 }
 

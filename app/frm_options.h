@@ -76,8 +76,14 @@ public:
 
 private:
     QWidget* CreateLocalPathsTab();
-    QWidget* CreateUbbTab();
-    QWidget* CreateVbTab();
+    // A tab of labelled folder boxes, one a row; each box is stored through its pointer.
+    struct FolderBox
+    {
+        QLineEdit** box;
+        const char* name;
+        const char* label;
+    };
+    QWidget* CreateFolderTab(const QList<FolderBox>& boxes);
     QGroupBox* CreateDefaultsFrame();
     QGroupBox* CreateAuthorFrame();
     void LoadValues();

@@ -246,33 +246,31 @@ void mdiMain::CloseChildWindows()
 
 void mdiMain::TileHorizontal()
 {
-    QList<QMdiSubWindow*> windows;
-    for (QMdiSubWindow* sub : mdiArea_->subWindowList())
-        if (sub->isVisible() && !sub->isMinimized())
-            windows << sub;
-    const QSize area = mdiArea_->viewport()->size();
-    const int n = int(windows.size());
-    for (int i = 0; i < n; ++i) {
-        const int top = area.height() * i / n;
-        const int bottom = area.height() * (i + 1) / n;
-        windows[i]->showNormal();
-        windows[i]->setGeometry(0, top, area.width(), bottom - top);
-    }
+    Tile(Qt::Vertical);
 }
 
 void mdiMain::TileVertical()
+{
+    Tile(Qt::Horizontal);
+}
+
+void mdiMain::Tile(Qt::Orientation direction)
 {
     QList<QMdiSubWindow*> windows;
     for (QMdiSubWindow* sub : mdiArea_->subWindowList())
         if (sub->isVisible() && !sub->isMinimized())
             windows << sub;
     const QSize area = mdiArea_->viewport()->size();
+    const int length = direction == Qt::Vertical ? area.height() : area.width();
     const int n = int(windows.size());
     for (int i = 0; i < n; ++i) {
-        const int left = area.width() * i / n;
-        const int right = area.width() * (i + 1) / n;
+        const int start = length * i / n;
+        const int end = length * (i + 1) / n;
         windows[i]->showNormal();
-        windows[i]->setGeometry(left, 0, right - left, area.height());
+        if (direction == Qt::Vertical)
+            windows[i]->setGeometry(0, start, area.width(), end - start);
+        else
+            windows[i]->setGeometry(start, 0, end - start, area.height());
     }
 }
 

@@ -82,6 +82,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Splits the client area among the open (not minimised) windows along the direction.
+    void Tile(Qt::Orientation direction);
     void CreateMenus();
     void CreateStatusBar();
     void UpdateClock();
