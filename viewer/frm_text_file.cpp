@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "app/common.h"
 #include "app/dialogs.h"
+#include "app/mdi_main.h"
 #include "app/window_helpers.h"
 #include "viewer/fixed_pitch_font.h"
 #include "viewer/text_file_reader.h"
@@ -16,11 +17,14 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 
 namespace zp {
 
 namespace {
 
+constexpr int WidthTwips = 9600;
+constexpr int HeightTwips = 7200;
 constexpr int MarginTwips = 60;
 constexpr int TextWidthLessTwips = 250;
 constexpr int TextHeightLessTwips = 2000;
@@ -51,6 +55,7 @@ frmTextFile::frmTextFile(AppState& state, QWidget* parent)
     , state_(state)
     , lblFind(new QLabel(tr("Find what"), this))
     , lblReplace(new QLabel(tr("Replace with"), this))
+    , loader_(new QTimer(this))
 {
     setAttribute(Qt::WA_DeleteOnClose);
     rtbTextData->setFont(CourierNewFont());
@@ -59,6 +64,8 @@ frmTextFile::frmTextFile(AppState& state, QWidget* parent)
     lblReplace->setBuddy(txtReplaceText);
     SetReplaceEnabled(false);
 
+    loader_->setInterval(0);
+    connect(loader_, &QTimer::timeout, this, &frmTextFile::AppendPiece);
     connect(rtbTextData->document(), &QTextDocument::contentsChanged, this, [this] { boxChanged_ = true; });
     connect(FindButton, &QPushButton::clicked, this, &frmTextFile::Find);
     connect(txtFindText, &QLineEdit::returnPressed, this, &frmTextFile::Find);
@@ -85,20 +92,42 @@ bool frmTextFile::Load(const QString& dialogFileName)
         return false;
     }
 
-    QTextCursor end(rtbTextData->document());
-    const auto error = ReadTextInPieces(path, [&](const QString& piece) {
-        end.movePosition(QTextCursor::End);
-        end.insertText(piece);
-    });
-    if (error) {
+    if (const auto error = reader_.Open(path)) {
         state_.dialogs.messageBox(
             tr("Unable to read %1: %2").arg(path, *error), tr("File not found."), MsgButtons::OK, MsgIcon::Critical);
         return false;
     }
-    rtbTextData->moveCursor(QTextCursor::Start);
-    rtbTextData->document()->setModified(false);
     setWindowTitle(QStringLiteral("Zenpatch - ") + path);
+    // The first piece goes in at once; the rest follows a piece per turn of the event loop, so a
+    // large file shows at once and the window stays responsive while it fills.
+    rtbTextData->document()->setUndoRedoEnabled(false);
+    AppendPiece();
+    rtbTextData->moveCursor(QTextCursor::Start);
+    if (!reader_.AtEnd())
+        loader_->start();
     return true;
+}
+
+bool frmTextFile::IsLoading() const
+{
+    return !reader_.AtEnd();
+}
+
+void frmTextFile::FinishLoading()
+{
+    while (!reader_.AtEnd())
+        AppendPiece();
+}
+
+void frmTextFile::AppendPiece()
+{
+    QTextCursor end(rtbTextData->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(reader_.NextPiece());
+    if (reader_.AtEnd()) {
+        loader_->stop();
+        rtbTextData->document()->setUndoRedoEnabled(true);
+    }
 }
 
 void frmTextFile::Find()
@@ -142,6 +171,7 @@ SearchOptions frmTextFile::Options() const
 
 void frmTextFile::SyncFinder()
 {
+    FinishLoading();
     if (boxChanged_) {
         // The raw text keeps every character where it stands; only the block separators, one per
         // line break, are written as '\n'.
@@ -183,9 +213,18 @@ void frmTextFile::SetReplaceEnabled(bool enabled)
 
 bool frmTextFile::event(QEvent* event)
 {
-    // Whenever the window becomes active the search box takes the focus.
+    // Whenever the window becomes active the search box takes the focus: as a window of its own
+    // it is activated itself, as an MDI child its sub-window is.
     if (event->type() == QEvent::WindowActivate)
         txtFindText->setFocus();
+    if (event->type() == QEvent::ParentChange) {
+        if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget())) {
+            connect(frame, &QMdiSubWindow::windowStateChanged, this, [this](Qt::WindowStates was, Qt::WindowStates is) {
+                if (!(was & Qt::WindowActive) && (is & Qt::WindowActive))
+                    txtFindText->setFocus();
+            });
+        }
+    }
     return QWidget::event(event);
 }
 
@@ -239,6 +278,19 @@ void frmTextFile::LayOut()
         w->setGeometry(x, rowTop, wWidth, rowHeight);
         x += wWidth + gap + (isBox ? gap : 0);
     }
+}
+
+frmTextFile* OpenTextViewer(mdiMain& main, const QString& dialogFileName)
+{
+    auto* viewer = new frmTextFile(main.State());
+    if (!viewer->Load(dialogFileName)) {
+        delete viewer;
+        return nullptr;
+    }
+    QMdiSubWindow* frame = main.ShowChild(viewer);
+    ResizeInTwips(frame, WidthTwips, HeightTwips);
+    CenterInParent(viewer);
+    return viewer;
 }
 
 } // namespace zp

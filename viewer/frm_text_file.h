@@ -1,6 +1,7 @@
 #pragma once
 
 #include "viewer/find_replace.h"
+#include "viewer/text_file_reader.h"
 
 #include <QWidget>
 
@@ -9,10 +10,12 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 
 namespace zp {
 
 struct AppState;
+class mdiMain;
 
 // The text viewer: one text file shown in a box with find, find next, replace and replace all.
 // A new instance is made for every use; what is edited in the box is never written anywhere.
@@ -27,6 +30,10 @@ public:
     // A missing file gets the "Unable to locate file." message and false: the caller then discards
     // the window instead of showing it.
     bool Load(const QString& dialogFileName);
+
+    // A large file fills the box in the background after Load; every search first finishes it.
+    bool IsLoading() const;
+    void FinishLoading();
 
     qsizetype LastFoundPosition() const { return finder_.LastFoundPosition(); }
 
@@ -46,6 +53,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void AppendPiece();
     void Find();
     void FindNext();
     void Replace();
@@ -59,10 +67,17 @@ private:
     void LayOut();
 
     AppState& state_;
+    TextFileReader reader_;
     FindReplace finder_;
     bool boxChanged_ = true;
     QLabel* lblFind;
     QLabel* lblReplace;
+    QTimer* loader_;
 };
+
+// Opens a new text viewer in the main window on CurrentModFilePath, or on dialogFileName (the file
+// chosen in the main window's open dialog) when that is empty. Returns nullptr when the file is
+// missing: the message has been shown and no window stays open.
+frmTextFile* OpenTextViewer(mdiMain& main, const QString& dialogFileName = QString());
 
 } // namespace zp

@@ -1,13 +1,17 @@
 #include "viewer/frm_text_file.h"
 
 #include "app/app_state.h"
+#include "app/mdi_main.h"
 #include "app/scripted_dialogs.h"
 #include "app/window_helpers.h"
 #include "widget_test_app.h"
 
 #include <QCheckBox>
+#include <QAction>
 #include <QFile>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -72,6 +76,22 @@ TEST_F(TextViewerTest, LoadsTheFileWithEveryLineEndedAndReplaceDisabled)
     EXPECT_FALSE(viewer->ReplaceButton->isEnabled());
     EXPECT_FALSE(viewer->ReplaceAllButton->isEnabled());
     EXPECT_EQ(viewer->LastFoundPosition(), 0);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(TextViewerTest, LargeFileFillsInTheBackgroundAndSearchesSeeAllOfIt)
+{
+    QByteArray bytes;
+    for (int i = 0; i < 30000; ++i)
+        bytes += "line " + QByteArray::number(i) + "\n";
+    Open(bytes + "needle");
+    EXPECT_TRUE(viewer->IsLoading());
+    EXPECT_LT(viewer->rtbTextData->document()->characterCount(), bytes.size());
+
+    Search("needle", viewer->FindButton); // finishes the loading first
+    EXPECT_FALSE(viewer->IsLoading());
+    EXPECT_EQ(SelectedText(), "needle");
+    EXPECT_EQ(viewer->rtbTextData->document()->blockCount(), 30002);
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
@@ -201,6 +221,34 @@ TEST_F(TextViewerTest, TextBoxFollowsTheWindowSize)
     EXPECT_EQ(viewer->rtbTextData->height(), outer.height() - TwipsToPixels(2000, viewer));
     EXPECT_EQ(viewer->cmdOK->y(), outer.height() - TwipsToPixels(1000, viewer));
     EXPECT_NEAR(viewer->cmdOK->geometry().center().x(), viewer->width() / 2, 1);
+}
+
+TEST_F(TextViewerTest, MainWindowOpensANewViewerForEachFile)
+{
+    mdiMain main(state);
+    main.show();
+    EXPECT_EQ(OpenTextViewer(main, dir.filePath("gone.txt")), nullptr);
+    EXPECT_TRUE(main.mdiArea()->subWindowList().isEmpty());
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+
+    const QString path = WriteFile("text\n");
+    dialogs.openResults = {{path}};
+    main.mnuOpenFile->trigger(); // "&Open Text File"
+    ASSERT_EQ(main.mdiArea()->subWindowList().size(), 1);
+    auto* first = qobject_cast<frmTextFile*>(main.mdiArea()->subWindowList()[0]->widget());
+    state.CurrentModFilePath = path; // as the modifications editor hands a board file over
+    frmTextFile* second = OpenTextViewer(main);
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(main.mdiArea()->subWindowList().size(), 2);
+    EXPECT_EQ(second->windowTitle(), "Zenpatch - " + path);
+    EXPECT_EQ(second->parentWidget()->size(), QSize(TwipsToPixels(9600, second), TwipsToPixels(7200, second)));
+
+    // Coming back to a viewer puts the focus in its search box.
+    first->rtbTextData->setFocus();
+    main.mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(second->parentWidget()));
+    main.mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(first->parentWidget()));
+    EXPECT_EQ(first->focusWidget(), first->txtFindText);
 }
 
 } // namespace
