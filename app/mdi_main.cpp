@@ -8,7 +8,9 @@
 #include "app/frm_options.h"
 #include "app/mod_associate.h"
 #include "app/window_helpers.h"
+#include "catalogue/frm_list_hacks.h"
 #include "database/database.h"
+#include "viewer/frm_text_file.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -181,7 +183,10 @@ void mdiMain::ShowSplash()
     splashTimerSpent_ = true;
 }
 
-void mdiMain::ShowHackList() { }
+void mdiMain::ShowHackList()
+{
+    zp::ShowHackList(*this);
+}
 
 void mdiMain::BackupDatabase()
 {
@@ -211,6 +216,7 @@ void mdiMain::OpenTextFile()
             "Either the filename or path could not be found.", "Find/Path Not Found", MsgButtons::OK, MsgIcon::None);
         return;
     }
+    OpenTextViewer(*this, chosen.first());
 }
 
 void mdiMain::OpenDocumentation(const QString& fileName)

@@ -4,11 +4,13 @@
 #include "app/file_menu.h"
 #include "app/frm_about.h"
 #include "app/mdi_main.h"
+#include "catalogue/frm_list_hacks.h"
 #include "database/recordset.h"
 
 #include <QFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPointer>
 #include <QPushButton>
 
 namespace zp::test {
@@ -117,8 +119,9 @@ TEST_F(BackupTest, MainWindowRestartClosesChildrenAndShowsTheSplashAgain)
     mdiMain window(state);
     window.tmrSplash->setInterval(1);
     window.Load();
-    window.ShowChild(new QWidget);
-    ASSERT_EQ(window.mdiArea()->subWindowList().size(), 1);
+    QPointer<QWidget> child = new QWidget;
+    window.ShowChild(child);
+    ASSERT_EQ(window.mdiArea()->subWindowList().size(), 2); // the hack list and the child
 
     bool splashShown = false;
     WhenModal([&](QWidget* splash) {
@@ -130,7 +133,9 @@ TEST_F(BackupTest, MainWindowRestartClosesChildrenAndShowsTheSplashAgain)
     QApplication::processEvents();
 
     EXPECT_TRUE(splashShown);
-    EXPECT_TRUE(window.mdiArea()->subWindowList().isEmpty());
+    EXPECT_TRUE(child.isNull());
+    ASSERT_EQ(window.mdiArea()->subWindowList().size(), 1); // the load showed a new hack list
+    EXPECT_NE(FindHackList(window.mdiArea()), nullptr);
     EXPECT_TRUE(state.Connection.IsOpen());
     EXPECT_EQ(state.SourceDir, dir.path() + "/source");
 }

@@ -1,0 +1,142 @@
+#include "catalogue/flex_grid.h"
+
+#include "app/window_helpers.h"
+
+#include <QHeaderView>
+
+namespace zp {
+
+class FlexGrid::Model : public QAbstractTableModel
+{
+public:
+    explicit Model(const QList<Column>& columns, QObject* parent)
+        : QAbstractTableModel(parent)
+        , columns_(columns)
+    {
+    }
+
+    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : int(rows_.size()); }
+    int columnCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : int(columns_.size());
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (!index.isValid())
+            return {};
+        if (role == Qt::DisplayRole)
+            return Cell(index.row(), index.column());
+        if (role == Qt::TextAlignmentRole)
+            return QVariant::fromValue(columns_[index.column()].alignment);
+        return {};
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation != Qt::Horizontal || section < 0 || section >= columns_.size())
+            return QAbstractTableModel::headerData(section, orientation, role);
+        if (role == Qt::DisplayRole)
+            return columns_[section].header;
+        if (role == Qt::TextAlignmentRole)
+            return QVariant::fromValue(columns_[section].headerAlignment);
+        return {};
+    }
+
+    QString Cell(int row, int column) const
+    {
+        const QStringList& cells = rows_[row];
+        return column < cells.size() ? cells[column] : QString();
+    }
+
+    void Append(const QStringList& cells)
+    {
+        const int row = int(rows_.size());
+        beginInsertRows({}, row, row);
+        rows_.append(cells);
+        endInsertRows();
+    }
+
+    void Truncate(int count)
+    {
+        if (count >= rows_.size())
+            return;
+        beginRemoveRows({}, count, int(rows_.size()) - 1);
+        rows_.resize(count);
+        endRemoveRows();
+    }
+
+private:
+    QList<Column> columns_;
+    QList<QStringList> rows_;
+};
+
+FlexGrid::FlexGrid(const QList<Column>& columns, QWidget* parent)
+    : QTableView(parent)
+    , model_(new Model(columns, this))
+{
+    setModel(model_);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setWordWrap(false);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    horizontalHeader()->setHighlightSections(false);
+    for (int c = 0; c < columns.size(); ++c)
+        setColumnWidth(c, TwipsToPixels(columns[c].widthTwips, this));
+
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& current) {
+        if (current.isValid())
+            emit RowChanged(current.row() + 1);
+    });
+    connect(this, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+        emit RowDoubleClicked(index.row() + 1);
+    });
+}
+
+int FlexGrid::Rows() const
+{
+    return model_->rowCount() + 1;
+}
+
+void FlexGrid::SetRows(int rows)
+{
+    model_->Truncate(qMax(0, rows - 1));
+}
+
+int FlexGrid::Row() const
+{
+    const QModelIndex current = currentIndex();
+    return current.isValid() ? current.row() + 1 : 0;
+}
+
+void FlexGrid::SetRow(int row)
+{
+    if (row >= 1 && row <= model_->rowCount())
+        setCurrentIndex(model_->index(row - 1, 0));
+    else
+        setCurrentIndex({});
+}
+
+void FlexGrid::AddItem(const QStringList& cells)
+{
+    model_->Append(cells);
+}
+
+QString FlexGrid::TextMatrix(int row, int column) const
+{
+    if (row == 0)
+        return model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+    return model_->Cell(row - 1, column);
+}
+
+Qt::Alignment FlexGrid::CellAlignment(int row, int column) const
+{
+    const QVariant alignment = row == 0 ? model_->headerData(column, Qt::Horizontal, Qt::TextAlignmentRole)
+                                        : model_->data(model_->index(row - 1, column), Qt::TextAlignmentRole);
+    return alignment.value<Qt::Alignment>();
+}
+
+} // namespace zp

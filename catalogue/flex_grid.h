@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QStringList>
+#include <QTableView>
+
+namespace zp {
+
+// A grid in the manner of the program's flex grids: row 0 is the fixed header row and data rows
+// count from 1. Cells are read-only text; a click selects the whole row. The texts live in a plain
+// string model, so ten thousand rows fill in a few milliseconds.
+class FlexGrid : public QTableView
+{
+    Q_OBJECT
+
+public:
+    // One column per header, with its width in twips and its cell alignment.
+    struct Column
+    {
+        QString header;
+        int widthTwips;
+        Qt::Alignment alignment;
+        Qt::Alignment headerAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    };
+
+    explicit FlexGrid(const QList<Column>& columns, QWidget* parent = nullptr);
+
+    // Rows including the header row.
+    int Rows() const;
+    // Keeps the header and the first rows - 1 data rows.
+    void SetRows(int rows);
+    // The current row: 1 and up for a data row, 0 when no data row is current.
+    int Row() const;
+    void SetRow(int row);
+    // Adds a data row, one text per column (missing ones stay empty). The cells are handed over
+    // apart, so a tab inside a text stays in its cell.
+    void AddItem(const QStringList& cells);
+    QString TextMatrix(int row, int column) const;
+    Qt::Alignment CellAlignment(int row, int column) const;
+
+signals:
+    // The current data row changed (by click, keyboard or SetRow); row counts from 1.
+    void RowChanged(int row);
+    void RowDoubleClicked(int row);
+
+private:
+    class Model;
+    Model* model_;
+};
+
+} // namespace zp

@@ -1,0 +1,265 @@
+#include "catalogue/frm_list_hacks.h"
+
+#include "app/mdi_main.h"
+#include "app/window_helpers.h"
+#include "catalogue/flex_grid.h"
+#include "catalogue_fixture.h"
+
+#include <QAction>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+
+namespace zp {
+namespace {
+
+class HackListTest : public test::CatalogueTest
+{
+protected:
+    void SetUp() override
+    {
+        CatalogueTest::SetUp();
+        main = std::make_unique<mdiMain>(state);
+    }
+
+    void TearDown() override
+    {
+        main.reset();
+        CatalogueTest::TearDown();
+    }
+
+    // A list whose commands open fake windows that record what they saw.
+    frmListHacks& OpenList()
+    {
+        HackListOpeners openers;
+        openers.ShowHackEditor = [this] { opened << "editor" + QString::number(state.NewHackMode); };
+        openers.ShowInstaller = [this] { opened << "installer"; };
+        openers.ShowAnalysis = [this] { opened << "analysis"; };
+        openers.ExportHack = [this] { opened << "export"; };
+        openers.ShowTextExport = [this] { opened << "text export"; };
+        openers.ImportHack = [this] {
+            opened << "import";
+            AddHack("Imported");
+        };
+        main->show();
+        list = new frmListHacks(*main, openers);
+        main->ShowChild(list);
+        list->Load();
+        return *list;
+    }
+
+    QStringList Row(int row) const
+    {
+        QStringList cells;
+        for (int c = 0; c < list->fgHackList->model()->columnCount(); ++c)
+            cells << list->fgHackList->TextMatrix(row, c);
+        return cells;
+    }
+
+    QStringList EnabledCommands() const
+    {
+        QStringList names;
+        for (QPushButton* b : list->findChildren<QPushButton*>())
+            if (b->isEnabled())
+                names << b->toolTip();
+        names.sort();
+        return names;
+    }
+
+    std::unique_ptr<mdiMain> main;
+    QStringList opened;
+    QPointer<frmListHacks> list;
+};
+
+TEST_F(HackListTest, EmptyDatabaseOffersOnlyCreateAndImport)
+{
+    OpenList();
+    EXPECT_EQ(list->fgHackList->Rows(), 1);
+    EXPECT_EQ(EnabledCommands(), (QStringList {"Create a new hack", "Import a hack that is in Zenpatch format"}));
+    EXPECT_EQ(main->PanelText(2), "Total Hacks: 0");
+}
+
+TEST_F(HackListTest, RowsFollowTheNameOrderWithEveryColumn)
+{
+    AddHack("beta", 1, 0, 2, "12-07-2001 1:05pm");
+    const int alpha = AddHack("Alpha", 1, 3, 0);
+    AddHack("gamma");
+    OpenList();
+
+    EXPECT_EQ(list->windowTitle(), "Hack List");
+    EXPECT_EQ(Row(0),
+              (QStringList {"Hack Name", "Version", "Author", "Support Files", "Last Modified", "Last Installed"}));
+    ASSERT_EQ(list->fgHackList->Rows(), 4);
+    EXPECT_EQ(Row(1), (QStringList {"Alpha", "1.0", "Author of Alpha", "0", "12-06-2001 2:49am", ""}));
+    EXPECT_EQ(Row(2), (QStringList {"beta", "1.0", "Author of beta", "2", "12-06-2001 2:49am", "12-07-2001 1:05pm"}));
+    EXPECT_EQ(Row(3)[0], "gamma");
+    EXPECT_EQ(list->fgHackList->CellAlignment(1, 1), Qt::AlignRight | Qt::AlignVCenter);
+    EXPECT_EQ(list->fgHackList->CellAlignment(1, 3), Qt::AlignCenter);
+    EXPECT_EQ(list->fgHackList->CellAlignment(0, 3), Qt::AlignCenter);
+    EXPECT_EQ(list->fgHackList->CellAlignment(0, 0), Qt::AlignLeft | Qt::AlignVCenter);
+
+    // After the refill the first row is the current hack, with its mods loaded.
+    EXPECT_EQ(list->fgHackList->Row(), 1);
+    EXPECT_EQ(state.CurrentHackNum, alpha);
+    EXPECT_EQ(state.CurrentHackType, 1);
+    EXPECT_EQ(state.HackDataRecordset->RecordCount(), 3);
+    EXPECT_EQ(main->PanelText(3), "Hack Mods: 3");
+    EXPECT_EQ(main->PanelText(2), "Total Hacks: 3");
+    EXPECT_FALSE(state.HackFilesRecordset->IsOpen());
+}
+
+TEST_F(HackListTest, EqualNamesKeepTheirOrderAndSelectTheirOwnRecord)
+{
+    AddHack("Same", 0, 1);
+    const int second = AddHack("same", 0, 4);
+    OpenList();
+    list->fgHackList->SetRow(2);
+    EXPECT_EQ(state.CurrentHackNum, second);
+    EXPECT_EQ(state.HackInfoRecordset->Int("HackNum"), second);
+    EXPECT_EQ(main->PanelText(3), "Hack Mods: 4");
+}
+
+TEST_F(HackListTest, DeleteAnsweredNoChangesNothing)
+{
+    AddHack("Keep", 0, 1, 1);
+    OpenList();
+    list->cmdDeleteHack->click();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "Are you sure you wish to delete this hack?");
+    EXPECT_EQ(dialogs.messages[0].title, "Delete Hack");
+    EXPECT_EQ(dialogs.messages[0].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(dialogs.messages[0].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(CountRows("SELECT * FROM [HackInfo]"), 1);
+    EXPECT_EQ(list->fgHackList->Rows(), 2);
+    EXPECT_TRUE(main->mnuHackList->isEnabled());
+}
+
+TEST_F(HackListTest, DeleteRemovesTheHackWithItsModsAndFiles)
+{
+    const int first = AddHack("First", 0, 2, 2);
+    const int second = AddHack("Second", 0, 1, 1);
+    OpenList();
+    list->fgHackList->SetRow(2);
+    dialogs.answers.push_back(MsgAnswer::Yes);
+    list->cmdDeleteHack->click();
+
+    EXPECT_EQ(CountRows("SELECT * FROM [HackInfo]"), 1);
+    EXPECT_EQ(CountRows(sql::SelectHackDataOf + QString::number(second)), 0);
+    EXPECT_EQ(CountRows(sql::SelectHackFilesOf + QString::number(second)), 0);
+    EXPECT_EQ(CountRows(sql::SelectHackDataOf + QString::number(first)), 2);
+    EXPECT_EQ(CountRows(sql::SelectHackFilesOf + QString::number(first)), 2);
+    EXPECT_EQ(list->fgHackList->Rows(), 2);
+    EXPECT_EQ(state.CurrentHackNum, first);
+    EXPECT_EQ(main->PanelText(2), "Total Hacks: 1");
+    EXPECT_TRUE(main->mnuHackList->isEnabled());
+}
+
+TEST_F(HackListTest, DeletingTheLastHackLeavesAnEmptyList)
+{
+    AddHack("Only", 0, 2);
+    OpenList();
+    dialogs.answers.push_back(MsgAnswer::Yes);
+    list->cmdDeleteHack->click();
+    EXPECT_EQ(list->fgHackList->Rows(), 1);
+    EXPECT_EQ(main->PanelText(2), "Total Hacks: 0");
+    EXPECT_EQ(main->PanelText(3), "Hack Mods: 0");
+    EXPECT_EQ(EnabledCommands(), (QStringList {"Create a new hack", "Import a hack that is in Zenpatch format"}));
+    EXPECT_EQ(CountRows("SELECT * FROM [HackData]"), 0);
+}
+
+TEST_F(HackListTest, DeleteTakesTheSelectedHackEvenWhenTheRecordsetMoved)
+{
+    AddHack("A");
+    const int b = AddHack("B");
+    OpenList();
+    list->fgHackList->SetRow(2);
+    state.HackInfoRecordset->MoveFirst(); // another window repositioned the shared recordset
+    dialogs.answers.push_back(MsgAnswer::Yes);
+    list->cmdDeleteHack->click();
+    EXPECT_EQ(CountRows("SELECT * FROM [HackInfo] WHERE [HackNum] = " + QString::number(b)), 0);
+    EXPECT_EQ(list->fgHackList->TextMatrix(1, 0), "A");
+}
+
+TEST_F(HackListTest, CommandsGuardTheListMenu)
+{
+    const int hack = AddHack("Hack");
+    OpenList();
+
+    list->cmdInstallHack->click();
+    EXPECT_FALSE(main->mnuHackList->isEnabled()); // until the installer closes
+    main->mnuHackList->setEnabled(true);
+
+    for (QPushButton* b : {list->cmdExportHack, list->cmdExportText, list->cmdImport}) {
+        b->click();
+        EXPECT_TRUE(main->mnuHackList->isEnabled()) << b->text().toStdString();
+    }
+    EXPECT_EQ(opened, (QStringList {"installer", "export", "text export", "import"}));
+    EXPECT_EQ(list->fgHackList->Rows(), 3); // the import refilled the showing list
+
+    list->cmdAnalyze->click();
+    EXPECT_FALSE(main->mnuHackList->isEnabled());
+    EXPECT_FALSE(list->parentWidget()->isVisible());
+    ShowHackList(*main); // the analysis window shows the same list again
+    EXPECT_TRUE(list->parentWidget()->isVisible());
+
+    list->fgHackList->SetRow(1);
+    list->cmdEditHack->click();
+    EXPECT_EQ(opened.last(), "editor0");
+    EXPECT_EQ(state.CurrentHackNum, hack);
+    test::RunDeferredDeletes();
+    EXPECT_TRUE(list.isNull()); // the editor replaces the list
+}
+
+TEST_F(HackListTest, CreateOpensTheEditorInNewModeAndClosesTheList)
+{
+    OpenList();
+    list->cmdCreateHack->click();
+    EXPECT_EQ(opened, QStringList {"editor1"});
+    EXPECT_FALSE(main->mnuHackList->isEnabled());
+    test::RunDeferredDeletes();
+    EXPECT_TRUE(list.isNull());
+}
+
+TEST_F(HackListTest, ViewerOpensModallyOnTheSelectedHack)
+{
+    AddHack("Shown");
+    OpenList();
+    QString seen;
+    QTimer::singleShot(0, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        ASSERT_NE(modal, nullptr);
+        seen = modal->windowTitle();
+        modal->close();
+    });
+    list->cmdHackInfo->click();
+    EXPECT_EQ(seen, "Hack Information");
+    EXPECT_TRUE(main->mnuHackList->isEnabled());
+}
+
+TEST_F(HackListTest, ProgramListShowsOnceAndDisablesMissingWindows)
+{
+    AddHack("Hack");
+    frmListHacks& shown = ShowHackList(*main);
+    EXPECT_EQ(&ShowHackList(*main), &shown);
+    EXPECT_EQ(main->mdiArea()->subWindowList().size(), 1);
+    EXPECT_EQ(FindHackList(main->mdiArea()), &shown);
+    EXPECT_EQ(shown.parentWidget()->size(), QSize(TwipsToPixels(10050, &shown), TwipsToPixels(7050, &shown)));
+
+    // Only the viewer and delete have their windows in this program so far; every other command
+    // is disabled and says why.
+    EXPECT_TRUE(shown.cmdHackInfo->isEnabled());
+    EXPECT_TRUE(shown.cmdDeleteHack->isEnabled());
+    EXPECT_FALSE(shown.cmdInstallHack->isEnabled());
+    EXPECT_TRUE(shown.cmdInstallHack->toolTip().startsWith("Install the selected hack"));
+    EXPECT_TRUE(shown.cmdInstallHack->toolTip().contains("not available yet"));
+    EXPECT_FALSE(shown.cmdCreateHack->isEnabled());
+
+    shown.parentWidget()->close();
+    test::RunDeferredDeletes();
+    EXPECT_EQ(FindHackList(main->mdiArea()), nullptr);
+}
+
+} // namespace
+} // namespace zp
