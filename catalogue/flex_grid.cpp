@@ -84,8 +84,10 @@ FlexGrid::FlexGrid(const QList<Column>& columns, QWidget* parent)
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     horizontalHeader()->setHighlightSections(false);
+    // The designed widths, widened where the desktop's font needs more room for a header.
     for (int c = 0; c < columns.size(); ++c)
-        setColumnWidth(c, TwipsToPixels(columns[c].widthTwips, this));
+        setColumnWidth(c, qMax(TwipsToPixels(columns[c].widthTwips, this), horizontalHeader()->sectionSizeHint(c)));
+    horizontalHeader()->setStretchLastSection(true);
 
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& current) {
         if (current.isValid())

@@ -1,7 +1,8 @@
 // Takes the screenshots of the manual and the README: the main window with the hack list, each tab
-// of the Options dialog and the About window, rendered offscreen over a sample catalogue.
+// of the Options dialog, the About window, the hack information viewer and the text viewer,
+// rendered offscreen over a sample catalogue.
 //
-//   zenpatch-screenshots OUTPUT_FOLDER
+//   zenpatch-screenshots OUTPUT_FOLDER [DEMO_BOARD_FILE]
 
 #include "app/app_state.h"
 #include "app/common.h"
@@ -9,10 +10,17 @@
 #include "app/frm_options.h"
 #include "app/mdi_main.h"
 #include "app/scripted_dialogs.h"
+#include "catalogue/flex_grid.h"
+#include "catalogue/frm_hack_info.h"
+#include "catalogue/frm_list_hacks.h"
 #include "database/database.h"
+#include "viewer/frm_text_file.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -73,7 +81,7 @@ int main(int argc, char** argv)
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: zenpatch-screenshots OUTPUT_FOLDER\n");
+        std::fprintf(stderr, "usage: zenpatch-screenshots OUTPUT_FOLDER [DEMO_BOARD_FILE]\n");
         return 2;
     }
     const QString out = QString::fromLocal8Bit(argv[1]);
@@ -114,6 +122,27 @@ int main(int argc, char** argv)
     about.show();
     QApplication::processEvents();
     ok &= Save(about, out + "/about.png");
+
+    // The hack list on its own, then the viewer of its second hack.
+    zp::frmListHacks& list = zp::ShowHackList(window);
+    list.fgHackList->SetRow(2);
+    QApplication::processEvents();
+    ok &= Save(*list.parentWidget(), out + "/hack_list.png");
+    zp::frmHackInfo info(state, &window);
+    info.show();
+    QApplication::processEvents();
+    ok &= Save(info, out + "/hack_information.png");
+    info.close();
+
+    if (argc > 2) {
+        zp::frmTextFile* viewer = zp::OpenTextViewer(window, QString::fromLocal8Bit(argv[2]));
+        if (viewer) {
+            viewer->txtFindText->setText("forums");
+            viewer->FindButton->click();
+            QApplication::processEvents();
+            ok &= Save(*viewer->parentWidget(), out + "/text_viewer.png");
+        }
+    }
 
     zp::CloseDatabase(state);
     return ok ? 0 : 1;
