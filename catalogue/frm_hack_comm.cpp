@@ -1,6 +1,10 @@
 #include "catalogue/frm_hack_comm.h"
 
+#include "app/mdi_main.h"
+#include "app/window_helpers.h"
+
 #include <QHBoxLayout>
+#include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -9,6 +13,9 @@
 namespace zp {
 
 namespace {
+
+constexpr int WidthTwips = 9000;
+constexpr int HeightTwips = 6600;
 
 // Captions of display types 1 to 5.
 const std::array<const char*, 5> Captions = {
@@ -62,6 +69,16 @@ void frmHackComm::Save()
     if (IsKnownType(dispType_))
         editor_.SetLongText(dispType_, txtHackComm->toPlainText());
     close();
+}
+
+frmHackComm* OpenLongTextEditor(mdiMain& main, LongTextTarget& editor, qint16 DispType, const QString& text)
+{
+    auto* window = new frmHackComm(editor);
+    window->GetType(DispType, text);
+    QMdiSubWindow* frame = main.ShowChild(window);
+    ResizeInTwips(frame, WidthTwips, HeightTwips);
+    CenterInParent(window);
+    return window;
 }
 
 } // namespace zp

@@ -7,6 +7,8 @@ class QPushButton;
 
 namespace zp {
 
+class mdiMain;
+
 // The hack editor's controls that the long-text editor writes back into, by display type:
 // 1 txtHackComm (hack comments), 2 txtPreMess, 3 txtPostMess, 4 rtbOldData, 5 rtbNewData.
 class LongTextTarget
@@ -41,5 +43,9 @@ private:
     LongTextTarget& editor_;
     qint16 dispType_ = 0;
 };
+
+// Opens a new long-text editor in the main window, centred, on `text` for the editor's control of
+// display type DispType.
+frmHackComm* OpenLongTextEditor(mdiMain& main, LongTextTarget& editor, qint16 DispType, const QString& text);
 
 } // namespace zp

@@ -1,7 +1,11 @@
 #include "catalogue/frm_hack_comm.h"
 
+#include "app/app_state.h"
+#include "app/mdi_main.h"
+#include "app/scripted_dialogs.h"
 #include "widget_test_app.h"
 
+#include <QMdiArea>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -78,6 +82,27 @@ TEST_F(LongTextEditorTest, CancelAndUnknownTypesCopyNothing)
     test::RunDeferredDeletes();
     EXPECT_TRUE(window.isNull());
     EXPECT_TRUE(editor.controls.empty());
+}
+
+TEST_F(LongTextEditorTest, EachUseOpensItsOwnWindowInTheMainWindow)
+{
+    ScriptedDialogs dialogs;
+    AppState state(QString(), dialogs);
+    mdiMain main(state);
+    main.resize(1000, 800);
+    main.show();
+    frmHackComm* pre = OpenLongTextEditor(main, editor, 2, "before");
+    frmHackComm* post = OpenLongTextEditor(main, editor, 3, "after");
+    EXPECT_NE(pre, post);
+    EXPECT_EQ(main.mdiArea()->subWindowList().size(), 2);
+    EXPECT_EQ(pre->windowTitle(), "PreInstall Message");
+    const QRect frame = post->parentWidget()->geometry();
+    const QSize area = main.mdiArea()->viewport()->size();
+    EXPECT_NEAR(frame.center().x(), area.width() / 2, 2);
+
+    pre->cmdSave->click();
+    post->cmdSave->click();
+    EXPECT_EQ(editor.controls, (std::map<qint16, QString> {{2, "before"}, {3, "after"}}));
 }
 
 } // namespace
