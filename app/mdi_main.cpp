@@ -92,9 +92,8 @@ void mdiMain::CreateMenus()
     mnuHacks = menuBar()->addMenu("&Hacks");
     mnuHacks->setObjectName("mnuHacks");
     mnuHackList = add(mnuHacks, "mnuHackList", "&List Hacks", &mdiMain::ShowHackList);
-    mnuImport = mnuHacks->addAction("&Import Hack");
-    mnuImport->setObjectName("mnuImport");
-    mnuImport->setEnabled(false); // enabled once the import window exists
+    mnuImport = add(mnuHacks, "mnuImport", "&Import Hack", &mdiMain::ShowImport);
+    mnuImport->setEnabled(bool(ProgramHackListOpeners(*this).ImportHack));
     mnuOpenFile = add(mnuHacks, "mnuOpenFile", "&Open Text File", &mdiMain::OpenTextFile);
 
     mnuWindow = menuBar()->addMenu("&Window");
@@ -186,6 +185,16 @@ void mdiMain::ShowSplash()
 void mdiMain::ShowHackList()
 {
     zp::ShowHackList(*this);
+}
+
+void mdiMain::ShowImport()
+{
+    const HackListOpeners openers = ProgramHackListOpeners(*this);
+    if (!openers.ImportHack)
+        return;
+    openers.ImportHack();
+    if (frmListHacks* list = FindHackList(mdiArea_); list && list->isVisible())
+        list->RefillHackList();
 }
 
 void mdiMain::BackupDatabase()

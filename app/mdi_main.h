@@ -92,6 +92,8 @@ private:
     void ShowAbout();
     void ShowOptions();
     void ShowHackList();
+    // The import window, modal; the hack list (when showing) is refilled afterwards.
+    void ShowImport();
     void BackupDatabase();
     void Restart();
     void OpenTextFile();
