@@ -1,0 +1,44 @@
+#include "install/install_log.h"
+
+#include <QLocale>
+#include <algorithm>
+
+namespace zp {
+
+void RecordingLog::Clear()
+{
+    rows.clear();
+    currentRow = 0;
+}
+
+void RecordingLog::AddRow(const QString& filename,
+                          const QString& action,
+                          const QString& comment,
+                          const QString& description)
+{
+    rows.push_back({filename, action, comment, description, false});
+}
+
+void RecordingLog::MarkLastRowRed()
+{
+    if (!rows.empty())
+        rows.back().red = true;
+}
+
+bool RecordingLog::AnyRed() const
+{
+    return std::any_of(rows.begin(), rows.end(), [](const LogRow& r) { return r.red; });
+}
+
+QString FormatLogRow(const LogRow& row)
+{
+    const QString cells = QStringList {row.Filename, row.Action, row.Comment, row.Description}.join(u'\t');
+    return row.red ? u'!' + cells : cells;
+}
+
+QString LogTime(const QTime& time)
+{
+    return QLocale::c().toString(time, QStringLiteral("hh:mm:ss AP"));
+}
+
+} // namespace zp

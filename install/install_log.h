@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QString>
+#include <QTime>
+#include <vector>
+
+namespace zp {
+
+// Where the installation and the analysis report their steps: a four-column log ("Filename",
+// "Action", "Comment", "Description") with a header row 0. The window implements it over its grid,
+// the command line and the tests over RecordingLog.
+class LogSink
+{
+public:
+    virtual ~LogSink() = default;
+    // Back to the header row alone.
+    virtual void Clear() = 0;
+    virtual void
+    AddRow(const QString& filename, const QString& action, const QString& comment, const QString& description)
+        = 0;
+    // Marks the four cells of the last row as failed (red).
+    virtual void MarkLastRowRed() = 0;
+    // Row 0 is the header row; RowCount() - 1 the last row.
+    virtual void SetCurrentRow(int row) = 0;
+    virtual int RowCount() const = 0;
+    // Lets the window repaint during a long run; the engine calls it after each of its rows.
+    virtual void ProcessEvents() { }
+
+    void
+    AddFailedRow(const QString& filename, const QString& action, const QString& comment, const QString& description)
+    {
+        AddRow(filename, action, comment, description);
+        MarkLastRowRed();
+    }
+};
+
+struct LogRow
+{
+    QString Filename, Action, Comment, Description;
+    bool red = false;
+
+    bool operator==(const LogRow&) const = default;
+};
+
+// A log kept in memory: for the command line and the tests.
+class RecordingLog : public LogSink
+{
+public:
+    std::vector<LogRow> rows; // without the header row
+    int currentRow = 0;
+
+    void Clear() override;
+    void
+    AddRow(const QString& filename, const QString& action, const QString& comment, const QString& description) override;
+    void MarkLastRowRed() override;
+    void SetCurrentRow(int row) override { currentRow = row; }
+    int RowCount() const override { return static_cast<int>(rows.size()) + 1; }
+
+    bool AnyRed() const;
+};
+
+// The row as the command line prints it: the four cells joined by TAB, a failed row prefixed by '!'.
+QString FormatLogRow(const LogRow& row);
+
+// The time of the "Hack Name:" rows: "hh:mm:ss AM" / "hh:mm:ss PM", 12-hour clock.
+QString LogTime(const QTime& time = QTime::currentTime());
+
+} // namespace zp

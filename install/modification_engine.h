@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+
+namespace zp {
+
+class LogSink;
+class WorkBuffer;
+
+// Action codes of a mod (HackData.ActionType).
+enum ActionCode : int { AddBefore = 0, AddAfter = 1, Insert = 2, Append = 3, Replace = 4, Delete = 5 };
+
+// The fields of one mod that the engine needs; a Null text field is empty text.
+struct ModRecord
+{
+    int ActionType = 0;
+    int ModInst = 0; // 0 = every occurrence ("All"), n >= 1 = the n-th occurrence
+    QString OldData;
+    QString NewData;
+    QString FileName;
+    QString Comment;
+};
+
+// "Add Before", "Add After", "Insert", "Append", "Replace", "Delete"; empty text for any other code.
+QString ActionName(int actionType);
+
+// Offset of the first case-insensitive occurrence of oldData at or after `from`, or -1. Empty old
+// data is never found.
+qsizetype FindOccurrence(const QString& text, const QString& oldData, qsizetype from);
+// Offset of the n-th occurrence (n >= 1), counting overlapping ones: each search starts one
+// character after the start of the previous occurrence. -1 when there are fewer than n.
+qsizetype FindInstance(const QString& text, const QString& oldData, int n);
+// Whether the mod would find what it acts on in the text: one occurrence for "All", the n-th otherwise.
+bool ModFits(const QString& text, const ModRecord& mod);
+
+// Applies one mod to the buffer and logs its row ("Mod applied successfully", or a red "ERROR: "
+// row with the mod's comment when the old data is not found). Returns whether it was found.
+// With "All" every occurrence in the text as it was is acted on once; text put in by the mod is
+// never searched.
+bool ApplyMod(WorkBuffer& buffer, const ModRecord& mod, LogSink& log);
+
+// The engine's log row for a mod, then a chance for the window to repaint.
+void ReportMod(LogSink& log, const ModRecord& mod, bool found);
+
+} // namespace zp

@@ -1,0 +1,55 @@
+#include "install/work_buffer.h"
+
+#include <QFile>
+#include <algorithm>
+#include <stdexcept>
+
+namespace zp {
+
+void WorkBuffer::SetText(QString text)
+{
+    text_ = std::move(text);
+    selStart_ = 0;
+    selLength_ = 0;
+}
+
+void WorkBuffer::SetSelStart(qsizetype start)
+{
+    selStart_ = std::clamp<qsizetype>(start, 0, text_.size());
+    selLength_ = std::min(selLength_, text_.size() - selStart_);
+}
+
+void WorkBuffer::SetSelLength(qsizetype length)
+{
+    selLength_ = std::clamp<qsizetype>(length, 0, text_.size() - selStart_);
+}
+
+void WorkBuffer::SetSelText(const QString& text)
+{
+    text_.replace(selStart_, selLength_, text);
+    selStart_ += text.size();
+    selLength_ = 0;
+}
+
+void WorkBuffer::LoadFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error(QStringLiteral("Unable to read %1: %2").arg(path, file.errorString()).toStdString());
+    BoardText board = DecodeBoardText(file.readAll());
+    if (file.error() != QFileDevice::NoError)
+        throw std::runtime_error(QStringLiteral("Unable to read %1: %2").arg(path, file.errorString()).toStdString());
+    SetText(std::move(board.text));
+    encoding_ = board.encoding;
+    bom_ = board.bom;
+}
+
+void WorkBuffer::SaveFile(const QString& path, bool lfOnly) const
+{
+    const QByteArray bytes = EncodeBoardText(lfOnly ? ToLfLines(text_) : text_, encoding_, bom_);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() || !file.flush())
+        throw std::runtime_error(QStringLiteral("Unable to write %1: %2").arg(path, file.errorString()).toStdString());
+}
+
+} // namespace zp

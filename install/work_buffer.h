@@ -1,0 +1,40 @@
+#pragma once
+
+#include "install/board_text.h"
+
+#include <QString>
+
+namespace zp {
+
+// The plain-text buffer that holds one board file while mods are applied to it. Offsets count
+// characters; every line break is CR LF. The selection operations are those a text control offers.
+class WorkBuffer
+{
+public:
+    const QString& Text() const { return text_; }
+    void SetText(QString text);
+
+    qsizetype SelStart() const { return selStart_; }
+    qsizetype SelLength() const { return selLength_; }
+    // A start past the end moves to the end; a length running past the end selects up to the end.
+    void SetSelStart(qsizetype start);
+    void SetSelLength(qsizetype length);
+    // Replaces the selection: an empty selection inserts, an empty text deletes. The selection
+    // becomes empty, just after the new text.
+    void SetSelText(const QString& text);
+
+    // Reads a board file (see DecodeBoardText). Throws std::runtime_error naming the failure.
+    void LoadFile(const QString& path);
+    // Writes the text in the encoding it was loaded in, with CR LF breaks or, with lfOnly, as
+    // LF-terminated lines (ToLfLines). Replaces an existing file. Throws std::runtime_error.
+    void SaveFile(const QString& path, bool lfOnly) const;
+
+private:
+    QString text_;
+    qsizetype selStart_ = 0;
+    qsizetype selLength_ = 0;
+    TextEncoding encoding_ = TextEncoding::Utf8;
+    bool bom_ = false;
+};
+
+} // namespace zp
