@@ -50,4 +50,8 @@ int RunListCommand(const GlobalOptions& options, const CommandArguments& args);
 int RunShowCommand(const GlobalOptions& options, const CommandArguments& args);
 int RunDeleteCommand(const GlobalOptions& options, const CommandArguments& args);
 
+// install_commands.cpp
+int RunAnalyzeCommand(const GlobalOptions& options, const CommandArguments& args);
+int RunInstallCommand(const GlobalOptions& options, const CommandArguments& args);
+
 } // namespace zp::cli

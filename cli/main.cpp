@@ -21,6 +21,8 @@ const Command kCommands[] = {
     {"list", "", RunListCommand},
     {"show", "HACK", RunShowCommand},
     {"delete", "HACK", RunDeleteCommand},
+    {"analyze", "HACK", RunAnalyzeCommand},
+    {"install", "HACK [--search-output] [--delete-output] [--overwrite-source] [--eol crlf|lf]", RunInstallCommand},
 };
 
 void printHelp()

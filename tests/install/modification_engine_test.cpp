@@ -1,6 +1,7 @@
 #include "install/install_log.h"
 #include "install/modification_engine.h"
 #include "install/work_buffer.h"
+#include "log_rows.h"
 
 #include <gtest/gtest.h>
 

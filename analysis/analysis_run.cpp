@@ -1,0 +1,129 @@
+#include "analysis/analysis_run.h"
+
+#include "app/app_state.h"
+#include "app/board_directories.h"
+#include "app/common.h"
+#include "database/sql.h"
+#include "install/find_routines.h"
+#include "install/install_log.h"
+#include "install/mod_target.h"
+#include "install/work_buffer.h"
+
+namespace zp {
+
+namespace {
+
+void LogHackName(AppState& state, LogSink& log, const QString& comment)
+{
+    log.AddRow(QString(),
+               QString(),
+               comment,
+               QStringLiteral("Hack Name:") + state.HackInfoRecordset->Text("Name") + QStringLiteral(" at ")
+                   + LogTime());
+}
+
+// Every mod is tried on the unchanged source file; a file read for one mod serves the next
+// mods of the same file, which is the same as reading it afresh since nothing changes it.
+class SourceReader
+{
+public:
+    // The text of the file, or nullptr after a red row naming the failure.
+    const QString* Read(const QString& path, const ModRecord& mod, LogSink& log)
+    {
+        if (path == path_)
+            return &buffer_.Text();
+        path_.clear();
+        try {
+            buffer_.LoadFile(path);
+        } catch (const std::exception& e) {
+            log.AddFailedRow(mod.FileName,
+                             ActionName(mod.ActionType),
+                             QStringLiteral("Read Error"),
+                             QString::fromStdString(e.what()));
+            return nullptr;
+        }
+        path_ = path;
+        return &buffer_.Text();
+    }
+
+private:
+    QString path_;
+    WorkBuffer buffer_;
+};
+
+void AnalyzeMods(AppState& state, Recordset& mods, LogSink& log)
+{
+    SourceReader reader;
+    const int count = mods.RecordCount();
+    mods.MoveFirst();
+    for (int i = 0; i < count && !mods.EOF(); ++i, mods.MoveNext()) {
+        const ModRecord mod = ModRecordFrom(mods);
+        const ModTarget target = ModTargetFrom(state, mods);
+        const QString shownFolder = state.SourceDir + u'/' + target.directory;
+        if (!target.insideRoot) {
+            log.AddFailedRow(mod.FileName,
+                             ActionName(mod.ActionType),
+                             QStringLiteral("Unsafe Path"),
+                             QStringLiteral("Refused a file outside the board folders: ") + target.relativePath);
+            continue;
+        }
+        const QString folder = Below(state.SourceDir, target.directory);
+        if (!DirExists(folder)) {
+            log.AddFailedRow(QString(), QString(), QStringLiteral("Missing Directory"), shownFolder);
+            continue;
+        }
+        const QString path = FindFileInTree(mod.FileName, folder);
+        if (path.isEmpty()) {
+            log.AddFailedRow(mod.FileName, QString(), QStringLiteral("File not found"), shownFolder);
+            continue;
+        }
+        if (const QString* text = reader.Read(path, mod, log))
+            AnalyzeMod(*text, mod, log);
+    }
+}
+
+} // namespace
+
+void RunAnalysis(AppState& state, LogSink& log)
+{
+    state.CurrentHackType = static_cast<qint16>(state.HackInfoRecordset->Int("HackType"));
+    LoadDirectoryTable(state);
+    LogHackName(state, log, QStringLiteral("BEGIN Analysis"));
+    Recordset& mods = *state.HackDataRecordset;
+    mods.ReOpen(sql::SelectHackDataOf + QString::number(state.CurrentHackNum) + sql::OrderByFileNameModOrder);
+    if (mods.RecordCount() == 0) {
+        log.AddRow(
+            QString(), QString(), QStringLiteral("HALT Analysis"), QStringLiteral("No modifications to process."));
+        return;
+    }
+    AnalyzeMods(state, mods, log);
+    ListSupportFiles(state, log);
+    LogHackName(state, log, QStringLiteral("END Analysis"));
+    log.SetCurrentRow(log.RowCount() - 1);
+}
+
+bool AnalyzeMod(const QString& text, const ModRecord& mod, LogSink& log)
+{
+    const bool found = ModFits(text, mod);
+    ReportMod(log, mod, found);
+    return found;
+}
+
+void ListSupportFiles(AppState& state, LogSink& log)
+{
+    Recordset& files = *state.HackFilesRecordset;
+    files.ReOpen(sql::SelectHackFilesOf + QString::number(state.CurrentHackNum) + sql::OrderByFileName);
+    const int count = files.RecordCount();
+    if (count == 0)
+        return;
+    files.MoveFirst();
+    log.AddRow(QString(), QString(), QStringLiteral("Exporting Support Files"), QString());
+    for (int i = 0; i < count && !files.EOF(); ++i, files.MoveNext()) {
+        log.AddRow(files.Text("FileName"),
+                   QStringLiteral("Export"),
+                   QStringLiteral("Export Complete"),
+                   QStringLiteral("Export Successful"));
+    }
+}
+
+} // namespace zp

@@ -1,0 +1,80 @@
+// zenpatch-cli analyze HACK | install HACK [--search-output] [--delete-output] [--overwrite-source] [--eol crlf|lf]
+#include "analysis/analysis_run.h"
+#include "app/app_state.h"
+#include "cli/arguments.h"
+#include "cli/commands.h"
+#include "cli/session.h"
+#include "install/install_log.h"
+#include "install/installation_run.h"
+
+#include <cstdio>
+
+namespace zp::cli {
+
+namespace {
+
+// The installation options from the flags, else from the configuration, with the window's rule
+// that searching the output folder and deleting it first exclude each other.
+class FlagOptions : public InstallationHost
+{
+public:
+    FlagOptions(const AppState& state, const ParsedArguments& args)
+    {
+        const bool search = args.flag("search-output");
+        const bool del = args.flag("delete-output");
+        if (search && del)
+            throw CommandError("--search-output and --delete-output exclude each other");
+        searchOutput_ = search || (!del && state.cfgSearchOutputDir != 0 && state.cfgDelOutputDir == 0);
+        deleteOutput_ = del || (!search && state.cfgDelOutputDir != 0);
+        overwriteSource_ = args.flag("overwrite-source") || state.cfgOverWriteSource != 0;
+        const std::string eol = args.value("eol").value_or(state.cfgEOL == 1 ? "lf" : "crlf");
+        if (eol != "crlf" && eol != "lf")
+            throw CommandError("--eol takes crlf or lf, not " + eol);
+        lf_ = eol == "lf";
+    }
+
+    bool SearchOutputFirst() const override { return searchOutput_; }
+    bool DeleteOutputFirst() const override { return deleteOutput_; }
+    bool OverwriteSource() const override { return overwriteSource_; }
+    bool LfLineEnds() const override { return lf_; }
+    // The notes are log rows as well; nothing more to show.
+    void AppendInstructionLine(const QString&) override { }
+
+private:
+    bool searchOutput_ = false, deleteOutput_ = false, overwriteSource_ = false, lf_ = false;
+};
+
+int PrintLog(const RecordingLog& log)
+{
+    for (const LogRow& row : log.rows)
+        std::printf("%s\n", FormatLogRow(row).toUtf8().constData());
+    return log.AnyRed() ? exitFailed : exitSuccess;
+}
+
+} // namespace
+
+int RunAnalyzeCommand(const GlobalOptions& options, const CommandArguments& args)
+{
+    const ParsedArguments parsed = ParseArguments(args, 1, {});
+    Session session(options);
+    session.SelectHack(parsed.positional[0]);
+    RecordingLog log;
+    RunAnalysis(session.state, log);
+    return PrintLog(log);
+}
+
+int RunInstallCommand(const GlobalOptions& options, const CommandArguments& args)
+{
+    const ParsedArguments parsed
+        = ParseArguments(args, 1, {"eol"}, {"search-output", "delete-output", "overwrite-source"});
+    Session session(options);
+    FlagOptions host(session.state, parsed);
+    session.SelectHack(parsed.positional[0]);
+    RecordingLog log;
+    const InstallOutcome outcome = RunInstallation(session.state, host, log);
+    const int status = PrintLog(log);
+    // The message that halted the run is already on stderr.
+    return outcome == InstallOutcome::Halted ? exitError : status;
+}
+
+} // namespace zp::cli

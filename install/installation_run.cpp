@@ -1,0 +1,243 @@
+#include "install/installation_run.h"
+
+#include "app/app_state.h"
+#include "app/board_directories.h"
+#include "app/common.h"
+#include "app/dialogs.h"
+#include "database/catalogue_operations.h"
+#include "database/sql.h"
+#include "install/find_routines.h"
+#include "install/install_log.h"
+#include "install/mod_target.h"
+#include "install/source_backup.h"
+#include "install/work_buffer.h"
+
+#include <QSet>
+#include <optional>
+
+namespace zp {
+
+namespace {
+
+const QString kProgramTitle = QStringLiteral("Zenpatch");
+
+class InstallationRun
+{
+public:
+    InstallationRun(AppState& state, InstallationHost& host, LogSink& log)
+        : state_(state)
+        , host_(host)
+        , log_(log)
+        , workFolder_(state.ProgramFolder + QStringLiteral("/zpk_inst_temp"))
+    {
+    }
+
+    InstallOutcome Run();
+
+private:
+    bool PrepareFolders();
+    bool ApplyMods();
+    bool LoadBoardFile(const ModRecord& mod, const ModTarget& target);
+    QString LocateBoardFile(const ModTarget& target);
+    void SaveWorkFile();
+    bool CopyResult();
+    void CopyWorkFolderInto(const QString& destination);
+    void Halt(const QString& message);
+    void LogHackName(const QString& comment);
+
+    AppState& state_;
+    InstallationHost& host_;
+    LogSink& log_;
+    const QString workFolder_;
+    WorkBuffer buffer_;
+    std::optional<ModTarget> loaded_; // the board file in the buffer
+    QSet<QString> saved_; // relative paths already written to the work folder
+};
+
+InstallOutcome InstallationRun::Run()
+{
+    log_.Clear();
+    state_.CurrentHackType = static_cast<qint16>(state_.HackInfoRecordset->Int("HackType"));
+    LoadDirectoryTable(state_);
+    LogHackName(QStringLiteral("BEGIN Installation"));
+    if (!PrepareFolders())
+        return InstallOutcome::Halted;
+    if (!ApplyMods())
+        return InstallOutcome::NothingToDo;
+    WriteSupportFiles(state_, log_);
+    if (!CopyResult())
+        return InstallOutcome::Halted;
+    LogHackName(QStringLiteral("END Installation"));
+    log_.SetCurrentRow(0);
+    DeleteFolderTree(workFolder_);
+    StampTime(*state_.HackInfoRecordset, QStringLiteral("LastInstall"));
+    return InstallOutcome::Completed;
+}
+
+void InstallationRun::LogHackName(const QString& comment)
+{
+    const QString name = state_.HackInfoRecordset->Text("Name");
+    log_.AddRow(
+        QString(), QString(), comment, QStringLiteral("Hack Name:") + name + QStringLiteral(" at ") + LogTime());
+}
+
+void InstallationRun::Halt(const QString& message)
+{
+    state_.dialogs.messageBox(message, kProgramTitle, MsgButtons::OK, MsgIcon::None);
+}
+
+bool InstallationRun::PrepareFolders()
+{
+    if (host_.DeleteOutputFirst())
+        DeleteFolderTree(state_.OutputDir);
+    if (!DirExists(state_.OutputDir)) {
+        if (!MakePath(state_.OutputDir)) {
+            Halt(QStringLiteral("Unable to create output directory, process halted."));
+            return false;
+        }
+        log_.AddRow(QString(),
+                    QString(),
+                    QStringLiteral("Missing Directory"),
+                    QStringLiteral("Created Output directory: ") + state_.OutputDir);
+    }
+    // Files left by a run that halted must not be copied with this hack's files.
+    DeleteFolderTree(workFolder_);
+    if (!MakePath(workFolder_)) {
+        Halt(QStringLiteral("Unable to create temporary work directory, process halted."));
+        return false;
+    }
+    return true;
+}
+
+// Applies the mods file by file; false when the hack has none.
+bool InstallationRun::ApplyMods()
+{
+    Recordset& mods = *state_.HackDataRecordset;
+    mods.ReOpen(sql::SelectHackDataOf + QString::number(state_.CurrentHackNum) + sql::OrderByFileNameModOrder);
+    const int count = mods.RecordCount();
+    if (count == 0) {
+        log_.AddRow(
+            QString(), QString(), QStringLiteral("No Actions"), QStringLiteral("Nothing to do, installation stopped."));
+        return false;
+    }
+    mods.MoveFirst();
+    for (int i = 0; i < count && !mods.EOF(); ++i, mods.MoveNext()) {
+        const ModRecord mod = ModRecordFrom(mods);
+        const ModTarget target = ModTargetFrom(state_, mods);
+        if (loaded_ && loaded_->relativePath != target.relativePath)
+            SaveWorkFile();
+        if (!target.insideRoot) {
+            log_.AddFailedRow(mod.FileName,
+                              ActionName(mod.ActionType),
+                              QStringLiteral("Unsafe Path"),
+                              QStringLiteral("Refused a file outside the board folders: ") + target.relativePath);
+            continue;
+        }
+        if (!loaded_ && !LoadBoardFile(mod, target))
+            continue;
+        ApplyMod(buffer_, mod, log_);
+    }
+    if (loaded_)
+        SaveWorkFile();
+    return true;
+}
+
+bool InstallationRun::LoadBoardFile(const ModRecord& mod, const ModTarget& target)
+{
+    // A file already written by this run keeps the changes of its earlier mods.
+    const QString path
+        = saved_.contains(target.relativePath) ? Below(workFolder_, target.relativePath) : LocateBoardFile(target);
+    if (path.isEmpty()) {
+        const QString note = QStringLiteral("Unable to locate the file: ") + target.fileName;
+        host_.AppendInstructionLine(note);
+        log_.AddFailedRow(mod.FileName, ActionName(mod.ActionType), QStringLiteral("File not found"), note);
+        return false;
+    }
+    try {
+        buffer_.LoadFile(path);
+    } catch (const std::exception& e) {
+        log_.AddFailedRow(
+            mod.FileName, ActionName(mod.ActionType), QStringLiteral("Read Error"), QString::fromStdString(e.what()));
+        return false;
+    }
+    loaded_ = target;
+    return true;
+}
+
+QString InstallationRun::LocateBoardFile(const ModTarget& target)
+{
+    QString path;
+    if (host_.SearchOutputFirst() && FileExists(Below(state_.OutputDir, target.relativePath)))
+        path = FindFileInTree(target.fileName, Below(state_.OutputDir, target.directory));
+    const QString sourceFolder = Below(state_.SourceDir, target.directory);
+    if (!DirExists(sourceFolder)) {
+        log_.AddRow(QString(),
+                    QString(),
+                    QStringLiteral("Source directory not found"),
+                    state_.SourceDir + u'/' + target.directory);
+    }
+    if (path.isEmpty())
+        path = FindFileInTree(target.fileName, sourceFolder);
+    return path;
+}
+
+// Writes the buffer to the work folder at the file's relative place (never a subfolder it was
+// found in), with the chosen line ends.
+void InstallationRun::SaveWorkFile()
+{
+    const QString folder = Below(workFolder_, loaded_->directory);
+    if (!DirExists(folder) && !MakePath(folder)) {
+        state_.dialogs.messageBox(QStringLiteral("Unable to create Modification Dir, mod file skipped."),
+                                  kProgramTitle,
+                                  MsgButtons::OK,
+                                  MsgIcon::None);
+    } else {
+        try {
+            buffer_.SaveFile(Below(folder, loaded_->fileName), host_.LfLineEnds());
+            saved_.insert(loaded_->relativePath);
+        } catch (const std::exception& e) {
+            log_.AddFailedRow(
+                loaded_->fileName, QString(), QStringLiteral("Write Error"), QString::fromStdString(e.what()));
+        }
+    }
+    loaded_.reset();
+}
+
+// Copies the work folder over the source (after backing up what it replaces) or into the
+// output folder; false when the output folder has gone and cannot be made again.
+bool InstallationRun::CopyResult()
+{
+    if (host_.OverwriteSource()) {
+        if (BackupSourceFiles(state_, workFolder_, log_))
+            CopyWorkFolderInto(state_.SourceDir);
+        return true;
+    }
+    if (!DirExists(state_.OutputDir) && !MakePath(state_.OutputDir)) {
+        Halt(QStringLiteral("Unable to create output directory, process halted."));
+        return false;
+    }
+    CopyWorkFolderInto(state_.OutputDir);
+    return true;
+}
+
+void InstallationRun::CopyWorkFolderInto(const QString& destination)
+{
+    try {
+        CopyFolderTree(workFolder_, destination, true);
+    } catch (const std::exception& e) {
+        log_.AddFailedRow(QString(),
+                          QString(),
+                          QStringLiteral("Copy Files"),
+                          QStringLiteral("Unable to copy the installed files to %1: %2")
+                              .arg(destination, QString::fromStdString(e.what())));
+    }
+}
+
+} // namespace
+
+InstallOutcome RunInstallation(AppState& state, InstallationHost& host, LogSink& log)
+{
+    return InstallationRun(state, host, log).Run();
+}
+
+} // namespace zp

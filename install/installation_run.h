@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+
+namespace zp {
+
+struct AppState;
+class LogSink;
+
+// What the installation asks its caller while it runs: the options (read each time they are
+// needed, so a change made during the run applies to the files loaded afterwards) and a place for
+// the notes of the run. The window answers from its controls, the command line from its flags.
+class InstallationHost
+{
+public:
+    virtual ~InstallationHost() = default;
+    virtual bool SearchOutputFirst() const = 0; // "Search Output Directory First?"
+    virtual bool DeleteOutputFirst() const = 0; // "Delete Output Directory Before Starting?"
+    virtual bool OverwriteSource() const = 0; // "Overwrite Source Files(Be Careful!)?"
+    virtual bool LfLineEnds() const = 0; // end of line terminator "LF" rather than "CR/LF"
+    virtual void AppendInstructionLine(const QString& text) = 0;
+};
+
+enum class InstallOutcome {
+    Completed, // through "END Installation"; LastInstall stamped
+    NothingToDo, // the hack has no mods
+    Halted, // a folder could not be made; the message box said which
+};
+
+// Installs the hack at the current row of HackInfoRecordset (CurrentHackNum): copies the board
+// files its mods name into the work folder, applies the mods, writes the support files and copies
+// the result into the output folder or over the source folder, logging every step.
+InstallOutcome RunInstallation(AppState& state, InstallationHost& host, LogSink& log);
+
+// Writes the support files of CurrentHackNum below OutputDir, in file-name order.
+void WriteSupportFiles(AppState& state, LogSink& log);
+
+} // namespace zp

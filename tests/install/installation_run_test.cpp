@@ -1,0 +1,296 @@
+#include "board_tree.h"
+#include "log_rows.h"
+
+#include "database/recordset.h"
+#include "install/installation_run.h"
+#include "install/modification_engine.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <gmock/gmock.h>
+
+namespace zp::testing {
+namespace {
+
+using ::testing::ElementsAre;
+
+class TestHost : public InstallationHost
+{
+public:
+    bool searchOutput = false, deleteOutput = false, overwrite = false, lf = false;
+    QStringList notes;
+
+    bool SearchOutputFirst() const override { return searchOutput; }
+    bool DeleteOutputFirst() const override { return deleteOutput; }
+    bool OverwriteSource() const override { return overwrite; }
+    bool LfLineEnds() const override { return lf; }
+    void AppendInstructionLine(const QString& text) override { notes << text; }
+};
+
+class InstallationRunTest : public BoardTree
+{
+protected:
+    TestHost host;
+    RecordingLog log;
+
+    InstallOutcome Install() { return RunInstallation(state, host, log); }
+
+    // The rows between "BEGIN Installation" and "END Installation".
+    std::vector<LogRow> Steps()
+    {
+        EXPECT_GE(log.rows.size(), 2u);
+        EXPECT_EQ(log.rows.front().Comment, "BEGIN Installation");
+        EXPECT_EQ(log.rows.back().Comment, "END Installation");
+        return {log.rows.begin() + 1, log.rows.end() - 1};
+    }
+
+    QString LastInstall(int hack)
+    {
+        Recordset info(state.Connection);
+        info.Open("SELECT * FROM [HackInfo] WHERE [HackNum] = " + QString::number(hack));
+        return info.Text("LastInstall");
+    }
+};
+
+TEST_F(InstallationRunTest, ModsOfOneFileApplyInOrderToOneBuffer)
+{
+    Write(source + "/cgi-bin/forum.cgi", "line one\r\n# hook\r\nline three\r\n");
+    const int hack = AddHack("Hooks");
+    AddMod(hack, 1, "forum.cgi", 0, "", AddAfter, 1, "# hook", "added()");
+    AddMod(hack, 2, "forum.cgi", 0, "", Replace, 1, "ADDED()", "changed()");
+    AddMod(hack, 3, "forum.cgi", 0, "", Delete, 0, "line one", "");
+    AddMod(hack, 4, "forum.cgi", 0, "", Insert, 1, "missing", "x", "needs version 6");
+
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+    EXPECT_EQ(Read(output + "/cgi-bin/forum.cgi"), "# hook\r\nchanged()\r\nline three\r\n");
+    EXPECT_EQ(Read(source + "/cgi-bin/forum.cgi"), "line one\r\n# hook\r\nline three\r\n");
+    EXPECT_THAT(log.rows.front().Description, HackNameRow(QString("Hooks")));
+    EXPECT_THAT(log.rows.back().Description, HackNameRow(QString("Hooks")));
+    EXPECT_THAT(Steps(),
+                ElementsAre(Found("forum.cgi", "Add After"),
+                            Found("forum.cgi", "Replace"),
+                            Found("forum.cgi", "Delete"),
+                            Row("forum.cgi", "Insert", "Applying Mod", "ERROR: needs version 6", true)));
+    EXPECT_EQ(log.currentRow, 0);
+    EXPECT_FALSE(Exists(home.filePath("zpk_inst_temp")));
+    EXPECT_THAT(LastInstall(hack).toStdString(),
+                ::testing::MatchesRegex("[0-9]{2}-[0-9]{2}-[0-9]{4} [0-9]+:[0-9]{2}[ap]m"));
+}
+
+TEST_F(InstallationRunTest, SameNameInTwoLocationsKeepsEachFilesChanges)
+{
+    Write(source + "/cgi-bin/common.txt", "A\r\n");
+    Write(source + "/templates/common.txt", "A\r\n");
+    const int hack = AddHack("Twins");
+    AddMod(hack, 1, "common.txt", 0, "", Append, 1, "A", "1");
+    AddMod(hack, 2, "common.txt", 4, "", Append, 1, "A", "2");
+    AddMod(hack, 3, "common.txt", 0, "", Append, 1, "A1", "3");
+
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+    EXPECT_EQ(Read(output + "/cgi-bin/common.txt"), "A13\r\n");
+    EXPECT_EQ(Read(output + "/templates/common.txt"), "A2\r\n");
+    EXPECT_FALSE(log.AnyRed());
+}
+
+TEST_F(InstallationRunTest, SearchingTheOutputFirstBuildsOnAnEarlierInstall)
+{
+    Write(source + "/html/index.html", "<body>\r\n");
+    const int first = AddHack("First");
+    AddMod(first, 1, "index.html", 1, "", AddAfter, 1, "<body>", "<first/>");
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+
+    const int second = AddHack("Second");
+    AddMod(second, 1, "index.html", 1, "", AddAfter, 1, "<first/>", "<second/>");
+    host.searchOutput = true;
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+    EXPECT_EQ(Read(output + "/html/index.html"), "<body>\r\n<first/>\r\n<second/>\r\n");
+    EXPECT_FALSE(log.AnyRed());
+}
+
+TEST_F(InstallationRunTest, DeletingTheOutputFirstLeavesOnlyThisHacksFiles)
+{
+    Write(output + "/stale.txt", "old");
+    Write(source + "/cgi-bin/forum.cgi", "x\r\n");
+    const int hack = AddHack("Fresh");
+    AddMod(hack, 1, "forum.cgi", 0, "", Replace, 1, "x", "y");
+    host.deleteOutput = true;
+
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+    EXPECT_EQ(FilesBelow(output), QStringList {"cgi-bin/forum.cgi"});
+    EXPECT_EQ(log.rows[1], Row("", "", "Missing Directory", "Created Output directory: " + output));
+}
+
+TEST_F(InstallationRunTest, OverwritingTheSourceBacksUpWhatItReplaces)
+{
+    Write(source + "/cgi-bin/forum.cgi", "x\r\n");
+    Write(source + "/cgi-bin/other.cgi", "untouched");
+    const int hack = AddHack("Over");
+    AddMod(hack, 1, "forum.cgi", 0, "", Replace, 1, "x", "y");
+    AddSupportFile(hack, "new.cgi", 0, "", "support");
+    host.overwrite = true;
+
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+    EXPECT_EQ(Read(source + "/cgi-bin/forum.cgi"), "y\r\n");
+    EXPECT_EQ(Read(source + "/cgi-bin/other.cgi"), "untouched");
+    EXPECT_EQ(FilesBelow(output), QStringList {"cgi-bin/new.cgi"});
+
+    const QStringList backups = QDir(home.filePath("backups")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    ASSERT_EQ(backups.size(), 1);
+    EXPECT_THAT(backups[0].toStdString(),
+                ::testing::MatchesRegex(QString::number(hack).toStdString() + "-[0-9]{8}-[0-9]{6}"));
+    const QString backup = home.filePath("backups/" + backups[0]);
+    EXPECT_EQ(FilesBelow(backup), QStringList {"cgi-bin/forum.cgi"});
+    EXPECT_EQ(Read(backup + "/cgi-bin/forum.cgi"), "x\r\n");
+    const LogRow backupRow = Row("", "", "Backup Source Files", "Replaced source files backed up to: " + backup);
+    EXPECT_NE(std::find(log.rows.begin(), log.rows.end(), backupRow), log.rows.end());
+}
+
+TEST_F(InstallationRunTest, LfLineEndsEndEveryLineWithOneLf)
+{
+    Write(source + "/cgi-bin/a.cgi", "a\r\nb");
+    Write(source + "/cgi-bin/b.cgi", "one\ntwo\n");
+    const int hack = AddHack("Unix");
+    AddMod(hack, 1, "a.cgi", 0, "", Replace, 1, "b", "B");
+    AddMod(hack, 2, "b.cgi", 0, "", AddBefore, 1, "two", "1.5");
+    host.lf = true;
+
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+    EXPECT_EQ(Read(output + "/cgi-bin/a.cgi"), "a\nB\n");
+    EXPECT_EQ(Read(output + "/cgi-bin/b.cgi"), "one\n1.5\ntwo\n");
+}
+
+TEST_F(InstallationRunTest, FileInASubfolderIsWrittenToItsLocationFolder)
+{
+    Write(source + "/templates/deep/er/page.tmpl", "<p>\r\n");
+    const int hack = AddHack("Deep");
+    AddMod(hack, 1, "page.tmpl", 4, "", Replace, 1, "<p>", "<div>");
+    AddMod(hack, 2, "page.tmpl", 4, "", Append, 1, "<div>", "!");
+
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+    EXPECT_EQ(FilesBelow(output), QStringList {"templates/page.tmpl"});
+    EXPECT_EQ(Read(output + "/templates/page.tmpl"), "<div>!\r\n");
+}
+
+TEST_F(InstallationRunTest, HackWithoutModsStopsWithoutStamping)
+{
+    const int hack = AddHack("Empty");
+    EXPECT_EQ(Install(), InstallOutcome::NothingToDo);
+    ASSERT_EQ(log.rows.size(), 2u);
+    EXPECT_EQ(log.rows[1], Row("", "", "No Actions", "Nothing to do, installation stopped."));
+    EXPECT_EQ(LastInstall(hack), "");
+}
+
+TEST_F(InstallationRunTest, MissingFolderOrFileIsReportedAndTheRunGoesOn)
+{
+    Write(source + "/cgi-bin/forum.cgi", "x");
+    const int hack = AddHack("Missing");
+    AddMod(hack, 1, "absent.cgi", 0, "/nothere", Replace, 1, "x", "y");
+    AddMod(hack, 2, "forum.cgi", 0, "", Replace, 1, "x", "y");
+
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+    EXPECT_THAT(
+        Steps(),
+        ElementsAre(Row("", "", "Source directory not found", source + "/cgi-bin/nothere"),
+                    Row("absent.cgi", "Replace", "File not found", "Unable to locate the file: absent.cgi", true),
+                    Found("forum.cgi", "Replace")));
+    EXPECT_EQ(host.notes, QStringList {"Unable to locate the file: absent.cgi"});
+    EXPECT_EQ(Read(output + "/cgi-bin/forum.cgi"), "y");
+}
+
+TEST_F(InstallationRunTest, SupportFilesAreWrittenByteExactInNameOrder)
+{
+    QByteArray big(40000, Qt::Uninitialized);
+    for (int i = 0; i < big.size(); ++i)
+        big[i] = static_cast<char>((i * 7919) >> 3);
+    Write(output + "/data/big.bin", QByteArray(50000, 'x'));
+    Write(source + "/cgi-bin/forum.cgi", "x");
+    const int hack = AddHack("Files");
+    AddMod(hack, 1, "forum.cgi", 0, "", Replace, 1, "x", "y");
+    AddSupportFile(hack, "b.txt", 0, "", "bee");
+    AddSupportFile(hack, "big.bin", 2, "data", big);
+    AddSupportFile(hack, "a.txt", 4, "sub\\dir", "first");
+    AddSupportFile(hack, "a.txt", 1, "/", "second");
+
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+    const QString write = "Write Support File";
+    EXPECT_THAT(Steps(),
+                ElementsAre(Found("forum.cgi", "Replace"),
+                            Row("", "", "Write Support Files", "BEGIN Support File Output"),
+                            Row("a.txt", "Write", write, "Write Complete"),
+                            Row("a.txt", "Write", write, "Write Complete"),
+                            Row("b.txt", "Write", write, "Write Complete"),
+                            Row("big.bin", "Write", write, "Write Complete"),
+                            Row("", "", "Write Support Files", "END Support File Output")));
+    EXPECT_EQ(Read(output + "/templates/sub/dir/a.txt"), "first");
+    EXPECT_EQ(Read(output + "/html/a.txt"), "second");
+    EXPECT_EQ(Read(output + "/cgi-bin/b.txt"), "bee");
+    EXPECT_EQ(Read(output + "/data/big.bin"), big);
+}
+
+TEST_F(InstallationRunTest, BoardFilesKeepTheirEncodingOutsideTheChange)
+{
+    Write(source + "/cgi-bin/utf8.cgi", "\xEF\xBB\xBF# \xC3\xA4rger\r\nmark\r\n");
+    Write(source + "/cgi-bin/ansi.cgi", "# caf\xE9 \x93q\x94\r\nmark\r\n");
+    const int hack = AddHack("Bytes");
+    AddMod(hack, 1, "ansi.cgi", 0, "", Replace, 1, "MARK", QString::fromUtf8("é"));
+    AddMod(hack, 2, "utf8.cgi", 0, "", Replace, 1, QString::fromUtf8("ÄRGER"), QString::fromUtf8("Ärger"));
+
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+    EXPECT_EQ(Read(output + "/cgi-bin/ansi.cgi"), "# caf\xE9 \x93q\x94\r\n\xE9\r\n");
+    EXPECT_EQ(Read(output + "/cgi-bin/utf8.cgi"), "\xEF\xBB\xBF# \xC3\x84rger\r\nmark\r\n");
+}
+
+TEST_F(InstallationRunTest, PathsLeavingTheirRootAreRefused)
+{
+    Write(source + "/cgi-bin/forum.cgi", "x");
+    Write(home.filePath("secret.cgi"), "x");
+    const int hack = AddHack("Escape");
+    AddMod(hack, 1, "secret.cgi", 0, "/../..", Replace, 1, "x", "stolen");
+    AddMod(hack, 2, "..", 0, "", Replace, 1, "x", "y");
+    AddSupportFile(hack, "evil.txt", 0, "../../..", "evil");
+    AddSupportFile(hack, "evil2.txt", 0, "sub/../../../..", "evil");
+    AddSupportFile(hack, "..", 0, "", "evil");
+
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+    EXPECT_EQ(Read(home.filePath("secret.cgi")), "x");
+    EXPECT_FALSE(Exists(home.filePath("evil.txt")));
+    EXPECT_TRUE(FilesBelow(output).isEmpty());
+    int refused = 0;
+    for (const LogRow& row : log.rows)
+        refused += row.red && row.Description.startsWith("Refused a file outside");
+    EXPECT_EQ(refused, 5);
+    EXPECT_FALSE(FilesBelow(home.path()).join(' ').contains("evil"));
+    EXPECT_FALSE(Exists(QFileInfo(home.path()).path() + "/evil.txt"));
+}
+
+TEST_F(InstallationRunTest, FailedCopyIsARedRowNotACrash)
+{
+    Write(source + "/cgi-bin/forum.cgi", "x");
+    Write(output + "/cgi-bin", "a file where the folder belongs");
+    const int hack = AddHack("Blocked");
+    AddMod(hack, 1, "forum.cgi", 0, "", Replace, 1, "x", "y");
+
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+    const std::vector<LogRow> steps = Steps();
+    ASSERT_EQ(steps.size(), 2u);
+    EXPECT_EQ(steps[1].Comment, "Copy Files");
+    EXPECT_TRUE(steps[1].red);
+}
+
+TEST_F(InstallationRunTest, OutputFolderThatCannotBeMadeHaltsTheRun)
+{
+    Write(home.filePath("plain"), "");
+    state.OutputDir = home.filePath("plain/out");
+    const int hack = AddHack("Halt");
+    AddMod(hack, 1, "forum.cgi", 0, "", Replace, 1, "x", "y");
+
+    EXPECT_EQ(Install(), InstallOutcome::Halted);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "Unable to create output directory, process halted.");
+    EXPECT_EQ(dialogs.messages[0].title, "Zenpatch");
+    EXPECT_EQ(log.rows.size(), 1u);
+    EXPECT_EQ(LastInstall(hack), "");
+}
+
+} // namespace
+} // namespace zp::testing
