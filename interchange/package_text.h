@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QFile>
+#include <QList>
+#include <QString>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+
+namespace zp {
+
+// Appends one block to the package text: the start marker line with the label, every line of the
+// base64 file, the end marker line; each line ended by CR LF. Throws std::runtime_error.
+void AppendBlock(QFile& package, const QString& encodedFile, const QString& label);
+
+// A package text that cannot be split into blocks; number and text name the fault.
+class PackageError : public std::runtime_error
+{
+public:
+    PackageError(int number, const QString& description)
+        : std::runtime_error(description.toStdString())
+        , number(number)
+    {
+    }
+    int number;
+};
+
+// A block label that would name a file outside the exchange folder (a path separator or "..").
+class UnsafeLabelError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// One decoded block: its name (base name "." extension of the label) and the decoded file.
+struct PackageBlock
+{
+    QString name;
+    QString path;
+};
+
+struct UnpackedPackage
+{
+    std::optional<PackageBlock> description; // the first block whose extension is "zpx"
+    QList<PackageBlock> files; // every other block, in package order
+};
+
+// base64 decoding of one file into another (the encoder's DecodeFile).
+using DecodeFileFn = std::function<void(const QString& input, const QString& output)>;
+
+// Splits the package text into its blocks. Each block's data lines go to a file of their own in
+// the exchange folder and are decoded into another, named by the block's position, so that blocks
+// with the same label stay apart and no label ever becomes a path. Throws PackageError for damaged
+// text, UnsafeLabelError for a label with a path in it; errors of `decode` pass through.
+UnpackedPackage SplitPackageText(const QString& packageFile, const QString& exchangeFolder, const DecodeFileFn& decode);
+
+// True when the zlib stream in the file expands to at most `limit` bytes; false when it expands to
+// more or is not a complete zlib stream. Reads the stream without writing anything.
+bool ExpandsWithin(const QString& hackFile, qint64 limit);
+
+} // namespace zp
