@@ -42,7 +42,7 @@ PackageBlock BlockName(const QByteArray& markerLine, bool& isDescription)
     if (pieces.size() < 2)
         throw PackageError(9, "Subscript out of range (block label \"" + label + "\" has no extension)");
     isDescription = pieces[1] == QLatin1String("zpx");
-    return {pieces[0] + "." + pieces[1], QString()};
+    return {label, pieces[0] + "." + pieces[1], QString()};
 }
 
 } // namespace

@@ -32,9 +32,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// One decoded block: its name (base name "." extension of the label) and the decoded file.
+// One decoded block: its label, its name (base name "." extension of the label) and the decoded file.
 struct PackageBlock
 {
+    QString label;
     QString name;
     QString path;
 };

@@ -1,0 +1,194 @@
+#include "interchange/hack_export.h"
+
+#include "app/app_state.h"
+#include "app/common.h"
+#include "app/dialogs.h"
+#include "database/sql.h"
+#include "interchange/encoder_calls.h"
+#include "interchange/hack_description.h"
+#include "interchange/interchange_common.h"
+#include "interchange/package_text.h"
+
+#include <QFile>
+
+namespace zp {
+
+namespace {
+
+// A support file name the hack file can carry and an importer can take apart again.
+bool IsExportableFileName(const QString& name)
+{
+    return IsPlainFileName(name) && name.contains('.') && !name.contains('|') && !name.contains(" - ");
+}
+
+HackInfoFields ReadHackInfo(const Recordset& rs)
+{
+    HackInfoFields info;
+    info.HackType = NumberField(rs, "HackType");
+    info.Name = TextField(rs, "Name");
+    info.AuthName = TextField(rs, "AuthName");
+    info.AuthEmail = TextField(rs, "AuthEmail");
+    info.HomePage = TextField(rs, "HomePage");
+    info.UpdateURL = TextField(rs, "UpdateURL");
+    info.Copyright = TextField(rs, "Copyright");
+    info.Version = TextField(rs, "Version");
+    info.PreInstallCom = TextField(rs, "PreInstallCom");
+    info.PostInstallCom = TextField(rs, "PostInstallCom");
+    info.Comments = TextField(rs, "Comments");
+    return info;
+}
+
+QList<SupportFileEntry> ReadSupportFiles(Recordset& rs)
+{
+    QList<SupportFileEntry> files;
+    for (rs.MoveFirst(); !rs.EOF(); rs.MoveNext()) {
+        SupportFileEntry f {NumberField(rs, "Location"), rs.Text("FileName"), TextField(rs, "CustomDir")};
+        if (!IsExportableFileName(f.FileName))
+            throw std::runtime_error("support file name cannot travel in a hack file: " + f.FileName.toStdString());
+        files.append(f);
+    }
+    return files;
+}
+
+QList<ModEntry> ReadMods(Recordset& rs)
+{
+    QList<ModEntry> mods;
+    for (rs.MoveFirst(); !rs.EOF(); rs.MoveNext()) {
+        mods.append({TextField(rs, "FileName"),
+                     NumberField(rs, "ModInst"),
+                     NumberField(rs, "ModOrder"),
+                     NumberField(rs, "PrimaryDir"),
+                     TextField(rs, "ExtendDir"),
+                     TextField(rs, "OldData"),
+                     TextField(rs, "NewData"),
+                     NumberField(rs, "ActionType"),
+                     TextField(rs, "Comment")});
+    }
+    return mods;
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        throw std::runtime_error("cannot write " + path.toStdString());
+}
+
+// Builds the package text from the description and the support files of the HackFiles
+// recordset, compresses it beside the target and puts it in place of any earlier hack file.
+QString BuildHackFile(AppState& state, const QString& exchange, const QString& folder, const QString& name)
+{
+    EncoderCalls fe;
+    const QString package = exchange + "/" + name + ".zpe";
+    QFile zpe(package);
+    if (!zpe.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw std::runtime_error("cannot write " + package.toStdString());
+
+    fe.EncodeFile(exchange + "/" + name + ".zpx", exchange + "/" + name + ".enc");
+    AppendBlock(zpe, exchange + "/" + name + ".enc", name + ".zpx");
+
+    Recordset& files = *state.HackFilesRecordset;
+    int n = 0;
+    for (files.MoveFirst(); !files.EOF(); files.MoveNext()) {
+        // Support files pass the exchange folder under numbered names; the label keeps the name.
+        const QString raw = QString("%1/support%2").arg(exchange).arg(++n);
+        files.WriteBlobToFile("FileData", raw);
+        fe.EncodeFile(raw, raw + ".enc");
+        AppendBlock(zpe, raw + ".enc", files.Text("FileName"));
+    }
+    zpe.close();
+
+    const QString hackFile = folder + "/" + name + (files.RecordCount() > 0 ? ".zpp" : ".zpx");
+    const QString partial = hackFile + ".part";
+    fe.CompressFile(package, partial);
+    QFile::remove(hackFile);
+    if (!QFile::rename(partial, hackFile)) {
+        QFile::remove(partial);
+        throw std::runtime_error("cannot replace " + hackFile.toStdString());
+    }
+    return hackFile;
+}
+
+// Steps 8 and on: the description, then the hack file. Returns the hack file, or nothing when
+// the hack has no mods.
+QString WriteHackFile(AppState& state, const QString& folder, const QString& name)
+{
+    const QString exchange = ExchangeFolder(state);
+    ResetExchangeFolder(exchange);
+    const QString num = QString::number(state.CurrentHackNum);
+    HackInfoFields info = ReadHackInfo(*state.HackInfoRecordset);
+    state.HackFilesRecordset->ReOpen(sql::SelectHackFilesOf + num + sql::OrderByFileName);
+    QList<SupportFileEntry> files = ReadSupportFiles(*state.HackFilesRecordset);
+    state.HackDataRecordset->ReOpen(sql::SelectHackDataOf + num + sql::OrderByFileNameUpper);
+    QList<ModEntry> mods = ReadMods(*state.HackDataRecordset);
+    if (mods.isEmpty())
+        return {};
+    WriteFile(exchange + "/" + name + ".zpx", WriteHackDescription(name, info, files, mods));
+    return BuildHackFile(state, exchange, folder, name);
+}
+
+} // namespace
+
+QString LoadExportFolder(AppState& state)
+{
+    Recordset& config = *state.ConfigRecordset;
+    if (!config.IsOpen())
+        config.Open(sql::SelectConfig);
+    QString folder = config.RecordCount() > 0 && !config.IsNull("diagExportPath") ? config.Text("diagExportPath")
+                                                                                  : state.OutputDir;
+    if (!folder.isEmpty())
+        SaveConfigText(state, "diagExportPath", folder);
+    return folder;
+}
+
+ExportResult StartExport(AppState& state, const ExportRequest& request)
+{
+    Dialogs& dialogs = state.dialogs;
+    ExportResult result;
+    result.folder = WithoutTrailingSeparator(request.folder);
+    const QString& folder = result.folder;
+
+    if (request.name.isEmpty()) {
+        ShowMissingExportName(dialogs);
+        return result;
+    }
+    if (request.name.contains('.')) {
+        dialogs.messageBox("You cannot use any periods in the filename.  Remember not to add an extension.",
+                           "Invalid Filename!",
+                           MsgButtons::OK,
+                           MsgIcon::Critical);
+        result.focusName = true;
+        return result;
+    }
+    if (folder.isEmpty()) {
+        ShowMissingExportPath(dialogs);
+        return result;
+    }
+
+    const QString exchange = ExchangeFolder(state);
+    try {
+        SaveConfigText(state, "diagExportPath", folder);
+        if (request.makeFolder && !DirExists(folder) && !MakePath(folder)) {
+            ShowCannotCreateExportFolder(dialogs);
+            return result;
+        }
+        if (!DirExists(folder)) {
+            ShowExportFolderMissing(dialogs);
+            return result;
+        }
+        if (!IsPlainFileName(request.name))
+            throw std::runtime_error("the export name is not a file name");
+        result.hackFile = WriteHackFile(state, folder, request.name);
+    } catch (const std::exception&) {
+        DeleteFolderTree(exchange);
+        ShowExportWriteError(dialogs);
+        return result;
+    }
+
+    result.openFolder = AskOpenOutputFolder(dialogs);
+    DeleteFolderTree(exchange);
+    result.outcome = ExportOutcome::Finished;
+    return result;
+}
+
+} // namespace zp

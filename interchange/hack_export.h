@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+namespace zp {
+
+struct AppState;
+
+// How an export run ended: refused input or a failed write leave the window open with the user's
+// entries; a finished run closes it.
+enum class ExportOutcome { Stopped, Finished };
+
+struct ExportRequest
+{
+    QString folder; // the target folder text (txtExpFolder)
+    QString name; // the export name, without extension (txtHackFileName)
+    bool makeFolder = false; // "Create new folder"
+};
+
+struct ExportResult
+{
+    ExportOutcome outcome = ExportOutcome::Stopped;
+    QString folder; // the folder text after a trailing separator was removed
+    QString hackFile; // the written hack file, empty when none was made
+    bool focusName = false; // the name was refused: the window puts the focus on it
+    bool openFolder = false; // the user asked to open the output folder
+};
+
+// The folder text the export window starts with: diagExportPath, else the output folder; a
+// non-empty text is stored back as diagExportPath.
+QString LoadExportFolder(AppState& state);
+
+// Start Export: writes the hack of the current HackInfo row (CurrentHackNum) into one hack file,
+// "<folder>/<name>.zpp" with support files, ".zpx" without; reports through state.dialogs.
+ExportResult StartExport(AppState& state, const ExportRequest& request);
+
+} // namespace zp

@@ -1,0 +1,313 @@
+#include "interchange/hack_import.h"
+
+#include "app/app_state.h"
+#include "app/common.h"
+#include "app/dialogs.h"
+#include "database/sql.h"
+#include "encoder/encoder_error.h"
+#include "interchange/encoder_calls.h"
+#include "interchange/hack_description.h"
+#include "interchange/interchange_common.h"
+#include "interchange/package_text.h"
+
+#include <QFile>
+#include <QHash>
+
+namespace zp {
+
+namespace {
+
+// The file is not a hack file: the import stops with the invalid-file message.
+struct InvalidHackFile
+{
+};
+
+// A run-time error of the import, shown with its number and description.
+struct ImportError
+{
+    int number;
+    QString description;
+};
+
+// A hack ready to be stored: its description and, per support file, its decoded bytes.
+struct UnpackedHack
+{
+    HackDescription description;
+    QList<QString> supportFilePaths; // parallel to description.SupportFiles
+};
+
+QByteArray ReadWholeFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw ImportError {75, "Path/File access error: " + path};
+    return file.readAll();
+}
+
+// The decoded block of each support file entry. The n-th entry of a name takes the n-th block
+// of that name, so duplicates keep their own bytes. A block matches by its file name (base name
+// "." extension), by its whole label, or by its file name in another letter case.
+QList<QString> MatchSupportFiles(const QList<SupportFileEntry>& entries, const QList<PackageBlock>& blocks)
+{
+    QList<bool> used(blocks.size(), false);
+    auto take = [&](const QString& name, auto&& matches) -> std::optional<QString> {
+        for (qsizetype i = 0; i < blocks.size(); ++i) {
+            if (!used[i] && matches(blocks[i], name)) {
+                used[i] = true;
+                return blocks[i].path;
+            }
+        }
+        return std::nullopt;
+    };
+    QList<QString> paths;
+    for (const SupportFileEntry& entry : entries) {
+        std::optional<QString> path
+            = take(entry.FileName, [](const PackageBlock& b, const QString& n) { return b.name == n || b.label == n; });
+        if (!path) {
+            path = take(entry.FileName, [](const PackageBlock& b, const QString& n) {
+                return b.name.compare(n, Qt::CaseInsensitive) == 0;
+            });
+        }
+        if (!path)
+            throw ImportError {53, "File not found: " + entry.FileName};
+        paths.append(*path);
+    }
+    return paths;
+}
+
+// Names and sub-paths from the file must stay inside the folders they will be joined to.
+void CheckConfinement(const HackDescription& d)
+{
+    for (const SupportFileEntry& f : d.SupportFiles) {
+        if (!IsPlainFileName(f.FileName) || !IsConfinedSubPath(f.CustomDir.value_or(QString())))
+            throw InvalidHackFile {};
+    }
+    for (const ModEntry& m : d.Mods) {
+        if (!IsConfinedSubPath(m.ExtendDir.value_or(QString())))
+            throw InvalidHackFile {};
+    }
+}
+
+// Expands the hack file, splits the package text and reads the description.
+UnpackedHack UnpackHackFile(const QString& path, const QString& exchange)
+{
+    EncoderCalls fe;
+    const QString packageText = exchange + "/" + FileNameOf(path) + ".dec";
+    if (!ExpandsWithin(path, MaxPackageTextSize))
+        throw InvalidHackFile {};
+    try {
+        fe.ExpandFile(path, packageText);
+    } catch (const EncoderError&) {
+        throw InvalidHackFile {};
+    }
+    UnpackedPackage package;
+    try {
+        package = SplitPackageText(
+            packageText, exchange, [&fe](const QString& in, const QString& out) { fe.DecodeFile(in, out); });
+    } catch (const UnsafeLabelError&) {
+        throw InvalidHackFile {};
+    } catch (const PackageError& e) {
+        throw ImportError {e.number, QString::fromStdString(e.what())};
+    } catch (const EncoderError& e) {
+        throw ImportError {e.number(), QString::fromStdString(e.description())};
+    }
+    if (!package.description)
+        throw InvalidHackFile {};
+
+    UnpackedHack hack;
+    try {
+        hack.description = ReadHackDescription(ReadWholeFile(package.description->path));
+    } catch (const DescriptionError& e) {
+        if (e.number == DescriptionError::NotAHackFile)
+            throw InvalidHackFile {};
+        throw ImportError {e.number, QString::fromStdString(e.what())};
+    }
+    if (hack.description.TooOld)
+        return hack;
+    CheckConfinement(hack.description);
+    hack.supportFilePaths = MatchSupportFiles(hack.description.SupportFiles, package.files);
+    return hack;
+}
+
+void StoreHackInfo(Recordset& rs, const HackInfoFields& info)
+{
+    rs.AddNew();
+    rs.SetValue("HackType", FieldValue(info.HackType));
+    rs.SetValue("Name", FieldValue(info.Name));
+    rs.SetValue("AuthName", FieldValue(info.AuthName));
+    rs.SetValue("AuthEmail", FieldValue(info.AuthEmail));
+    rs.SetValue("HomePage", FieldValue(info.HomePage));
+    rs.SetValue("UpdateURL", FieldValue(info.UpdateURL));
+    rs.SetValue("Copyright", FieldValue(info.Copyright));
+    rs.SetValue("Version", FieldValue(info.Version));
+    rs.SetValue("PreInstallCom", FieldValue(info.PreInstallCom));
+    rs.SetValue("PostInstallCom", FieldValue(info.PostInstallCom));
+    rs.SetValue("Comments", FieldValue(info.Comments));
+    rs.Update();
+}
+
+void StoreSupportFiles(Recordset& rs, qint64 hackNum, const UnpackedHack& hack)
+{
+    const QList<SupportFileEntry>& files = hack.description.SupportFiles;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        rs.AddNew();
+        rs.SetValue("HackNum", hackNum);
+        rs.SetValue("Location", FieldValue(files[i].Location));
+        rs.SetValue("FileName", files[i].FileName);
+        rs.SetValue("CustomDir", FieldValue(files[i].CustomDir));
+        rs.SetBlobFromFile("FileData", hack.supportFilePaths[i]);
+        rs.Update();
+    }
+}
+
+void StoreMods(Recordset& rs, qint64 hackNum, const QList<ModEntry>& mods)
+{
+    for (const ModEntry& m : mods) {
+        rs.AddNew();
+        rs.SetValue("HackNum", hackNum);
+        rs.SetValue("FileName", FieldValue(m.FileName));
+        rs.SetValue("ModInst", FieldValue(m.ModInst));
+        rs.SetValue("ModOrder", FieldValue(m.ModOrder));
+        rs.SetValue("PrimaryDir", FieldValue(m.PrimaryDir));
+        rs.SetValue("ExtendDir", FieldValue(m.ExtendDir));
+        rs.SetValue("OldData", FieldValue(m.OldData));
+        rs.SetValue("NewData", FieldValue(m.NewData));
+        rs.SetValue("ActionType", FieldValue(m.ActionType));
+        rs.SetValue("Comment", FieldValue(m.Comment));
+        rs.Update();
+    }
+}
+
+// All rows of the hack in one transaction.
+void StoreHack(AppState& state, const UnpackedHack& hack)
+{
+    Transaction transaction(state.Connection);
+    Recordset& info = *state.HackInfoRecordset;
+    if (!info.IsOpen())
+        info.Open(sql::SelectHackInfo);
+    StoreHackInfo(info, hack.description.Info);
+    const qint64 hackNum = info.Value("HackNum").toLongLong();
+    state.HackFilesRecordset->ReOpen(sql::SelectHackFilesOf + QString::number(state.CurrentHackNum)
+                                     + sql::OrderByFileName);
+    StoreSupportFiles(*state.HackFilesRecordset, hackNum, hack);
+    state.HackDataRecordset->ReOpen(sql::SelectHackData);
+    StoreMods(*state.HackDataRecordset, hackNum, hack.description.Mods);
+    transaction.Commit();
+}
+
+// The shared recordsets show the database as it now is (rows of a rolled-back import vanish).
+void RefreshRecordsets(AppState& state)
+{
+    for (Recordset* rs : {state.HackInfoRecordset.get(), state.HackDataRecordset.get()}) {
+        if (rs->IsOpen())
+            rs->Requery();
+    }
+}
+
+void ShowInvalidFile(Dialogs& dialogs)
+{
+    dialogs.messageBox("This file does not appear to be a valid ZPX or ZPP file, import aborted.",
+                       "Invalid File",
+                       MsgButtons::OK,
+                       MsgIcon::Exclamation);
+}
+
+void ShowUnexpectedError(Dialogs& dialogs, int number, const QString& description)
+{
+    dialogs.messageBox(QString("An unexpected error has occured, ERR: %1 - %2").arg(number).arg(description),
+                       "Unexpected Error",
+                       MsgButtons::OK,
+                       MsgIcon::Exclamation);
+}
+
+// Runs the import proper; the exchange folder is prepared and removed by the caller.
+ImportOutcome ImportInto(AppState& state, const QString& path, const QString& exchange)
+{
+    Dialogs& dialogs = state.dialogs;
+    try {
+        ResetExchangeFolder(exchange);
+        UnpackedHack hack = UnpackHackFile(path, exchange);
+        if (hack.description.TooOld) {
+            dialogs.messageBox("This hack was created with an earlier version of Zenpatch and is not compatible "
+                               "with this version.",
+                               "Incompatible Hack!",
+                               MsgButtons::OK,
+                               MsgIcon::Exclamation);
+            RefreshRecordsets(state);
+            return ImportOutcome::Finished;
+        }
+        StoreHack(state, hack);
+    } catch (const InvalidHackFile&) {
+        RefreshRecordsets(state);
+        ShowInvalidFile(dialogs);
+        return ImportOutcome::Stopped;
+    } catch (const ImportError& e) {
+        RefreshRecordsets(state);
+        ShowUnexpectedError(dialogs, e.number, e.description);
+        return ImportOutcome::Stopped;
+    } catch (const std::exception& e) {
+        // Failures without a run-time error number of their own (database, file system).
+        RefreshRecordsets(state);
+        ShowUnexpectedError(dialogs, 440, QString::fromStdString(e.what()));
+        return ImportOutcome::Stopped;
+    }
+    dialogs.messageBox("Import Complete", "Import Complete!", MsgButtons::OK, MsgIcon::None);
+    RefreshRecordsets(state);
+    return ImportOutcome::Finished;
+}
+
+} // namespace
+
+QString LoadImportFile(AppState& state)
+{
+    Recordset& config = *state.ConfigRecordset;
+    if (!config.IsOpen())
+        config.Open(sql::SelectConfig);
+    if (config.RecordCount() > 0 && !config.IsNull("diagImportPath"))
+        return config.Text("diagImportPath");
+    return state.ProgramFolder;
+}
+
+QString ChooseImportFile(AppState& state, const QString& current)
+{
+    Recordset& config = *state.ConfigRecordset;
+    if (!config.IsOpen())
+        config.Open(sql::SelectConfig);
+    FileDialogOptions options;
+    options.title = "Import Zenpatch File";
+    options.filter = "All Files (*);;Zenpatch Files (*.zpx *.zpp)";
+    options.filterIndex = 1;
+    options.defaultExt = "zpx";
+    options.initialDir = config.RecordCount() > 0 ? config.Text("diagImportPath") : QString();
+    options.fileMustExist = true;
+    QStringList chosen = state.dialogs.openFiles(options);
+    if (chosen.isEmpty())
+        return current;
+    if (!FileExists(chosen.first())) {
+        state.dialogs.messageBox(
+            "Either the filename or path could not be found.", "Find/Path Not Found", MsgButtons::OK, MsgIcon::None);
+        return current;
+    }
+    return chosen.first();
+}
+
+ImportOutcome ImportHackFile(AppState& state, const QString& path)
+{
+    SaveConfigText(state, "diagImportPath", FolderOf(path));
+    if (path.isEmpty() || !FileExists(path)) {
+        state.dialogs.messageBox("Could not find file to import.", "Missing file", MsgButtons::OK, MsgIcon::None);
+        return ImportOutcome::Stopped;
+    }
+    const QString exchange = ExchangeFolder(state);
+    ImportOutcome outcome = ImportInto(state, path, exchange);
+    DeleteFolderTree(exchange);
+    return outcome;
+}
+
+ImportOutcome ImportHackFileAtStartup(AppState& state, const QString& path)
+{
+    state.HackInfoRecordset->ReOpen(sql::SelectHackInfo);
+    return ImportHackFile(state, path);
+}
+
+} // namespace zp

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+namespace zp {
+
+struct AppState;
+
+// How an import ended: a finished run (also a refused old version) closes the window; a stopped
+// one leaves it open for another try.
+enum class ImportOutcome { Stopped, Finished };
+
+// The largest package text an import expands (2 GiB).
+inline constexpr qint64 MaxPackageTextSize = qint64(2) << 30;
+
+// The file text the import window starts with: diagImportPath, else the program folder.
+QString LoadImportFile(AppState& state);
+
+// The "..." button: asks for a hack file through state.dialogs. Returns the chosen path, or
+// `current` when the user cancelled or chose a file that does not exist (with its message).
+QString ChooseImportFile(AppState& state, const QString& current);
+
+// Start Import: adds the hack of the hack file at `path` as a new hack, with its mods and support
+// files, in one transaction; nothing is added when any part of it fails. Reports every outcome
+// through state.dialogs.
+ImportOutcome ImportHackFile(AppState& state, const QString& path);
+
+// The start-up path: the program was handed a hack file; the hack list's recordset is opened on
+// its query and the import runs without further interaction than its messages.
+ImportOutcome ImportHackFileAtStartup(AppState& state, const QString& path);
+
+} // namespace zp

@@ -1,0 +1,124 @@
+#include "interchange/interchange_common.h"
+
+#include "app/app_state.h"
+#include "app/common.h"
+#include "app/dialogs.h"
+#include "database/sql.h"
+
+#include <QDir>
+#include <QRegularExpression>
+
+namespace zp {
+
+namespace {
+
+// The application's title, for messages that carry no title of their own.
+constexpr const char* AppTitle = "Zenpatch";
+
+} // namespace
+
+QString WithoutTrailingSeparator(QString folder)
+{
+    if (folder.size() > 1 && (folder.endsWith('/') || folder.endsWith('\\')))
+        folder.chop(1);
+    return folder;
+}
+
+void ShowMissingExportName(Dialogs& dialogs)
+{
+    dialogs.messageBox("You need to specify an export filename.", "Missing Export Name", MsgButtons::OK, MsgIcon::None);
+}
+
+void ShowMissingExportPath(Dialogs& dialogs)
+{
+    dialogs.messageBox("You need to specify a directory to export to.", "Missing Path", MsgButtons::OK, MsgIcon::None);
+}
+
+void ShowCannotCreateExportFolder(Dialogs& dialogs)
+{
+    dialogs.messageBox("Unable to create export folder, process halted.", AppTitle, MsgButtons::OK, MsgIcon::None);
+}
+
+void ShowExportFolderMissing(Dialogs& dialogs)
+{
+    dialogs.messageBox("Directory does not exist, cannot export file.", "Export Failed", MsgButtons::OK, MsgIcon::None);
+}
+
+void ShowExportWriteError(Dialogs& dialogs)
+{
+    dialogs.messageBox("There was an error writing the file.", "Error Exporting File", MsgButtons::OK, MsgIcon::None);
+}
+
+void ShowSupportFolderError(Dialogs& dialogs)
+{
+    dialogs.messageBox(
+        "Unable to create support file directory, file skipped.", AppTitle, MsgButtons::OK, MsgIcon::None);
+}
+
+bool AskOpenOutputFolder(Dialogs& dialogs)
+{
+    return dialogs.messageBox(
+               "Would you like to open the output folder now?", "Open output folder", MsgButtons::YesNo, MsgIcon::None)
+        == MsgAnswer::Yes;
+}
+
+QString ExchangeFolder(const AppState& state)
+{
+    return state.ProgramFolder + "/enctemp";
+}
+
+void ResetExchangeFolder(const QString& folder)
+{
+    DeleteFolderTree(folder);
+    if (DirExists(folder) || !MakePath(folder))
+        throw std::runtime_error("cannot prepare the exchange folder " + folder.toStdString());
+}
+
+void SaveConfigText(AppState& state, const char* field, const QString& value)
+{
+    Recordset& config = *state.ConfigRecordset;
+    if (!config.IsOpen())
+        config.Open(sql::SelectConfig);
+    if (config.RecordCount() == 0)
+        return;
+    if (config.BOF() || config.EOF())
+        config.MoveFirst();
+    config.SetValue(field, value.isEmpty() ? QVariant() : QVariant(value));
+    config.Update();
+}
+
+bool IsPlainFileName(const QString& name)
+{
+    return !name.isEmpty() && name != "." && name != ".." && !name.contains('/') && !name.contains('\\')
+        && !name.contains(QChar(0));
+}
+
+bool IsConfinedSubPath(const QString& subPath)
+{
+    static const QRegularExpression separators("[/\\\\]");
+    return !subPath.split(separators).contains("..") && !subPath.contains(QChar(0));
+}
+
+OptText TextField(const Recordset& rs, const QString& field)
+{
+    QVariant v = rs.Value(field);
+    return v.isNull() ? OptText() : OptText(v.toString());
+}
+
+OptNumber NumberField(const Recordset& rs, const QString& field)
+{
+    QVariant v = rs.Value(field);
+    return v.isNull() ? OptNumber() : OptNumber(v.toLongLong());
+}
+
+QVariant FieldValue(const OptText& value)
+{
+    return value ? QVariant(*value) : QVariant();
+}
+
+QVariant FieldValue(const OptNumber& value)
+{
+    return value ? QVariant(*value) : QVariant();
+}
+
+} // namespace zp

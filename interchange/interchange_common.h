@@ -1,0 +1,46 @@
+#pragma once
+
+#include "interchange/hack_description.h"
+
+#include <QString>
+#include <QVariant>
+
+namespace zp {
+
+struct AppState;
+class Dialogs;
+class Recordset;
+
+// The folder text without one trailing separator (the root folder "/" stays as it is).
+QString WithoutTrailingSeparator(QString folder);
+
+// The messages that the export windows share.
+void ShowMissingExportName(Dialogs& dialogs);
+void ShowMissingExportPath(Dialogs& dialogs);
+void ShowCannotCreateExportFolder(Dialogs& dialogs);
+void ShowExportFolderMissing(Dialogs& dialogs);
+void ShowExportWriteError(Dialogs& dialogs);
+void ShowSupportFolderError(Dialogs& dialogs);
+// "Would you like to open the output folder now?": true for Yes.
+bool AskOpenOutputFolder(Dialogs& dialogs);
+
+// The folder beside the program through which hack files are built and taken apart.
+QString ExchangeFolder(const AppState& state);
+// Removes the exchange folder with everything in it and creates it empty. Throws std::runtime_error.
+void ResetExchangeFolder(const QString& folder);
+
+// Stores one text column of the configuration row (diagExportPath, diagImportPath) at once.
+void SaveConfigText(AppState& state, const char* field, const QString& value);
+
+// A name that can be used as one file inside a folder: no separator, not empty, "." or "..".
+bool IsPlainFileName(const QString& name);
+// A stored sub-path (ExtendDir, CustomDir) that stays below its root: no ".." component.
+bool IsConfinedSubPath(const QString& subPath);
+
+// Nullable fields of the current row of a recordset, and back.
+OptText TextField(const Recordset& rs, const QString& field);
+OptNumber NumberField(const Recordset& rs, const QString& field);
+QVariant FieldValue(const OptText& value);
+QVariant FieldValue(const OptNumber& value);
+
+} // namespace zp

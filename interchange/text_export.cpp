@@ -1,0 +1,187 @@
+#include "interchange/text_export.h"
+
+#include "app/app_state.h"
+#include "app/board_directories.h"
+#include "app/common.h"
+#include "app/dialogs.h"
+#include "database/sql.h"
+#include "interchange/ansi_text.h"
+#include "interchange/hack_description.h"
+#include "interchange/interchange_common.h"
+
+#include <QFile>
+
+namespace zp {
+
+namespace {
+
+const QString Dashes24(24, '-');
+constexpr const char* ActionNames[] = {"Add Before", "Add After", "Insert", "Append", "Replace", "Delete"};
+
+// Lines joined and ended by CR LF.
+class TextLines
+{
+public:
+    TextLines& operator<<(const QString& line)
+    {
+        text_ += line + "\r\n";
+        return *this;
+    }
+    const QString& Text() const { return text_; }
+
+private:
+    QString text_;
+};
+
+void WriteTextFile(const QString& path, const QString& text)
+{
+    QFile file(path);
+    QByteArray bytes = EncodeAnsiOrUtf8(text);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        throw std::runtime_error("cannot write " + path.toStdString());
+}
+
+QString ReadmeText(const Recordset& info, const QString& header)
+{
+    TextLines out;
+    out << header << "";
+    if (!info.IsNull("Comments"))
+        out << "Comments by the author" << QString(22, '-') << info.Text("Comments") << "";
+    if (!info.IsNull("PreInstallCom"))
+        out << "Pre-Install Information" << QString(23, '-') << info.Text("PreInstallCom") << "";
+    if (!info.IsNull("PostInstallCom"))
+        out << "Post Install Information" << Dashes24 << info.Text("PostInstallCom");
+    return out.Text();
+}
+
+// A Null old or new text shows as the word Null.
+QString DataText(const Recordset& mod, const char* field)
+{
+    return mod.IsNull(field) ? QString("Null") : mod.Text(field);
+}
+
+void AppendMod(TextLines& out, const AppState& state, const Recordset& mod)
+{
+    const int action = mod.Int("ActionType", -1);
+    const QString instance = mod.IsNull("ModInst") ? QString()
+        : mod.Int("ModInst") == 0                  ? QString("All")
+                                                   : QString::number(mod.Int("ModInst"));
+    out << "[> BEGIN MOD <]"
+        << "Filename: " + mod.Text("FileName")
+        << "Location: " + ResolveModDirectory(state, mod.Int("PrimaryDir", -1), mod.Value("ExtendDir"))
+        << "Action: " + QString(action >= 0 && action < 6 ? ActionNames[action] : "") << "Instance: " + instance
+        << "Comment: " + mod.Text("Comment");
+    out << Dashes24 << "Old Data:" << Dashes24 << DataText(mod, "OldData") << "";
+    out << Dashes24 << "New Data:" << Dashes24 << DataText(mod, "NewData") << "";
+    out << "[> END MOD <]"
+        << "";
+}
+
+QString SupportFileLocation(const AppState& state, const Recordset& file)
+{
+    return ResolveTextExportDirectory(state, file.Int("Location", -1), file.Value("CustomDir"));
+}
+
+QString HackText(AppState& state, const QString& header)
+{
+    const Recordset& info = *state.HackInfoRecordset;
+    TextLines out;
+    out << header << "";
+    const std::pair<const char*, const char*> labels[] = {
+        {"Hack Name: ", "Name"},
+        {"Author: ", "AuthName"},
+        {"Email Address: ", "AuthEmail"},
+        {"Home Page: ", "HomePage"},
+        {"Update Page: ", "UpdateURL"},
+        {"Copyright: ", "Copyright"},
+        {"Version: ", "Version"},
+    };
+    for (const auto& [label, field] : labels) {
+        if (!info.IsNull(field))
+            out << label + info.Text(field);
+    }
+    out << "";
+
+    Recordset& mods = *state.HackDataRecordset;
+    mods.ReOpen(sql::SelectHackDataOf + QString::number(state.CurrentHackNum) + sql::OrderByFileNameUpper);
+    for (mods.MoveFirst(); !mods.EOF(); mods.MoveNext())
+        AppendMod(out, state, mods);
+
+    Recordset& files = *state.HackFilesRecordset;
+    files.ReOpen(sql::SelectHackFilesOf + QString::number(state.CurrentHackNum) + sql::OrderByFileName);
+    if (files.RecordCount() > 0) {
+        out << "[Support Files]";
+        for (files.MoveFirst(); !files.EOF(); files.MoveNext())
+            out << "Filename: " + files.Text("FileName") << "Location: " + SupportFileLocation(state, files) << "";
+    }
+    return out.Text();
+}
+
+// Each support file into its folder below the export folder; one whose folder cannot be made
+// (or would lie outside the export folder) is skipped with its message.
+void WriteSupportFiles(AppState& state, const QString& folder)
+{
+    Recordset& files = *state.HackFilesRecordset;
+    for (files.MoveFirst(); !files.EOF(); files.MoveNext()) {
+        const QString name = files.Text("FileName");
+        std::optional<QString> target = JoinInsideRoot(folder, SupportFileLocation(state, files));
+        if (!target || !IsPlainFileName(name) || (!DirExists(*target) && !MakePath(*target))) {
+            ShowSupportFolderError(state.dialogs);
+            continue;
+        }
+        files.WriteBlobToFile("FileData", *target + "/" + name);
+    }
+}
+
+} // namespace
+
+QString TextExportHeader(const QDateTime& when)
+{
+    return QString("<< This file was generated by Zenpatch version %1 on %2 - %3 >>")
+        .arg(ZenpatchVersion, TimeText(when.time().toString("hh:mm:ss")), when.date().toString("MM-dd-yyyy"));
+}
+
+ExportResult StartTextExport(AppState& state, const TextExportRequest& request, const QDateTime& when)
+{
+    Dialogs& dialogs = state.dialogs;
+    ExportResult result;
+    result.folder = WithoutTrailingSeparator(request.folder);
+    const QString& folder = result.folder;
+
+    if (request.name.isEmpty()) {
+        ShowMissingExportName(dialogs);
+        return result;
+    }
+    if (folder.isEmpty()) {
+        ShowMissingExportPath(dialogs);
+        return result;
+    }
+    if (!DirExists(folder) && !MakePath(folder)) {
+        ShowCannotCreateExportFolder(dialogs);
+        return result;
+    }
+    if (!DirExists(folder)) {
+        ShowExportFolderMissing(dialogs);
+        return result;
+    }
+
+    try {
+        if (!IsPlainFileName(request.name + ".txt"))
+            throw std::runtime_error("the name is not a file name");
+        state.CurrentHackType = qint16(state.HackInfoRecordset->Int("HackType"));
+        LoadDirectoryTable(state);
+        const QString header = TextExportHeader(when);
+        WriteTextFile(folder + "/README.TXT", ReadmeText(*state.HackInfoRecordset, header));
+        WriteTextFile(folder + "/" + request.name + ".txt", HackText(state, header));
+        WriteSupportFiles(state, folder);
+    } catch (const std::exception&) {
+        ShowExportWriteError(dialogs);
+        return result;
+    }
+
+    result.openFolder = AskOpenOutputFolder(dialogs);
+    result.outcome = ExportOutcome::Finished;
+    return result;
+}
+
+} // namespace zp

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "interchange/hack_export.h"
+
+#include <QDateTime>
+#include <QString>
+
+namespace zp {
+
+struct AppState;
+
+struct TextExportRequest
+{
+    QString folder; // the export folder text (txtExpFolder)
+    QString name; // the name of the text file of mods, without extension
+};
+
+// The first line of both text files: program version, time as TimeText gives it, date mm-dd-yyyy.
+QString TextExportHeader(const QDateTime& when);
+
+// Start Export of the text export window: README.TXT, <name>.txt and the support files in their
+// folders below the export folder, for the hack of the current HackInfo row (CurrentHackNum).
+// The folder is created when missing; an existing one keeps everything this export does not write.
+ExportResult StartTextExport(AppState& state,
+                             const TextExportRequest& request,
+                             const QDateTime& when = QDateTime::currentDateTime());
+
+} // namespace zp
