@@ -10,9 +10,6 @@ struct AppState;
 // one leaves it open for another try.
 enum class ImportOutcome { Stopped, Finished };
 
-// The largest package text an import expands (2 GiB).
-inline constexpr qint64 MaxPackageTextSize = qint64(2) << 30;
-
 // The file text the import window starts with: diagImportPath, else the program folder.
 QString LoadImportFile(AppState& state);
 

@@ -1,0 +1,110 @@
+#include "interchange/hack_unpack.h"
+
+#include "app/common.h"
+#include "encoder/encoder_error.h"
+#include "interchange/encoder_calls.h"
+#include "interchange/interchange_common.h"
+#include "interchange/package_text.h"
+
+#include <QFile>
+
+namespace zp {
+
+namespace {
+
+QByteArray ReadWholeFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw ImportError {75, "Path/File access error: " + path};
+    return file.readAll();
+}
+
+// The decoded block of each support file entry. The n-th entry of a name takes the n-th block
+// of that name, so duplicates keep their own bytes. A block matches by its file name (base name
+// "." extension), by its whole label, or by its file name in another letter case.
+QList<QString> MatchSupportFiles(const QList<SupportFileEntry>& entries, const QList<PackageBlock>& blocks)
+{
+    QList<bool> used(blocks.size(), false);
+    auto take = [&](const QString& name, auto&& matches) -> std::optional<QString> {
+        for (qsizetype i = 0; i < blocks.size(); ++i) {
+            if (!used[i] && matches(blocks[i], name)) {
+                used[i] = true;
+                return blocks[i].path;
+            }
+        }
+        return std::nullopt;
+    };
+    QList<QString> paths;
+    for (const SupportFileEntry& entry : entries) {
+        std::optional<QString> path
+            = take(entry.FileName, [](const PackageBlock& b, const QString& n) { return b.name == n || b.label == n; });
+        if (!path) {
+            path = take(entry.FileName, [](const PackageBlock& b, const QString& n) {
+                return b.name.compare(n, Qt::CaseInsensitive) == 0;
+            });
+        }
+        if (!path)
+            throw ImportError {53, "File not found: " + entry.FileName};
+        paths.append(*path);
+    }
+    return paths;
+}
+
+// Names and sub-paths from the file must stay inside the folders they will be joined to.
+void CheckConfinement(const HackDescription& d)
+{
+    for (const SupportFileEntry& f : d.SupportFiles) {
+        if (!IsPlainFileName(f.FileName) || !IsConfinedSubPath(f.CustomDir.value_or(QString())))
+            throw InvalidHackFile {};
+    }
+    for (const ModEntry& m : d.Mods) {
+        if (!IsConfinedSubPath(m.ExtendDir.value_or(QString())))
+            throw InvalidHackFile {};
+    }
+}
+
+// Expands the hack file, splits the package text and reads the description.
+} // namespace
+
+UnpackedHack UnpackHackFile(const QString& path, const QString& exchange)
+{
+    EncoderCalls fe;
+    const QString packageText = exchange + "/" + FileNameOf(path) + ".dec";
+    if (!ExpandsWithin(path, MaxPackageTextSize))
+        throw InvalidHackFile {};
+    try {
+        fe.ExpandFile(path, packageText);
+    } catch (const EncoderError&) {
+        throw InvalidHackFile {};
+    }
+    UnpackedPackage package;
+    try {
+        package = SplitPackageText(
+            packageText, exchange, [&fe](const QString& in, const QString& out) { fe.DecodeFile(in, out); });
+    } catch (const UnsafeLabelError&) {
+        throw InvalidHackFile {};
+    } catch (const PackageError& e) {
+        throw ImportError {e.number, QString::fromStdString(e.what())};
+    } catch (const EncoderError& e) {
+        throw ImportError {e.number(), QString::fromStdString(e.description())};
+    }
+    if (!package.description)
+        throw InvalidHackFile {};
+
+    UnpackedHack hack;
+    try {
+        hack.description = ReadHackDescription(ReadWholeFile(package.description->path));
+    } catch (const DescriptionError& e) {
+        if (e.number == DescriptionError::NotAHackFile)
+            throw InvalidHackFile {};
+        throw ImportError {e.number, QString::fromStdString(e.what())};
+    }
+    if (hack.description.TooOld)
+        return hack;
+    CheckConfinement(hack.description);
+    hack.supportFilePaths = MatchSupportFiles(hack.description.SupportFiles, package.files);
+    return hack;
+}
+
+} // namespace zp
