@@ -54,4 +54,9 @@ int RunDeleteCommand(const GlobalOptions& options, const CommandArguments& args)
 int RunAnalyzeCommand(const GlobalOptions& options, const CommandArguments& args);
 int RunInstallCommand(const GlobalOptions& options, const CommandArguments& args);
 
+// interchange_commands.cpp
+int RunExportCommand(const GlobalOptions& options, const CommandArguments& args);
+int RunImportCommand(const GlobalOptions& options, const CommandArguments& args);
+int RunExportTextCommand(const GlobalOptions& options, const CommandArguments& args);
+
 } // namespace zp::cli

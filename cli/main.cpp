@@ -23,6 +23,9 @@ const Command kCommands[] = {
     {"delete", "HACK", RunDeleteCommand},
     {"analyze", "HACK", RunAnalyzeCommand},
     {"install", "HACK [--search-output] [--delete-output] [--overwrite-source] [--eol crlf|lf]", RunInstallCommand},
+    {"export", "HACK --folder DIR --name NAME [--make-folder]", RunExportCommand},
+    {"import", "FILE", RunImportCommand},
+    {"export-text", "HACK --folder DIR --name NAME", RunExportTextCommand},
 };
 
 void printHelp()

@@ -22,7 +22,8 @@ QByteArray HackFileBytes(const uint8_t* data, size_t size, bool compressIt)
         return bytes;
     uLongf packedSize = compressBound(uLong(size));
     QByteArray packed(qsizetype(packedSize), 0);
-    compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize, reinterpret_cast<const Bytef*>(data), uLong(size), 6);
+    compress2(
+        reinterpret_cast<Bytef*>(packed.data()), &packedSize, reinterpret_cast<const Bytef*>(data), uLong(size), 6);
     packed.resize(qsizetype(packedSize));
     return packed;
 }

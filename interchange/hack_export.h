@@ -24,6 +24,7 @@ struct ExportResult
     QString hackFile; // the written hack file, empty when none was made
     bool focusName = false; // the name was refused: the window puts the focus on it
     bool openFolder = false; // the user asked to open the output folder
+    int skippedFiles = 0; // support files the text export could not place
 };
 
 // The folder text the export window starts with: diagExportPath, else the output folder; a

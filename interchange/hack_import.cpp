@@ -101,7 +101,7 @@ void ShowUnexpectedError(Dialogs& dialogs, int number, const QString& descriptio
                        MsgIcon::Exclamation);
 }
 
-// Runs the import proper; the exchange folder is prepared and removed by the caller.
+// Runs the import proper and shows its closing message; the caller removes the exchange folder.
 ImportOutcome ImportInto(AppState& state, const QString& path, const QString& exchange)
 {
     Dialogs& dialogs = state.dialogs;
@@ -114,27 +114,22 @@ ImportOutcome ImportInto(AppState& state, const QString& path, const QString& ex
                                "Incompatible Hack!",
                                MsgButtons::OK,
                                MsgIcon::Exclamation);
-            RefreshRecordsets(state);
-            return ImportOutcome::Finished;
+            return ImportOutcome::Incompatible;
         }
         StoreHack(state, hack);
     } catch (const InvalidHackFile&) {
-        RefreshRecordsets(state);
         ShowInvalidFile(dialogs);
         return ImportOutcome::Stopped;
     } catch (const ImportError& e) {
-        RefreshRecordsets(state);
         ShowUnexpectedError(dialogs, e.number, e.description);
         return ImportOutcome::Stopped;
     } catch (const std::exception& e) {
         // Failures without a run-time error number of their own (database, file system).
-        RefreshRecordsets(state);
         ShowUnexpectedError(dialogs, 440, QString::fromStdString(e.what()));
         return ImportOutcome::Stopped;
     }
     dialogs.messageBox("Import Complete", "Import Complete!", MsgButtons::OK, MsgIcon::None);
-    RefreshRecordsets(state);
-    return ImportOutcome::Finished;
+    return ImportOutcome::Imported;
 }
 
 } // namespace
@@ -181,6 +176,7 @@ ImportOutcome ImportHackFile(AppState& state, const QString& path)
     }
     const QString exchange = ExchangeFolder(state);
     ImportOutcome outcome = ImportInto(state, path, exchange);
+    RefreshRecordsets(state);
     DeleteFolderTree(exchange);
     return outcome;
 }

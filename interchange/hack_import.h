@@ -6,9 +6,9 @@ namespace zp {
 
 struct AppState;
 
-// How an import ended: a finished run (also a refused old version) closes the window; a stopped
-// one leaves it open for another try.
-enum class ImportOutcome { Stopped, Finished };
+// How an import ended: a new hack, or a refused old version (both close the window), or a stop
+// that leaves the window open for another try.
+enum class ImportOutcome { Stopped, Incompatible, Imported };
 
 // The file text the import window starts with: diagImportPath, else the program folder.
 QString LoadImportFile(AppState& state);

@@ -119,18 +119,21 @@ QString HackText(AppState& state, const QString& header)
 
 // Each support file into its folder below the export folder; one whose folder cannot be made
 // (or would lie outside the export folder) is skipped with its message.
-void WriteSupportFiles(AppState& state, const QString& folder)
+int WriteSupportFiles(AppState& state, const QString& folder)
 {
+    int skipped = 0;
     Recordset& files = *state.HackFilesRecordset;
     for (files.MoveFirst(); !files.EOF(); files.MoveNext()) {
         const QString name = files.Text("FileName");
         std::optional<QString> target = JoinInsideRoot(folder, SupportFileLocation(state, files));
         if (!target || !IsPlainFileName(name) || (!DirExists(*target) && !MakePath(*target))) {
             ShowSupportFolderError(state.dialogs);
+            ++skipped;
             continue;
         }
         files.WriteBlobToFile("FileData", *target + "/" + name);
     }
+    return skipped;
 }
 
 } // namespace
@@ -173,7 +176,7 @@ ExportResult StartTextExport(AppState& state, const TextExportRequest& request, 
         const QString header = TextExportHeader(when);
         WriteTextFile(folder + "/README.TXT", ReadmeText(*state.HackInfoRecordset, header));
         WriteTextFile(folder + "/" + request.name + ".txt", HackText(state, header));
-        WriteSupportFiles(state, folder);
+        result.skippedFiles = WriteSupportFiles(state, folder);
     } catch (const std::exception&) {
         ShowExportWriteError(dialogs);
         return result;

@@ -1,0 +1,71 @@
+#include "cli/arguments.h"
+#include "cli/commands.h"
+#include "cli/session.h"
+#include "interchange/hack_export.h"
+#include "interchange/hack_import.h"
+#include "interchange/text_export.h"
+
+#include <cstdio>
+
+namespace zp::cli {
+
+namespace {
+
+QString Required(const ParsedArguments& parsed, std::string_view name)
+{
+    std::optional<std::string> value = parsed.value(name);
+    if (!value)
+        throw CommandError(std::string(name) + " is required");
+    return QString::fromStdString(*value);
+}
+
+// The exit status of an export: a stopped one names its message on stderr.
+int ExportStatus(const Session& session, const ExportResult& result, const QString& written)
+{
+    if (result.outcome == ExportOutcome::Stopped)
+        throw CommandError(session.dialogs.lastMessage.toStdString());
+    if (written.isEmpty())
+        return exitFailed;
+    std::printf("%s\n", written.toUtf8().constData());
+    return result.skippedFiles > 0 ? exitFailed : exitSuccess;
+}
+
+} // namespace
+
+int RunExportCommand(const GlobalOptions& options, const CommandArguments& args)
+{
+    ParsedArguments parsed = ParseArguments(args, 1, {"--folder", "--name"}, {"--make-folder"});
+    Session session(options);
+    session.SelectHack(parsed.positional[0]);
+    ExportResult result = StartExport(
+        session.state, {Required(parsed, "--folder"), Required(parsed, "--name"), parsed.flag("--make-folder")});
+    if (result.outcome == ExportOutcome::Finished && result.hackFile.isEmpty())
+        std::fprintf(stderr, "zenpatch-cli: the hack has no modifications, no hack file was written\n");
+    return ExportStatus(session, result, result.hackFile);
+}
+
+int RunImportCommand(const GlobalOptions& options, const CommandArguments& args)
+{
+    ParsedArguments parsed = ParseArguments(args, 1, {});
+    Session session(options);
+    switch (ImportHackFile(session.state, QString::fromStdString(parsed.positional[0]))) {
+    case ImportOutcome::Imported:
+        return exitSuccess;
+    case ImportOutcome::Incompatible:
+        return exitFailed;
+    case ImportOutcome::Stopped:
+        break;
+    }
+    throw CommandError(session.dialogs.lastMessage.toStdString());
+}
+
+int RunExportTextCommand(const GlobalOptions& options, const CommandArguments& args)
+{
+    ParsedArguments parsed = ParseArguments(args, 1, {"--folder", "--name"});
+    Session session(options);
+    session.SelectHack(parsed.positional[0]);
+    ExportResult result = StartTextExport(session.state, {Required(parsed, "--folder"), Required(parsed, "--name")});
+    return ExportStatus(session, result, result.folder);
+}
+
+} // namespace zp::cli

@@ -1,0 +1,190 @@
+#include "interchange/hack_export.h"
+#include "interchange/hack_import.h"
+#include "interchange_fixture.h"
+
+#include "database/recordset.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+
+using namespace zp;
+using namespace zp::test;
+
+namespace {
+
+class HackExport : public InterchangeFixture
+{
+protected:
+    ExportResult Export(const QString& name = "logohack", const QString& folderText = QString(), bool make = false)
+    {
+        return StartExport(state, {folderText.isEmpty() ? Out() : folderText, name, make});
+    }
+};
+
+// Bytes 0 to 255, repeated up to the size.
+QByteArray AllBytes(int size)
+{
+    QByteArray bytes(size, 0);
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char(i % 256);
+    return bytes;
+}
+
+// The decoded first block of a hack file: its description.
+QByteArray DescriptionIn(const QString& hackFile)
+{
+    QByteArray text = Expand(hackFile).value_or(QByteArray());
+    qsizetype start = text.indexOf("\r\n") + 2, end = text.indexOf("[ZPKENDFILE]|");
+    return QByteArray::fromBase64(text.mid(start, end - start).replace("\r\n", ""));
+}
+
+} // namespace
+
+TEST_F(HackExport, WritesTheGoldenPackageTextAsOneZlibStream)
+{
+    SelectHack(AddLogoHack());
+    ExportResult result = Export();
+    ASSERT_EQ(result.outcome, ExportOutcome::Finished);
+    EXPECT_EQ(result.hackFile, Out("logohack.zpp"));
+    QByteArray file = ReadBytes(result.hackFile);
+    EXPECT_TRUE(file.startsWith("\x78\x9C"));
+    EXPECT_TRUE(Expand(result.hackFile) == GoldenBytes("logohack_package.txt"));
+    EXPECT_EQ(DescriptionIn(result.hackFile), GoldenBytes("logohack_description.zpx"));
+    EXPECT_EQ(MessageTexts(), QStringList {"Would you like to open the output folder now?"});
+    EXPECT_FALSE(result.openFolder);
+    EXPECT_FALSE(QDir(ExchangeFolder()).exists());
+}
+
+TEST_F(HackExport, WithoutSupportFilesWritesAZpxOfOneBlock)
+{
+    SelectHack(AddHack(LogoHackInfo(), LogoHackMods(), {}));
+    dialogs.answers.push_back(MsgAnswer::Yes);
+    ExportResult result = Export();
+    EXPECT_EQ(result.hackFile, Out("logohack.zpx"));
+    EXPECT_TRUE(result.openFolder);
+    QByteArray text = Expand(result.hackFile).value_or(QByteArray());
+    EXPECT_EQ(text.count("[ZPKSTARTFILE]|"), 1);
+    EXPECT_TRUE(text.startsWith("[ZPKSTARTFILE]|logohack.zpx\r\n"));
+}
+
+TEST_F(HackExport, RoundTripGivesIdenticalBytes)
+{
+    const QList<QList<SupportFileData>> cases = {
+        {},
+        {{{0, "empty.txt", std::nullopt}, QByteArray()},
+         {{4, "big.bin", QString("a/b")}, AllBytes(40000)},
+         {{2, "all.dat", std::nullopt}, AllBytes(256)}},
+    };
+    for (const QList<SupportFileData>& files : cases) {
+        QList<ModEntry> mods = LogoHackMods();
+        mods[1].ModInst = 2;
+        const qint64 original = AddHack(LogoHackInfo(), mods, files);
+        SelectHack(original);
+        const QString first = Export("round").hackFile;
+        ASSERT_EQ(ImportHackFile(state, first), ImportOutcome::Imported);
+        const qint64 copy = LastHackNum();
+        EXPECT_EQ(InfoOf(copy), InfoOf(original));
+        EXPECT_EQ(ModsOf(copy), ModsOf(original));
+        QList<SupportFileData> copied = FilesOf(copy), stored = FilesOf(original);
+        ASSERT_EQ(copied.size(), stored.size());
+        for (qsizetype i = 0; i < stored.size(); ++i) {
+            EXPECT_EQ(copied[i].entry, stored[i].entry);
+            EXPECT_EQ(copied[i].bytes, stored[i].bytes) << stored[i].entry.FileName.toStdString();
+        }
+        SelectHack(copy);
+        const std::optional<QByteArray> firstText = Expand(first);
+        QDir().mkpath(Out("again"));
+        const QString second = StartExport(state, {Out("again"), "round", false}).hackFile;
+        EXPECT_TRUE(firstText && Expand(second) == firstText) << "the second export differs";
+    }
+}
+
+TEST_F(HackExport, ModsFollowTheirFileNames)
+{
+    QList<ModEntry> mods = LogoHackMods();
+    std::swap(mods[0], mods[1]);
+    mods.append(mods[1]);
+    mods.last().FileName = "Archive.php";
+    SelectHack(AddHack(LogoHackInfo(), mods, {}));
+    QByteArray text = DescriptionIn(Export().hackFile);
+    qsizetype archive = text.indexOf("Archive.php"), forum = text.indexOf("forum.php"),
+              index = text.indexOf("index.php");
+    EXPECT_TRUE(archive > 0 && archive < forum && forum < index);
+}
+
+TEST_F(HackExport, RefusedInput)
+{
+    SelectHack(AddLogoHack());
+    struct Case
+    {
+        QString folder, name;
+        bool make;
+        const char* text;
+        const char* title;
+        MsgIcon icon;
+    };
+    const Case cases[] = {
+        {Out(), "", false, "You need to specify an export filename.", "Missing Export Name", MsgIcon::None},
+        {Out(),
+         "release.final",
+         false,
+         "You cannot use any periods in the filename.  Remember not to add an extension.",
+         "Invalid Filename!",
+         MsgIcon::Critical},
+        {"", "n", false, "You need to specify a directory to export to.", "Missing Path", MsgIcon::None},
+        {Out("a/b"), "n", false, "Directory does not exist, cannot export file.", "Export Failed", MsgIcon::None},
+        {Out("file/sub"), "n", true, "Unable to create export folder, process halted.", "Zenpatch", MsgIcon::None},
+    };
+    WriteBytes(Out("file"), "not a folder");
+    for (const Case& c : cases) {
+        dialogs.messages.clear();
+        ExportResult result = StartExport(state, {c.folder, c.name, c.make});
+        EXPECT_EQ(result.outcome, ExportOutcome::Stopped);
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_EQ(dialogs.messages[0].text, c.text);
+        EXPECT_EQ(dialogs.messages[0].title, c.title);
+        EXPECT_EQ(dialogs.messages[0].icon, c.icon);
+        EXPECT_EQ(dialogs.messages[0].buttons, MsgButtons::OK);
+    }
+    EXPECT_EQ(QDir(Out()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList {"file"});
+}
+
+TEST_F(HackExport, FolderHandling)
+{
+    SelectHack(AddLogoHack());
+    // A trailing separator is dropped; a missing nested folder is made when asked.
+    ExportResult made = Export("n", Out("x/y/z/"), true);
+    EXPECT_EQ(made.folder, Out("x/y/z"));
+    EXPECT_EQ(made.hackFile, Out("x/y/z/n.zpp"));
+    EXPECT_EQ(state.ConfigRecordset->Text("diagExportPath"), Out("x/y/z"));
+    EXPECT_EQ(LoadExportFolder(state), Out("x/y/z"));
+
+    // A second export replaces the first; a stale exchange folder is emptied first.
+    WriteBytes(made.hackFile, "old");
+    QDir().mkpath(ExchangeFolder());
+    WriteBytes(ExchangeFolder() + "/n.zpe", "stale package text");
+    Export("n", Out("x/y/z"));
+    EXPECT_TRUE(DescriptionIn(made.hackFile).startsWith("[ZPKSTARTFILE]|n.zpx\r\n"));
+    EXPECT_EQ(QDir(Out("x/y/z")).entryList(QDir::Files), QStringList {"n.zpp"});
+}
+
+TEST_F(HackExport, AHackWithoutModsMakesNoFileButFinishes)
+{
+    SelectHack(AddHack(LogoHackInfo(), {}, {}));
+    ExportResult result = Export();
+    EXPECT_EQ(result.outcome, ExportOutcome::Finished);
+    EXPECT_TRUE(result.hackFile.isEmpty());
+    EXPECT_EQ(MessageTexts(), QStringList {"Would you like to open the output folder now?"});
+    EXPECT_TRUE(QDir(Out()).isEmpty());
+}
+
+TEST_F(HackExport, ASupportFileNameThatCannotTravelFailsTheExport)
+{
+    SelectHack(AddHack(LogoHackInfo(), LogoHackMods(), {{{0, "../evil.txt", std::nullopt}, "x"}}));
+    ExportResult result = Export();
+    EXPECT_EQ(result.outcome, ExportOutcome::Stopped);
+    EXPECT_EQ(MessageTexts(), QStringList {"There was an error writing the file."});
+    EXPECT_EQ(dialogs.messages[0].title, "Error Exporting File");
+    EXPECT_TRUE(QDir(Out()).isEmpty());
+    EXPECT_FALSE(QFile::exists(folder.filePath("evil.txt")));
+}

@@ -1,0 +1,203 @@
+#include "interchange/hack_export.h"
+#include "interchange/hack_import.h"
+#include "interchange_fixture.h"
+
+#include "database/recordset.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+
+using namespace zp;
+using namespace zp::test;
+
+namespace {
+
+QByteArray Block(const QByteArray& label, const QByteArray& content)
+{
+    QByteArray encoded = content.toBase64();
+    QByteArray lines;
+    for (qsizetype i = 0; i < encoded.size(); i += 72)
+        lines += encoded.mid(i, 72) + "\r\n";
+    return "[ZPKSTARTFILE]|" + label + "\r\n" + (lines.isEmpty() ? "\r\n" : lines) + "[ZPKENDFILE]|" + label + "\r\n";
+}
+
+QByteArray Lines(std::initializer_list<QByteArray> lines)
+{
+    QByteArray out;
+    for (const QByteArray& l : lines)
+        out += l + "\r\n";
+    return out;
+}
+
+// The description of a one-mod hack with the given support file list line (none when empty).
+QByteArray Description(const QByteArray& remFiles = {}, const QByteArray& version = "2.0.1")
+{
+    return Lines({"[ZPKSTARTFILE]|h.zpx",
+                  KeyLine("ZPKVersion"),
+                  version,
+                  KeyLine("Name"),
+                  "Imported",
+                  KeyLine("Comments"),
+                  "c"})
+        + (remFiles.isEmpty() ? Lines({""}) : Lines({KeyLine("RemFiles"), remFiles}))
+        + Lines({KeyLine("FileName"),
+                 "a.php",
+                 KeyLine("ExtendDir"),
+                 "/sub/",
+                 KeyLine("ModComment"),
+                 "",
+                 "[ZPKENDFILE]|h.zpx"});
+}
+
+class HackImport : public InterchangeFixture
+{
+protected:
+    // Writes a hack file whose package text is `text`.
+    QString HackFile(const QByteArray& text, const QString& name = "in.zpp")
+    {
+        WriteBytes(Out(name), Compress(text));
+        return Out(name);
+    }
+
+    // Imports and checks that nothing was added and the single message is the expected one.
+    void ExpectRefused(const QString& path, const QString& text, const QString& title)
+    {
+        const int infos = Count("HackInfo"), mods = Count("HackData"), files = Count("HackFiles");
+        dialogs.messages.clear();
+        EXPECT_EQ(ImportHackFile(state, path), ImportOutcome::Stopped);
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_EQ(dialogs.messages[0].text, text);
+        EXPECT_EQ(dialogs.messages[0].title, title);
+        EXPECT_EQ(dialogs.messages[0].icon, MsgIcon::Exclamation);
+        EXPECT_EQ(Count("HackInfo"), infos);
+        EXPECT_EQ(Count("HackData"), mods);
+        EXPECT_EQ(Count("HackFiles"), files);
+        EXPECT_FALSE(QDir(ExchangeFolder()).exists());
+    }
+
+    const QString invalidFile = "This file does not appear to be a valid ZPX or ZPP file, import aborted.";
+};
+
+} // namespace
+
+TEST_F(HackImport, ImportsANewHackWithItsModsAndFiles)
+{
+    const QString path = HackFile(Block("h.zpx", Description("3 - a.b.txt - x|")) + Block("a.b.txt", "bytes"));
+    EXPECT_EQ(ImportHackFile(state, path), ImportOutcome::Imported);
+    EXPECT_EQ(MessageTexts(), QStringList {"Import Complete"});
+    EXPECT_EQ(dialogs.messages[0].title, "Import Complete!");
+    const qint64 num = LastHackNum();
+    EXPECT_EQ(InfoOf(num).Name, "Imported");
+    EXPECT_EQ(InfoOf(num).Comments, "c"); // the list took the place of the placeholder line
+    ASSERT_EQ(ModsOf(num).size(), 1);
+    EXPECT_EQ(ModsOf(num)[0].ModInst, 1);
+    EXPECT_EQ(ModsOf(num)[0].ModOrder, std::nullopt);
+    ASSERT_EQ(FilesOf(num).size(), 1);
+    EXPECT_EQ(FilesOf(num)[0].entry, (SupportFileEntry {3, "a.b.txt", QString("x")}));
+    EXPECT_EQ(FilesOf(num)[0].bytes, "bytes");
+    EXPECT_EQ(state.ConfigRecordset->Text("diagImportPath"), Out() + "/");
+    EXPECT_FALSE(QDir(ExchangeFolder()).exists());
+}
+
+TEST_F(HackImport, DuplicateNamesKeepTheirOwnBytes)
+{
+    const QString path = HackFile(Block("h.zpx", Description("0 - a.txt - |1 - a.txt - b|")) + Block("a.txt", "first")
+                                  + Block("a.txt", "second"));
+    ASSERT_EQ(ImportHackFile(state, path), ImportOutcome::Imported);
+    QList<SupportFileData> files = FilesOf(LastHackNum());
+    ASSERT_EQ(files.size(), 2);
+    EXPECT_EQ(files[0].bytes, "first");
+    EXPECT_EQ(files[1].bytes, "second");
+}
+
+TEST_F(HackImport, ABlockLabelWithTwoPeriodsNamesItsFileByTheFirstTwoPieces)
+{
+    const QString path = HackFile(Block("h.zpx", Description("0 - a.b - |")) + Block("a.b.txt", "bytes"));
+    ASSERT_EQ(ImportHackFile(state, path), ImportOutcome::Imported);
+    EXPECT_EQ(FilesOf(LastHackNum())[0].bytes, "bytes");
+}
+
+TEST_F(HackImport, DamagedFilesAreRefusedWithTheirMessage)
+{
+    const QByteArray good = Block("h.zpx", Description("0 - a.txt - |")) + Block("a.txt", "x");
+    WriteBytes(Out("plain.zpx"), good);
+    ExpectRefused(Out("plain.zpx"), invalidFile, "Invalid File");
+    WriteBytes(Out("cut.zpp"), Compress(good).chopped(10));
+    ExpectRefused(Out("cut.zpp"), invalidFile, "Invalid File");
+
+    ExpectRefused(HackFile("stray\r\n" + good),
+                  "An unexpected error has occured, ERR: 5 - Text outside a file block in line 1",
+                  "Unexpected Error");
+    ExpectRefused(HackFile(Block("a.txt", "x")), invalidFile, "Invalid File");
+    ExpectRefused(HackFile(Block("h.zpx", Description("0 - a.txt - |"))),
+                  "An unexpected error has occured, ERR: 53 - File not found: a.txt",
+                  "Unexpected Error");
+    ExpectRefused(HackFile(Block("h.zpx", Lines({KeyLine("Name"), "x"}) + Description())), invalidFile, "Invalid File");
+}
+
+TEST_F(HackImport, NamesThatWouldLeaveTheirFolderAreRefused)
+{
+    ExpectRefused(HackFile(Block("h.zpx", Description()) + Block("../evil.txt", "x")), invalidFile, "Invalid File");
+    ExpectRefused(HackFile(Block("h.zpx", Description("0 - ../evil.txt - |")) + Block("evil.txt", "x")),
+                  invalidFile,
+                  "Invalid File");
+    ExpectRefused(HackFile(Block("h.zpx", Description("0 - a.txt - ../../etc|")) + Block("a.txt", "x")),
+                  invalidFile,
+                  "Invalid File");
+    QByteArray escapingMod = Description();
+    escapingMod.replace("/sub/", "/../../x");
+    ExpectRefused(HackFile(Block("h.zpx", escapingMod)), invalidFile, "Invalid File");
+    EXPECT_FALSE(QFile::exists(folder.filePath("evil.txt")));
+}
+
+TEST_F(HackImport, VersionCheck)
+{
+    dialogs.messages.clear();
+    EXPECT_EQ(ImportHackFile(state, HackFile(Block("h.zpx", Description({}, "1.5.0")))), ImportOutcome::Incompatible);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              "This hack was created with an earlier version of Zenpatch and is not compatible with this version.");
+    EXPECT_EQ(dialogs.messages[0].title, "Incompatible Hack!");
+    EXPECT_EQ(Count("HackInfo"), 0);
+    EXPECT_FALSE(QDir(ExchangeFolder()).exists());
+    EXPECT_EQ(ImportHackFile(state, HackFile(Block("h.zpx", Description()))), ImportOutcome::Imported);
+    EXPECT_EQ(Count("HackInfo"), 1);
+}
+
+TEST_F(HackImport, AMissingFileIsReportedAndItsFolderRemembered)
+{
+    EXPECT_EQ(ImportHackFile(state, Out("gone/none.zpx")), ImportOutcome::Stopped);
+    EXPECT_EQ(MessageTexts(), QStringList {"Could not find file to import."});
+    EXPECT_EQ(dialogs.messages[0].title, "Missing file");
+    EXPECT_EQ(LoadImportFile(state), Out("gone") + "/");
+    dialogs.messages.clear();
+    EXPECT_EQ(ImportHackFile(state, ""), ImportOutcome::Stopped);
+    EXPECT_EQ(MessageTexts(), QStringList {"Could not find file to import."});
+}
+
+TEST_F(HackImport, ADatabaseFailureHalfWayRollsEverythingBack)
+{
+    const QString path = HackFile(Block("h.zpx", Description("0 - a.txt - |")) + Block("a.txt", "x"));
+    state.Connection.Execute("DROP TABLE [HackFiles]");
+    EXPECT_EQ(ImportHackFile(state, path), ImportOutcome::Stopped);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith("An unexpected error has occured, ERR: "));
+    EXPECT_EQ(Count("HackInfo"), 0);
+    EXPECT_EQ(Count("HackData"), 0);
+}
+
+TEST_F(HackImport, StartUpImportAndFileDialog)
+{
+    const QString path = HackFile(Block("h.zpx", Description()));
+    EXPECT_EQ(ImportHackFileAtStartup(state, path), ImportOutcome::Imported);
+    EXPECT_EQ(state.HackInfoRecordset->RecordCount(), 1);
+
+    dialogs.openResults.push_back({Out("vanished.zpx")});
+    EXPECT_EQ(ChooseImportFile(state, "kept"), "kept");
+    EXPECT_EQ(dialogs.messages.back().text, "Either the filename or path could not be found.");
+    EXPECT_EQ(dialogs.messages.back().title, "Find/Path Not Found");
+    dialogs.openResults.push_back({path});
+    EXPECT_EQ(ChooseImportFile(state, "kept"), path);
+    EXPECT_EQ(dialogs.fileDialogs.back().title, "Import Zenpatch File");
+    EXPECT_EQ(dialogs.fileDialogs.back().initialDir, Out() + "/");
+}
