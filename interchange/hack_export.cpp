@@ -6,6 +6,7 @@
 #include "database/sql.h"
 #include "interchange/encoder_calls.h"
 #include "interchange/hack_description.h"
+#include "interchange/hack_fields.h"
 #include "interchange/interchange_common.h"
 #include "interchange/package_text.h"
 
@@ -19,23 +20,6 @@ namespace {
 bool IsExportableFileName(const QString& name)
 {
     return IsPlainFileName(name) && name.contains('.') && !name.contains('|') && !name.contains(" - ");
-}
-
-HackInfoFields ReadHackInfo(const Recordset& rs)
-{
-    HackInfoFields info;
-    info.HackType = NumberField(rs, "HackType");
-    info.Name = TextField(rs, "Name");
-    info.AuthName = TextField(rs, "AuthName");
-    info.AuthEmail = TextField(rs, "AuthEmail");
-    info.HomePage = TextField(rs, "HomePage");
-    info.UpdateURL = TextField(rs, "UpdateURL");
-    info.Copyright = TextField(rs, "Copyright");
-    info.Version = TextField(rs, "Version");
-    info.PreInstallCom = TextField(rs, "PreInstallCom");
-    info.PostInstallCom = TextField(rs, "PostInstallCom");
-    info.Comments = TextField(rs, "Comments");
-    return info;
 }
 
 QList<SupportFileEntry> ReadSupportFiles(Recordset& rs)
@@ -53,17 +37,8 @@ QList<SupportFileEntry> ReadSupportFiles(Recordset& rs)
 QList<ModEntry> ReadMods(Recordset& rs)
 {
     QList<ModEntry> mods;
-    for (rs.MoveFirst(); !rs.EOF(); rs.MoveNext()) {
-        mods.append({TextField(rs, "FileName"),
-                     NumberField(rs, "ModInst"),
-                     NumberField(rs, "ModOrder"),
-                     NumberField(rs, "PrimaryDir"),
-                     TextField(rs, "ExtendDir"),
-                     TextField(rs, "OldData"),
-                     TextField(rs, "NewData"),
-                     NumberField(rs, "ActionType"),
-                     TextField(rs, "Comment")});
-    }
+    for (rs.MoveFirst(); !rs.EOF(); rs.MoveNext())
+        mods.append(ReadModEntry(rs));
     return mods;
 }
 
@@ -116,7 +91,7 @@ QString WriteHackFile(AppState& state, const QString& folder, const QString& nam
     const QString exchange = ExchangeFolder(state);
     ResetExchangeFolder(exchange);
     const QString num = QString::number(state.CurrentHackNum);
-    HackInfoFields info = ReadHackInfo(*state.HackInfoRecordset);
+    HackInfoFields info = ReadHackInfoFields(*state.HackInfoRecordset);
     state.HackFilesRecordset->ReOpen(sql::SelectHackFilesOf + num + sql::OrderByFileName);
     QList<SupportFileEntry> files = ReadSupportFiles(*state.HackFilesRecordset);
     state.HackDataRecordset->ReOpen(sql::SelectHackDataOf + num + sql::OrderByFileNameUpper);

@@ -3,30 +3,16 @@
 #include "app/app_state.h"
 #include "app/common.h"
 #include "app/dialogs.h"
+#include "database/catalogue_operations.h"
+#include "database/recordset.h"
 #include "database/sql.h"
+#include "interchange/hack_fields.h"
 #include "interchange/hack_unpack.h"
 #include "interchange/interchange_common.h"
 
 namespace zp {
 
 namespace {
-void StoreHackInfo(Recordset& rs, const HackInfoFields& info)
-{
-    rs.AddNew();
-    rs.SetValue("HackType", FieldValue(info.HackType));
-    rs.SetValue("Name", FieldValue(info.Name));
-    rs.SetValue("AuthName", FieldValue(info.AuthName));
-    rs.SetValue("AuthEmail", FieldValue(info.AuthEmail));
-    rs.SetValue("HomePage", FieldValue(info.HomePage));
-    rs.SetValue("UpdateURL", FieldValue(info.UpdateURL));
-    rs.SetValue("Copyright", FieldValue(info.Copyright));
-    rs.SetValue("Version", FieldValue(info.Version));
-    rs.SetValue("PreInstallCom", FieldValue(info.PreInstallCom));
-    rs.SetValue("PostInstallCom", FieldValue(info.PostInstallCom));
-    rs.SetValue("Comments", FieldValue(info.Comments));
-    rs.Update();
-}
-
 void StoreSupportFiles(Recordset& rs, qint64 hackNum, const UnpackedHack& hack)
 {
     const QList<SupportFileEntry>& files = hack.description.SupportFiles;
@@ -46,15 +32,7 @@ void StoreMods(Recordset& rs, qint64 hackNum, const QList<ModEntry>& mods)
     for (const ModEntry& m : mods) {
         rs.AddNew();
         rs.SetValue("HackNum", hackNum);
-        rs.SetValue("FileName", FieldValue(m.FileName));
-        rs.SetValue("ModInst", FieldValue(m.ModInst));
-        rs.SetValue("ModOrder", FieldValue(m.ModOrder));
-        rs.SetValue("PrimaryDir", FieldValue(m.PrimaryDir));
-        rs.SetValue("ExtendDir", FieldValue(m.ExtendDir));
-        rs.SetValue("OldData", FieldValue(m.OldData));
-        rs.SetValue("NewData", FieldValue(m.NewData));
-        rs.SetValue("ActionType", FieldValue(m.ActionType));
-        rs.SetValue("Comment", FieldValue(m.Comment));
+        WriteModEntry(rs, m);
         rs.Update();
     }
 }
@@ -63,11 +41,9 @@ void StoreMods(Recordset& rs, qint64 hackNum, const QList<ModEntry>& mods)
 void StoreHack(AppState& state, const UnpackedHack& hack)
 {
     Transaction transaction(state.Connection);
-    Recordset& info = *state.HackInfoRecordset;
-    if (!info.IsOpen())
-        info.Open(sql::SelectHackInfo);
-    StoreHackInfo(info, hack.description.Info);
-    const qint64 hackNum = info.Value("HackNum").toLongLong();
+    const qint16 selected = state.CurrentHackNum;
+    const qint16 hackNum = CreateHack(state, [&](Recordset& rs) { WriteHackInfoFields(rs, hack.description.Info); });
+    state.CurrentHackNum = selected; // the import adds a hack; the list's selection stays
     state.HackFilesRecordset->ReOpen(sql::SelectHackFilesOf + QString::number(state.CurrentHackNum)
                                      + sql::OrderByFileName);
     StoreSupportFiles(*state.HackFilesRecordset, hackNum, hack);
@@ -79,7 +55,8 @@ void StoreHack(AppState& state, const UnpackedHack& hack)
 // The shared recordsets show the database as it now is (rows of a rolled-back import vanish).
 void RefreshRecordsets(AppState& state)
 {
-    for (Recordset* rs : {state.HackInfoRecordset.get(), state.HackDataRecordset.get()}) {
+    for (Recordset* rs :
+         {state.HackInfoRecordset.get(), state.HackDataRecordset.get(), state.HackFilesRecordset.get()}) {
         if (rs->IsOpen())
             rs->Requery();
     }

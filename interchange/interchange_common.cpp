@@ -99,26 +99,4 @@ bool IsConfinedSubPath(const QString& subPath)
     return !subPath.split(separators).contains("..") && !subPath.contains(QChar(0));
 }
 
-OptText TextField(const Recordset& rs, const QString& field)
-{
-    QVariant v = rs.Value(field);
-    return v.isNull() ? OptText() : OptText(v.toString());
-}
-
-OptNumber NumberField(const Recordset& rs, const QString& field)
-{
-    QVariant v = rs.Value(field);
-    return v.isNull() ? OptNumber() : OptNumber(v.toLongLong());
-}
-
-QVariant FieldValue(const OptText& value)
-{
-    return value ? QVariant(*value) : QVariant();
-}
-
-QVariant FieldValue(const OptNumber& value)
-{
-    return value ? QVariant(*value) : QVariant();
-}
-
 } // namespace zp

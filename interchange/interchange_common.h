@@ -1,15 +1,11 @@
 #pragma once
 
-#include "interchange/hack_description.h"
-
 #include <QString>
-#include <QVariant>
 
 namespace zp {
 
 struct AppState;
 class Dialogs;
-class Recordset;
 
 // The folder text without one trailing separator (the root folder "/" stays as it is).
 QString WithoutTrailingSeparator(QString folder);
@@ -37,10 +33,5 @@ bool IsPlainFileName(const QString& name);
 // A stored sub-path (ExtendDir, CustomDir) that stays below its root: no ".." component.
 bool IsConfinedSubPath(const QString& subPath);
 
-// Nullable fields of the current row of a recordset, and back.
-OptText TextField(const Recordset& rs, const QString& field);
-OptNumber NumberField(const Recordset& rs, const QString& field);
-QVariant FieldValue(const OptText& value);
-QVariant FieldValue(const OptNumber& value);
 
 } // namespace zp

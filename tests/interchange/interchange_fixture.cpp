@@ -1,9 +1,10 @@
 #include "interchange_fixture.h"
 
 #include "app/common.h"
+#include "database/catalogue_operations.h"
 #include "database/recordset.h"
 #include "database/sql.h"
-#include "interchange/interchange_common.h"
+#include "interchange/hack_fields.h"
 
 #include <QFile>
 #include <zlib.h>
@@ -25,37 +26,14 @@ qint64 InterchangeFixture::AddHack(const HackInfoFields& info,
                                    const QList<ModEntry>& mods,
                                    const QList<SupportFileData>& files)
 {
-    Recordset rs(state.Connection);
-    rs.Open(sql::SelectHackInfo);
-    rs.AddNew();
-    rs.SetValue("HackType", FieldValue(info.HackType));
-    rs.SetValue("Name", FieldValue(info.Name));
-    rs.SetValue("AuthName", FieldValue(info.AuthName));
-    rs.SetValue("AuthEmail", FieldValue(info.AuthEmail));
-    rs.SetValue("HomePage", FieldValue(info.HomePage));
-    rs.SetValue("UpdateURL", FieldValue(info.UpdateURL));
-    rs.SetValue("Copyright", FieldValue(info.Copyright));
-    rs.SetValue("Version", FieldValue(info.Version));
-    rs.SetValue("PreInstallCom", FieldValue(info.PreInstallCom));
-    rs.SetValue("PostInstallCom", FieldValue(info.PostInstallCom));
-    rs.SetValue("Comments", FieldValue(info.Comments));
-    rs.Update();
-    const qint64 num = rs.Value("HackNum").toLongLong();
+    const qint64 num = CreateHack(state, [&](Recordset& rs) { WriteHackInfoFields(rs, info); });
 
     Recordset data(state.Connection);
     data.Open(sql::SelectHackData);
     for (const ModEntry& m : mods) {
         data.AddNew();
         data.SetValue("HackNum", num);
-        data.SetValue("FileName", FieldValue(m.FileName));
-        data.SetValue("ModInst", FieldValue(m.ModInst));
-        data.SetValue("ModOrder", FieldValue(m.ModOrder));
-        data.SetValue("PrimaryDir", FieldValue(m.PrimaryDir));
-        data.SetValue("ExtendDir", FieldValue(m.ExtendDir));
-        data.SetValue("OldData", FieldValue(m.OldData));
-        data.SetValue("NewData", FieldValue(m.NewData));
-        data.SetValue("ActionType", FieldValue(m.ActionType));
-        data.SetValue("Comment", FieldValue(m.Comment));
+        WriteModEntry(data, m);
         data.Update();
     }
 
@@ -82,16 +60,7 @@ qint64 InterchangeFixture::AddLogoHack(const QByteArray& help, const QByteArray&
 
 void InterchangeFixture::SelectHack(qint64 hackNum)
 {
-    Recordset& info = *state.HackInfoRecordset;
-    info.ReOpen(sql::SelectHackInfo);
-    for (info.MoveFirst(); !info.EOF(); info.MoveNext()) {
-        if (info.Value("HackNum").toLongLong() == hackNum) {
-            state.CurrentHackNum = qint16(hackNum);
-            state.CurrentHackType = qint16(info.Int("HackType"));
-            return;
-        }
-    }
-    ADD_FAILURE() << "no hack " << hackNum;
+    ASSERT_TRUE(FindHack(state, QString::number(hackNum)));
 }
 
 int InterchangeFixture::Count(const char* table)
@@ -105,19 +74,7 @@ HackInfoFields InterchangeFixture::InfoOf(qint64 hackNum)
 {
     Recordset rs(state.Connection);
     rs.Open("SELECT * FROM [HackInfo] WHERE [HackNum] = " + QString::number(hackNum));
-    HackInfoFields info;
-    info.HackType = NumberField(rs, "HackType");
-    info.Name = TextField(rs, "Name");
-    info.AuthName = TextField(rs, "AuthName");
-    info.AuthEmail = TextField(rs, "AuthEmail");
-    info.HomePage = TextField(rs, "HomePage");
-    info.UpdateURL = TextField(rs, "UpdateURL");
-    info.Copyright = TextField(rs, "Copyright");
-    info.Version = TextField(rs, "Version");
-    info.PreInstallCom = TextField(rs, "PreInstallCom");
-    info.PostInstallCom = TextField(rs, "PostInstallCom");
-    info.Comments = TextField(rs, "Comments");
-    return info;
+    return ReadHackInfoFields(rs);
 }
 
 QList<ModEntry> InterchangeFixture::ModsOf(qint64 hackNum)
@@ -125,17 +82,8 @@ QList<ModEntry> InterchangeFixture::ModsOf(qint64 hackNum)
     Recordset rs(state.Connection);
     rs.Open(sql::SelectHackDataOf + QString::number(hackNum) + sql::OrderByFileNameUpper);
     QList<ModEntry> mods;
-    for (rs.MoveFirst(); !rs.EOF(); rs.MoveNext()) {
-        mods.append({TextField(rs, "FileName"),
-                     NumberField(rs, "ModInst"),
-                     NumberField(rs, "ModOrder"),
-                     NumberField(rs, "PrimaryDir"),
-                     TextField(rs, "ExtendDir"),
-                     TextField(rs, "OldData"),
-                     TextField(rs, "NewData"),
-                     NumberField(rs, "ActionType"),
-                     TextField(rs, "Comment")});
-    }
+    for (rs.MoveFirst(); !rs.EOF(); rs.MoveNext())
+        mods.append(ReadModEntry(rs));
     return mods;
 }
 
