@@ -19,11 +19,21 @@ QString Required(const ParsedArguments& parsed, std::string_view name)
     return QString::fromStdString(*value);
 }
 
-// The exit status of an export: a stopped one names its message on stderr.
+// The job stopped: its last message, already printed, is the reason.
+[[noreturn]] void Stopped(const Session& session, const char* job)
+{
+    throw CommandError(std::string(job) + " stopped"
+                       + (session.dialogs.messages.empty()
+                              ? std::string()
+                              : ": " + session.dialogs.messages.back().text.toStdString()));
+}
+
+// The exit status of an export: a stopped one is an error; a finished one that wrote nothing or
+// skipped a support file ran but failed.
 int ExportStatus(const Session& session, const ExportResult& result, const QString& written)
 {
     if (result.outcome == ExportOutcome::Stopped)
-        throw CommandError(session.dialogs.lastMessage.toStdString());
+        Stopped(session, "export");
     if (written.isEmpty())
         return exitFailed;
     std::printf("%s\n", written.toUtf8().constData());
@@ -56,7 +66,7 @@ int RunImportCommand(const GlobalOptions& options, const CommandArguments& args)
     case ImportOutcome::Stopped:
         break;
     }
-    throw CommandError(session.dialogs.lastMessage.toStdString());
+    Stopped(session, "import");
 }
 
 int RunExportTextCommand(const GlobalOptions& options, const CommandArguments& args)

@@ -7,7 +7,8 @@ namespace zp {
 namespace {
 
 // HackInfo columns and the description fields they travel in, in description order.
-struct InfoTextColumn {
+struct InfoTextColumn
+{
     const char* column;
     OptText HackInfoFields::*field;
 };

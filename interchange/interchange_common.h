@@ -33,5 +33,4 @@ bool IsPlainFileName(const QString& name);
 // A stored sub-path (ExtendDir, CustomDir) that stays below its root: no ".." component.
 bool IsConfinedSubPath(const QString& subPath);
 
-
 } // namespace zp
