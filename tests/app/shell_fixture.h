@@ -24,7 +24,8 @@ inline QApplication& App()
 
 // Runs act on the next modal window that opens (the splash, the Options dialog), from the event loop
 // that the modal window runs.
-inline void WhenModal(std::function<void(QWidget*)> act)
+// Returns the watching timer, which a test that expects no modal window deletes at its end.
+inline QTimer* WhenModal(std::function<void(QWidget*)> act)
 {
     auto* poll = new QTimer(&App());
     poll->setInterval(10);
@@ -36,6 +37,7 @@ inline void WhenModal(std::function<void(QWidget*)> act)
         }
     });
     poll->start();
+    return poll;
 }
 
 // A program folder with a fresh database, scripted dialogs and the shared state over them.
