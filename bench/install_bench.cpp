@@ -125,7 +125,7 @@ void AddMods(AppState& state, int hack, int bigFiles, int modsPerFile)
             mods.SetValue("ModOrder", order++);
             mods.SetValue("FileName", NameOfFile(file));
             mods.SetValue("PrimaryDir", 0);
-            mods.SetValue("ExtendDir", FolderOfFile(file));
+            mods.SetValue("ExtendDir", "/" + FolderOfFile(file));
             mods.SetValue("ActionType", k % 6);
             mods.SetValue("ModInst", all ? 0 : 1);
             mods.SetValue("OldData",
@@ -141,7 +141,7 @@ class BenchHost : public InstallationHost
 {
 public:
     bool SearchOutputFirst() const override { return false; }
-    bool DeleteOutputFirst() const override { return true; }
+    bool DeleteOutputFirst() const override { return false; }
     bool OverwriteSource() const override { return false; }
     bool LfLineEnds() const override { return false; }
     void AppendInstructionLine(const QString&) override { }
@@ -152,7 +152,7 @@ double AllReplaceIn4MiB()
     QString text;
     text.reserve(4 * 1024 * 1024 + 64);
     for (int line = 0; text.size() < 4 * 1024 * 1024; ++line) {
-        text += line % 40 == 0 ? QStringLiteral("    print $Old_Token; # %1\r\n").arg(line)
+        text += line % 10 == 0 ? QStringLiteral("    print $Old_Token; # %1\r\n").arg(line)
                                : QStringLiteral("    $counter{%1} += 1; # nothing to see\r\n").arg(line);
     }
     WorkBuffer buffer;

@@ -20,14 +20,14 @@ class FlagOptions : public InstallationHost
 public:
     FlagOptions(const AppState& state, const ParsedArguments& args)
     {
-        const bool search = args.flag("search-output");
-        const bool del = args.flag("delete-output");
+        const bool search = args.flag("--search-output");
+        const bool del = args.flag("--delete-output");
         if (search && del)
             throw CommandError("--search-output and --delete-output exclude each other");
         searchOutput_ = search || (!del && state.cfgSearchOutputDir != 0 && state.cfgDelOutputDir == 0);
         deleteOutput_ = del || (!search && state.cfgDelOutputDir != 0);
-        overwriteSource_ = args.flag("overwrite-source") || state.cfgOverWriteSource != 0;
-        const std::string eol = args.value("eol").value_or(state.cfgEOL == 1 ? "lf" : "crlf");
+        overwriteSource_ = args.flag("--overwrite-source") || state.cfgOverWriteSource != 0;
+        const std::string eol = args.value("--eol").value_or(state.cfgEOL == 1 ? "lf" : "crlf");
         if (eol != "crlf" && eol != "lf")
             throw CommandError("--eol takes crlf or lf, not " + eol);
         lf_ = eol == "lf";
@@ -66,7 +66,7 @@ int RunAnalyzeCommand(const GlobalOptions& options, const CommandArguments& args
 int RunInstallCommand(const GlobalOptions& options, const CommandArguments& args)
 {
     const ParsedArguments parsed
-        = ParseArguments(args, 1, {"eol"}, {"search-output", "delete-output", "overwrite-source"});
+        = ParseArguments(args, 1, {"--eol"}, {"--search-output", "--delete-output", "--overwrite-source"});
     Session session(options);
     FlagOptions host(session.state, parsed);
     session.SelectHack(parsed.positional[0]);
