@@ -10,6 +10,7 @@
 #include "app/window_helpers.h"
 #include "catalogue/frm_list_hacks.h"
 #include "database/database.h"
+#include "interchange/hack_import.h"
 #include "viewer/frm_text_file.h"
 
 #include <QCloseEvent>
@@ -158,7 +159,10 @@ void mdiMain::Load()
     OpenDatabase(state_);
     LoadConfiguration(state_, [this] { ShowOptions(); });
     RegisterFileTypes();
-    ShowSplash();
+    if (commandLine_.isEmpty())
+        ShowSplash();
+    else
+        ImportHackFileAtStartup(state_, commandLine_);
     show();
     ShowHackList();
 }

@@ -5,9 +5,11 @@
 #include "app/frm_options.h"
 #include "app/mdi_main.h"
 #include "app/start.h"
+#include "database/catalogue_operations.h"
 
 #include <QFile>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 
@@ -73,6 +75,25 @@ TEST_F(StartTest, UnconfiguredDatabaseOpensOptionsAndCarriesOnWhenCancelled)
     EXPECT_TRUE(state.OutputDir.isEmpty());
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(state.Connection.IsOpen());
+}
+
+TEST_F(StartTest, CommandLineFileIsImportedWithoutSplash)
+{
+    Configure("cfgFileAssoc = 0");
+    QStringList modals; // a splash would be recorded here (and closed, so the test cannot hang)
+    QPointer<QTimer> watch = WhenModal([&](QWidget* modal) {
+        modals << modal->objectName();
+        modal->close();
+    });
+    std::unique_ptr<mdiMain> window = Start(state, ZENPATCH_TEST_DATA "/../../share/demo/hacks/whos_online.zpx");
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(modals.isEmpty());
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].title, "Import Complete!");
+    EXPECT_TRUE(FindHack(state, "Who's Online Count"));
+    EXPECT_EQ(state.HackDataRecordset->RecordCount(), 2);
+    EXPECT_EQ(window->PanelText(2), "Total Hacks: 1"); // the hack list shows it
+    delete watch;
 }
 
 class SplashTest : public ShellTest
