@@ -213,10 +213,7 @@ void frmTextFile::SetReplaceEnabled(bool enabled)
 
 bool frmTextFile::event(QEvent* event)
 {
-    // Whenever the window becomes active the search box takes the focus: as a window of its own
-    // it is activated itself, as an MDI child its sub-window is.
-    if (event->type() == QEvent::WindowActivate)
-        txtFindText->setFocus();
+    // Whenever its sub-window in the main window becomes active the search box takes the focus.
     if (event->type() == QEvent::ParentChange) {
         if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget())) {
             connect(frame, &QMdiSubWindow::windowStateChanged, this, [this](Qt::WindowStates was, Qt::WindowStates is) {

@@ -205,21 +205,12 @@ TEST_F(HackListTest, CommandsGuardTheListMenu)
     EXPECT_TRUE(list->parentWidget()->isVisible());
 
     list->fgHackList->SetRow(1);
+    state.NewHackMode = true;
     list->cmdEditHack->click();
     EXPECT_EQ(opened.last(), "editor0");
     EXPECT_EQ(state.CurrentHackNum, hack);
     test::RunDeferredDeletes();
     EXPECT_TRUE(list.isNull()); // the editor replaces the list
-}
-
-TEST_F(HackListTest, CreateOpensTheEditorInNewModeAndClosesTheList)
-{
-    OpenList();
-    list->cmdCreateHack->click();
-    EXPECT_EQ(opened, QStringList {"editor1"});
-    EXPECT_FALSE(main->mnuHackList->isEnabled());
-    test::RunDeferredDeletes();
-    EXPECT_TRUE(list.isNull());
 }
 
 TEST_F(HackListTest, ViewerOpensModallyOnTheSelectedHack)

@@ -6,8 +6,8 @@
 #include "app/window_helpers.h"
 #include "widget_test_app.h"
 
-#include <QCheckBox>
 #include <QAction>
+#include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -93,15 +93,6 @@ TEST_F(TextViewerTest, LargeFileFillsInTheBackgroundAndSearchesSeeAllOfIt)
     EXPECT_EQ(SelectedText(), "needle");
     EXPECT_EQ(viewer->rtbTextData->document()->blockCount(), 30002);
     EXPECT_TRUE(dialogs.messages.empty());
-}
-
-TEST_F(TextViewerTest, TakesTheOpenDialogsFileWhenNoModFileIsSet)
-{
-    const QString path = WriteFile("x");
-    viewer = new frmTextFile(state);
-    ASSERT_TRUE(viewer->Load(path));
-    EXPECT_EQ(viewer->windowTitle(), "Zenpatch - " + path);
-    EXPECT_TRUE(state.CurrentModFilePath.isEmpty());
 }
 
 TEST_F(TextViewerTest, MissingFileIsReportedAndRefused)
@@ -197,18 +188,6 @@ TEST_F(TextViewerTest, EnterFindsButReplacesOnlyAfterAFind)
     QTest::keyClick(viewer->txtReplaceText, Qt::Key_Return);
     EXPECT_EQ(viewer->rtbTextData->toPlainText(), "X abc\n");
     EXPECT_EQ(SelStart(), 2);
-}
-
-TEST_F(TextViewerTest, ActivationPutsTheFocusInTheSearchBox)
-{
-    Open("x\n");
-    QWidget other;
-    other.show();
-    viewer->show();
-    viewer->rtbTextData->setFocus();
-    QApplication::setActiveWindow(&other);
-    QApplication::setActiveWindow(viewer);
-    EXPECT_EQ(viewer->focusWidget(), viewer->txtFindText);
 }
 
 TEST_F(TextViewerTest, TextBoxFollowsTheWindowSize)
