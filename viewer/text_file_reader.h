@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 #include <optional>
 
@@ -10,13 +9,9 @@ namespace zp {
 // large file is not appended to the box line by line.
 inline constexpr qsizetype TextPieceSize = 50000;
 
-// Decodes a text file's bytes: UTF-8 when they are valid UTF-8 (a byte order mark is kept),
-// otherwise Windows-1252, in which every byte has a character.
-QString DecodeTextFile(const QByteArray& bytes);
-
-// Reads a text file and hands its text on in pieces: line by line (a line ends at CR LF, LF or
-// CR), every line followed by CR LF, the last one included; a piece ends as soon as it exceeds
-// TextPieceSize characters.
+// Reads a text file, decoded as a board file is (UTF-8, else Windows-1252), and hands its text on
+// in pieces of whole lines (a line ends at CR LF, LF or CR), every line followed by CR LF, the last
+// one included; a piece ends as soon as it exceeds TextPieceSize characters.
 class TextFileReader
 {
 public:
