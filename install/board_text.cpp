@@ -1,51 +1,14 @@
 #include "install/board_text.h"
 
+#include "app/ansi_text.h"
+
 #include <QStringDecoder>
-#include <array>
 
 namespace zp {
 
 namespace {
 
-// Windows-1252 bytes 0x80..0x9F; the five unassigned ones map to the C1 control of the same value.
-constexpr std::array<char16_t, 32> kHighControls = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
 constexpr char kBom[] = "\xEF\xBB\xBF";
-
-QString DecodeWindows1252(const QByteArray& bytes)
-{
-    QString text(bytes.size(), Qt::Uninitialized);
-    QChar* out = text.data();
-    for (char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        *out++ = QChar(b >= 0x80 && b < 0xA0 ? kHighControls[b - 0x80] : char16_t(b));
-    }
-    return text;
-}
-
-char EncodeWindows1252Char(char16_t u)
-{
-    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
-        return static_cast<char>(u);
-    for (size_t i = 0; i < kHighControls.size(); ++i) {
-        if (kHighControls[i] == u)
-            return static_cast<char>(0x80 + i);
-    }
-    return '?';
-}
-
-QByteArray EncodeWindows1252(const QString& text)
-{
-    QByteArray bytes(text.size(), Qt::Uninitialized);
-    char* out = bytes.data();
-    for (QChar c : text)
-        *out++ = EncodeWindows1252Char(c.unicode());
-    return bytes;
-}
 
 } // namespace
 
@@ -112,7 +75,7 @@ BoardText DecodeBoardText(const QByteArray& bytes)
     if (utf8.hasError()) {
         result.bom = false;
         result.encoding = TextEncoding::Windows1252;
-        text = DecodeWindows1252(bytes);
+        text = FromWindows1252(bytes);
     }
     result.text = ToCrLf(text);
     return result;
@@ -121,7 +84,7 @@ BoardText DecodeBoardText(const QByteArray& bytes)
 QByteArray EncodeBoardText(const QString& text, TextEncoding encoding, bool bom)
 {
     if (encoding == TextEncoding::Windows1252)
-        return EncodeWindows1252(text);
+        return ToWindows1252(text);
     QByteArray bytes = text.toUtf8();
     if (bom)
         bytes.prepend(kBom);

@@ -1,6 +1,6 @@
 #include "interchange/package_text.h"
 
-#include "interchange/ansi_text.h"
+#include "app/ansi_text.h"
 #include "interchange/package_markers.h"
 
 #include <QStringList>

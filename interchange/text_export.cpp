@@ -5,7 +5,7 @@
 #include "app/common.h"
 #include "app/dialogs.h"
 #include "database/sql.h"
-#include "interchange/ansi_text.h"
+#include "app/ansi_text.h"
 #include "interchange/hack_description.h"
 #include "interchange/interchange_common.h"
 

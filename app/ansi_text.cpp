@@ -1,4 +1,4 @@
-#include "interchange/ansi_text.h"
+#include "app/ansi_text.h"
 
 #include <QStringDecoder>
 #include <array>
@@ -39,22 +39,22 @@ bool FitsWindows1252(const QString& text)
 
 QByteArray ToWindows1252(const QString& text)
 {
-    QByteArray bytes;
-    bytes.reserve(text.size());
+    QByteArray bytes(text.size(), Qt::Uninitialized);
+    char* out = bytes.data();
     for (QChar c : text) {
         int b = ByteOf(c.unicode());
-        bytes.append(b < 0 ? '?' : char(b));
+        *out++ = b < 0 ? '?' : char(b);
     }
     return bytes;
 }
 
 QString FromWindows1252(const QByteArray& bytes)
 {
-    QString text;
-    text.reserve(bytes.size());
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar* out = text.data();
     for (char ch : bytes) {
         auto b = static_cast<unsigned char>(ch);
-        text.append(b >= 0x80 && b < 0xA0 ? QChar(HighControls[b - 0x80]) : QChar(b));
+        *out++ = b >= 0x80 && b < 0xA0 ? QChar(HighControls[b - 0x80]) : QChar(b);
     }
     return text;
 }
