@@ -4,7 +4,7 @@
 #include "app/app_state.h"
 #include "app/common.h"
 #include "app/scripted_dialogs.h"
-#include "database/catalogue_operations.h"
+#include "catalogue/catalogue_operations.h"
 #include "database/database.h"
 #include "database/recordset.h"
 #include "database/sql.h"

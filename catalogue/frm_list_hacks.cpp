@@ -4,9 +4,9 @@
 #include "app/dialogs.h"
 #include "app/mdi_main.h"
 #include "app/window_helpers.h"
+#include "catalogue/catalogue_operations.h"
 #include "catalogue/flex_grid.h"
 #include "catalogue/frm_hack_info.h"
-#include "database/catalogue_operations.h"
 #include "database/sql.h"
 
 #include <QAction>

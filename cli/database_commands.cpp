@@ -1,10 +1,10 @@
 #include "app/board_directories.h"
 #include "app/common.h"
 #include "app/configuration.h"
+#include "catalogue/catalogue_operations.h"
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/session.h"
-#include "database/catalogue_operations.h"
 #include "database/sql.h"
 
 #include <QDir>

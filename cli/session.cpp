@@ -1,7 +1,7 @@
 #include "cli/session.h"
 
 #include "app/common.h"
-#include "database/catalogue_operations.h"
+#include "catalogue/catalogue_operations.h"
 
 #include <QFileInfo>
 #include <cstdio>

@@ -4,7 +4,7 @@
 #include "app/board_directories.h"
 #include "app/common.h"
 #include "app/dialogs.h"
-#include "database/catalogue_operations.h"
+#include "catalogue/catalogue_operations.h"
 #include "database/sql.h"
 #include "install/find_routines.h"
 #include "install/install_log.h"

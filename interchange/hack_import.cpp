@@ -3,7 +3,7 @@
 #include "app/app_state.h"
 #include "app/common.h"
 #include "app/dialogs.h"
-#include "database/catalogue_operations.h"
+#include "catalogue/catalogue_operations.h"
 #include "database/recordset.h"
 #include "database/sql.h"
 #include "interchange/hack_fields.h"

@@ -5,7 +5,7 @@
 #include "app/frm_options.h"
 #include "app/mdi_main.h"
 #include "app/start.h"
-#include "database/catalogue_operations.h"
+#include "catalogue/catalogue_operations.h"
 
 #include <QFile>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "database/catalogue_operations.h"
+#include "catalogue/catalogue_operations.h"
 #include "database/sql.h"
 #include "program_folder_fixture.h"
 

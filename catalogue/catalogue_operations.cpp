@@ -1,4 +1,4 @@
-#include "database/catalogue_operations.h"
+#include "catalogue/catalogue_operations.h"
 
 #include "app/app_state.h"
 #include "app/board_directories.h"
