@@ -129,7 +129,7 @@ QString ActionName(int actionType)
         QStringLiteral("Replace"),
         QStringLiteral("Delete"),
     };
-    return actionType >= 0 && actionType < 6 ? names[actionType] : QString();
+    return IsActionCode(actionType) ? names[actionType] : QString();
 }
 
 qsizetype FindOccurrence(const QString& text, const QString& oldData, qsizetype from)
@@ -151,14 +151,27 @@ qsizetype FindInstance(const QString& text, const QString& oldData, int n)
     return -1;
 }
 
+bool IsActionCode(int actionType)
+{
+    return actionType >= AddBefore && actionType <= Delete;
+}
+
 bool ModFits(const QString& text, const ModRecord& mod)
 {
+    if (!IsActionCode(mod.ActionType))
+        return false;
     return mod.ModInst == 0 ? FindOccurrence(text, mod.OldData, 0) >= 0
                             : FindInstance(text, mod.OldData, mod.ModInst) >= 0;
 }
 
 bool ApplyMod(WorkBuffer& buffer, const ModRecord& mod, LogSink& log)
 {
+    // A mod whose action code the engine does not know changes nothing: it fails like one whose
+    // old data is missing.
+    if (!IsActionCode(mod.ActionType)) {
+        ReportMod(log, mod, false);
+        return false;
+    }
     bool found = false;
     if (mod.ModInst == 0) {
         QString changed = ActOnAll(buffer.Text(), mod, found);

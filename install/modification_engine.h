@@ -21,6 +21,8 @@ struct ModRecord
     QString Comment;
 };
 
+// Whether the code is one of the six actions (0 to 5).
+bool IsActionCode(int actionType);
 // "Add Before", "Add After", "Insert", "Append", "Replace", "Delete"; empty text for any other code.
 QString ActionName(int actionType);
 
@@ -30,11 +32,13 @@ qsizetype FindOccurrence(const QString& text, const QString& oldData, qsizetype 
 // Offset of the n-th occurrence (n >= 1), counting overlapping ones: each search starts one
 // character after the start of the previous occurrence. -1 when there are fewer than n.
 qsizetype FindInstance(const QString& text, const QString& oldData, int n);
-// Whether the mod would find what it acts on in the text: one occurrence for "All", the n-th otherwise.
+// Whether the mod would find what it acts on in the text: one occurrence for "All", the n-th
+// otherwise. A mod with an unknown action code never fits.
 bool ModFits(const QString& text, const ModRecord& mod);
 
 // Applies one mod to the buffer and logs its row ("Mod applied successfully", or a red "ERROR: "
-// row with the mod's comment when the old data is not found). Returns whether it was found.
+// row with the mod's comment when the old data is not found or the action code is unknown).
+// Returns whether it was applied.
 // With "All" every occurrence in the text as it was is acted on once; text put in by the mod is
 // never searched.
 bool ApplyMod(WorkBuffer& buffer, const ModRecord& mod, LogSink& log);

@@ -127,10 +127,13 @@ TEST(ApplyModTest, AllActsOnEveryOccurrenceOnce)
 
 TEST(ApplyModTest, UnknownActionAndEmptyOldData)
 {
-    const Outcome unknown = Mod("abc", 6, 1, "b", "X");
-    EXPECT_EQ(unknown.text, "abc");
-    EXPECT_EQ(unknown.log.rows[0], (LogRow {"forum.cgi", "", "Applying Mod", "Mod applied successfully", false}));
-    EXPECT_EQ(Applied("abc", 6, 0, "b", "X"), "abc");
+    // An action code outside 0 to 5 changes nothing and fails with the mod's comment.
+    for (const int instance : {0, 1}) {
+        const Outcome unknown = Mod("abc", 6, instance, "b", "X");
+        EXPECT_EQ(unknown.text, "abc");
+        EXPECT_EQ(unknown.log.rows[0], (LogRow {"forum.cgi", "", "Applying Mod", "ERROR: needs the hook", true}));
+    }
+    EXPECT_FALSE(ModFits("abc", {-1, 0, "b", "", "", ""}));
 
     const Outcome empty = Mod("abc", Replace, 0, "", "X");
     EXPECT_EQ(empty.text, "abc");
