@@ -7,6 +7,7 @@
 #include "app/frm_about.h"
 #include "app/frm_options.h"
 #include "app/mod_associate.h"
+#include "app/start.h"
 #include "app/window_helpers.h"
 #include "catalogue/frm_list_hacks.h"
 #include "database/database.h"
@@ -212,10 +213,7 @@ void mdiMain::Restart()
     try {
         Load();
     } catch (const std::exception& e) {
-        state_.dialogs.messageBox("Zenpatch could not open its database again:\n\n" + QString::fromUtf8(e.what()),
-                                  "Zenpatch",
-                                  MsgButtons::OK,
-                                  MsgIcon::Critical);
+        ShowDatabaseError(state_, e);
     }
 }
 

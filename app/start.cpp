@@ -23,15 +23,20 @@ std::unique_ptr<mdiMain> Start(AppState& state, const QString& commandLine)
     try {
         main->Load();
     } catch (const std::exception& e) {
-        state.dialogs.messageBox("Zenpatch could not open its database " + state.ProgramFolder + "/"
-                                     + Database::FileName + ":\n\n" + QString::fromUtf8(e.what()),
-                                 "Zenpatch",
-                                 MsgButtons::OK,
-                                 MsgIcon::Critical);
+        ShowDatabaseError(state, e);
         CloseDatabase(state);
         return nullptr;
     }
     return main;
+}
+
+void ShowDatabaseError(AppState& state, const std::exception& error)
+{
+    state.dialogs.messageBox("Zenpatch could not open its database " + state.ProgramFolder + "/" + Database::FileName
+                                 + ":\n\n" + QString::fromUtf8(error.what()),
+                             "Zenpatch",
+                             MsgButtons::OK,
+                             MsgIcon::Critical);
 }
 
 } // namespace zp

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <exception>
 #include <memory>
 
 namespace zp {
@@ -14,5 +15,8 @@ class mdiMain;
 // list). A database that cannot be opened is reported with a message that names the error, and
 // nothing is returned then either.
 std::unique_ptr<mdiMain> Start(AppState& state, const QString& commandLine);
+
+// "Zenpatch could not open its database <path>:" and the error's own text.
+void ShowDatabaseError(AppState& state, const std::exception& error);
 
 } // namespace zp

@@ -67,7 +67,7 @@ int RunInitDbCommand(const GlobalOptions&, const CommandArguments& args)
     try {
         Database::CreateNew(path);
     } catch (const DatabaseError& e) {
-        throw CommandError(e.what());
+        throw CommandError("cannot create the database " + path.toStdString() + ": " + e.what());
     }
     PrintLine(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
     return exitSuccess;

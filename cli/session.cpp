@@ -34,7 +34,7 @@ Session::Session(const GlobalOptions& options)
         OpenDatabase(state);
         LoadConfiguration(state, {});
     } catch (const DatabaseError& e) {
-        throw CommandError(e.what());
+        throw CommandError("cannot open the database " + database.toStdString() + ": " + e.what());
     }
 }
 

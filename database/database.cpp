@@ -27,32 +27,40 @@ sqlite3* OpenKeyed(const QString& path, int flags)
     if (rc != SQLITE_OK) {
         const QString message = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
         sqlite3_close_v2(db);
-        Fail(QStringLiteral("cannot open the database %1: %2").arg(path, message));
+        Fail(QStringLiteral("cannot open the file: %1").arg(message));
     }
     // Other processes may use the file too (the command line beside the program): wait for their locks.
     sqlite3_busy_timeout(db, 5000);
     if (sqlite3_key(db, Database::Key, int(std::strlen(Database::Key))) != SQLITE_OK) {
         sqlite3_close_v2(db);
-        Fail(QStringLiteral("cannot apply the database key to %1").arg(path));
+        Fail(QStringLiteral("cannot apply the database key"));
     }
     return db;
 }
 
-// The key is right and the file is a database when the schema can be read; every table must exist.
-void CheckDatabase(sqlite3* db, const QString& path)
+// The key is right and the file is a database when the schema can be read. A file without any of
+// the program's tables (an empty file reads as an empty database) is someone else's; one that has
+// some of them lacks the others.
+void CheckDatabase(sqlite3* db)
 {
+    const QString foreign = QStringLiteral("not a Zenpatch database");
     QStringList tables;
     try {
         Statement names(db, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
         while (names.Step())
             tables << names.Column(0).toString();
     } catch (const DatabaseError&) {
-        Fail(QStringLiteral("wrong key or not a database: %1").arg(path));
+        Fail(foreign);
     }
+    QStringList missing;
     for (const QString& table : schema::TableNames) {
         if (!tables.contains(table, Qt::CaseInsensitive))
-            Fail(QStringLiteral("table %1 is missing: %2").arg(table, path));
+            missing << table;
     }
+    if (missing.size() == schema::TableNames.size())
+        Fail(foreign);
+    if (!missing.isEmpty())
+        Fail(QStringLiteral("table %1 is missing").arg(missing.first()));
 }
 
 } // namespace
@@ -66,11 +74,11 @@ void Database::Open(const QString& path)
 {
     Close();
     if (!QFileInfo(path).isFile())
-        Fail(QStringLiteral("database file not found: %1").arg(path));
+        Fail(QStringLiteral("database file not found"));
     // CREATE lets ATTACH make the compacted copy; the main file is known to exist.
     sqlite3* db = OpenKeyed(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     try {
-        CheckDatabase(db, path);
+        CheckDatabase(db);
     } catch (...) {
         sqlite3_close_v2(db);
         throw;
@@ -111,7 +119,7 @@ void Database::Rollback()
 void Database::CreateNew(const QString& path)
 {
     if (QFileInfo::exists(path))
-        Fail(QStringLiteral("the file already exists: %1").arg(path));
+        Fail(QStringLiteral("the file already exists"));
     sqlite3* db = OpenKeyed(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     try {
         CheckResult(db, sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), path);

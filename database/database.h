@@ -7,8 +7,9 @@ struct sqlite3;
 
 namespace zp {
 
-// A failure of the database layer; the text names the problem ("wrong key or not a database",
-// "table HackInfo is missing", the SQLite message of a failed statement).
+// A failure of the database layer; the text names the problem ("not a Zenpatch database",
+// "table HackInfo is missing", the SQLite message of a failed statement) but not the file, which
+// the caller names once.
 class DatabaseError : public std::runtime_error
 {
 public:
@@ -44,7 +45,7 @@ public:
     void Rollback();
 
     // Writes a new database with the four tables and one MainConfig row whose SourceDir and
-    // OutputDir are Null. Refuses (DatabaseError) to overwrite an existing file.
+    // OutputDir are Null. Refuses (DatabaseError "the file already exists") to overwrite a file.
     static void CreateNew(const QString& path);
 
     // Compacts <folder>/zpatch.zpd through zpatchCP.zpd (a stale copy is removed first) and

@@ -40,17 +40,21 @@ TEST_F(StartTest, MissingDatabaseShowsOnlyTheMessage)
     EXPECT_FALSE(state.Connection.IsOpen());
 }
 
-TEST_F(StartTest, DamagedDatabaseIsReportedWithoutMainWindow)
+TEST_F(StartTest, DamagedOrEmptyDatabaseIsReportedOnceWithoutMainWindow)
 {
-    QFile file(DatabasePath());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(4096, 'x'));
-    file.close();
-    EXPECT_EQ(Start(state, QString()), nullptr);
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].icon, MsgIcon::Critical);
-    EXPECT_TRUE(dialogs.messages[0].text.contains(DatabasePath()));
-    EXPECT_EQ(WindowsNamed("mdiMain"), 0);
+    for (const QByteArray& bytes : {QByteArray(4096, 'x'), QByteArray()}) {
+        QFile file(DatabasePath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        dialogs.messages.clear();
+        EXPECT_EQ(Start(state, QString()), nullptr);
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_EQ(dialogs.messages[0].icon, MsgIcon::Critical);
+        EXPECT_EQ(dialogs.messages[0].text,
+                  "Zenpatch could not open its database " + DatabasePath() + ":\n\nnot a Zenpatch database");
+        EXPECT_EQ(WindowsNamed("mdiMain"), 0);
+    }
 }
 
 TEST_F(StartTest, UnconfiguredDatabaseOpensOptionsAndCarriesOnWhenCancelled)
