@@ -6,6 +6,7 @@
 #include "database/sql.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <variant>
 
@@ -119,6 +120,28 @@ std::optional<ConfigMessage> CheckFolderSafety(const QString& source, const QStr
     return std::nullopt;
 }
 
+// A folder typed with the home folder as "~": the full path it stands for.
+QString ExpandHome(const QString& folder)
+{
+    if (folder == QStringLiteral("~") || folder.startsWith(QStringLiteral("~/")))
+        return QDir::homePath() + folder.mid(1);
+    return folder;
+}
+
+// A folder is given by its full path (a relative one would depend on where the program was
+// started) and must not be an existing file.
+std::optional<ConfigMessage> CheckFolderForm(const QString& folder)
+{
+    if (!folder.startsWith(QLatin1Char('/')))
+        return ConfigMessage {QStringLiteral("Please enter the full path of the folder, for example /home/you/board."),
+                              InvalidDirectory,
+                              MsgIcon::Critical};
+    if (QFileInfo(folder).isFile())
+        return ConfigMessage {
+            folder + QStringLiteral(" is a file, not a folder."), InvalidDirectory, MsgIcon::Critical};
+    return std::nullopt;
+}
+
 } // namespace
 
 std::optional<ConfigMessage> ValidateOptions(const QString& source, const QString& output)
@@ -136,26 +159,32 @@ std::optional<ConfigMessage> ValidateOptions(const QString& source, const QStrin
     if (EndsWithFolder(output, QStringLiteral("desktop")) || EndsWithFolder(output, QStringLiteral("windows"))
         || EndsWithFolder(output, QStringLiteral("winnt")))
         return ConfigMessage {NotAsRootFolder, InvalidDirectory, MsgIcon::Critical};
+    for (const QString& folder : {source, output}) {
+        if (auto refusal = CheckFolderForm(folder))
+            return refusal;
+    }
     return CheckFolderSafety(source, output);
 }
 
-void LoadConfiguration(AppState& state, const std::function<void()>& showOptions)
+bool LoadConfiguration(AppState& state, const std::function<void()>& showOptions)
 {
     Recordset& config = *state.ConfigRecordset;
     config.ReOpen(sql::SelectConfig);
     if (config.RecordCount() == 0)
-        return;
+        return false;
     config.MoveFirst();
     LoadGlobals(state);
-    if (config.IsNull("SourceDir") || config.IsNull("OutputDir")) {
+    if (!config.IsNull("SourceDir") && !config.IsNull("OutputDir"))
+        return true;
+    if (showOptions) {
         state.dialogs.messageBox(
             QStringLiteral("It appears that Zenpatch is not configured, opening configuration window."),
             QStringLiteral("New Configuration"),
             MsgButtons::OK,
             MsgIcon::Critical);
-        if (showOptions)
-            showOptions();
+        showOptions();
     }
+    return false;
 }
 
 std::optional<OptionsValues> LoadOptions(AppState& state)
@@ -168,8 +197,11 @@ std::optional<OptionsValues> LoadOptions(AppState& state)
     return OptionsFromRow(config);
 }
 
-std::optional<ConfigMessage> SaveOptions(AppState& state, const OptionsValues& values)
+std::optional<ConfigMessage> SaveOptions(AppState& state, const OptionsValues& options)
 {
+    OptionsValues values = options;
+    values.SourceDir = ExpandHome(values.SourceDir);
+    values.OutputDir = ExpandHome(values.OutputDir);
     if (auto refusal = ValidateOptions(values.SourceDir, values.OutputDir))
         return refusal;
     // A folder that cannot be created is not reported; the settings are saved anyway.

@@ -35,8 +35,11 @@ struct ConfigMessage
 std::optional<OptionsValues> LoadOptions(AppState& state);
 // Validates; on refusal returns the message and writes nothing. Otherwise creates both folders,
 // writes the row (Null for empty text), reloads the state's configuration and returns nothing.
+// A folder given as "~" or "~/..." is saved as the full path below the home folder.
 std::optional<ConfigMessage> SaveOptions(AppState& state, const OptionsValues& values);
-// The checks of a save alone: the message that refuses the source and output folders, if any.
+// The checks of a save alone: the message that refuses the source and output folders, if any
+// (besides the four checks of the dialog: a relative path, an existing file, an output folder
+// that would hold other data).
 std::optional<ConfigMessage> ValidateOptions(const QString& source, const QString& output);
 
 // The columns the Options dialog edits, in writing order, and their values as text (for the

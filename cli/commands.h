@@ -15,7 +15,7 @@ struct GlobalOptions
 
 enum ExitStatus : int {
     exitSuccess = 0,
-    exitFailed = 1, // the job ran, but a mod or file failed
+    exitFailed = 1, // the job ran, but a mod or file failed, or the user declined it
     exitError = 2, // bad usage, or an error stopped the job
 };
 

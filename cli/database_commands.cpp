@@ -79,7 +79,7 @@ int RunConfigCommand(const GlobalOptions& options, const CommandArguments& args)
     const bool set = !args.empty() && args[0] == "set";
     if ((!show && !set) || (show && args.size() != 1) || (set && (args.size() < 3 || args.size() % 2 == 0)))
         throw CommandError("config needs show, or set KEY VALUE [KEY VALUE ...]");
-    Session session(options);
+    Session session(options, Session::Configuring::Yes);
     OptionsValues values = LoadOptions(session.state).value_or(OptionsValues {});
     if (show) {
         for (const QString& name : OptionNames())
@@ -129,7 +129,7 @@ int RunDeleteCommand(const GlobalOptions& options, const CommandArguments& args)
                                                         MsgIcon::Exclamation);
     if (answer != MsgAnswer::Yes) {
         std::fprintf(stderr, "zenpatch-cli: not deleted (confirm with --yes)\n");
-        return exitSuccess;
+        return exitFailed;
     }
     DeleteHack(session.state);
     return exitSuccess;

@@ -3,6 +3,7 @@
 #include "cli/session.h"
 #include "interchange/hack_export.h"
 #include "interchange/hack_import.h"
+#include "interchange/interchange_common.h"
 #include "interchange/text_export.h"
 
 #include <cstdio>
@@ -28,6 +29,15 @@ QString Required(const ParsedArguments& parsed, std::string_view name)
                               : ": " + session.dialogs.messages.back().text.toStdString()));
 }
 
+// The export's folder as the job will use it; the command line opens no file manager there, it
+// says where the files are instead.
+QString ExportFolder(Session& session, const ParsedArguments& parsed)
+{
+    const QString folder = WithoutTrailingSeparator(Required(parsed, "--folder"));
+    session.dialogs.AnswerItself(OpenOutputFolderQuestion, MsgAnswer::No, "the files are in " + folder);
+    return folder;
+}
+
 // The exit status of an export: a stopped one is an error; a finished one that wrote nothing or
 // skipped a support file ran but failed.
 int ExportStatus(const Session& session, const ExportResult& result, const QString& written)
@@ -48,7 +58,7 @@ int RunExportCommand(const GlobalOptions& options, const CommandArguments& args)
     Session session(options);
     session.SelectHack(parsed.positional[0]);
     ExportResult result = StartExport(
-        session.state, {Required(parsed, "--folder"), Required(parsed, "--name"), parsed.flag("--make-folder")});
+        session.state, {ExportFolder(session, parsed), Required(parsed, "--name"), parsed.flag("--make-folder")});
     if (result.outcome == ExportOutcome::Finished && result.hackFile.isEmpty())
         std::fprintf(stderr, "zenpatch-cli: the hack has no modifications, no hack file was written\n");
     return ExportStatus(session, result, result.hackFile);
@@ -74,7 +84,7 @@ int RunExportTextCommand(const GlobalOptions& options, const CommandArguments& a
     ParsedArguments parsed = ParseArguments(args, 1, {"--folder", "--name"});
     Session session(options);
     session.SelectHack(parsed.positional[0]);
-    ExportResult result = StartTextExport(session.state, {Required(parsed, "--folder"), Required(parsed, "--name")});
+    ExportResult result = StartTextExport(session.state, {ExportFolder(session, parsed), Required(parsed, "--name")});
     return ExportStatus(session, result, result.folder);
 }
 

@@ -37,8 +37,8 @@ void printHelp()
                 "Commands:\n");
     for (const Command& command : kCommands)
         std::printf("  %s %s\n", command.name, command.synopsis);
-    std::printf("\nExit status: 0 success, 1 the job ran but a mod or file failed, 2 bad usage or an error "
-                "stopped the job.\n");
+    std::printf("\nExit status: 0 success, 1 the job ran but a mod or file failed (or was declined), 2 bad usage "
+                "or an error stopped the job.\n");
 }
 
 const Command* findCommand(std::string_view name)

@@ -8,12 +8,49 @@
 
 namespace zp::cli {
 
+namespace {
+
+QString AnswerText(MsgAnswer answer)
+{
+    switch (answer) {
+    case MsgAnswer::OK:
+        return QStringLiteral("OK");
+    case MsgAnswer::Cancel:
+        return QStringLiteral("Cancel");
+    case MsgAnswer::Yes:
+        return QStringLiteral("Yes");
+    case MsgAnswer::No:
+        return QStringLiteral("No");
+    case MsgAnswer::Retry:
+        return QStringLiteral("Retry");
+    }
+    return QString();
+}
+
+} // namespace
+
 MsgAnswer TerminalDialogs::messageBox(const QString& text, const QString& title, MsgButtons buttons, MsgIcon icon)
 {
-    std::fprintf(stderr, "%s: %s\n", title.toUtf8().constData(), text.toUtf8().constData());
-    const MsgAnswer answer = ScriptedDialogs::messageBox(text, title, buttons, icon);
-    const bool asksYes = buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel;
-    return yes_ && asksYes ? MsgAnswer::Yes : answer;
+    MsgAnswer answer = ScriptedDialogs::messageBox(text, title, buttons, icon);
+    QString line = title + QStringLiteral(": ") + text;
+    if (buttons != MsgButtons::OK) {
+        const auto own = ownAnswers_.find(text);
+        const bool asksYes = buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel;
+        if (own != ownAnswers_.end())
+            answer = own->second.answer;
+        else if (yes_ && asksYes)
+            answer = MsgAnswer::Yes;
+        line += u' ' + AnswerText(answer);
+        if (own != ownAnswers_.end() && !own->second.reason.isEmpty())
+            line += QStringLiteral(" \u2014 ") + own->second.reason;
+    }
+    std::fprintf(stderr, "%s\n", line.toUtf8().constData());
+    return answer;
+}
+
+void TerminalDialogs::AnswerItself(const QString& question, MsgAnswer answer, const QString& reason)
+{
+    ownAnswers_[question] = {answer, reason};
 }
 
 QString ExecutableFolder()
@@ -21,7 +58,7 @@ QString ExecutableFolder()
     return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section('/', 0, -2);
 }
 
-Session::Session(const GlobalOptions& options)
+Session::Session(const GlobalOptions& options, Configuring configuring)
     : dialogs(options.yes)
     , state(ProgramFolder(ExecutableFolder()), dialogs)
 {
@@ -32,7 +69,10 @@ Session::Session(const GlobalOptions& options)
                            + database.toStdString() + ")");
     try {
         OpenDatabase(state);
-        LoadConfiguration(state, {});
+        if (!LoadConfiguration(state, {}) && configuring == Configuring::No)
+            std::fprintf(stderr,
+                         "zenpatch-cli: Zenpatch is not configured yet; run: zenpatch-cli config set SourceDir DIR "
+                         "OutputDir DIR\n");
     } catch (const DatabaseError& e) {
         throw CommandError("cannot open the database " + database.toStdString() + ": " + e.what());
     }

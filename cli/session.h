@@ -5,11 +5,13 @@
 #include "cli/commands.h"
 
 #include <QString>
+#include <map>
 
 namespace zp::cli {
 
 // The dialogs seam of the command line: every message box is printed on stderr as
-// "Title: text"; questions get their default answer, or Yes with --yes.
+// "Title: text"; a question is printed with the answer it got ("Title: question? No"): its
+// default answer, Yes with --yes, or the one the command gives it itself.
 class TerminalDialogs : public ScriptedDialogs
 {
 public:
@@ -19,20 +21,32 @@ public:
     }
     MsgAnswer messageBox(const QString& text, const QString& title, MsgButtons buttons, MsgIcon icon) override;
 
+    // A question that the command answers itself, whatever --yes says, with the reason printed
+    // after the answer ("No — the files are in /x").
+    void AnswerItself(const QString& question, MsgAnswer answer, const QString& reason);
+
 private:
+    struct OwnAnswer
+    {
+        MsgAnswer answer;
+        QString reason;
+    };
     bool yes_;
+    std::map<QString, OwnAnswer> ownAnswers_;
 };
 
 // The folder of the running executable.
 QString ExecutableFolder();
 
 // The program's state over its database, as the program has it after start: program folder,
-// OpenDatabase, LoadConfiguration (an unconfigured database is reported, not an error).
+// OpenDatabase, LoadConfiguration. An unconfigured database is not an error: unless the command
+// is the one that configures it, a line on stderr says how to configure it.
 // CommandError when the database is missing or cannot be opened. The destructor closes it.
 class Session
 {
 public:
-    explicit Session(const GlobalOptions& options);
+    enum class Configuring { No, Yes };
+    explicit Session(const GlobalOptions& options, Configuring configuring = Configuring::No);
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;

@@ -57,8 +57,7 @@ void ShowSupportFolderError(Dialogs& dialogs)
 
 bool AskOpenOutputFolder(Dialogs& dialogs)
 {
-    return dialogs.messageBox(
-               "Would you like to open the output folder now?", "Open output folder", MsgButtons::YesNo, MsgIcon::None)
+    return dialogs.messageBox(OpenOutputFolderQuestion, "Open output folder", MsgButtons::YesNo, MsgIcon::None)
         == MsgAnswer::Yes;
 }
 

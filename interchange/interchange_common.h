@@ -17,7 +17,8 @@ void ShowCannotCreateExportFolder(Dialogs& dialogs);
 void ShowExportFolderMissing(Dialogs& dialogs);
 void ShowExportWriteError(Dialogs& dialogs);
 void ShowSupportFolderError(Dialogs& dialogs);
-// "Would you like to open the output folder now?": true for Yes.
+// The question at the end of an export, and asking it: true for Yes.
+inline constexpr const char* OpenOutputFolderQuestion = "Would you like to open the output folder now?";
 bool AskOpenOutputFolder(Dialogs& dialogs);
 
 // The folder beside the program through which hack files are built and taken apart.

@@ -158,6 +158,26 @@ TEST_F(ConfigurationTest, OutputFolderMustNotHoldOtherData)
     EXPECT_EQ(Refusal(folder.filePath("real"), folder.filePath("realistic")), "");
 }
 
+TEST_F(ConfigurationTest, FoldersAreGivenByTheirFullPath)
+{
+    const std::string relative = "Please enter the full path of the folder, for example /home/you/board.";
+    EXPECT_EQ(Refusal("relsrc", folder.filePath("out")), relative);
+    EXPECT_EQ(Refusal(folder.filePath("src"), "out"), relative);
+    EXPECT_FALSE(QFileInfo::exists("relsrc"));
+    const QString file = folder.filePath("file");
+    QFile(file).open(QIODevice::WriteOnly);
+    EXPECT_EQ(Refusal(folder.filePath("src"), file), (file + " is a file, not a folder.").toStdString());
+
+    // "~" stands for the home folder.
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", folder.path().toUtf8());
+    const std::string refusal = Refusal("~/board/src", "~/board/out");
+    qputenv("HOME", home);
+    EXPECT_EQ(refusal, "");
+    EXPECT_EQ(state.SourceDir, folder.filePath("board/src"));
+    EXPECT_TRUE(QFileInfo(folder.filePath("board/out")).isDir());
+}
+
 TEST_F(ConfigurationTest, OptionsAsText)
 {
     OptionsValues values;

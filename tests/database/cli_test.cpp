@@ -49,6 +49,10 @@ TEST_F(DatabaseCommandsTest, ConfigSetValidatesLikeTheOptionsDialog)
     EXPECT_EQ(refused.status, 2);
     EXPECT_TRUE(refused.err.contains("it must be a subfolder.")) << refused.err.toStdString();
 
+    const CliRun relative = Cli({"config", "set", "SourceDir", "s", "OutputDir", folder.filePath("o")});
+    EXPECT_TRUE(relative.err.contains("Please enter the full path of the folder")) << relative.err.toStdString();
+    EXPECT_FALSE(relative.err.contains("config set SourceDir DIR")); // no reminder while configuring
+
     const CliRun saved = Cli({"config", "set", "SourceDir", folder.filePath("s"), "OutputDir", folder.filePath("o")});
     EXPECT_EQ(saved.status, 0) << saved.err.toStdString();
     EXPECT_EQ(Cli({"config", "set", "cfgEOL", "1"}).status, 0);
@@ -80,10 +84,28 @@ TEST_F(DatabaseCommandsTest, ListShowAndDelete)
     EXPECT_EQ(Cli({"show", "zeta"}).status, 2);
 
     const CliRun declined = Cli({"delete", "1"});
-    EXPECT_EQ(declined.status, 0);
-    EXPECT_TRUE(declined.err.contains("Delete Hack: Are you sure you wish to delete this hack?"));
+    EXPECT_EQ(declined.status, 1);
+    EXPECT_TRUE(declined.err.contains("Delete Hack: Are you sure you wish to delete this hack? No\n"));
+    EXPECT_TRUE(declined.err.contains("not deleted"));
     EXPECT_EQ(CountRows(sql::SelectHackInfo), 2);
     EXPECT_EQ(Cli({"--yes", "delete", "1"}).status, 0);
     EXPECT_EQ(CountRows(sql::SelectHackInfo), 1);
     EXPECT_EQ(CountRows(sql::SelectHackData), 0);
+}
+
+TEST_F(DatabaseCommandsTest, UnconfiguredHomeSaysWhatToRunAndQuestionsShowTheAnswerTaken)
+{
+    CreateHack(state, [](Recordset& hack) { hack.SetValue("Name", "H"); });
+    const CliRun list = Cli({"list"});
+    EXPECT_EQ(list.status, 0);
+    EXPECT_TRUE(list.err.contains("run: zenpatch-cli config set SourceDir DIR OutputDir DIR"));
+    EXPECT_FALSE(list.err.contains("opening configuration window"));
+
+    // The command line never opens a file manager, --yes or not: it says where the files are.
+    const QString text = folder.filePath("text");
+    const CliRun exported = Cli({"--yes", "export-text", "H", "--folder", text + "/", "--name", "h"});
+    EXPECT_EQ(exported.status, 0) << exported.err.toStdString();
+    EXPECT_TRUE(exported.err.contains(
+        "Open output folder: Would you like to open the output folder now? No \u2014 the files are in " + text + "\n"))
+        << exported.err.toStdString();
 }
