@@ -44,6 +44,14 @@ void ShowExportFolderMissing(Dialogs& dialogs)
     dialogs.messageBox("Directory does not exist, cannot export file.", "Export Failed", MsgButtons::OK, MsgIcon::None);
 }
 
+void ShowExportFolderNotEmpty(Dialogs& dialogs, const QString& folder)
+{
+    dialogs.messageBox(folder + " is not empty. Please choose an empty or new folder for the text export.",
+                       "Export Failed",
+                       MsgButtons::OK,
+                       MsgIcon::None);
+}
+
 void ShowExportWriteError(Dialogs& dialogs)
 {
     dialogs.messageBox("There was an error writing the file.", "Error Exporting File", MsgButtons::OK, MsgIcon::None);

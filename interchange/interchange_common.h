@@ -15,6 +15,7 @@ void ShowMissingExportName(Dialogs& dialogs);
 void ShowMissingExportPath(Dialogs& dialogs);
 void ShowCannotCreateExportFolder(Dialogs& dialogs);
 void ShowExportFolderMissing(Dialogs& dialogs);
+void ShowExportFolderNotEmpty(Dialogs& dialogs, const QString& folder);
 void ShowExportWriteError(Dialogs& dialogs);
 void ShowSupportFolderError(Dialogs& dialogs);
 // The question at the end of an export, and asking it: true for Yes.

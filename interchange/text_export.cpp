@@ -1,14 +1,15 @@
 #include "interchange/text_export.h"
 
+#include "app/ansi_text.h"
 #include "app/app_state.h"
 #include "app/board_directories.h"
 #include "app/common.h"
 #include "app/dialogs.h"
 #include "database/sql.h"
-#include "app/ansi_text.h"
 #include "interchange/hack_description.h"
 #include "interchange/interchange_common.h"
 
+#include <QDir>
 #include <QFile>
 
 namespace zp {
@@ -165,6 +166,12 @@ ExportResult StartTextExport(AppState& state, const TextExportRequest& request, 
     }
     if (!DirExists(folder)) {
         ShowExportFolderMissing(dialogs);
+        return result;
+    }
+    // The export writes into a fresh folder: files of an earlier export (or anything else) would
+    // mix with this hack's, and nothing that this export did not write may be deleted.
+    if (!QDir(folder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
+        ShowExportFolderNotEmpty(dialogs, folder);
         return result;
     }
 

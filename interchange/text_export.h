@@ -20,7 +20,7 @@ QString TextExportHeader(const QDateTime& when);
 
 // Start Export of the text export window: README.TXT, <name>.txt and the support files in their
 // folders below the export folder, for the hack of the current HackInfo row (CurrentHackNum).
-// The folder is created when missing; an existing one keeps everything this export does not write.
+// The folder is created when missing; an existing folder that is not empty is refused.
 ExportResult StartTextExport(AppState& state,
                              const TextExportRequest& request,
                              const QDateTime& when = QDateTime::currentDateTime());

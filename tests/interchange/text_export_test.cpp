@@ -73,14 +73,11 @@ TEST_F(TextExport, SupportFilesBelowTemplatesAndRefusedFolders)
                        {{{4, "skin.css", std::nullopt}, "css"},
                         {{0, "escape.txt", QString("/../../..")}, "x"},
                         {{3, "vars.txt", QString("/extra")}, "vars"}}));
-    QDir().mkpath(Out("text/keep"));
-    WriteBytes(Out("text/keep/mine.txt"), "kept");
     ExportResult result = Export();
     EXPECT_EQ(result.outcome, ExportOutcome::Finished);
     EXPECT_EQ(result.skippedFiles, 1);
     EXPECT_EQ(ReadBytes(Out("text/templates/default/skin.css")), "css");
     EXPECT_EQ(ReadBytes(Out("text/extra/vars.txt")), "vars");
-    EXPECT_EQ(ReadBytes(Out("text/keep/mine.txt")), "kept");
     EXPECT_EQ(MessageTexts(),
               (QStringList {"Unable to create support file directory, file skipped.",
                             "Would you like to open the output folder now?"}));
@@ -103,4 +100,18 @@ TEST_F(TextExport, RefusedInputAndFolderCreation)
                             "Unable to create export folder, process halted."}));
     EXPECT_EQ(StartTextExport(state, {Out("new/nested/"), "n"}, when).folder, Out("new/nested"));
     EXPECT_TRUE(QFile::exists(Out("new/nested/README.TXT")));
+
+    // A folder that holds anything, an earlier export or a hidden file, is refused and left alone.
+    dialogs.messages.clear();
+    EXPECT_EQ(StartTextExport(state, {Out("new/nested"), "m"}, when).outcome, ExportOutcome::Stopped);
+    QDir().mkpath(Out("hidden"));
+    WriteBytes(Out("hidden/.mine"), "x");
+    StartTextExport(state, {Out("hidden"), "m"}, when);
+    EXPECT_EQ(
+        MessageTexts(),
+        (QStringList {Out("new/nested") + " is not empty. Please choose an empty or new folder for the text export.",
+                      Out("hidden") + " is not empty. Please choose an empty or new folder for the text export."}));
+    EXPECT_EQ(dialogs.messages[0].title, "Export Failed");
+    EXPECT_FALSE(QFile::exists(Out("new/nested/m.txt")));
+    EXPECT_EQ(QDir(Out("hidden")).entryList(QDir::Files | QDir::Hidden), QStringList {".mine"});
 }
