@@ -35,18 +35,22 @@ void CloseDatabase(AppState& state)
         state.Connection.Close();
 }
 
+QString DefaultProgramFolder(const QString& executableDir)
+{
+    if (QFileInfo::exists(executableDir + QLatin1Char('/') + Database::FileName))
+        return QDir::cleanPath(executableDir);
+    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
+    if (dataHome.isEmpty())
+        dataHome = QDir::homePath() + QStringLiteral("/.local/share");
+    return QDir::cleanPath(dataHome + QStringLiteral("/zenpatch"));
+}
+
 QString ProgramFolder(const QString& executableDir)
 {
     const QString home = qEnvironmentVariable("ZENPATCH_HOME");
     if (!home.isEmpty())
         return QDir::cleanPath(QFileInfo(home).absoluteFilePath());
-    if (QFileInfo::exists(executableDir + QLatin1Char('/') + Database::FileName))
-        return QDir::cleanPath(executableDir);
-
-    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
-    if (dataHome.isEmpty())
-        dataHome = QDir::homePath() + QStringLiteral("/.local/share");
-    const QString folder = QDir::cleanPath(dataHome + QStringLiteral("/zenpatch"));
+    const QString folder = DefaultProgramFolder(executableDir);
     const QString database = folder + QLatin1Char('/') + Database::FileName;
     const QString installedTemplate
         = QDir::cleanPath(executableDir + QStringLiteral("/../share/zenpatch/") + Database::FileName);
@@ -56,6 +60,20 @@ QString ProgramFolder(const QString& executableDir)
             QFile::setPermissions(database, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
     return folder;
+}
+
+ProgramArguments SplitProgramArguments(QStringList arguments)
+{
+    ProgramArguments split;
+    const QString option = QStringLiteral("--home");
+    if (arguments.size() >= 2 && arguments.first() == option) {
+        arguments.removeFirst();
+        split.home = arguments.takeFirst();
+    } else if (!arguments.isEmpty() && arguments.first().startsWith(option + QLatin1Char('='))) {
+        split.home = arguments.takeFirst().mid(option.size() + 1);
+    }
+    split.commandLine = arguments.join(QLatin1Char(' '));
+    return split;
 }
 
 QString TimeText(const QString& time)

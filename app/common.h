@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 namespace zp {
@@ -22,6 +23,19 @@ bool LoadConfiguration(AppState& state, const std::function<void()>& showOptions
 // The program folder: $ZENPATCH_HOME; else the executable's folder when zpatch.zpd is there;
 // else $XDG_DATA_HOME/zenpatch, seeded from the installed template database when it has none.
 QString ProgramFolder(const QString& executableDir);
+// The program folder that a start without $ZENPATCH_HOME (or --home) would use; seeds nothing.
+QString DefaultProgramFolder(const QString& executableDir);
+
+// The program's arguments, without the program itself: a leading "--home DIR" (or "--home=DIR")
+// names the program folder for one run; the rest, joined by single spaces, is the command line
+// (the path of a hack file to import: the desktop passes it as one argument, a terminal user may
+// not have quoted a path with blanks).
+struct ProgramArguments
+{
+    QString home;
+    QString commandLine;
+};
+ProgramArguments SplitProgramArguments(QStringList arguments);
 
 bool FileExists(const QString& path);
 // True for an existing folder and, like the directory listing it stands for, an existing file.

@@ -5,6 +5,7 @@
 #include "app/start.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QIcon>
 
 int main(int argc, char** argv)
@@ -15,12 +16,13 @@ int main(int argc, char** argv)
     QApplication::setDesktopFileName("zenpatch");
     QApplication::setWindowIcon(QIcon(":/zenpatch/icons/zenpatch.png"));
 
+    // "--home DIR" names the program folder as ZENPATCH_HOME does; the rest is the hack file to import.
+    const zp::ProgramArguments arguments = zp::SplitProgramArguments(QApplication::arguments().mid(1));
+    if (!arguments.home.isEmpty())
+        qputenv("ZENPATCH_HOME", QFile::encodeName(arguments.home));
     zp::QtDialogs dialogs;
     zp::AppState state(zp::ProgramFolder(QApplication::applicationDirPath()), dialogs);
-    // The whole command line is the path of a hack file to import (the desktop passes it as one
-    // argument, a terminal user may not have quoted a path with blanks).
-    const QString commandLine = QApplication::arguments().mid(1).join(' ');
-    std::unique_ptr<zp::mdiMain> window = zp::Start(state, commandLine);
+    std::unique_ptr<zp::mdiMain> window = zp::Start(state, arguments.commandLine);
     if (!window)
         return 1;
     dialogs.SetOwner(window.get());

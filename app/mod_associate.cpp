@@ -1,6 +1,7 @@
 #include "app/mod_associate.h"
 
 #include "app/app_state.h"
+#include "app/common.h"
 
 #include <QDir>
 #include <QFile>
@@ -95,24 +96,30 @@ void RunIfInstalled(const QString& tool, const QString& folder)
 
 } // namespace
 
-QString DesktopExecLine(const QString& executable, const QString& arguments)
+QString DesktopExecArgument(const QString& argument)
 {
     static const QString reserved = " \t\n\"'\\><~|&;$*?#()`";
     bool needsQuotes = false;
-    for (QChar c : executable)
+    for (QChar c : argument)
         needsQuotes = needsQuotes || reserved.contains(c);
-    QString program = executable;
+    QString result = argument;
     if (needsQuotes) {
         QString quoted;
-        for (QChar c : executable) {
+        for (QChar c : argument) {
             if (c == '"' || c == '`' || c == '$' || c == '\\')
                 quoted += '\\';
             quoted += c;
         }
-        program = '"' + quoted + '"';
+        result = '"' + quoted + '"';
     }
     // The value of a desktop entry key escapes backslashes once more.
-    program.replace("\\", "\\\\");
+    result.replace("\\", "\\\\");
+    return result;
+}
+
+QString DesktopExecLine(const QString& executable, const QString& arguments)
+{
+    const QString program = DesktopExecArgument(executable);
     return arguments.isEmpty() ? program : program + ' ' + arguments;
 }
 
@@ -159,7 +166,13 @@ void RegisterFileTypes(const AppState& state, const QString& executable, const Q
         {".zpx", "application/x-zenpatch-hack", "Zenpatch Hack", ":/zenpatch/icons/zenpatch-hack.png"},
         {".zpp", "application/x-zenpatch-hack-pack", "Zenpatch Hack Pack", ":/zenpatch/icons/zenpatch-hack-pack.png"},
     };
-    RegisterFileType("Zenpatch", types, executable, QString(), ":/zenpatch/icons/zenpatch.png", dataHome);
+    // A program folder other than the one a plain start finds travels in the command, so that a hack
+    // file opened from the desktop goes into the catalogue in use.
+    const QString programFolder = QDir::cleanPath(state.ProgramFolder);
+    const QString extraArgs = programFolder == DefaultProgramFolder(QFileInfo(executable).absolutePath())
+        ? QString()
+        : "--home " + DesktopExecArgument(programFolder) + " %f";
+    RegisterFileType("Zenpatch", types, executable, extraArgs, ":/zenpatch/icons/zenpatch.png", dataHome);
 }
 
 } // namespace zp

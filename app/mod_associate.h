@@ -33,13 +33,17 @@ void RegisterFileType(const QString& programId,
                       const QString& dataHome);
 
 // Registers the hack (.zpx) and hack pack (.zpp) types for the executable when cfgFileAssoc is 1.
+// When the program folder in use is not the one the executable finds by itself, the desktop entry
+// passes it with --home.
 void RegisterFileTypes(const AppState& state, const QString& executable, const QString& dataHome);
 
 // $XDG_DATA_HOME, or ~/.local/share when it is unset or empty.
 QString XdgDataHome();
 
-// The Exec value of a desktop entry: the program quoted as the desktop entry format requires
-// when it holds a reserved character, then the arguments.
+// One argument of a desktop entry's Exec value, quoted as the desktop entry format requires when
+// it holds a reserved character.
+QString DesktopExecArgument(const QString& argument);
+// The Exec value of a desktop entry: the program as such an argument, then the arguments.
 QString DesktopExecLine(const QString& executable, const QString& arguments);
 
 } // namespace zp

@@ -41,6 +41,7 @@ protected:
 
 TEST_F(AssociationTest, WritesMimeTypesDesktopEntryAndIcons)
 {
+    state.ProgramFolder = XdgHome() + "/zenpatch"; // the folder the program finds by itself
     RegisterFileTypes(state, "/opt/zenpatch/bin/zenpatch", XdgHome());
 
     const QString mime = Read("mime/packages/zenpatch.xml");
@@ -64,6 +65,14 @@ TEST_F(AssociationTest, WritesMimeTypesDesktopEntryAndIcons)
     EXPECT_FALSE(QImage(icons + "mimetypes/application-x-zenpatch-hack.png").isNull());
     EXPECT_FALSE(QImage(icons + "mimetypes/application-x-zenpatch-hack-pack.png").isNull());
     EXPECT_FALSE(QImage(icons + "apps/zenpatch.png").isNull());
+}
+
+TEST_F(AssociationTest, AnotherProgramFolderTravelsInTheCommand)
+{
+    state.ProgramFolder = dir.path() + "/my board";
+    RegisterFileTypes(state, "/opt/zenpatch/bin/zenpatch", XdgHome());
+    EXPECT_TRUE(Read("applications/zenpatch.desktop")
+                    .contains("\nExec=/opt/zenpatch/bin/zenpatch --home \"" + dir.path() + "/my board\" %f\n"));
 }
 
 TEST_F(AssociationTest, ShippedMimePackageIsTheOneThatIsWritten)

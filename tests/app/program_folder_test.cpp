@@ -66,4 +66,18 @@ TEST(ProgramFolderTest, HomeVariableThenExecutableFolderThenSeededDataFolder)
     // A database beside the executable makes that folder the program folder.
     QFile::copy(prefix + "/share/zenpatch/zpatch.zpd", prefix + "/bin/zpatch.zpd");
     EXPECT_EQ(ProgramFolder(prefix + "/bin"), prefix + "/bin");
+    EXPECT_EQ(DefaultProgramFolder(prefix + "/bin"), prefix + "/bin");
+}
+
+TEST(ProgramFolderTest, HomeOptionComesOffTheCommandLine)
+{
+    const auto split = [](const QStringList& arguments) {
+        const ProgramArguments parts = SplitProgramArguments(arguments);
+        return QStringList {parts.home, parts.commandLine};
+    };
+    EXPECT_EQ(split({"--home", "/b", "/h/my", "hack.zpx"}), (QStringList {"/b", "/h/my hack.zpx"}));
+    EXPECT_EQ(split({"--home=/b", "x.zpp"}), (QStringList {"/b", "x.zpp"}));
+    EXPECT_EQ(split({"x.zpp", "--home", "/b"}), (QStringList {"", "x.zpp --home /b"}));
+    EXPECT_EQ(split({"--home"}), (QStringList {"", "--home"}));
+    EXPECT_EQ(split({}), (QStringList {"", ""}));
 }
