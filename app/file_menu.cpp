@@ -61,7 +61,8 @@ FileDialogOptions TextFileDialogOptions(const AppState& state)
 {
     FileDialogOptions options;
     options.title = "Load Text File";
-    options.filter = "All Files (*)";
+    // The caption as the system has always shown it; on Linux every file matches "*", not "*.*".
+    options.filter = "All Files (*.*) (*)";
     options.filterIndex = 0;
     options.fileMustExist = true;
     if (!state.SourceDir.isEmpty()) {

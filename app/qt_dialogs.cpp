@@ -5,6 +5,8 @@
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
+#include <algorithm>
 
 namespace zp {
 
@@ -67,12 +69,21 @@ QString SelectedFilter(const FileDialogOptions& options)
     return options.filterIndex >= 0 && options.filterIndex < filters.size() ? filters[options.filterIndex] : QString();
 }
 
-void Prepare(QFileDialog& dialog, const FileDialogOptions& options)
+} // namespace
+
+void PrepareFileDialog(QFileDialog& dialog, const FileDialogOptions& options)
 {
     dialog.setWindowTitle(options.title);
     dialog.setNameFilter(QString());
     if (!options.filter.isEmpty()) {
-        dialog.setNameFilters(options.filter.split(";;", Qt::SkipEmptyParts));
+        const QStringList filters = options.filter.split(";;", Qt::SkipEmptyParts);
+        // A filter that carries its caption apart from its patterns ("All Files (*.*) (*)") shows the
+        // caption only; Qt takes the last parenthesised part as the patterns.
+        static const QRegularExpression captionApart(QStringLiteral("\\)\\s*\\([^()]*\\)$"));
+        const bool captionsApart = std::any_of(
+            filters.begin(), filters.end(), [](const QString& f) { return captionApart.match(f).hasMatch(); });
+        dialog.setOption(QFileDialog::HideNameFilterDetails, captionsApart);
+        dialog.setNameFilters(filters);
         const QString selected = SelectedFilter(options);
         if (!selected.isEmpty())
             dialog.selectNameFilter(selected);
@@ -84,8 +95,6 @@ void Prepare(QFileDialog& dialog, const FileDialogOptions& options)
     if (!options.fileName.isEmpty())
         dialog.selectFile(options.fileName);
 }
-
-} // namespace
 
 QWidget* QtDialogs::Owner() const
 {
@@ -107,7 +116,7 @@ QStringList QtDialogs::openFiles(const FileDialogOptions& options)
     dialog.setFileMode(options.multiSelect         ? QFileDialog::ExistingFiles
                            : options.fileMustExist ? QFileDialog::ExistingFile
                                                    : QFileDialog::AnyFile);
-    Prepare(dialog, options);
+    PrepareFileDialog(dialog, options);
     return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
 }
 
@@ -116,7 +125,7 @@ QString QtDialogs::saveFile(const FileDialogOptions& options)
     QFileDialog dialog(Owner());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    Prepare(dialog, options);
+    PrepareFileDialog(dialog, options);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     return dialog.selectedFiles().first();

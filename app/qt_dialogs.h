@@ -2,6 +2,7 @@
 
 #include "app/dialogs.h"
 
+class QFileDialog;
 class QWidget;
 
 namespace zp {
@@ -27,5 +28,8 @@ private:
 
     QWidget* owner_;
 };
+
+// Gives an open or save dialog its title, filters, folder and proposed name.
+void PrepareFileDialog(QFileDialog& dialog, const FileDialogOptions& options);
 
 } // namespace zp

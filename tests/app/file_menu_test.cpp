@@ -4,10 +4,13 @@
 #include "app/file_menu.h"
 #include "app/frm_about.h"
 #include "app/mdi_main.h"
+#include "app/qt_dialogs.h"
 #include "catalogue/frm_list_hacks.h"
 #include "database/recordset.h"
 
+#include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
@@ -144,11 +147,18 @@ TEST_F(BackupTest, TextFileDialogStartsInTheFirstBoardLocation)
 {
     state.SourceDir = "/srv/board";
     state.DirectoryTable = {"cgi-bin", "html"};
-    const FileDialogOptions options = TextFileDialogOptions(state);
+    FileDialogOptions options = TextFileDialogOptions(state);
     EXPECT_EQ(options.initialDir, "/srv/board/cgi-bin");
     EXPECT_EQ(options.title, "Load Text File");
     EXPECT_TRUE(options.fileMustExist);
     EXPECT_TRUE(options.fileName.isEmpty());
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    PrepareFileDialog(dialog, options);
+    EXPECT_EQ(dialog.findChild<QComboBox*>("fileTypeCombo")->currentText(), "All Files (*.*)");
+    options.filter = "Hack Files (*.zpx);;All Files (*)";
+    PrepareFileDialog(dialog, options);
+    EXPECT_EQ(dialog.findChild<QComboBox*>("fileTypeCombo")->currentText(), "Hack Files (*.zpx)");
 
     state.DirectoryTable = {"", "html"};
     EXPECT_EQ(TextFileDialogOptions(state).initialDir, "/srv/board");
