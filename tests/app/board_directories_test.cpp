@@ -54,6 +54,7 @@ TEST_F(BoardDirectoriesTest, ModDirectoryRules)
     EXPECT_EQ(ResolveModDirectory(state, 0, "//x//"), "/x/"); // one separator at each end only
     EXPECT_EQ(ResolveModDirectory(state, 8, "sub"), "");
     UseType(0);
+    EXPECT_EQ(ResolveModDirectory(state, 5, "sub"), ""); // one past the UBB list
     EXPECT_EQ(ResolveModDirectory(state, 7, "sub"), ""); // outside the UBB list: the root
     EXPECT_EQ(ResolveModDirectory(state, 0, "sub"), "cgi-binsub");
 }

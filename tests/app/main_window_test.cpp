@@ -64,13 +64,6 @@ TEST_F(MainWindowTest, MenusCarryEveryCaptionInOrder)
         QStringList({"mnuAbout=&About", "mnuDocsMSWord=Documentation - &MS Word", "mnuDocsPDF=&Documentation - &PDF"}));
 }
 
-TEST_F(MainWindowTest, HackListGuardStartsEnabled)
-{
-    EXPECT_TRUE(window.mnuHackList->isEnabled());
-    window.mnuHackList->setEnabled(false);
-    EXPECT_FALSE(window.findChild<QAction*>("mnuHackList")->isEnabled());
-}
-
 TEST_F(MainWindowTest, StatusBarHasFivePanels)
 {
     EXPECT_EQ(window.PanelText(1), "Zenpatch 2");

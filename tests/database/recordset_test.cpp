@@ -116,6 +116,12 @@ TEST_F(RecordsetTest, MovesReportBofAndEof)
     hacks.MoveFirst();
     EXPECT_EQ(hacks.AbsolutePosition(), 0);
 
+    // Move(1) right after deleting the current row lands on the row that followed it.
+    hacks.MoveFirst();
+    hacks.Delete();
+    hacks.Move(1);
+    EXPECT_EQ(hacks.Text("Name"), "b");
+
     hacks.ReOpen("SELECT * FROM [HackInfo] WHERE [Name] = 'none'");
     EXPECT_TRUE(hacks.BOF() && hacks.EOF());
     EXPECT_EQ(hacks.RecordCount(), 0);

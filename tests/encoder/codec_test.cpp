@@ -186,5 +186,12 @@ TEST_F(CodecTest, UuencoderNamesTheInputWithoutItsFolder)
     EXPECT_EQ(text, "begin 644 name with space.txt\r\n#86)C\r\n \r\nend\r\n");
 }
 
+TEST_F(CodecTest, UuencoderFillsTheLastShortGroupWithZeroBits)
+{
+    // After a full line of 0xFF bytes the group of "a" carries zero bits, not the bytes before it.
+    const std::string text = Run(EncodeUuFile, std::string(45, '\xFF') + "a", true, "x");
+    EXPECT_EQ(text, "begin 644 x\r\nM" + std::string(60, '_') + "\r\n!80  \r\n \r\nend\r\n");
+}
+
 } // namespace
 } // namespace zp::test

@@ -64,6 +64,10 @@ TEST_F(FindFileInTreeTest, FollowsNoLinkOutOfTheTree)
     ASSERT_TRUE(QFile::link(outside.path(), dir.filePath("board/linked")));
     ASSERT_TRUE(QFile::link(secret.fileName(), dir.filePath("board/secret.txt")));
     EXPECT_EQ(FindFileInTree("secret.txt", dir.filePath("board")), "");
+    // A sibling folder whose name begins with the root's name is outside it too.
+    const QString privateFile = Touch("board-private/key.txt");
+    ASSERT_TRUE(QFile::link(privateFile, dir.filePath("board/key.txt")));
+    EXPECT_EQ(FindFileInTree("key.txt", dir.filePath("board")), "");
 
     // A link back into the tree neither loops nor hides a real file.
     ASSERT_TRUE(QFile::link(dir.filePath("board"), dir.filePath("board/loop")));

@@ -145,6 +145,22 @@ TEST_F(InstallationRunTest, OverwritingTheSourceBacksUpWhatItReplaces)
     EXPECT_NE(std::find(log.rows.begin(), log.rows.end(), backupRow), log.rows.end());
 }
 
+TEST_F(InstallationRunTest, ABackupThatCannotBeWrittenLeavesTheSourceAlone)
+{
+    Write(source + "/cgi-bin/forum.cgi", "x\r\n");
+    Write(home.filePath("backups"), "a file where the folder belongs");
+    const int hack = AddHack("Over");
+    AddMod(hack, 1, "forum.cgi", 0, "", Replace, 1, "x", "y");
+    host.overwrite = true;
+
+    Install();
+    EXPECT_EQ(Read(source + "/cgi-bin/forum.cgi"), "x\r\n");
+    const auto backupRow = std::find_if(
+        log.rows.begin(), log.rows.end(), [](const LogRow& row) { return row.Comment == "Backup Source Files"; });
+    ASSERT_NE(backupRow, log.rows.end());
+    EXPECT_TRUE(backupRow->red);
+}
+
 TEST_F(InstallationRunTest, LfLineEndsEndEveryLineWithOneLf)
 {
     Write(source + "/cgi-bin/a.cgi", "a\r\nb");

@@ -91,6 +91,21 @@ TEST(HackDescription, InstanceAndOrderDefaults)
     EXPECT_EQ(empty.Mods[0].ModInst, 1);
     EXPECT_EQ(empty.Mods[0].ModOrder, 1);
 
+    // The flag is per mod: a second mod without the key reads 1 even when the first had one.
+    HackDescription two = ReadHackDescription(Description({KeyLine("FileName"),
+                                                           "a.php",
+                                                           KeyLine("ModInst"),
+                                                           "3",
+                                                           KeyLine("ModComment"),
+                                                           "",
+                                                           KeyLine("FileName"),
+                                                           "b.php",
+                                                           KeyLine("ModComment"),
+                                                           ""}));
+    ASSERT_EQ(two.Mods.size(), 2);
+    EXPECT_EQ(two.Mods[0].ModInst, 3);
+    EXPECT_EQ(two.Mods[1].ModInst, 1);
+
     // Without both keys the instance becomes 1 and the order stays Null.
     HackDescription missing
         = ReadHackDescription(Description({KeyLine("FileName"), "a.php", KeyLine("ModComment"), ""}));

@@ -180,11 +180,15 @@ TEST_F(HackExport, AHackWithoutModsMakesNoFileButFinishes)
 
 TEST_F(HackExport, ASupportFileNameThatCannotTravelFailsTheExport)
 {
-    SelectHack(AddHack(LogoHackInfo(), LogoHackMods(), {{{0, "../evil.txt", std::nullopt}, "x"}}));
-    ExportResult result = Export();
-    EXPECT_EQ(result.outcome, ExportOutcome::Stopped);
-    EXPECT_EQ(MessageTexts(), QStringList {"There was an error writing the file."});
-    EXPECT_EQ(dialogs.messages[0].title, "Error Exporting File");
-    EXPECT_TRUE(QDir(Out()).isEmpty());
+    // A path, and the " - " that separates the pieces of a support-file entry.
+    for (const char* name : {"../evil.txt", "a - b.txt"}) {
+        dialogs.messages.clear();
+        SelectHack(AddHack(LogoHackInfo(), LogoHackMods(), {{{0, name, std::nullopt}, "x"}}));
+        ExportResult result = Export();
+        EXPECT_EQ(result.outcome, ExportOutcome::Stopped) << name;
+        EXPECT_EQ(MessageTexts(), QStringList {"There was an error writing the file."});
+        EXPECT_EQ(dialogs.messages[0].title, "Error Exporting File");
+        EXPECT_TRUE(QDir(Out()).isEmpty());
+    }
     EXPECT_FALSE(QFile::exists(folder.filePath("evil.txt")));
 }

@@ -166,6 +166,7 @@ TEST_F(HackImport, VersionCheck)
 
 TEST_F(HackImport, AMissingFileIsReportedAndItsFolderRemembered)
 {
+    EXPECT_EQ(LoadImportFile(state), state.ProgramFolder); // nothing remembered yet
     EXPECT_EQ(ImportHackFile(state, Out("gone/none.zpx")), ImportOutcome::Stopped);
     EXPECT_EQ(MessageTexts(), QStringList {"Could not find file to import."});
     EXPECT_EQ(dialogs.messages[0].title, "Missing file");
