@@ -68,7 +68,11 @@ void FindReplace::Select(qsizetype start, qsizetype length)
 FindReplace::Outcome FindReplace::Find(const QString& what, SearchOptions options)
 {
     lastFoundPosition_ = 0;
-    return SearchFrom(0, what, options);
+    const Outcome outcome = SearchFrom(0, what, options);
+    // Only a successful Find enables the replace commands; Find Next and Replace keep them as
+    // they are, so after a failed search they stay disabled until the next Find.
+    replaceEnabled_ = outcome == Outcome::Found;
+    return outcome;
 }
 
 FindReplace::Outcome FindReplace::FindNext(const QString& what, SearchOptions options)
@@ -115,7 +119,6 @@ FindReplace::Outcome FindReplace::SearchFrom(qsizetype from, const QString& what
         replaceEnabled_ = false;
         return Outcome::NotFound;
     }
-    replaceEnabled_ = true;
     Select(lastFoundPosition_, what.size());
     return Outcome::Found;
 }

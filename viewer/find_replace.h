@@ -41,9 +41,10 @@ public:
     qsizetype LastFoundPosition() const { return lastFoundPosition_; }
     bool ReplaceEnabled() const { return replaceEnabled_; }
 
-    // Searches from the first character.
+    // Searches from the first character; a match enables the replace commands.
     Outcome Find(const QString& what, SearchOptions options);
-    // Searches from LastFoundPosition + 1 (so from the start again after a failed search).
+    // Searches from LastFoundPosition + 1 (so from the start again after a failed search). Like
+    // Replace, it disables the replace commands when it finds nothing and never enables them.
     Outcome FindNext(const QString& what, SearchOptions options);
     // Replaces the selection, then searches on as FindNext does; when the replaced selection was
     // the last match the search resumes after the inserted text, so the replacement is never

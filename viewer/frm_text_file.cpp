@@ -9,15 +9,19 @@
 #include "viewer/text_file_reader.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
+#include <limits>
 
 namespace zp {
 
@@ -30,6 +34,11 @@ constexpr int TextWidthLessTwips = 250;
 constexpr int TextHeightLessTwips = 2000;
 constexpr int CloseAboveBottomTwips = 1000;
 constexpr int GapTwips = 60;
+// The narrowest search box, and the least height of text the window keeps.
+constexpr int MinBoxTwips = 900;
+constexpr int MinTextTwips = 1000;
+// The share of each turn of the event loop that filling the box may take.
+constexpr int FillTurnMilliseconds = 40;
 
 QPushButton* MakeButton(const QString& caption, QWidget* parent)
 {
@@ -56,16 +65,20 @@ frmTextFile::frmTextFile(AppState& state, QWidget* parent)
     , lblFind(new QLabel(tr("Find what"), this))
     , lblReplace(new QLabel(tr("Replace with"), this))
     , loader_(new QTimer(this))
+    , fillProgress_(new QProgressBar(this))
 {
     setAttribute(Qt::WA_DeleteOnClose);
     rtbTextData->setFont(CourierNewFont());
     rtbTextData->setLineWrapMode(QPlainTextEdit::NoWrap);
+    fillProgress_->setRange(0, 100);
+    fillProgress_->setAccessibleName(tr("Filling the text box"));
+    fillProgress_->hide();
     lblFind->setBuddy(txtFindText);
     lblReplace->setBuddy(txtReplaceText);
     SetReplaceEnabled(false);
 
     loader_->setInterval(0);
-    connect(loader_, &QTimer::timeout, this, &frmTextFile::AppendPiece);
+    connect(loader_, &QTimer::timeout, this, &frmTextFile::AppendPieces);
     connect(rtbTextData->document(), &QTextDocument::contentsChanged, this, [this] { boxChanged_ = true; });
     connect(FindButton, &QPushButton::clicked, this, &frmTextFile::Find);
     connect(txtFindText, &QLineEdit::returnPressed, this, &frmTextFile::Find);
@@ -98,13 +111,8 @@ bool frmTextFile::Load(const QString& dialogFileName)
         return false;
     }
     setWindowTitle(QStringLiteral("Zenpatch - ") + path);
-    // The first piece goes in at once; the rest follows a piece per turn of the event loop, so a
-    // large file shows at once and the window stays responsive while it fills.
-    rtbTextData->document()->setUndoRedoEnabled(false);
-    AppendPiece();
+    StartFilling();
     rtbTextData->moveCursor(QTextCursor::Start);
-    if (!reader_.AtEnd())
-        loader_->start();
     return true;
 }
 
@@ -115,19 +123,63 @@ bool frmTextFile::IsLoading() const
 
 void frmTextFile::FinishLoading()
 {
-    while (!reader_.AtEnd())
-        AppendPiece();
+    if (reader_.AtEnd())
+        return;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    AppendUpTo(std::numeric_limits<qsizetype>::max());
+    QGuiApplication::restoreOverrideCursor();
 }
 
-void frmTextFile::AppendPiece()
+void frmTextFile::StartFilling()
+{
+    // The first piece goes in at once; the rest follows in the background, a few pieces per turn
+    // of the event loop, so a large text shows at once and the window stays responsive while it
+    // fills. The progress bar and a busy pointer over the box show that it is still filling.
+    rtbTextData->document()->setUndoRedoEnabled(false);
+    AppendUpTo(0);
+    if (reader_.AtEnd())
+        return;
+    fillProgress_->setValue(reader_.PercentDone());
+    fillProgress_->show();
+    rtbTextData->viewport()->setCursor(Qt::BusyCursor);
+    loader_->start();
+}
+
+void frmTextFile::AppendPieces()
+{
+    QElapsedTimer turn;
+    turn.start();
+    QTextCursor end(rtbTextData->document());
+    end.beginEditBlock();
+    do {
+        end.movePosition(QTextCursor::End);
+        end.insertText(reader_.NextPiece());
+    } while (!reader_.AtEnd() && turn.elapsed() < FillTurnMilliseconds);
+    end.endEditBlock();
+    fillProgress_->setValue(reader_.PercentDone());
+    if (reader_.AtEnd())
+        FinishFilling();
+}
+
+void frmTextFile::AppendUpTo(qsizetype position)
 {
     QTextCursor end(rtbTextData->document());
-    end.movePosition(QTextCursor::End);
-    end.insertText(reader_.NextPiece());
-    if (reader_.AtEnd()) {
-        loader_->stop();
-        rtbTextData->document()->setUndoRedoEnabled(true);
-    }
+    end.beginEditBlock();
+    do {
+        end.movePosition(QTextCursor::End);
+        end.insertText(reader_.NextPiece());
+    } while (!reader_.AtEnd() && end.position() <= position);
+    end.endEditBlock();
+    if (reader_.AtEnd())
+        FinishFilling();
+}
+
+void frmTextFile::FinishFilling()
+{
+    loader_->stop();
+    fillProgress_->hide();
+    rtbTextData->viewport()->unsetCursor();
+    rtbTextData->document()->setUndoRedoEnabled(true);
 }
 
 void frmTextFile::Find()
@@ -154,13 +206,20 @@ void frmTextFile::Replace()
 
 void frmTextFile::ReplaceAll()
 {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     SyncFinder();
+    const qsizetype first = finder_.SelStart();
     const auto outcome = finder_.ReplaceAll(txtFindText->text(), txtReplaceText->text(), Options());
-    rtbTextData->setPlainText(finder_.Text());
-    boxChanged_ = false;
+    // The new text fills the box as a loaded file does: at once up to the first replacement,
+    // where the caret goes, the rest in the background.
+    rtbTextData->clear();
+    reader_.Hold(finder_.Text());
+    StartFilling();
+    AppendUpTo(first);
     QTextCursor caret(rtbTextData->document());
-    caret.setPosition(finder_.SelStart());
+    caret.setPosition(qMin(first, qsizetype(rtbTextData->document()->characterCount() - 1)));
     rtbTextData->setTextCursor(caret);
+    QGuiApplication::restoreOverrideCursor();
     ShowOutcome(outcome);
 }
 
@@ -246,13 +305,19 @@ void frmTextFile::LayOut()
 
     const int textBottom = margin + qMax(0, outer.height() - px(TextHeightLessTwips));
     rtbTextData->setGeometry(margin, margin, qMax(0, outer.width() - px(TextWidthLessTwips)), textBottom - margin);
+    // The progress of a background filling sits in the lower right corner of the box.
+    const QRect box = rtbTextData->geometry();
+    const QSize bar(qMin(px(2400), box.width() / 2), fillProgress_->sizeHint().height());
+    fillProgress_->setGeometry(
+        box.right() - px(300) - bar.width(), box.bottom() - px(300) - bar.height(), bar.width(), bar.height());
+    fillProgress_->raise();
 
     // The Close button sits 1000 twips above the window's bottom edge, centred; the search buttons
     // flank it, and the search boxes take the row between it and the text.
     const int rowHeight = txtFindText->sizeHint().height();
     const int buttonHeight = cmdOK->sizeHint().height();
     const int closeTop = outer.height() - px(CloseAboveBottomTwips);
-    const int buttonWidth = qMax(cmdOK->sizeHint().width(), ReplaceAllButton->sizeHint().width());
+    const int buttonWidth = ButtonWidth();
     cmdOK->setGeometry((width() - buttonWidth) / 2, closeTop, buttonWidth, buttonHeight);
     FindButton->setGeometry(margin, closeTop, buttonWidth, buttonHeight);
     FindNextButton->setGeometry(margin + buttonWidth + gap, closeTop, buttonWidth, buttonHeight);
@@ -260,9 +325,7 @@ void frmTextFile::LayOut()
     ReplaceButton->setGeometry(width() - margin - 2 * buttonWidth - gap, closeTop, buttonWidth, buttonHeight);
 
     const int rowTop = textBottom + qMax(0, (closeTop - textBottom - rowHeight) / 2);
-    const int fixed = lblFind->sizeHint().width() + lblReplace->sizeHint().width() + chkCase->sizeHint().width()
-        + chkWord->sizeHint().width() + 7 * gap + 2 * margin;
-    const int boxWidth = qMax(px(900), (width() - fixed) / 2);
+    const int boxWidth = qMax(px(MinBoxTwips), (width() - SearchRowFixedWidth()) / 2);
     int x = margin;
     for (QWidget* w : {static_cast<QWidget*>(lblFind),
                        static_cast<QWidget*>(txtFindText),
@@ -275,6 +338,26 @@ void frmTextFile::LayOut()
         w->setGeometry(x, rowTop, wWidth, rowHeight);
         x += wWidth + gap + (isBox ? gap : 0);
     }
+}
+
+int frmTextFile::ButtonWidth() const
+{
+    return qMax(cmdOK->sizeHint().width(), ReplaceAllButton->sizeHint().width());
+}
+
+int frmTextFile::SearchRowFixedWidth() const
+{
+    const int gap = TwipsToPixels(GapTwips, this);
+    return lblFind->sizeHint().width() + lblReplace->sizeHint().width() + chkCase->sizeHint().width()
+        + chkWord->sizeHint().width() + 7 * gap + 2 * TwipsToPixels(MarginTwips, this);
+}
+
+QSize frmTextFile::minimumSizeHint() const
+{
+    // Room for the five buttons and the search row side by side, and a few lines of text above them.
+    const auto px = [this](int twips) { return TwipsToPixels(twips, this); };
+    const int buttons = 5 * ButtonWidth() + 6 * px(GapTwips) + 2 * px(MarginTwips);
+    return {qMax(buttons, SearchRowFixedWidth() + 2 * px(MinBoxTwips)), px(TextHeightLessTwips + MinTextTwips)};
 }
 
 frmTextFile* OpenTextViewer(mdiMain& main, const QString& dialogFileName)

@@ -9,6 +9,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QTimer;
 
@@ -31,11 +32,15 @@ public:
     // the window instead of showing it.
     bool Load(const QString& dialogFileName);
 
-    // A large file fills the box in the background after Load; every search first finishes it.
+    // A large text fills the box in the background after Load and Replace All; every search first
+    // finishes it.
     bool IsLoading() const;
     void FinishLoading();
 
     qsizetype LastFoundPosition() const { return finder_.LastFoundPosition(); }
+
+    // Room for every control side by side and a few lines of text.
+    QSize minimumSizeHint() const override;
 
     QPlainTextEdit* rtbTextData;
     QLineEdit* txtFindText;
@@ -53,7 +58,12 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void AppendPiece();
+    void StartFilling();
+    // One turn of the background filling.
+    void AppendPieces();
+    // Appends at least one piece, and more until the box holds the given position.
+    void AppendUpTo(qsizetype position);
+    void FinishFilling();
     void Find();
     void FindNext();
     void Replace();
@@ -65,6 +75,9 @@ private:
     void ShowOutcome(FindReplace::Outcome outcome);
     void SetReplaceEnabled(bool enabled);
     void LayOut();
+    int ButtonWidth() const;
+    // The search row without its two boxes.
+    int SearchRowFixedWidth() const;
 
     AppState& state_;
     TextFileReader reader_;
@@ -73,6 +86,7 @@ private:
     QLabel* lblFind;
     QLabel* lblReplace;
     QTimer* loader_;
+    QProgressBar* fillProgress_;
 };
 
 // Opens a new text viewer in the main window on CurrentModFilePath, or on dialogFileName (the file

@@ -42,8 +42,11 @@ TEST(FindReplace, FindNextPastTheLastMatchFailsThenStartsOver)
     EXPECT_FALSE(fr.ReplaceEnabled());
     EXPECT_EQ(fr.SelStart(), 4); // the failed search leaves the selection alone
 
+    // Searching again finds, but only a successful Find enables replacing again.
     EXPECT_EQ(fr.FindNext("x", AnyCase), Outcome::Found);
     EXPECT_EQ(fr.LastFoundPosition(), 0);
+    EXPECT_FALSE(fr.ReplaceEnabled());
+    EXPECT_EQ(fr.Find("x", AnyCase), Outcome::Found);
     EXPECT_TRUE(fr.ReplaceEnabled());
 }
 

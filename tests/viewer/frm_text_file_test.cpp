@@ -14,6 +14,7 @@
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -134,9 +135,9 @@ TEST_F(TextViewerTest, FindSelectsAndFocusesAndFailureSaysSo)
     EXPECT_FALSE(viewer->ReplaceAllButton->isEnabled());
     EXPECT_EQ(viewer->LastFoundPosition(), -1);
 
-    viewer->FindNextButton->click(); // from the start again
+    viewer->FindNextButton->click(); // from the start again; replacing waits for a Find
     EXPECT_EQ(SelStart(), 20);
-    EXPECT_TRUE(viewer->ReplaceButton->isEnabled());
+    EXPECT_FALSE(viewer->ReplaceButton->isEnabled());
 }
 
 TEST_F(TextViewerTest, ReplaceAllReplacesEveryMatchAndTheFileStaysAsItWas)
@@ -158,6 +159,30 @@ TEST_F(TextViewerTest, ReplaceAllReplacesEveryMatchAndTheFileStaysAsItWas)
     QFile file(dir.filePath("forum.cgi"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), bytes);
+}
+
+TEST_F(TextViewerTest, ReplaceAllInALargeTextShowsItsStartAtOnceAndFillsTheRest)
+{
+    QByteArray bytes;
+    QString expected;
+    for (int i = 0; i < 30000; ++i) {
+        bytes += "cat " + QByteArray::number(i) + "\n";
+        expected += "dog " + QString::number(i) + "\n";
+    }
+    Open(bytes);
+    viewer->show();
+    Search("cat", viewer->FindButton);
+    viewer->txtReplaceText->setText("dog");
+    viewer->ReplaceAllButton->click();
+    auto* progress = viewer->findChild<QProgressBar*>();
+    EXPECT_TRUE(viewer->IsLoading());
+    EXPECT_TRUE(progress->isVisible());
+    EXPECT_EQ(SelStart(), 0); // the caret stands where the replacing began
+    EXPECT_EQ(dialogs.messages.back().text, "Done replacing");
+
+    viewer->FinishLoading();
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_EQ(viewer->rtbTextData->toPlainText(), expected);
 }
 
 TEST_F(TextViewerTest, ReplaceFollowsHandEditsInTheBox)
