@@ -22,8 +22,10 @@
 #include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QUrl>
@@ -103,7 +105,7 @@ void mdiMain::CreateMenus()
     mnuHorz = add(mnuWindow, "mnuHorz", "Tile &Horizontal", &mdiMain::TileHorizontal);
     mnuVert = add(mnuWindow, "mnuVert", "Tile &Vertical", &mdiMain::TileVertical);
     mnuArrange = add(mnuWindow, "mnuArrange", "&Arrange Icons", &mdiMain::ArrangeIcons);
-    mnuCascade = add(mnuWindow, "mnuCascade", "&Cascade Windows", [this] { mdiArea_->cascadeSubWindows(); });
+    mnuCascade = add(mnuWindow, "mnuCascade", "&Cascade Windows", &mdiMain::Cascade);
 
     mnuHelp = menuBar()->addMenu("Hel&p");
     mnuHelp->setObjectName("mnuHelp");
@@ -251,6 +253,20 @@ QMdiSubWindow* mdiMain::ShowChild(QWidget* form)
 {
     QMdiSubWindow* sub = mdiArea_->addSubWindow(form);
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    // No arrangement squeezes a window below the size its controls need.
+    sub->setMinimumSize(sub->minimumSizeHint());
+    // The sub-window's Close takes the platform's close-window keys; Ctrl+F4 and Ctrl+W are added
+    // where the desktop does not give them (a generic X11 desktop has Ctrl+W only).
+    const QList<QKeySequence> closeKeys = QKeySequence::keyBindings(QKeySequence::Close);
+    for (QAction* action : sub->systemMenu()->actions()) {
+        if (action->shortcuts() != closeKeys || closeKeys.isEmpty())
+            continue;
+        QList<QKeySequence> keys = closeKeys;
+        for (const QKeySequence& key : {QKeySequence(Qt::CTRL | Qt::Key_F4), QKeySequence(Qt::CTRL | Qt::Key_W)})
+            if (!keys.contains(key))
+                keys << key;
+        action->setShortcuts(keys);
+    }
     form->show();
     return sub;
 }
@@ -288,6 +304,25 @@ void mdiMain::Tile(Qt::Orientation direction)
             windows[i]->setGeometry(0, start, area.width(), end - start);
         else
             windows[i]->setGeometry(start, 0, end - start, area.height());
+    }
+}
+
+void mdiMain::Cascade()
+{
+    const QSize area = mdiArea_->viewport()->size();
+    QPoint next(0, 0);
+    for (QMdiSubWindow* sub : mdiArea_->subWindowList(QMdiArea::StackingOrder)) {
+        if (!sub->isVisible() || sub->isMinimized())
+            continue;
+        sub->showNormal();
+        // A window that would no longer fit at its minimum size starts the cascade over at the top.
+        if (next.x() + sub->minimumWidth() > area.width() || next.y() + sub->minimumHeight() > area.height())
+            next = QPoint(0, 0);
+        const QSize room(area.width() - next.x(), area.height() - next.y());
+        sub->setGeometry(QRect(next, sub->size().boundedTo(room).expandedTo(sub->minimumSize())));
+        sub->raise();
+        const int step = sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub);
+        next += QPoint(step, step);
     }
 }
 

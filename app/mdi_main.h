@@ -46,7 +46,8 @@ public:
     // The unload routine: closes the database, compacts it and ends the program.
     void Unload();
 
-    // Adds a working window as an MDI child and shows it.
+    // Adds a working window as an MDI child and shows it. The sub-window keeps the window's minimum
+    // size and closes on Ctrl+F4 and Ctrl+W.
     QMdiSubWindow* ShowChild(QWidget* form);
     // Closes every child window (the hack list included).
     void CloseChildWindows();
@@ -54,6 +55,9 @@ public:
     // Window-menu arrangements.
     void TileHorizontal();
     void TileVertical();
+    // Each open window one title bar below and right of the one before it, keeping its size where
+    // it fits in the area.
+    void Cascade();
     void ArrangeIcons();
 
     QMenu* mnuFile;

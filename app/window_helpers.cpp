@@ -16,13 +16,23 @@ void ResizeInTwips(QWidget* window, int widthTwips, int heightTwips)
     window->resize(TwipsToPixels(widthTwips, window), TwipsToPixels(heightTwips, window));
 }
 
+QWidget* WindowFrame(QWidget* window)
+{
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(window->parentWidget()))
+        return sub;
+    return window;
+}
+
+void CloseWindow(QWidget* window)
+{
+    WindowFrame(window)->close();
+}
+
 void CenterInParent(QWidget* window)
 {
     if (!window)
         return;
-    QWidget* frame = window;
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(window->parentWidget()))
-        frame = sub;
+    QWidget* frame = WindowFrame(window);
     QWidget* area = frame->parentWidget();
     if (!area)
         return;

@@ -9,6 +9,11 @@ int TwipsToPixels(int twips, const QWidget* widget);
 // Resizes a window to a size given in twips.
 void ResizeInTwips(QWidget* window, int widthTwips, int heightTwips);
 
+// The frame of a working window: its MDI sub-window in the main window, or the window itself.
+QWidget* WindowFrame(QWidget* window);
+// Closes a working window with its frame, so that no empty sub-window stays behind.
+void CloseWindow(QWidget* window);
+
 // Centres a child window of the main window inside the main window's client area: for an MDI
 // child the sub-window frame is moved within the MDI area, for any other window the window itself
 // within its parent. Does nothing for a window without a parent.

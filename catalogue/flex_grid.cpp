@@ -3,6 +3,10 @@
 #include "app/window_helpers.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QStyle>
+#include <QToolTip>
+#include <algorithm>
 
 namespace zp {
 
@@ -80,13 +84,16 @@ FlexGrid::FlexGrid(const QList<Column>& columns, QWidget* parent)
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setWordWrap(false);
+    // Tab leaves the grid for the next control; the arrow keys move between rows.
+    setTabKeyNavigation(false);
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     horizontalHeader()->setHighlightSections(false);
     // The designed widths, widened where the desktop's font needs more room for a header.
-    for (int c = 0; c < columns.size(); ++c)
-        setColumnWidth(c, qMax(TwipsToPixels(columns[c].widthTwips, this), horizontalHeader()->sectionSizeHint(c)));
+    for (const Column& column : columns)
+        designedWidths_ << TwipsToPixels(column.widthTwips, this);
+    FitColumns();
     horizontalHeader()->setStretchLastSection(true);
 
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& current) {
@@ -132,6 +139,54 @@ QString FlexGrid::TextMatrix(int row, int column) const
     if (row == 0)
         return model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
     return model_->Cell(row - 1, column);
+}
+
+void FlexGrid::FitColumns()
+{
+    for (int c = 0; c < designedWidths_.size(); ++c)
+        setColumnWidth(c, std::max({designedWidths_[c], horizontalHeader()->sectionSizeHint(c), sizeHintForColumn(c)}));
+    updateGeometry(); // the size hint follows the columns
+}
+
+int FlexGrid::ColumnsWidth() const
+{
+    int width = 0;
+    for (int c = 0; c < model_->columnCount(); ++c)
+        width += columnWidth(c);
+    return width;
+}
+
+QSize FlexGrid::sizeHint() const
+{
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    return {ColumnsWidth() + 2 * frameWidth() + scrollBar, QTableView::sizeHint().height()};
+}
+
+QString FlexGrid::CutCellText(int row, int column) const
+{
+    const QModelIndex index = model_->index(row - 1, column);
+    if (!index.isValid())
+        return QString();
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    // Measured as the column's own size hint measures it: the delegate's need plus the grid line.
+    const int needed = itemDelegateForIndex(index)->sizeHint(option, index).width() + (showGrid() ? 1 : 0);
+    return needed > columnWidth(column) ? model_->Cell(row - 1, column) : QString();
+}
+
+bool FlexGrid::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QModelIndex index = indexAt(help->pos());
+        const QString text = index.isValid() ? CutCellText(index.row() + 1, index.column()) : QString();
+        if (text.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), text, viewport(), visualRect(index));
+        return true;
+    }
+    return QTableView::viewportEvent(event);
 }
 
 Qt::Alignment FlexGrid::CellAlignment(int row, int column) const

@@ -38,6 +38,18 @@ public:
     QString TextMatrix(int row, int column) const;
     Qt::Alignment CellAlignment(int row, int column) const;
 
+    // Widens each column to its header and the cells in view, never below its designed width.
+    void FitColumns();
+    // The width of all columns together.
+    int ColumnsWidth() const;
+    // Wide enough for every column beside a vertical scroll bar.
+    QSize sizeHint() const override;
+    // The whole text of a data cell that its column cuts short (its tooltip), else empty.
+    QString CutCellText(int row, int column) const;
+
+protected:
+    bool viewportEvent(QEvent* event) override;
+
 signals:
     // The current data row changed (by click, keyboard or SetRow); row counts from 1.
     void RowChanged(int row);
@@ -46,6 +58,7 @@ signals:
 private:
     class Model;
     Model* model_;
+    QList<int> designedWidths_;
 };
 
 } // namespace zp

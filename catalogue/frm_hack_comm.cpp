@@ -53,7 +53,7 @@ frmHackComm::frmHackComm(LongTextTarget& editor, QWidget* parent)
     layout->addLayout(buttons);
 
     connect(cmdSave, &QPushButton::clicked, this, &frmHackComm::Save);
-    connect(cmdCancel, &QPushButton::clicked, this, &QWidget::close);
+    connect(cmdCancel, &QPushButton::clicked, this, [this] { CloseWindow(this); });
 }
 
 void frmHackComm::GetType(qint16 DispType, const QString& NewText)
@@ -68,7 +68,7 @@ void frmHackComm::Save()
 {
     if (IsKnownType(dispType_))
         editor_.SetLongText(dispType_, txtHackComm->toPlainText());
-    close();
+    CloseWindow(this);
 }
 
 frmHackComm* OpenLongTextEditor(mdiMain& main, LongTextTarget& editor, qint16 DispType, const QString& text)

@@ -45,14 +45,6 @@ QPushButton* MakeButton(const QString& caption, const QString& toolTip, QWidget*
     return button;
 }
 
-// The window frame: the MDI sub-window around the list, or the list itself outside an MDI area.
-QWidget* Frame(QWidget* list)
-{
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(list->parentWidget()))
-        return sub;
-    return list;
-}
-
 } // namespace
 
 frmListHacks::frmListHacks(mdiMain& main, HackListOpeners openers, QWidget* parent)
@@ -73,6 +65,9 @@ frmListHacks::frmListHacks(mdiMain& main, HackListOpeners openers, QWidget* pare
 {
     setWindowTitle(tr("Hack List"));
     cmdHackInfo->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
+    // The button without a caption still has a name for screen readers and a key.
+    cmdHackInfo->setAccessibleName(tr("View Hack Information"));
+    cmdHackInfo->setShortcut(QKeySequence(Qt::ALT | Qt::Key_V));
 
     auto* buttons = new QHBoxLayout;
     for (QPushButton* button : Commands()) {
@@ -118,9 +113,13 @@ frmListHacks::frmListHacks(mdiMain& main, HackListOpeners openers, QWidget* pare
 
 void frmListHacks::Load()
 {
-    ResizeInTwips(Frame(this), WidthTwips, HeightTwips);
-    CenterInParent(this);
+    QWidget* frame = WindowFrame(this);
+    ResizeInTwips(frame, WidthTwips, HeightTwips);
     RefillHackList();
+    // Wider than designed where the desktop's font needs it, so that the six columns fit at the start.
+    fgHackList->FitColumns();
+    frame->resize(qMax(frame->width(), frame->sizeHint().width()), frame->height());
+    CenterInParent(this);
 }
 
 void frmListHacks::RefillHackList()
@@ -163,7 +162,7 @@ void frmListHacks::CreateHack()
     SetHackListMenuEnabled(false);
     state_.NewHackMode = true;
     openers_.ShowHackEditor();
-    Frame(this)->close();
+    CloseWindow(this);
 }
 
 void frmListHacks::EditHack()
@@ -174,7 +173,7 @@ void frmListHacks::EditHack()
     if (hacks.IsOpen() && !hacks.BOF() && !hacks.EOF())
         state_.CurrentHackNum = static_cast<qint16>(hacks.Int("HackNum"));
     openers_.ShowHackEditor();
-    Frame(this)->close();
+    CloseWindow(this);
 }
 
 void frmListHacks::DeleteSelectedHack()
@@ -214,7 +213,7 @@ void frmListHacks::InstallHack()
 void frmListHacks::Analyze()
 {
     SetHackListMenuEnabled(false);
-    Frame(this)->hide();
+    WindowFrame(this)->hide();
     openers_.ShowAnalysis();
 }
 
@@ -248,7 +247,7 @@ void frmListHacks::Import()
     SetHackListMenuEnabled(false);
     openers_.ImportHack();
     SetHackListMenuEnabled(true);
-    if (Frame(this)->isVisible())
+    if (WindowFrame(this)->isVisible())
         RefillHackList();
 }
 
@@ -302,7 +301,7 @@ frmListHacks* FindHackList(QMdiArea* area)
 frmListHacks& ShowHackList(mdiMain& main)
 {
     if (frmListHacks* list = FindHackList(main.mdiArea())) {
-        QWidget* frame = Frame(list);
+        QWidget* frame = WindowFrame(list);
         frame->show();
         if (auto* sub = qobject_cast<QMdiSubWindow*>(frame))
             main.mdiArea()->setActiveSubWindow(sub);

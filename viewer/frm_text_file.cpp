@@ -90,7 +90,7 @@ frmTextFile::frmTextFile(AppState& state, QWidget* parent)
             Replace();
     });
     connect(ReplaceAllButton, &QPushButton::clicked, this, &frmTextFile::ReplaceAll);
-    connect(cmdOK, &QPushButton::clicked, this, &QWidget::close);
+    connect(cmdOK, &QPushButton::clicked, this, [this] { CloseWindow(this); });
 }
 
 bool frmTextFile::Load(const QString& dialogFileName)

@@ -4,11 +4,13 @@
 #include "app/window_helpers.h"
 
 #include <QAction>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QStatusBar>
 
 namespace zp::test {
@@ -107,6 +109,32 @@ TEST_F(MainWindowTest, TileVerticalPutsWindowsSideBySide)
     EXPECT_EQ(b->x(), area.width() / 2);
     EXPECT_EQ(b->x() + b->width(), area.width());
     EXPECT_EQ(b->height(), area.height());
+}
+
+TEST_F(MainWindowTest, CascadeKeepsSizesThatFitAndNoArrangementSqueezesAWindow)
+{
+    QMdiSubWindow* a = AddChild(300, 200);
+    QMdiSubWindow* b = AddChild(400, 250);
+    // A window whose row of buttons needs more than a third of the area's width.
+    auto* form = new QWidget;
+    auto* row = new QHBoxLayout(form);
+    QList<QPushButton*> buttons;
+    for (int i = 0; i < 8; ++i)
+        row->addWidget(buttons.emplace_back(new QPushButton(QString("Button number %1").arg(i))));
+    QMdiSubWindow* c = window.ShowChild(form);
+    c->resize(3000, 3000);
+
+    window.mnuCascade->trigger();
+    const QSize area = window.mdiArea()->viewport()->size();
+    EXPECT_EQ(a->geometry(), QRect(QPoint(0, 0), QSize(300, 200)));
+    EXPECT_EQ(b->size(), QSize(400, 250));
+    EXPECT_GT(b->x(), 0);
+    EXPECT_EQ(b->x(), b->y());
+    EXPECT_TRUE(QRect(QPoint(0, 0), area).contains(c->geometry())); // too large: bounded by the area
+
+    window.mnuVert->trigger();
+    for (QPushButton* button : buttons)
+        EXPECT_GE(button->width(), button->minimumSizeHint().width());
 }
 
 TEST_F(MainWindowTest, ArrangeIconsLinesUpMinimisedWindowsAtTheBottom)

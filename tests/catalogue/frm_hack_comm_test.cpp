@@ -97,6 +97,11 @@ TEST_F(LongTextEditorTest, EachUseOpensItsOwnWindowInTheMainWindow)
     test::RunDeferredDeletes();
     EXPECT_TRUE(closing.isNull());
     EXPECT_EQ(editor.controls, (std::map<qint16, QString> {{3, "Thanks.\nNow rebuild the templates."}}));
+    // Its frame went with it; so does Cancel's.
+    EXPECT_EQ(main.mdiArea()->subWindowList().size(), 1);
+    pre->cmdCancel->click();
+    test::RunDeferredDeletes();
+    EXPECT_TRUE(main.mdiArea()->subWindowList().isEmpty());
 }
 
 } // namespace

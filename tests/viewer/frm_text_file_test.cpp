@@ -253,6 +253,18 @@ TEST_F(TextViewerTest, MainWindowOpensANewViewerForEachFile)
     main.mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(second->parentWidget()));
     main.mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(first->parentWidget()));
     EXPECT_EQ(first->focusWidget(), first->txtFindText);
+
+    // "&CLOSE" closes the window with its frame; Ctrl+W does so from the text box.
+    first->cmdOK->click();
+    test::RunDeferredDeletes();
+    EXPECT_EQ(main.mdiArea()->subWindowList(),
+              QList<QMdiSubWindow*> {qobject_cast<QMdiSubWindow*>(second->parentWidget())});
+    main.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+    second->rtbTextData->setFocus();
+    QTest::keyClick(second->rtbTextData, Qt::Key_W, Qt::ControlModifier);
+    test::RunDeferredDeletes();
+    EXPECT_TRUE(main.mdiArea()->subWindowList().isEmpty());
 }
 
 } // namespace
