@@ -42,7 +42,11 @@ void StoreHack(AppState& state, const UnpackedHack& hack)
 {
     Transaction transaction(state.Connection);
     const qint16 selected = state.CurrentHackNum;
-    const qint16 hackNum = CreateHack(state, [&](Recordset& rs) { WriteHackInfoFields(rs, hack.description.Info); });
+    // The new hack is stamped as a hack whose information is saved in the program is.
+    const qint16 hackNum = CreateHack(state, [&](Recordset& rs) {
+        WriteHackInfoFields(rs, hack.description.Info);
+        rs.SetValue("LastMod", TimeStamp());
+    });
     state.CurrentHackNum = selected; // the import adds a hack; the list's selection stays
     state.HackFilesRecordset->ReOpen(sql::SelectHackFilesOf + QString::number(state.CurrentHackNum)
                                      + sql::OrderByFileName);

@@ -4,6 +4,7 @@
 
 #include "database/recordset.h"
 
+#include <QDate>
 #include <QDir>
 #include <gtest/gtest.h>
 
@@ -89,6 +90,9 @@ TEST_F(HackImport, ImportsANewHackWithItsModsAndFiles)
     const qint64 num = LastHackNum();
     EXPECT_EQ(InfoOf(num).Name, "Imported");
     EXPECT_EQ(InfoOf(num).Comments, "c"); // the list took the place of the placeholder line
+    Recordset row(state.Connection);
+    row.Open("SELECT * FROM [HackInfo] WHERE [HackNum] = " + QString::number(num));
+    EXPECT_EQ(row.Text("LastMod").left(10), QDate::currentDate().toString("MM-dd-yyyy")); // stamped now
     ASSERT_EQ(ModsOf(num).size(), 1);
     EXPECT_EQ(ModsOf(num)[0].ModInst, 1);
     EXPECT_EQ(ModsOf(num)[0].ModOrder, std::nullopt);
