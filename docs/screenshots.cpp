@@ -1,8 +1,8 @@
 // Takes the screenshots of the manual and the README: the main window with the hack list, each tab
 // of the Options dialog, the About window, the hack information viewer and the text viewer,
-// rendered offscreen over a sample catalogue.
+// rendered offscreen over the catalogue the demo home has (the demo hacks, imported).
 //
-//   zenpatch-screenshots OUTPUT_FOLDER [DEMO_BOARD_FILE]
+//   zenpatch-screenshots OUTPUT_FOLDER DEMO_FOLDER      (DEMO_FOLDER: share/demo)
 
 #include "app/app_state.h"
 #include "app/common.h"
@@ -14,10 +14,12 @@
 #include "catalogue/frm_hack_info.h"
 #include "catalogue/frm_list_hacks.h"
 #include "database/database.h"
+#include "interchange/hack_import.h"
 #include "viewer/frm_text_file.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPushButton>
@@ -28,8 +30,8 @@
 
 namespace {
 
-// A configured board and a few hacks, written straight into the database.
-void FillSampleCatalogue(zp::Database& db)
+// A configured board, written straight into the database.
+void Configure(zp::Database& db)
 {
     db.Execute("UPDATE MainConfig SET SourceDir = '/home/admin/forum/live', "
                "OutputDir = '/home/admin/forum/installed', ubbCGIDir = 'cgi-bin', ubbNonCGIDir = 'html', "
@@ -42,29 +44,6 @@ void FillSampleCatalogue(zp::Database& db)
                "cfgAuthCopyright = '(c) 2002 Dana Whitfield', "
                "cfgAuthComment = 'Tested with UBB 6.3 and vBulletin 2.2.', "
                "cfgPreComment = 'Back up every file this hack changes before installing it.'");
-    const char* hacks[][6] = {
-        {"Who's Online Count", "1.2", "Dana Whitfield", "0", "11-28-2002 9:14pm", "12-01-2002 10:02am"},
-        {"Welcome Banner", "2.0", "Dana Whitfield", "1", "12-02-2002 4:40pm", ""},
-        {"Private Message Alert", "1.0.3", "Sam Okafor", "0", "10-15-2002 11:31am", "10-15-2002 11:50am"},
-        {"Smilie Pack Installer", "3.1", "Lee Hartmann", "1", "09-09-2002 8:05pm", ""},
-        {"Template Version Check", "0.9", "Dana Whitfield", "1", "12-04-2002 1:12am", ""},
-    };
-    int number = 0;
-    for (const auto& h : hacks) {
-        ++number;
-        db.Execute(QString("INSERT INTO HackInfo (Name, Version, AuthName, HackType, LastMod, LastInstall) "
-                           "VALUES ('%1', '%2', '%3', %4, '%5', %6)")
-                       .arg(QString(h[0]).replace("'", "''"), h[1], h[2], h[3], h[4])
-                       .arg(*h[5] ? QString("'%1'").arg(h[5]) : QString("NULL")));
-        for (int mod = 1; mod <= number % 3 + 1; ++mod)
-            db.Execute(QString("INSERT INTO HackData (HackNum, ModOrder, FileName, PrimaryDir, ActionType, ModInst) "
-                               "VALUES (%1, %2, 'ultimatebb.cgi', 0, 1, 1)")
-                           .arg(number)
-                           .arg(mod));
-    }
-    db.Execute("INSERT INTO HackFiles (HackNum, FileName, Location, CustomDir) VALUES (2, 'banner.html', 0, "
-               "'templates')");
-    db.Execute("INSERT INTO HackFiles (HackNum, FileName, Location, CustomDir) VALUES (4, 'smilies.txt', 4, '')");
 }
 
 bool Save(QWidget& widget, const QString& path)
@@ -80,11 +59,12 @@ int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: zenpatch-screenshots OUTPUT_FOLDER [DEMO_BOARD_FILE]\n");
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: zenpatch-screenshots OUTPUT_FOLDER DEMO_FOLDER\n");
         return 2;
     }
     const QString out = QString::fromLocal8Bit(argv[1]);
+    const QString demo = QString::fromLocal8Bit(argv[2]);
     QDir().mkpath(out);
     QTemporaryDir home;
     const QString database = home.path() + "/" + zp::Database::FileName;
@@ -92,13 +72,19 @@ int main(int argc, char** argv)
     {
         zp::Database db;
         db.Open(database);
-        FillSampleCatalogue(db);
+        Configure(db);
     }
 
     zp::ScriptedDialogs dialogs;
     zp::AppState state(home.path(), dialogs);
     zp::OpenDatabase(state);
     zp::LoadConfiguration(state, [] {});
+    for (const QFileInfo& hack : QDir(demo + "/hacks").entryInfoList({"*.zpx", "*.zpp"}, QDir::Files, QDir::Name)) {
+        if (zp::ImportHackFile(state, hack.filePath()) != zp::ImportOutcome::Imported) {
+            std::fprintf(stderr, "could not import %s\n", qPrintable(hack.filePath()));
+            return 1;
+        }
+    }
 
     bool ok = true;
     zp::mdiMain window(state);
@@ -134,8 +120,8 @@ int main(int argc, char** argv)
     ok &= Save(info, out + "/hack_information.png");
     info.close();
 
-    if (argc > 2) {
-        zp::frmTextFile* viewer = zp::OpenTextViewer(window, QString::fromLocal8Bit(argv[2]));
+    {
+        zp::frmTextFile* viewer = zp::OpenTextViewer(window, demo + "/boards/ubb/cgi-bin/ultimatebb.cgi");
         if (viewer) {
             viewer->txtFindText->setText("forums");
             viewer->FindButton->click();
