@@ -164,11 +164,8 @@ TEST_F(TextViewerTest, ReplaceAllReplacesEveryMatchAndTheFileStaysAsItWas)
 TEST_F(TextViewerTest, ReplaceAllInALargeTextShowsItsStartAtOnceAndFillsTheRest)
 {
     QByteArray bytes;
-    QString expected;
-    for (int i = 0; i < 30000; ++i) {
+    for (int i = 0; i < 30000; ++i)
         bytes += "cat " + QByteArray::number(i) + "\n";
-        expected += "dog " + QString::number(i) + "\n";
-    }
     Open(bytes);
     viewer->show();
     Search("cat", viewer->FindButton);
@@ -182,7 +179,7 @@ TEST_F(TextViewerTest, ReplaceAllInALargeTextShowsItsStartAtOnceAndFillsTheRest)
 
     viewer->FinishLoading();
     EXPECT_FALSE(progress->isVisible());
-    EXPECT_EQ(viewer->rtbTextData->toPlainText(), expected);
+    EXPECT_EQ(viewer->rtbTextData->toPlainText(), QString::fromLatin1(bytes).replace("cat", "dog"));
 }
 
 TEST_F(TextViewerTest, ReplaceFollowsHandEditsInTheBox)
