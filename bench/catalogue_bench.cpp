@@ -1,5 +1,7 @@
 // Times the hack list's RefillHackList on 10,000 hacks and the text viewer opening a 20 MiB file,
 // offscreen. Prints each run and the median.
+//
+//   catalogue_bench [HACKS [MIB]]     (defaults 10000 and 20)
 #include "app/app_state.h"
 #include "app/common.h"
 #include "app/mdi_main.h"
@@ -23,11 +25,8 @@
 
 namespace {
 
-constexpr int Hacks = 10000;
-constexpr qint64 TextFileBytes = 20 * 1024 * 1024;
-
 // Times `run`; `after` (not timed) tidies up between runs.
-void Time(const char* name, int runs, const std::function<void()>& run, const std::function<void()>& after = {})
+void Time(const QString& name, int runs, const std::function<void()>& run, const std::function<void()>& after = {})
 {
     std::vector<double> ms;
     for (int i = 0; i < runs; ++i) {
@@ -35,22 +34,22 @@ void Time(const char* name, int runs, const std::function<void()>& run, const st
         timer.start();
         run();
         ms.push_back(timer.nsecsElapsed() / 1e6);
-        std::printf("%s run %d: %.1f ms\n", name, i + 1, ms.back());
+        std::printf("%s run %d: %.1f ms\n", qPrintable(name), i + 1, ms.back());
         if (after)
             after();
     }
     std::sort(ms.begin(), ms.end());
-    std::printf("%s median: %.1f ms\n", name, ms[ms.size() / 2]);
+    std::printf("%s median: %.1f ms\n", qPrintable(name), ms[ms.size() / 2]);
 }
 
-// 10,000 hacks with two mods each and a support file on every third one.
-void FillDatabase(zp::Database& db)
+// Hacks with two mods each and a support file on every third one.
+void FillDatabase(zp::Database& db, int hacks)
 {
     zp::Transaction transaction(db);
-    for (int i = 1; i <= Hacks; ++i) {
+    for (int i = 1; i <= hacks; ++i) {
         db.Execute(QString("INSERT INTO HackInfo (Name, Version, AuthName, HackType, LastMod) VALUES "
                            "('Hack %1', '1.%2', 'Author %2', %3, '12-06-2001 2:49am')")
-                       .arg(Hacks - i, 5, 10, QChar('0'))
+                       .arg(hacks - i, 5, 10, QChar('0'))
                        .arg(i % 17)
                        .arg(i % 2));
         db.Execute(QString("INSERT INTO HackData (HackNum, ModOrder, FileName) VALUES (%1, 1, 'a.cgi'), "
@@ -62,13 +61,13 @@ void FillDatabase(zp::Database& db)
     transaction.Commit();
 }
 
-QString WriteTextFile(const QString& path)
+QString WriteTextFile(const QString& path, qint64 bytes)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         std::exit(2);
     const QByteArray line = "    $output .= qq~<tr><td class=\"forum\">$forumname</td><td>$posts</td></tr>~;\r\n";
-    for (qint64 written = 0; written < TextFileBytes; written += line.size())
+    for (qint64 written = 0; written < bytes; written += line.size())
         file.write(line);
     return path;
 }
@@ -77,6 +76,8 @@ QString WriteTextFile(const QString& path)
 
 int main(int argc, char** argv)
 {
+    const int hacks = argc > 1 ? std::atoi(argv[1]) : 10000;
+    const qint64 mib = argc > 2 ? std::atoll(argv[2]) : 20;
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     QTemporaryDir dir;
@@ -85,18 +86,19 @@ int main(int argc, char** argv)
     zp::Database::CreateNew(dir.filePath(zp::Database::FileName));
     zp::OpenDatabase(state);
     state.ConfigRecordset->ReOpen(zp::sql::SelectConfig);
-    FillDatabase(state.Connection);
+    FillDatabase(state.Connection, hacks);
 
     zp::mdiMain main(state);
     main.show();
     zp::frmListHacks& list = zp::ShowHackList(main);
-    Time("RefillHackList, 10000 hacks", 5, [&] {
+    Time(QString("RefillHackList, %1 hacks").arg(hacks), 5, [&] {
         list.RefillHackList();
         QCoreApplication::processEvents();
     });
-    std::printf("grid rows: %d\n", list.fgHackList->Rows());
+    const int rows = list.fgHackList->Rows();
+    std::printf("grid rows: %d\n", rows);
 
-    const QString path = WriteTextFile(dir.filePath("big.cgi"));
+    const QString path = WriteTextFile(dir.filePath("big.cgi"), mib << 20);
     zp::frmTextFile* viewer = nullptr;
     const auto close = [&] {
         viewer->parentWidget()->close();
@@ -108,9 +110,9 @@ int main(int argc, char** argv)
             std::exit(3);
         QCoreApplication::processEvents(); // shown and painted with the first piece
     };
-    Time("Text viewer, 20 MiB file shown", 3, open, close);
+    Time(QString("Text viewer, %1 MiB file shown").arg(mib), 3, open, close);
     Time(
-        "Text viewer, 20 MiB file wholly in the box",
+        QString("Text viewer, %1 MiB file wholly in the box").arg(mib),
         3,
         [&] {
             open();
@@ -119,5 +121,5 @@ int main(int argc, char** argv)
         },
         close);
     zp::CloseDatabase(state);
-    return 0;
+    return rows == hacks + 1 ? 0 : 1; // the header row and one row per hack
 }
