@@ -12,11 +12,12 @@ enum class MsgIcon { None, Critical, Question, Exclamation, Information };
 enum class MsgAnswer { OK, Cancel, Yes, No, Retry };
 
 // What an open or save dialog is asked to show. An empty result means the user cancelled.
-struct FileDialogOptions {
+struct FileDialogOptions
+{
     QString title;
-    QString filter;      // "Hack Files (*.zpx *.zpp);;All Files (*)"
+    QString filter; // "Hack Files (*.zpx *.zpp);;All Files (*)"
     int filterIndex = 0; // zero-based index into the filter list
-    QString defaultExt;  // without dot
+    QString defaultExt; // without dot
     QString initialDir;
     QString fileName; // proposed file name
     bool fileMustExist = false;
@@ -24,7 +25,8 @@ struct FileDialogOptions {
 };
 
 // A font as the font dialog returns it (the core stays free of QtGui).
-struct FontChoice {
+struct FontChoice
+{
     QString family;
     int pointSize = 10;
     bool bold = false;
@@ -33,7 +35,8 @@ struct FontChoice {
 
 // Every message box and every file, folder and font dialog of the program goes through this seam.
 // The program uses the Qt implementation; tests use ScriptedDialogs, which never blocks.
-class Dialogs {
+class Dialogs
+{
 public:
     virtual ~Dialogs() = default;
     virtual MsgAnswer messageBox(const QString& text, const QString& title, MsgButtons buttons, MsgIcon icon) = 0;

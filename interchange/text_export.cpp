@@ -1,11 +1,11 @@
 #include "interchange/text_export.h"
 
+#include "app/ansi_text.h"
 #include "app/app_state.h"
 #include "app/board_directories.h"
 #include "app/common.h"
 #include "app/dialogs.h"
 #include "database/sql.h"
-#include "app/ansi_text.h"
 #include "interchange/hack_description.h"
 #include "interchange/interchange_common.h"
 
