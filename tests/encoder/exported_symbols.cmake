@@ -1,6 +1,8 @@
 # cmake -DNM=nm -DLIBRARY=libxcoder32.so -DHEADER=xcoder32.h -P exported_symbols.cmake
 # Fails when the library exports anything beyond its API (the public classes, ErrorText and the C
-# functions), or when a C function that the header declares is not exported.
+# functions), or when a C function that the header declares is not exported. Weak and unique
+# instances of the standard library's own templates (std::in_place_index in an unoptimised build)
+# are let through: the standard library gives them default visibility, and they are no interface.
 execute_process(COMMAND ${NM} -D --defined-only -C ${LIBRARY} OUTPUT_VARIABLE listing COMMAND_ERROR_IS_FATAL ANY)
 string(REGEX REPLACE "\n$" "" listing "${listing}")
 string(REPLACE "\n" ";" lines "${listing}")
@@ -9,8 +11,12 @@ set(class "zp::(FileEncoder|EncoderError|Variant)")
 set(exported_c)
 set(leaked)
 foreach(line IN LISTS lines)
-    string(REGEX REPLACE "^[0-9a-f]* [A-Za-z] " "" symbol "${line}")
-    if(symbol MATCHES "^xcoder32_[a-z_0-9]+$")
+    string(REGEX REPLACE "^[0-9a-f]* ([A-Za-z]) (.*)$" "\\1;\\2" entry "${line}")
+    list(GET entry 0 type)
+    list(GET entry 1 symbol)
+    if(symbol MATCHES "^std::" AND type MATCHES "^[uVW]$")
+        continue()
+    elseif(symbol MATCHES "^xcoder32_[a-z_0-9]+$")
         list(APPEND exported_c ${symbol})
     elseif(NOT symbol MATCHES "^${class}::" AND NOT symbol MATCHES "^(typeinfo|typeinfo name|vtable) for ${class}$"
            AND NOT symbol STREQUAL "zp::ErrorText(int)")
