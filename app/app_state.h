@@ -14,7 +14,8 @@ class Dialogs;
 // The state every window and run shares: the database objects, the current hack and the
 // configuration values. The program makes one at start and hands it to every window by reference;
 // a test makes its own over a temporary program folder.
-struct AppState {
+struct AppState
+{
     AppState(QString programFolder, Dialogs& dialogs)
         : ProgramFolder(std::move(programFolder))
         , dialogs(dialogs)

@@ -153,7 +153,8 @@ int PerHackListRows(AppState& state)
     return cells;
 }
 
-void SupportFileBench(AppState& state, const QString& folder, int mib)
+// False when the support file read back differs in size from the one stored.
+bool SupportFileBench(AppState& state, const QString& folder, int mib)
 {
     const QString input = folder + "/big.bin";
     const QString output = folder + "/big.out";
@@ -215,6 +216,7 @@ void SupportFileBench(AppState& state, const QString& folder, int mib)
     QFile::remove(input);
     QFile::remove(output);
     state.Connection.Execute("DELETE FROM [HackFiles] WHERE [HackNum] <= 0");
+    return same;
 }
 
 } // namespace
@@ -230,7 +232,7 @@ int main(int argc, char** argv)
     OpenDatabase(state);
 
     // First, so that the peak RSS is the support file's own.
-    SupportFileBench(state, folder.path(), mib);
+    const bool supportFileSame = SupportFileBench(state, folder.path(), mib);
 
     const Timing fill = Median(1, [&] { FillCatalogue(state.Connection, hacks); });
     std::printf("\ncatalogue of %d hacks, %d mods, %d support files written in %.0f ms\n",
@@ -254,5 +256,5 @@ int main(int argc, char** argv)
                     shell[0].wallMs + shell[1].wallMs,
                     shell[0].cpuMs + shell[1].cpuMs);
     CloseDatabase(state);
-    return 0;
+    return supportFileSame && rows == size_t(hacks) ? 0 : 1;
 }

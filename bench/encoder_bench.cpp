@@ -94,7 +94,8 @@ int runOperation(const char* operation, int16_t encoding, const char* in, const 
     return 0;
 }
 
-void report(const char* job, size_t mib, const Outcome& outcome)
+// Prints one job's figures; false when the job failed.
+bool report(const char* job, size_t mib, const Outcome& outcome)
 {
     std::printf("%-32s %5zu MiB %8.3f s %9.1f MiB/s %8ld KiB%s\n",
                 job,
@@ -104,6 +105,7 @@ void report(const char* job, size_t mib, const Outcome& outcome)
                 outcome.peakRssKiB,
                 outcome.ok ? "" : "  FAILED");
     std::fflush(stdout);
+    return outcome.ok;
 }
 
 bool installed(const char* program)
@@ -139,33 +141,36 @@ int main(int argc, char** argv)
     const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
     const bool pigz = installed("pigz");
 
+    bool ok = true;
     std::printf("%-32s %9s %10s %15s %12s\n", "job", "size", "time", "throughput", "peak RSS");
     for (size_t mib : sizes) {
         writeInput(file("input"), mib << 20);
         const char* names[] = {"base64", "uuencode", "quoted-printable"};
         for (int encoding = 0; encoding < 3; ++encoding) {
             std::string e = std::to_string(encoding);
-            report((std::string("xcoder32 ") + names[encoding] + " encode").c_str(),
-                   mib,
-                   runChild({self, "run", "encode", e, file("input"), file("encoded")}, ""));
-            report((std::string("xcoder32 ") + names[encoding] + " decode").c_str(),
-                   mib,
-                   runChild({self, "run", "decode", e, file("encoded"), file("decoded")}, ""));
+            ok &= report((std::string("xcoder32 ") + names[encoding] + " encode").c_str(),
+                         mib,
+                         runChild({self, "run", "encode", e, file("input"), file("encoded")}, ""));
+            ok &= report((std::string("xcoder32 ") + names[encoding] + " decode").c_str(),
+                         mib,
+                         runChild({self, "run", "decode", e, file("encoded"), file("decoded")}, ""));
         }
-        report("coreutils base64", mib, runChild({"base64", file("input")}, file("core.b64")));
-        report("coreutils base64 -d", mib, runChild({"base64", "-d", file("core.b64")}, file("core.out")));
-        report("xcoder32 base64 decode (same)",
-               mib,
-               runChild({self, "run", "decode", "0", file("core.b64"), file("decoded")}, ""));
-        report("xcoder32 compress", mib, runChild({self, "run", "compress", "0", file("input"), file("packed")}, ""));
-        report("xcoder32 expand", mib, runChild({self, "run", "expand", "0", file("packed"), file("expanded")}, ""));
+        ok &= report("coreutils base64", mib, runChild({"base64", file("input")}, file("core.b64")));
+        ok &= report("coreutils base64 -d", mib, runChild({"base64", "-d", file("core.b64")}, file("core.out")));
+        ok &= report("xcoder32 base64 decode (same)",
+                     mib,
+                     runChild({self, "run", "decode", "0", file("core.b64"), file("decoded")}, ""));
+        ok &= report(
+            "xcoder32 compress", mib, runChild({self, "run", "compress", "0", file("input"), file("packed")}, ""));
+        ok &= report(
+            "xcoder32 expand", mib, runChild({self, "run", "expand", "0", file("packed"), file("expanded")}, ""));
         if (pigz)
-            report("pigz -z -p1 -6", mib, runChild({"pigz", "-z", "-p1", "-6", "-c", file("input")}, file("gz")));
+            ok &= report("pigz -z -p1 -6", mib, runChild({"pigz", "-z", "-p1", "-6", "-c", file("input")}, file("gz")));
         else
-            report("gzip -6 -c", mib, runChild({"gzip", "-6", "-c", file("input")}, file("gz")));
+            ok &= report("gzip -6 -c", mib, runChild({"gzip", "-6", "-c", file("input")}, file("gz")));
         for (const char* name : {"encoded", "decoded", "core.b64", "core.out", "packed", "expanded", "gz"})
             std::filesystem::remove(file(name));
     }
     std::filesystem::remove_all(folder);
-    return 0;
+    return ok ? 0 : 1;
 }

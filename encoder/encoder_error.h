@@ -1,5 +1,7 @@
 #pragma once
 
+#include "encoder/xcoder32_export.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -23,7 +25,7 @@ enum EncoderErrorNumber : int {
 
 // The automation error of the control: a run-time error number, its code 0x800A0000 + number and
 // its description (the standard text unless the raiser gives its own).
-class EncoderError : public std::runtime_error
+class XCODER32_EXPORT EncoderError : public std::runtime_error
 {
 public:
     explicit EncoderError(int number);
@@ -38,6 +40,6 @@ private:
 };
 
 // The standard text of a run-time error number.
-const char* ErrorText(int number);
+XCODER32_EXPORT const char* ErrorText(int number);
 
 } // namespace zp

@@ -2,6 +2,7 @@
 
 #include "encoder/encoder_error.h"
 #include "encoder/variant.h"
+#include "encoder/xcoder32_export.h"
 
 #include <cstdint>
 #include <functional>
@@ -33,7 +34,7 @@ enum enumEncoding : int16_t { encodeBase64 = 0, encodeUucode = 1, encodeQuoted =
 
 // The file encoding control: encodes, decodes, compresses and expands files, converts a byte buffer
 // to and from base64, and reports progress. Every failure raises EncoderError.
-class FileEncoder
+class XCODER32_EXPORT FileEncoder
 {
 public:
     enum DispId : int32_t {

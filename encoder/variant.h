@@ -1,5 +1,7 @@
 #pragma once
 
+#include "encoder/xcoder32_export.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -10,7 +12,7 @@ namespace zp {
 // The small automation variant the control's dispatch entry point takes and returns: empty, null,
 // 16- and 32-bit integers, double, boolean, text, an error value (a missing optional argument is
 // the error value DISP_E_PARAMNOTFOUND) and a reference to another variant.
-class Variant
+class XCODER32_EXPORT Variant
 {
 public:
     struct Null

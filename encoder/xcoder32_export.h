@@ -1,0 +1,8 @@
+/* Marks what libxcoder32.so exports: the C functions and the public C++ classes. The library is
+   built with hidden visibility, so everything else stays inside it. */
+#ifndef XCODER32_EXPORT_H
+#define XCODER32_EXPORT_H
+
+#define XCODER32_EXPORT __attribute__((visibility("default")))
+
+#endif
