@@ -3,6 +3,7 @@
 #include "encoder_test_support.h"
 
 #include <cstdlib>
+#include <optional>
 #include <tuple>
 #include <vector>
 
@@ -16,12 +17,18 @@ protected:
     {
         ScratchFolderTest::SetUp();
         // Temporary files of the control go into this test's folder.
-        savedTmp = std::getenv("TMP") ? std::getenv("TMP") : "";
+        if (const char* tmp = std::getenv("TMP"))
+            savedTmp = tmp;
         setenv("TMP", folder.c_str(), 1);
     }
     void TearDown() override
     {
-        setenv("TMP", savedTmp.c_str(), 1);
+        // An unset TMP is unset again: an empty one would be taken as the temporary folder by the
+        // next test's fixture.
+        if (savedTmp)
+            setenv("TMP", savedTmp->c_str(), 1);
+        else
+            unsetenv("TMP");
         ScratchFolderTest::TearDown();
     }
 
@@ -38,7 +45,7 @@ protected:
     }
 
     FileEncoder fe;
-    std::string savedTmp;
+    std::optional<std::string> savedTmp;
 };
 
 TEST_F(FileEncoderTest, NonTextFileArgumentsRaiseTypeMismatchWithItsOwnText)
