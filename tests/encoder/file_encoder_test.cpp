@@ -1,9 +1,11 @@
 #include "encoder/file_encoder.h"
+#include "encoder/temp_file.h"
 #include "encoder/xcoder32.h"
 #include "encoder_test_support.h"
 
 #include <cstdlib>
 #include <optional>
+#include <set>
 #include <tuple>
 #include <vector>
 
@@ -148,6 +150,17 @@ TEST_F(FileEncoderTest, EmptyOutputPathWritesATemporaryFile)
     for (char c : name)
         EXPECT_FALSE(std::islower(static_cast<unsigned char>(c))) << name;
     EXPECT_EQ(ReadBytes(made), "YWJj\r\n");
+}
+
+TEST_F(FileEncoderTest, TemporaryFilesMadeFasterThanTheTickStayDistinct)
+{
+    std::set<std::string> made;
+    for (int i = 0; i < 600; ++i) {
+        const std::string path = MakeTempFile("TMP");
+        ASSERT_FALSE(path.empty()) << "call " << i;
+        made.insert(path);
+    }
+    EXPECT_EQ(made.size(), 600u);
 }
 
 TEST_F(FileEncoderTest, FailedDecodeRemovesTheTemporaryFileItMade)
