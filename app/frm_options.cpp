@@ -101,14 +101,21 @@ QWidget* frmOptions::CreateLocalPathsTab()
     cmdSetOutput = Named(new QPushButton("Browse...", tab), "cmdSetOutput");
     cmdSetSource->setToolTip("Choose the source file directory");
     cmdSetOutput->setToolTip("Choose the output directory");
+    // The two buttons read the same; a screen reader tells them apart by these names.
+    cmdSetSource->setAccessibleName(cmdSetSource->toolTip());
+    cmdSetOutput->setAccessibleName(cmdSetOutput->toolTip());
     connect(cmdSetSource, &QPushButton::clicked, this, [this] { BrowseInto(txtSourceDir, "Source File Directory"); });
     connect(cmdSetOutput, &QPushButton::clicked, this, [this] { BrowseInto(txtOutputDir, "Output Directory"); });
 
+    auto* sourceLabel = new QLabel("Source File Directory", tab);
+    auto* outputLabel = new QLabel("Output Directory", tab);
+    sourceLabel->setBuddy(txtSourceDir);
+    outputLabel->setBuddy(txtOutputDir);
     auto* layout = new QGridLayout(tab);
-    layout->addWidget(new QLabel("Source File Directory", tab), 0, 0, 1, 2);
+    layout->addWidget(sourceLabel, 0, 0, 1, 2);
     layout->addWidget(txtSourceDir, 1, 0);
     layout->addWidget(cmdSetSource, 1, 1);
-    layout->addWidget(new QLabel("Output Directory", tab), 2, 0, 1, 2);
+    layout->addWidget(outputLabel, 2, 0, 1, 2);
     layout->addWidget(txtOutputDir, 3, 0);
     layout->addWidget(cmdSetOutput, 3, 1);
     layout->addWidget(Note("If the specified directory does not exist, it will be created when you Save.  Keep in "
@@ -180,9 +187,16 @@ QGroupBox* frmOptions::CreateAuthorFrame()
     txtHackComm = Named(new QPlainTextEdit, "txtHackComm");
     txtPreInstallComm = Named(new QPlainTextEdit, "txtPreInstallComm");
     txtPostInstallComm = Named(new QPlainTextEdit, "txtPostInstallComm");
-    SSTab2->addTab(txtHackComm, "Hack Comments");
-    SSTab2->addTab(txtPreInstallComm, "Pre-Install Message");
-    SSTab2->addTab(txtPostInstallComm, "Post Install Message");
+    const std::pair<QPlainTextEdit*, QString> pages[] = {
+        {txtHackComm, "Hack Comments"},
+        {txtPreInstallComm, "Pre-Install Message"},
+        {txtPostInstallComm, "Post Install Message"},
+    };
+    for (const auto& [box, caption] : pages) {
+        SSTab2->addTab(box, caption);
+        // The box is the whole tab page: its tab's caption names it.
+        box->setAccessibleName(caption);
+    }
 
     auto* layout = new QHBoxLayout(frame);
     layout->addLayout(form, 4);

@@ -92,6 +92,10 @@ void mdiMain::CreateMenus()
     mnuBackupDB = add(mnuFile, "mnuBackupDB", "&Backup Database", &mdiMain::BackupDatabase);
     mnuFile->addSeparator();
     mnuExit = add(mnuFile, "mnuExit", "e&Xit", &mdiMain::close);
+    mnuExit->setShortcuts(QKeySequence::Quit);
+    // A desktop that leaves quitting to the window manager has no key for it; Ctrl+Q then.
+    if (mnuExit->shortcuts().isEmpty())
+        mnuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     mnuHacks = menuBar()->addMenu("&Hacks");
     mnuHacks->setObjectName("mnuHacks");
@@ -99,6 +103,7 @@ void mdiMain::CreateMenus()
     mnuImport = add(mnuHacks, "mnuImport", "&Import Hack", &mdiMain::ShowImport);
     mnuImport->setEnabled(bool(ProgramHackListOpeners(*this).ImportHack));
     mnuOpenFile = add(mnuHacks, "mnuOpenFile", "&Open Text File", &mdiMain::OpenTextFile);
+    mnuOpenFile->setShortcuts(QKeySequence::Open);
 
     mnuWindow = menuBar()->addMenu("&Window");
     mnuWindow->setObjectName("mnuWindow");
@@ -113,7 +118,8 @@ void mdiMain::CreateMenus()
     mnuHelp->addSeparator();
     mnuDocsMSWord
         = add(mnuHelp, "mnuDocsMSWord", "Documentation - &MS Word", [this] { OpenDocumentation("zenpatch.doc"); });
-    mnuDocsPDF = add(mnuHelp, "mnuDocsPDF", "&Documentation - &PDF", [this] { OpenDocumentation("zenpatch.pdf"); });
+    mnuDocsPDF = add(mnuHelp, "mnuDocsPDF", "Documentation - &PDF", [this] { OpenDocumentation("zenpatch.pdf"); });
+    mnuDocsPDF->setShortcuts(QKeySequence::HelpContents);
 }
 
 void mdiMain::CreateStatusBar()

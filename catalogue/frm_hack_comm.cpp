@@ -42,6 +42,8 @@ frmHackComm::frmHackComm(LongTextTarget& editor, QWidget* parent)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(tr("Hack Comments"));
+    // The box has no label: the window's caption names it.
+    txtHackComm->setAccessibleName(windowTitle());
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -58,8 +60,10 @@ frmHackComm::frmHackComm(LongTextTarget& editor, QWidget* parent)
 
 void frmHackComm::GetType(qint16 DispType, const QString& NewText)
 {
-    if (IsKnownType(DispType))
+    if (IsKnownType(DispType)) {
         setWindowTitle(tr(Captions[DispType - 1]));
+        txtHackComm->setAccessibleName(windowTitle());
+    }
     txtHackComm->setPlainText(NewText);
     dispType_ = DispType;
 }

@@ -68,6 +68,7 @@ frmListHacks::frmListHacks(mdiMain& main, HackListOpeners openers, QWidget* pare
     // The button without a caption still has a name for screen readers and a key.
     cmdHackInfo->setAccessibleName(tr("View Hack Information"));
     cmdHackInfo->setShortcut(QKeySequence(Qt::ALT | Qt::Key_V));
+    cmdExportText->setAccessibleName(tr("Export Text"));
 
     auto* buttons = new QHBoxLayout;
     for (QPushButton* button : Commands()) {

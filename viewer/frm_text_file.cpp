@@ -70,6 +70,7 @@ frmTextFile::frmTextFile(AppState& state, QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     rtbTextData->setFont(CourierNewFont());
     rtbTextData->setLineWrapMode(QPlainTextEdit::NoWrap);
+    rtbTextData->setAccessibleName(tr("File Text"));
     fillProgress_->setRange(0, 100);
     fillProgress_->setAccessibleName(tr("Filling the text box"));
     fillProgress_->hide();
