@@ -17,13 +17,13 @@ namespace {
 constexpr int WidthTwips = 9000;
 constexpr int HeightTwips = 6600;
 
-// Captions of display types 1 to 5.
+// Captions of display types 1 to 5, translated where they are shown.
 const std::array<const char*, 5> Captions = {
-    "Hack Comments",
-    "PreInstall Message",
-    "Post Install Message",
-    "Old Data Information",
-    "New Data Information",
+    QT_TRANSLATE_NOOP("zp::frmHackComm", "Hack Comments"),
+    QT_TRANSLATE_NOOP("zp::frmHackComm", "PreInstall Message"),
+    QT_TRANSLATE_NOOP("zp::frmHackComm", "Post Install Message"),
+    QT_TRANSLATE_NOOP("zp::frmHackComm", "Old Data Information"),
+    QT_TRANSLATE_NOOP("zp::frmHackComm", "New Data Information"),
 };
 
 bool IsKnownType(qint16 type)

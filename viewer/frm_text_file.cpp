@@ -111,7 +111,7 @@ bool frmTextFile::Load(const QString& dialogFileName)
             tr("Unable to read %1: %2").arg(path, *error), tr("File not found."), MsgButtons::OK, MsgIcon::Critical);
         return false;
     }
-    setWindowTitle(QStringLiteral("Zenpatch - ") + path);
+    setWindowTitle(tr("Zenpatch - %1").arg(path));
     StartFilling();
     rtbTextData->moveCursor(QTextCursor::Start);
     return true;

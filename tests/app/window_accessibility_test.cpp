@@ -15,10 +15,15 @@
 #include <QAbstractSpinBox>
 #include <QAction>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QTabWidget>
 #include <QTextEdit>
+#include <QTranslator>
 #include <functional>
 
 namespace zp::test {
@@ -74,6 +79,46 @@ std::string Describe(const QWidget* widget)
     return std::string(widget->metaObject()->className()) + " " + widget->objectName().toStdString();
 }
 
+// Puts a mark before every text that goes through translation.
+class MarkingTranslator : public QTranslator
+{
+public:
+    static constexpr char16_t Mark = u'\u2039';
+
+    bool isEmpty() const override { return false; }
+    QString translate(const char*, const char* sourceText, const char*, int) const override
+    {
+        return Mark + QString::fromUtf8(sourceText);
+    }
+};
+
+// The captions a window shows: its title, its buttons, menu items, labels (not the status bar's
+// panels, which show data, nor rich text), frames, tabs and shown headers.
+QStringList Captions(QWidget* window)
+{
+    QStringList captions {window->windowTitle()};
+    for (QAbstractButton* button : window->findChildren<QAbstractButton*>())
+        captions << button->text();
+    for (QAction* action : window->findChildren<QAction*>())
+        captions << action->text();
+    for (QLabel* label : window->findChildren<QLabel*>()) {
+        if (!qobject_cast<QStatusBar*>(label->parentWidget()) && !Qt::mightBeRichText(label->text()))
+            captions << label->text();
+    }
+    for (QGroupBox* frame : window->findChildren<QGroupBox*>())
+        captions << frame->title();
+    for (QTabWidget* tabs : window->findChildren<QTabWidget*>()) {
+        for (int i = 0; i < tabs->count(); ++i)
+            captions << tabs->tabText(i);
+    }
+    for (QHeaderView* header : window->findChildren<QHeaderView*>()) {
+        for (int i = 0; !header->isHidden() && i < header->count(); ++i)
+            captions << header->model()->headerData(i, header->orientation()).toString();
+    }
+    captions.removeAll(QString());
+    return captions;
+}
+
 class WindowAccessibilityTest : public ProgramFolderFixture
 {
 protected:
@@ -122,6 +167,24 @@ TEST_F(WindowAccessibilityTest, ButtonsAndTextBoxesHaveNamesAndCaptionsOneAccele
             }
         }
     }
+}
+
+// Every caption can be translated: it reaches the window through tr().
+TEST_F(WindowAccessibilityTest, EveryCaptionGoesThroughTranslation)
+{
+    MarkingTranslator marking;
+    QCoreApplication::installTranslator(&marking);
+    {
+        mdiMain main(state);
+        NoEditor editor;
+        Program program {state, main, editor};
+        for (const auto& [name, make] : Windows) {
+            SCOPED_TRACE(name);
+            for (const QString& caption : Captions(make(program)))
+                EXPECT_TRUE(caption.startsWith(MarkingTranslator::Mark)) << caption.toStdString();
+        }
+    }
+    QCoreApplication::removeTranslator(&marking);
 }
 
 } // namespace
