@@ -89,9 +89,10 @@ void frmEditHack::Load()
         }
         ApplyHackType(0);
         SetModFieldsEnabled(false);
+        // The frame never gets smaller than the controls need to stay readable.
         QWidget* frame = Frame();
+        frame->setMinimumSize(frame->minimumSizeHint());
         ResizeInTwips(frame, WidthTwips, HeightTwips);
-        frame->resize(frame->size().expandedTo(frame->minimumSizeHint()));
         chkValMods->setChecked(state_.cfgModValidate == 1);
         CenterInParent(this);
         if (state_.NewHackMode) {
