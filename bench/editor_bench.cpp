@@ -135,8 +135,9 @@ int SupportFileBench(int argc, char** argv)
     zp::Database::CreateNew(dir.filePath(zp::Database::FileName));
     zp::OpenDatabase(state);
     zp::Recordset& files = *state.HackFilesRecordset;
+    state.CurrentHackNum = 1;
     files.ReOpen(QString(zp::sql::SelectHackFilesOf) + "1");
-    const double add = Milliseconds([&] { zp::AddSupportFile(files, 1, input, 0, QString()); });
+    const double add = Milliseconds([&] { zp::AddSupportFile(state, input, 0, QString()); });
     files.ReOpen(QString(zp::sql::SelectHackFilesOf) + "1");
     const bool stored = files.RecordCount() == 1 && files.BlobSize("FileData") == (mib << 20);
     rusage usage {};

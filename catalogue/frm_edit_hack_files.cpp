@@ -74,10 +74,10 @@ void frmEditHack::AddSupportFiles()
     // Every file chosen gets the location and sub-path shown now; the first location when none is.
     const int location = qMax(0, cmbFileLoc->currentIndex());
     const QString customDir = txtSupDir->text();
-    Recordset& files = FileRows();
+    FileRows(); // open on this hack's files, where the new rows go
     for (const QString& path : chosen) {
         try {
-            AddSupportFile(files, state_.CurrentHackNum, path, location, customDir);
+            AddSupportFile(state_, path, location, customDir);
         } catch (const std::exception& e) {
             // The files before this one stay; nothing is stored for this one or the rest.
             state_.dialogs.messageBox(tr("Unable to add %1:\n%2").arg(path, QString::fromUtf8(e.what())),

@@ -12,6 +12,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <sqlite3.h>
 #include <stdexcept>
 
 namespace zp {
@@ -82,18 +83,24 @@ void RenumberMods(Recordset& mods)
     }
 }
 
-void AddSupportFile(Recordset& files, qint16 hackNum, const QString& path, int location, const QString& customDir)
+void AddSupportFile(AppState& state, const QString& path, int location, const QString& customDir)
 {
-    if (QFileInfo(path).isDir())
+    const QFileInfo info(path);
+    if (info.isDir())
         throw std::runtime_error("it is a folder, not a file");
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw std::runtime_error(file.errorString().toStdString());
     file.close();
+    const qint64 limit = sqlite3_limit(state.Connection.Handle(), SQLITE_LIMIT_LENGTH, -1);
+    if (info.size() > limit)
+        throw std::runtime_error(
+            QStringLiteral("it is larger than the database can hold (%1 bytes at most)").arg(limit).toStdString());
 
+    Recordset& files = *state.HackFilesRecordset;
     files.AddNew();
     try {
-        files.SetValue("HackNum", hackNum);
+        files.SetValue("HackNum", state.CurrentHackNum);
         files.SetValue("FileName", FileNameOf(path));
         files.SetValue("Location", location);
         files.SetValue("CustomDir", NullIfEmpty(customDir));
