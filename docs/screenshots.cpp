@@ -1,6 +1,6 @@
 // Takes the screenshots of the manual and the README: the main window with the hack list, each tab
-// of the Options dialog, the About window, the hack information viewer and the text viewer,
-// rendered offscreen over a sample catalogue.
+// of the Options dialog, the About window, the hack information viewer, the text viewer and the
+// hack editor, rendered offscreen over a sample catalogue.
 //
 //   zenpatch-screenshots OUTPUT_FOLDER [DEMO_BOARD_FILE]
 
@@ -11,6 +11,7 @@
 #include "app/mdi_main.h"
 #include "app/scripted_dialogs.h"
 #include "catalogue/flex_grid.h"
+#include "catalogue/frm_edit_hack.h"
 #include "catalogue/frm_hack_info.h"
 #include "catalogue/frm_list_hacks.h"
 #include "database/database.h"
@@ -18,6 +19,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPushButton>
@@ -65,6 +67,41 @@ void FillSampleCatalogue(zp::Database& db)
     db.Execute("INSERT INTO HackFiles (HackNum, FileName, Location, CustomDir) VALUES (2, 'banner.html', 0, "
                "'templates')");
     db.Execute("INSERT INTO HackFiles (HackNum, FileName, Location, CustomDir) VALUES (4, 'smilies.txt', 4, '')");
+}
+
+// The mods, messages and support files of "Welcome Banner" that the editor's pictures show.
+void FillEditorSample(zp::Database& db)
+{
+    db.Execute("DELETE FROM HackData WHERE HackNum = 2");
+    db.Execute(
+        "UPDATE HackInfo SET HackType = 0, AuthEmail = 'dana@example.org', HomePage = 'https://example.org/hacks/', "
+        "UpdateURL = 'https://example.org/hacks/banner.txt', Copyright = '(c) 2002 Dana Whitfield', "
+        "Comments = 'Shows a welcome banner above the forum list.\r\nThe text is read from banner.html.', "
+        "PreInstallCom = 'Back up ultimatebb.cgi and ubb_library.pl first.', "
+        "PostInstallCom = 'Upload the changed files, then banner.html into your templates folder.' "
+        "WHERE HackNum = 2");
+    const char* mods[][7] = {
+        {"ultimatebb.cgi", "0", "1", "1", "&print_header;", "&print_welcome_banner;", "Banner after the header"},
+        {"ubb_library.pl",
+         "0",
+         "0",
+         "1",
+         "sub print_header {",
+         "sub print_welcome_banner {\r\n    print banner();\r\n}",
+         "The banner routine"},
+        {"public_common.pl", "4", "4", "0", "<td class=\"title\">", "<td class=\"title banner\">", "Every title cell"},
+        {"vars_config.cgi", "3", "3", "1", "BBName => \"Demo Board\",", " ShowBanner => 1,", "Switch it on"},
+    };
+    int order = 0;
+    for (const auto& m : mods)
+        db.Execute(QString("INSERT INTO HackData (HackNum, ModOrder, FileName, PrimaryDir, ActionType, ModInst, "
+                           "ExtendDir, OldData, NewData, Comment) VALUES (2, %1, '%2', %3, %4, %5, '', '%6', '%7', "
+                           "'%8')")
+                       .arg(++order)
+                       .arg(m[0], m[1], m[2], m[3], m[4])
+                       .arg(m[5], m[6]));
+    db.Execute("INSERT INTO HackFiles (HackNum, FileName, Location, CustomDir, FileData) VALUES "
+               "(2, 'welcome.gif', 1, 'images', X'47494638'), (2, 'banner.css', 1, NULL, X'2E62616E6E6572')");
 }
 
 bool Save(QWidget& widget, const QString& path)
@@ -142,6 +179,31 @@ int main(int argc, char** argv)
             QApplication::processEvents();
             ok &= Save(*viewer->parentWidget(), out + "/text_viewer.png");
         }
+    }
+
+    // The hack editor on "Welcome Banner", opened from the list: each tab while viewing, then the
+    // "Mod Info" tab while a mod is edited.
+    FillEditorSample(state.Connection);
+    if (argc > 2) // the demo board of that file is the source folder the mods are checked against
+        state.SourceDir = QDir::cleanPath(QFileInfo(QString::fromLocal8Bit(argv[2])).absolutePath() + "/..");
+    zp::frmListHacks& hacks = zp::ShowHackList(window);
+    hacks.RefillHackList();
+    hacks.fgHackList->SetRow(4);
+    hacks.cmdEditHack->click();
+    if (auto* editor = window.findChild<zp::frmEditHack*>()) {
+        editor->parentWidget()->move(0, 0);
+        const char* pages[] = {"editor_hack_info.png", "editor_messages.png", "editor_mods.png", "editor_files.png"};
+        editor->fgModList->SetRow(2);
+        for (int i = 0; i < 4; ++i) {
+            editor->sstabHack->setCurrentIndex(i);
+            QApplication::processEvents();
+            ok &= Save(*editor->parentWidget(), out + "/" + pages[i]);
+        }
+        editor->cmdEditMod->click();
+        QApplication::processEvents();
+        ok &= Save(*editor->parentWidget(), out + "/editor_mod_editing.png");
+    } else {
+        ok = false;
     }
 
     zp::CloseDatabase(state);
