@@ -85,9 +85,8 @@ void frmEditHack::Load()
             const QSignalBlocker quiet(cmbHackType);
             cmbHackType->clear();
             cmbHackType->addItems({tr("Ultimate Bulletin Board"), tr("vBulletin")});
-            cmbHackType->setCurrentIndex(0);
         }
-        ApplyHackType(0);
+        ShowHackType(0, 0);
         SetModFieldsEnabled(false);
         // The frame never gets smaller than the controls need to stay readable.
         QWidget* frame = Frame();
@@ -108,12 +107,8 @@ void frmEditHack::Load()
 void frmEditHack::CreateNewHack()
 {
     state_.NewHackMode = false;
-    const int type = state_.cfgDefHackType.trimmed() == QLatin1String("1") ? 1 : 0;
-    {
-        const QSignalBlocker quiet(cmbHackType);
-        cmbHackType->setCurrentIndex(type);
-    }
-    ApplyHackType(qint16(type));
+    const qint16 type = state_.cfgDefHackType.trimmed() == QLatin1String("1") ? 1 : 0;
+    ShowHackType(type, type);
     txtHackName->setText(tr("New Hack"));
     txtHackVersion->setText(QStringLiteral("0.0.1"));
     txtAuthName->setText(state_.cfgAuthName);
@@ -135,18 +130,12 @@ void frmEditHack::LoadHackFields()
     const Recordset& hack = HackRow();
     // A Null type opens as UBB; a type the list does not have shows no selection and is kept.
     const QVariant type = hack.Value("HackType");
-    {
-        const QSignalBlocker quiet(cmbHackType);
-        cmbHackType->setCurrentIndex(type.isNull() ? 0 : ListIndexOf(type, cmbHackType->count()));
-    }
-    ApplyHackType(type.isNull() ? 0 : qint16(type.toInt()));
-    txtHackName->setText(hack.Text("Name"));
-    txtAuthName->setText(hack.Text("AuthName"));
-    txtAuthEmail->setText(hack.Text("AuthEmail"));
-    txtHackVersion->setText(hack.Text("Version"));
-    txtHomePage->setText(hack.Text("HomePage"));
-    txtUpdateURL->setText(hack.Text("UpdateURL"));
-    txtCopyright->setText(hack.Text("Copyright"));
+    if (type.isNull())
+        ShowHackType(0, 0);
+    else
+        ShowHackType(ListIndexOf(type, cmbHackType->count()), qint16(type.toInt()));
+    for (const auto& [box, field] : HackInfoBoxes())
+        box->setText(hack.Text(field));
     txtHackComm->setPlainText(hack.Text("Comments"));
     ShowTextStarts();
     LoadMessageFields();
@@ -176,13 +165,8 @@ void frmEditHack::WriteHackInfo(Recordset& hack)
 {
     if (cmbHackType->currentIndex() >= 0)
         hack.SetValue("HackType", cmbHackType->currentIndex());
-    hack.SetValue("Name", NullIfEmpty(txtHackName->text()));
-    hack.SetValue("AuthName", NullIfEmpty(txtAuthName->text()));
-    hack.SetValue("AuthEmail", NullIfEmpty(txtAuthEmail->text()));
-    hack.SetValue("Version", NullIfEmpty(txtHackVersion->text()));
-    hack.SetValue("HomePage", NullIfEmpty(txtHomePage->text()));
-    hack.SetValue("UpdateURL", NullIfEmpty(txtUpdateURL->text()));
-    hack.SetValue("Copyright", NullIfEmpty(txtCopyright->text()));
+    for (const auto& [box, field] : HackInfoBoxes())
+        hack.SetValue(field, NullIfEmpty(box->text()));
     hack.SetValue("Comments", NullIfEmpty(BoxText(txtHackComm)));
     hack.SetValue("LastMod", TimeStamp());
 }
@@ -193,6 +177,26 @@ void frmEditHack::SaveMessages()
     hack.SetValue("PreInstallCom", NullIfEmpty(BoxText(txtPreMess)));
     hack.SetValue("PostInstallCom", NullIfEmpty(BoxText(txtPostMess)));
     hack.Update();
+}
+
+QList<std::pair<QLineEdit*, QString>> frmEditHack::HackInfoBoxes() const
+{
+    return {{txtHackName, "Name"},
+            {txtAuthName, "AuthName"},
+            {txtAuthEmail, "AuthEmail"},
+            {txtHackVersion, "Version"},
+            {txtHomePage, "HomePage"},
+            {txtUpdateURL, "UpdateURL"},
+            {txtCopyright, "Copyright"}};
+}
+
+void frmEditHack::ShowHackType(int index, qint16 type)
+{
+    {
+        const QSignalBlocker quiet(cmbHackType);
+        cmbHackType->setCurrentIndex(index);
+    }
+    ApplyHackType(type);
 }
 
 void frmEditHack::HackTypeChanged()

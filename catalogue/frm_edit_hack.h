@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <utility>
 
 class QCheckBox;
 class QComboBox;
@@ -148,6 +149,10 @@ private:
     void SaveHackInfo();
     void WriteHackInfo(Recordset& hack);
     void SaveMessages();
+    // The one-line boxes of "Hack Info" with their HackInfo fields.
+    QList<std::pair<QLineEdit*, QString>> HackInfoBoxes() const;
+    // Selects entry `index` of the type list (-1: none) and makes `type` the current board type.
+    void ShowHackType(int index, qint16 type);
     void HackTypeChanged();
     void ApplyHackType(qint16 type);
     void OpenLargerWindow(qint16 DispType, const QString& text);
