@@ -339,7 +339,7 @@ void frmEditHack::OpenModFile()
     const QString relative = directory.isEmpty() ? txtModFile->text() : directory + u'/' + txtModFile->text();
     const std::optional<QString> path = JoinInsideRoot(state_.SourceDir, relative);
     state_.CurrentModFilePath = path.value_or(state_.SourceDir + u'/' + relative);
-    if (path && FileExists(*path)) {
+    if (path && !state_.SourceDir.isEmpty() && FileExists(*path)) {
         OpenTextViewer(main_);
         return;
     }

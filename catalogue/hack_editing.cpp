@@ -22,6 +22,13 @@ namespace {
 const QString Yes = QStringLiteral("Yes");
 const QString No = QStringLiteral("No");
 
+// The mod's folder and file below SourceDir; nothing is looked at before the source folder is set
+// or for a mod whose location or sub-path would lead out of it.
+bool Checkable(const AppState& state, const ModTarget& target)
+{
+    return target.insideRoot && !state.SourceDir.isEmpty();
+}
+
 } // namespace
 
 int ListIndexOf(const QVariant& stored, int count, int first)
@@ -35,7 +42,7 @@ QString CheckModFile(const AppState& state, const Recordset& mods)
 {
     const ModTarget target = ModTargetFrom(state, mods);
     const QString folder = Below(state.SourceDir, target.directory);
-    if (!target.insideRoot || !DirExists(folder))
+    if (!Checkable(state, target) || !DirExists(folder))
         return No;
     return FindFileInTree(target.fileName, folder).isEmpty() ? No : Yes;
 }
@@ -43,7 +50,7 @@ QString CheckModFile(const AppState& state, const Recordset& mods)
 QString CheckModOldData(const AppState& state, const Recordset& mods)
 {
     const ModTarget target = ModTargetFrom(state, mods);
-    if (!target.insideRoot)
+    if (!Checkable(state, target))
         return No;
     WorkBuffer source;
     try {

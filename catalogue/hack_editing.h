@@ -15,7 +15,7 @@ int ListIndexOf(const QVariant& stored, int count, int first = 0);
 
 // "Yes" when the board file of the mod at the current row of `mods` is in its folder below
 // SourceDir or in any folder below that one, otherwise "No" (also when the folder is missing or
-// the mod's location and sub-path lead out of the source folder).
+// the mod's location and sub-path lead out of the source folder, or no source folder is set).
 QString CheckModFile(const AppState& state, const Recordset& mods);
 // "Yes" when the mod's old data, its line breaks made CR LF, occurs in the file directly in the
 // mod's folder, letter case ignored. "No" when it does not or the file cannot be read.
