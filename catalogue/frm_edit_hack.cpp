@@ -272,7 +272,7 @@ void frmEditHack::Unload()
         if (window)
             window->close();
     }
-    main_.SetPanelText(3, QStringLiteral("Hack Mods: 0"));
+    main_.SetPanelText(3, tr("Hack Mods: %1").arg(0));
     main_.mnuHackList->setEnabled(true);
     state_.CurrentHackNum = 0;
     // The list comes back once the close is done, unless the database has gone meanwhile: the

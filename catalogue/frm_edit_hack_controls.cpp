@@ -246,7 +246,12 @@ QWidget* frmEditHack::CreateModInfoTab()
     for (int i = 1; i <= 10; ++i)
         cmbModInst->addItem(QString::number(i));
     fraActions = new QGroupBox(tr("[ Action Type ]"), tab);
-    const char* actions[] = {"Add Before", "Add After", "Insert", "Append", "Replace", "Delete"};
+    const char* actions[] = {QT_TR_NOOP("Add Before"),
+                             QT_TR_NOOP("Add After"),
+                             QT_TR_NOOP("Insert"),
+                             QT_TR_NOOP("Append"),
+                             QT_TR_NOOP("Replace"),
+                             QT_TR_NOOP("Delete")};
     auto* actionGrid = new QGridLayout(fraActions);
     auto* group = new QButtonGroup(fraActions);
     for (int i = 0; i < 6; ++i) {

@@ -61,12 +61,12 @@ void frmEditHack::FillModList()
     if (!AddMultipleMode)
         SetModButtons(false);
     if (mods.RecordCount() == 0) {
-        main_.SetPanelText(3, QStringLiteral("Hack Mods: 0"));
+        main_.SetPanelText(3, tr("Hack Mods: %1").arg(0));
         ShowSelectedMod();
         return;
     }
     fgModList->SetRow(1);
-    main_.SetPanelText(3, QStringLiteral("Hack Mods: %1").arg(mods.RecordCount()));
+    main_.SetPanelText(3, tr("Hack Mods: %1").arg(mods.RecordCount()));
     ShowSelectedMod();
 }
 
@@ -256,10 +256,8 @@ void frmEditHack::CancelMod()
 bool frmEditHack::SaveMod()
 {
     if (txtModFile->text().isEmpty()) {
-        state_.dialogs.messageBox(tr("You must enter a filename for this modification."),
-                                  QStringLiteral("Zenpatch"),
-                                  MsgButtons::OK,
-                                  MsgIcon::None);
+        state_.dialogs.messageBox(
+            tr("You must enter a filename for this modification."), tr("Zenpatch"), MsgButtons::OK, MsgIcon::None);
         return false;
     }
     Recordset& mods = ModRows();
