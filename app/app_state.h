@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <memory>
 
 namespace zp {
@@ -14,7 +15,8 @@ class Dialogs;
 // The state every window and run shares: the database objects, the current hack and the
 // configuration values. The program makes one at start and hands it to every window by reference;
 // a test makes its own over a temporary program folder.
-struct AppState {
+struct AppState
+{
     AppState(QString programFolder, Dialogs& dialogs)
         : ProgramFolder(std::move(programFolder))
         , dialogs(dialogs)
@@ -23,6 +25,8 @@ struct AppState {
 
     QString ProgramFolder; // the folder holding zpatch.zpd, enctemp/ and zpk_inst_temp/, no trailing '/'
     Dialogs& dialogs;
+    // How long a job waits for another job of the same program folder to end (JobLock).
+    std::chrono::milliseconds JobLockWait {10000};
 
     // Database (OpenDatabase creates the recordsets closed; CloseDatabase releases them).
     QString ConnectionString;
