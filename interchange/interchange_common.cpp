@@ -44,9 +44,11 @@ void ShowExportFolderMissing(Dialogs& dialogs)
     dialogs.messageBox("Directory does not exist, cannot export file.", "Export Failed", MsgButtons::OK, MsgIcon::None);
 }
 
-void ShowExportWriteError(Dialogs& dialogs)
+void ShowExportWriteError(Dialogs& dialogs, const QString& reason)
 {
-    dialogs.messageBox("There was an error writing the file.", "Error Exporting File", MsgButtons::OK, MsgIcon::None);
+    const QString text = "There was an error writing the file.";
+    dialogs.messageBox(
+        reason.isEmpty() ? text : text + "\n\n" + reason, "Error Exporting File", MsgButtons::OK, MsgIcon::None);
 }
 
 void ShowSupportFolderError(Dialogs& dialogs)

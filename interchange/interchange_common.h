@@ -15,7 +15,8 @@ void ShowMissingExportName(Dialogs& dialogs);
 void ShowMissingExportPath(Dialogs& dialogs);
 void ShowCannotCreateExportFolder(Dialogs& dialogs);
 void ShowExportFolderMissing(Dialogs& dialogs);
-void ShowExportWriteError(Dialogs& dialogs);
+// "There was an error writing the file.", followed by the reason when one is known.
+void ShowExportWriteError(Dialogs& dialogs, const QString& reason);
 void ShowSupportFolderError(Dialogs& dialogs);
 // "Would you like to open the output folder now?": true for Yes.
 bool AskOpenOutputFolder(Dialogs& dialogs);

@@ -183,7 +183,8 @@ TEST_F(HackExport, ASupportFileNameThatCannotTravelFailsTheExport)
     SelectHack(AddHack(LogoHackInfo(), LogoHackMods(), {{{0, "../evil.txt", std::nullopt}, "x"}}));
     ExportResult result = Export();
     EXPECT_EQ(result.outcome, ExportOutcome::Stopped);
-    EXPECT_EQ(MessageTexts(), QStringList {"There was an error writing the file."});
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith("There was an error writing the file.\n\n"));
     EXPECT_EQ(dialogs.messages[0].title, "Error Exporting File");
     EXPECT_TRUE(QDir(Out()).isEmpty());
     EXPECT_FALSE(QFile::exists(folder.filePath("evil.txt")));
