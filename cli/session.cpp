@@ -1,6 +1,7 @@
 #include "cli/session.h"
 
 #include "app/common.h"
+#include "cli/arguments.h"
 #include "database/catalogue_operations.h"
 
 #include <QFileInfo>
@@ -45,7 +46,7 @@ Session::~Session()
 
 void Session::SelectHack(const std::string& hack)
 {
-    if (!FindHack(state, QString::fromStdString(hack)))
+    if (!FindHack(state, ArgumentText(hack)))
         throw CommandError("no hack " + hack);
 }
 
