@@ -93,6 +93,8 @@ void Database::Execute(const QString& sql)
 
 void Database::CheckWritable()
 {
+    if (!db_)
+        Fail(QStringLiteral("the database is not open"));
     // Setting the user version dirties the first page, which goes to the journal first; the
     // rollback puts everything back.
     const char* probe = "SAVEPOINT zp_write_check; PRAGMA user_version = 0;";

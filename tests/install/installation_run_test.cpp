@@ -334,6 +334,13 @@ TEST_F(InstallationRunTest, NothingIsWrittenThroughASymbolicLink)
                            "Refused to write through the symbolic link " + source + "/templates"}));
     EXPECT_EQ(Read(source + "/html/index.html"), "<body/>");
 
+    // Backups that would go through a link: the source stays as it is.
+    Write(source + "/html/index.html", "<body>");
+    QDir(home.filePath("backups")).removeRecursively();
+    Link(outside, home.filePath("backups"));
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+    EXPECT_EQ(Read(source + "/html/index.html"), "<body>");
+
     EXPECT_EQ(Read(outside + "/target.cgi"), "outside");
     EXPECT_EQ(FilesBelow(outside), QStringList({"target.cgi", "templates/page.tmpl"}));
     EXPECT_EQ(Read(outside + "/templates/page.tmpl"), "<p>");
