@@ -5,6 +5,7 @@
 #include "app/dialogs.h"
 #include "app/whole_file.h"
 
+#include <QFileInfo>
 #include <cerrno>
 
 namespace zp {
@@ -24,6 +25,16 @@ QString BusyMessage(const QString& programFolder, QLockFile& lock)
         = lock.getLockInfo(&pid, &host, &application) ? QString::number(pid) : QStringLiteral("unknown");
     return QStringLiteral("Another Zenpatch job is using %1 (process %2). Try again when it has finished.")
         .arg(programFolder, process);
+}
+
+// Removes a job's own folder below the program folder; one that is a link goes as a link, so that
+// nothing is ever written through it.
+void RemoveJobFolder(const QString& path)
+{
+    if (QFileInfo(path).isSymLink())
+        QFile::remove(path);
+    else
+        DeleteFolderTree(path);
 }
 
 } // namespace
@@ -48,8 +59,8 @@ JobLock::JobLock(const QString& programFolder, std::chrono::milliseconds wait)
         }
     }
     RemovePendingFiles(programFolder);
-    DeleteFolderTree(programFolder + QStringLiteral("/enctemp"));
-    DeleteFolderTree(programFolder + QStringLiteral("/zpk_inst_temp"));
+    RemoveJobFolder(programFolder + QStringLiteral("/enctemp"));
+    RemoveJobFolder(programFolder + QStringLiteral("/zpk_inst_temp"));
 }
 
 JobLock::~JobLock()

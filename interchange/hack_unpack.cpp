@@ -16,7 +16,7 @@ QByteArray ReadWholeFile(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw ImportError {75, "Path/File access error: " + path};
+        throw ImportError {75, "Path/File access error: " + path + ": " + file.errorString()};
     return file.readAll();
 }
 

@@ -55,7 +55,8 @@ void AppendBlock(QFile& package, const QString& encodedFile, const QString& labe
 {
     QFile encoded(encodedFile);
     if (!encoded.open(QIODevice::ReadOnly))
-        throw std::runtime_error("cannot read " + encodedFile.toStdString());
+        throw std::runtime_error("Cannot read " + encodedFile.toStdString() + ": "
+                                 + encoded.errorString().toStdString());
     const QByteArray labelBytes = EncodeAnsiOrUtf8(label);
     Write(package, StartFileMarker + labelBytes + LineEnd);
     while (!encoded.atEnd())
@@ -100,7 +101,7 @@ UnpackedPackage SplitPackageText(const QString& packageFile,
                 ++count;
                 data.setFileName(QString("%1/block%2.dec").arg(exchangeFolder).arg(count));
                 if (!data.open(QIODevice::WriteOnly | QIODevice::Truncate))
-                    throw PackageError(75, "Path/File access error: " + data.fileName());
+                    throw PackageError(75, "Path/File access error: " + data.fileName() + ": " + data.errorString());
                 continue;
             }
             if (line.contains(EndFileMarker)) {
