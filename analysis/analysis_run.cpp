@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "app/board_directories.h"
 #include "app/common.h"
+#include "app/job_lock.h"
 #include "database/sql.h"
 #include "install/find_routines.h"
 #include "install/install_log.h"
@@ -82,9 +83,8 @@ void AnalyzeMods(AppState& state, Recordset& mods, LogSink& log)
     }
 }
 
-} // namespace
-
-void RunAnalysis(AppState& state, LogSink& log)
+// The analysis proper, inside its job.
+void Analyze(AppState& state, LogSink& log)
 {
     state.CurrentHackType = static_cast<qint16>(state.HackInfoRecordset->Int("HackType"));
     LoadDirectoryTable(state);
@@ -100,6 +100,13 @@ void RunAnalysis(AppState& state, LogSink& log)
     ListSupportFiles(state, log);
     LogHackName(state, log, QStringLiteral("END Analysis"));
     log.SetCurrentRow(log.RowCount() - 1);
+}
+
+} // namespace
+
+bool RunAnalysis(AppState& state, LogSink& log)
+{
+    return RunAsJob(state, DatabaseUse::Reads, [&] { Analyze(state, log); });
 }
 
 bool AnalyzeMod(const QString& text, const ModRecord& mod, LogSink& log)

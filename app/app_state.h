@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <memory>
 
 namespace zp {
@@ -24,6 +25,8 @@ struct AppState
 
     QString ProgramFolder; // the folder holding zpatch.zpd, enctemp/ and zpk_inst_temp/, no trailing '/'
     Dialogs& dialogs;
+    // How long a job waits for another job of the same program folder to end (JobLock).
+    std::chrono::milliseconds JobLockWait {10000};
 
     // Database (OpenDatabase creates the recordsets closed; CloseDatabase releases them).
     QString ConnectionString;

@@ -49,6 +49,13 @@ QStringList LocationNames(int hackType)
     return {};
 }
 
+int LocationIndex(const QVariant& stored)
+{
+    bool isNumber = false;
+    const int index = stored.toInt(&isNumber);
+    return stored.isNull() || !isNumber ? -1 : index;
+}
+
 void LoadDirectoryTable(AppState& state)
 {
     const QStringList* columns = nullptr;

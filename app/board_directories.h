@@ -12,6 +12,11 @@ struct AppState;
 // The location names of each board type, in index order (the editors' location lists).
 QStringList LocationNames(int hackType);
 
+// The location index stored in PrimaryDir or Location. A Null (or non-numeric) value reads as -1, a
+// location outside every list, so that it means the same to the installation, the analysis and
+// the text export.
+int LocationIndex(const QVariant& stored);
+
 // Rebuilds state.DirectoryTable for state.CurrentHackType from the ConfigRecordset row.
 void LoadDirectoryTable(AppState& state);
 

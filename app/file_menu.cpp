@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "app/board_directories.h"
 #include "app/common.h"
+#include "app/job_lock.h"
 #include "database/database.h"
 
 #include <QDir>
@@ -33,9 +34,29 @@ void BackupDatabase(AppState& state,
     options.initialDir = state.ProgramFolder;
     options.fileName = "zpatch.bak";
     const QString target = state.dialogs.saveFile(options);
-    if (!target.isEmpty())
-        CopyFileReplacing(state.ProgramFolder + "/" + Database::FileName, target);
+    if (!target.isEmpty()) {
+        RunAsJob(state, DatabaseUse::Reads, [&] {
+            CopyFileReplacing(state.ProgramFolder + "/" + Database::FileName, target);
+        });
+    }
     restart();
+}
+
+void CompactDatabase(AppState& state)
+{
+    try {
+        JobLock job(state.ProgramFolder, state.JobLockWait);
+        Database::Compact(state.ProgramFolder);
+    } catch (const JobError& e) {
+        state.dialogs.messageBox(
+            QString::fromStdString(e.what()), "Compact Database", MsgButtons::OK, MsgIcon::Critical);
+    } catch (const std::exception& e) {
+        state.dialogs.messageBox("The database could not be compacted, zpatch.zpd was left as it was.\n\n"
+                                     + QString::fromUtf8(e.what()),
+                                 "Compact Database",
+                                 MsgButtons::OK,
+                                 MsgIcon::Critical);
+    }
 }
 
 bool CopyFileReplacing(const QString& source, const QString& target)

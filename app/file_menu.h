@@ -10,12 +10,17 @@ namespace zp {
 struct AppState;
 
 // Backup Database: after the user confirms, closes the child windows and the database, asks where
-// to save a byte copy of zpatch.zpd ("zpatch.bak" proposed in the program folder) and writes it.
+// to save a byte copy of zpatch.zpd ("zpatch.bak" proposed in the program folder) and writes it
+// under the job lock.
 // Whatever happens after the confirmation (copy made, dialog cancelled, copy failed), restart runs
 // the main window's load again. Answering No changes nothing.
 void BackupDatabase(AppState& state,
                     const std::function<void()>& closeChildWindows,
                     const std::function<void()>& restart);
+
+// The exit compaction: with the database closed, compacts zpatch.zpd in place under the job lock.
+// A failure is reported ("Compact Database") and leaves the file as it was.
+void CompactDatabase(AppState& state);
 
 // Copies a file byte for byte through a temporary file beside the target, so that a failed copy
 // leaves an existing target as it was. Refuses to copy a file onto itself. Returns success.

@@ -10,7 +10,6 @@
 #include "app/start.h"
 #include "app/window_helpers.h"
 #include "catalogue/frm_list_hacks.h"
-#include "database/database.h"
 #include "interchange/hack_import.h"
 #include "viewer/frm_text_file.h"
 
@@ -364,15 +363,7 @@ void mdiMain::Unload()
     ended_ = true;
     CloseChildWindows();
     CloseDatabase(state_);
-    try {
-        Database::Compact(state_.ProgramFolder);
-    } catch (const std::exception& e) {
-        state_.dialogs.messageBox(tr("The database could not be compacted, zpatch.zpd was left as it was.\n\n%1")
-                                      .arg(QString::fromUtf8(e.what())),
-                                  tr("Compact Database"),
-                                  MsgButtons::OK,
-                                  MsgIcon::Critical);
-    }
+    CompactDatabase(state_);
     if (TrayForm1)
         TrayForm1->hide();
     QCoreApplication::quit();

@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "app/common.h"
 #include "app/dialogs.h"
+#include "app/job_lock.h"
 #include "app/mdi_main.h"
 #include "database/database.h"
 
@@ -29,6 +30,7 @@ std::unique_ptr<mdiMain> Start(AppState& state, const QString& commandLine)
             MsgIcon::Critical);
         return nullptr;
     }
+    RemoveLeftoversOfKilledJobs(state.ProgramFolder);
     auto main = std::make_unique<mdiMain>(state);
     main->SetCommandLine(commandLine);
     try {

@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "app/board_directories.h"
 #include "app/common.h"
+#include "app/job_lock.h"
 #include "database/sql.h"
 
 #include <QHash>
@@ -32,15 +33,17 @@ qint16 CreateHack(AppState& state, const std::function<void(Recordset&)>& fill)
     return state.CurrentHackNum;
 }
 
-void DeleteHack(AppState& state)
+bool DeleteHack(AppState& state)
 {
-    const QString number = QString::number(state.CurrentHackNum);
-    Transaction transaction(state.Connection);
-    state.HackFilesRecordset->ReOpen(sql::DeleteHackFilesOf + number);
-    state.HackDataRecordset->ReOpen(sql::DeleteHackDataOf + number);
-    state.HackInfoRecordset->Delete();
-    state.HackInfoRecordset->Update();
-    transaction.Commit();
+    return RunAsJob(state, DatabaseUse::Writes, [&state] {
+        const QString number = QString::number(state.CurrentHackNum);
+        Transaction transaction(state.Connection);
+        state.HackFilesRecordset->ReOpen(sql::DeleteHackFilesOf + number);
+        state.HackDataRecordset->ReOpen(sql::DeleteHackDataOf + number);
+        state.HackInfoRecordset->Delete();
+        state.HackInfoRecordset->Update();
+        transaction.Commit();
+    });
 }
 
 void StampTime(Recordset& hackInfo, const QString& field)

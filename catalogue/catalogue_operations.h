@@ -19,8 +19,9 @@ inline constexpr int MaxHackNum = 32767;
 qint16 CreateHack(AppState& state, const std::function<void(Recordset&)>& fill);
 
 // Deletes CurrentHackNum: its support files, then its mods, then the current row of
-// HackInfoRecordset, all or nothing. A hack without mods or files deletes the same way.
-void DeleteHack(AppState& state);
+// HackInfoRecordset, all or nothing, as one job (JobLock). A hack without mods or files deletes the
+// same way. False when the job could not start (the message box said why).
+bool DeleteHack(AppState& state);
 
 // Sets LastMod or LastInstall of the current row of `hackInfo` to TimeStamp() and stores it.
 void StampTime(Recordset& hackInfo, const QString& field);

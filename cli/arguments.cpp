@@ -1,6 +1,8 @@
 #include "cli/arguments.h"
 
+#include <QStringDecoder>
 #include <algorithm>
+#include <cstdio>
 
 namespace zp::cli {
 
@@ -12,6 +14,21 @@ bool listed(std::initializer_list<std::string_view> names, std::string_view name
 }
 
 } // namespace
+
+QString ArgumentText(const std::string& argument)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8(QByteArrayView(argument.data(), qsizetype(argument.size())));
+    if (!utf8.hasError())
+        return text;
+    std::string shown;
+    for (const unsigned char c : argument) {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, c >= 0x20 && c < 0x7F ? "%c" : "\\x%02x", c);
+        shown += escaped;
+    }
+    throw CommandError("\"" + shown + "\" is not valid UTF-8, the system's file-name encoding");
+}
 
 std::optional<std::string> ParsedArguments::value(std::string_view name) const
 {

@@ -2,6 +2,7 @@
 
 #include "cli/commands.h"
 
+#include <QString>
 #include <initializer_list>
 #include <map>
 #include <optional>
@@ -22,6 +23,10 @@ struct ParsedArguments
     std::optional<std::string> value(std::string_view name) const;
     bool flag(std::string_view name) const { return flags.contains(name); }
 };
+
+// The argument as text. Raises CommandError when its bytes are not valid UTF-8, the system's
+// file-name encoding: any conversion would name a file the user never named.
+QString ArgumentText(const std::string& argument);
 
 // Raises CommandError for an unknown option, an option without its value, or a number of
 // positional arguments other than positionalCount.

@@ -6,6 +6,7 @@
 #include "cli/commands.h"
 #include "cli/session.h"
 #include "database/sql.h"
+#include "install/install_log.h"
 
 #include <QDir>
 #include <cstdio>
@@ -29,13 +30,12 @@ void PrintMods(AppState& state)
     const QStringList locations = LocationNames(state.CurrentHackType);
     for (; !mods.EOF(); mods.MoveNext()) {
         const int instance = mods.Int("ModInst");
-        PrintLine(QStringList {mods.Text("ModOrder"),
-                               mods.Text("FileName"),
-                               locations.value(mods.Int("PrimaryDir"), mods.Text("PrimaryDir")),
-                               mods.Text("ExtendDir"),
-                               ActionNames.value(mods.Int("ActionType"), mods.Text("ActionType")),
-                               instance == 0 ? QStringLiteral("All") : QString::number(instance)}
-                      .join('\t'));
+        PrintLine(TabSeparated({mods.Text("ModOrder"),
+                                mods.Text("FileName"),
+                                locations.value(LocationIndex(mods.Value("PrimaryDir")), mods.Text("PrimaryDir")),
+                                mods.Text("ExtendDir"),
+                                ActionNames.value(mods.Int("ActionType"), mods.Text("ActionType")),
+                                instance == 0 ? QStringLiteral("All") : QString::number(instance)}));
     }
 }
 
@@ -46,11 +46,10 @@ void PrintSupportFiles(AppState& state)
     PrintLine(QStringLiteral("Support files: %1").arg(files.RecordCount()));
     const QStringList locations = LocationNames(state.CurrentHackType);
     for (; !files.EOF(); files.MoveNext()) {
-        PrintLine(QStringList {files.Text("FileName"),
-                               locations.value(files.Int("Location"), files.Text("Location")),
-                               files.Text("CustomDir"),
-                               QStringLiteral("%1 bytes").arg(files.BlobSize("FileData"))}
-                      .join('\t'));
+        PrintLine(TabSeparated({files.Text("FileName"),
+                                locations.value(LocationIndex(files.Value("Location")), files.Text("Location")),
+                                files.Text("CustomDir"),
+                                QStringLiteral("%1 bytes").arg(files.BlobSize("FileData"))}));
     }
     files.Close();
 }
@@ -62,7 +61,7 @@ int RunInitDbCommand(const GlobalOptions&, const CommandArguments& args)
     if (args.size() > 1)
         throw CommandError("init-db takes at most one argument, the database path");
     const QString path = args.empty() ? ProgramFolder(ExecutableFolder()) + QLatin1Char('/') + Database::FileName
-                                      : QString::fromStdString(args[0]);
+                                      : ArgumentText(args[0]);
     MakePath(QFileInfo(path).absolutePath());
     try {
         Database::CreateNew(path);
@@ -83,12 +82,12 @@ int RunConfigCommand(const GlobalOptions& options, const CommandArguments& args)
     OptionsValues values = LoadOptions(session.state).value_or(OptionsValues {});
     if (show) {
         for (const QString& name : OptionNames())
-            PrintLine(name + QLatin1Char('\t') + OptionText(values, name));
+            PrintLine(TabSeparated({name, OptionText(values, name)}));
         return exitSuccess;
     }
     // Several settings at once, so that the source and output folders can be given together.
     for (size_t i = 1; i + 1 < args.size(); i += 2) {
-        if (!SetOptionText(values, QString::fromStdString(args[i]), QString::fromStdString(args[i + 1])))
+        if (!SetOptionText(values, ArgumentText(args[i]), ArgumentText(args[i + 1])))
             throw CommandError("unknown setting or not a number: " + args[i] + " (see config show)");
     }
     if (const auto refusal = SaveOptions(session.state, values))
@@ -101,7 +100,7 @@ int RunListCommand(const GlobalOptions& options, const CommandArguments& args)
     ParseArguments(args, 0, {});
     Session session(options);
     for (const HackListRow& row : HackListRows(session.state))
-        PrintLine(QString::number(row.HackNum) + QLatin1Char('\t') + row.cells.join('\t'));
+        PrintLine(TabSeparated(QStringList {QString::number(row.HackNum)} + row.cells));
     return exitSuccess;
 }
 
@@ -131,8 +130,7 @@ int RunDeleteCommand(const GlobalOptions& options, const CommandArguments& args)
         std::fprintf(stderr, "zenpatch-cli: not deleted (confirm with --yes)\n");
         return exitFailed;
     }
-    DeleteHack(session.state);
-    return exitSuccess;
+    return DeleteHack(session.state) ? exitSuccess : exitError;
 }
 
 } // namespace zp::cli

@@ -59,7 +59,9 @@ int RunAnalyzeCommand(const GlobalOptions& options, const CommandArguments& args
     Session session(options);
     session.SelectHack(parsed.positional[0]);
     RecordingLog log;
-    RunAnalysis(session.state, log);
+    // The message that kept the job from starting is already on stderr.
+    if (!RunAnalysis(session.state, log))
+        return exitError;
     return PrintLog(log);
 }
 

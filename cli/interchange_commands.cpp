@@ -17,7 +17,7 @@ QString Required(const ParsedArguments& parsed, std::string_view name)
     std::optional<std::string> value = parsed.value(name);
     if (!value)
         throw CommandError(std::string(name) + " is required");
-    return QString::fromStdString(*value);
+    return ArgumentText(*value);
 }
 
 // The job stopped: its last message, already printed, is the reason.
@@ -68,7 +68,7 @@ int RunImportCommand(const GlobalOptions& options, const CommandArguments& args)
 {
     ParsedArguments parsed = ParseArguments(args, 1, {});
     Session session(options);
-    switch (ImportHackFile(session.state, QString::fromStdString(parsed.positional[0]))) {
+    switch (ImportHackFile(session.state, ArgumentText(parsed.positional[0]))) {
     case ImportOutcome::Imported:
         return exitSuccess;
     case ImportOutcome::Incompatible:

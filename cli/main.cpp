@@ -1,4 +1,5 @@
 // zenpatch-cli [--home DIR] [--yes] COMMAND [ARGS...]
+#include "cli/arguments.h"
 #include "cli/commands.h"
 
 #include <cstdio>
@@ -79,8 +80,10 @@ int run(int argc, char** argv)
     const Command* command = findCommand(argv[i]);
     if (!command)
         throw CommandError("unknown command " + std::string(argv[i]) + " (try --help)");
-    if (!options.home.empty())
+    if (!options.home.empty()) {
+        ArgumentText(options.home);
         setenv("ZENPATCH_HOME", options.home.c_str(), 1);
+    }
     return command->run(options, CommandArguments(argv + i + 1, argv + argc));
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/common.h"
 #include "catalogue/catalogue_operations.h"
+#include "cli/arguments.h"
 
 #include <QFileInfo>
 #include <cstdio>
@@ -85,7 +86,7 @@ Session::~Session()
 
 void Session::SelectHack(const std::string& hack)
 {
-    if (!FindHack(state, QString::fromStdString(hack)))
+    if (!FindHack(state, ArgumentText(hack)))
         throw CommandError("no hack " + hack);
 }
 

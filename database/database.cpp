@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <cstdio>
 #include <cstring>
 #include <sqlite3.h>
 
@@ -75,8 +74,7 @@ void Database::Open(const QString& path)
     Close();
     if (!QFileInfo(path).isFile())
         Fail(QStringLiteral("database file not found"));
-    // CREATE lets ATTACH make the compacted copy; the main file is known to exist.
-    sqlite3* db = OpenKeyed(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    sqlite3* db = OpenKeyed(path, SQLITE_OPEN_READWRITE);
     try {
         CheckDatabase(db);
     } catch (...) {
@@ -99,6 +97,20 @@ void Database::Execute(const QString& sql)
 {
     Statement statement(db_, sql);
     while (statement.Step()) { }
+}
+
+void Database::CheckWritable()
+{
+    if (!db_)
+        Fail(QStringLiteral("the database is not open"));
+    // Setting the user version dirties the first page, which goes to the journal first; the
+    // rollback puts everything back.
+    const char* probe = "SAVEPOINT zp_write_check; PRAGMA user_version = 0;";
+    const int rc = sqlite3_exec(db_, probe, nullptr, nullptr, nullptr);
+    const QString reason = QString::fromUtf8(sqlite3_errmsg(db_));
+    sqlite3_exec(db_, "ROLLBACK TO zp_write_check; RELEASE zp_write_check;", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        throw DatabaseError(reason.toStdString());
 }
 
 void Database::BeginTransaction()
@@ -136,27 +148,9 @@ void Database::CreateNew(const QString& path)
 
 void Database::Compact(const QString& programFolder)
 {
-    const QString source = QDir(programFolder).filePath(FileName);
-    const QString compacted = QDir(programFolder).filePath(CompactFileName);
-    if (QFileInfo::exists(compacted) && !QFile::remove(compacted))
-        Fail(QStringLiteral("cannot remove the stale %1").arg(compacted));
-    try {
-        Database db;
-        db.Open(source);
-        Statement attach(db.Handle(), QStringLiteral("ATTACH DATABASE ? AS compacted KEY ?"));
-        attach.Bind(1, compacted);
-        attach.Bind(2, QString::fromLatin1(Key));
-        attach.Step();
-        Statement(db.Handle(), QStringLiteral("SELECT sqlcipher_export('compacted')")).Step();
-        db.Execute(QStringLiteral("DETACH DATABASE compacted"));
-        db.Close();
-        // rename() replaces the original atomically: there is always one complete zpatch.zpd.
-        if (std::rename(QFile::encodeName(compacted).constData(), QFile::encodeName(source).constData()) != 0)
-            Fail(QStringLiteral("cannot rename %1 to %2: %3").arg(compacted, source, qt_error_string(errno)));
-    } catch (...) {
-        QFile::remove(compacted);
-        throw;
-    }
+    Database db;
+    db.Open(QDir(programFolder).filePath(FileName));
+    db.Execute(QStringLiteral("VACUUM"));
 }
 
 Transaction::Transaction(Database& db)

@@ -22,7 +22,6 @@ class Database
 public:
     static constexpr const char* Key = "qorvantel";
     static constexpr const char* FileName = "zpatch.zpd";
-    static constexpr const char* CompactFileName = "zpatchCP.zpd";
 
     Database() = default;
     ~Database();
@@ -40,6 +39,11 @@ public:
     // Runs one statement that returns no rows; throws DatabaseError.
     void Execute(const QString& sql);
 
+    // Tries a write that is rolled back at once: it needs the file and, for the journal, its folder
+    // to be writable. Throws DatabaseError with SQLite's reason ("attempt to write a readonly
+    // database", "unable to open database file").
+    void CheckWritable();
+
     void BeginTransaction();
     void Commit();
     void Rollback();
@@ -48,8 +52,8 @@ public:
     // OutputDir are Null. Refuses (DatabaseError "the file already exists") to overwrite a file.
     static void CreateNew(const QString& path);
 
-    // Compacts <folder>/zpatch.zpd through zpatchCP.zpd (a stale copy is removed first) and
-    // renames it over the original atomically. On failure the original is left as it was.
+    // Compacts <folder>/zpatch.zpd in place with VACUUM: crash-safe through SQLite's journal, and
+    // other connections wait for it (or it for them). On failure the file is left as it was.
     static void Compact(const QString& programFolder);
 
 private:

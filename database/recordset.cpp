@@ -614,19 +614,32 @@ qint64 Recordset::BlobSize(const QString& field) const
 
 void Recordset::WriteBlobToFile(const QString& field, const QString& path)
 {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        Fail(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+    const bool written = ReadBlob(field, [&file](const QByteArray& chunk) {
+        // A write that falls short is continued until the system says why it cannot go on.
+        qint64 done = 0;
+        for (qint64 n = 0; done < chunk.size(); done += n) {
+            if ((n = file.write(chunk.constData() + done, chunk.size() - done)) <= 0)
+                return false;
+        }
+        return true;
+    });
+    if (!written)
+        Fail(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+}
+
+bool Recordset::ReadBlob(const QString& field, const std::function<bool(const QByteArray&)>& consume)
+{
     const int column = d->BlobColumnOf(field);
     d->EndChunkRead();
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        Fail(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
-    for (QByteArray chunk = d->ReadChunk(column, FileChunkSize); !chunk.isEmpty();
-         chunk = d->ReadChunk(column, FileChunkSize)) {
-        if (file.write(chunk) != chunk.size())
-            Fail(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
-    }
+    bool consumed = true;
+    for (QByteArray chunk = d->ReadChunk(column, FileChunkSize); consumed && !chunk.isEmpty();
+         chunk = d->ReadChunk(column, FileChunkSize))
+        consumed = consume(chunk);
     d->EndChunkRead();
-    if (!file.flush())
-        Fail(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+    return consumed;
 }
 
 void Recordset::AppendChunk(const QString& field, const QByteArray& bytes)

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <memory>
 
 // The cursor keeps ADO's member names BOF and EOF. The C library's EOF macro (pulled in by the
@@ -67,6 +68,9 @@ public:
     qint64 BlobSize(const QString& field) const;
     // Streams the whole field of the current row into a file (16384-byte chunks); throws on failure.
     void WriteBlobToFile(const QString& field, const QString& path);
+    // Hands the field of the current row to `consume` in 16384-byte chunks; stops and returns false
+    // when `consume` returns false.
+    bool ReadBlob(const QString& field, const std::function<bool(const QByteArray&)>& consume);
 
     // Blob writing: AppendChunk adds bytes to the field of the new or current row (the first call
     // after AddNew or an edit starts the field afresh); SetBlobFromFile replaces it with a file's

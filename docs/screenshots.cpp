@@ -1,6 +1,6 @@
 // Takes the screenshots of the manual and the README: the main window with the hack list, each tab
-// of the Options dialog, the About window, the hack information viewer and the text viewer,
-// rendered offscreen over the catalogue the demo home has (the demo hacks, imported).
+// of the Options dialog, the About window, the hack information viewer, the text viewer and the
+// hack editor, rendered offscreen over the catalogue the demo home has (the demo hacks, imported).
 //
 //   zenpatch-screenshots OUTPUT_FOLDER DEMO_FOLDER      (DEMO_FOLDER: share/demo)
 
@@ -11,6 +11,7 @@
 #include "app/mdi_main.h"
 #include "app/scripted_dialogs.h"
 #include "catalogue/flex_grid.h"
+#include "catalogue/frm_edit_hack.h"
 #include "catalogue/frm_hack_info.h"
 #include "catalogue/frm_list_hacks.h"
 #include "database/database.h"
@@ -128,6 +129,31 @@ int main(int argc, char** argv)
             QApplication::processEvents();
             ok &= Save(*viewer->parentWidget(), out + "/text_viewer.png");
         }
+    }
+
+    // The hack editor on the demo hack "Welcome Banner", opened from the list, its mods checked against
+    // the demo boards: each tab while viewing, then the "Mod Info" tab while a mod is edited.
+    state.SourceDir = QDir(demo + "/boards").absolutePath();
+    list.RefillHackList();
+    for (int row = 1; row < list.fgHackList->Rows(); ++row) {
+        if (list.fgHackList->TextMatrix(row, 0) == "Welcome Banner")
+            list.fgHackList->SetRow(row);
+    }
+    list.cmdEditHack->click();
+    if (auto* editor = window.findChild<zp::frmEditHack*>()) {
+        editor->parentWidget()->move(0, 0);
+        const char* pages[] = {"editor_hack_info.png", "editor_messages.png", "editor_mods.png", "editor_files.png"};
+        editor->fgModList->SetRow(1);
+        for (int i = 0; i < 4; ++i) {
+            editor->sstabHack->setCurrentIndex(i);
+            QApplication::processEvents();
+            ok &= Save(*editor->parentWidget(), out + "/" + pages[i]);
+        }
+        editor->cmdEditMod->click();
+        QApplication::processEvents();
+        ok &= Save(*editor->parentWidget(), out + "/editor_mod_editing.png");
+    } else {
+        ok = false;
     }
 
     zp::CloseDatabase(state);

@@ -4,6 +4,7 @@
 #include "encoder/temp_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <limits>
 #include <new>
@@ -129,6 +130,7 @@ void FileEncoder::StoreFileArguments(const Variant& InputFile, const Variant& Ou
 
 void FileEncoder::RunOperation(Operation operation)
 {
+    m_systemError = 0;
     struct stat input
     {
     };
@@ -161,7 +163,10 @@ void FileEncoder::RunOperation(Operation operation)
     try {
         m_state = stateWorking;
         FireProgress(0, input.st_size);
+        // The routines leave errno as the failed read or write set it; data faults do not touch it.
+        errno = 0;
         ok = RunRoutine(operation);
+        m_systemError = ok ? 0 : errno;
         m_state = stateIdle;
         FireProgress(input.st_size, input.st_size);
     } catch (...) {

@@ -76,6 +76,9 @@ public:
     std::string GetOutputFile() const { return m_outputFile; }
     void SetOutputFile(const std::string& value) { m_outputFile = value; }
     int16_t GetState() const { return m_state; }
+    // The system error (errno) that made the last file method fail while reading or writing a file;
+    // 0 after a success or a failure caused by the data. The error raised stays error 5.
+    int GetSystemError() const { return m_systemError; }
 
     // Method sets the Encoding for this and later calls when present.
     void DecodeFile(const Variant& InputFile, const Variant& OutputFile, const Variant& Method = Variant::Missing());
@@ -102,6 +105,7 @@ private:
     std::string m_inputFile;
     std::string m_outputFile;
     int16_t m_state = stateIdle;
+    int m_systemError = 0;
     ProgressHandler m_progress;
     std::function<void()> m_aboutBox;
 };

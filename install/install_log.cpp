@@ -30,9 +30,19 @@ bool RecordingLog::AnyRed() const
     return std::any_of(rows.begin(), rows.end(), [](const LogRow& r) { return r.red; });
 }
 
+QString TabSeparated(const QStringList& cells)
+{
+    QStringList escaped;
+    for (QString cell : cells)
+        escaped << cell.replace(u'\t', QStringLiteral("\\t"))
+                       .replace(u'\r', QStringLiteral("\\r"))
+                       .replace(u'\n', QStringLiteral("\\n"));
+    return escaped.join(u'\t');
+}
+
 QString FormatLogRow(const LogRow& row)
 {
-    const QString cells = QStringList {row.Filename, row.Action, row.Comment, row.Description}.join(u'\t');
+    const QString cells = TabSeparated({row.Filename, row.Action, row.Comment, row.Description});
     return row.red ? u'!' + cells : cells;
 }
 

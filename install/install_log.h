@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QTime>
 #include <vector>
 
@@ -59,7 +60,11 @@ public:
     bool AnyRed() const;
 };
 
-// The row as the command line prints it: the four cells joined by TAB, a failed row prefixed by '!'.
+// Cells joined by TAB as the command line prints them, each TAB, CR and LF inside a cell written as
+// \t, \r and \n, so that one row stays one line of its cells.
+QString TabSeparated(const QStringList& cells);
+
+// The row as the command line prints it: the four cells (TabSeparated), a failed row prefixed by '!'.
 QString FormatLogRow(const LogRow& row);
 
 // The time of the "Hack Name:" rows: "hh:mm:ss AM" / "hh:mm:ss PM", 12-hour clock.

@@ -4,6 +4,8 @@
 #include "app/board_directories.h"
 #include "app/common.h"
 #include "app/dialogs.h"
+#include "app/job_lock.h"
+#include "app/whole_file.h"
 #include "catalogue/catalogue_operations.h"
 #include "database/sql.h"
 #include "install/find_routines.h"
@@ -12,6 +14,8 @@
 #include "install/source_backup.h"
 #include "install/work_buffer.h"
 
+#include <QDir>
+#include <QDirIterator>
 #include <QSet>
 #include <optional>
 
@@ -41,7 +45,7 @@ private:
     QString LocateBoardFile(const ModTarget& target);
     void SaveWorkFile();
     bool CopyResult();
-    void CopyWorkFolderInto(const QString& destination);
+    QStringList WorkFiles() const;
     void Halt(const QString& message);
     void LogHackName(const QString& comment);
 
@@ -52,6 +56,7 @@ private:
     WorkBuffer buffer_;
     std::optional<ModTarget> loaded_; // the board file in the buffer
     QSet<QString> saved_; // relative paths already written to the work folder
+    bool allWritten_ = true; // every file reached its destination so far
 };
 
 InstallOutcome InstallationRun::Run()
@@ -64,13 +69,15 @@ InstallOutcome InstallationRun::Run()
         return InstallOutcome::Halted;
     if (!ApplyMods())
         return InstallOutcome::NothingToDo;
-    WriteSupportFiles(state_, log_);
+    if (!WriteSupportFiles(state_, log_))
+        allWritten_ = false;
     if (!CopyResult())
         return InstallOutcome::Halted;
     LogHackName(QStringLiteral("END Installation"));
     log_.SetCurrentRow(0);
     DeleteFolderTree(workFolder_);
-    StampTime(*state_.HackInfoRecordset, QStringLiteral("LastInstall"));
+    if (allWritten_)
+        StampTime(*state_.HackInfoRecordset, QStringLiteral("LastInstall"));
     return InstallOutcome::Completed;
 }
 
@@ -100,8 +107,7 @@ bool InstallationRun::PrepareFolders()
                     QStringLiteral("Missing Directory"),
                     QStringLiteral("Created Output directory: ") + state_.OutputDir);
     }
-    // Files left by a run that halted must not be copied with this hack's files.
-    DeleteFolderTree(workFolder_);
+    // The job lock has emptied the work folder: files of a run that halted are never copied.
     if (!MakePath(workFolder_)) {
         Halt(QStringLiteral("Unable to create temporary work directory, process halted."));
         return false;
@@ -127,6 +133,7 @@ bool InstallationRun::ApplyMods()
         if (loaded_ && loaded_->relativePath != target.relativePath)
             SaveWorkFile();
         if (!target.insideRoot) {
+            allWritten_ = false;
             log_.AddFailedRow(mod.FileName,
                               ActionName(mod.ActionType),
                               QStringLiteral("Unsafe Path"),
@@ -187,6 +194,7 @@ void InstallationRun::SaveWorkFile()
 {
     const QString folder = Below(workFolder_, loaded_->directory);
     if (!DirExists(folder) && !MakePath(folder)) {
+        allWritten_ = false;
         state_.dialogs.messageBox(QStringLiteral("Unable to create Modification Dir, mod file skipped."),
                                   kProgramTitle,
                                   MsgButtons::OK,
@@ -196,6 +204,7 @@ void InstallationRun::SaveWorkFile()
             buffer_.SaveFile(Below(folder, loaded_->fileName), host_.LfLineEnds());
             saved_.insert(loaded_->relativePath);
         } catch (const std::exception& e) {
+            allWritten_ = false;
             log_.AddFailedRow(
                 loaded_->fileName, QString(), QStringLiteral("Write Error"), QString::fromStdString(e.what()));
         }
@@ -203,41 +212,62 @@ void InstallationRun::SaveWorkFile()
     loaded_.reset();
 }
 
-// Copies the work folder over the source (after backing up what it replaces) or into the
-// output folder; false when the output folder has gone and cannot be made again.
+// Copies every file of the work folder to its place below the output folder, or over the source
+// folder after backing up what it replaces. Each file appears whole or not at all; one whose place
+// lies behind a symbolic link is skipped. False when the output folder has gone and cannot be made
+// again.
 bool InstallationRun::CopyResult()
 {
-    if (host_.OverwriteSource()) {
-        if (BackupSourceFiles(state_, workFolder_, log_))
-            CopyWorkFolderInto(state_.SourceDir);
-        return true;
-    }
-    if (!DirExists(state_.OutputDir) && !MakePath(state_.OutputDir)) {
+    const bool overSource = host_.OverwriteSource();
+    const QString destination = overSource ? state_.SourceDir : state_.OutputDir;
+    if (!overSource && !DirExists(destination) && !MakePath(destination)) {
         Halt(QStringLiteral("Unable to create output directory, process halted."));
         return false;
     }
-    CopyWorkFolderInto(state_.OutputDir);
+    QStringList files;
+    for (const QString& relative : WorkFiles()) {
+        if (const QString link = LinkOnTheWay(destination, relative); !link.isEmpty()) {
+            allWritten_ = false;
+            log_.AddFailedRow(FileNameOf(relative), QString(), QStringLiteral("Unsafe Path"), RefusedLinkText(link));
+        } else {
+            files << relative;
+        }
+    }
+    if (overSource && !BackupSourceFiles(state_, files, log_)) {
+        allWritten_ = false;
+        return true;
+    }
+    for (const QString& relative : files) {
+        try {
+            CopyWholeFile(state_.ProgramFolder, Below(workFolder_, relative), destination, relative);
+        } catch (const std::exception& e) {
+            allWritten_ = false;
+            log_.AddFailedRow(
+                FileNameOf(relative), QString(), QStringLiteral("Copy Files"), QString::fromStdString(e.what()));
+        }
+    }
     return true;
 }
 
-void InstallationRun::CopyWorkFolderInto(const QString& destination)
+// The files of the work folder, relative to it, in name order.
+QStringList InstallationRun::WorkFiles() const
 {
-    try {
-        CopyFolderTree(workFolder_, destination, true);
-    } catch (const std::exception& e) {
-        log_.AddFailedRow(QString(),
-                          QString(),
-                          QStringLiteral("Copy Files"),
-                          QStringLiteral("Unable to copy the installed files to %1: %2")
-                              .arg(destination, QString::fromStdString(e.what())));
-    }
+    QStringList files;
+    const QDir work(workFolder_);
+    QDirIterator it(workFolder_, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << work.relativeFilePath(it.next());
+    files.sort();
+    return files;
 }
 
 } // namespace
 
 InstallOutcome RunInstallation(AppState& state, InstallationHost& host, LogSink& log)
 {
-    return InstallationRun(state, host, log).Run();
+    InstallOutcome outcome = InstallOutcome::Halted;
+    RunAsJob(state, DatabaseUse::Writes, [&] { outcome = InstallationRun(state, host, log).Run(); });
+    return outcome;
 }
 
 } // namespace zp

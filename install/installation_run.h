@@ -22,17 +22,20 @@ public:
 };
 
 enum class InstallOutcome {
-    Completed, // through "END Installation"; LastInstall stamped
+    Completed, // through "END Installation"; LastInstall stamped when every file reached its place
     NothingToDo, // the hack has no mods
-    Halted, // a folder could not be made; the message box said which
+    Halted, // the job could not start or a folder could not be made; the message box said why
 };
 
-// Installs the hack at the current row of HackInfoRecordset (CurrentHackNum): copies the board
-// files its mods name into the work folder, applies the mods, writes the support files and copies
-// the result into the output folder or over the source folder, logging every step.
+// Installs the hack at the current row of HackInfoRecordset (CurrentHackNum) as one job (JobLock):
+// copies the board files its mods name into the work folder, applies the mods, writes the support
+// files and copies the result into the output folder or over the source folder, logging every
+// step. Every file written appears whole or not at all, and nothing is written through a symbolic
+// link below the output or source folder.
 InstallOutcome RunInstallation(AppState& state, InstallationHost& host, LogSink& log);
 
-// Writes the support files of CurrentHackNum below OutputDir, in file-name order.
-void WriteSupportFiles(AppState& state, LogSink& log);
+// Writes the support files of CurrentHackNum below OutputDir, in file-name order. False when one of
+// them could not be written.
+bool WriteSupportFiles(AppState& state, LogSink& log);
 
 } // namespace zp

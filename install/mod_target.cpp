@@ -21,7 +21,7 @@ ModRecord ModRecordFrom(const Recordset& mods)
 ModTarget ModTargetFrom(const AppState& state, const Recordset& mods)
 {
     ModTarget target;
-    target.directory = ResolveModDirectory(state, mods.Int("PrimaryDir"), mods.Value("ExtendDir"));
+    target.directory = ResolveModDirectory(state, LocationIndex(mods.Value("PrimaryDir")), mods.Value("ExtendDir"));
     target.fileName = mods.Text("FileName");
     target.relativePath = target.directory.isEmpty() ? target.fileName : target.directory + u'/' + target.fileName;
     // Any root will do: the question is only whether the relative path stays below it.

@@ -1,50 +1,45 @@
 #include "install/source_backup.h"
 
 #include "app/app_state.h"
-#include "app/common.h"
+#include "app/whole_file.h"
 #include "install/install_log.h"
 
 #include <QDateTime>
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
 #include <QFileInfo>
 
 namespace zp {
 
 namespace {
 
-// A folder name not used yet: two runs within one second get "-2", "-3" ...
+// A folder name below the program folder not used yet: two runs within one second get "-2", "-3" ...
 QString NewBackupFolder(const AppState& state)
 {
-    const QString base = state.ProgramFolder + QStringLiteral("/backups/") + QString::number(state.CurrentHackNum)
-        + u'-' + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    const QString base = QStringLiteral("backups/") + QString::number(state.CurrentHackNum) + u'-'
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
     QString folder = base;
-    for (int n = 2; QFileInfo::exists(folder); ++n)
+    for (int n = 2; QFileInfo::exists(state.ProgramFolder + u'/' + folder); ++n)
         folder = base + u'-' + QString::number(n);
     return folder;
 }
 
 } // namespace
 
-bool BackupSourceFiles(const AppState& state, const QString& workFolder, LogSink& log)
+bool BackupSourceFiles(const AppState& state, const QStringList& files, LogSink& log)
 {
     const QString backup = NewBackupFolder(state);
-    const QDir work(workFolder);
     int copied = 0;
-    QDirIterator files(workFolder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (files.hasNext()) {
-        const QString relative = work.relativeFilePath(files.next());
+    for (const QString& relative : files) {
         const QString original = state.SourceDir + u'/' + relative;
         if (!QFileInfo(original).isFile())
             continue;
-        const QString copy = backup + u'/' + relative;
-        if (!MakePath(FolderOf(copy)) || !QFile::copy(original, copy)) {
+        try {
+            CopyWholeFile(state.ProgramFolder, original, state.ProgramFolder, backup + u'/' + relative);
+        } catch (const std::exception& e) {
             log.AddFailedRow(QString(),
                              QString(),
                              QStringLiteral("Backup Source Files"),
-                             QStringLiteral("Unable to back up %1 to %2; the source files were left unchanged.")
-                                 .arg(original, copy));
+                             QStringLiteral("Unable to back up %1: %2; the source files were left unchanged.")
+                                 .arg(original, QString::fromStdString(e.what())));
             return false;
         }
         ++copied;
@@ -53,7 +48,7 @@ bool BackupSourceFiles(const AppState& state, const QString& workFolder, LogSink
         log.AddRow(QString(),
                    QString(),
                    QStringLiteral("Backup Source Files"),
-                   QStringLiteral("Replaced source files backed up to: ") + backup);
+                   QStringLiteral("Replaced source files backed up to: ") + state.ProgramFolder + u'/' + backup);
     }
     return true;
 }

@@ -3,19 +3,21 @@
 #include "app/app_state.h"
 #include "app/board_directories.h"
 #include "app/common.h"
+#include "app/whole_file.h"
 #include "database/recordset.h"
 #include "database/sql.h"
 #include "install/install_log.h"
 
 namespace zp {
 
-void WriteSupportFiles(AppState& state, LogSink& log)
+bool WriteSupportFiles(AppState& state, LogSink& log)
 {
     Recordset& files = *state.HackFilesRecordset;
     files.ReOpen(sql::SelectHackFilesOf + QString::number(state.CurrentHackNum) + sql::OrderByFileName);
     const int count = files.RecordCount();
     if (count == 0)
-        return;
+        return true;
+    bool allWritten = true;
     const QString write = QStringLiteral("Write");
     const QString writeFile = QStringLiteral("Write Support File");
     files.MoveFirst();
@@ -23,29 +25,40 @@ void WriteSupportFiles(AppState& state, LogSink& log)
         QString(), QString(), QStringLiteral("Write Support Files"), QStringLiteral("BEGIN Support File Output"));
     for (int i = 0; i < count && !files.EOF(); ++i, files.MoveNext()) {
         const QString name = files.Text("FileName");
-        const QString directory = ResolveSupportFileDirectory(state, files.Int("Location"), files.Value("CustomDir"));
+        const QString directory
+            = ResolveSupportFileDirectory(state, LocationIndex(files.Value("Location")), files.Value("CustomDir"));
+        const QString relative = directory + u'/' + name;
+        auto fail = [&](const QString& comment, const QString& description) {
+            allWritten = false;
+            log.AddFailedRow(name, write, comment, description);
+        };
         const std::optional<QString> folder = JoinInsideRoot(state.OutputDir, directory);
-        if (!folder || name.isEmpty() || !JoinInsideRoot(state.OutputDir, directory + u'/' + name)) {
-            log.AddFailedRow(name,
-                             write,
-                             writeFile,
-                             QStringLiteral("Refused a file outside the output folder: ") + directory + u'/' + name);
+        if (!folder || name.isEmpty() || !JoinInsideRoot(state.OutputDir, relative)) {
+            fail(writeFile, QStringLiteral("Refused a file outside the output folder: ") + relative);
+            continue;
+        }
+        // Checked before any folder is made: a folder made through a link would lie outside.
+        if (const QString link = LinkOnTheWay(state.OutputDir, relative); !link.isEmpty()) {
+            fail(QStringLiteral("Unsafe Path"), RefusedLinkText(link));
             continue;
         }
         if (!DirExists(*folder) && !MakePath(*folder)) {
-            log.AddFailedRow(name, write, writeFile, QStringLiteral("Unable to create support file directory."));
+            fail(writeFile, QStringLiteral("Unable to create support file directory."));
             continue;
         }
         try {
-            files.WriteBlobToFile("FileData", *folder + u'/' + name);
+            WriteWholeFile(state.ProgramFolder, state.OutputDir, relative, [&files](WholeFile& out) {
+                files.ReadBlob("FileData", [&out](const QByteArray& chunk) { return out.Write(chunk); });
+            });
         } catch (const std::exception& e) {
             // Like any unexpected write error, this ends the support-file pass.
-            log.AddFailedRow(name, write, writeFile, QStringLiteral("ERROR: ") + QString::fromStdString(e.what()));
+            fail(writeFile, QStringLiteral("ERROR: ") + QString::fromStdString(e.what()));
             break;
         }
         log.AddRow(name, write, writeFile, QStringLiteral("Write Complete"));
     }
     log.AddRow(QString(), QString(), QStringLiteral("Write Support Files"), QStringLiteral("END Support File Output"));
+    return allWritten;
 }
 
 } // namespace zp

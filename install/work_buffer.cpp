@@ -1,5 +1,7 @@
 #include "install/work_buffer.h"
 
+#include "app/whole_file.h"
+
 #include <QFile>
 #include <algorithm>
 #include <stdexcept>
@@ -48,8 +50,13 @@ void WorkBuffer::SaveFile(const QString& path, bool lfOnly) const
 {
     const QByteArray bytes = EncodeBoardText(lfOnly ? ToLfLines(text_) : text_, encoding_, bom_);
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() || !file.flush())
-        throw std::runtime_error(QStringLiteral("Unable to write %1: %2").arg(path, file.errorString()).toStdString());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered) || !WriteFully(file, bytes)) {
+        const QString reason = file.errorString();
+        // A file cut short must not be taken for a written one.
+        if (file.isOpen())
+            file.remove();
+        throw std::runtime_error(QStringLiteral("Unable to write %1: %2").arg(path, reason).toStdString());
+    }
 }
 
 } // namespace zp

@@ -26,7 +26,8 @@ public:
     // Reads a board file (see DecodeBoardText). Throws std::runtime_error naming the failure.
     void LoadFile(const QString& path);
     // Writes the text in the encoding it was loaded in, with CR LF breaks or, with lfOnly, as
-    // LF-terminated lines (ToLfLines). Replaces an existing file. Throws std::runtime_error.
+    // LF-terminated lines (ToLfLines). Replaces an existing file. Throws std::runtime_error, after
+    // removing a file it could not write whole.
     void SaveFile(const QString& path, bool lfOnly) const;
 
 private:

@@ -3,6 +3,8 @@
 #include "app/app_state.h"
 #include "app/common.h"
 #include "app/dialogs.h"
+#include "app/job_lock.h"
+#include "app/whole_file.h"
 #include "database/sql.h"
 #include "interchange/encoder_calls.h"
 #include "interchange/hack_description.h"
@@ -45,12 +47,12 @@ QList<ModEntry> ReadMods(Recordset& rs)
 void WriteFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        throw std::runtime_error("cannot write " + path.toStdString());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered) || !WriteFully(file, bytes))
+        throw std::runtime_error(QString("Cannot write %1: %2").arg(path, file.errorString()).toStdString());
 }
 
 // Builds the package text from the description and the support files of the HackFiles
-// recordset, compresses it beside the target and puts it in place of any earlier hack file.
+// recordset and compresses it into the hack file, which appears whole or not at all.
 QString BuildHackFile(AppState& state, const QString& exchange, const QString& folder, const QString& name)
 {
     EncoderCalls fe;
@@ -73,15 +75,10 @@ QString BuildHackFile(AppState& state, const QString& exchange, const QString& f
     }
     zpe.close();
 
-    const QString hackFile = folder + "/" + name + (files.RecordCount() > 0 ? ".zpp" : ".zpx");
-    const QString partial = hackFile + ".part";
-    fe.CompressFile(package, partial);
-    QFile::remove(hackFile);
-    if (!QFile::rename(partial, hackFile)) {
-        QFile::remove(partial);
-        throw std::runtime_error("cannot replace " + hackFile.toStdString());
-    }
-    return hackFile;
+    WholeFile hackFile(state.ProgramFolder, folder, name + (files.RecordCount() > 0 ? ".zpp" : ".zpx"));
+    fe.CompressFile(package, hackFile.TemporaryPath());
+    hackFile.Commit();
+    return hackFile.Target();
 }
 
 // Steps 8 and on: the description, then the hack file. Returns the hack file, or nothing when
@@ -116,7 +113,9 @@ QString LoadExportFolder(AppState& state)
     return folder;
 }
 
-ExportResult StartExport(AppState& state, const ExportRequest& request)
+namespace {
+
+ExportResult Export(AppState& state, const ExportRequest& request)
 {
     Dialogs& dialogs = state.dialogs;
     ExportResult result;
@@ -154,15 +153,25 @@ ExportResult StartExport(AppState& state, const ExportRequest& request)
         if (!IsPlainFileName(request.name))
             throw std::runtime_error("the export name is not a file name");
         result.hackFile = WriteHackFile(state, folder, request.name);
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         DeleteFolderTree(exchange);
-        ShowExportWriteError(dialogs);
+        ShowExportWriteError(dialogs, QString::fromStdString(e.what()));
         return result;
     }
 
     result.openFolder = AskOpenOutputFolder(dialogs);
     DeleteFolderTree(exchange);
     result.outcome = ExportOutcome::Finished;
+    return result;
+}
+
+} // namespace
+
+ExportResult StartExport(AppState& state, const ExportRequest& request)
+{
+    ExportResult result;
+    result.folder = WithoutTrailingSeparator(request.folder);
+    RunAsJob(state, DatabaseUse::Writes, [&] { result = Export(state, request); });
     return result;
 }
 

@@ -32,7 +32,8 @@ struct ExportResult
 QString LoadExportFolder(AppState& state);
 
 // Start Export: writes the hack of the current HackInfo row (CurrentHackNum) into one hack file,
-// "<folder>/<name>.zpp" with support files, ".zpx" without; reports through state.dialogs.
+// "<folder>/<name>.zpp" with support files, ".zpx" without, whole or not at all; runs as one job
+// (JobLock) and reports through state.dialogs.
 ExportResult StartExport(AppState& state, const ExportRequest& request);
 
 } // namespace zp

@@ -3,9 +3,11 @@
 #include "app/app_state.h"
 #include "app/common.h"
 #include "app/dialogs.h"
+#include "app/job_lock.h"
 #include "catalogue/catalogue_operations.h"
 #include "database/recordset.h"
 #include "database/sql.h"
+#include "interchange/encoder_calls.h"
 #include "interchange/hack_fields.h"
 #include "interchange/hack_unpack.h"
 #include "interchange/interchange_common.h"
@@ -104,6 +106,9 @@ ImportOutcome ImportInto(AppState& state, const QString& path, const QString& ex
     } catch (const ImportError& e) {
         ShowUnexpectedError(dialogs, e.number, e.description);
         return ImportOutcome::Stopped;
+    } catch (const EncoderFileError& e) {
+        ShowUnexpectedError(dialogs, 75, QString::fromStdString(e.what()));
+        return ImportOutcome::Stopped;
     } catch (const std::exception& e) {
         // Failures without a run-time error number of their own (database, file system).
         ShowUnexpectedError(dialogs, 440, QString::fromStdString(e.what()));
@@ -148,7 +153,10 @@ QString ChooseImportFile(AppState& state, const QString& current)
     return chosen.first();
 }
 
-ImportOutcome ImportHackFile(AppState& state, const QString& path)
+namespace {
+
+// The import proper, inside its job.
+ImportOutcome Import(AppState& state, const QString& path)
 {
     SaveConfigText(state, "diagImportPath", FolderOf(path));
     if (path.isEmpty() || !FileExists(path)) {
@@ -159,6 +167,15 @@ ImportOutcome ImportHackFile(AppState& state, const QString& path)
     ImportOutcome outcome = ImportInto(state, path, exchange);
     RefreshRecordsets(state);
     DeleteFolderTree(exchange);
+    return outcome;
+}
+
+} // namespace
+
+ImportOutcome ImportHackFile(AppState& state, const QString& path)
+{
+    ImportOutcome outcome = ImportOutcome::Stopped;
+    RunAsJob(state, DatabaseUse::Writes, [&] { outcome = Import(state, path); });
     return outcome;
 }
 

@@ -18,8 +18,8 @@ QString LoadImportFile(AppState& state);
 QString ChooseImportFile(AppState& state, const QString& current);
 
 // Start Import: adds the hack of the hack file at `path` as a new hack, with its mods and support
-// files, in one transaction; nothing is added when any part of it fails. Reports every outcome
-// through state.dialogs.
+// files, in one transaction; nothing is added when any part of it fails. Runs as one job (JobLock).
+// Reports every outcome through state.dialogs.
 ImportOutcome ImportHackFile(AppState& state, const QString& path);
 
 // The start-up path: the program was handed a hack file; the hack list's recordset is opened on

@@ -16,7 +16,7 @@ QByteArray ReadWholeFile(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw ImportError {75, "Path/File access error: " + path};
+        throw ImportError {75, "Path/File access error: " + path + ": " + file.errorString()};
     return file.readAll();
 }
 
@@ -71,6 +71,8 @@ UnpackedHack UnpackHackFile(const QString& path, const QString& exchange)
 {
     EncoderCalls fe;
     const QString packageText = exchange + "/" + FileNameOf(path) + ".dec";
+    if (QFile file(path); !file.open(QIODevice::ReadOnly))
+        throw ImportError {75, "Cannot read " + path + ": " + file.errorString()};
     if (!ExpandsWithin(path, MaxPackageTextSize))
         throw InvalidHackFile {};
     try {
@@ -82,7 +84,7 @@ UnpackedHack UnpackHackFile(const QString& path, const QString& exchange)
     try {
         package = SplitPackageText(
             packageText, exchange, [&fe](const QString& in, const QString& out) { fe.DecodeFile(in, out); });
-    } catch (const UnsafeLabelError&) {
+    } catch (const RefusedPackageError&) {
         throw InvalidHackFile {};
     } catch (const PackageError& e) {
         throw ImportError {e.number, QString::fromStdString(e.what())};

@@ -52,9 +52,11 @@ void ShowExportFolderNotEmpty(Dialogs& dialogs, const QString& folder)
                        MsgIcon::None);
 }
 
-void ShowExportWriteError(Dialogs& dialogs)
+void ShowExportWriteError(Dialogs& dialogs, const QString& reason)
 {
-    dialogs.messageBox("There was an error writing the file.", "Error Exporting File", MsgButtons::OK, MsgIcon::None);
+    const QString text = "There was an error writing the file.";
+    dialogs.messageBox(
+        reason.isEmpty() ? text : text + "\n\n" + reason, "Error Exporting File", MsgButtons::OK, MsgIcon::None);
 }
 
 void ShowSupportFolderError(Dialogs& dialogs)

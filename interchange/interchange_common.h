@@ -16,7 +16,8 @@ void ShowMissingExportPath(Dialogs& dialogs);
 void ShowCannotCreateExportFolder(Dialogs& dialogs);
 void ShowExportFolderMissing(Dialogs& dialogs);
 void ShowExportFolderNotEmpty(Dialogs& dialogs, const QString& folder);
-void ShowExportWriteError(Dialogs& dialogs);
+// "There was an error writing the file.", followed by the reason when one is known.
+void ShowExportWriteError(Dialogs& dialogs, const QString& reason);
 void ShowSupportFolderError(Dialogs& dialogs);
 // The question at the end of an export, and asking it: true for Yes.
 inline constexpr const char* OpenOutputFolderQuestion = "Would you like to open the output folder now?";

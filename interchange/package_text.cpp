@@ -1,6 +1,7 @@
 #include "interchange/package_text.h"
 
 #include "app/ansi_text.h"
+#include "app/whole_file.h"
 #include "interchange/package_markers.h"
 
 #include <QStringList>
@@ -12,6 +13,9 @@ namespace zp {
 namespace {
 
 const QByteArray LineEnd("\r\n");
+
+// The longest piece of a line read at once.
+constexpr qint64 LinePiece = qint64(1) << 20;
 
 // The line without its CR LF or LF.
 QByteArray Chomp(QByteArray line)
@@ -25,8 +29,8 @@ QByteArray Chomp(QByteArray line)
 
 void Write(QFile& file, const QByteArray& bytes)
 {
-    if (file.write(bytes) != bytes.size())
-        throw std::runtime_error("cannot write " + file.fileName().toStdString() + ": "
+    if (!WriteFully(file, bytes))
+        throw std::runtime_error("Cannot write " + file.fileName().toStdString() + ": "
                                  + file.errorString().toStdString());
 }
 
@@ -37,7 +41,7 @@ PackageBlock BlockName(const QByteArray& markerLine, bool& isDescription)
     QString label = DecodeAnsiOrUtf8(markerLine).section(QLatin1Char('|'), 1, 1);
     if (label.contains(QLatin1Char('/')) || label.contains(QLatin1Char('\\')) || label.contains(QLatin1String(".."))
         || label.contains(QChar(0)))
-        throw UnsafeLabelError("unsafe block label: " + label.toStdString());
+        throw RefusedPackageError("unsafe block label: " + label.toStdString());
     QStringList pieces = label.split(QLatin1Char('.'));
     if (pieces.size() < 2)
         throw PackageError(9, "Subscript out of range (block label \"" + label + "\" has no extension)");
@@ -51,7 +55,8 @@ void AppendBlock(QFile& package, const QString& encodedFile, const QString& labe
 {
     QFile encoded(encodedFile);
     if (!encoded.open(QIODevice::ReadOnly))
-        throw std::runtime_error("cannot read " + encodedFile.toStdString());
+        throw std::runtime_error("Cannot read " + encodedFile.toStdString() + ": "
+                                 + encoded.errorString().toStdString());
     const QByteArray labelBytes = EncodeAnsiOrUtf8(label);
     Write(package, StartFileMarker + labelBytes + LineEnd);
     while (!encoded.atEnd())
@@ -59,7 +64,10 @@ void AppendBlock(QFile& package, const QString& encodedFile, const QString& labe
     Write(package, EndFileMarker + labelBytes + LineEnd);
 }
 
-UnpackedPackage SplitPackageText(const QString& packageFile, const QString& exchangeFolder, const DecodeFileFn& decode)
+UnpackedPackage SplitPackageText(const QString& packageFile,
+                                 const QString& exchangeFolder,
+                                 const DecodeFileFn& decode,
+                                 qint64 maxDescriptionSize)
 {
     QFile package(packageFile);
     if (!package.open(QIODevice::ReadOnly))
@@ -67,37 +75,56 @@ UnpackedPackage SplitPackageText(const QString& packageFile, const QString& exch
 
     UnpackedPackage result;
     std::optional<PackageBlock> open; // the block being read
-    bool openIsDescription = false;
+    bool openIsDescription = false; // the block being read is the description
+    qint64 encodedSize = 0; // its data so far, without line ends
     QFile data; // its encoded lines
     int count = 0;
     qint64 lineNumber = 0;
+    bool continued = false; // the last piece ended inside a line
     while (!package.atEnd()) {
-        QByteArray line = Chomp(package.readLine());
-        ++lineNumber;
-        if (line.contains(StartFileMarker)) {
-            if (open)
-                throw PackageError(5, QString("File block started inside another in line %1").arg(lineNumber));
-            open = BlockName(line, openIsDescription);
-            ++count;
-            data.setFileName(QString("%1/block%2.dec").arg(exchangeFolder).arg(count));
-            if (!data.open(QIODevice::WriteOnly | QIODevice::Truncate))
-                throw PackageError(75, "Path/File access error: " + data.fileName());
-        } else if (line.contains(EndFileMarker)) {
-            if (!open)
-                throw PackageError(5, QString("File block ended outside a block in line %1").arg(lineNumber));
-            data.close();
-            open->path = QString("%1/block%2.bin").arg(exchangeFolder).arg(count);
-            decode(data.fileName(), open->path);
-            if (openIsDescription && !result.description)
-                result.description = open;
-            else
-                result.files.append(*open);
-            open.reset();
-        } else {
+        QByteArray piece = package.readLine(LinePiece);
+        const bool whole = piece.endsWith('\n') || package.atEnd();
+        const bool firstPiece = !continued;
+        continued = !whole;
+        QByteArray line = whole ? Chomp(piece) : piece;
+        if (firstPiece) {
+            ++lineNumber;
+            const bool marker = line.contains(StartFileMarker) || line.contains(EndFileMarker);
+            if (marker && !whole)
+                throw PackageError(5, QString("Block label too long in line %1").arg(lineNumber));
+            if (line.contains(StartFileMarker)) {
+                if (open)
+                    throw PackageError(5, QString("File block started inside another in line %1").arg(lineNumber));
+                open = BlockName(line, openIsDescription);
+                openIsDescription = openIsDescription && !result.description;
+                encodedSize = 0;
+                ++count;
+                data.setFileName(QString("%1/block%2.dec").arg(exchangeFolder).arg(count));
+                if (!data.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                    throw PackageError(75, "Path/File access error: " + data.fileName() + ": " + data.errorString());
+                continue;
+            }
+            if (line.contains(EndFileMarker)) {
+                if (!open)
+                    throw PackageError(5, QString("File block ended outside a block in line %1").arg(lineNumber));
+                data.close();
+                open->path = QString("%1/block%2.bin").arg(exchangeFolder).arg(count);
+                decode(data.fileName(), open->path);
+                if (openIsDescription)
+                    result.description = open;
+                else
+                    result.files.append(*open);
+                open.reset();
+                continue;
+            }
             if (!open)
                 throw PackageError(5, QString("Text outside a file block in line %1").arg(lineNumber));
-            Write(data, line + LineEnd);
         }
+        // Four base64 characters hold three bytes at the most.
+        encodedSize += line.size();
+        if (openIsDescription && encodedSize / 4 * 3 > maxDescriptionSize)
+            throw RefusedPackageError("the description is too large");
+        Write(data, whole ? line + LineEnd : line);
     }
     if (open)
         throw PackageError(5, "The last file block has no end marker");

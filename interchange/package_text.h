@@ -25,8 +25,12 @@ public:
     int number;
 };
 
-// A block label that would name a file outside the exchange folder (a path separator or "..").
-class UnsafeLabelError : public std::runtime_error
+// The largest hack description an import reads (it is read whole); support files are streamed.
+inline constexpr qint64 MaxDescriptionSize = qint64(64) << 20;
+
+// A package that is not taken as a hack file: a block label that would name a file outside the
+// exchange folder (a path separator or ".."), or a description larger than MaxDescriptionSize.
+class RefusedPackageError : public std::runtime_error
 {
 public:
     using std::runtime_error::runtime_error;
@@ -51,9 +55,14 @@ using DecodeFileFn = std::function<void(const QString& input, const QString& out
 
 // Splits the package text into its blocks. Each block's data lines go to a file of their own in
 // the exchange folder and are decoded into another, named by the block's position, so that blocks
-// with the same label stay apart and no label ever becomes a path. Throws PackageError for damaged
-// text, UnsafeLabelError for a label with a path in it; errors of `decode` pass through.
-UnpackedPackage SplitPackageText(const QString& packageFile, const QString& exchangeFolder, const DecodeFileFn& decode);
+// with the same label stay apart and no label ever becomes a path. Lines are read in pieces, so a
+// long one never lies whole in memory. Throws PackageError for damaged text, RefusedPackageError
+// (as soon as it shows, for a description over maxDescriptionSize bytes); errors of `decode` pass
+// through.
+UnpackedPackage SplitPackageText(const QString& packageFile,
+                                 const QString& exchangeFolder,
+                                 const DecodeFileFn& decode,
+                                 qint64 maxDescriptionSize = MaxDescriptionSize);
 
 // True when the zlib stream in the file expands to at most `limit` bytes; false when it expands to
 // more or is not a complete zlib stream. Reads the stream without writing anything.

@@ -5,12 +5,13 @@
 #include "app/board_directories.h"
 #include "app/common.h"
 #include "app/dialogs.h"
+#include "app/job_lock.h"
+#include "app/whole_file.h"
 #include "database/sql.h"
 #include "interchange/hack_description.h"
 #include "interchange/interchange_common.h"
 
 #include <QDir>
-#include <QFile>
 
 namespace zp {
 
@@ -34,12 +35,9 @@ private:
     QString text_;
 };
 
-void WriteTextFile(const QString& path, const QString& text)
+void WriteTextFile(const AppState& state, const QString& folder, const QString& name, const QString& text)
 {
-    QFile file(path);
-    QByteArray bytes = EncodeAnsiOrUtf8(text);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        throw std::runtime_error("cannot write " + path.toStdString());
+    WriteWholeFile(state.ProgramFolder, folder, name, [&text](WholeFile& file) { file.Write(EncodeAnsiOrUtf8(text)); });
 }
 
 QString ReadmeText(const Recordset& info, const QString& header)
@@ -69,7 +67,7 @@ void AppendMod(TextLines& out, const AppState& state, const Recordset& mod)
                                                    : QString::number(mod.Int("ModInst"));
     out << "[> BEGIN MOD <]"
         << "Filename: " + mod.Text("FileName")
-        << "Location: " + ResolveModDirectory(state, mod.Int("PrimaryDir", -1), mod.Value("ExtendDir"))
+        << "Location: " + ResolveModDirectory(state, LocationIndex(mod.Value("PrimaryDir")), mod.Value("ExtendDir"))
         << "Action: " + QString(action >= 0 && action < 6 ? ActionNames[action] : "") << "Instance: " + instance
         << "Comment: " + mod.Text("Comment");
     out << Dashes24 << "Old Data:" << Dashes24 << DataText(mod, "OldData") << "";
@@ -80,7 +78,7 @@ void AppendMod(TextLines& out, const AppState& state, const Recordset& mod)
 
 QString SupportFileLocation(const AppState& state, const Recordset& file)
 {
-    return ResolveTextExportDirectory(state, file.Int("Location", -1), file.Value("CustomDir"));
+    return ResolveTextExportDirectory(state, LocationIndex(file.Value("Location")), file.Value("CustomDir"));
 }
 
 QString HackText(AppState& state, const QString& header)
@@ -119,20 +117,24 @@ QString HackText(AppState& state, const QString& header)
 }
 
 // Each support file into its folder below the export folder; one whose folder cannot be made
-// (or would lie outside the export folder) is skipped with its message.
+// (or would lie outside the export folder, or behind a symbolic link) is skipped with its message.
 int WriteSupportFiles(AppState& state, const QString& folder)
 {
     int skipped = 0;
     Recordset& files = *state.HackFilesRecordset;
     for (files.MoveFirst(); !files.EOF(); files.MoveNext()) {
         const QString name = files.Text("FileName");
-        std::optional<QString> target = JoinInsideRoot(folder, SupportFileLocation(state, files));
-        if (!target || !IsPlainFileName(name) || (!DirExists(*target) && !MakePath(*target))) {
+        const QString location = SupportFileLocation(state, files);
+        std::optional<QString> target = JoinInsideRoot(folder, location);
+        if (!target || !IsPlainFileName(name) || !LinkOnTheWay(folder, location + "/" + name).isEmpty()
+            || (!DirExists(*target) && !MakePath(*target))) {
             ShowSupportFolderError(state.dialogs);
             ++skipped;
             continue;
         }
-        files.WriteBlobToFile("FileData", *target + "/" + name);
+        WriteWholeFile(state.ProgramFolder, folder, location + "/" + name, [&files](WholeFile& out) {
+            files.ReadBlob("FileData", [&out](const QByteArray& chunk) { return out.Write(chunk); });
+        });
     }
     return skipped;
 }
@@ -145,7 +147,9 @@ QString TextExportHeader(const QDateTime& when)
         .arg(ZenpatchVersion, TimeText(when.time().toString("hh:mm:ss")), when.date().toString("MM-dd-yyyy"));
 }
 
-ExportResult StartTextExport(AppState& state, const TextExportRequest& request, const QDateTime& when)
+namespace {
+
+ExportResult TextExport(AppState& state, const TextExportRequest& request, const QDateTime& when)
 {
     Dialogs& dialogs = state.dialogs;
     ExportResult result;
@@ -181,16 +185,26 @@ ExportResult StartTextExport(AppState& state, const TextExportRequest& request, 
         state.CurrentHackType = qint16(state.HackInfoRecordset->Int("HackType"));
         LoadDirectoryTable(state);
         const QString header = TextExportHeader(when);
-        WriteTextFile(folder + "/README.TXT", ReadmeText(*state.HackInfoRecordset, header));
-        WriteTextFile(folder + "/" + request.name + ".txt", HackText(state, header));
+        WriteTextFile(state, folder, "README.TXT", ReadmeText(*state.HackInfoRecordset, header));
+        WriteTextFile(state, folder, request.name + ".txt", HackText(state, header));
         result.skippedFiles = WriteSupportFiles(state, folder);
-    } catch (const std::exception&) {
-        ShowExportWriteError(dialogs);
+    } catch (const std::exception& e) {
+        ShowExportWriteError(dialogs, QString::fromStdString(e.what()));
         return result;
     }
 
     result.openFolder = AskOpenOutputFolder(dialogs);
     result.outcome = ExportOutcome::Finished;
+    return result;
+}
+
+} // namespace
+
+ExportResult StartTextExport(AppState& state, const TextExportRequest& request, const QDateTime& when)
+{
+    ExportResult result;
+    result.folder = WithoutTrailingSeparator(request.folder);
+    RunAsJob(state, DatabaseUse::Reads, [&] { result = TextExport(state, request, when); });
     return result;
 }
 

@@ -21,6 +21,7 @@ QString TextExportHeader(const QDateTime& when);
 // Start Export of the text export window: README.TXT, <name>.txt and the support files in their
 // folders below the export folder, for the hack of the current HackInfo row (CurrentHackNum).
 // The folder is created when missing; an existing folder that is not empty is refused.
+// Runs as one job (JobLock); every file is written whole or not at all, never through a link.
 ExportResult StartTextExport(AppState& state,
                              const TextExportRequest& request,
                              const QDateTime& when = QDateTime::currentDateTime());

@@ -3,6 +3,7 @@
 #include "app/frm_options.h"
 #include "app/mdi_main.h"
 #include "catalogue/catalogue_operations.h"
+#include "catalogue/frm_edit_hack.h"
 #include "catalogue/frm_hack_comm.h"
 #include "catalogue/frm_hack_info.h"
 #include "catalogue/frm_list_hacks.h"
@@ -50,6 +51,7 @@ const std::vector<std::pair<const char*, std::function<QWidget*(Program&)>>> Win
     {"frmOptions", [](Program& p) -> QWidget* { return new frmOptions(p.state, &p.main); }},
     {"frmListHacks", [](Program& p) -> QWidget* { return new frmListHacks(p.main, {}, &p.main); }},
     {"frmHackInfo", [](Program& p) -> QWidget* { return new frmHackInfo(p.state, &p.main); }},
+    {"frmEditHack", [](Program& p) -> QWidget* { return new frmEditHack(p.main, &p.main); }},
     {"frmHackComm", [](Program& p) -> QWidget* { return new frmHackComm(p.editor, &p.main); }},
     {"frmTextFile", [](Program& p) -> QWidget* { return new frmTextFile(p.state, &p.main); }},
 };

@@ -79,8 +79,9 @@ TEST_F(DatabaseCommandsTest, ListShowAndDelete)
     const CliRun shown = Cli({"show", "Zeta"});
     EXPECT_EQ(shown.status, 0);
     EXPECT_TRUE(shown.out.contains("Name: Zeta\n"));
-    EXPECT_TRUE(shown.out.contains("1\tubb.cgi\tCGI\t\tReplace\tAll\n")) << shown.out.toStdString();
-    EXPECT_TRUE(shown.out.contains("a.gif\tCGI\t\t2 bytes\n"));
+    // A Null location is no location of the list.
+    EXPECT_TRUE(shown.out.contains("1\tubb.cgi\t\t\tReplace\tAll\n")) << shown.out.toStdString();
+    EXPECT_TRUE(shown.out.contains("a.gif\t\t\t2 bytes\n"));
     EXPECT_EQ(Cli({"show", "zeta"}).status, 2);
 
     const CliRun declined = Cli({"delete", "1"});
@@ -108,4 +109,21 @@ TEST_F(DatabaseCommandsTest, UnconfiguredHomeSaysWhatToRunAndQuestionsShowTheAns
     EXPECT_TRUE(exported.err.contains(
         "Open output folder: Would you like to open the output folder now? No \u2014 the files are in " + text + "\n"))
         << exported.err.toStdString();
+}
+
+TEST_F(DatabaseCommandsTest, APathThatIsNotUtf8IsRefused)
+{
+    QProcess shell;
+    shell.start("/bin/sh",
+                {"-c",
+                 "exec \"$0\" --home \"$1\" config set OutputDir \"$(printf '/tmp/out\\351put')\"",
+                 ZENPATCH_CLI,
+                 folder.path()});
+    ASSERT_TRUE(shell.waitForFinished(60000));
+    EXPECT_EQ(shell.exitCode(), 2);
+    EXPECT_TRUE(QString::fromUtf8(shell.readAllStandardError())
+                    .endsWith("zenpatch-cli: \"/tmp/out\\xe9put\" is not valid UTF-8, the system's file-name "
+                              "encoding\n"));
+    state.ConfigRecordset->ReOpen(sql::SelectConfig);
+    EXPECT_TRUE(state.ConfigRecordset->IsNull("OutputDir"));
 }

@@ -1,9 +1,11 @@
 #include "board_tree.h"
 #include "log_rows.h"
 
+#include "analysis/analysis_run.h"
 #include "database/recordset.h"
 #include "install/installation_run.h"
 #include "install/modification_engine.h"
+#include "interchange/text_export.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -49,6 +51,23 @@ protected:
         Recordset info(state.Connection);
         info.Open("SELECT * FROM [HackInfo] WHERE [HackNum] = " + QString::number(hack));
         return info.Text("LastInstall");
+    }
+
+    // The descriptions of the red "Unsafe Path" rows.
+    QStringList UnsafeRows() const
+    {
+        QStringList found;
+        for (const LogRow& row : log.rows) {
+            if (row.red && row.Comment == "Unsafe Path")
+                found << row.Description;
+        }
+        return found;
+    }
+
+    void Link(const QString& target, const QString& link)
+    {
+        QDir().mkpath(QFileInfo(link).path());
+        ASSERT_TRUE(QFile::link(target, link));
     }
 };
 
@@ -291,6 +310,104 @@ TEST_F(InstallationRunTest, FailedCopyIsARedRowNotACrash)
     ASSERT_EQ(steps.size(), 2u);
     EXPECT_EQ(steps[1].Comment, "Copy Files");
     EXPECT_TRUE(steps[1].red);
+    EXPECT_EQ(LastInstall(hack), "");
+}
+
+TEST_F(InstallationRunTest, NothingIsWrittenThroughASymbolicLink)
+{
+    const QString outside = home.filePath("outside");
+    Write(outside + "/target.cgi", "outside");
+    Write(outside + "/templates/page.tmpl", "<p>");
+    Write(source + "/cgi-bin/sub/forum.cgi", "x");
+    Write(source + "/html/index.html", "<body>");
+    const int hack = AddHack("Links");
+    AddMod(hack, 1, "forum.cgi", 0, "", Replace, 1, "x", "y");
+    AddMod(hack, 2, "index.html", 1, "", Replace, 1, "<body>", "<body/>");
+    AddMod(hack, 3, "page.tmpl", 4, "", Replace, 1, "<p>", "<div>");
+    AddSupportFile(hack, "s.txt", 4, "", "support");
+
+    // Into the output folder: a linked file, a linked location folder.
+    Link(outside + "/target.cgi", output + "/cgi-bin/forum.cgi");
+    Link(outside + "/templates", output + "/templates");
+    Write(source + "/templates/page.tmpl", "<p>");
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+    EXPECT_EQ(UnsafeRows(),
+              QStringList({"Refused to write through the symbolic link " + output + "/templates",
+                           "Refused to write through the symbolic link " + output + "/cgi-bin/forum.cgi",
+                           "Refused to write through the symbolic link " + output + "/templates"}));
+    EXPECT_EQ(Read(output + "/html/index.html"), "<body/>");
+    EXPECT_EQ(LastInstall(hack), "");
+
+    // Over the source: a linked board file, a linked location folder.
+    QDir(source + "/templates").removeRecursively();
+    Link(outside + "/templates", source + "/templates");
+    Link(outside + "/target.cgi", source + "/cgi-bin/forum.cgi");
+    host.overwrite = true;
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+    EXPECT_EQ(UnsafeRows(),
+              QStringList({"Refused to write through the symbolic link " + output + "/templates",
+                           "Refused to write through the symbolic link " + source + "/cgi-bin/forum.cgi",
+                           "Refused to write through the symbolic link " + source + "/templates"}));
+    EXPECT_EQ(Read(source + "/html/index.html"), "<body/>");
+
+    // Backups that would go through a link: the source stays as it is.
+    Write(source + "/html/index.html", "<body>");
+    QDir(home.filePath("backups")).removeRecursively();
+    Link(outside, home.filePath("backups"));
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+    EXPECT_EQ(Read(source + "/html/index.html"), "<body>");
+
+    EXPECT_EQ(Read(outside + "/target.cgi"), "outside");
+    EXPECT_EQ(FilesBelow(outside), QStringList({"target.cgi", "templates/page.tmpl"}));
+    EXPECT_EQ(Read(outside + "/templates/page.tmpl"), "<p>");
+}
+
+TEST_F(InstallationRunTest, ADatabaseThatCannotBeWrittenStopsBeforeAnyFileIsTouched)
+{
+    Write(source + "/cgi-bin/forum.cgi", "x");
+    const int hack = AddHack("Read-only");
+    AddMod(hack, 1, "forum.cgi", 0, "", Replace, 1, "x", "y");
+    AddSupportFile(hack, "s.txt", 0, "", "support");
+    host.overwrite = true;
+    state.Connection.Execute("PRAGMA query_only = 1");
+
+    EXPECT_EQ(Install(), InstallOutcome::Halted);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              "Zenpatch cannot write to its database " + home.filePath("zpatch.zpd")
+                  + " (attempt to write a readonly database). Nothing was changed.");
+    EXPECT_TRUE(log.rows.empty());
+    EXPECT_EQ(Read(source + "/cgi-bin/forum.cgi"), "x");
+    EXPECT_TRUE(FilesBelow(output).isEmpty());
+    EXPECT_FALSE(Exists(home.filePath("backups")));
+}
+
+TEST_F(InstallationRunTest, NullAndUnlistedLocationsMeanTheBoardRootEverywhere)
+{
+    Write(source + "/null.cgi", "x");
+    Write(source + "/nine.cgi", "x");
+    const int hack = AddHack("Roots");
+    AddMod(hack, 1, "null.cgi", 0, "", Replace, 1, "x", "y");
+    AddMod(hack, 2, "nine.cgi", 9, "", Replace, 1, "x", "y");
+    AddSupportFile(hack, "null.txt", 0, "sub", "1");
+    AddSupportFile(hack, "nine.txt", 9, "sub", "2");
+    state.Connection.Execute("UPDATE HackData SET PrimaryDir = NULL WHERE FileName = 'null.cgi'");
+    state.Connection.Execute("UPDATE HackFiles SET Location = NULL WHERE FileName = 'null.txt'");
+
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+    EXPECT_EQ(FilesBelow(output), QStringList({"nine.cgi", "nine.txt", "null.cgi", "null.txt"}));
+    log.Clear();
+    EXPECT_TRUE(RunAnalysis(state, log));
+    EXPECT_FALSE(log.AnyRed());
+    StartTextExport(state, {home.filePath("text"), "roots"});
+    EXPECT_EQ(FilesBelow(home.filePath("text")), QStringList({"README.TXT", "nine.txt", "null.txt", "roots.txt"}));
+    const QString text = QString::fromLatin1(Read(home.filePath("text/roots.txt")));
+    EXPECT_EQ(text.count("\r\nLocation: \r\n"), 4);
+}
+
+TEST(LogRowTest, CommandLineCellsEscapeTabsAndLineBreaks)
+{
+    EXPECT_EQ(FormatLogRow(Row("a\tb.gif", "Write", "", "one\r\ntwo\n", true)), "!a\\tb.gif\tWrite\t\tone\\r\\ntwo\\n");
 }
 
 TEST_F(InstallationRunTest, OutputFolderThatCannotBeMadeHaltsTheRun)

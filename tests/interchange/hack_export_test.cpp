@@ -186,7 +186,8 @@ TEST_F(HackExport, ASupportFileNameThatCannotTravelFailsTheExport)
         SelectHack(AddHack(LogoHackInfo(), LogoHackMods(), {{{0, name, std::nullopt}, "x"}}));
         ExportResult result = Export();
         EXPECT_EQ(result.outcome, ExportOutcome::Stopped) << name;
-        EXPECT_EQ(MessageTexts(), QStringList {"There was an error writing the file."});
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_TRUE(dialogs.messages[0].text.startsWith("There was an error writing the file.\n\n"));
         EXPECT_EQ(dialogs.messages[0].title, "Error Exporting File");
         EXPECT_TRUE(QDir(Out()).isEmpty());
     }

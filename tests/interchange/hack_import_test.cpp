@@ -1,3 +1,4 @@
+#include "file_size_limit.h"
 #include "interchange/hack_export.h"
 #include "interchange/hack_import.h"
 #include "interchange_fixture.h"
@@ -137,6 +138,17 @@ TEST_F(HackImport, DamagedFilesAreRefusedWithTheirMessage)
                   "An unexpected error has occured, ERR: 53 - File not found: a.txt",
                   "Unexpected Error");
     ExpectRefused(HackFile(Block("h.zpx", Lines({KeyLine("Name"), "x"}) + Description())), invalidFile, "Invalid File");
+}
+
+TEST_F(HackImport, AFullDiskIsNamedAsTheCause)
+{
+    const QString file
+        = HackFile(Block("h.zpx", Description("0 - a.txt - |")) + Block("a.txt", QByteArray(300000, 'z')));
+    FileSizeLimit full(65536);
+    ExpectRefused(file,
+                  "An unexpected error has occured, ERR: 75 - Cannot turn " + file + " into " + ExchangeFolder()
+                      + "/in.zpp.dec: File too large",
+                  "Unexpected Error");
 }
 
 TEST_F(HackImport, NamesThatWouldLeaveTheirFolderAreRefused)

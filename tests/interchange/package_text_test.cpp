@@ -40,10 +40,10 @@ protected:
         f.write(QByteArray::fromBase64(ReadFile(in).replace("\r\n", "")));
     }
 
-    UnpackedPackage Split(const QByteArray& text)
+    UnpackedPackage Split(const QByteArray& text, qint64 maxDescriptionSize = MaxDescriptionSize)
     {
         QDir(dir.path()).mkpath("x");
-        return SplitPackageText(WriteFile("p.dec", text), Path("x"), &PackageText::Decode);
+        return SplitPackageText(WriteFile("p.dec", text), Path("x"), &PackageText::Decode, maxDescriptionSize);
     }
 
     // Every file that the split left, relative to the temporary folder.
@@ -108,9 +108,22 @@ TEST_F(PackageText, RefusesDamagedText)
 TEST_F(PackageText, RefusesLabelsThatNameAPath)
 {
     for (const QByteArray label : {"../evil.txt", "sub/evil.txt", "..\\evil.txt", "/etc/passwd.x"}) {
-        EXPECT_THROW(Split(Block(label, "x")), UnsafeLabelError) << label.toStdString();
+        EXPECT_THROW(Split(Block(label, "x")), RefusedPackageError) << label.toStdString();
         EXPECT_TRUE(FilesOutsideExchange().isEmpty());
     }
+}
+
+TEST_F(PackageText, LongLinesPassInPiecesAndALargeDescriptionIsRefused)
+{
+    QByteArray big(3 << 20, Qt::Uninitialized);
+    for (int i = 0; i < big.size(); ++i)
+        big[i] = static_cast<char>(i * 131 >> 5);
+    UnpackedPackage p = Split(Block("h.zpx", "d") + Block("big.bin", big)); // one line of 4 MiB
+    ASSERT_EQ(p.files.size(), 1);
+    EXPECT_EQ(ReadFile(p.files[0].path), big);
+
+    EXPECT_NO_THROW(Split(Block("h.zpx", "ABC") + Block("more.zpx", "ABCDEF"), 3));
+    EXPECT_THROW(Split(Block("h.zpx", "ABCD"), 3), RefusedPackageError);
 }
 
 TEST_F(PackageText, ExpansionLimit)

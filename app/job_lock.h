@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QLockFile>
+#include <QString>
+#include <chrono>
+#include <functional>
+#include <stdexcept>
+
+namespace zp {
+
+struct AppState;
+
+// A job that cannot start; the text says why.
+class JobError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// One job at a time per program folder: install, analysis, import, export, text export, delete,
+// backup and compaction each hold <program folder>/zpatch.lock while they run, in the program and
+// in the command line alike. Taking it also removes what a killed job left: the temporary files of
+// its unfinished writes, the exchange folder and the work folder.
+class JobLock
+{
+public:
+    // Waits up to `wait` for another job to end; a lock left by a process that no longer runs is
+    // taken over at once. Throws JobError ("Another Zenpatch job is using ...").
+    JobLock(const QString& programFolder, std::chrono::milliseconds wait);
+    ~JobLock();
+    JobLock(const JobLock&) = delete;
+    JobLock& operator=(const JobLock&) = delete;
+
+private:
+    QString programFolder_;
+    QLockFile lock_;
+};
+
+// Removes what a killed job left, unless a job is running now. For the start of the program.
+void RemoveLeftoversOfKilledJobs(const QString& programFolder);
+
+// Whether a job writes the database: such a job first checks that it can, so that it never stops
+// half-way on a read-only database after changing files.
+enum class DatabaseUse { Reads, Writes };
+
+// Runs `job` under the job lock of the state's program folder (waiting state.JobLockWait). When the
+// job cannot start, shows why (title "Zenpatch") and returns false without running it.
+bool RunAsJob(AppState& state, DatabaseUse use, const std::function<void()>& job);
+
+} // namespace zp

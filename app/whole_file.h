@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+#include <functional>
+#include <stdexcept>
+
+namespace zp {
+
+// "Refused to write through the symbolic link <link>".
+QString RefusedLinkText(const QString& link);
+
+// A write refused because a symbolic link lies on the way from its root to the file.
+class UnsafePathError : public std::runtime_error
+{
+public:
+    explicit UnsafePathError(const QString& link);
+    QString link; // the link in the way
+};
+
+// The first symbolic link met when walking from root (not itself a candidate) down the elements of
+// `relative` (the last one included); empty when there is none. The walk ends at the first element
+// that does not exist, since nothing below it can be a link yet.
+QString LinkOnTheWay(const QString& root, const QString& relative);
+
+// The system's text for an errno value ("No space left on device", "Permission denied").
+QString SystemErrorText(int error);
+
+// Writes all the bytes, or returns false with the device's error naming the system's reason: a
+// write that falls short (the disk filled up) is continued until the system says why it cannot.
+bool WriteFully(QIODevice& device, const char* data, qint64 size);
+inline bool WriteFully(QIODevice& device, const QByteArray& bytes)
+{
+    return WriteFully(device, bytes.constData(), bytes.size());
+}
+
+// One file written whole or not at all. The content goes into a temporary file in the target's
+// folder, listed in the program folder's pending list while it exists; Commit flushes it to disk
+// and renames it over the target, which keeps its permissions. Destroyed without Commit, it
+// removes the temporary file and the target stays as it was.
+class WholeFile
+{
+public:
+    // Target = root + "/" + relative. Throws UnsafePathError when a symbolic link lies on the way,
+    // std::runtime_error when `relative` leads out of root or the folder cannot be made.
+    WholeFile(const QString& programFolder, const QString& root, const QString& relative);
+    ~WholeFile();
+    WholeFile(const WholeFile&) = delete;
+    WholeFile& operator=(const WholeFile&) = delete;
+
+    const QString& Target() const { return target_; }
+    // The temporary file's path, for a writer that takes a path (the encoder).
+    QString TemporaryPath() const { return file_.fileName(); }
+    // Appends bytes; false when they could not all be written (Commit then says why).
+    bool Write(const QByteArray& bytes);
+    // Throws std::runtime_error naming the target and the system's reason.
+    void Commit();
+
+private:
+    [[noreturn]] void Fail(const QString& reason) const;
+
+    QString target_;
+    QFile file_;
+    bool failed_ = false;
+    bool committed_ = false;
+};
+
+// Writes one file whole or not at all: `fill` writes the content through WholeFile::Write.
+void WriteWholeFile(const QString& programFolder,
+                    const QString& root,
+                    const QString& relative,
+                    const std::function<void(WholeFile&)>& fill);
+
+// Copies a file to root + "/" + relative whole or not at all.
+void CopyWholeFile(const QString& programFolder, const QString& source, const QString& root, const QString& relative);
+
+// Removes the temporary files that a killed job left (those in the pending list), then the list.
+void RemovePendingFiles(const QString& programFolder);
+
+} // namespace zp

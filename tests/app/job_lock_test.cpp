@@ -1,0 +1,74 @@
+#include "app/job_lock.h"
+#include "app/whole_file.h"
+#include "catalogue/catalogue_operations.h"
+#include "program_folder_fixture.h"
+
+#include <QDir>
+#include <optional>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace zp;
+using namespace std::chrono_literals;
+
+namespace {
+
+class JobLockTest : public ProgramFolderFixture
+{
+protected:
+    void AddHack()
+    {
+        CreateHack(state, [](Recordset& hack) { hack.SetValue("Name", "Kept"); });
+        ASSERT_TRUE(FindHack(state, "Kept"));
+    }
+};
+
+} // namespace
+
+TEST_F(JobLockTest, ASecondJobWaitsThenStopsWithTheMessage)
+{
+    AddHack();
+    std::optional<JobLock> first(std::in_place, folder.path(), 0ms);
+    state.JobLockWait = 100ms;
+    EXPECT_FALSE(DeleteHack(state));
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              QString("Another Zenpatch job is using %1 (process %2). Try again when it has finished.")
+                  .arg(folder.path())
+                  .arg(getpid()));
+    EXPECT_EQ(CountRows("SELECT * FROM HackInfo"), 1);
+
+    // The first job ends while the second one waits.
+    state.JobLockWait = 10s;
+    std::thread end([&first] {
+        std::this_thread::sleep_for(200ms);
+        first.reset();
+    });
+    EXPECT_TRUE(DeleteHack(state));
+    end.join();
+    EXPECT_EQ(CountRows("SELECT * FROM HackInfo"), 0);
+}
+
+TEST_F(JobLockTest, TheLockAndTheLeftoversOfAKilledJobAreTakenOver)
+{
+    const QString board = folder.filePath("board");
+    const pid_t child = fork();
+    if (child == 0) {
+        // A job killed in the middle of its writes: nothing of it runs any more.
+        JobLock job(folder.path(), 0ms);
+        QDir(folder.path()).mkpath("enctemp/half");
+        QDir(folder.path()).mkpath("zpk_inst_temp/cgi-bin");
+        WholeFile file(folder.path(), board, "index.php");
+        file.Write("half");
+        _exit(0);
+    }
+    ASSERT_GT(child, 0);
+    waitpid(child, nullptr, 0);
+    ASSERT_EQ(QDir(board).entryList(QDir::Files | QDir::Hidden).size(), 1);
+
+    EXPECT_NO_THROW(JobLock(folder.path(), 0ms));
+    EXPECT_TRUE(QDir(board).isEmpty(QDir::Files | QDir::Hidden));
+    EXPECT_FALSE(QFile::exists(folder.filePath("enctemp")));
+    EXPECT_FALSE(QFile::exists(folder.filePath("zpk_inst_temp")));
+}
