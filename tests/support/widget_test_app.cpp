@@ -1,6 +1,5 @@
 #include "widget_test_app.h"
 
-
 namespace zp::test {
 
 QApplication& EnsureApplication()
