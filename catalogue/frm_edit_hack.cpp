@@ -24,7 +24,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTimer>
 #include <QToolButton>
 
 namespace zp {
@@ -275,16 +274,7 @@ void frmEditHack::Unload()
     main_.SetPanelText(3, tr("Hack Mods: %1").arg(0));
     main_.mnuHackList->setEnabled(true);
     state_.CurrentHackNum = 0;
-    // The list comes back once the close is done, unless the database has gone meanwhile: the
-    // program is ending, or a backup is under way, which shows a new list itself.
-    QTimer::singleShot(0, &main_, [&main = main_] {
-        if (!main.State().Connection.IsOpen())
-            return;
-        try {
-            ShowHackList(main);
-        } catch (const std::exception&) {
-        }
-    });
+    ShowHackListLater(main_);
 }
 
 Recordset& frmEditHack::HackRow()

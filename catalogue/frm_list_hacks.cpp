@@ -15,6 +15,7 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QStyle>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace zp {
@@ -311,6 +312,18 @@ frmListHacks& ShowHackList(mdiMain& main)
     main.ShowChild(list);
     list->Load();
     return *list;
+}
+
+void ShowHackListLater(mdiMain& main)
+{
+    QTimer::singleShot(0, &main, [&main] {
+        if (!main.State().Connection.IsOpen())
+            return;
+        try {
+            ShowHackList(main);
+        } catch (const std::exception&) {
+        }
+    });
 }
 
 } // namespace zp
