@@ -24,6 +24,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -178,11 +179,17 @@ QString frmInstallHack::SourceBackupFolder() const
 
 void frmInstallHack::ModsDone(int done, int total)
 {
-    // A new value repaints the bar at once: it moves in steps of a hundredth.
-    if (prgModsDone->maximum() != total)
-        prgModsDone->setRange(0, total);
-    if (done == total || done - prgModsDone->value() >= qMax(1, total / 100))
-        prgModsDone->setValue(done);
+    // A new value repaints the bar at once, which would cost the run more than the mods themselves:
+    // the bar takes the latest count when the window next repaints.
+    const bool pending = modsDone_.second > 0;
+    modsDone_ = {done, total};
+    if (pending)
+        return;
+    QTimer::singleShot(0, this, [this] {
+        prgModsDone->setRange(0, modsDone_.second);
+        prgModsDone->setValue(modsDone_.first);
+        modsDone_ = {};
+    });
 }
 
 void frmInstallHack::Install()

@@ -5,6 +5,7 @@
 
 #include <QVariant>
 #include <QWidget>
+#include <utility>
 
 class QCheckBox;
 class QComboBox;
@@ -76,6 +77,7 @@ private:
     qint16 hackNum_ = 0;
     QVariant postInstall_; // PostInstallCom of the hack, Null when it has none
     QString backupFolder_;
+    std::pair<int, int> modsDone_; // mods done and total not shown yet; total 0 when none waits
     bool showingPostInstall_ = false;
     bool unloaded_ = false;
 };

@@ -9,9 +9,9 @@ namespace zp {
 
 namespace {
 
-// How often a run lets the window repaint: often enough to look alive, rarely enough that painting
-// the grid adds little to the run.
-constexpr qint64 RepaintMilliseconds = 40;
+// How often a run lets the window repaint: ten times a second looks alive, and painting the window
+// (a few milliseconds) then adds a few hundredths to the run.
+constexpr qint64 RepaintMilliseconds = 100;
 constexpr Qt::Alignment Left = Qt::AlignLeft | Qt::AlignVCenter;
 
 QString Tr(const char* text)
