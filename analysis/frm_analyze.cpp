@@ -62,7 +62,7 @@ void frmAnalyze::closeEvent(QCloseEvent* event)
 
 frmAnalyze& ShowAnalysis(mdiMain& main)
 {
-    if (auto* open = main.mdiArea()->findChild<frmAnalyze*>()) {
+    if (auto* open = FindWorkingWindow<frmAnalyze>(main.mdiArea())) {
         main.mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(WindowFrame(open)));
         return *open;
     }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
 class QWidget;
 
 namespace zp {
@@ -13,6 +16,18 @@ void ResizeInTwips(QWidget* window, int widthTwips, int heightTwips);
 QWidget* WindowFrame(QWidget* window);
 // Closes a working window with its frame, so that no empty sub-window stays behind.
 void CloseWindow(QWidget* window);
+
+// The open working window of this class in the main window's area, or nullptr. A closed one that
+// waits for its deletion does not count.
+template <typename Window>
+Window* FindWorkingWindow(QMdiArea* area)
+{
+    for (QMdiSubWindow* sub : area->subWindowList()) {
+        if (auto* window = qobject_cast<Window*>(sub->widget()))
+            return window;
+    }
+    return nullptr;
+}
 
 // Centres a child window of the main window inside the main window's client area: for an MDI
 // child the sub-window frame is moved within the MDI area, for any other window the window itself

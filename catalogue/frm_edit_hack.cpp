@@ -334,11 +334,7 @@ void frmEditHack::Guarded(const std::function<void()>& command)
 
 frmEditHack& ShowHackEditor(mdiMain& main)
 {
-    frmEditHack* editor = nullptr;
-    for (QMdiSubWindow* sub : main.mdiArea()->subWindowList()) {
-        if ((editor = qobject_cast<frmEditHack*>(sub->widget())))
-            break;
-    }
+    frmEditHack* editor = FindWorkingWindow<frmEditHack>(main.mdiArea());
     if (editor) {
         main.mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(editor->parentWidget()));
     } else {

@@ -292,11 +292,7 @@ void frmListHacks::Guarded(const std::function<void()>& command)
 
 frmListHacks* FindHackList(QMdiArea* area)
 {
-    for (QMdiSubWindow* sub : area->subWindowList()) {
-        if (auto* list = qobject_cast<frmListHacks*>(sub->widget()))
-            return list;
-    }
-    return nullptr;
+    return FindWorkingWindow<frmListHacks>(area);
 }
 
 frmListHacks& ShowHackList(mdiMain& main)

@@ -294,7 +294,7 @@ void frmInstallHack::Unload()
 
 frmInstallHack& ShowInstaller(mdiMain& main)
 {
-    if (auto* open = main.mdiArea()->findChild<frmInstallHack*>()) {
+    if (auto* open = FindWorkingWindow<frmInstallHack>(main.mdiArea())) {
         main.mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(WindowFrame(open)));
         return *open;
     }

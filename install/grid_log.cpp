@@ -4,6 +4,7 @@
 #include "catalogue/flex_grid.h"
 
 #include <QCoreApplication>
+#include <QHeaderView>
 
 namespace zp {
 
@@ -23,7 +24,7 @@ QString Tr(const char* text)
 
 FlexGrid* NewLogGrid(QWidget* parent)
 {
-    return new FlexGrid(
+    auto* grid = new FlexGrid(
         {
             {Tr("Filename"), 1710, Left},
             {Tr("Action"), 1185, Left},
@@ -31,6 +32,11 @@ FlexGrid* NewLogGrid(QWidget* parent)
             {Tr("Description"), 960, Left},
         },
         parent);
+    // At its smallest it still shows five rows of the first three columns.
+    grid->setMinimumSize(grid->columnWidth(0) + grid->columnWidth(1) + grid->columnWidth(2),
+                         grid->horizontalHeader()->sizeHint().height()
+                             + 5 * grid->verticalHeader()->defaultSectionSize() + 2 * grid->frameWidth());
+    return grid;
 }
 
 GridLog::GridLog(FlexGrid& grid)
