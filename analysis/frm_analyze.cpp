@@ -8,9 +8,6 @@
 #include "catalogue/frm_list_hacks.h"
 
 #include <QAction>
-#include <QCloseEvent>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QVBoxLayout>
 
 namespace zp {
@@ -46,30 +43,15 @@ void frmAnalyze::Load()
 void frmAnalyze::closeEvent(QCloseEvent* event)
 {
     // The analysis runs inside the load; the window stays until it has ended.
-    if (log_.Running()) {
-        event->ignore();
-        return;
-    }
-    QWidget::closeEvent(event);
-    if (!unloaded_) {
-        unloaded_ = true;
+    CloseWorkingWindow(this, event, log_.Running(), unloaded_, [this] {
         main_.mnuHackList->setEnabled(true);
         ShowHackListLater(main_);
-    }
-    if (QWidget* frame = WindowFrame(this); frame != this)
-        frame->close();
+    });
 }
 
 frmAnalyze& ShowAnalysis(mdiMain& main)
 {
-    if (auto* open = FindWorkingWindow<frmAnalyze>(main.mdiArea())) {
-        main.mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(WindowFrame(open)));
-        return *open;
-    }
-    auto* analysis = new frmAnalyze(main);
-    main.ShowChild(analysis);
-    analysis->Load();
-    return *analysis;
+    return ShowSingleWindow<frmAnalyze>(main);
 }
 
 } // namespace zp

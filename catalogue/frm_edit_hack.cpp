@@ -15,7 +15,6 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -241,15 +240,7 @@ void frmEditHack::SetLongText(qint16 DispType, const QString& text)
 
 void frmEditHack::closeEvent(QCloseEvent* event)
 {
-    QWidget::closeEvent(event);
-    if (!unloaded_) {
-        unloaded_ = true;
-        Unload();
-    }
-    // Closing the editor itself closes its frame in the main window too (a no-op while the
-    // frame is the one closing).
-    if (QWidget* frame = Frame(); frame != this)
-        frame->close();
+    CloseWorkingWindow(this, event, false, unloaded_, [this] { Unload(); });
 }
 
 void frmEditHack::Unload()

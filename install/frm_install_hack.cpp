@@ -12,15 +12,12 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -270,18 +267,7 @@ void frmInstallHack::Next()
 void frmInstallHack::closeEvent(QCloseEvent* event)
 {
     // A run cannot be left half-way: the window stays until it has ended.
-    if (log_.Running()) {
-        event->ignore();
-        return;
-    }
-    QWidget::closeEvent(event);
-    if (!unloaded_) {
-        unloaded_ = true;
-        Unload();
-    }
-    // Closing the window itself closes its frame in the main window too.
-    if (QWidget* frame = WindowFrame(this); frame != this)
-        frame->close();
+    CloseWorkingWindow(this, event, log_.Running(), unloaded_, [this] { Unload(); });
 }
 
 void frmInstallHack::Unload()
@@ -294,14 +280,7 @@ void frmInstallHack::Unload()
 
 frmInstallHack& ShowInstaller(mdiMain& main)
 {
-    if (auto* open = FindWorkingWindow<frmInstallHack>(main.mdiArea())) {
-        main.mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(WindowFrame(open)));
-        return *open;
-    }
-    auto* installer = new frmInstallHack(main);
-    main.ShowChild(installer);
-    installer->Load();
-    return *installer;
+    return ShowSingleWindow<frmInstallHack>(main);
 }
 
 } // namespace zp
