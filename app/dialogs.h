@@ -6,8 +6,9 @@
 
 namespace zp {
 
-// Buttons, icons and answers of a message box.
-enum class MsgButtons { OK, OKCancel, YesNo, YesNoCancel, RetryCancel };
+// Buttons, icons and answers of a message box. YesNoDefaultNo: Yes and No with No as the default
+// button, for a question whose Yes cannot be undone.
+enum class MsgButtons { OK, OKCancel, YesNo, YesNoCancel, RetryCancel, YesNoDefaultNo };
 enum class MsgIcon { None, Critical, Question, Exclamation, Information };
 enum class MsgAnswer { OK, Cancel, Yes, No, Retry };
 

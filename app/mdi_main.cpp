@@ -278,10 +278,15 @@ QMdiSubWindow* mdiMain::ShowChild(QWidget* form)
     return sub;
 }
 
-void mdiMain::CloseChildWindows()
+bool mdiMain::CloseChildWindows()
 {
-    for (QMdiSubWindow* sub : mdiArea_->subWindowList())
-        sub->close();
+    // The newest first, and no further than a window that refuses: the windows opened before it stay.
+    const QList<QMdiSubWindow*> windows = mdiArea_->subWindowList(QMdiArea::CreationOrder);
+    for (auto sub = windows.rbegin(); sub != windows.rend(); ++sub) {
+        if (!(*sub)->close())
+            return false;
+    }
+    return true;
 }
 
 void mdiMain::TileHorizontal()
@@ -352,6 +357,11 @@ void mdiMain::ArrangeIcons()
 
 void mdiMain::closeEvent(QCloseEvent* event)
 {
+    // A window whose run is going refuses to close, and the program stays until the run has ended.
+    if (!ended_ && !CloseChildWindows()) {
+        event->ignore();
+        return;
+    }
     Unload();
     event->accept();
 }

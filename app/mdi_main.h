@@ -49,8 +49,9 @@ public:
     // Adds a working window as an MDI child and shows it. The sub-window keeps the window's minimum
     // size and closes on Ctrl+F4 and Ctrl+W.
     QMdiSubWindow* ShowChild(QWidget* form);
-    // Closes every child window (the hack list included).
-    void CloseChildWindows();
+    // Closes every child window (the hack list included), the newest first; stops at one that refuses
+    // (its run is going) and returns false.
+    bool CloseChildWindows();
 
     // Window-menu arrangements.
     void TileHorizontal();

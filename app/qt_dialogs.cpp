@@ -20,6 +20,7 @@ QMessageBox::StandardButtons ButtonsOf(MsgButtons buttons)
     case MsgButtons::OKCancel:
         return QMessageBox::Ok | QMessageBox::Cancel;
     case MsgButtons::YesNo:
+    case MsgButtons::YesNoDefaultNo:
         return QMessageBox::Yes | QMessageBox::No;
     case MsgButtons::YesNoCancel:
         return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
@@ -106,6 +107,8 @@ QWidget* QtDialogs::Owner() const
 MsgAnswer QtDialogs::messageBox(const QString& text, const QString& title, MsgButtons buttons, MsgIcon icon)
 {
     QMessageBox box(IconOf(icon), title, text, ButtonsOf(buttons), Owner());
+    if (buttons == MsgButtons::YesNoDefaultNo)
+        box.setDefaultButton(QMessageBox::No);
     return AnswerOf(box.exec());
 }
 

@@ -76,6 +76,7 @@ public:
             return MsgAnswer::OK;
         case MsgButtons::YesNo:
         case MsgButtons::YesNoCancel:
+        case MsgButtons::YesNoDefaultNo:
             return MsgAnswer::No;
         case MsgButtons::OKCancel:
         case MsgButtons::RetryCancel:

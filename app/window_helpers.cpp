@@ -1,5 +1,6 @@
 #include "app/window_helpers.h"
 
+#include <QCloseEvent>
 #include <QMdiSubWindow>
 #include <QWidget>
 
@@ -26,6 +27,23 @@ QWidget* WindowFrame(QWidget* window)
 void CloseWindow(QWidget* window)
 {
     WindowFrame(window)->close();
+}
+
+void CloseWorkingWindow(
+    QWidget* window, QCloseEvent* event, bool busy, bool& unloaded, const std::function<void()>& unload)
+{
+    if (busy) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    if (!unloaded) {
+        unloaded = true;
+        unload();
+    }
+    // A no-op while the frame is the one closing.
+    if (QWidget* frame = WindowFrame(window); frame != window)
+        frame->close();
 }
 
 void CenterInParent(QWidget* window)

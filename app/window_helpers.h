@@ -1,5 +1,10 @@
 #pragma once
 
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <functional>
+
+class QCloseEvent;
 class QWidget;
 
 namespace zp {
@@ -13,6 +18,38 @@ void ResizeInTwips(QWidget* window, int widthTwips, int heightTwips);
 QWidget* WindowFrame(QWidget* window);
 // Closes a working window with its frame, so that no empty sub-window stays behind.
 void CloseWindow(QWidget* window);
+
+// The open working window of this class in the main window's area, or nullptr. A closed one that
+// waits for its deletion does not count.
+template <typename Window>
+Window* FindWorkingWindow(QMdiArea* area)
+{
+    for (QMdiSubWindow* sub : area->subWindowList()) {
+        if (auto* window = qobject_cast<Window*>(sub->widget()))
+            return window;
+    }
+    return nullptr;
+}
+
+// Shows the single working window of this class in the main window: an open one is brought to the
+// front as it is; otherwise one is made for the main window, shown as its child and loaded.
+template <typename Window, typename Main>
+Window& ShowSingleWindow(Main& main)
+{
+    if (auto* open = FindWorkingWindow<Window>(main.mdiArea())) {
+        main.mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(open->parentWidget()));
+        return *open;
+    }
+    auto* window = new Window(main);
+    main.ShowChild(window);
+    window->Load();
+    return *window;
+}
+
+// The close of a working window whose run may be going: refused while `busy`. Otherwise `unload`
+// runs on the first close only, and the window's frame in the main window closes with it.
+void CloseWorkingWindow(
+    QWidget* window, QCloseEvent* event, bool busy, bool& unloaded, const std::function<void()>& unload);
 
 // Centres a child window of the main window inside the main window's client area: for an MDI
 // child the sub-window frame is moved within the MDI area, for any other window the window itself

@@ -7,6 +7,7 @@
 #include <QStyle>
 #include <QToolTip>
 #include <algorithm>
+#include <map>
 
 namespace zp {
 
@@ -33,6 +34,10 @@ public:
             return Cell(index.row(), index.column());
         if (role == Qt::TextAlignmentRole)
             return QVariant::fromValue(columns_[index.column()].alignment);
+        if (role == Qt::ForegroundRole) {
+            const QColor color = Color(index.row());
+            return color.isValid() ? QVariant(color) : QVariant();
+        }
         return {};
     }
 
@@ -53,6 +58,23 @@ public:
         return column < cells.size() ? cells[column] : QString();
     }
 
+    QColor Color(int row) const
+    {
+        const auto found = colors_.find(row);
+        return found == colors_.end() ? QColor() : found->second;
+    }
+
+    void SetColor(int row, const QColor& color)
+    {
+        if (row < 0 || row >= rows_.size())
+            return;
+        if (color.isValid())
+            colors_[row] = color;
+        else
+            colors_.erase(row);
+        emit dataChanged(index(row, 0), index(row, int(columns_.size()) - 1), {Qt::ForegroundRole});
+    }
+
     void Append(const QStringList& cells)
     {
         const int row = int(rows_.size());
@@ -67,12 +89,14 @@ public:
             return;
         beginRemoveRows({}, count, int(rows_.size()) - 1);
         rows_.resize(count);
+        colors_.erase(colors_.lower_bound(count), colors_.end());
         endRemoveRows();
     }
 
 private:
     QList<Column> columns_;
     QList<QStringList> rows_;
+    std::map<int, QColor> colors_; // the few rows with a colour of their own
 };
 
 FlexGrid::FlexGrid(const QList<Column>& columns, QWidget* parent)
@@ -187,6 +211,16 @@ bool FlexGrid::viewportEvent(QEvent* event)
         return true;
     }
     return QTableView::viewportEvent(event);
+}
+
+void FlexGrid::SetRowColor(int row, const QColor& color)
+{
+    model_->SetColor(row - 1, color);
+}
+
+QColor FlexGrid::RowColor(int row) const
+{
+    return row >= 1 ? model_->Color(row - 1) : QColor();
 }
 
 Qt::Alignment FlexGrid::CellAlignment(int row, int column) const

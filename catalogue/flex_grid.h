@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QColor>
 #include <QStringList>
 #include <QTableView>
 
@@ -37,6 +38,9 @@ public:
     void AddItem(const QStringList& cells);
     QString TextMatrix(int row, int column) const;
     Qt::Alignment CellAlignment(int row, int column) const;
+    // The text colour of a data row's cells; an invalid colour is the normal one.
+    void SetRowColor(int row, const QColor& color);
+    QColor RowColor(int row) const;
 
     // Widens each column to its header and the cells in view, never below its designed width.
     void FitColumns();

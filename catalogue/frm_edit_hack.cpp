@@ -15,7 +15,6 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -24,7 +23,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTimer>
 #include <QToolButton>
 
 namespace zp {
@@ -242,15 +240,7 @@ void frmEditHack::SetLongText(qint16 DispType, const QString& text)
 
 void frmEditHack::closeEvent(QCloseEvent* event)
 {
-    QWidget::closeEvent(event);
-    if (!unloaded_) {
-        unloaded_ = true;
-        Unload();
-    }
-    // Closing the editor itself closes its frame in the main window too (a no-op while the
-    // frame is the one closing).
-    if (QWidget* frame = Frame(); frame != this)
-        frame->close();
+    CloseWorkingWindow(this, event, false, unloaded_, [this] { Unload(); });
 }
 
 void frmEditHack::Unload()
@@ -275,16 +265,7 @@ void frmEditHack::Unload()
     main_.SetPanelText(3, tr("Hack Mods: %1").arg(0));
     main_.mnuHackList->setEnabled(true);
     state_.CurrentHackNum = 0;
-    // The list comes back once the close is done, unless the database has gone meanwhile: the
-    // program is ending, or a backup is under way, which shows a new list itself.
-    QTimer::singleShot(0, &main_, [&main = main_] {
-        if (!main.State().Connection.IsOpen())
-            return;
-        try {
-            ShowHackList(main);
-        } catch (const std::exception&) {
-        }
-    });
+    ShowHackListLater(main_);
 }
 
 Recordset& frmEditHack::HackRow()
@@ -344,11 +325,7 @@ void frmEditHack::Guarded(const std::function<void()>& command)
 
 frmEditHack& ShowHackEditor(mdiMain& main)
 {
-    frmEditHack* editor = nullptr;
-    for (QMdiSubWindow* sub : main.mdiArea()->subWindowList()) {
-        if ((editor = qobject_cast<frmEditHack*>(sub->widget())))
-            break;
-    }
+    frmEditHack* editor = FindWorkingWindow<frmEditHack>(main.mdiArea());
     if (editor) {
         main.mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(editor->parentWidget()));
     } else {

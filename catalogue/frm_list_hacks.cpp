@@ -15,6 +15,7 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QStyle>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace zp {
@@ -292,11 +293,7 @@ void frmListHacks::Guarded(const std::function<void()>& command)
 
 frmListHacks* FindHackList(QMdiArea* area)
 {
-    for (QMdiSubWindow* sub : area->subWindowList()) {
-        if (auto* list = qobject_cast<frmListHacks*>(sub->widget()))
-            return list;
-    }
-    return nullptr;
+    return FindWorkingWindow<frmListHacks>(area);
 }
 
 frmListHacks& ShowHackList(mdiMain& main)
@@ -312,6 +309,18 @@ frmListHacks& ShowHackList(mdiMain& main)
     main.ShowChild(list);
     list->Load();
     return *list;
+}
+
+void ShowHackListLater(mdiMain& main)
+{
+    QTimer::singleShot(0, &main, [&main] {
+        if (!main.State().Connection.IsOpen())
+            return;
+        try {
+            ShowHackList(main);
+        } catch (const std::exception&) {
+        }
+    });
 }
 
 } // namespace zp

@@ -70,5 +70,9 @@ frmListHacks* FindHackList(QMdiArea* area);
 // Shows the single hack list: opens and loads it when it is not open, otherwise shows it again
 // as it is and brings it to the front.
 frmListHacks& ShowHackList(mdiMain& main);
+// Shows the hack list once the close under way is done, unless the database has gone meanwhile
+// (the program is ending, or a backup is under way, which shows a new list itself). For the windows
+// that replace the list while they are open.
+void ShowHackListLater(mdiMain& main);
 
 } // namespace zp

@@ -36,7 +36,8 @@ MsgAnswer TerminalDialogs::messageBox(const QString& text, const QString& title,
     QString line = title + QStringLiteral(": ") + text;
     if (buttons != MsgButtons::OK) {
         const auto own = ownAnswers_.find(text);
-        const bool asksYes = buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel;
+        const bool asksYes = buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel
+            || buttons == MsgButtons::YesNoDefaultNo;
         if (own != ownAnswers_.end())
             answer = own->second.answer;
         else if (yes_ && asksYes)

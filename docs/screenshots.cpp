@@ -1,9 +1,11 @@
 // Takes the screenshots of the manual and the README: the main window with the hack list, each tab
-// of the Options dialog, the About window, the hack information viewer, the text viewer and the
-// hack editor, rendered offscreen over the catalogue the demo home has (the demo hacks, imported).
+// of the Options dialog, the About window, the hack information viewer, the text viewer, the hack
+// editor, the installation window (before, during and after a run) and the analysis, rendered
+// offscreen over the catalogue the demo home has (the demo hacks, imported).
 //
 //   zenpatch-screenshots OUTPUT_FOLDER DEMO_FOLDER      (DEMO_FOLDER: share/demo)
 
+#include "analysis/frm_analyze.h"
 #include "app/app_state.h"
 #include "app/common.h"
 #include "app/frm_about.h"
@@ -15,10 +17,12 @@
 #include "catalogue/frm_hack_info.h"
 #include "catalogue/frm_list_hacks.h"
 #include "database/database.h"
+#include "install/frm_install_hack.h"
 #include "interchange/hack_import.h"
 #include "viewer/frm_text_file.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -52,6 +56,79 @@ bool Save(QWidget& widget, const QString& path)
     const bool saved = widget.grab().save(path);
     std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
     return saved;
+}
+
+// Makes the row of the named hack the list's current row.
+void SelectHack(zp::frmListHacks& list, const QString& name)
+{
+    for (int row = 1; row < list.fgHackList->Rows(); ++row) {
+        if (list.fgHackList->TextMatrix(row, 0) == name)
+            list.fgHackList->SetRow(row);
+    }
+}
+
+// The installer on "Who's Online Count" before and after a run over a copy of the demo boards; then
+// during a second run that searches the output folder first, where the replacement the first run
+// made is no longer found (a red row); last the analysis of "Template Version Check", which was
+// written for another board version.
+bool InstallAndAnalyse(zp::mdiMain& window, zp::AppState& state, const QString& demo, const QString& out)
+{
+    QTemporaryDir board;
+    const QString source = board.filePath("source");
+    zp::CopyFolderTree(demo + "/boards/ubb", source, true);
+    zp::CopyFolderTree(demo + "/boards/vbulletin", source + "/forum", true);
+    state.SourceDir = source;
+    state.OutputDir = board.filePath("installed");
+    window.CloseChildWindows();
+    QApplication::processEvents();
+    zp::frmListHacks& list = zp::ShowHackList(window);
+    list.parentWidget()->hide();
+
+    bool ok = true;
+    const auto install = [&](const char* before, const char* during, const char* after) {
+        SelectHack(list, "Who's Online Count");
+        list.cmdInstallHack->click();
+        zp::frmInstallHack* installer = window.findChild<zp::frmInstallHack*>();
+        if (!installer)
+            return false;
+        QWidget* frame = installer->parentWidget();
+        frame->move(0, 0);
+        QApplication::processEvents();
+        if (before)
+            ok &= Save(*frame, out + "/" + before);
+        // The first failed row is taken as it appears, with the window brought up to date.
+        bool taken = !during;
+        QObject::connect(installer->fgInstallLog->model(), &QAbstractItemModel::dataChanged, installer, [&] {
+            if (taken)
+                return;
+            taken = true;
+            QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            ok &= Save(*frame, out + "/" + during);
+        });
+        installer->cmdInstall->click();
+        installer->cmdNext->click();
+        QApplication::processEvents();
+        if (after)
+            ok &= Save(*frame, out + "/" + after);
+        installer->cmdNext->click(); // "Would you like to open the output folder now?" No
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return taken;
+    };
+    ok &= install("install_before.png", nullptr, "install_after.png");
+    state.cfgSearchOutputDir = 1;
+    state.cfgDelOutputDir = 0;
+    ok &= install(nullptr, "install_during.png", nullptr);
+
+    SelectHack(list, "Template Version Check");
+    list.cmdAnalyze->click();
+    if (zp::frmAnalyze* analysis = window.findChild<zp::frmAnalyze*>()) {
+        analysis->parentWidget()->move(0, 0);
+        QApplication::processEvents();
+        ok &= Save(*analysis->parentWidget(), out + "/analysis.png");
+    } else {
+        ok = false;
+    }
+    return ok;
 }
 
 } // namespace
@@ -135,10 +212,7 @@ int main(int argc, char** argv)
     // the demo boards: each tab while viewing, then the "Mod Info" tab while a mod is edited.
     state.SourceDir = QDir(demo + "/boards").absolutePath();
     list.RefillHackList();
-    for (int row = 1; row < list.fgHackList->Rows(); ++row) {
-        if (list.fgHackList->TextMatrix(row, 0) == "Welcome Banner")
-            list.fgHackList->SetRow(row);
-    }
+    SelectHack(list, "Welcome Banner");
     list.cmdEditHack->click();
     if (auto* editor = window.findChild<zp::frmEditHack*>()) {
         editor->parentWidget()->move(0, 0);
@@ -156,6 +230,7 @@ int main(int argc, char** argv)
         ok = false;
     }
 
+    ok &= InstallAndAnalyse(window, state, demo, out);
     zp::CloseDatabase(state);
     return ok ? 0 : 1;
 }

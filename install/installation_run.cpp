@@ -128,6 +128,7 @@ bool InstallationRun::ApplyMods()
     }
     mods.MoveFirst();
     for (int i = 0; i < count && !mods.EOF(); ++i, mods.MoveNext()) {
+        host_.ModsDone(i, count);
         const ModRecord mod = ModRecordFrom(mods);
         const ModTarget target = ModTargetFrom(state_, mods);
         if (loaded_ && loaded_->relativePath != target.relativePath)
@@ -146,6 +147,7 @@ bool InstallationRun::ApplyMods()
     }
     if (loaded_)
         SaveWorkFile();
+    host_.ModsDone(count, count);
     return true;
 }
 
@@ -233,7 +235,7 @@ bool InstallationRun::CopyResult()
             files << relative;
         }
     }
-    if (overSource && !BackupSourceFiles(state_, files, log_)) {
+    if (overSource && !BackupSourceFiles(state_, files, log_, host_.SourceBackupFolder())) {
         allWritten_ = false;
         return true;
     }

@@ -19,6 +19,11 @@ public:
     virtual bool OverwriteSource() const = 0; // "Overwrite Source Files(Be Careful!)?"
     virtual bool LfLineEnds() const = 0; // end of line terminator "LF" rather than "CR/LF"
     virtual void AppendInstructionLine(const QString& text) = 0;
+    // Where the source files an overwrite replaces are kept: the folder NewBackupFolder named when the
+    // user was asked, or empty for a new one named when the backup is made.
+    virtual QString SourceBackupFolder() const { return QString(); }
+    // How many of the hack's mods are done: before each mod and once after the last.
+    virtual void ModsDone(int /*done*/, int /*total*/) { }
 };
 
 enum class InstallOutcome {

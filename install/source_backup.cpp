@@ -9,9 +9,6 @@
 
 namespace zp {
 
-namespace {
-
-// A folder name below the program folder not used yet: two runs within one second get "-2", "-3" ...
 QString NewBackupFolder(const AppState& state)
 {
     const QString base = QStringLiteral("backups/") + QString::number(state.CurrentHackNum) + u'-'
@@ -22,11 +19,10 @@ QString NewBackupFolder(const AppState& state)
     return folder;
 }
 
-} // namespace
-
-bool BackupSourceFiles(const AppState& state, const QStringList& files, LogSink& log)
+bool BackupSourceFiles(const AppState& state, const QStringList& files, LogSink& log, const QString& folder)
 {
-    const QString backup = NewBackupFolder(state);
+    const bool taken = folder.isEmpty() || QFileInfo::exists(state.ProgramFolder + u'/' + folder);
+    const QString backup = taken ? NewBackupFolder(state) : folder;
     int copied = 0;
     for (const QString& relative : files) {
         const QString original = state.SourceDir + u'/' + relative;

@@ -1,3 +1,4 @@
+#include "analysis/frm_analyze.h"
 #include "app/common.h"
 #include "app/frm_about.h"
 #include "app/frm_options.h"
@@ -8,6 +9,7 @@
 #include "catalogue/frm_hack_info.h"
 #include "catalogue/frm_list_hacks.h"
 #include "database/recordset.h"
+#include "install/frm_install_hack.h"
 #include "program_folder_fixture.h"
 #include "viewer/frm_text_file.h"
 #include "widget_test_app.h"
@@ -54,6 +56,8 @@ const std::vector<std::pair<const char*, std::function<QWidget*(Program&)>>> Win
     {"frmEditHack", [](Program& p) -> QWidget* { return new frmEditHack(p.main, &p.main); }},
     {"frmHackComm", [](Program& p) -> QWidget* { return new frmHackComm(p.editor, &p.main); }},
     {"frmTextFile", [](Program& p) -> QWidget* { return new frmTextFile(p.state, &p.main); }},
+    {"frmInstallHack", [](Program& p) -> QWidget* { return new frmInstallHack(p.main, &p.main); }},
+    {"frmAnalyze", [](Program& p) -> QWidget* { return new frmAnalyze(p.main, &p.main); }},
 };
 
 // The mnemonics of a caption ("&&" is a plain ampersand).

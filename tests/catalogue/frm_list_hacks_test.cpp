@@ -277,13 +277,14 @@ TEST_F(HackListTest, ProgramListShowsOnceAndDisablesMissingWindows)
     EXPECT_GE(shown.parentWidget()->width(), TwipsToPixels(10050, &shown)); // wider where the columns need it
     EXPECT_EQ(shown.parentWidget()->height(), TwipsToPixels(7050, &shown));
 
-    // Only the editor, the viewer and delete have their windows in this program so far; every other
-    // command is disabled and says why.
+    // A command whose window this program does not have yet is disabled and says why.
     EXPECT_TRUE(shown.cmdHackInfo->isEnabled());
     EXPECT_TRUE(shown.cmdDeleteHack->isEnabled());
-    EXPECT_FALSE(shown.cmdInstallHack->isEnabled());
-    EXPECT_TRUE(shown.cmdInstallHack->toolTip().startsWith("Install the selected hack"));
-    EXPECT_TRUE(shown.cmdInstallHack->toolTip().contains("not available yet"));
+    EXPECT_TRUE(shown.cmdInstallHack->isEnabled());
+    EXPECT_TRUE(shown.cmdAnalyze->isEnabled());
+    EXPECT_FALSE(shown.cmdExportHack->isEnabled());
+    EXPECT_TRUE(shown.cmdExportHack->toolTip().startsWith("Export the selected hack"));
+    EXPECT_TRUE(shown.cmdExportHack->toolTip().contains("not available yet"));
     EXPECT_TRUE(shown.cmdCreateHack->isEnabled());
 
     shown.parentWidget()->close();

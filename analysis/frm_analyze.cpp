@@ -1,0 +1,57 @@
+#include "analysis/frm_analyze.h"
+
+#include "analysis/analysis_run.h"
+#include "app/app_state.h"
+#include "app/mdi_main.h"
+#include "app/window_helpers.h"
+#include "catalogue/flex_grid.h"
+#include "catalogue/frm_list_hacks.h"
+
+#include <QAction>
+#include <QVBoxLayout>
+
+namespace zp {
+
+namespace {
+
+constexpr int WidthTwips = 10275;
+constexpr int HeightTwips = 5505;
+
+} // namespace
+
+frmAnalyze::frmAnalyze(mdiMain& main, QWidget* parent)
+    : QWidget(parent)
+    , fgAnaLog(NewLogGrid(this))
+    , main_(main)
+    , state_(main.State())
+    , log_(*fgAnaLog)
+{
+    setWindowTitle(tr("Analyze Hack"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(fgAnaLog);
+}
+
+void frmAnalyze::Load()
+{
+    QWidget* frame = WindowFrame(this);
+    ResizeInTwips(frame, WidthTwips, HeightTwips);
+    CenterInParent(this);
+    log_.Run(state_.dialogs, windowTitle(), [this] { RunAnalysis(state_, log_); });
+}
+
+void frmAnalyze::closeEvent(QCloseEvent* event)
+{
+    // The analysis runs inside the load; the window stays until it has ended.
+    CloseWorkingWindow(this, event, log_.Running(), unloaded_, [this] {
+        main_.mnuHackList->setEnabled(true);
+        ShowHackListLater(main_);
+    });
+}
+
+frmAnalyze& ShowAnalysis(mdiMain& main)
+{
+    return ShowSingleWindow<frmAnalyze>(main);
+}
+
+} // namespace zp

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "install/grid_log.h"
+
+#include <QWidget>
+
+namespace zp {
+
+struct AppState;
+class FlexGrid;
+class mdiMain;
+
+// The analysis window: tries the mods of the hack selected in the hack list against the source
+// files as soon as it loads and shows the log, which fills the window. The hack list is hidden
+// while it is open and comes back when it closes.
+class frmAnalyze : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit frmAnalyze(mdiMain& main, QWidget* parent = nullptr);
+
+    // Sizes and centres the window, then analyses the hack at the current row of HackInfoRecordset.
+    void Load();
+
+    FlexGrid* fgAnaLog;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    mdiMain& main_;
+    AppState& state_;
+    GridLog log_;
+    bool unloaded_ = false;
+};
+
+// Shows the analysis window in the main window and runs the analysis; an open one is brought to
+// the front as it is.
+frmAnalyze& ShowAnalysis(mdiMain& main);
+
+} // namespace zp

@@ -1,0 +1,65 @@
+#pragma once
+
+// The board and hack of the installation benchmarks: source files below cgi-bin/ in 20 folders,
+// the first ones 256 KiB each with a hook line for every mod, and a hack whose mods change them.
+
+#include "install/installation_run.h"
+
+#include <QString>
+#include <functional>
+
+namespace zp {
+
+struct AppState;
+
+namespace bench {
+
+double Seconds(const std::function<void()>& job);
+// The best of three runs; prepare() runs before each, untimed.
+double Best(const std::function<void()>& prepare, const std::function<void()>& job);
+// Writes a file whole; ends the program (status 2) when it cannot.
+void WriteFile(const QString& path, const QByteArray& bytes);
+
+struct Board
+{
+    QString home, source, output;
+    int bigFiles = 0;
+};
+
+// The board below `home`: smallFiles of 1 KiB and bigFiles of 256 KiB, each big file with hooks for
+// modsPerFile mods.
+Board GenerateBoard(const QString& home, int smallFiles, int bigFiles, int modsPerFile);
+// A new database in the board's home configured for it (UBB, "CGI" = cgi-bin), opened in `state`.
+void OpenBoardDatabase(AppState& state, const Board& board);
+// A new UBB hack "Benchmark", made the current row of HackInfoRecordset; returns its HackNum.
+qint16 AddBenchmarkHack(AppState& state);
+// One mod of a benchmark hack, in the "CGI" location.
+struct Mod
+{
+    QString file;
+    QString extendDir;
+    int action = 0;
+    int inst = 1;
+    QString oldData;
+    QString newData;
+};
+
+// Stores `count` mods of the hack in one transaction, mod n (from 0) with ModOrder n + 1.
+void StoreMods(AppState& state, int hack, int count, const std::function<Mod(int)>& modAt);
+// The mods of the hack: modsPerFile for each big file, every third an "All" mod, the six actions in
+// turn.
+void AddMods(AppState& state, int hack, int bigFiles, int modsPerFile);
+
+// The installation options all off, line ends CR LF.
+class DefaultOptions : public InstallationHost
+{
+public:
+    bool SearchOutputFirst() const override { return false; }
+    bool DeleteOutputFirst() const override { return false; }
+    bool OverwriteSource() const override { return false; }
+    bool LfLineEnds() const override { return false; }
+    void AppendInstructionLine(const QString&) override { }
+};
+
+} // namespace bench
+} // namespace zp

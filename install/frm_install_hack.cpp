@@ -1,0 +1,286 @@
+#include "install/frm_install_hack.h"
+
+#include "app/app_state.h"
+#include "app/dialogs.h"
+#include "app/mdi_main.h"
+#include "app/window_helpers.h"
+#include "catalogue/catalogue_operations.h"
+#include "catalogue/flex_grid.h"
+#include "catalogue/frm_list_hacks.h"
+#include "install/source_backup.h"
+#include "interchange/interchange_common.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace zp {
+
+namespace {
+
+constexpr int WidthTwips = 10245;
+constexpr int HeightTwips = 6795;
+
+// Courier New where the desktop has it, otherwise its fixed-pitch font.
+QFont InstructionsFont()
+{
+    if (QFontDatabase::hasFamily(QStringLiteral("Courier New")))
+        return QFont(QStringLiteral("Courier New"));
+    return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+}
+
+// Setting either box clears the other, also when the configuration sets it: a deleted output folder
+// cannot be searched.
+void ExcludeEachOther(QCheckBox* a, QCheckBox* b)
+{
+    QObject::connect(a, &QCheckBox::toggled, b, [b](bool on) {
+        if (on)
+            b->setChecked(false);
+    });
+    QObject::connect(b, &QCheckBox::toggled, a, [a](bool on) {
+        if (on)
+            a->setChecked(false);
+    });
+}
+
+} // namespace
+
+frmInstallHack::frmInstallHack(mdiMain& main, QWidget* parent)
+    : QWidget(parent)
+    , lblLogCap(new QLabel(tr("Pre-Install Instructions"), this))
+    , txtPreInstall(new QPlainTextEdit(this))
+    , fgInstallLog(NewLogGrid(this))
+    , prgModsDone(new QProgressBar(this))
+    , chkUseOutputDir(new QCheckBox(tr("&Search Output Directory First?"), this))
+    , chkDelOutputDir(new QCheckBox(tr("&Delete Output Directory Before Starting?"), this))
+    , chkOverSource(new QCheckBox(tr("&Overwrite Source Files(Be Careful!)?"), this))
+    , Label1(new QLabel(tr("&End of Line Terminator"), this))
+    , cmbEOL(new QComboBox(this))
+    , cmdInstall(new QPushButton(tr("&Install"), this))
+    , cmdCancel(new QPushButton(tr("&Cancel"), this))
+    , cmdNext(new QPushButton(tr("&Next"), this))
+    , main_(main)
+    , state_(main.State())
+    , log_(*fgInstallLog)
+{
+    setWindowTitle(tr("Install Hack"));
+    txtPreInstall->setReadOnly(true);
+    txtPreInstall->setTabChangesFocus(true);
+    txtPreInstall->setFont(InstructionsFont());
+    lblLogCap->setBuddy(txtPreInstall);
+    fgInstallLog->hide();
+    prgModsDone->setFormat(tr("%v of %m mods"));
+    prgModsDone->hide();
+    cmbEOL->addItems({tr("CR/LF"), tr("LF")});
+    const QString eolTip
+        = tr("Generally use CR/LF if your host is on a Windows machine and LF if your host is on a Unix machine.");
+    Label1->setToolTip(eolTip);
+    cmbEOL->setToolTip(eolTip);
+    Label1->setBuddy(cmbEOL);
+    cmdNext->hide();
+    ExcludeEachOther(chkUseOutputDir, chkDelOutputDir);
+    LayOut();
+
+    connect(cmdInstall, &QPushButton::clicked, this, &frmInstallHack::Install);
+    connect(cmdCancel, &QPushButton::clicked, this, [this] { CloseWindow(this); });
+    connect(cmdNext, &QPushButton::clicked, this, &frmInstallHack::Next);
+}
+
+void frmInstallHack::LayOut()
+{
+    auto* options = new QVBoxLayout;
+    for (QCheckBox* box : {chkUseOutputDir, chkDelOutputDir, chkOverSource})
+        options->addWidget(box);
+    auto* eol = new QHBoxLayout;
+    eol->addWidget(Label1);
+    eol->addWidget(cmbEOL);
+    eol->addStretch();
+    options->addLayout(eol);
+
+    // The buttons sit at the right, with room beside "&Install" for one more.
+    auto* bottom = new QHBoxLayout;
+    bottom->addLayout(options);
+    bottom->addStretch();
+    for (QPushButton* button : {cmdInstall, cmdCancel, cmdNext}) {
+        button->setAutoDefault(true);
+        bottom->addWidget(button, 0, Qt::AlignBottom);
+    }
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblLogCap);
+    layout->addWidget(txtPreInstall, 1);
+    layout->addWidget(fgInstallLog, 1);
+    layout->addWidget(prgModsDone);
+    layout->addLayout(bottom);
+}
+
+void frmInstallHack::Load()
+{
+    log_.Run(state_.dialogs, windowTitle(), [this] {
+        QWidget* frame = WindowFrame(this);
+        ResizeInTwips(frame, WidthTwips, HeightTwips);
+        CenterInParent(this);
+        // In this order, as a user would click them: both search and delete configured leaves delete.
+        chkUseOutputDir->setChecked(state_.cfgSearchOutputDir == 1);
+        chkDelOutputDir->setChecked(state_.cfgDelOutputDir == 1);
+        chkOverSource->setChecked(state_.cfgOverWriteSource == 1);
+        cmbEOL->setCurrentIndex(state_.cfgEOL == 1 ? 1 : 0);
+        const Recordset& hack = *state_.HackInfoRecordset;
+        hackNum_ = qint16(hack.Int("HackNum"));
+        txtPreInstall->setPlainText(hack.Text("PreInstallCom"));
+        postInstall_ = hack.Value("PostInstallCom");
+    });
+}
+
+bool frmInstallHack::SearchOutputFirst() const
+{
+    return chkUseOutputDir->isChecked();
+}
+
+bool frmInstallHack::DeleteOutputFirst() const
+{
+    return chkDelOutputDir->isChecked();
+}
+
+bool frmInstallHack::OverwriteSource() const
+{
+    return chkOverSource->isChecked();
+}
+
+bool frmInstallHack::LfLineEnds() const
+{
+    return cmbEOL->currentIndex() == 1;
+}
+
+void frmInstallHack::AppendInstructionLine(const QString& text)
+{
+    txtPreInstall->moveCursor(QTextCursor::End);
+    txtPreInstall->insertPlainText(text + u'\n');
+}
+
+QString frmInstallHack::SourceBackupFolder() const
+{
+    return backupFolder_;
+}
+
+void frmInstallHack::ModsDone(int done, int total)
+{
+    // A new value repaints the bar at once, which would cost the run more than the mods themselves:
+    // the bar takes the latest count when the window next repaints.
+    const bool pending = modsDone_.second > 0;
+    modsDone_ = {done, total};
+    if (pending)
+        return;
+    QTimer::singleShot(0, this, [this] {
+        prgModsDone->setRange(0, modsDone_.second);
+        prgModsDone->setValue(modsDone_.first);
+        modsDone_ = {};
+    });
+}
+
+void frmInstallHack::Install()
+{
+    log_.Run(state_.dialogs, windowTitle(), [this] {
+        if (!SelectOwnHack())
+            return;
+        backupFolder_.clear();
+        if (chkOverSource->isChecked() && !ConfirmOverwrite())
+            return;
+        ShowLog();
+        RunInstallation(state_, *this, log_);
+    });
+    prgModsDone->hide();
+    cmdNext->setEnabled(true);
+    if (cmdNext->isVisible())
+        cmdNext->setFocus();
+}
+
+bool frmInstallHack::SelectOwnHack()
+{
+    if (FindHack(state_, QString::number(hackNum_)) && state_.CurrentHackNum == hackNum_)
+        return true;
+    state_.dialogs.messageBox(
+        tr("This hack is no longer in the database."), windowTitle(), MsgButtons::OK, MsgIcon::Exclamation);
+    return false;
+}
+
+bool frmInstallHack::ConfirmOverwrite()
+{
+    const QString folder = NewBackupFolder(state_);
+    const QString text = tr("The source files will be overwritten. A copy of each replaced file is kept in %1. "
+                            "Continue?")
+                             .arg(QDir::toNativeSeparators(state_.ProgramFolder + u'/' + folder));
+    if (state_.dialogs.messageBox(text, windowTitle(), MsgButtons::YesNoDefaultNo, MsgIcon::Exclamation)
+        != MsgAnswer::Yes)
+        return false;
+    backupFolder_ = folder;
+    return true;
+}
+
+// The window as the run shows it: the log in place of the instructions, only "&Next" offered, and
+// that only once the run has ended.
+void frmInstallHack::ShowLog()
+{
+    lblLogCap->setText(tr("Installation Log"));
+    lblLogCap->setBuddy(fgInstallLog);
+    txtPreInstall->clear();
+    Label1->hide();
+    cmbEOL->hide();
+    txtPreInstall->hide();
+    fgInstallLog->show();
+    cmdInstall->hide();
+    cmdCancel->hide();
+    cmdNext->setEnabled(false);
+    cmdNext->show();
+    prgModsDone->reset();
+    prgModsDone->show();
+}
+
+void frmInstallHack::Next()
+{
+    if (showingPostInstall_ || postInstall_.isNull()) {
+        if (AskOpenOutputFolder(state_.dialogs))
+            QDesktopServices::openUrl(QUrl::fromLocalFile(state_.OutputDir));
+        CloseWindow(this);
+        return;
+    }
+    showingPostInstall_ = true;
+    cmdNext->setText(tr("&Close"));
+    fgInstallLog->hide();
+    txtPreInstall->setPlainText(postInstall_.toString());
+    txtPreInstall->show();
+    lblLogCap->setText(tr("Post Install Instructions"));
+    lblLogCap->setBuddy(txtPreInstall);
+}
+
+void frmInstallHack::closeEvent(QCloseEvent* event)
+{
+    // A run cannot be left half-way: the window stays until it has ended.
+    CloseWorkingWindow(this, event, log_.Running(), unloaded_, [this] { Unload(); });
+}
+
+void frmInstallHack::Unload()
+{
+    main_.mnuHackList->setEnabled(true);
+    // The list shows the new "Last Installed".
+    if (frmListHacks* list = FindHackList(main_.mdiArea()))
+        list->RefillHackList();
+}
+
+frmInstallHack& ShowInstaller(mdiMain& main)
+{
+    return ShowSingleWindow<frmInstallHack>(main);
+}
+
+} // namespace zp

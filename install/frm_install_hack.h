@@ -1,0 +1,89 @@
+#pragma once
+
+#include "install/grid_log.h"
+#include "install/installation_run.h"
+
+#include <QVariant>
+#include <QWidget>
+#include <utility>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace zp {
+
+struct AppState;
+class FlexGrid;
+class mdiMain;
+
+// The installation window: shows the pre-install instructions of the hack selected in the hack list
+// and the installation options; "&Install" runs the installation with the options as the controls
+// show them, logging every step in the grid; "&Next" shows the post-install instructions and offers
+// to open the output folder. While the run goes on the window cannot be closed.
+class frmInstallHack : public QWidget, public InstallationHost
+{
+    Q_OBJECT
+
+public:
+    explicit frmInstallHack(mdiMain& main, QWidget* parent = nullptr);
+
+    // Sizes and centres the window, sets the options from the configuration and shows the
+    // pre-install instructions of the hack at the current row of HackInfoRecordset.
+    void Load();
+
+    bool SearchOutputFirst() const override;
+    bool DeleteOutputFirst() const override;
+    bool OverwriteSource() const override;
+    bool LfLineEnds() const override;
+    // Adds a note of the run, and a line break, to the instructions box.
+    void AppendInstructionLine(const QString& text) override;
+    QString SourceBackupFolder() const override;
+    void ModsDone(int done, int total) override;
+
+    QLabel* lblLogCap;
+    QPlainTextEdit* txtPreInstall;
+    FlexGrid* fgInstallLog;
+    QProgressBar* prgModsDone;
+    QCheckBox* chkUseOutputDir;
+    QCheckBox* chkDelOutputDir;
+    QCheckBox* chkOverSource;
+    QLabel* Label1;
+    QComboBox* cmbEOL;
+    QPushButton* cmdInstall;
+    QPushButton* cmdCancel;
+    QPushButton* cmdNext;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void LayOut();
+    void Install();
+    // Makes the hack this window shows the current hack again (the list may have moved meanwhile).
+    bool SelectOwnHack();
+    // Asks before the source files are overwritten, naming the folder that keeps their copies.
+    bool ConfirmOverwrite();
+    void ShowLog();
+    void Next();
+    void Unload();
+
+    mdiMain& main_;
+    AppState& state_;
+    GridLog log_;
+    qint16 hackNum_ = 0;
+    QVariant postInstall_; // PostInstallCom of the hack, Null when it has none
+    QString backupFolder_;
+    std::pair<int, int> modsDone_; // mods done and total not shown yet; total 0 when none waits
+    bool showingPostInstall_ = false;
+    bool unloaded_ = false;
+};
+
+// Shows the installation window in the main window, loaded for the current hack; an open one is
+// brought to the front as it is.
+frmInstallHack& ShowInstaller(mdiMain& main);
+
+} // namespace zp

@@ -1,0 +1,56 @@
+#include "board_windows.h"
+#include "log_rows.h"
+
+#include "analysis/frm_analyze.h"
+#include "app/window_helpers.h"
+#include "catalogue/frm_list_hacks.h"
+#include "install/modification_engine.h"
+
+#include <QAction>
+#include <QMdiSubWindow>
+#include <QPushButton>
+
+namespace zp::testing {
+namespace {
+
+using ::testing::ElementsAre;
+
+class AnalysisWindowTest : public BoardWindows
+{
+};
+
+TEST_F(AnalysisWindowTest, RunsAtLoadIntoAGridThatFillsTheWindowAndClosingBringsTheListBack)
+{
+    Write(source + "/cgi-bin/forum.cgi", "# hook\r\n");
+    const int hack = AddHack("Hooks");
+    AddMod(hack, 1, "forum.cgi", 0, "", AddAfter, 1, "# hook", "x");
+    AddMod(hack, 2, "forum.cgi", 0, "", Insert, 1, "missing", "x", "needs version 6");
+    AddSupportFile(hack, "logo.gif", 1, "", "GIF");
+    frmListHacks& list = ShowHackList(*main);
+    list.cmdAnalyze->click();
+    auto* w = main->findChild<frmAnalyze*>();
+    ASSERT_NE(w, nullptr);
+    EXPECT_FALSE(list.parentWidget()->isVisible());
+
+    const std::vector<LogRow> rows = GridRows(*w->fgAnaLog);
+    ASSERT_EQ(rows.size(), 6u);
+    EXPECT_THAT(rows.front().Description, HackNameRow(QString("Hooks")));
+    EXPECT_THAT(std::vector<LogRow>(rows.begin() + 1, rows.end() - 1),
+                ElementsAre(Found("forum.cgi", "Add After"),
+                            Row("forum.cgi", "Insert", "Applying Mod", "ERROR: needs version 6", true),
+                            Row("", "", "Exporting Support Files", ""),
+                            Row("logo.gif", "Export", "Export Complete", "Export Successful")));
+    EXPECT_EQ(rows.back().Comment, "END Analysis");
+    EXPECT_EQ(w->fgAnaLog->Row(), 6);
+
+    WindowFrame(w)->resize(900, 500);
+    EXPECT_EQ(w->fgAnaLog->geometry(), w->rect());
+
+    CloseWindow(w);
+    QApplication::processEvents();
+    EXPECT_TRUE(list.parentWidget()->isVisible());
+    EXPECT_TRUE(main->mnuHackList->isEnabled());
+}
+
+} // namespace
+} // namespace zp::testing

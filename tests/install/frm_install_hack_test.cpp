@@ -1,0 +1,198 @@
+#include "board_windows.h"
+#include "log_rows.h"
+
+#include "app/window_helpers.h"
+#include "catalogue/frm_list_hacks.h"
+#include "database/recordset.h"
+#include "install/frm_install_hack.h"
+#include "install/modification_engine.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+
+namespace zp::testing {
+namespace {
+
+using ::testing::ElementsAre;
+
+// Takes the folders the window asks the desktop to open.
+class OpenedUrls : public QObject
+{
+    Q_OBJECT
+
+public:
+    OpenedUrls() { QDesktopServices::setUrlHandler("file", this, "Open"); }
+    ~OpenedUrls() override { QDesktopServices::unsetUrlHandler("file"); }
+    Q_INVOKABLE void Open(const QUrl& url) { urls << url; }
+
+    QList<QUrl> urls;
+};
+
+class InstallWindowTest : public BoardWindows
+{
+protected:
+    void SetUp() override
+    {
+        BoardWindows::SetUp();
+        Write(source + "/cgi-bin/forum.cgi", "# hook\r\n");
+        hack = AddHack("Hooks");
+        AddMod(hack, 1, "forum.cgi", 0, "", AddAfter, 1, "# hook", "added()");
+        AddMod(hack, 2, "forum.cgi", 0, "", Insert, 1, "missing", "x", "needs version 6");
+        AddMod(hack, 3, "gone.cgi", 0, "", AddAfter, 1, "x", "y");
+    }
+
+    QString LastInstall()
+    {
+        Recordset info(state.Connection);
+        info.Open("SELECT * FROM [HackInfo] WHERE [HackNum] = " + QString::number(hack));
+        return info.Text("LastInstall");
+    }
+
+    // The installer as the hack list's "&Install" opens it, for a hack with these instructions.
+    frmInstallHack& Open(const QString& pre = {}, const QString& post = {})
+    {
+        Recordset info(state.Connection);
+        info.Open("SELECT * FROM [HackInfo] WHERE [HackNum] = " + QString::number(hack));
+        info.SetValue("PreInstallCom", NullIfEmpty(pre));
+        info.SetValue("PostInstallCom", NullIfEmpty(post));
+        info.Update();
+        list = &ShowHackList(*main);
+        list->cmdInstallHack->click();
+        installer = main->findChild<frmInstallHack*>();
+        EXPECT_FALSE(main->mnuHackList->isEnabled());
+        return *installer;
+    }
+
+    // Closed, with the hack list's menu entry enabled again.
+    bool Closed()
+    {
+        test::RunDeferredDeletes();
+        return installer.isNull() && main->mnuHackList->isEnabled();
+    }
+
+    int hack = 0;
+    QPointer<frmListHacks> list;
+    QPointer<frmInstallHack> installer;
+};
+
+TEST_F(InstallWindowTest, OptionsComeFromTheConfigurationExcludeEachOtherAndCancelWritesNothing)
+{
+    state.cfgSearchOutputDir = 1;
+    state.cfgDelOutputDir = 1;
+    state.cfgEOL = 1;
+    frmInstallHack& w = Open("Back up forum.cgi first.");
+    EXPECT_EQ(w.txtPreInstall->toPlainText(), "Back up forum.cgi first.");
+    EXPECT_FALSE(w.SearchOutputFirst());
+    EXPECT_TRUE(w.DeleteOutputFirst());
+    EXPECT_TRUE(w.LfLineEnds());
+    w.chkUseOutputDir->click();
+    EXPECT_FALSE(w.DeleteOutputFirst());
+    w.chkDelOutputDir->click();
+    EXPECT_FALSE(w.SearchOutputFirst());
+
+    w.cmdCancel->click();
+    EXPECT_TRUE(Closed());
+    EXPECT_TRUE(LastInstall().isEmpty());
+    EXPECT_TRUE(FilesBelow(output).isEmpty());
+}
+
+TEST_F(InstallWindowTest, TheLogShowsEveryStepFailedModsInRedThenNextShowsThePostInstallTextAndOpensTheOutput)
+{
+    OpenedUrls opened;
+    frmInstallHack& w = Open("Read me.", "Upload forum.cgi.");
+    w.cmdInstall->click();
+    EXPECT_EQ(w.lblLogCap->text(), "Installation Log");
+    EXPECT_TRUE(w.fgInstallLog->isVisible());
+    EXPECT_FALSE(w.txtPreInstall->isVisible() || w.cmbEOL->isVisible() || w.cmdInstall->isVisible()
+                 || w.cmdCancel->isVisible() || w.prgModsDone->isVisible());
+    const std::vector<LogRow> rows = GridRows(*w.fgInstallLog);
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_THAT(rows.front().Description, HackNameRow(QString("Hooks")));
+    EXPECT_THAT(
+        std::vector<LogRow>(rows.begin() + 1, rows.end() - 1),
+        ElementsAre(Found("forum.cgi", "Add After"),
+                    Row("forum.cgi", "Insert", "Applying Mod", "ERROR: needs version 6", true),
+                    Row("gone.cgi", "Add After", "File not found", "Unable to locate the file: gone.cgi", true)));
+    EXPECT_EQ(rows.back().Comment, "END Installation");
+    EXPECT_THAT(rows.back().Description, HackNameRow(QString("Hooks")));
+    EXPECT_EQ(w.fgInstallLog->Row(), 0);
+    EXPECT_EQ(w.txtPreInstall->toPlainText(), "Unable to locate the file: gone.cgi\n");
+    EXPECT_EQ(Read(output + "/cgi-bin/forum.cgi"), "# hook\r\nadded()\r\n");
+    EXPECT_THAT(LastInstall().toStdString(), ::testing::MatchesRegex("[0-9-]{10} [0-9]+:[0-9]{2}[ap]m"));
+
+    w.cmdNext->click();
+    EXPECT_EQ(w.cmdNext->text(), "&Close");
+    EXPECT_EQ(w.lblLogCap->text(), "Post Install Instructions");
+    EXPECT_EQ(w.txtPreInstall->toPlainText(), "Upload forum.cgi.");
+    EXPECT_FALSE(w.fgInstallLog->isVisible());
+    EXPECT_TRUE(dialogs.messages.empty());
+    dialogs.answers.push_back(MsgAnswer::Yes);
+    w.cmdNext->click();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].title, "Open output folder");
+    EXPECT_EQ(opened.urls, QList<QUrl> {QUrl::fromLocalFile(output)});
+    EXPECT_TRUE(Closed());
+    EXPECT_EQ(list->fgHackList->TextMatrix(1, 5), LastInstall()); // the list was refilled
+}
+
+TEST_F(InstallWindowTest, NothingClosesWhileTheRunGoes)
+{
+    OpenedUrls opened;
+    frmInstallHack& w = Open();
+    bool during = false;
+    QTimer::singleShot(0, &w, [&] {
+        during = true;
+        EXPECT_FALSE(w.cmdNext->isEnabled());
+        EXPECT_TRUE(w.prgModsDone->isVisible());
+        EXPECT_FALSE(WindowFrame(&w)->close());
+        EXPECT_FALSE(main->close());
+    });
+    w.cmdInstall->click();
+    EXPECT_TRUE(during);
+    QApplication::processEvents(); // the bar takes the last count
+    EXPECT_EQ(w.prgModsDone->text(), "3 of 3 mods");
+    ASSERT_FALSE(installer.isNull());
+    EXPECT_FALSE(list.isNull());
+
+    // Without post-install instructions "&Next" asks at once; No opens nothing.
+    w.cmdNext->click();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "Would you like to open the output folder now?");
+    EXPECT_TRUE(opened.urls.isEmpty());
+    EXPECT_TRUE(Closed());
+}
+
+TEST_F(InstallWindowTest, OverwritingTheSourceAsksFirstAndNamesTheBackupFolder)
+{
+    state.cfgOverWriteSource = 1;
+    frmInstallHack& w = Open("Read me.");
+    w.cmdInstall->click(); // answered No
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].buttons, MsgButtons::YesNoDefaultNo);
+    EXPECT_EQ(w.txtPreInstall->toPlainText(), "Read me.");
+    EXPECT_TRUE(w.cmdInstall->isVisible());
+    EXPECT_EQ(FilesBelow(home.path()), (QStringList {"board/cgi-bin/forum.cgi", "zpatch.zpd"}));
+
+    dialogs.answers.push_back(MsgAnswer::Yes);
+    w.cmdInstall->click();
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    const QString text = dialogs.messages[1].text;
+    const QString prefix = "The source files will be overwritten. A copy of each replaced file is kept in ";
+    ASSERT_TRUE(text.startsWith(prefix + home.filePath("backups/%1-").arg(hack)) && text.endsWith(". Continue?"));
+    const QString named = text.mid(prefix.size()).chopped(QString(". Continue?").size());
+    EXPECT_EQ(Read(named + "/cgi-bin/forum.cgi"), "# hook\r\n");
+    EXPECT_EQ(Read(source + "/cgi-bin/forum.cgi"), "# hook\r\nadded()\r\n");
+}
+
+} // namespace
+} // namespace zp::testing
+
+#include "frm_install_hack_test.moc"
