@@ -29,10 +29,10 @@ class SourceReader
 {
 public:
     // The text of the file, or nullptr after a red row naming the failure.
-    const QString* Read(const QString& path, const ModRecord& mod, LogSink& log)
+    const FoldedText* Read(const QString& path, const ModRecord& mod, LogSink& log)
     {
         if (path == path_)
-            return &buffer_.Text();
+            return &buffer_.Searchable();
         path_.clear();
         try {
             buffer_.LoadFile(path);
@@ -44,7 +44,7 @@ public:
             return nullptr;
         }
         path_ = path;
-        return &buffer_.Text();
+        return &buffer_.Searchable();
     }
 
 private:
@@ -78,7 +78,7 @@ void AnalyzeMods(AppState& state, Recordset& mods, LogSink& log)
             log.AddFailedRow(mod.FileName, QString(), QStringLiteral("File not found"), shownFolder);
             continue;
         }
-        if (const QString* text = reader.Read(path, mod, log))
+        if (const FoldedText* text = reader.Read(path, mod, log))
             AnalyzeMod(*text, mod, log);
     }
 }
@@ -109,7 +109,7 @@ bool RunAnalysis(AppState& state, LogSink& log)
     return RunAsJob(state, DatabaseUse::Reads, [&] { Analyze(state, log); });
 }
 
-bool AnalyzeMod(const QString& text, const ModRecord& mod, LogSink& log)
+bool AnalyzeMod(const FoldedText& text, const ModRecord& mod, LogSink& log)
 {
     const bool found = ModFits(text, mod);
     ReportMod(log, mod, found);
