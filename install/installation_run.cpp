@@ -212,10 +212,11 @@ void InstallationRun::SaveWorkFile()
     loaded_.reset();
 }
 
-// Copies every file of the work folder to its place below the output folder, or over the source
-// folder after backing up what it replaces. Each file appears whole or not at all; one whose place
-// lies behind a symbolic link is skipped. False when the output folder has gone and cannot be made
-// again.
+// Puts every file of the work folder in its place below the output folder, or over the source
+// folder after backing up what it replaces: moved there when the work folder lies on the same file
+// system, copied otherwise, each whole or not at all after one flush of the disk for all of them.
+// One whose place lies behind a symbolic link is skipped. False when the output folder has gone and
+// cannot be made again.
 bool InstallationRun::CopyResult()
 {
     const bool overSource = host_.OverwriteSource();
@@ -237,15 +238,19 @@ bool InstallationRun::CopyResult()
         allWritten_ = false;
         return true;
     }
+    const auto failed = [this](const QString& relative, const QString& reason) {
+        allWritten_ = false;
+        log_.AddFailedRow(FileNameOf(relative), QString(), QStringLiteral("Copy Files"), reason);
+    };
+    WholeFileBatch batch(state_.ProgramFolder);
     for (const QString& relative : files) {
         try {
-            CopyWholeFile(state_.ProgramFolder, Below(workFolder_, relative), destination, relative);
+            batch.Stage(Below(workFolder_, relative), destination, relative);
         } catch (const std::exception& e) {
-            allWritten_ = false;
-            log_.AddFailedRow(
-                FileNameOf(relative), QString(), QStringLiteral("Copy Files"), QString::fromStdString(e.what()));
+            failed(relative, QString::fromStdString(e.what()));
         }
     }
+    batch.Commit(failed);
     return true;
 }
 
