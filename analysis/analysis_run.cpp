@@ -10,6 +10,8 @@
 #include "install/mod_target.h"
 #include "install/work_buffer.h"
 
+#include <QHash>
+
 namespace zp {
 
 namespace {
@@ -52,8 +54,32 @@ private:
     WorkBuffer buffer_;
 };
 
+// Each location folder and each board file is looked for once per run: the source does not change
+// during the analysis.
+class SourceLocator
+{
+public:
+    bool FolderExists(const QString& folder)
+    {
+        const auto known = folders_.constFind(folder);
+        return known != folders_.cend() ? *known : *folders_.insert(folder, DirExists(folder));
+    }
+
+    QString FindFile(const QString& fileName, const QString& folder)
+    {
+        const QString key = folder + u'/' + fileName;
+        const auto known = files_.constFind(key);
+        return known != files_.cend() ? *known : *files_.insert(key, FindFileInTree(fileName, folder));
+    }
+
+private:
+    QHash<QString, bool> folders_;
+    QHash<QString, QString> files_;
+};
+
 void AnalyzeMods(AppState& state, Recordset& mods, LogSink& log)
 {
+    SourceLocator locator;
     SourceReader reader;
     const int count = mods.RecordCount();
     mods.MoveFirst();
@@ -69,11 +95,11 @@ void AnalyzeMods(AppState& state, Recordset& mods, LogSink& log)
             continue;
         }
         const QString folder = Below(state.SourceDir, target.directory);
-        if (!DirExists(folder)) {
+        if (!locator.FolderExists(folder)) {
             log.AddFailedRow(QString(), QString(), QStringLiteral("Missing Directory"), shownFolder);
             continue;
         }
-        const QString path = FindFileInTree(mod.FileName, folder);
+        const QString path = locator.FindFile(mod.FileName, folder);
         if (path.isEmpty()) {
             log.AddFailedRow(mod.FileName, QString(), QStringLiteral("File not found"), shownFolder);
             continue;
