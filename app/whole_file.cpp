@@ -229,11 +229,6 @@ void CopyWholeFile(const QString& programFolder, const QString& source, const QS
     WriteWholeFile(programFolder, root, relative, [&source](WholeFile& out) { CopyInto(out, source); });
 }
 
-void StartWriteback(const QFile& file)
-{
-    ::sync_file_range(file.handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
-}
-
 struct WholeFileBatch::Staged
 {
     QString relative;

@@ -81,10 +81,6 @@ void WriteWholeFile(const QString& programFolder,
 // Copies a file to root + "/" + relative whole or not at all.
 void CopyWholeFile(const QString& programFolder, const QString& source, const QString& root, const QString& relative);
 
-// Starts writing the file's data to disk without waiting for it, so that a later flush of its file
-// system (WholeFileBatch) finds little left to write.
-void StartWriteback(const QFile& file);
-
 // Files put in place together, each whole or not at all, with one flush of the disk for all of
 // them rather than one per file. Each file is first staged beside its target: a file that already
 // lies on the target's file system (one in the work folder) is taken as it is, any other is copied

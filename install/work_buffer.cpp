@@ -1,7 +1,5 @@
 #include "install/work_buffer.h"
 
-#include "app/whole_file.h"
-
 #include <QFile>
 #include <algorithm>
 #include <stdexcept>
@@ -65,7 +63,6 @@ void WorkBuffer::SaveFile(const QString& path, bool lfOnly) const
             file.remove();
         throw std::runtime_error(QStringLiteral("Unable to write %1: %2").arg(path, reason).toStdString());
     }
-    StartWriteback(file);
 }
 
 } // namespace zp
