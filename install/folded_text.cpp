@@ -8,6 +8,7 @@
 #include <bit>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <utility>
 
 namespace zp {
@@ -47,16 +48,18 @@ bool FoldAscii8(const char16_t* text, char16_t* folded)
 }
 #endif
 
-// The folded unit at i of a text of `size` units: a unit of a surrogate pair folds with its partner.
-char16_t FoldedUnit(const char16_t* text, qsizetype size, qsizetype i, const char16_t* table)
+// The folded unit at i of a text of `size` units read through unitAt: a unit of a surrogate pair
+// folds with its partner.
+template <typename UnitAt>
+char16_t FoldedUnit(UnitAt unitAt, qsizetype size, qsizetype i, const char16_t* table)
 {
-    const char16_t c = text[i];
+    const char16_t c = unitAt(i);
     if (!QChar::isSurrogate(c))
         return table[c];
-    if (QChar::isHighSurrogate(c) && i + 1 < size && QChar::isLowSurrogate(text[i + 1]))
-        return QChar::highSurrogate(QChar::toCaseFolded(QChar::surrogateToUcs4(c, text[i + 1])));
-    if (QChar::isLowSurrogate(c) && i > 0 && QChar::isHighSurrogate(text[i - 1]))
-        return QChar::lowSurrogate(QChar::toCaseFolded(QChar::surrogateToUcs4(text[i - 1], c)));
+    if (QChar::isHighSurrogate(c) && i + 1 < size && QChar::isLowSurrogate(unitAt(i + 1)))
+        return QChar::highSurrogate(QChar::toCaseFolded(QChar::surrogateToUcs4(c, unitAt(i + 1))));
+    if (QChar::isLowSurrogate(c) && i > 0 && QChar::isHighSurrogate(unitAt(i - 1)))
+        return QChar::lowSurrogate(QChar::toCaseFolded(QChar::surrogateToUcs4(unitAt(i - 1), c)));
     return c;
 }
 
@@ -71,7 +74,7 @@ void Fold(const char16_t* text, char16_t* folded, qsizetype size, qsizetype from
             i += 8;
 #endif
         for (const qsizetype end = std::min(i + 8, to); i < end; ++i)
-            folded[i] = FoldedUnit(text, size, i, table);
+            folded[i] = FoldedUnit([text](qsizetype j) { return text[j]; }, size, i, table);
     }
 }
 
@@ -106,10 +109,15 @@ qsizetype FindUnits(const char16_t* haystack, qsizetype size, const char16_t* ne
     return -1;
 }
 
-QString FoldedCopy(const QString& text)
+char16_t* Units(QString& text)
+{
+    return reinterpret_cast<char16_t*>(text.data());
+}
+
+QString FoldedCopy(QStringView text)
 {
     QString folded(text.size(), Qt::Uninitialized);
-    Fold(Units(text), reinterpret_cast<char16_t*>(folded.data()), text.size(), 0, text.size());
+    Fold(text.utf16(), Units(folded), text.size(), 0, text.size());
     return folded;
 }
 
@@ -121,20 +129,94 @@ FoldedText::FoldedText(QString text)
 {
 }
 
+const QString& FoldedText::Text() const
+{
+    CloseGap();
+    return text_;
+}
+
+void FoldedText::MoveGapTo(qsizetype position)
+{
+    if (gap_ > 0 && position != gapAt_) {
+        for (QString* units : {&text_, &folded_}) {
+            char16_t* data = Units(*units);
+            if (position < gapAt_)
+                std::memmove(data + position + gap_, data + position, sizeof(char16_t) * (gapAt_ - position));
+            else
+                std::memmove(data + gapAt_, data + gapAt_ + gap_, sizeof(char16_t) * (position - gapAt_));
+        }
+    }
+    gapAt_ = position;
+}
+
+void FoldedText::CloseGap() const
+{
+    if (gap_ == 0)
+        return;
+    for (QString* units : {&text_, &folded_}) {
+        char16_t* data = Units(*units);
+        std::memmove(data + gapAt_, data + gapAt_ + gap_, sizeof(char16_t) * (units->size() - gapAt_ - gap_));
+        units->resize(units->size() - gap_);
+    }
+    gap_ = 0;
+}
+
 void FoldedText::Replace(qsizetype position, qsizetype length, QStringView with)
 {
-    text_.replace(position, length, with.data(), with.size());
-    folded_.replace(position, length, with.data(), with.size());
-    // The neighbours too: a surrogate next to the new text may have found or lost its partner.
-    const qsizetype from = std::max<qsizetype>(position - 1, 0);
-    const qsizetype to = std::min(position + with.size() + 1, text_.size());
-    Fold(Units(text_), reinterpret_cast<char16_t*>(folded_.data()), text_.size(), from, to);
+    MoveGapTo(position);
+    gap_ += length; // the replaced units join the gap
+    if (with.size() > gap_) {
+        // A wider gap, made by growing each string in place (no second copy of a large text) and
+        // moving the part after the gap to the end.
+        const qsizetype wider = with.size() + std::max<qsizetype>(size() / 32, 256);
+        for (QString* units : {&text_, &folded_}) {
+            const qsizetype after = units->size() - gapAt_ - gap_;
+            units->resize(units->size() + wider - gap_);
+            char16_t* data = Units(*units);
+            std::memmove(data + gapAt_ + wider, data + gapAt_ + gap_, sizeof(char16_t) * after);
+        }
+        gap_ = wider;
+    }
+    std::copy(with.utf16(), with.utf16() + with.size(), Units(text_) + gapAt_);
+    Fold(with.utf16(), Units(folded_) + gapAt_, with.size(), 0, with.size());
+    gapAt_ += with.size();
+    gap_ -= with.size();
+    // The ends of the new text and their neighbours: a surrogate there may have found or lost its
+    // partner.
+    const char16_t* table = FoldTable();
+    const auto unitAt = [this](qsizetype i) { return At(i).unicode(); };
+    char16_t* folded = Units(folded_);
+    for (const qsizetype i : {position - 1, position, gapAt_ - 1, gapAt_}) {
+        if (i >= 0 && i < size())
+            folded[i < gapAt_ ? i : i + gap_] = FoldedUnit(unitAt, size(), i, table);
+    }
 }
 
 QString FoldedText::TakeText()
 {
+    CloseGap();
     folded_ = QString();
     return std::exchange(text_, QString());
+}
+
+qsizetype FoldedText::FindFolded(QStringView needle, qsizetype from) const
+{
+    const qsizetype n = needle.size();
+    const char16_t* folded = Units(std::as_const(folded_));
+    if (gap_ > 0 && from < gapAt_) {
+        // Before the gap, then across it: the last n - 1 units before it with the first n - 1 after.
+        if (const qsizetype at = FindUnits(folded, gapAt_, needle.utf16(), n, from); at >= 0)
+            return at;
+        const qsizetype start = std::max(from, gapAt_ - n + 1);
+        const qsizetype end = std::min(size(), gapAt_ + n - 1);
+        std::u16string seam(folded + start, folded + gapAt_);
+        seam.append(folded + gapAt_ + gap_, folded + end + gap_);
+        if (const qsizetype at = FindUnits(seam.data(), seam.size(), needle.utf16(), n, 0); at >= 0)
+            return start + at;
+        from = gapAt_;
+    }
+    // After the gap, through a base that makes offsets of the text those of the twin.
+    return FindUnits(from < gapAt_ ? folded : folded + gap_, size(), needle.utf16(), n, from);
 }
 
 FoldedSearch::FoldedSearch(const QString& needle)
@@ -156,8 +238,8 @@ qsizetype FoldedSearch::IndexIn(const FoldedText& text, qsizetype from) const
     // with a lone low surrogate never matches the second half of a pair.
     const bool lowFirst = needle_[0].isLowSurrogate();
     for (;;) {
-        const qsizetype at = FindUnits(text.Folded().utf16(), text.size(), Units(folded_), n, from);
-        if (at <= 0 || !lowFirst || !text.Text()[at - 1].isHighSurrogate())
+        const qsizetype at = text.FindFolded(folded_, from);
+        if (at <= 0 || !lowFirst || !text.At(at - 1).isHighSurrogate())
             return at;
         from = at + 1;
     }

@@ -9,15 +9,18 @@ namespace zp {
 // becomes a case-sensitive search of the twin at the same offsets. Each UTF-16 unit folds on its
 // own by Qt's simple case folding; a surrogate pair folds as the character it encodes and stays a
 // pair. The twin is folded once and kept up to date through Replace.
+//
+// Both are gap buffers: an edit moves the gap to its place and fills it, so a run of edits in one
+// part of a large text moves only the units between them, not the whole rest of the text each
+// time. Searches read across the gap; Text() closes it.
 class FoldedText
 {
 public:
     FoldedText() = default;
     explicit FoldedText(QString text);
 
-    const QString& Text() const { return text_; }
-    QStringView Folded() const { return folded_; }
-    qsizetype size() const { return text_.size(); }
+    const QString& Text() const;
+    qsizetype size() const { return text_.size() - gap_; }
 
     // Replaces `length` units at `position` (both within the text) with `with`; only the new units
     // and their two neighbours are folded.
@@ -27,8 +30,18 @@ public:
     QString TakeText();
 
 private:
-    QString text_;
-    QString folded_;
+    friend class FoldedSearch;
+    // The first occurrence of an already folded needle at or after `from`, or -1.
+    qsizetype FindFolded(QStringView needle, qsizetype from) const;
+    QChar At(qsizetype i) const { return text_.at(i < gapAt_ ? i : i + gap_); }
+    void MoveGapTo(qsizetype position);
+    void CloseGap() const;
+
+    // The text and its twin, each with the gap [gapAt_, gapAt_ + gap_) of unused units.
+    mutable QString text_;
+    mutable QString folded_;
+    mutable qsizetype gapAt_ = 0;
+    mutable qsizetype gap_ = 0;
 };
 
 // The case-insensitive search of one string: the offsets QString::indexOf with Qt::CaseInsensitive

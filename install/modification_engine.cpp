@@ -99,7 +99,7 @@ QString ActedOnAll(const QString& text, const ModRecord& mod, const std::vector<
     const qsizetype length = mod.OldData.size();
     const QString newText = AdjustedNewText(mod.ActionType, mod.NewData);
     QString out;
-    out.reserve(text.size());
+    out.reserve(text.size() + qsizetype(occurrences.size()) * newText.size()); // never grown on the way
     qsizetype copied = 0; // source[0, copied) has been handled
     for (const qsizetype s : occurrences) {
         switch (mod.ActionType) {
