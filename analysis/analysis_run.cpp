@@ -10,6 +10,8 @@
 #include "install/mod_target.h"
 #include "install/work_buffer.h"
 
+#include <QHash>
+
 namespace zp {
 
 namespace {
@@ -29,10 +31,10 @@ class SourceReader
 {
 public:
     // The text of the file, or nullptr after a red row naming the failure.
-    const QString* Read(const QString& path, const ModRecord& mod, LogSink& log)
+    const FoldedText* Read(const QString& path, const ModRecord& mod, LogSink& log)
     {
         if (path == path_)
-            return &buffer_.Text();
+            return &buffer_.Searchable();
         path_.clear();
         try {
             buffer_.LoadFile(path);
@@ -44,7 +46,7 @@ public:
             return nullptr;
         }
         path_ = path;
-        return &buffer_.Text();
+        return &buffer_.Searchable();
     }
 
 private:
@@ -52,8 +54,32 @@ private:
     WorkBuffer buffer_;
 };
 
+// Each location folder and each board file is looked for once per run: the source does not change
+// during the analysis.
+class SourceLocator
+{
+public:
+    bool FolderExists(const QString& folder)
+    {
+        const auto known = folders_.constFind(folder);
+        return known != folders_.cend() ? *known : *folders_.insert(folder, DirExists(folder));
+    }
+
+    QString FindFile(const QString& fileName, const QString& folder)
+    {
+        const QString key = folder + u'/' + fileName;
+        const auto known = files_.constFind(key);
+        return known != files_.cend() ? *known : *files_.insert(key, FindFileInTree(fileName, folder));
+    }
+
+private:
+    QHash<QString, bool> folders_;
+    QHash<QString, QString> files_;
+};
+
 void AnalyzeMods(AppState& state, Recordset& mods, LogSink& log)
 {
+    SourceLocator locator;
     SourceReader reader;
     const int count = mods.RecordCount();
     mods.MoveFirst();
@@ -69,16 +95,16 @@ void AnalyzeMods(AppState& state, Recordset& mods, LogSink& log)
             continue;
         }
         const QString folder = Below(state.SourceDir, target.directory);
-        if (!DirExists(folder)) {
+        if (!locator.FolderExists(folder)) {
             log.AddFailedRow(QString(), QString(), QStringLiteral("Missing Directory"), shownFolder);
             continue;
         }
-        const QString path = FindFileInTree(mod.FileName, folder);
+        const QString path = locator.FindFile(mod.FileName, folder);
         if (path.isEmpty()) {
             log.AddFailedRow(mod.FileName, QString(), QStringLiteral("File not found"), shownFolder);
             continue;
         }
-        if (const QString* text = reader.Read(path, mod, log))
+        if (const FoldedText* text = reader.Read(path, mod, log))
             AnalyzeMod(*text, mod, log);
     }
 }
@@ -109,7 +135,7 @@ bool RunAnalysis(AppState& state, LogSink& log)
     return RunAsJob(state, DatabaseUse::Reads, [&] { Analyze(state, log); });
 }
 
-bool AnalyzeMod(const QString& text, const ModRecord& mod, LogSink& log)
+bool AnalyzeMod(const FoldedText& text, const ModRecord& mod, LogSink& log)
 {
     const bool found = ModFits(text, mod);
     ReportMod(log, mod, found);

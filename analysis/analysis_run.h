@@ -5,6 +5,7 @@
 namespace zp {
 
 struct AppState;
+class FoldedText;
 class LogSink;
 struct ModRecord;
 
@@ -15,7 +16,7 @@ struct ModRecord;
 bool RunAnalysis(AppState& state, LogSink& log);
 
 // The engine's twin: logs whether the mod finds what it acts on in the text; the text is not changed.
-bool AnalyzeMod(const QString& text, const ModRecord& mod, LogSink& log);
+bool AnalyzeMod(const FoldedText& text, const ModRecord& mod, LogSink& log);
 
 // Lists the support files of CurrentHackNum, in file-name order, as an installation would write them.
 void ListSupportFiles(AppState& state, LogSink& log);

@@ -37,7 +37,7 @@ bool FitsWindows1252(const QString& text)
     return true;
 }
 
-QByteArray ToWindows1252(const QString& text)
+QByteArray ToWindows1252(QStringView text)
 {
     QByteArray bytes(text.size(), Qt::Uninitialized);
     char* out = bytes.data();

@@ -11,7 +11,7 @@ namespace zp {
 // byte has a character and every such character a byte.
 
 bool FitsWindows1252(const QString& text);
-QByteArray ToWindows1252(const QString& text); // characters that do not fit become '?'
+QByteArray ToWindows1252(QStringView text); // characters that do not fit become '?'
 QString FromWindows1252(const QByteArray& bytes);
 
 // Windows-1252 when the text fits, else UTF-8.

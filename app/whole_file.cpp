@@ -6,7 +6,9 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
+#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,6 +49,62 @@ bool IsRegularFile(const QString& path, struct stat* info = nullptr)
     if (info)
         *info = st;
     return true;
+}
+
+[[noreturn]] void FailToWrite(const QString& target, const QString& reason)
+{
+    throw std::runtime_error(QStringLiteral("Cannot write %1: %2").arg(target, reason).toStdString());
+}
+
+// root + "/" + relative, once it is sure that the path stays below root, that no symbolic link
+// lies on the way and that the target's folder exists.
+QString PreparedTarget(const QString& root, const QString& relative)
+{
+    const std::optional<QString> target = JoinInsideRoot(root, relative);
+    if (!target || *target == root)
+        throw std::runtime_error(QStringLiteral("Refused a file outside %1: %2").arg(root, relative).toStdString());
+    if (const QString link = LinkOnTheWay(root, relative); !link.isEmpty())
+        throw UnsafePathError(link);
+    std::error_code error;
+    std::filesystem::create_directories(QFile::encodeName(QFileInfo(*target).absolutePath()).toStdString(), error);
+    if (error)
+        FailToWrite(*target, QString::fromStdString(error.message()));
+    return *target;
+}
+
+// A new file takes the place of an old one with its permissions (a script stays executable).
+void KeepPermissions(const QString& target, const std::function<void(mode_t)>& setMode)
+{
+    struct stat old
+    {
+    };
+    if (IsRegularFile(target, &old))
+        setMode(old.st_mode & 07777);
+}
+
+void CopyInto(WholeFile& out, const QString& source)
+{
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        throw std::runtime_error(QStringLiteral("Cannot read %1: %2").arg(source, in.errorString()).toStdString());
+    while (!in.atEnd()) {
+        const QByteArray chunk = in.read(65536);
+        if (in.error() != QFileDevice::NoError)
+            throw std::runtime_error(QStringLiteral("Cannot read %1: %2").arg(source, in.errorString()).toStdString());
+        if (!out.Write(chunk))
+            return; // Commit says why
+    }
+}
+
+// Writes every dirty page of the file system that holds `folder` to disk; 0 or the errno.
+int FlushFileSystem(const QString& folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const int result = ::syncfs(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return result;
 }
 
 } // namespace
@@ -101,18 +159,9 @@ bool WriteFully(QIODevice& device, const char* data, qint64 size)
 }
 
 WholeFile::WholeFile(const QString& programFolder, const QString& root, const QString& relative)
+    : target_(PreparedTarget(root, relative))
 {
-    const std::optional<QString> target = JoinInsideRoot(root, relative);
-    if (!target || *target == root)
-        throw std::runtime_error(QStringLiteral("Refused a file outside %1: %2").arg(root, relative).toStdString());
-    target_ = *target;
-    if (const QString link = LinkOnTheWay(root, relative); !link.isEmpty())
-        throw UnsafePathError(link);
     const QString folder = QFileInfo(target_).absolutePath();
-    std::error_code error;
-    std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), error);
-    if (error)
-        Fail(QString::fromStdString(error.message()));
     for (int attempt = 0;; ++attempt) {
         file_.setFileName(NewTemporaryName(folder));
         AddToPendingList(programFolder, file_.fileName());
@@ -121,12 +170,7 @@ WholeFile::WholeFile(const QString& programFolder, const QString& root, const QS
         if (attempt == 8 || !QFileInfo::exists(file_.fileName()))
             Fail(file_.errorString());
     }
-    // The new file takes the place of the old one with its permissions (a script stays executable).
-    struct stat old
-    {
-    };
-    if (IsRegularFile(target_, &old))
-        ::fchmod(file_.handle(), old.st_mode & 07777);
+    KeepPermissions(target_, [this](mode_t mode) { ::fchmod(file_.handle(), mode); });
 }
 
 WholeFile::~WholeFile()
@@ -139,7 +183,7 @@ WholeFile::~WholeFile()
 
 void WholeFile::Fail(const QString& reason) const
 {
-    throw std::runtime_error(QStringLiteral("Cannot write %1: %2").arg(target_, reason).toStdString());
+    FailToWrite(target_, reason);
 }
 
 bool WholeFile::Write(const QByteArray& bytes)
@@ -150,11 +194,21 @@ bool WholeFile::Write(const QByteArray& bytes)
 
 void WholeFile::Commit()
 {
+    Finish(true);
+    Publish();
+}
+
+void WholeFile::Finish(bool flush)
+{
     if (failed_ || file_.error() != QFileDevice::NoError)
         Fail(file_.errorString());
-    if (::fsync(file_.handle()) != 0)
+    if (flush && ::fsync(file_.handle()) != 0)
         Fail(SystemErrorText(errno));
     file_.close();
+}
+
+void WholeFile::Publish()
+{
     if (::rename(QFile::encodeName(file_.fileName()).constData(), QFile::encodeName(target_).constData()) != 0)
         Fail(SystemErrorText(errno));
     committed_ = true;
@@ -172,19 +226,69 @@ void WriteWholeFile(const QString& programFolder,
 
 void CopyWholeFile(const QString& programFolder, const QString& source, const QString& root, const QString& relative)
 {
-    WriteWholeFile(programFolder, root, relative, [&source](WholeFile& out) {
-        QFile in(source);
-        if (!in.open(QIODevice::ReadOnly))
-            throw std::runtime_error(QStringLiteral("Cannot read %1: %2").arg(source, in.errorString()).toStdString());
-        while (!in.atEnd()) {
-            const QByteArray chunk = in.read(65536);
-            if (in.error() != QFileDevice::NoError)
-                throw std::runtime_error(
-                    QStringLiteral("Cannot read %1: %2").arg(source, in.errorString()).toStdString());
-            if (!out.Write(chunk))
-                return; // Commit says why
+    WriteWholeFile(programFolder, root, relative, [&source](WholeFile& out) { CopyInto(out, source); });
+}
+
+struct WholeFileBatch::Staged
+{
+    QString relative;
+    QString target;
+    dev_t device; // of the target's folder
+    QString moved; // the source, renamed as it is; empty when it was copied
+    std::unique_ptr<WholeFile> copy;
+};
+
+WholeFileBatch::WholeFileBatch(const QString& programFolder)
+    : programFolder_(programFolder)
+{
+}
+
+WholeFileBatch::~WholeFileBatch() = default;
+
+void WholeFileBatch::Stage(const QString& source, const QString& root, const QString& relative)
+{
+    const QString target = PreparedTarget(root, relative);
+    struct stat from
+    {
+    }, folder {};
+    if (::stat(QFile::encodeName(source).constData(), &from) != 0)
+        throw std::runtime_error(
+            QStringLiteral("Cannot read %1: %2").arg(source, SystemErrorText(errno)).toStdString());
+    if (::stat(QFile::encodeName(QFileInfo(target).absolutePath()).constData(), &folder) != 0)
+        FailToWrite(target, SystemErrorText(errno));
+    if (from.st_dev == folder.st_dev) {
+        const QByteArray path = QFile::encodeName(source);
+        KeepPermissions(target, [&path](mode_t mode) { ::chmod(path.constData(), mode); });
+        staged_.push_back({relative, target, folder.st_dev, source, nullptr});
+        return;
+    }
+    auto copy = std::make_unique<WholeFile>(programFolder_, root, relative);
+    CopyInto(*copy, source);
+    copy->Finish(false);
+    staged_.push_back({relative, target, folder.st_dev, QString(), std::move(copy)});
+}
+
+void WholeFileBatch::Commit(const std::function<void(const QString& relative, const QString& reason)>& failed)
+{
+    std::map<dev_t, int> flushed; // file system -> errno of its flush
+    for (const Staged& file : staged_) {
+        if (!flushed.contains(file.device))
+            flushed[file.device] = FlushFileSystem(QFileInfo(file.target).absolutePath());
+    }
+    for (Staged& file : staged_) {
+        try {
+            if (const int error = flushed[file.device])
+                FailToWrite(file.target, SystemErrorText(error));
+            if (file.copy)
+                file.copy->Publish();
+            else if (::rename(QFile::encodeName(file.moved).constData(), QFile::encodeName(file.target).constData())
+                     != 0)
+                FailToWrite(file.target, SystemErrorText(errno));
+        } catch (const std::exception& e) {
+            failed(file.relative, QString::fromStdString(e.what()));
         }
-    });
+    }
+    staged_.clear();
 }
 
 void RemovePendingFiles(const QString& programFolder)

@@ -3,7 +3,9 @@
 #include <QFile>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <stdexcept>
+#include <vector>
 
 namespace zp {
 
@@ -57,6 +59,11 @@ public:
     void Commit();
 
 private:
+    friend class WholeFileBatch;
+    // Closes the temporary file, flushed to disk first when `flush`. Throws as Commit.
+    void Finish(bool flush);
+    // Renames the finished temporary file over the target. Throws as Commit.
+    void Publish();
     [[noreturn]] void Fail(const QString& reason) const;
 
     QString target_;
@@ -73,6 +80,33 @@ void WriteWholeFile(const QString& programFolder,
 
 // Copies a file to root + "/" + relative whole or not at all.
 void CopyWholeFile(const QString& programFolder, const QString& source, const QString& root, const QString& relative);
+
+// Files put in place together, each whole or not at all, with one flush of the disk for all of
+// them rather than one per file. Each file is first staged beside its target: a file that already
+// lies on the target's file system (one in the work folder) is taken as it is, any other is copied
+// into a temporary file there. Commit flushes the file systems once, so that every staged file is
+// on disk, and then renames each over its target: a kill or a power loss leaves every target old
+// or new. Staged files not committed are removed.
+class WholeFileBatch
+{
+public:
+    explicit WholeFileBatch(const QString& programFolder);
+    ~WholeFileBatch();
+    WholeFileBatch(const WholeFileBatch&) = delete;
+    WholeFileBatch& operator=(const WholeFileBatch&) = delete;
+
+    // Stages `source` (which the batch may move) to become root + "/" + relative. Throws as
+    // WholeFile does, and std::runtime_error when the source cannot be read; nothing is staged then.
+    void Stage(const QString& source, const QString& root, const QString& relative);
+    // Puts every staged file in place; `failed` is called with the relative path and the reason
+    // for each one that could not be, which keeps its target as it was.
+    void Commit(const std::function<void(const QString& relative, const QString& reason)>& failed);
+
+private:
+    struct Staged;
+    QString programFolder_;
+    std::vector<Staged> staged_;
+};
 
 // Removes the temporary files that a killed job left (those in the pending list), then the list.
 void RemovePendingFiles(const QString& programFolder);

@@ -1,37 +1,324 @@
 // Times the installation and the analysis of a large synthetic hack against `patch -p1` applying
-// the same changes as a unified diff, and one "All" replacement in a 4 MiB file.
-//   install_bench [SMALL_FILES BIG_FILES MODS_PER_BIG_FILE]   (default 1900 100 10)
-// Exit status 2 when a mod failed; at the default size, 1 when a time is over its target (install
-// no slower than patch, analysis at most half the install, the replacement under half a second).
-#include "install_board.h"
-
+// the same changes as a unified diff, splits the installation's time into its parts, times one
+// "All" replacement in a 4 MiB file, and measures the peak memory of `zenpatch-cli install` on a
+// board whose largest file is 64 MiB.
+//   install_bench                          two sizes: 1,000 mods over 100 files of 256 KiB (2,000
+//                                          files in the board) and 10,000 mods over 500 such files
+//   install_bench SMALL_FILES BIG_FILES MODS_PER_BIG_FILE   one size, no targets judged
+// Exit status 2 when a mod failed or the result differs from patch's; without arguments, 1 when a
+// figure misses its target: install no slower than patch, analysis at most half the install, the
+// replacement under half a second, peak memory under 5 times the 64 MiB file plus 32 MiB.
 #include "analysis/analysis_run.h"
 #include "app/app_state.h"
 #include "app/common.h"
+#include "app/configuration.h"
 #include "app/scripted_dialogs.h"
+#include "app/whole_file.h"
+#include "database/database.h"
+#include "database/recordset.h"
+#include "database/sql.h"
+#include "install/board_text.h"
 #include "install/install_log.h"
 #include "install/installation_run.h"
+#include "install/mod_target.h"
 #include "install/modification_engine.h"
 #include "install/work_buffer.h"
 
-#include <QFileInfo>
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <functional>
+#include <map>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace zp {
 namespace {
 
-using namespace bench;
+constexpr int kFolders = 20;
+constexpr qsizetype kBigFileBytes = 256 * 1024;
+constexpr qsizetype kHugeFileBytes = 64 * 1024 * 1024;
+
+double Seconds(const std::function<void()>& job)
+{
+    const auto start = std::chrono::steady_clock::now();
+    job();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The best of three runs; prepare() runs before each, untimed.
+double Best(const std::function<void()>& prepare, const std::function<void()>& job)
+{
+    double best = 1e9;
+    for (int i = 0; i < 3; ++i) {
+        prepare();
+        best = std::min(best, Seconds(job));
+    }
+    return best;
+}
+
+[[noreturn]] void Fail(const QString& what)
+{
+    std::fprintf(stderr, "%s\n", qPrintable(what));
+    std::exit(2);
+}
 
 void Shell(const QString& command)
 {
-    if (std::system(command.toLocal8Bit().constData()) != 0) {
-        std::fprintf(stderr, "failed: %s\n", qPrintable(command));
-        std::exit(2);
+    if (std::system(command.toLocal8Bit().constData()) != 0)
+        Fail("failed: " + command);
+}
+
+QString FolderOfFile(int n)
+{
+    return QStringLiteral("d%1").arg(n % kFolders, 2, 10, QChar('0'));
+}
+QString NameOfFile(int n)
+{
+    return QStringLiteral("f%1.cgi").arg(n, 4, 10, QChar('0'));
+}
+
+// A big board file: numbered script lines, with a hook line for every mod repeated every 300
+// lines and a repeated token line for the "All" mods.
+QByteArray BigFile(int file, int mods, qsizetype bytes)
+{
+    QByteArray text;
+    text.reserve(bytes + 1024);
+    for (int line = 0; text.size() < bytes; ++line) {
+        text
+            += "    $value{" + QByteArray::number(line) + "} = &lookup('field', " + QByteArray::number(file) + ");\r\n";
+        const int slot = line % 300;
+        if (slot < mods)
+            text += "# hook " + QByteArray::number(file) + "-" + QByteArray::number(slot) + " ##\r\n";
+        if (line % 97 == 0)
+            text += "token-" + QByteArray::number(line % (97 * mods) / 97) + "\r\n";
     }
+    return text;
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes, int times = 1)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        Fail("cannot write " + path);
+    for (int i = 0; i < times; ++i) {
+        if (file.write(bytes) != bytes.size())
+            Fail("cannot write " + path);
+    }
+}
+
+struct Size
+{
+    int smallFiles, bigFiles, modsPerFile;
+};
+
+// A program folder with a database, a board in home/board, an output folder home/out and one hack
+// whose mods change the big files.
+class Board
+{
+public:
+    Board(const Size& size, qsizetype bigFileBytes)
+        : size_(size)
+        , state(temp_.path(), dialogs_)
+    {
+        for (int f = 0; f < kFolders; ++f)
+            QDir().mkpath(Source() + "/cgi-bin/" + FolderOfFile(f));
+        const QByteArray small = QByteArray("print \"small board file\";\r\n").repeated(36);
+        for (int n = 0; n < size.smallFiles + size.bigFiles; ++n) {
+            const QString path = Source() + "/" + RelativePath(n);
+            if (n >= size.bigFiles)
+                WriteFile(path, small);
+            else if (bigFileBytes <= kBigFileBytes)
+                WriteFile(path, BigFile(n, size.modsPerFile, bigFileBytes));
+            else
+                WriteFile(path, BigFile(n, size.modsPerFile, kBigFileBytes), int(bigFileBytes / kBigFileBytes));
+        }
+        Database::CreateNew(Home() + "/" + Database::FileName);
+        OpenDatabase(state);
+        OptionsValues options;
+        options.SourceDir = Source();
+        options.OutputDir = Output();
+        options.ubbCGIDir = QStringLiteral("cgi-bin");
+        options.cfgDelOutputDir = 0; // zenpatch-cli does what RunInstallation does here
+        SaveOptions(state, options);
+        LoadConfiguration(state, nullptr);
+        AddHack();
+    }
+    ~Board() { CloseDatabase(state); }
+
+    QString Home() const { return temp_.path(); }
+    QString Source() const { return Home() + "/board"; }
+    QString Output() const { return Home() + "/out"; }
+    static QString RelativePath(int n) { return "cgi-bin/" + FolderOfFile(n) + "/" + NameOfFile(n); }
+    int Mods() const { return size_.bigFiles * size_.modsPerFile; }
+
+private:
+    void AddHack()
+    {
+        Recordset& info = *state.HackInfoRecordset;
+        info.ReOpen(sql::SelectHackInfo);
+        info.AddNew();
+        info.SetValue("Name", QStringLiteral("Benchmark"));
+        info.SetValue("HackType", 0);
+        info.Update();
+        state.CurrentHackNum = static_cast<qint16>(info.Value("HackNum").toInt());
+        info.ReOpen(sql::SelectHackInfo);
+        info.MoveFirst();
+
+        Transaction transaction(state.Connection);
+        Recordset mods(state.Connection);
+        mods.Open(sql::SelectHackData);
+        int order = 1;
+        for (int file = 0; file < size_.bigFiles; ++file) {
+            for (int k = 0; k < size_.modsPerFile; ++k) {
+                const bool all = k % 3 == 0;
+                mods.AddNew();
+                mods.SetValue("HackNum", state.CurrentHackNum);
+                mods.SetValue("ModOrder", order++);
+                mods.SetValue("FileName", NameOfFile(file));
+                mods.SetValue("PrimaryDir", 0);
+                mods.SetValue("ExtendDir", "/" + FolderOfFile(file));
+                mods.SetValue("ActionType", k % 6);
+                mods.SetValue("ModInst", all ? 0 : 1);
+                mods.SetValue("OldData",
+                              all ? QStringLiteral("token-%1").arg(k)
+                                  : QStringLiteral("# hook %1-%2 ##").arg(file).arg(k));
+                mods.SetValue("NewData", QStringLiteral("# added by mod %1\r\nsub hook%1 { return 1; }").arg(order));
+                mods.Update();
+            }
+        }
+        transaction.Commit();
+    }
+
+    QTemporaryDir temp_;
+    Size size_;
+    ScriptedDialogs dialogs_;
+
+public:
+    AppState state;
+};
+
+class BenchHost : public InstallationHost
+{
+public:
+    bool SearchOutputFirst() const override { return false; }
+    bool DeleteOutputFirst() const override { return false; }
+    bool OverwriteSource() const override { return false; }
+    bool LfLineEnds() const override { return false; }
+    void AppendInstructionLine(const QString&) override { }
+};
+
+// Where an installation's time goes, measured by running its steps one by one over the same
+// board: the database (opening it with its key, reading the mods), reading and decoding the
+// board files, searching and changing them (with folding the text), encoding and saving them into
+// a work folder, and putting them in place (one flush, then the renames).
+struct Split
+{
+    double database = 0, load = 0, search = 0, save = 0, move = 0;
+};
+
+Split MeasureSplit(Board& board)
+{
+    AppState& state = board.state;
+    Split split;
+    CloseDatabase(state);
+    split.database = Seconds([&] { OpenDatabase(state); });
+    Recordset& mods = *state.HackDataRecordset;
+    std::map<QString, std::vector<ModRecord>> byFile;
+    split.database += Seconds([&] {
+        mods.ReOpen(sql::SelectHackDataOf + QString::number(state.CurrentHackNum) + sql::OrderByFileNameModOrder);
+        for (mods.MoveFirst(); !mods.EOF(); mods.MoveNext())
+            byFile[ModTargetFrom(state, mods).relativePath].push_back(ModRecordFrom(mods));
+    });
+    const QString work = board.Home() + "/split-work";
+    const QString output = board.Home() + "/split-out";
+    WorkBuffer buffer;
+    RecordingLog log;
+    for (const auto& [relative, fileMods] : byFile) {
+        BoardText text;
+        split.load += Seconds([&] {
+            QFile file(board.Source() + "/" + relative);
+            if (!file.open(QIODevice::ReadOnly))
+                Fail("cannot read " + file.fileName());
+            text = DecodeBoardText(file.readAll());
+        });
+        split.search += Seconds([&] {
+            buffer.SetText(std::move(text.text));
+            for (const ModRecord& mod : fileMods)
+                ApplyMod(buffer, mod, log);
+        });
+        split.save += Seconds([&] {
+            QDir().mkpath(QFileInfo(work + "/" + relative).path());
+            buffer.SaveFile(work + "/" + relative, false);
+        });
+    }
+    split.move = Seconds([&] {
+        WholeFileBatch batch(state.ProgramFolder);
+        for (const auto& entry : byFile)
+            batch.Stage(work + "/" + entry.first, output, entry.first);
+        batch.Commit([](const QString& relative, const QString& reason) { Fail(relative + ": " + reason); });
+    });
+    DeleteFolderTree(work);
+    DeleteFolderTree(output);
+    return split;
+}
+
+// The same changes as a unified diff applied by patch to fresh copies of the board; exits when
+// patch's result differs from the installation's.
+double PatchSeconds(const Board& board)
+{
+    const QString home = board.Home();
+    Shell(QStringLiteral("cd '%1' && cp -r board a && cp -r out b && (cd b && find . -type f -printf '%P\\n' | sort) | "
+                         "while read f; do diff -u \"a/$f\" \"b/$f\"; done > changes.diff; rm -rf a b")
+              .arg(home));
+    const QString copy = home + "/patched";
+    const double seconds
+        = Best([&] { Shell(QStringLiteral("rm -rf '%1' && cp -r '%2' '%1'").arg(copy, board.Source())); },
+               [&] { Shell(QStringLiteral("patch -p1 -s -d '%1' < '%2/changes.diff'").arg(copy, home)); });
+    Shell(QStringLiteral("cd '%1' && (cd out && find . -type f -printf '%P\\n') | while read f; do "
+                         "cmp -s \"out/$f\" \"patched/$f\" || { echo \"patched copy differs: $f\"; exit 1; }; done")
+              .arg(home));
+    Shell(QStringLiteral("rm -rf '%1' '%2/changes.diff'").arg(copy, home));
+    return seconds;
+}
+
+QString BenchFolder()
+{
+    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section('/', 0, -2);
+}
+
+// Runs zenpatch-cli with the arguments; its wall time and peak RSS in KiB.
+std::pair<double, long> RunCli(const QStringList& arguments)
+{
+    const QByteArray program = QFile::encodeName(BenchFolder() + "/zenpatch-cli");
+    std::vector<QByteArray> encoded {program};
+    for (const QString& argument : arguments)
+        encoded.push_back(argument.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& argument : encoded)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // The log rows are not wanted here.
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage {};
+    wait4(pid, &status, 0, &usage);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        Fail("zenpatch-cli " + arguments.join(' ') + " failed");
+    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), usage.ru_maxrss};
 }
 
 double AllReplaceIn4MiB()
@@ -56,56 +343,71 @@ double AllReplaceIn4MiB()
     return best;
 }
 
-int Run(int smallFiles, int bigFiles, int modsPerFile, bool judgeTimes)
+struct Figures
 {
-    QTemporaryDir temp;
-    const Board board = GenerateBoard(temp.path(), smallFiles, bigFiles, modsPerFile);
-    ScriptedDialogs dialogs;
-    AppState state(board.home, dialogs);
-    OpenBoardDatabase(state, board);
-    AddMods(state, AddBenchmarkHack(state), bigFiles, modsPerFile);
+    double install, analysis, patch;
+};
 
+Figures RunSize(const Size& size)
+{
+    Board board(size, kBigFileBytes);
     RecordingLog log;
-    DefaultOptions host;
-    const double analysis = Best([&] { log.Clear(); }, [&] { RunAnalysis(state, log); });
+    BenchHost host;
+    const double analysis = Best([&] { log.Clear(); }, [&] { RunAnalysis(board.state, log); });
     const bool analysisRed = log.AnyRed();
-    const double install = Best([] {}, [&] { RunInstallation(state, host, log); });
-    const bool modsFailed = log.AnyRed() || analysisRed;
-    if (modsFailed)
-        std::printf("some mods failed\n");
+    const double install = Best([] {}, [&] { RunInstallation(board.state, host, log); });
+    if (log.AnyRed() || analysisRed)
+        Fail("some mods failed");
+    const double patch = PatchSeconds(board);
+    const Split split = MeasureSplit(board);
+    CloseDatabase(board.state);
+    const QString hack = QString::number(board.state.CurrentHackNum);
+    const double cli = Best([] {}, [&] { RunCli({"--home", board.Home(), "install", hack}); });
+    OpenDatabase(board.state);
 
-    // The same changes as a unified diff, applied by patch to fresh copies of the board.
-    const QString diff = board.home + "/changes.diff";
-    Shell(QStringLiteral("cd '%1' && cp -r board a && cp -r out b && (cd b && find . -type f -printf '%P\\n' | sort) | "
-                         "while read f; do diff -u \"a/$f\" \"b/$f\"; done > changes.diff; rm -rf a b")
-              .arg(board.home));
-    const QString copy = board.home + "/patched";
-    const double patch = Best([&] { Shell(QStringLiteral("rm -rf '%1' && cp -r '%2' '%1'").arg(copy, board.source)); },
-                              [&] { Shell(QStringLiteral("patch -p1 -s -d '%1' < '%2'").arg(copy, diff)); });
-    Shell(QStringLiteral("cd '%1' && (cd out && find . -type f -printf '%P\\n') | while read f; do "
-                         "cmp -s \"out/$f\" \"patched/$f\" || echo \"patched copy differs: $f\"; done")
-              .arg(board.home));
-
-    rusage self {}, children {};
-    getrusage(RUSAGE_SELF, &self);
-    getrusage(RUSAGE_CHILDREN, &children);
-    std::printf("board: %d files (%d of 256 KiB), %d mods; diff %lld bytes\n",
-                smallFiles + bigFiles,
-                bigFiles,
-                bigFiles * modsPerFile,
-                static_cast<long long>(QFileInfo(diff).size()));
-    std::printf("install:  %.3f s\nanalysis: %.3f s (%.2fx install)\npatch -p1: %.3f s (install %.2fx patch)\n",
+    const double mib = size.bigFiles * double(kBigFileBytes) / (1024 * 1024);
+    std::printf("\nboard: %d files (%d of 256 KiB, %.1f MiB touched), %d mods\n",
+                size.smallFiles + size.bigFiles,
+                size.bigFiles,
+                mib,
+                board.Mods());
+    std::printf("install:   %.3f s (%.2fx patch; %.2f ms per MiB touched + 100 mods)\n",
                 install,
-                analysis,
-                analysis / install,
-                patch,
-                install / patch);
-    const double all = AllReplaceIn4MiB();
-    std::printf("peak RSS: %ld KiB (largest child %ld KiB)\n", self.ru_maxrss, children.ru_maxrss);
-    CloseDatabase(state);
-    if (modsFailed)
-        return 2;
-    return !judgeTimes || (install <= patch && analysis <= 0.5 * install && all < 0.5) ? 0 : 1;
+                install / patch,
+                1000 * install / (mib + board.Mods() / 100.0));
+    std::printf("analysis:  %.3f s (%.2fx install)\npatch -p1: %.3f s\n", analysis, analysis / install, patch);
+    std::printf("zenpatch-cli install: %.3f s (opening the database included)\n", cli);
+    std::printf("split: database %.3f s, load/decode %.3f s, search and change %.3f s, save/encode %.3f s, "
+                "flush and move %.3f s\n",
+                split.database,
+                split.load,
+                split.search,
+                split.save,
+                split.move);
+    return {install, analysis, patch};
+}
+
+// Peak RSS of zenpatch-cli installing 10 mods into one 64 MiB board file, with CR LF and LF line
+// ends; true when both are under 5 times the file plus 32 MiB.
+bool HugeFileMemory()
+{
+    Board board({0, 1, 10}, kHugeFileBytes);
+    CloseDatabase(board.state);
+    const QString hack = QString::number(board.state.CurrentHackNum);
+    bool withinTarget = true;
+    for (const char* eol : {"crlf", "lf"}) {
+        const auto [seconds, rss] = RunCli({"--home", board.Home(), "install", hack, "--eol", eol});
+        const double mib = rss / 1024.0;
+        std::printf("64 MiB board file, --eol %s: %.2f s, peak RSS %.0f MiB (%.1fx the file; target under %d MiB)\n",
+                    eol,
+                    seconds,
+                    mib,
+                    mib / 64,
+                    5 * 64 + 32);
+        withinTarget = withinTarget && mib < 5 * 64 + 32;
+    }
+    OpenDatabase(board.state);
+    return withinTarget;
 }
 
 } // namespace
@@ -113,8 +415,18 @@ int Run(int smallFiles, int bigFiles, int modsPerFile, bool judgeTimes)
 
 int main(int argc, char** argv)
 {
-    const int smallFiles = argc > 3 ? std::atoi(argv[1]) : 1900;
-    const int bigFiles = argc > 3 ? std::atoi(argv[2]) : 100;
-    const int mods = argc > 3 ? std::atoi(argv[3]) : 10;
-    return zp::Run(smallFiles, bigFiles, mods, argc <= 3);
+    using namespace zp;
+    if (argc > 3) {
+        RunSize({std::atoi(argv[1]), std::atoi(argv[2]), std::atoi(argv[3])});
+        return 0;
+    }
+    bool met = true;
+    for (const Size& size : {Size {1900, 100, 10}, Size {1500, 500, 20}}) {
+        const Figures figures = RunSize(size);
+        met = met && figures.install <= figures.patch && figures.analysis <= 0.5 * figures.install;
+    }
+    std::printf("\n");
+    met = AllReplaceIn4MiB() < 0.5 && met;
+    met = HugeFileMemory() && met;
+    return met ? 0 : 1;
 }

@@ -58,7 +58,7 @@ QString CheckModOldData(const AppState& state, const Recordset& mods)
     } catch (const std::exception&) {
         return No;
     }
-    return FindOccurrence(source.Text(), ToCrLf(mods.Text("OldData")), 0) >= 0 ? Yes : No;
+    return FoldedSearch(ToCrLf(mods.Text("OldData"))).IndexIn(source.Searchable(), 0) >= 0 ? Yes : No;
 }
 
 QStringList ModListCells(const AppState& state, const Recordset& mods, bool validate)

@@ -1,68 +1,106 @@
 #include "install/board_text.h"
 
 #include "app/ansi_text.h"
+#include "app/whole_file.h"
 
 #include <QStringDecoder>
+#include <algorithm>
+#include <bit>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace zp {
 
 namespace {
 
 constexpr char kBom[] = "\xEF\xBB\xBF";
+// Units of text encoded and written at a time, so that saving a large file never holds a second
+// copy of it.
+constexpr qsizetype kSavePiece = qsizetype(1) << 20;
+
+// The offset of the first CR or LF at or after `from`, or the text's size; 8 units at a time.
+qsizetype NextBreakUnit(QStringView text, qsizetype from)
+{
+    const char16_t* units = text.utf16();
+    const qsizetype size = text.size();
+#ifdef __SSE2__
+    for (; from + 8 <= size; from += 8) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + from));
+        const int hits = _mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi16(block, _mm_set1_epi16('\r')), _mm_cmpeq_epi16(block, _mm_set1_epi16('\n'))));
+        if (hits != 0)
+            return from + std::countr_zero(static_cast<unsigned>(hits)) / 2;
+    }
+#endif
+    while (from < size && units[from] != u'\r' && units[from] != u'\n')
+        ++from;
+    return from;
+}
+
+// Calls onBreak(at, length) for every line break of the text in order: CR LF (length 2), a lone CR
+// or a lone LF (length 1).
+template <typename OnBreak>
+void ForEachBreak(QStringView text, OnBreak onBreak)
+{
+    for (qsizetype at = NextBreakUnit(text, 0); at < text.size();) {
+        const qsizetype length = text[at] == u'\r' && at + 1 < text.size() && text[at + 1] == u'\n' ? 2 : 1;
+        onBreak(at, length);
+        at = NextBreakUnit(text, at + length);
+    }
+}
+
+// Appends the text with CR LF and lone CR as LF and every lone LF dropped.
+void AppendLfLines(QStringView text, QString& out)
+{
+    qsizetype copied = 0;
+    ForEachBreak(text, [&](qsizetype at, qsizetype length) {
+        out += text.sliced(copied, at - copied);
+        if (text[at] == u'\r')
+            out += u'\n';
+        copied = at + length;
+    });
+    out += text.sliced(copied);
+}
+
+// Whether ToLfLines ends the text with an LF of its own: its last line has no line break.
+bool NeedsClosingLf(QStringView text)
+{
+    return !text.isEmpty() && !text.endsWith(u'\r') && !text.endsWith(u"\r\n");
+}
 
 } // namespace
 
 QString ToCrLf(const QString& text)
 {
-    const qsizetype n = text.size();
-    bool clean = true;
-    for (qsizetype i = 0; i < n && clean; ++i) {
-        if (text[i] == u'\r' && i + 1 < n && text[i + 1] == u'\n')
-            ++i;
-        else if (text[i] == u'\r' || text[i] == u'\n')
-            clean = false;
-    }
-    if (clean)
-        return text;
-
     QString out;
-    out.reserve(n + n / 16);
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text[i];
-        if (c == u'\r') {
-            out += u"\r\n";
-            if (i + 1 < n && text[i + 1] == u'\n')
-                ++i;
-        } else if (c == u'\n') {
-            out += u"\r\n";
-        } else {
-            out += c;
-        }
-    }
+    qsizetype copied = 0; // text[0, copied) is in out once a break needed a change
+    ForEachBreak(text, [&](qsizetype at, qsizetype length) {
+        if (length == 2)
+            return;
+        if (out.isNull())
+            out.reserve(text.size() + text.size() / 16);
+        out += QStringView(text).sliced(copied, at - copied);
+        out += u"\r\n";
+        copied = at + 1;
+    });
+    if (out.isNull())
+        return text;
+    out += QStringView(text).sliced(copied);
     return out;
 }
 
 QString ToLfLines(const QString& text)
 {
     QString out;
-    out.reserve(text.size());
-    const qsizetype n = text.size();
-    qsizetype i = 0;
-    while (i < n) {
-        // One line: up to CR LF, a lone CR, or the end of the text.
-        while (i < n && text[i] != u'\r') {
-            if (text[i] != u'\n')
-                out += text[i];
-            ++i;
-        }
+    out.reserve(text.size() + 1);
+    AppendLfLines(text, out);
+    if (NeedsClosingLf(text))
         out += u'\n';
-        if (i < n)
-            i += (i + 1 < n && text[i + 1] == u'\n') ? 2 : 1;
-    }
     return out;
 }
 
-BoardText DecodeBoardText(const QByteArray& bytes)
+BoardText DecodeBoardText(QByteArray bytes)
 {
     BoardText result;
     QByteArrayView body(bytes);
@@ -75,13 +113,16 @@ BoardText DecodeBoardText(const QByteArray& bytes)
     if (utf8.hasError()) {
         result.bom = false;
         result.encoding = TextEncoding::Windows1252;
+        text = QString();
         text = FromWindows1252(bytes);
     }
+    // A large file is held as bytes, text and text with CR LF breaks at most two at a time.
+    bytes = QByteArray();
     result.text = ToCrLf(text);
     return result;
 }
 
-QByteArray EncodeBoardText(const QString& text, TextEncoding encoding, bool bom)
+QByteArray EncodeBoardText(QStringView text, TextEncoding encoding, bool bom)
 {
     if (encoding == TextEncoding::Windows1252)
         return ToWindows1252(text);
@@ -89,6 +130,29 @@ QByteArray EncodeBoardText(const QString& text, TextEncoding encoding, bool bom)
     if (bom)
         bytes.prepend(kBom);
     return bytes;
+}
+
+bool WriteBoardText(QIODevice& device, const QString& text, TextEncoding encoding, bool bom, bool lfOnly)
+{
+    if (bom && encoding == TextEncoding::Utf8 && !WriteFully(device, kBom, 3))
+        return false;
+    QString lines;
+    for (qsizetype from = 0; from < text.size();) {
+        qsizetype to = std::min(from + kSavePiece, text.size());
+        if (to < text.size() && text[to - 1].isHighSurrogate())
+            ++to; // a surrogate pair is encoded whole
+        QStringView piece = QStringView(text).sliced(from, to - from);
+        if (lfOnly) {
+            // A CR LF cut in two still gives one LF: the CR one, the lone LF none.
+            lines.resize(0);
+            AppendLfLines(piece, lines);
+            piece = lines;
+        }
+        if (!WriteFully(device, EncodeBoardText(piece, encoding, false)))
+            return false;
+        from = to;
+    }
+    return !(lfOnly && NeedsClosingLf(text)) || WriteFully(device, "\n", 1);
 }
 
 } // namespace zp

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QString>
 
 namespace zp {
@@ -17,10 +18,13 @@ struct BoardText
 
 // Decodes a board file: UTF-8 when the bytes are valid UTF-8, otherwise Windows-1252 as the WHATWG
 // Encoding Standard maps it (every byte round-trips). Lone LF and lone CR become CR LF.
-BoardText DecodeBoardText(const QByteArray& bytes);
+BoardText DecodeBoardText(QByteArray bytes);
 // The inverse of DecodeBoardText for a text with CR LF breaks. A character that Windows-1252 cannot
 // hold is written as '?', as the Windows ANSI conversion does.
-QByteArray EncodeBoardText(const QString& text, TextEncoding encoding, bool bom);
+QByteArray EncodeBoardText(QStringView text, TextEncoding encoding, bool bom);
+// Writes the text as EncodeBoardText encodes it, as LF-terminated lines (ToLfLines) with lfOnly,
+// a piece at a time. False when the device could not take it all.
+bool WriteBoardText(QIODevice& device, const QString& text, TextEncoding encoding, bool bom, bool lfOnly);
 
 // Every lone LF and every lone CR becomes CR LF.
 QString ToCrLf(const QString& text);

@@ -17,6 +17,12 @@ bool InsideTree(const QFileInfo& file, const QString& canonicalRoot)
 
 QString FindInFolder(const QString& fileName, const QDir& folder, const QString& canonicalRoot)
 {
+    // A plain file of exactly that name wins over everything else here: no listing needed.
+    if (!fileName.contains(u'/')) {
+        const QFileInfo exact(folder.filePath(fileName));
+        if (!exact.isSymLink() && exact.isFile())
+            return exact.filePath();
+    }
     const QDir::Filters hiddenToo = QDir::Hidden | QDir::System;
     const QFileInfoList files = folder.entryInfoList(QDir::Files | hiddenToo, QDir::Name);
     const QFileInfo* caseMatch = nullptr;

@@ -14,9 +14,7 @@
 #include "install/source_backup.h"
 #include "install/work_buffer.h"
 
-#include <QDir>
-#include <QDirIterator>
-#include <QSet>
+#include <map>
 #include <optional>
 
 namespace zp {
@@ -45,7 +43,6 @@ private:
     QString LocateBoardFile(const ModTarget& target);
     void SaveWorkFile();
     bool CopyResult();
-    QStringList WorkFiles() const;
     void Halt(const QString& message);
     void LogHackName(const QString& comment);
 
@@ -55,7 +52,7 @@ private:
     const QString workFolder_;
     WorkBuffer buffer_;
     std::optional<ModTarget> loaded_; // the board file in the buffer
-    QSet<QString> saved_; // relative paths already written to the work folder
+    std::map<QString, QString> saved_; // relative path -> its file in the work folder, in name order
     bool allWritten_ = true; // every file reached its destination so far
 };
 
@@ -154,8 +151,8 @@ bool InstallationRun::ApplyMods()
 bool InstallationRun::LoadBoardFile(const ModRecord& mod, const ModTarget& target)
 {
     // A file already written by this run keeps the changes of its earlier mods.
-    const QString path
-        = saved_.contains(target.relativePath) ? Below(workFolder_, target.relativePath) : LocateBoardFile(target);
+    const auto saved = saved_.find(target.relativePath);
+    const QString path = saved != saved_.end() ? saved->second : LocateBoardFile(target);
     if (path.isEmpty()) {
         const QString note = QStringLiteral("Unable to locate the file: ") + target.fileName;
         host_.AppendInstructionLine(note);
@@ -190,22 +187,24 @@ QString InstallationRun::LocateBoardFile(const ModTarget& target)
     return path;
 }
 
-// Writes the buffer to the work folder at the file's relative place (never a subfolder it was
-// found in), with the chosen line ends.
+// Writes the buffer into the work folder with the chosen line ends. The work folder is flat, one
+// numbered file per board file: a tree of location folders there would cost folders to make and
+// remove on every run.
 void InstallationRun::SaveWorkFile()
 {
-    const QString folder = Below(workFolder_, loaded_->directory);
-    if (!DirExists(folder) && !MakePath(folder)) {
+    if (!DirExists(workFolder_) && !MakePath(workFolder_)) {
         allWritten_ = false;
         state_.dialogs.messageBox(QStringLiteral("Unable to create Modification Dir, mod file skipped."),
                                   kProgramTitle,
                                   MsgButtons::OK,
                                   MsgIcon::None);
     } else {
+        const auto [saved, added]
+            = saved_.try_emplace(loaded_->relativePath, Below(workFolder_, QString::number(saved_.size() + 1)));
         try {
-            buffer_.SaveFile(Below(folder, loaded_->fileName), host_.LfLineEnds());
-            saved_.insert(loaded_->relativePath);
+            buffer_.SaveFile(saved->second, host_.LfLineEnds());
         } catch (const std::exception& e) {
+            saved_.erase(saved); // a file that could not be written whole is gone
             allWritten_ = false;
             log_.AddFailedRow(
                 loaded_->fileName, QString(), QStringLiteral("Write Error"), QString::fromStdString(e.what()));
@@ -214,10 +213,11 @@ void InstallationRun::SaveWorkFile()
     loaded_.reset();
 }
 
-// Copies every file of the work folder to its place below the output folder, or over the source
-// folder after backing up what it replaces. Each file appears whole or not at all; one whose place
-// lies behind a symbolic link is skipped. False when the output folder has gone and cannot be made
-// again.
+// Puts every file of the work folder in its place below the output folder, or over the source
+// folder after backing up what it replaces: moved there when the work folder lies on the same file
+// system, copied otherwise, each whole or not at all after one flush of the disk for all of them.
+// One whose place lies behind a symbolic link is skipped. False when the output folder has gone and
+// cannot be made again.
 bool InstallationRun::CopyResult()
 {
     const bool overSource = host_.OverwriteSource();
@@ -227,7 +227,7 @@ bool InstallationRun::CopyResult()
         return false;
     }
     QStringList files;
-    for (const QString& relative : WorkFiles()) {
+    for (const auto& [relative, workFile] : saved_) {
         if (const QString link = LinkOnTheWay(destination, relative); !link.isEmpty()) {
             allWritten_ = false;
             log_.AddFailedRow(FileNameOf(relative), QString(), QStringLiteral("Unsafe Path"), RefusedLinkText(link));
@@ -239,28 +239,20 @@ bool InstallationRun::CopyResult()
         allWritten_ = false;
         return true;
     }
+    const auto failed = [this](const QString& relative, const QString& reason) {
+        allWritten_ = false;
+        log_.AddFailedRow(FileNameOf(relative), QString(), QStringLiteral("Copy Files"), reason);
+    };
+    WholeFileBatch batch(state_.ProgramFolder);
     for (const QString& relative : files) {
         try {
-            CopyWholeFile(state_.ProgramFolder, Below(workFolder_, relative), destination, relative);
+            batch.Stage(saved_.at(relative), destination, relative);
         } catch (const std::exception& e) {
-            allWritten_ = false;
-            log_.AddFailedRow(
-                FileNameOf(relative), QString(), QStringLiteral("Copy Files"), QString::fromStdString(e.what()));
+            failed(relative, QString::fromStdString(e.what()));
         }
     }
+    batch.Commit(failed);
     return true;
-}
-
-// The files of the work folder, relative to it, in name order.
-QStringList InstallationRun::WorkFiles() const
-{
-    QStringList files;
-    const QDir work(workFolder_);
-    QDirIterator it(workFolder_, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << work.relativeFilePath(it.next());
-    files.sort();
-    return files;
 }
 
 } // namespace

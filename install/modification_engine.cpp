@@ -1,9 +1,11 @@
 #include "install/modification_engine.h"
 
+#include "install/folded_text.h"
 #include "install/install_log.h"
 #include "install/work_buffer.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace zp {
 
@@ -68,48 +70,61 @@ void ApplyActionAt(WorkBuffer& buffer, const ModRecord& mod, qsizetype s)
     }
 }
 
-// "All": the text with the action done at every occurrence. Each search resumes in the part
-// of the text not yet acted on, so the mod's own new text is never searched: one character
-// after the occurrence's start for "Add Before" and "Insert" (its new position lies beyond the
-// inserted text), after the occurrence for the other actions, after the removed line break for
-// "Delete". Built in one pass so that many occurrences in a large file stay cheap.
-QString ActOnAll(const QString& text, const ModRecord& mod, bool& found)
+// "All": where the action is done, in the text as it was. Each search resumes in the part of the
+// text not yet acted on, so the mod's own new text is never searched: one character after the
+// occurrence's start for "Add Before" and "Insert" (its new position lies beyond the inserted
+// text), after the occurrence for the other actions, after the removed line break for "Delete".
+std::vector<qsizetype> OccurrencesForAll(const FoldedText& text, const ModRecord& mod)
+{
+    const FoldedSearch search(mod.OldData);
+    const qsizetype length = search.size();
+    std::vector<qsizetype> found;
+    for (qsizetype s = search.IndexIn(text, 0); s >= 0;) {
+        found.push_back(s);
+        qsizetype from = s + 1;
+        if (mod.ActionType == AddAfter || mod.ActionType == Append || mod.ActionType == Replace)
+            from = s + length;
+        else if (mod.ActionType == Delete)
+            from = std::min(s + length + 2, text.size());
+        s = search.IndexIn(text, from);
+    }
+    return found;
+}
+
+// The text with the action done at each of the occurrences, built in one pass so that many
+// occurrences in a large file stay cheap.
+QString ActedOnAll(const QString& text, const ModRecord& mod, const std::vector<qsizetype>& occurrences)
 {
     const QStringView source(text);
     const qsizetype length = mod.OldData.size();
     const QString newText = AdjustedNewText(mod.ActionType, mod.NewData);
     QString out;
-    out.reserve(text.size());
+    out.reserve(text.size() + qsizetype(occurrences.size()) * newText.size()); // never grown on the way
     qsizetype copied = 0; // source[0, copied) has been handled
-    qsizetype from = 0;
-    qsizetype s;
-    while ((s = FindOccurrence(text, mod.OldData, from)) >= 0) {
-        found = true;
+    for (const qsizetype s : occurrences) {
         switch (mod.ActionType) {
         case AddBefore:
         case Insert:
             out += source.sliced(copied, s - copied);
             out += newText;
             copied = s;
-            from = s + 1;
             break;
         case AddAfter:
         case Append:
             out += source.sliced(copied, s + length - copied);
             out += newText;
-            copied = from = s + length;
+            copied = s + length;
             break;
         case Replace:
             out += source.sliced(copied, s - copied);
             out += newText;
-            copied = from = s + length;
+            copied = s + length;
             break;
         case Delete:
             out += source.sliced(copied, s - copied);
-            copied = from = std::min(s + length + 2, text.size());
+            copied = std::min(s + length + 2, text.size());
             break;
         default:
-            from = s + 1;
             break;
         }
     }
@@ -132,18 +147,11 @@ QString ActionName(int actionType)
     return IsActionCode(actionType) ? names[actionType] : QString();
 }
 
-qsizetype FindOccurrence(const QString& text, const QString& oldData, qsizetype from)
-{
-    if (oldData.isEmpty() || from > text.size())
-        return -1;
-    return text.indexOf(oldData, from, Qt::CaseInsensitive);
-}
-
-qsizetype FindInstance(const QString& text, const QString& oldData, int n)
+qsizetype FindInstance(const FoldedText& text, const FoldedSearch& oldData, int n)
 {
     qsizetype from = 0;
     for (int i = 1; i <= n; ++i) {
-        const qsizetype s = FindOccurrence(text, oldData, from);
+        const qsizetype s = oldData.IndexIn(text, from);
         if (s < 0 || i == n)
             return s;
         from = s + 1;
@@ -151,17 +159,27 @@ qsizetype FindInstance(const QString& text, const QString& oldData, int n)
     return -1;
 }
 
+qsizetype FindInstance(const QString& text, const QString& oldData, int n)
+{
+    return FindInstance(FoldedText(text), FoldedSearch(oldData), n);
+}
+
 bool IsActionCode(int actionType)
 {
     return actionType >= AddBefore && actionType <= Delete;
 }
 
-bool ModFits(const QString& text, const ModRecord& mod)
+bool ModFits(const FoldedText& text, const ModRecord& mod)
 {
     if (!IsActionCode(mod.ActionType))
         return false;
-    return mod.ModInst == 0 ? FindOccurrence(text, mod.OldData, 0) >= 0
-                            : FindInstance(text, mod.OldData, mod.ModInst) >= 0;
+    const FoldedSearch search(mod.OldData);
+    return mod.ModInst == 0 ? search.IndexIn(text, 0) >= 0 : FindInstance(text, search, mod.ModInst) >= 0;
+}
+
+bool ModFits(const QString& text, const ModRecord& mod)
+{
+    return ModFits(FoldedText(text), mod);
 }
 
 bool ApplyMod(WorkBuffer& buffer, const ModRecord& mod, LogSink& log)
@@ -174,14 +192,15 @@ bool ApplyMod(WorkBuffer& buffer, const ModRecord& mod, LogSink& log)
     }
     bool found = false;
     if (mod.ModInst == 0) {
-        QString changed = ActOnAll(buffer.Text(), mod, found);
+        const std::vector<qsizetype> occurrences = OccurrencesForAll(buffer.Searchable(), mod);
+        found = !occurrences.empty();
         if (found) {
-            buffer.SetSelStart(0);
-            buffer.SetSelLength(buffer.Text().size());
-            buffer.SetSelText(changed);
+            // The old text goes before the new one is folded: a large file is held twice at most.
+            QString changed = ActedOnAll(buffer.TakeText(), mod, occurrences);
+            buffer.SetText(std::move(changed));
         }
     } else {
-        const qsizetype s = FindInstance(buffer.Text(), mod.OldData, mod.ModInst);
+        const qsizetype s = FindInstance(buffer.Searchable(), FoldedSearch(mod.OldData), mod.ModInst);
         found = s >= 0;
         if (found)
             ApplyActionAt(buffer, mod, s);

@@ -4,6 +4,8 @@
 
 namespace zp {
 
+class FoldedSearch;
+class FoldedText;
 class LogSink;
 class WorkBuffer;
 
@@ -26,14 +28,14 @@ bool IsActionCode(int actionType);
 // "Add Before", "Add After", "Insert", "Append", "Replace", "Delete"; empty text for any other code.
 QString ActionName(int actionType);
 
-// Offset of the first case-insensitive occurrence of oldData at or after `from`, or -1. Empty old
-// data is never found.
-qsizetype FindOccurrence(const QString& text, const QString& oldData, qsizetype from);
-// Offset of the n-th occurrence (n >= 1), counting overlapping ones: each search starts one
-// character after the start of the previous occurrence. -1 when there are fewer than n.
+// Offset of the n-th case-insensitive occurrence (n >= 1), counting overlapping ones: each search
+// starts one character after the start of the previous occurrence. -1 when there are fewer than n;
+// empty old data is never found.
+qsizetype FindInstance(const FoldedText& text, const FoldedSearch& oldData, int n);
 qsizetype FindInstance(const QString& text, const QString& oldData, int n);
 // Whether the mod would find what it acts on in the text: one occurrence for "All", the n-th
 // otherwise. A mod with an unknown action code never fits.
+bool ModFits(const FoldedText& text, const ModRecord& mod);
 bool ModFits(const QString& text, const ModRecord& mod);
 
 // Applies one mod to the buffer and logs its row ("Mod applied successfully", or a red "ERROR: "

@@ -1,7 +1,5 @@
 #include "install/work_buffer.h"
 
-#include "app/whole_file.h"
-
 #include <QFile>
 #include <algorithm>
 #include <stdexcept>
@@ -10,9 +8,16 @@ namespace zp {
 
 void WorkBuffer::SetText(QString text)
 {
-    text_ = std::move(text);
+    text_ = FoldedText(std::move(text));
     selStart_ = 0;
     selLength_ = 0;
+}
+
+QString WorkBuffer::TakeText()
+{
+    selStart_ = 0;
+    selLength_ = 0;
+    return text_.TakeText();
 }
 
 void WorkBuffer::SetSelStart(qsizetype start)
@@ -28,13 +33,14 @@ void WorkBuffer::SetSelLength(qsizetype length)
 
 void WorkBuffer::SetSelText(const QString& text)
 {
-    text_.replace(selStart_, selLength_, text);
+    text_.Replace(selStart_, selLength_, text);
     selStart_ += text.size();
     selLength_ = 0;
 }
 
 void WorkBuffer::LoadFile(const QString& path)
 {
+    SetText(QString()); // the old text goes before the new one is read
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw std::runtime_error(QStringLiteral("Unable to read %1: %2").arg(path, file.errorString()).toStdString());
@@ -48,9 +54,9 @@ void WorkBuffer::LoadFile(const QString& path)
 
 void WorkBuffer::SaveFile(const QString& path, bool lfOnly) const
 {
-    const QByteArray bytes = EncodeBoardText(lfOnly ? ToLfLines(text_) : text_, encoding_, bom_);
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered) || !WriteFully(file, bytes)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)
+        || !WriteBoardText(file, Text(), encoding_, bom_, lfOnly)) {
         const QString reason = file.errorString();
         // A file cut short must not be taken for a written one.
         if (file.isOpen())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "install/board_text.h"
+#include "install/folded_text.h"
 
 #include <QString>
 
@@ -8,11 +9,15 @@ namespace zp {
 
 // The plain-text buffer that holds one board file while mods are applied to it. Offsets count
 // characters; every line break is CR LF. The selection operations are those a text control offers.
+// A case-folded twin of the text is kept beside it for the engine's searches.
 class WorkBuffer
 {
 public:
-    const QString& Text() const { return text_; }
+    const QString& Text() const { return text_.Text(); }
+    const FoldedText& Searchable() const { return text_; }
     void SetText(QString text);
+    // Gives the text away and leaves the buffer empty.
+    QString TakeText();
 
     qsizetype SelStart() const { return selStart_; }
     qsizetype SelLength() const { return selLength_; }
@@ -31,7 +36,7 @@ public:
     void SaveFile(const QString& path, bool lfOnly) const;
 
 private:
-    QString text_;
+    FoldedText text_;
     qsizetype selStart_ = 0;
     qsizetype selLength_ = 0;
     TextEncoding encoding_ = TextEncoding::Utf8;

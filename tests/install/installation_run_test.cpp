@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <gmock/gmock.h>
+#include <sys/stat.h>
 
 namespace zp::testing {
 namespace {
@@ -423,6 +424,41 @@ TEST_F(InstallationRunTest, OutputFolderThatCannotBeMadeHaltsTheRun)
     EXPECT_EQ(dialogs.messages[0].title, "Zenpatch");
     EXPECT_EQ(log.rows.size(), 1u);
     EXPECT_EQ(LastInstall(hack), "");
+}
+
+// The output on another file system (tmpfs) gets copies, the one beside the work folder the work
+// files themselves: both trees come out the same, with the permissions of the files they replace.
+TEST_F(InstallationRunTest, OutputOnAnotherFileSystemGetsTheSameTree)
+{
+    QTemporaryDir elsewhere(QStringLiteral("/dev/shm/zenpatch-XXXXXX"));
+    struct stat here
+    {
+    }, there {};
+    if (!elsewhere.isValid() || ::stat(qPrintable(home.path()), &here) != 0
+        || ::stat(qPrintable(elsewhere.path()), &there) != 0 || here.st_dev == there.st_dev)
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    Write(source + "/cgi-bin/forum.cgi", "x\r\nkeep\r\n");
+    Write(source + "/templates/sub/page.tmpl", QByteArray("<p>\r\n").repeated(20000));
+    const int hack = AddHack("Both");
+    AddMod(hack, 1, "forum.cgi", 0, "", Replace, 1, "X", "y");
+    AddMod(hack, 2, "page.tmpl", 4, "", Append, 0, "<P>", "!");
+    const QString moved = output;
+    const QString copied = elsewhere.path() + "/out";
+    for (const QString& folder : {moved, copied}) {
+        Write(folder + "/cgi-bin/forum.cgi", "old");
+        QFile::setPermissions(folder + "/cgi-bin/forum.cgi", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        state.OutputDir = folder;
+        EXPECT_EQ(Install(), InstallOutcome::Completed);
+        EXPECT_FALSE(log.AnyRed());
+    }
+    EXPECT_EQ(FilesBelow(moved), QStringList({"cgi-bin/forum.cgi", "templates/page.tmpl"}));
+    EXPECT_EQ(FilesBelow(copied), FilesBelow(moved));
+    for (const QString& file : FilesBelow(moved)) {
+        EXPECT_EQ(Read(copied + "/" + file), Read(moved + "/" + file)) << qPrintable(file);
+        EXPECT_EQ(QFile::permissions(copied + "/" + file), QFile::permissions(moved + "/" + file));
+    }
+    EXPECT_EQ(Read(moved + "/cgi-bin/forum.cgi"), "y\r\nkeep\r\n");
+    EXPECT_TRUE(QFile::permissions(moved + "/cgi-bin/forum.cgi") & QFile::ExeOwner);
 }
 
 } // namespace

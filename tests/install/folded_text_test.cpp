@@ -1,0 +1,74 @@
+#include "install/folded_text.h"
+
+#include <QRandomGenerator>
+#include <QStringList>
+#include <algorithm>
+#include <gtest/gtest.h>
+
+namespace zp {
+namespace {
+
+// Random texts of Latin-1, Greek, Cyrillic, Turkish dotted and dotless i, German sharp s, emoji and
+// a script whose letters lie beyond the 16-bit range; needles cut from them at any unit (halves of
+// surrogate pairs too) with their letter case changed. The folded search finds what QString::indexOf
+// with Qt::CaseInsensitive finds, from any start, in texts short and long, also after edits (which
+// leave a gap in the buffer that the search has to read across).
+TEST(FoldedSearchTest, FindsWhatQtFindsCaseInsensitively)
+{
+    const QStringList letters
+        = QString::fromUtf8(
+              "a A z Z k K ſ µ ÿ Ÿ é É ß ẞ ı I i İ ş Ş Σ σ ς ϐ Β ω Ω Ж ж Ё ё ᏸ Ᏸ "
+              "😀 🙂 𐐀 𐐨 𐓘 \r \n \t -")
+              .split(u' ');
+    QRandomGenerator random(20240611);
+    const auto pick = [&](qsizetype size) {
+        QString text;
+        while (text.size() < size)
+            text += letters[random.bounded(int(letters.size()))];
+        return text;
+    };
+    // A needle cut from the text, often across the place of the last edit (where the gap is).
+    const auto needleFrom = [&](const QString& text, qsizetype edited) {
+        if (text.isEmpty())
+            return QStringLiteral("a");
+        const qsizetype start = random.bounded(2) ? std::max<qsizetype>(0, edited - random.bounded(12))
+                                                  : random.bounded(int(text.size()));
+        QString needle = text.mid(std::min(start, text.size() - 1), 1 + random.bounded(12));
+        switch (random.bounded(4)) {
+        case 0:
+            return needle.toUpper();
+        case 1:
+            return needle.toLower();
+        case 2:
+            for (QChar& c : needle)
+                c = random.bounded(2) ? c.toUpper() : c.toLower();
+            return needle;
+        default:
+            return needle;
+        }
+    };
+
+    for (int round = 0; round < 300; ++round) {
+        QString text = pick(random.bounded(2) ? 1 + random.bounded(40) : 500 + random.bounded(800));
+        FoldedText folded(text);
+        qsizetype edited = 0;
+        for (int edit = 0; edit < 4; ++edit) {
+            for (int probe = 0; probe < 40; ++probe) {
+                const QString needle = needleFrom(text, edited);
+                const qsizetype from = random.bounded(int(text.size()) + 1);
+                ASSERT_EQ(FoldedSearch(needle).IndexIn(folded, from), text.indexOf(needle, from, Qt::CaseInsensitive))
+                    << qPrintable(needle) << " from " << from << " in " << qPrintable(text);
+            }
+            edited = random.bounded(int(text.size()) + 1);
+            const qsizetype length = random.bounded(int(std::min<qsizetype>(text.size() - edited, 20)) + 1);
+            const QString with = pick(random.bounded(random.bounded(8) ? 6 : 600));
+            text.replace(edited, length, with);
+            folded.Replace(edited, length, with);
+            ASSERT_EQ(folded.size(), text.size());
+        }
+        ASSERT_EQ(folded.Text(), text);
+    }
+}
+
+} // namespace
+} // namespace zp
