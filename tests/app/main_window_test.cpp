@@ -61,9 +61,11 @@ TEST_F(MainWindowTest, MenusCarryEveryCaptionInOrder)
                            "mnuVert=Tile &Vertical",
                            "mnuArrange=&Arrange Icons",
                            "mnuCascade=&Cascade Windows"}));
-    EXPECT_EQ(
-        Captions(window.mnuHelp),
-        QStringList({"mnuAbout=&About", "mnuDocsMSWord=Documentation - &MS Word", "mnuDocsPDF=&Documentation - &PDF"}));
+    EXPECT_EQ(Captions(window.mnuHelp),
+              QStringList({"mnuAbout=&About",
+                           "mnuEncoderAbout=About the File &Encoding Control...",
+                           "mnuDocsMSWord=Documentation - &MS Word",
+                           "mnuDocsPDF=&Documentation - &PDF"}));
 }
 
 TEST_F(MainWindowTest, StatusBarHasFivePanels)

@@ -280,8 +280,8 @@ TEST_F(HackListTest, ProgramListShowsOnceAndDisablesMissingWindows)
     EXPECT_GE(shown.parentWidget()->width(), TwipsToPixels(10050, &shown)); // wider where the columns need it
     EXPECT_EQ(shown.parentWidget()->height(), TwipsToPixels(7050, &shown));
 
-    // Only the editor, the viewer and delete have their windows in this program so far; every other
-    // command is disabled and says why.
+    // A command whose window the program does not have yet (the installer here) is disabled and
+    // says why.
     EXPECT_TRUE(shown.cmdHackInfo->isEnabled());
     EXPECT_TRUE(shown.cmdDeleteHack->isEnabled());
     EXPECT_FALSE(shown.cmdInstallHack->isEnabled());
