@@ -1,6 +1,7 @@
 // Takes the screenshots of the manual and the README: the main window with the hack list, each tab
-// of the Options dialog, the About window, the hack information viewer, the text viewer and the
-// hack editor, rendered offscreen over the catalogue the demo home has (the demo hacks, imported).
+// of the Options dialog, the About window, the hack information viewer, the text viewer, the
+// hack editor, the export, import and text export windows and the encoding control's dialogs,
+// rendered offscreen over the catalogue the demo home has (the demo hacks, imported).
 //
 //   zenpatch-screenshots OUTPUT_FOLDER DEMO_FOLDER      (DEMO_FOLDER: share/demo)
 
@@ -15,6 +16,10 @@
 #include "catalogue/frm_hack_info.h"
 #include "catalogue/frm_list_hacks.h"
 #include "database/database.h"
+#include "interchange/file_encoder_dialogs.h"
+#include "interchange/frm_export_text.h"
+#include "interchange/frm_hack_export.h"
+#include "interchange/frm_hack_import.h"
 #include "interchange/hack_import.h"
 #include "viewer/frm_text_file.h"
 
@@ -52,6 +57,13 @@ bool Save(QWidget& widget, const QString& path)
     const bool saved = widget.grab().save(path);
     std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
     return saved;
+}
+
+bool ShowAndSave(QWidget& widget, const QString& path)
+{
+    widget.show();
+    QApplication::processEvents();
+    return Save(widget, path);
 }
 
 } // namespace
@@ -152,6 +164,30 @@ int main(int argc, char** argv)
         editor->cmdEditMod->click();
         QApplication::processEvents();
         ok &= Save(*editor->parentWidget(), out + "/editor_mod_editing.png");
+    } else {
+        ok = false;
+    }
+
+    // The interchange windows, as the hack list and the Hacks menu open them, and the encoding
+    // control's property page and About box.
+    {
+        zp::frmHackExport exportHack(state, &window);
+        exportHack.txtHackFileName->setText("welcome_banner");
+        ok &= ShowAndSave(exportHack, out + "/export_hack.png");
+        zp::CFileEncoderPropPage page(exportHack.fe, &window);
+        ok &= ShowAndSave(page, out + "/encoder_properties.png");
+        zp::CFileEncoderAboutBox about(&window);
+        ok &= ShowAndSave(about, out + "/encoder_about.png");
+        zp::frmHackImport importHack(state, &window);
+        importHack.txtImpFile->setText("/home/admin/downloads/whos_online.zpx");
+        ok &= ShowAndSave(importHack, out + "/import_hack.png");
+    }
+    zp::ShowExportText(window);
+    if (auto* text = window.findChild<zp::frmExportText*>()) {
+        text->txtExpFolder->setText("/home/admin/forum/text/welcome_banner");
+        text->txtHackFileName->setText("welcome_banner");
+        QApplication::processEvents();
+        ok &= Save(*text->parentWidget(), out + "/export_text.png");
     } else {
         ok = false;
     }
