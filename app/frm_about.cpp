@@ -38,7 +38,7 @@ frmAbout::frmAbout(QWidget* parent, QTimer* splashTimer)
     , splashTimer_(splashTimer)
 {
     setObjectName("frmAbout");
-    setWindowTitle("About Zenpatch");
+    setWindowTitle(tr("About Zenpatch"));
 
     picLogo = new QLabel(this);
     picLogo->setObjectName("picLogo");
@@ -48,7 +48,7 @@ frmAbout::frmAbout(QWidget* parent, QTimer* splashTimer)
                 TwipsToPixels(1440, this), TwipsToPixels(1440, this), Qt::KeepAspectRatio, Qt::SmoothTransformation));
     picLogo->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
 
-    lblTitle = new QLabel("Zenpatch", this);
+    lblTitle = new QLabel(tr("Zenpatch"), this);
     lblTitle->setObjectName("lblTitle");
     QFont titleFont = lblTitle->font();
     titleFont.setPointSizeF(titleFont.pointSizeF() * 2);
@@ -58,23 +58,24 @@ frmAbout::frmAbout(QWidget* parent, QTimer* splashTimer)
     lblVersion = new QLabel(VersionText(), this);
     lblVersion->setObjectName("lblVersion");
 
-    lblCredits = new QLabel("A hack manager for Ultimate Bulletin Board and vBulletin administrators: keep your "
-                            "hacks in one catalogue, install and analyse them against your board's files, and "
-                            "exchange them as hack files.\n\n"
-                            "Built with Qt, SQLCipher and zlib.",
+    lblCredits = new QLabel(tr("A hack manager for Ultimate Bulletin Board and vBulletin administrators: keep your "
+                               "hacks in one catalogue, install and analyse them against your board's files, and "
+                               "exchange them as hack files.\n\n"
+                               "Built with Qt, SQLCipher and zlib."),
                             this);
     lblCredits->setObjectName("lblCredits");
     lblCredits->setWordWrap(true);
 
     const QUrl manual = QUrl::fromLocalFile(ResourcePath(QCoreApplication::applicationDirPath(), "zenpatch.pdf"));
-    lblZPKHome = LinkLabel(this, "lblZPKHome", "<a href=\"" + manual.toString() + "\">Zenpatch manual</a>");
+    lblZPKHome
+        = LinkLabel(this, "lblZPKHome", "<a href=\"" + manual.toString() + "\">" + tr("Zenpatch manual") + "</a>");
     lblLinks = LinkLabel(
         this,
         "lblLinks",
         "<a href=\"https://www.qt.io/\">Qt</a> &nbsp; <a href=\"https://www.zetetic.net/sqlcipher/\">SQLCipher</a>"
         " &nbsp; <a href=\"https://zlib.net/\">zlib</a>");
 
-    cmdOK = new QPushButton("OK", this);
+    cmdOK = new QPushButton(tr("OK"), this);
     cmdOK->setObjectName("cmdOK");
     cmdOK->setDefault(true);
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::Dismiss);
@@ -108,10 +109,7 @@ frmAbout::frmAbout(QWidget* parent, QTimer* splashTimer)
 
 QString frmAbout::VersionText()
 {
-    return QString("Version %1.%2.%3")
-        .arg(ZENPATCH_VERSION_MAJOR)
-        .arg(ZENPATCH_VERSION_MINOR)
-        .arg(ZENPATCH_VERSION_PATCH);
+    return tr("Version %1.%2.%3").arg(ZENPATCH_VERSION_MAJOR).arg(ZENPATCH_VERSION_MINOR).arg(ZENPATCH_VERSION_PATCH);
 }
 
 void frmAbout::mousePressEvent(QMouseEvent* event)

@@ -43,33 +43,33 @@ frmOptions::frmOptions(AppState& state, QWidget* parent)
     , state_(state)
 {
     setObjectName("frmOptions");
-    setWindowTitle("Options");
+    setWindowTitle(tr("Options"));
 
     SSTab1 = Named(new QTabWidget(this), "SSTab1");
-    SSTab1->addTab(CreateLocalPathsTab(), "Local Paths");
+    SSTab1->addTab(CreateLocalPathsTab(), tr("Local Paths"));
     SSTab1->addTab(CreateFolderTab({
-                       {&txtUBBRootDir, "txtUBBRootDir", "Forum Root Directory"},
-                       {&txtUBBCGIDir, "txtUBBCGIDir", "CGI Directory"},
-                       {&txtUBBNonCGIDir, "txtUBBNonCGIDir", "NonCGI Directory"},
-                       {&txtUBBMembersDir, "txtUBBMembersDir", "Members Directory"},
-                       {&txtUBBVariablesDir, "txtUBBVariablesDir", "Variables Directory"},
-                       {&txtUBBTemplatesDir, "txtUBBTemplatesDir", "Templates Directory"},
+                       {&txtUBBRootDir, "txtUBBRootDir", QT_TR_NOOP("Forum Root Directory")},
+                       {&txtUBBCGIDir, "txtUBBCGIDir", QT_TR_NOOP("CGI Directory")},
+                       {&txtUBBNonCGIDir, "txtUBBNonCGIDir", QT_TR_NOOP("NonCGI Directory")},
+                       {&txtUBBMembersDir, "txtUBBMembersDir", QT_TR_NOOP("Members Directory")},
+                       {&txtUBBVariablesDir, "txtUBBVariablesDir", QT_TR_NOOP("Variables Directory")},
+                       {&txtUBBTemplatesDir, "txtUBBTemplatesDir", QT_TR_NOOP("Templates Directory")},
                    }),
-                   "UBB");
+                   tr("UBB"));
     SSTab1->addTab(CreateFolderTab({
-                       {&txtvbRootDir, "txtvbRootDir", "Forum Root Directory"},
-                       {&txtvbAdminDir, "txtvbAdminDir", "Admin Directory"},
-                       {&txtvbModDir, "txtvbModDir", "Mod Directory"},
-                       {&txtvbImageDir, "txtvbImageDir", "Images Directory"},
-                       {&txtvbSmilieDir, "txtvbSmilieDir", "Images/Smilies Directory"},
-                       {&txtvbPollsDir, "txtvbPollsDir", "Images/Polls Directory"},
-                       {&txtvbIconsDir, "txtvbIconsDir", "Images/Icons Directory"},
-                       {&txtvbAttachDir, "txtvbAttachDir", "Images/Attach Directory"},
+                       {&txtvbRootDir, "txtvbRootDir", QT_TR_NOOP("Forum Root Directory")},
+                       {&txtvbAdminDir, "txtvbAdminDir", QT_TR_NOOP("Admin Directory")},
+                       {&txtvbModDir, "txtvbModDir", QT_TR_NOOP("Mod Directory")},
+                       {&txtvbImageDir, "txtvbImageDir", QT_TR_NOOP("Images Directory")},
+                       {&txtvbSmilieDir, "txtvbSmilieDir", QT_TR_NOOP("Images/Smilies Directory")},
+                       {&txtvbPollsDir, "txtvbPollsDir", QT_TR_NOOP("Images/Polls Directory")},
+                       {&txtvbIconsDir, "txtvbIconsDir", QT_TR_NOOP("Images/Icons Directory")},
+                       {&txtvbAttachDir, "txtvbAttachDir", QT_TR_NOOP("Images/Attach Directory")},
                    }),
-                   "vBulletin");
+                   tr("vBulletin"));
 
-    cmdSave = Named(new QPushButton("&Save Changes", this), "cmdSave");
-    cmdCancel = Named(new QPushButton("&Cancel Changes", this), "cmdCancel");
+    cmdSave = Named(new QPushButton(tr("&Save Changes"), this), "cmdSave");
+    cmdCancel = Named(new QPushButton(tr("&Cancel Changes"), this), "cmdCancel");
     cmdSave->setDefault(true);
     connect(cmdSave, &QPushButton::clicked, this, &frmOptions::Save);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -97,29 +97,41 @@ QWidget* frmOptions::CreateLocalPathsTab()
     auto* tab = new QWidget;
     txtSourceDir = Named(new QLineEdit(tab), "txtSourceDir");
     txtOutputDir = Named(new QLineEdit(tab), "txtOutputDir");
-    cmdSetSource = Named(new QPushButton("Browse...", tab), "cmdSetSource");
-    cmdSetOutput = Named(new QPushButton("Browse...", tab), "cmdSetOutput");
-    cmdSetSource->setToolTip("Choose the source file directory");
-    cmdSetOutput->setToolTip("Choose the output directory");
-    connect(cmdSetSource, &QPushButton::clicked, this, [this] { BrowseInto(txtSourceDir, "Source File Directory"); });
-    connect(cmdSetOutput, &QPushButton::clicked, this, [this] { BrowseInto(txtOutputDir, "Output Directory"); });
+    cmdSetSource = Named(new QPushButton(tr("Browse..."), tab), "cmdSetSource");
+    cmdSetOutput = Named(new QPushButton(tr("Browse..."), tab), "cmdSetOutput");
+    cmdSetSource->setToolTip(tr("Choose the source file directory"));
+    cmdSetOutput->setToolTip(tr("Choose the output directory"));
+    // The two buttons read the same; a screen reader tells them apart by these names.
+    cmdSetSource->setAccessibleName(cmdSetSource->toolTip());
+    cmdSetOutput->setAccessibleName(cmdSetOutput->toolTip());
+    connect(
+        cmdSetSource, &QPushButton::clicked, this, [this] { BrowseInto(txtSourceDir, tr("Source File Directory")); });
+    connect(cmdSetOutput, &QPushButton::clicked, this, [this] { BrowseInto(txtOutputDir, tr("Output Directory")); });
 
+    auto* sourceLabel = new QLabel(tr("Source File Directory"), tab);
+    auto* outputLabel = new QLabel(tr("Output Directory"), tab);
+    sourceLabel->setBuddy(txtSourceDir);
+    outputLabel->setBuddy(txtOutputDir);
     auto* layout = new QGridLayout(tab);
-    layout->addWidget(new QLabel("Source File Directory", tab), 0, 0, 1, 2);
+    layout->addWidget(sourceLabel, 0, 0, 1, 2);
     layout->addWidget(txtSourceDir, 1, 0);
     layout->addWidget(cmdSetSource, 1, 1);
-    layout->addWidget(new QLabel("Output Directory", tab), 2, 0, 1, 2);
+    layout->addWidget(outputLabel, 2, 0, 1, 2);
     layout->addWidget(txtOutputDir, 3, 0);
     layout->addWidget(cmdSetOutput, 3, 1);
-    layout->addWidget(Note("If the specified directory does not exist, it will be created when you Save.  Keep in "
-                           "mind that any folders down the specified tree will be created as well if need be.",
+    layout->addWidget(Note(tr("If the specified directory does not exist, it will be created when you Save.  Keep in "
+                              "mind that any folders down the specified tree will be created as well if need be."),
                            tab),
                       4,
                       0,
                       1,
                       2);
     layout->addWidget(
-        Note("* Use an empty folder, this folder and all subfolders are deleted on a regular basis.", tab), 5, 0, 1, 2);
+        Note(tr("* Use an empty folder, this folder and all subfolders are deleted on a regular basis."), tab),
+        5,
+        0,
+        1,
+        2);
     layout->setRowStretch(6, 1);
     return tab;
 }
@@ -130,31 +142,31 @@ QWidget* frmOptions::CreateFolderTab(const QList<FolderBox>& boxes)
     auto* form = new QFormLayout(tab);
     for (const FolderBox& entry : boxes) {
         *entry.box = Named(new QLineEdit(tab), entry.name);
-        form->addRow(entry.label, *entry.box);
+        form->addRow(tr(entry.label), *entry.box);
     }
     return tab;
 }
 
 QGroupBox* frmOptions::CreateDefaultsFrame()
 {
-    auto* frame = Named(new QGroupBox("[ Zenpatch Defaults ]", this), "fraDefaults");
+    auto* frame = Named(new QGroupBox(tr("[ Zenpatch Defaults ]"), this), "fraDefaults");
     cmbDefHackType = Named(new QComboBox(frame), "cmbDefHackType");
     cmbEOL = Named(new QComboBox(frame), "cmbEOL");
-    cmbEOL->addItems({"CR/LF", "LF"});
-    cmbEOL->setToolTip("Generally use CR/LF if your host is on a Windows machine and LF if your host is on a Unix "
-                       "machine.");
-    chkValMods = Named(new QCheckBox("Validate Each Mod", frame), "chkValMods");
-    chkOverSource = Named(new QCheckBox("Overwrite Source Files(Be Careful!)?", frame), "chkOverSource");
-    chkDelOutputDir = Named(new QCheckBox("Delete Output Directory Before Starting?", frame), "chkDelOutputDir");
-    chkUseOutputDir = Named(new QCheckBox("Search Output Directory First?", frame), "chkUseOutputDir");
-    chkFileAssoc = Named(new QCheckBox("Check for file association at startup", frame), "chkFileAssoc");
+    cmbEOL->addItems({tr("CR/LF"), tr("LF")});
+    cmbEOL->setToolTip(tr("Generally use CR/LF if your host is on a Windows machine and LF if your host is on a Unix "
+                          "machine."));
+    chkValMods = Named(new QCheckBox(tr("Validate Each Mod"), frame), "chkValMods");
+    chkOverSource = Named(new QCheckBox(tr("Overwrite Source Files(Be Careful!)?"), frame), "chkOverSource");
+    chkDelOutputDir = Named(new QCheckBox(tr("Delete Output Directory Before Starting?"), frame), "chkDelOutputDir");
+    chkUseOutputDir = Named(new QCheckBox(tr("Search Output Directory First?"), frame), "chkUseOutputDir");
+    chkFileAssoc = Named(new QCheckBox(tr("Check for file association at startup"), frame), "chkFileAssoc");
 
     auto* form = new QFormLayout;
-    form->addRow("Hack Type", cmbDefHackType);
-    form->addRow("EOL Type", cmbEOL);
+    form->addRow(tr("Hack Type"), cmbDefHackType);
+    form->addRow(tr("EOL Type"), cmbEOL);
     auto* layout = new QVBoxLayout(frame);
     layout->addLayout(form);
-    layout->addWidget(new QLabel("Installation Options", frame));
+    layout->addWidget(new QLabel(tr("Installation Options"), frame));
     for (QCheckBox* box : {chkValMods, chkOverSource, chkDelOutputDir, chkUseOutputDir, chkFileAssoc})
         layout->addWidget(box);
     layout->addStretch();
@@ -163,26 +175,33 @@ QGroupBox* frmOptions::CreateDefaultsFrame()
 
 QGroupBox* frmOptions::CreateAuthorFrame()
 {
-    auto* frame = Named(new QGroupBox("[ Hack Author Information ]", this), "fraAuthor");
+    auto* frame = Named(new QGroupBox(tr("[ Hack Author Information ]"), this), "fraAuthor");
     txtAuthName = Named(new QLineEdit(frame), "txtAuthName");
     txtAuthEmail = Named(new QLineEdit(frame), "txtAuthEmail");
     txtHomePage = Named(new QLineEdit(frame), "txtHomePage");
     txtUpdateURL = Named(new QLineEdit(frame), "txtUpdateURL");
     txtCopyright = Named(new QLineEdit(frame), "txtCopyright");
     auto* form = new QFormLayout;
-    form->addRow("Name", txtAuthName);
-    form->addRow("Email Address", txtAuthEmail);
-    form->addRow("Home Page URL", txtHomePage);
-    form->addRow("Update File URL", txtUpdateURL);
-    form->addRow("Copyright", txtCopyright);
+    form->addRow(tr("Name"), txtAuthName);
+    form->addRow(tr("Email Address"), txtAuthEmail);
+    form->addRow(tr("Home Page URL"), txtHomePage);
+    form->addRow(tr("Update File URL"), txtUpdateURL);
+    form->addRow(tr("Copyright"), txtCopyright);
 
     SSTab2 = Named(new QTabWidget(frame), "SSTab2");
     txtHackComm = Named(new QPlainTextEdit, "txtHackComm");
     txtPreInstallComm = Named(new QPlainTextEdit, "txtPreInstallComm");
     txtPostInstallComm = Named(new QPlainTextEdit, "txtPostInstallComm");
-    SSTab2->addTab(txtHackComm, "Hack Comments");
-    SSTab2->addTab(txtPreInstallComm, "Pre-Install Message");
-    SSTab2->addTab(txtPostInstallComm, "Post Install Message");
+    const std::pair<QPlainTextEdit*, QString> pages[] = {
+        {txtHackComm, tr("Hack Comments")},
+        {txtPreInstallComm, tr("Pre-Install Message")},
+        {txtPostInstallComm, tr("Post Install Message")},
+    };
+    for (const auto& [box, caption] : pages) {
+        SSTab2->addTab(box, caption);
+        // The box is the whole tab page: its tab's caption names it.
+        box->setAccessibleName(caption);
+    }
 
     auto* layout = new QHBoxLayout(frame);
     layout->addLayout(form, 4);
@@ -197,7 +216,7 @@ void frmOptions::LoadValues()
         return;
     const OptionsValues& v = *loaded;
     cmbDefHackType->clear();
-    cmbDefHackType->addItems({"Ultimate Bulletin Board", "vBulletin"});
+    cmbDefHackType->addItems({tr("Ultimate Bulletin Board"), tr("vBulletin")});
     const std::pair<QLineEdit*, const QString*> boxes[] = {
         {txtSourceDir, &v.SourceDir},
         {txtOutputDir, &v.OutputDir},

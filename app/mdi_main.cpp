@@ -51,7 +51,7 @@ mdiMain::mdiMain(AppState& state, QWidget* parent)
     , mdiArea_(new QMdiArea(this))
 {
     setObjectName("mdiMain");
-    setWindowTitle("Zenpatch");
+    setWindowTitle(tr("Zenpatch"));
     setWindowIcon(QIcon(":/zenpatch/zenpatch.png"));
     mdiArea_->setObjectName("mdiArea");
     setAcceptDrops(true);
@@ -74,7 +74,7 @@ mdiMain::mdiMain(AppState& state, QWidget* parent)
 
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         TrayForm1 = new QSystemTrayIcon(windowIcon(), this);
-        TrayForm1->setToolTip("Zenpatch");
+        TrayForm1->setToolTip(tr("Zenpatch"));
         TrayForm1->show();
     }
 }
@@ -90,37 +90,43 @@ void mdiMain::CreateMenus()
         return action;
     };
 
-    mnuFile = menuBar()->addMenu("&File");
+    mnuFile = menuBar()->addMenu(tr("&File"));
     mnuFile->setObjectName("mnuFile");
-    mnuOptions = add(mnuFile, "mnuOptions", "&Options", &mdiMain::ShowOptions);
-    mnuBackupDB = add(mnuFile, "mnuBackupDB", "&Backup Database", &mdiMain::BackupDatabase);
+    mnuOptions = add(mnuFile, "mnuOptions", tr("&Options"), &mdiMain::ShowOptions);
+    mnuBackupDB = add(mnuFile, "mnuBackupDB", tr("&Backup Database"), &mdiMain::BackupDatabase);
     mnuFile->addSeparator();
-    mnuExit = add(mnuFile, "mnuExit", "e&Xit", &mdiMain::close);
+    mnuExit = add(mnuFile, "mnuExit", tr("e&Xit"), &mdiMain::close);
+    mnuExit->setShortcuts(QKeySequence::Quit);
+    // A desktop that leaves quitting to the window manager has no key for it; Ctrl+Q then.
+    if (mnuExit->shortcuts().isEmpty())
+        mnuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
-    mnuHacks = menuBar()->addMenu("&Hacks");
+    mnuHacks = menuBar()->addMenu(tr("&Hacks"));
     mnuHacks->setObjectName("mnuHacks");
-    mnuHackList = add(mnuHacks, "mnuHackList", "&List Hacks", &mdiMain::ShowHackList);
-    mnuImport = add(mnuHacks, "mnuImport", "&Import Hack", &mdiMain::ShowImport);
+    mnuHackList = add(mnuHacks, "mnuHackList", tr("&List Hacks"), &mdiMain::ShowHackList);
+    mnuImport = add(mnuHacks, "mnuImport", tr("&Import Hack"), &mdiMain::ShowImport);
     mnuImport->setEnabled(bool(ProgramHackListOpeners(*this).ImportHack));
-    mnuOpenFile = add(mnuHacks, "mnuOpenFile", "&Open Text File", &mdiMain::OpenTextFile);
+    mnuOpenFile = add(mnuHacks, "mnuOpenFile", tr("&Open Text File"), &mdiMain::OpenTextFile);
+    mnuOpenFile->setShortcuts(QKeySequence::Open);
 
-    mnuWindow = menuBar()->addMenu("&Window");
+    mnuWindow = menuBar()->addMenu(tr("&Window"));
     mnuWindow->setObjectName("mnuWindow");
-    mnuHorz = add(mnuWindow, "mnuHorz", "Tile &Horizontal", &mdiMain::TileHorizontal);
-    mnuVert = add(mnuWindow, "mnuVert", "Tile &Vertical", &mdiMain::TileVertical);
-    mnuArrange = add(mnuWindow, "mnuArrange", "&Arrange Icons", &mdiMain::ArrangeIcons);
-    mnuCascade = add(mnuWindow, "mnuCascade", "&Cascade Windows", &mdiMain::Cascade);
+    mnuHorz = add(mnuWindow, "mnuHorz", tr("Tile &Horizontal"), &mdiMain::TileHorizontal);
+    mnuVert = add(mnuWindow, "mnuVert", tr("Tile &Vertical"), &mdiMain::TileVertical);
+    mnuArrange = add(mnuWindow, "mnuArrange", tr("&Arrange Icons"), &mdiMain::ArrangeIcons);
+    mnuCascade = add(mnuWindow, "mnuCascade", tr("&Cascade Windows"), &mdiMain::Cascade);
 
-    mnuHelp = menuBar()->addMenu("Hel&p");
+    mnuHelp = menuBar()->addMenu(tr("Hel&p"));
     mnuHelp->setObjectName("mnuHelp");
-    mnuAbout = add(mnuHelp, "mnuAbout", "&About", &mdiMain::ShowAbout);
+    mnuAbout = add(mnuHelp, "mnuAbout", tr("&About"), &mdiMain::ShowAbout);
     mnuEncoderAbout = add(mnuHelp, "mnuEncoderAbout", tr("About the File &Encoding Control..."), [this] {
         ShowFileEncoderAboutBox(this);
     });
     mnuHelp->addSeparator();
     mnuDocsMSWord
-        = add(mnuHelp, "mnuDocsMSWord", "Documentation - &MS Word", [this] { OpenDocumentation("zenpatch.doc"); });
-    mnuDocsPDF = add(mnuHelp, "mnuDocsPDF", "&Documentation - &PDF", [this] { OpenDocumentation("zenpatch.pdf"); });
+        = add(mnuHelp, "mnuDocsMSWord", tr("Documentation - &MS Word"), [this] { OpenDocumentation("zenpatch.doc"); });
+    mnuDocsPDF = add(mnuHelp, "mnuDocsPDF", tr("Documentation - &PDF"), [this] { OpenDocumentation("zenpatch.pdf"); });
+    mnuDocsPDF->setShortcuts(QKeySequence::HelpContents);
 }
 
 void mdiMain::CreateStatusBar()
@@ -128,7 +134,7 @@ void mdiMain::CreateStatusBar()
     sbarMain = statusBar();
     sbarMain->setObjectName("sbarMain");
     sbarMain->setSizeGripEnabled(true);
-    const QString initial[5] = {"Zenpatch 2", "Total Hacks: 0", "Hack Mods: 0", QString(), QString()};
+    const QString initial[5] = {tr("Zenpatch 2"), tr("Total Hacks: 0"), tr("Hack Mods: 0"), QString(), QString()};
     const int stretch[5] = {0, 1, 1, 0, 0};
     for (int i = 0; i < 5; ++i) {
         panels_[i] = new QLabel(initial[i], sbarMain);
@@ -259,8 +265,10 @@ void mdiMain::OpenTextFile()
     if (chosen.isEmpty() || chosen.first().isEmpty())
         return;
     if (!FileExists(chosen.first())) {
-        state_.dialogs.messageBox(
-            "Either the filename or path could not be found.", "Find/Path Not Found", MsgButtons::OK, MsgIcon::None);
+        state_.dialogs.messageBox(tr("Either the filename or path could not be found."),
+                                  tr("Find/Path Not Found"),
+                                  MsgButtons::OK,
+                                  MsgIcon::None);
         return;
     }
     OpenTextViewer(*this, chosen.first());

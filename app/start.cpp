@@ -7,14 +7,25 @@
 #include "app/mdi_main.h"
 #include "database/database.h"
 
+#include <QCoreApplication>
+
 namespace zp {
+
+namespace {
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("zp::Start", text);
+}
+
+} // namespace
 
 std::unique_ptr<mdiMain> Start(AppState& state, const QString& commandLine)
 {
     if (!FileExists(state.ProgramFolder + "/" + Database::FileName)) {
         state.dialogs.messageBox(
-            "Unable to locate your database file, please download a new one from the Zenpatch web site.",
-            "Missing Database!",
+            tr("Unable to locate your database file, please download a new one from the Zenpatch web site."),
+            tr("Missing Database!"),
             MsgButtons::OK,
             MsgIcon::Critical);
         return nullptr;
@@ -34,9 +45,9 @@ std::unique_ptr<mdiMain> Start(AppState& state, const QString& commandLine)
 
 void ShowDatabaseError(AppState& state, const std::exception& error)
 {
-    state.dialogs.messageBox("Zenpatch could not open its database " + state.ProgramFolder + "/" + Database::FileName
-                                 + ":\n\n" + QString::fromUtf8(error.what()),
-                             "Zenpatch",
+    state.dialogs.messageBox(tr("Zenpatch could not open its database %1:\n\n%2")
+                                 .arg(state.ProgramFolder + "/" + Database::FileName, QString::fromUtf8(error.what())),
+                             tr("Zenpatch"),
                              MsgButtons::OK,
                              MsgIcon::Critical);
 }

@@ -17,13 +17,13 @@ namespace {
 constexpr int WidthTwips = 9000;
 constexpr int HeightTwips = 6600;
 
-// Captions of display types 1 to 5.
+// Captions of display types 1 to 5, translated where they are shown.
 const std::array<const char*, 5> Captions = {
-    "Hack Comments",
-    "PreInstall Message",
-    "Post Install Message",
-    "Old Data Information",
-    "New Data Information",
+    QT_TRANSLATE_NOOP("zp::frmHackComm", "Hack Comments"),
+    QT_TRANSLATE_NOOP("zp::frmHackComm", "PreInstall Message"),
+    QT_TRANSLATE_NOOP("zp::frmHackComm", "Post Install Message"),
+    QT_TRANSLATE_NOOP("zp::frmHackComm", "Old Data Information"),
+    QT_TRANSLATE_NOOP("zp::frmHackComm", "New Data Information"),
 };
 
 bool IsKnownType(qint16 type)
@@ -42,6 +42,8 @@ frmHackComm::frmHackComm(LongTextTarget& editor, QWidget* parent)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(tr("Hack Comments"));
+    // The box has no label: the window's caption names it.
+    txtHackComm->setAccessibleName(windowTitle());
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -58,8 +60,10 @@ frmHackComm::frmHackComm(LongTextTarget& editor, QWidget* parent)
 
 void frmHackComm::GetType(qint16 DispType, const QString& NewText)
 {
-    if (IsKnownType(DispType))
+    if (IsKnownType(DispType)) {
         setWindowTitle(tr(Captions[DispType - 1]));
+        txtHackComm->setAccessibleName(windowTitle());
+    }
     txtHackComm->setPlainText(NewText);
     dispType_ = DispType;
 }

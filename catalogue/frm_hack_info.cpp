@@ -25,9 +25,9 @@ QString HackTypeText(int hackType)
 {
     switch (hackType) {
     case 0:
-        return QStringLiteral("Ultimate Bulletin Board (UBB)");
+        return frmHackInfo::tr("Ultimate Bulletin Board (UBB)");
     case 1:
-        return QStringLiteral("vBulletin (vB)");
+        return frmHackInfo::tr("vBulletin (vB)");
     default:
         return QString();
     }

@@ -29,12 +29,12 @@ constexpr Qt::Alignment Right = Qt::AlignRight | Qt::AlignVCenter;
 QList<FlexGrid::Column> HackListColumns()
 {
     return {
-        {"Hack Name", 2715, Left},
-        {"Version", 615, Right},
-        {"Author", 1440, Left},
-        {"Support Files", 1035, Qt::AlignCenter, Qt::AlignCenter},
-        {"Last Modified", 1935, Left},
-        {"Last Installed", 1845, Left},
+        {frmListHacks::tr("Hack Name"), 2715, Left},
+        {frmListHacks::tr("Version"), 615, Right},
+        {frmListHacks::tr("Author"), 1440, Left},
+        {frmListHacks::tr("Support Files"), 1035, Qt::AlignCenter, Qt::AlignCenter},
+        {frmListHacks::tr("Last Modified"), 1935, Left},
+        {frmListHacks::tr("Last Installed"), 1845, Left},
     };
 }
 
@@ -68,6 +68,7 @@ frmListHacks::frmListHacks(mdiMain& main, HackListOpeners openers, QWidget* pare
     // The button without a caption still has a name for screen readers and a key.
     cmdHackInfo->setAccessibleName(tr("View Hack Information"));
     cmdHackInfo->setShortcut(QKeySequence(Qt::ALT | Qt::Key_V));
+    cmdExportText->setAccessibleName(tr("Export Text"));
 
     auto* buttons = new QHBoxLayout;
     for (QPushButton* button : Commands()) {
@@ -130,8 +131,8 @@ void frmListHacks::RefillHackList()
         fgHackList->SetRows(1);
         if (rows.empty()) {
             EnableCommands(false);
-            main_.SetPanelText(2, QStringLiteral("Total Hacks: 0"));
-            main_.SetPanelText(3, QStringLiteral("Hack Mods: 0"));
+            main_.SetPanelText(2, tr("Total Hacks: 0"));
+            main_.SetPanelText(3, tr("Hack Mods: 0"));
             return;
         }
         EnableCommands(true);
@@ -139,7 +140,7 @@ void frmListHacks::RefillHackList()
             fgHackList->AddItem(row.cells);
         fgHackList->SetRow(1);
         SelectHackRow();
-        main_.SetPanelText(2, QStringLiteral("Total Hacks: %1").arg(rows.size()));
+        main_.SetPanelText(2, tr("Total Hacks: %1").arg(rows.size()));
     });
 }
 
@@ -153,7 +154,7 @@ void frmListHacks::SelectHackRow()
         hacks.MoveFirst();
         hacks.Move(row - 1);
         SelectCurrentHack(state_);
-        main_.SetPanelText(3, QStringLiteral("Hack Mods: %1").arg(state_.HackDataRecordset->RecordCount()));
+        main_.SetPanelText(3, tr("Hack Mods: %1").arg(state_.HackDataRecordset->RecordCount()));
     });
 }
 

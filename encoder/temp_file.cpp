@@ -12,7 +12,8 @@ namespace zp {
 
 namespace {
 
-constexpr int kAttempts = 256;
+// Five hexadecimal digits give this many names.
+constexpr uint32_t kNames = 0x100000;
 
 uint32_t tickCount()
 {
@@ -46,11 +47,15 @@ std::string MakeTempFile(const std::string& extension)
     std::string folder = TempFolder();
     if (folder.back() != '/')
         folder += '/';
-    uint32_t tick = tickCount();
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    // Names are tried from the tick on, each taken one passing to the next, through every name there
+    // is: callers that make temporary files faster than one a millisecond (several programs sharing
+    // the folder, or one in a loop) still get one. The exclusive create keeps two callers from ever
+    // getting the same file.
+    const uint32_t tick = tickCount();
+    for (uint32_t attempt = 0; attempt < kNames; ++attempt) {
         char digits[9];
-        std::snprintf(digits, sizeof digits, "%08X", tick + static_cast<uint32_t>(attempt));
-        std::string path = folder + "~R" + (digits + 3);
+        std::snprintf(digits, sizeof digits, "%05X", (tick + attempt) % kNames);
+        std::string path = folder + "~R" + digits;
         if (!extension.empty())
             path += "." + extension;
         int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

@@ -8,8 +8,9 @@ namespace zp {
 std::string TempFolder();
 
 // Creates a new empty file "~R" + five hexadecimal digits of the millisecond tick + "." + extension
-// in the temporary folder and returns its path; empty when 256 names in a row are taken or the
-// folder is not writable. The name is upper case, so the path reads the same in upper case.
+// in the temporary folder and returns its path; when that name is taken, the next free one counting
+// up from it. Empty when every such name is taken or the folder is not writable. The name is upper
+// case, so the path reads the same in upper case.
 std::string MakeTempFile(const std::string& extension);
 
 } // namespace zp

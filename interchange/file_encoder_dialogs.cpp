@@ -25,7 +25,7 @@ CFileEncoderPropPage::CFileEncoderPropPage(FileEncoder& fe, QWidget* parent)
 
     auto* page = new QWidget;
     auto* form = new QFormLayout(page);
-    auto* label = new QLabel("&" + tr(kPropPageEncodingLabel), page);
+    auto* label = new QLabel(tr("&Encoding:"), page);
     label->setBuddy(cmbEncoding);
     form->addRow(label, cmbEncoding);
     auto* tabs = new QTabWidget(this);

@@ -70,6 +70,7 @@ frmTextFile::frmTextFile(AppState& state, QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     rtbTextData->setFont(CourierNewFont());
     rtbTextData->setLineWrapMode(QPlainTextEdit::NoWrap);
+    rtbTextData->setAccessibleName(tr("File Text"));
     fillProgress_->setRange(0, 100);
     fillProgress_->setAccessibleName(tr("Filling the text box"));
     fillProgress_->hide();
@@ -110,7 +111,7 @@ bool frmTextFile::Load(const QString& dialogFileName)
             tr("Unable to read %1: %2").arg(path, *error), tr("File not found."), MsgButtons::OK, MsgIcon::Critical);
         return false;
     }
-    setWindowTitle(QStringLiteral("Zenpatch - ") + path);
+    setWindowTitle(tr("Zenpatch - %1").arg(path));
     StartFilling();
     rtbTextData->moveCursor(QTextCursor::Start);
     return true;

@@ -1,5 +1,5 @@
-#include "install/board_tree.h"
-#include "install/log_rows.h"
+#include "board_tree.h"
+#include "log_rows.h"
 
 #include "analysis/analysis_run.h"
 #include "install/modification_engine.h"

@@ -65,7 +65,15 @@ TEST_F(MainWindowTest, MenusCarryEveryCaptionInOrder)
               QStringList({"mnuAbout=&About",
                            "mnuEncoderAbout=About the File &Encoding Control...",
                            "mnuDocsMSWord=Documentation - &MS Word",
-                           "mnuDocsPDF=&Documentation - &PDF"}));
+                           "mnuDocsPDF=Documentation - &PDF"}));
+
+    // The desktop's standard keys for opening a file, the documentation and quitting; Ctrl+Q where
+    // the desktop has no key to quit.
+    const QList<QKeySequence> quit = QKeySequence::keyBindings(QKeySequence::Quit);
+    EXPECT_EQ(window.mnuExit->shortcuts(), quit.isEmpty() ? QList {QKeySequence("Ctrl+Q")} : quit);
+    EXPECT_EQ(window.mnuOpenFile->shortcut(), QKeySequence(QKeySequence::Open));
+    EXPECT_EQ(window.mnuDocsPDF->shortcut(), QKeySequence(QKeySequence::HelpContents));
+    EXPECT_FALSE(window.mnuOpenFile->shortcut().isEmpty() || window.mnuDocsPDF->shortcut().isEmpty());
 }
 
 TEST_F(MainWindowTest, StatusBarHasFivePanels)

@@ -12,7 +12,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
-#include <QTimer>
 
 namespace zp {
 namespace {
@@ -259,9 +258,7 @@ TEST_F(HackListTest, ViewerOpensModallyOnTheSelectedHack)
     AddHack("Shown");
     OpenList();
     QString seen;
-    QTimer::singleShot(0, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        ASSERT_NE(modal, nullptr);
+    test::WhenModal([&](QWidget* modal) {
         seen = modal->windowTitle();
         modal->close();
     });

@@ -1,8 +1,11 @@
 #include "encoder/file_encoder.h"
+#include "encoder/temp_file.h"
 #include "encoder/xcoder32.h"
 #include "encoder_test_support.h"
 
 #include <cstdlib>
+#include <optional>
+#include <set>
 #include <tuple>
 #include <vector>
 
@@ -16,12 +19,18 @@ protected:
     {
         ScratchFolderTest::SetUp();
         // Temporary files of the control go into this test's folder.
-        savedTmp = std::getenv("TMP") ? std::getenv("TMP") : "";
+        if (const char* tmp = std::getenv("TMP"))
+            savedTmp = tmp;
         setenv("TMP", folder.c_str(), 1);
     }
     void TearDown() override
     {
-        setenv("TMP", savedTmp.c_str(), 1);
+        // An unset TMP is unset again: an empty one would be taken as the temporary folder by the
+        // next test's fixture.
+        if (savedTmp)
+            setenv("TMP", savedTmp->c_str(), 1);
+        else
+            unsetenv("TMP");
         ScratchFolderTest::TearDown();
     }
 
@@ -38,7 +47,7 @@ protected:
     }
 
     FileEncoder fe;
-    std::string savedTmp;
+    std::optional<std::string> savedTmp;
 };
 
 TEST_F(FileEncoderTest, NonTextFileArgumentsRaiseTypeMismatchWithItsOwnText)
@@ -141,6 +150,17 @@ TEST_F(FileEncoderTest, EmptyOutputPathWritesATemporaryFile)
     for (char c : name)
         EXPECT_FALSE(std::islower(static_cast<unsigned char>(c))) << name;
     EXPECT_EQ(ReadBytes(made), "YWJj\r\n");
+}
+
+TEST_F(FileEncoderTest, TemporaryFilesMadeFasterThanTheTickStayDistinct)
+{
+    std::set<std::string> made;
+    for (int i = 0; i < 600; ++i) {
+        const std::string path = MakeTempFile("TMP");
+        ASSERT_FALSE(path.empty()) << "call " << i;
+        made.insert(path);
+    }
+    EXPECT_EQ(made.size(), 600u);
 }
 
 TEST_F(FileEncoderTest, FailedDecodeRemovesTheTemporaryFileItMade)

@@ -3,42 +3,13 @@
 #include "app/app_state.h"
 #include "app/scripted_dialogs.h"
 #include "database/database.h"
+#include "widget_test_app.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
-#include <QTimer>
-#include <functional>
 #include <gtest/gtest.h>
 
 namespace zp::test {
-
-inline QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "app_ui_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
-
-// Runs act on the next modal window that opens (the splash, the Options dialog), from the event loop
-// that the modal window runs.
-// Returns the watching timer, which a test that expects no modal window deletes at its end.
-inline QTimer* WhenModal(std::function<void(QWidget*)> act)
-{
-    auto* poll = new QTimer(&App());
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, act] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            poll->stop();
-            poll->deleteLater();
-            act(modal);
-        }
-    });
-    poll->start();
-    return poll;
-}
 
 // A program folder with a fresh database, scripted dialogs and the shared state over them.
 // XDG_DATA_HOME points into the folder, so file association never touches the real desktop.
@@ -47,7 +18,7 @@ class ShellTest : public ::testing::Test
 protected:
     ShellTest()
     {
-        App();
+        EnsureApplication();
         qputenv("XDG_DATA_HOME", QDir(dir.path()).filePath("xdg").toUtf8());
         QDir(dir.path()).mkpath("home");
         Database::CreateNew(DatabasePath());

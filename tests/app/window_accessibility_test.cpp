@@ -1,0 +1,206 @@
+#include "app/common.h"
+#include "app/frm_about.h"
+#include "app/frm_options.h"
+#include "app/mdi_main.h"
+#include "catalogue/catalogue_operations.h"
+#include "catalogue/frm_edit_hack.h"
+#include "catalogue/frm_hack_comm.h"
+#include "catalogue/frm_hack_info.h"
+#include "catalogue/frm_list_hacks.h"
+#include "database/recordset.h"
+#include "interchange/file_encoder_dialogs.h"
+#include "interchange/frm_export_text.h"
+#include "interchange/frm_hack_export.h"
+#include "interchange/frm_hack_import.h"
+#include "program_folder_fixture.h"
+#include "viewer/frm_text_file.h"
+#include "widget_test_app.h"
+
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
+#include <QAction>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <QTranslator>
+#include <functional>
+
+namespace zp::test {
+namespace {
+
+// What a window is made from: the program's state with one current hack, its main window, and a
+// stand-in for the hack editor.
+struct Program
+{
+    AppState& state;
+    mdiMain& main;
+    LongTextTarget& editor;
+};
+
+struct NoEditor : LongTextTarget
+{
+    void SetLongText(qint16, const QString&) override { }
+};
+
+// Every window of the program, parented to the main window. A new window joins here, one line each.
+const std::vector<std::pair<const char*, std::function<QWidget*(Program&)>>> Windows = {
+    {"mdiMain", [](Program& p) -> QWidget* { return &p.main; }},
+    {"frmAbout", [](Program& p) -> QWidget* { return new frmAbout(&p.main, nullptr); }},
+    {"frmOptions", [](Program& p) -> QWidget* { return new frmOptions(p.state, &p.main); }},
+    {"frmListHacks", [](Program& p) -> QWidget* { return new frmListHacks(p.main, {}, &p.main); }},
+    {"frmHackInfo", [](Program& p) -> QWidget* { return new frmHackInfo(p.state, &p.main); }},
+    {"frmEditHack", [](Program& p) -> QWidget* { return new frmEditHack(p.main, &p.main); }},
+    {"frmHackComm", [](Program& p) -> QWidget* { return new frmHackComm(p.editor, &p.main); }},
+    {"frmTextFile", [](Program& p) -> QWidget* { return new frmTextFile(p.state, &p.main); }},
+    {"frmHackExport", [](Program& p) -> QWidget* { return new frmHackExport(p.state, &p.main); }},
+    {"frmHackImport", [](Program& p) -> QWidget* { return new frmHackImport(p.state, &p.main); }},
+    {"frmExportText", [](Program& p) -> QWidget* { return new frmExportText(p.state, &p.main); }},
+    {"CFileEncoderPropPage",
+     [](Program& p) -> QWidget* {
+         auto* window = new frmHackImport(p.state, &p.main);
+         return new CFileEncoderPropPage(window->fe, window);
+     }},
+    {"CFileEncoderAboutBox", [](Program& p) -> QWidget* { return new CFileEncoderAboutBox(&p.main); }},
+};
+
+// The mnemonics of a caption ("&&" is a plain ampersand).
+int Mnemonics(const QString& caption)
+{
+    int count = 0;
+    for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] == u'&') {
+            count += caption[i + 1] != u'&';
+            ++i;
+        }
+    }
+    return count;
+}
+
+// A caption of symbols only (">>", "...") says nothing to a screen reader.
+bool SaysSomething(const QString& caption)
+{
+    return std::any_of(caption.begin(), caption.end(), [](QChar c) { return c.isLetterOrNumber(); });
+}
+
+// The class and object name of a widget, for a failure message.
+std::string Describe(const QWidget* widget)
+{
+    return std::string(widget->metaObject()->className()) + " " + widget->objectName().toStdString();
+}
+
+// Puts a mark before every text that goes through translation.
+class MarkingTranslator : public QTranslator
+{
+public:
+    static constexpr char16_t Mark = u'\u2039';
+
+    bool isEmpty() const override { return false; }
+    QString translate(const char*, const char* sourceText, const char*, int) const override
+    {
+        return Mark + QString::fromUtf8(sourceText);
+    }
+};
+
+// The captions a window shows: its title, its buttons, menu items, labels (not the status bar's
+// panels, which show data, nor rich text), frames, tabs and shown headers.
+QStringList Captions(QWidget* window)
+{
+    QStringList captions {window->windowTitle()};
+    for (QAbstractButton* button : window->findChildren<QAbstractButton*>())
+        captions << button->text();
+    for (QAction* action : window->findChildren<QAction*>())
+        captions << action->text();
+    for (QLabel* label : window->findChildren<QLabel*>()) {
+        if (!qobject_cast<QStatusBar*>(label->parentWidget()) && !Qt::mightBeRichText(label->text()))
+            captions << label->text();
+    }
+    for (QGroupBox* frame : window->findChildren<QGroupBox*>())
+        captions << frame->title();
+    for (QTabWidget* tabs : window->findChildren<QTabWidget*>()) {
+        for (int i = 0; i < tabs->count(); ++i)
+            captions << tabs->tabText(i);
+    }
+    for (QHeaderView* header : window->findChildren<QHeaderView*>()) {
+        for (int i = 0; !header->isHidden() && i < header->count(); ++i)
+            captions << header->model()->headerData(i, header->orientation()).toString();
+    }
+    captions.removeAll(QString());
+    return captions;
+}
+
+class WindowAccessibilityTest : public ProgramFolderFixture
+{
+protected:
+    void SetUp() override
+    {
+        EnsureApplication();
+        ProgramFolderFixture::SetUp();
+        ASSERT_TRUE(FindHack(
+            state, QString::number(CreateHack(state, [](Recordset& hack) { hack.SetValue("Name", "Calendar"); }))));
+    }
+};
+
+// A screen reader names every button and every text box, and a keyboard user reaches each
+// command with one accelerator.
+TEST_F(WindowAccessibilityTest, ButtonsAndTextBoxesHaveNamesAndCaptionsOneAccelerator)
+{
+    mdiMain main(state);
+    NoEditor editor;
+    Program program {state, main, editor};
+    for (const auto& [name, make] : Windows) {
+        SCOPED_TRACE(name);
+        QWidget* window = make(program);
+        for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+            // Buttons a user can reach with Tab (not the item views' own corner buttons).
+            const bool reachable = !button->isHidden() && (button->focusPolicy() & Qt::TabFocus);
+            if (reachable && !SaysSomething(button->text())) {
+                EXPECT_FALSE(button->accessibleName().isEmpty()) << Describe(button);
+            }
+            EXPECT_LE(Mnemonics(button->text()), 1) << button->text().toStdString();
+        }
+        for (QAction* action : window->findChildren<QAction*>())
+            EXPECT_LE(Mnemonics(action->text()), 1) << action->text().toStdString();
+
+        QList<QWidget*> labelled;
+        for (QLabel* label : window->findChildren<QLabel*>())
+            labelled << label->buddy();
+        for (QWidget* box : window->findChildren<QWidget*>()) {
+            const bool textBox = qobject_cast<QLineEdit*>(box) || qobject_cast<QPlainTextEdit*>(box)
+                || qobject_cast<QTextEdit*>(box) || qobject_cast<QComboBox*>(box)
+                || qobject_cast<QAbstractSpinBox*>(box);
+            // The line edit inside a combo or spin box is named through its owner.
+            const bool part
+                = qobject_cast<QComboBox*>(box->parentWidget()) || qobject_cast<QAbstractSpinBox*>(box->parentWidget());
+            if (textBox && !part) {
+                EXPECT_TRUE(labelled.contains(box) || !box->accessibleName().isEmpty()) << Describe(box);
+            }
+        }
+    }
+}
+
+// Every caption can be translated: it reaches the window through tr().
+TEST_F(WindowAccessibilityTest, EveryCaptionGoesThroughTranslation)
+{
+    MarkingTranslator marking;
+    QCoreApplication::installTranslator(&marking);
+    {
+        mdiMain main(state);
+        NoEditor editor;
+        Program program {state, main, editor};
+        for (const auto& [name, make] : Windows) {
+            SCOPED_TRACE(name);
+            for (const QString& caption : Captions(make(program)))
+                EXPECT_TRUE(caption.startsWith(MarkingTranslator::Mark)) << caption.toStdString();
+        }
+    }
+    QCoreApplication::removeTranslator(&marking);
+}
+
+} // namespace
+} // namespace zp::test

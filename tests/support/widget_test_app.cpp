@@ -1,0 +1,34 @@
+#include "widget_test_app.h"
+
+namespace zp::test {
+
+QApplication& EnsureApplication()
+{
+    static int argc = 1;
+    static char name[] = "zenpatch-tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = qApp ? qApp : new QApplication(argc, argv);
+    return *app;
+}
+
+void RunDeferredDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+QTimer* WhenModal(std::function<void(QWidget*)> act)
+{
+    auto* poll = new QTimer(&EnsureApplication());
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, act] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            poll->stop();
+            poll->deleteLater();
+            act(modal);
+        }
+    });
+    poll->start();
+    return poll;
+}
+
+} // namespace zp::test
