@@ -10,13 +10,17 @@
 #include "app/start.h"
 #include "app/window_helpers.h"
 #include "catalogue/frm_list_hacks.h"
+#include "interchange/file_encoder_dialogs.h"
+#include "interchange/frm_hack_import.h"
 #include "interchange/hack_import.h"
 #include "viewer/frm_text_file.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDesktopServices>
+#include <QDropEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QMdiArea>
@@ -50,6 +54,7 @@ mdiMain::mdiMain(AppState& state, QWidget* parent)
     setWindowTitle(tr("Zenpatch"));
     setWindowIcon(QIcon(":/zenpatch/zenpatch.png"));
     mdiArea_->setObjectName("mdiArea");
+    setAcceptDrops(true);
     mdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     mdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(mdiArea_);
@@ -114,6 +119,9 @@ void mdiMain::CreateMenus()
     mnuHelp = menuBar()->addMenu(tr("Hel&p"));
     mnuHelp->setObjectName("mnuHelp");
     mnuAbout = add(mnuHelp, "mnuAbout", tr("&About"), &mdiMain::ShowAbout);
+    mnuEncoderAbout = add(mnuHelp, "mnuEncoderAbout", tr("About the File &Encoding Control..."), [this] {
+        ShowFileEncoderAboutBox(this);
+    });
     mnuHelp->addSeparator();
     mnuDocsMSWord
         = add(mnuHelp, "mnuDocsMSWord", tr("Documentation - &MS Word"), [this] { OpenDocumentation("zenpatch.doc"); });
@@ -205,8 +213,35 @@ void mdiMain::ShowImport()
     if (!openers.ImportHack)
         return;
     openers.ImportHack();
+    RefillShowingHackList();
+}
+
+void mdiMain::ImportDroppedFile(const QString& file)
+{
+    ShowHackImport(*this, file);
+    RefillShowingHackList();
+}
+
+void mdiMain::RefillShowingHackList()
+{
     if (frmListHacks* list = FindHackList(mdiArea_); list && list->isVisible())
         list->RefillHackList();
+}
+
+void mdiMain::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!DroppedFile(event->mimeData()).isEmpty() && !QApplication::activeModalWidget())
+        event->acceptProposedAction();
+}
+
+void mdiMain::dropEvent(QDropEvent* event)
+{
+    const QString file = DroppedFile(event->mimeData());
+    if (file.isEmpty() || QApplication::activeModalWidget())
+        return;
+    event->acceptProposedAction();
+    // The import runs once the drop has completed, not inside it.
+    QTimer::singleShot(0, this, [this, file] { ImportDroppedFile(file); });
 }
 
 void mdiMain::BackupDatabase()

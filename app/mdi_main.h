@@ -76,6 +76,7 @@ public:
     QAction* mnuCascade;
     QMenu* mnuHelp;
     QAction* mnuAbout;
+    QAction* mnuEncoderAbout;
     QAction* mnuDocsMSWord;
     QAction* mnuDocsPDF;
 
@@ -85,6 +86,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // A hack file dropped onto the window (or the hack list in it) is imported in the import window.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // Splits the client area among the open (not minimised) windows along the direction.
@@ -99,6 +103,8 @@ private:
     void ShowHackList();
     // The import window, modal; the hack list (when showing) is refilled afterwards.
     void ShowImport();
+    void ImportDroppedFile(const QString& file);
+    void RefillShowingHackList();
     void BackupDatabase();
     void Restart();
     void OpenTextFile();

@@ -6,6 +6,7 @@
 #include <QFontDialog>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QThread>
 #include <algorithm>
 
 namespace zp {
@@ -106,6 +107,13 @@ QWidget* QtDialogs::Owner() const
 
 MsgAnswer QtDialogs::messageBox(const QString& text, const QString& title, MsgButtons buttons, MsgIcon icon)
 {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (QThread::currentThread() != app->thread()) {
+        MsgAnswer answer = MsgAnswer::Cancel;
+        QMetaObject::invokeMethod(
+            app, [&] { answer = messageBox(text, title, buttons, icon); }, Qt::BlockingQueuedConnection);
+        return answer;
+    }
     QMessageBox box(IconOf(icon), title, text, ButtonsOf(buttons), Owner());
     if (buttons == MsgButtons::YesNoDefaultNo)
         box.setDefaultButton(QMessageBox::No);

@@ -8,6 +8,8 @@ class QWidget;
 namespace zp {
 
 // The program's dialogs: Qt message boxes, file, folder and font dialogs, owned by the main window.
+// A job that runs off the window thread (BackgroundJob) may show message boxes too: the box opens
+// on the window thread while the job waits for the answer.
 class QtDialogs : public Dialogs
 {
 public:

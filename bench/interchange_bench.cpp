@@ -1,5 +1,7 @@
 // Times export and import of a large hack (200 mods, support files of 100 MiB, one of them 64 MiB)
-// and the peak resident memory of each, beside `base64 -w 72 | gzip -6` over the same bytes.
+// and the peak resident memory of each, beside `base64 -w 72 | gzip -6` over the same bytes; then
+// the same export and import through the program's windows (offscreen, started as by a click)
+// beside the routines the command line runs, each the best of two runs in alternating order.
 // Usage: interchange_bench [total MiB of support files, default 100]
 #include "app/app_state.h"
 #include "app/common.h"
@@ -8,10 +10,16 @@
 #include "database/database.h"
 #include "database/recordset.h"
 #include "database/sql.h"
+#include "interchange/frm_hack_export.h"
+#include "interchange/frm_hack_import.h"
 #include "interchange/hack_export.h"
 #include "interchange/hack_import.h"
 
+#include <QApplication>
+#include <QEventLoop>
 #include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <chrono>
 #include <cstdio>
@@ -114,10 +122,79 @@ void AddBenchHack(AppState& state, const QString& dataFolder, qint64 totalMiB, Q
     FindHack(state, QString::number(num));
 }
 
+// Clicks a window's Start button and returns the seconds until the window has acted on the outcome.
+double WindowSeconds(InterchangeDialog& window, QPushButton* start)
+{
+    QEventLoop loop;
+    QObject::connect(&window, &InterchangeDialog::JobFinished, &loop, &QEventLoop::quit);
+    return Seconds([&] {
+        start->click();
+        loop.exec();
+    });
+}
+
+struct Times
+{
+    double commandLine = 1e9;
+    double window = 1e9;
+};
+
+void PrintWindowTimes(const char* job, const Times& times)
+{
+    std::printf("%s: command line %.2f s, window %.2f s (%.2fx)\n",
+                job,
+                times.commandLine,
+                times.window,
+                times.window / times.commandLine);
+}
+
+// Export and import through the routines and through the windows, twice each; the first round
+// runs the routine first, the second the window, so that neither always meets the larger database.
+void CompareWithWindows(AppState& state, const QString& folder)
+{
+    Times exports, imports;
+    for (int round = 0; round < 2; ++round) {
+        const QString name = QString("round%1").arg(round);
+        const QString byCli = name + "_cli", byWindow = name + "_window";
+        auto exportByCli = [&] {
+            exports.commandLine = std::min(exports.commandLine, Seconds([&] {
+                                               StartExport(state, {folder, byCli, false});
+                                           }));
+        };
+        auto exportByWindow = [&] {
+            frmHackExport window(state);
+            window.txtExpFolder->setText(folder);
+            window.txtHackFileName->setText(byWindow);
+            exports.window = std::min(exports.window, WindowSeconds(window, window.cmdStartExport));
+        };
+        auto importByCli = [&] {
+            imports.commandLine
+                = std::min(imports.commandLine, Seconds([&] { ImportHackFile(state, folder + "/" + byCli + ".zpp"); }));
+        };
+        auto importByWindow = [&] {
+            frmHackImport window(state);
+            window.txtImpFile->setText(folder + "/" + byWindow + ".zpp");
+            imports.window = std::min(imports.window, WindowSeconds(window, window.cmdStartImport));
+        };
+        using Run = std::function<void()>;
+        const bool cliFirst = round == 0;
+        for (const auto& [first, second] :
+             {std::pair<Run, Run> {exportByCli, exportByWindow}, std::pair<Run, Run> {importByCli, importByWindow}}) {
+            (cliFirst ? first : second)();
+            (cliFirst ? second : first)();
+        }
+        FindHack(state, "Benchmark hack"); // the next exports take the benchmark hack again
+    }
+    PrintWindowTimes("export", exports);
+    PrintWindowTimes("import", imports);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
     const qint64 totalMiB = argc > 1 ? std::atoll(argv[1]) : 100;
     QTemporaryDir home, data;
     Database::CreateNew(home.filePath(Database::FileName));
@@ -169,6 +246,8 @@ int main(int argc, char** argv)
                 importTime,
                 importTime / pipelineTime,
                 double(importPeak) / 1024);
+    FindHack(state, "Benchmark hack");
+    CompareWithWindows(state, data.path());
     CloseDatabase(state);
     return 0;
 }

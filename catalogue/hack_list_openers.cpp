@@ -3,16 +3,21 @@
 #include "analysis/frm_analyze.h"
 #include "catalogue/frm_edit_hack.h"
 #include "install/frm_install_hack.h"
+#include "interchange/frm_export_text.h"
+#include "interchange/frm_hack_export.h"
+#include "interchange/frm_hack_import.h"
 
 namespace zp {
 
 HackListOpeners ProgramHackListOpeners(mdiMain& main)
 {
-    // The export, text export and import windows join here as they are built.
     HackListOpeners openers;
     openers.ShowHackEditor = [&main] { ShowHackEditor(main); };
     openers.ShowInstaller = [&main] { ShowInstaller(main); };
     openers.ShowAnalysis = [&main] { ShowAnalysis(main); };
+    openers.ExportHack = [&main] { ShowHackExport(main); };
+    openers.ShowTextExport = [&main] { ShowExportText(main); };
+    openers.ImportHack = [&main] { ShowHackImport(main); };
     return openers;
 }
 

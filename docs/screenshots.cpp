@@ -1,7 +1,8 @@
 // Takes the screenshots of the manual and the README: the main window with the hack list, each tab
 // of the Options dialog, the About window, the hack information viewer, the text viewer, the hack
-// editor, the installation window (before, during and after a run) and the analysis, rendered
-// offscreen over the catalogue the demo home has (the demo hacks, imported).
+// editor, the export, import and text export windows, the encoding control's dialogs, the
+// installation window (before, during and after a run) and the analysis, rendered offscreen over the
+// catalogue the demo home has (the demo hacks, imported).
 //
 //   zenpatch-screenshots OUTPUT_FOLDER DEMO_FOLDER      (DEMO_FOLDER: share/demo)
 
@@ -18,6 +19,10 @@
 #include "catalogue/frm_list_hacks.h"
 #include "database/database.h"
 #include "install/frm_install_hack.h"
+#include "interchange/file_encoder_dialogs.h"
+#include "interchange/frm_export_text.h"
+#include "interchange/frm_hack_export.h"
+#include "interchange/frm_hack_import.h"
 #include "interchange/hack_import.h"
 #include "viewer/frm_text_file.h"
 
@@ -131,6 +136,13 @@ bool InstallAndAnalyse(zp::mdiMain& window, zp::AppState& state, const QString& 
     return ok;
 }
 
+bool ShowAndSave(QWidget& widget, const QString& path)
+{
+    widget.show();
+    QApplication::processEvents();
+    return Save(widget, path);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -226,6 +238,30 @@ int main(int argc, char** argv)
         editor->cmdEditMod->click();
         QApplication::processEvents();
         ok &= Save(*editor->parentWidget(), out + "/editor_mod_editing.png");
+    } else {
+        ok = false;
+    }
+
+    // The interchange windows, as the hack list and the Hacks menu open them, and the encoding
+    // control's property page and About box.
+    {
+        zp::frmHackExport exportHack(state, &window);
+        exportHack.txtHackFileName->setText("welcome_banner");
+        ok &= ShowAndSave(exportHack, out + "/export_hack.png");
+        zp::CFileEncoderPropPage page(exportHack.fe, &window);
+        ok &= ShowAndSave(page, out + "/encoder_properties.png");
+        zp::CFileEncoderAboutBox about(&window);
+        ok &= ShowAndSave(about, out + "/encoder_about.png");
+        zp::frmHackImport importHack(state, &window);
+        importHack.txtImpFile->setText("/home/admin/downloads/whos_online.zpx");
+        ok &= ShowAndSave(importHack, out + "/import_hack.png");
+    }
+    zp::ShowExportText(window);
+    if (auto* text = window.findChild<zp::frmExportText*>()) {
+        text->txtExpFolder->setText("/home/admin/forum/text/welcome_banner");
+        text->txtHackFileName->setText("welcome_banner");
+        QApplication::processEvents();
+        ok &= Save(*text->parentWidget(), out + "/export_text.png");
     } else {
         ok = false;
     }

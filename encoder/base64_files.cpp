@@ -31,14 +31,14 @@ bool DecodeBase64Stream(FileReader& in, FileWriter& out)
     return decoder.finish();
 }
 
-bool EncodeBase64File(const std::string& inputPath, const std::string& outputPath)
+bool EncodeBase64File(const std::string& inputPath, const std::string& outputPath, const ReadObserver& observer)
 {
-    return RunFileRoutine(inputPath, outputPath, EncodeBase64Stream);
+    return RunFileRoutine(inputPath, outputPath, EncodeBase64Stream, observer);
 }
 
-bool DecodeBase64File(const std::string& inputPath, const std::string& outputPath)
+bool DecodeBase64File(const std::string& inputPath, const std::string& outputPath, const ReadObserver& observer)
 {
-    return RunFileRoutine(inputPath, outputPath, DecodeBase64Stream);
+    return RunFileRoutine(inputPath, outputPath, DecodeBase64Stream, observer);
 }
 
 std::string EncodeBase64Buffer(std::string_view bytes)

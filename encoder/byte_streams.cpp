@@ -33,6 +33,7 @@ void FileReader::close()
         ::close(m_fd);
     m_fd = -1;
     m_pos = m_end = 0;
+    m_fetched = 0;
     m_failed = false;
 }
 
@@ -45,6 +46,9 @@ bool FileReader::refill()
         ssize_t got = ::read(m_fd, m_buffer, kBufferSize);
         if (got > 0) {
             m_end = static_cast<size_t>(got);
+            m_fetched += m_end;
+            if (m_observer)
+                m_observer(m_fetched);
             return true;
         }
         if (got < 0 && errno == EINTR)

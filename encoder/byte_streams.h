@@ -3,9 +3,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 
 namespace zp {
+
+// Told how many bytes of its file a reader has fetched so far, each time it fetches another block.
+using ReadObserver = std::function<void(uint64_t bytesRead)>;
 
 // Buffered reading of a file descriptor. The codecs read in small fixed blocks (16, 45, 512, 1024
 // bytes); this layer turns those into one system call per 64 KiB.
@@ -21,6 +25,7 @@ public:
     // Takes a descriptor that the caller keeps open (fuzz drivers read from memory files).
     void attach(int fd);
     void close();
+    void observe(ReadObserver observer) { m_observer = std::move(observer); }
 
     // Up to n bytes; fewer only at the end of the file or on a read error.
     size_t read(void* dst, size_t n)
@@ -57,6 +62,8 @@ private:
     bool m_failed = false;
     size_t m_pos = 0;
     size_t m_end = 0;
+    uint64_t m_fetched = 0;
+    ReadObserver m_observer;
     uint8_t m_buffer[kBufferSize];
 };
 

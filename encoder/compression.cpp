@@ -60,11 +60,15 @@ bool runZlib(FileReader& in, FileWriter& out, Direction direction)
     return ok;
 }
 
-bool runZlibFile(const std::string& inputPath, const std::string& outputPath, Direction direction)
+bool runZlibFile(const std::string& inputPath,
+                 const std::string& outputPath,
+                 Direction direction,
+                 const ReadObserver& observer)
 {
     FileReader in;
     if (!in.open(inputPath))
         return false;
+    in.observe(observer);
     FileWriter out;
     if (!out.create(outputPath))
         return false;
@@ -91,14 +95,14 @@ bool ExpandStream(FileReader& in, FileWriter& out)
     return runZlib(in, out, Direction::Expand);
 }
 
-bool CompressFileData(const std::string& inputPath, const std::string& outputPath)
+bool CompressFileData(const std::string& inputPath, const std::string& outputPath, const ReadObserver& observer)
 {
-    return runZlibFile(inputPath, outputPath, Direction::Compress);
+    return runZlibFile(inputPath, outputPath, Direction::Compress, observer);
 }
 
-bool ExpandFileData(const std::string& inputPath, const std::string& outputPath)
+bool ExpandFileData(const std::string& inputPath, const std::string& outputPath, const ReadObserver& observer)
 {
-    return runZlibFile(inputPath, outputPath, Direction::Expand);
+    return runZlibFile(inputPath, outputPath, Direction::Expand, observer);
 }
 
 } // namespace zp

@@ -1,25 +1,25 @@
 #pragma once
 
+#include "encoder/byte_streams.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace zp {
 
-class FileReader;
-class FileWriter;
-
 // The file routines of the three encodings and of compression. Each opens its input, creates or
-// truncates its output and returns false when that fails or the routine itself fails.
-bool EncodeBase64File(const std::string& inputPath, const std::string& outputPath);
-bool DecodeBase64File(const std::string& inputPath, const std::string& outputPath);
-bool EncodeUuFile(const std::string& inputPath, const std::string& outputPath);
-bool DecodeUuFile(const std::string& inputPath, const std::string& outputPath);
-bool EncodeQuotedFile(const std::string& inputPath, const std::string& outputPath);
-bool DecodeQuotedFile(const std::string& inputPath, const std::string& outputPath);
+// truncates its output and returns false when that fails or the routine itself fails. The
+// observer, when given, follows the reading of the input.
+bool EncodeBase64File(const std::string& inputPath, const std::string& outputPath, const ReadObserver& observer = {});
+bool DecodeBase64File(const std::string& inputPath, const std::string& outputPath, const ReadObserver& observer = {});
+bool EncodeUuFile(const std::string& inputPath, const std::string& outputPath, const ReadObserver& observer = {});
+bool DecodeUuFile(const std::string& inputPath, const std::string& outputPath, const ReadObserver& observer = {});
+bool EncodeQuotedFile(const std::string& inputPath, const std::string& outputPath, const ReadObserver& observer = {});
+bool DecodeQuotedFile(const std::string& inputPath, const std::string& outputPath, const ReadObserver& observer = {});
 // A failed compression or expansion leaves no output file.
-bool CompressFileData(const std::string& inputPath, const std::string& outputPath);
-bool ExpandFileData(const std::string& inputPath, const std::string& outputPath);
+bool CompressFileData(const std::string& inputPath, const std::string& outputPath, const ReadObserver& observer = {});
+bool ExpandFileData(const std::string& inputPath, const std::string& outputPath, const ReadObserver& observer = {});
 
 // The same routines over open streams (the file routines' cores).
 bool EncodeBase64Stream(FileReader& in, FileWriter& out);

@@ -16,7 +16,7 @@ namespace {
 
 constexpr char kInvalidArgumentType[] = "Invalid argument type passed to function";
 
-using FileRoutine = bool (*)(const std::string&, const std::string&);
+using FileRoutine = bool (*)(const std::string&, const std::string&, const ReadObserver&);
 
 // The encoder and decoder of each Encoding value.
 constexpr FileRoutine kEncoders[] = {EncodeBase64File, EncodeUuFile, EncodeQuotedFile};
@@ -25,6 +25,11 @@ constexpr FileRoutine kDecoders[] = {DecodeBase64File, DecodeUuFile, DecodeQuote
 int32_t clampToLong(int64_t value)
 {
     return static_cast<int32_t>(std::min<int64_t>(value, std::numeric_limits<int32_t>::max()));
+}
+
+int16_t percentOf(int64_t bytesRead, int64_t fileLength)
+{
+    return fileLength == 0 ? 0 : static_cast<int16_t>(std::min<int64_t>(bytesRead * 100 / fileLength, 100));
 }
 
 } // namespace
@@ -165,7 +170,20 @@ void FileEncoder::RunOperation(Operation operation)
         FireProgress(0, input.st_size);
         // The routines leave errno as the failed read or write set it; data faults do not touch it.
         errno = 0;
-        ok = RunRoutine(operation);
+        // Between the first and the last event, Progress follows the reading whenever another
+        // percent of the input has been read, so that a host can show a large file's progress.
+        int16_t reported = 0;
+        ReadObserver observer;
+        if (m_progress) {
+            observer = [&](uint64_t bytesRead) {
+                const auto read = static_cast<int64_t>(bytesRead);
+                if (read < input.st_size && percentOf(read, input.st_size) > reported) {
+                    reported = percentOf(read, input.st_size);
+                    FireProgress(read, input.st_size);
+                }
+            };
+        }
+        ok = RunRoutine(operation, observer);
         m_systemError = ok ? 0 : errno;
         m_state = stateIdle;
         FireProgress(input.st_size, input.st_size);
@@ -180,17 +198,17 @@ void FileEncoder::RunOperation(Operation operation)
     }
 }
 
-bool FileEncoder::RunRoutine(Operation operation) const
+bool FileEncoder::RunRoutine(Operation operation, const ReadObserver& observer) const
 {
     switch (operation) {
     case Operation::Encode:
-        return kEncoders[m_encoding](m_inputFile, m_outputFile);
+        return kEncoders[m_encoding](m_inputFile, m_outputFile, observer);
     case Operation::Decode:
-        return kDecoders[m_encoding](m_inputFile, m_outputFile);
+        return kDecoders[m_encoding](m_inputFile, m_outputFile, observer);
     case Operation::Compress:
-        return CompressFileData(m_inputFile, m_outputFile);
+        return CompressFileData(m_inputFile, m_outputFile, observer);
     case Operation::Expand:
-        return ExpandFileData(m_inputFile, m_outputFile);
+        return ExpandFileData(m_inputFile, m_outputFile, observer);
     }
     return false;
 }
@@ -201,7 +219,7 @@ void FileEncoder::FireProgress(int64_t bytesRead, int64_t fileLength)
         return;
     int32_t BytesRead = clampToLong(bytesRead);
     int32_t FileLength = clampToLong(fileLength);
-    int16_t Percent = fileLength == 0 ? 0 : static_cast<int16_t>(std::min<int64_t>(bytesRead * 100 / fileLength, 100));
+    int16_t Percent = percentOf(bytesRead, fileLength);
     m_progress(BytesRead, FileLength, Percent);
 }
 

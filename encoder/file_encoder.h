@@ -95,7 +95,7 @@ private:
 
     void StoreFileArguments(const Variant& InputFile, const Variant& OutputFile, const Variant* Method);
     void RunOperation(Operation operation);
-    bool RunRoutine(Operation operation) const;
+    bool RunRoutine(Operation operation, const std::function<void(uint64_t)>& observer) const;
     void FireProgress(int64_t bytesRead, int64_t fileLength);
     Variant InvokeProperty(int32_t dispid, const std::vector<Variant>& args, InvokeKind kind);
 

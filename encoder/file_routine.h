@@ -7,13 +7,17 @@
 namespace zp {
 
 // Opens the input, creates the output and runs a stream routine over them; false when a file cannot
-// be opened, the routine fails, or a read or write fails.
+// be opened, the routine fails, or a read or write fails. The observer follows the reading.
 template <class Routine>
-bool RunFileRoutine(const std::string& inputPath, const std::string& outputPath, Routine routine)
+bool RunFileRoutine(const std::string& inputPath,
+                    const std::string& outputPath,
+                    Routine routine,
+                    const ReadObserver& observer)
 {
     FileReader in;
     if (!in.open(inputPath))
         return false;
+    in.observe(observer);
     FileWriter out;
     if (!out.create(outputPath))
         return false;

@@ -179,14 +179,14 @@ bool DecodeQuotedStream(FileReader& in, FileWriter& out)
     return true;
 }
 
-bool EncodeQuotedFile(const std::string& inputPath, const std::string& outputPath)
+bool EncodeQuotedFile(const std::string& inputPath, const std::string& outputPath, const ReadObserver& observer)
 {
-    return RunFileRoutine(inputPath, outputPath, EncodeQuotedStream);
+    return RunFileRoutine(inputPath, outputPath, EncodeQuotedStream, observer);
 }
 
-bool DecodeQuotedFile(const std::string& inputPath, const std::string& outputPath)
+bool DecodeQuotedFile(const std::string& inputPath, const std::string& outputPath, const ReadObserver& observer)
 {
-    return RunFileRoutine(inputPath, outputPath, DecodeQuotedStream);
+    return RunFileRoutine(inputPath, outputPath, DecodeQuotedStream, observer);
 }
 
 } // namespace zp

@@ -112,18 +112,21 @@ bool DecodeUuStream(FileReader& in, FileWriter& out)
     return false;
 }
 
-bool EncodeUuFile(const std::string& inputPath, const std::string& outputPath)
+bool EncodeUuFile(const std::string& inputPath, const std::string& outputPath, const ReadObserver& observer)
 {
     std::string_view name = inputPath;
     if (size_t slash = name.find_last_of('/'); slash != std::string_view::npos)
         name.remove_prefix(slash + 1);
     return RunFileRoutine(
-        inputPath, outputPath, [name](FileReader& in, FileWriter& out) { return EncodeUuStream(in, out, name); });
+        inputPath,
+        outputPath,
+        [name](FileReader& in, FileWriter& out) { return EncodeUuStream(in, out, name); },
+        observer);
 }
 
-bool DecodeUuFile(const std::string& inputPath, const std::string& outputPath)
+bool DecodeUuFile(const std::string& inputPath, const std::string& outputPath, const ReadObserver& observer)
 {
-    return RunFileRoutine(inputPath, outputPath, DecodeUuStream);
+    return RunFileRoutine(inputPath, outputPath, DecodeUuStream, observer);
 }
 
 } // namespace zp

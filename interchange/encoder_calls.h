@@ -15,24 +15,41 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The encoder instance of the export and import (Encoding 0, base64), called by dispatch
-// identifier with an input and an output path, as the program reaches the control. Failures are
-// EncoderError, or EncoderFileError when a read or write of a file failed.
+// The encoder calls of the export and import, by dispatch identifier with an input and an output
+// path, as the program reaches the control: on the window's control `fe` when one is given (its
+// Progress event then follows the job), else on an instance of their own. Hack files carry base64
+// blocks, so encoding and decoding pass Method 0 whatever Encoding the control was given. Failures
+// are EncoderError, or EncoderFileError when a read or write of a file failed.
 class EncoderCalls
 {
 public:
-    void EncodeFile(const QString& input, const QString& output) { Call(FileEncoder::dispidEncodeFile, input, output); }
-    void DecodeFile(const QString& input, const QString& output) { Call(FileEncoder::dispidDecodeFile, input, output); }
+    explicit EncoderCalls(FileEncoder* control = nullptr)
+        : fe(control ? *control : own)
+    {
+    }
+
+    void EncodeFile(const QString& input, const QString& output)
+    {
+        Call(FileEncoder::dispidEncodeFile, input, output, true);
+    }
+    void DecodeFile(const QString& input, const QString& output)
+    {
+        Call(FileEncoder::dispidDecodeFile, input, output, true);
+    }
     void CompressFile(const QString& input, const QString& output)
     {
-        Call(FileEncoder::dispidCompressFile, input, output);
+        Call(FileEncoder::dispidCompressFile, input, output, false);
     }
-    void ExpandFile(const QString& input, const QString& output) { Call(FileEncoder::dispidExpandFile, input, output); }
+    void ExpandFile(const QString& input, const QString& output)
+    {
+        Call(FileEncoder::dispidExpandFile, input, output, false);
+    }
 
 private:
-    void Call(FileEncoder::DispId dispid, const QString& input, const QString& output);
+    void Call(FileEncoder::DispId dispid, const QString& input, const QString& output, bool base64);
 
-    FileEncoder fe;
+    FileEncoder own;
+    FileEncoder& fe;
 };
 
 } // namespace zp

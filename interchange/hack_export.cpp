@@ -53,9 +53,10 @@ void WriteFile(const QString& path, const QByteArray& bytes)
 
 // Builds the package text from the description and the support files of the HackFiles
 // recordset and compresses it into the hack file, which appears whole or not at all.
-QString BuildHackFile(AppState& state, const QString& exchange, const QString& folder, const QString& name)
+QString BuildHackFile(
+    AppState& state, const QString& exchange, const QString& folder, const QString& name, FileEncoder* control)
 {
-    EncoderCalls fe;
+    EncoderCalls fe(control);
     const QString package = exchange + "/" + name + ".zpe";
     QFile zpe(package);
     if (!zpe.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -83,7 +84,7 @@ QString BuildHackFile(AppState& state, const QString& exchange, const QString& f
 
 // Steps 8 and on: the description, then the hack file. Returns the hack file, or nothing when
 // the hack has no mods.
-QString WriteHackFile(AppState& state, const QString& folder, const QString& name)
+QString WriteHackFile(AppState& state, const QString& folder, const QString& name, FileEncoder* control)
 {
     const QString exchange = ExchangeFolder(state);
     ResetExchangeFolder(exchange);
@@ -96,7 +97,7 @@ QString WriteHackFile(AppState& state, const QString& folder, const QString& nam
     if (mods.isEmpty())
         return {};
     WriteFile(exchange + "/" + name + ".zpx", WriteHackDescription(name, info, files, mods));
-    return BuildHackFile(state, exchange, folder, name);
+    return BuildHackFile(state, exchange, folder, name, control);
 }
 
 } // namespace
@@ -152,7 +153,7 @@ ExportResult Export(AppState& state, const ExportRequest& request)
         }
         if (!IsPlainFileName(request.name))
             throw std::runtime_error("the export name is not a file name");
-        result.hackFile = WriteHackFile(state, folder, request.name);
+        result.hackFile = WriteHackFile(state, folder, request.name, request.encoder);
     } catch (const std::exception& e) {
         DeleteFolderTree(exchange);
         ShowExportWriteError(dialogs, QString::fromStdString(e.what()));

@@ -5,6 +5,7 @@
 namespace zp {
 
 struct AppState;
+class FileEncoder;
 
 // How an export run ended: refused input or a failed write leave the window open with the user's
 // entries; a finished run closes it.
@@ -15,6 +16,7 @@ struct ExportRequest
     QString folder; // the target folder text (txtExpFolder)
     QString name; // the export name, without extension (txtHackFileName)
     bool makeFolder = false; // "Create new folder"
+    FileEncoder* encoder = nullptr; // the window's control `fe`; the export makes its own when none
 };
 
 struct ExportResult

@@ -85,12 +85,12 @@ void ShowUnexpectedError(Dialogs& dialogs, int number, const QString& descriptio
 }
 
 // Runs the import proper and shows its closing message; the caller removes the exchange folder.
-ImportOutcome ImportInto(AppState& state, const QString& path, const QString& exchange)
+ImportOutcome ImportInto(AppState& state, const QString& path, const QString& exchange, FileEncoder* encoder)
 {
     Dialogs& dialogs = state.dialogs;
     try {
         ResetExchangeFolder(exchange);
-        UnpackedHack hack = UnpackHackFile(path, exchange);
+        UnpackedHack hack = UnpackHackFile(path, exchange, encoder);
         if (hack.description.TooOld) {
             dialogs.messageBox("This hack was created with an earlier version of Zenpatch and is not compatible "
                                "with this version.",
@@ -137,7 +137,8 @@ QString ChooseImportFile(AppState& state, const QString& current)
         config.Open(sql::SelectConfig);
     FileDialogOptions options;
     options.title = "Import Zenpatch File";
-    options.filter = "All Files (*);;Zenpatch Files (*.zpx *.zpp)";
+    // The captions as the program has always shown them, each with its patterns apart.
+    options.filter = "All Files (*.*) (*);;Zenpatch Files (*.zpx,*.zpp) (*.zpx *.zpp)";
     options.filterIndex = 1;
     options.defaultExt = "zpx";
     options.initialDir = config.RecordCount() > 0 ? config.Text("diagImportPath") : QString();
@@ -156,7 +157,7 @@ QString ChooseImportFile(AppState& state, const QString& current)
 namespace {
 
 // The import proper, inside its job.
-ImportOutcome Import(AppState& state, const QString& path)
+ImportOutcome Import(AppState& state, const QString& path, FileEncoder* encoder)
 {
     SaveConfigText(state, "diagImportPath", FolderOf(path));
     if (path.isEmpty() || !FileExists(path)) {
@@ -164,7 +165,7 @@ ImportOutcome Import(AppState& state, const QString& path)
         return ImportOutcome::Stopped;
     }
     const QString exchange = ExchangeFolder(state);
-    ImportOutcome outcome = ImportInto(state, path, exchange);
+    ImportOutcome outcome = ImportInto(state, path, exchange, encoder);
     RefreshRecordsets(state);
     DeleteFolderTree(exchange);
     return outcome;
@@ -172,10 +173,10 @@ ImportOutcome Import(AppState& state, const QString& path)
 
 } // namespace
 
-ImportOutcome ImportHackFile(AppState& state, const QString& path)
+ImportOutcome ImportHackFile(AppState& state, const QString& path, FileEncoder* encoder)
 {
     ImportOutcome outcome = ImportOutcome::Stopped;
-    RunAsJob(state, DatabaseUse::Writes, [&] { outcome = Import(state, path); });
+    RunAsJob(state, DatabaseUse::Writes, [&] { outcome = Import(state, path, encoder); });
     return outcome;
 }
 

@@ -5,6 +5,7 @@
 namespace zp {
 
 struct AppState;
+class FileEncoder;
 
 // How an import ended: a new hack, or a refused old version (both close the window), or a stop
 // that leaves the window open for another try.
@@ -19,8 +20,9 @@ QString ChooseImportFile(AppState& state, const QString& current);
 
 // Start Import: adds the hack of the hack file at `path` as a new hack, with its mods and support
 // files, in one transaction; nothing is added when any part of it fails. Runs as one job (JobLock).
-// Reports every outcome through state.dialogs.
-ImportOutcome ImportHackFile(AppState& state, const QString& path);
+// Reports every outcome through state.dialogs. `encoder` is the window's control `fe`; the import
+// makes its own when none is given.
+ImportOutcome ImportHackFile(AppState& state, const QString& path, FileEncoder* encoder = nullptr);
 
 // The start-up path: the program was handed a hack file; the hack list's recordset is opened on
 // its query and the import runs without further interaction than its messages.

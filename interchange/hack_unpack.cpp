@@ -67,9 +67,9 @@ void CheckConfinement(const HackDescription& d)
 // Expands the hack file, splits the package text and reads the description.
 } // namespace
 
-UnpackedHack UnpackHackFile(const QString& path, const QString& exchange)
+UnpackedHack UnpackHackFile(const QString& path, const QString& exchange, FileEncoder* encoder)
 {
-    EncoderCalls fe;
+    EncoderCalls fe(encoder);
     const QString packageText = exchange + "/" + FileNameOf(path) + ".dec";
     if (QFile file(path); !file.open(QIODevice::ReadOnly))
         throw ImportError {75, "Cannot read " + path + ": " + file.errorString()};

@@ -7,6 +7,8 @@
 
 namespace zp {
 
+class FileEncoder;
+
 // The largest package text an import expands (2 GiB).
 inline constexpr qint64 MaxPackageTextSize = qint64(2) << 30;
 
@@ -33,7 +35,8 @@ struct UnpackedHack
 // the description and pairs every listed support file with its block. Names and sub-paths from the
 // file are checked to stay inside the folders they will be joined to. Throws InvalidHackFile or
 // ImportError; nothing is written outside the exchange folder. A description of a version that is
-// too old comes back with TooOld set and nothing else checked.
-UnpackedHack UnpackHackFile(const QString& path, const QString& exchange);
+// too old comes back with TooOld set and nothing else checked. The encoder calls go to `encoder`
+// when one is given (EncoderCalls).
+UnpackedHack UnpackHackFile(const QString& path, const QString& exchange, FileEncoder* encoder = nullptr);
 
 } // namespace zp

@@ -61,9 +61,11 @@ TEST_F(MainWindowTest, MenusCarryEveryCaptionInOrder)
                            "mnuVert=Tile &Vertical",
                            "mnuArrange=&Arrange Icons",
                            "mnuCascade=&Cascade Windows"}));
-    EXPECT_EQ(
-        Captions(window.mnuHelp),
-        QStringList({"mnuAbout=&About", "mnuDocsMSWord=Documentation - &MS Word", "mnuDocsPDF=Documentation - &PDF"}));
+    EXPECT_EQ(Captions(window.mnuHelp),
+              QStringList({"mnuAbout=&About",
+                           "mnuEncoderAbout=About the File &Encoding Control...",
+                           "mnuDocsMSWord=Documentation - &MS Word",
+                           "mnuDocsPDF=Documentation - &PDF"}));
 
     // The desktop's standard keys for opening a file, the documentation and quitting; Ctrl+Q where
     // the desktop has no key to quit.

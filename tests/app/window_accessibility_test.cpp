@@ -10,6 +10,10 @@
 #include "catalogue/frm_list_hacks.h"
 #include "database/recordset.h"
 #include "install/frm_install_hack.h"
+#include "interchange/file_encoder_dialogs.h"
+#include "interchange/frm_export_text.h"
+#include "interchange/frm_hack_export.h"
+#include "interchange/frm_hack_import.h"
 #include "program_folder_fixture.h"
 #include "viewer/frm_text_file.h"
 #include "widget_test_app.h"
@@ -58,6 +62,15 @@ const std::vector<std::pair<const char*, std::function<QWidget*(Program&)>>> Win
     {"frmTextFile", [](Program& p) -> QWidget* { return new frmTextFile(p.state, &p.main); }},
     {"frmInstallHack", [](Program& p) -> QWidget* { return new frmInstallHack(p.main, &p.main); }},
     {"frmAnalyze", [](Program& p) -> QWidget* { return new frmAnalyze(p.main, &p.main); }},
+    {"frmHackExport", [](Program& p) -> QWidget* { return new frmHackExport(p.state, &p.main); }},
+    {"frmHackImport", [](Program& p) -> QWidget* { return new frmHackImport(p.state, &p.main); }},
+    {"frmExportText", [](Program& p) -> QWidget* { return new frmExportText(p.state, &p.main); }},
+    {"CFileEncoderPropPage",
+     [](Program& p) -> QWidget* {
+         auto* window = new frmHackImport(p.state, &p.main);
+         return new CFileEncoderPropPage(window->fe, window);
+     }},
+    {"CFileEncoderAboutBox", [](Program& p) -> QWidget* { return new CFileEncoderAboutBox(&p.main); }},
 };
 
 // The mnemonics of a caption ("&&" is a plain ampersand).

@@ -277,15 +277,9 @@ TEST_F(HackListTest, ProgramListShowsOnceAndDisablesMissingWindows)
     EXPECT_GE(shown.parentWidget()->width(), TwipsToPixels(10050, &shown)); // wider where the columns need it
     EXPECT_EQ(shown.parentWidget()->height(), TwipsToPixels(7050, &shown));
 
-    // A command whose window this program does not have yet is disabled and says why.
-    EXPECT_TRUE(shown.cmdHackInfo->isEnabled());
-    EXPECT_TRUE(shown.cmdDeleteHack->isEnabled());
-    EXPECT_TRUE(shown.cmdInstallHack->isEnabled());
-    EXPECT_TRUE(shown.cmdAnalyze->isEnabled());
-    EXPECT_FALSE(shown.cmdExportHack->isEnabled());
-    EXPECT_TRUE(shown.cmdExportHack->toolTip().startsWith("Export the selected hack"));
-    EXPECT_TRUE(shown.cmdExportHack->toolTip().contains("not available yet"));
-    EXPECT_TRUE(shown.cmdCreateHack->isEnabled());
+    // The program has a window for every command of the list.
+    for (QPushButton* command : shown.findChildren<QPushButton*>())
+        EXPECT_TRUE(command->isEnabled()) << command->text().toStdString();
 
     shown.parentWidget()->close();
     test::RunDeferredDeletes();

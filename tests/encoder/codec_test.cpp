@@ -6,7 +6,7 @@
 namespace zp::test {
 namespace {
 
-using Routine = bool (*)(const std::string&, const std::string&);
+using Routine = bool (*)(const std::string&, const std::string&, const ReadObserver&);
 
 class CodecTest : public ScratchFolderTest
 {
@@ -15,13 +15,13 @@ protected:
     std::string Run(Routine routine, const std::string& input, bool succeeds = true, const std::string& name = "in")
     {
         std::string in = Write(name, input);
-        EXPECT_EQ(routine(in, Path("out")), succeeds);
+        EXPECT_EQ(routine(in, Path("out"), {}), succeeds);
         return ReadBytes(Path("out"));
     }
     void ExpectGolden(Routine routine, const std::string& inputName, const std::string& outputName)
     {
         std::string in = Golden(inputName).string();
-        ASSERT_TRUE(routine(in, Path("out")));
+        ASSERT_TRUE(routine(in, Path("out"), {}));
         EXPECT_EQ(ReadBytes(Path("out")), ReadBytes(Golden(outputName))) << inputName;
     }
 };
@@ -63,8 +63,8 @@ TEST_F(CodecTest, EveryEncodingRoundTripsAwkwardSizes)
         for (size_t size : sizes) {
             std::string data = RandomBytes(size, static_cast<uint32_t>(size * 3 + p));
             std::string in = Write("data", data);
-            ASSERT_TRUE(pairs[p].first(in, Path("text")));
-            ASSERT_TRUE(pairs[p].second(Path("text"), Path("back")));
+            ASSERT_TRUE(pairs[p].first(in, Path("text"), {}));
+            ASSERT_TRUE(pairs[p].second(Path("text"), Path("back"), {}));
             EXPECT_EQ(ReadBytes(Path("back")), data) << "encoding " << p << ", size " << size;
         }
     }
@@ -76,15 +76,15 @@ TEST_F(CodecTest, WriteFailuresAreReported)
         GTEST_SKIP() << "no /dev/full";
     std::string in = Write("in", RandomBytes(200000, 5));
     for (Routine routine : {EncodeBase64File, EncodeUuFile, EncodeQuotedFile, DecodeQuotedFile, CompressFileData})
-        EXPECT_FALSE(routine(in, "/dev/full"));
+        EXPECT_FALSE(routine(in, "/dev/full", {}));
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
 }
 
 TEST_F(CodecTest, RoutinesFailOnMissingInputOrUncreatableOutput)
 {
     for (Routine routine : {EncodeBase64File, DecodeBase64File, EncodeUuFile, DecodeUuFile, EncodeQuotedFile}) {
-        EXPECT_FALSE(routine(Path("missing"), Path("out")));
-        EXPECT_FALSE(routine(Write("in", "x"), Path("no/such/folder/out")));
+        EXPECT_FALSE(routine(Path("missing"), Path("out"), {}));
+        EXPECT_FALSE(routine(Write("in", "x"), Path("no/such/folder/out"), {}));
     }
 }
 

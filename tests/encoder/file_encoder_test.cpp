@@ -194,6 +194,16 @@ TEST_F(FileEncoderTest, ProgressFiresAtStartAndEnd)
     fe.EncodeFile(Write("ten", "0123456789"), Path("out"));
     EXPECT_EQ(calls, (std::vector<Call> {{0, 10, 0, 2}, {10, 10, 100, 1}}));
     EXPECT_EQ(fe.GetState(), 1);
+
+    // A file of several read blocks (64 KiB each) also reports in between, while working.
+    calls.clear();
+    fe.EncodeFile(Write("large", std::string(200000, 'x')), Path("out"));
+    EXPECT_EQ(calls,
+              (std::vector<Call> {{0, 200000, 0, 2},
+                                  {65536, 200000, 32, 2},
+                                  {131072, 200000, 65, 2},
+                                  {196608, 200000, 98, 2},
+                                  {200000, 200000, 100, 1}}));
 }
 
 TEST_F(FileEncoderTest, InvokeDispatchesByIdentifier)

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class QThread;
+
+namespace zp {
+
+// Runs a window's job (an export, an import) on a thread of its own, so that the window keeps
+// repainting and answering while it runs; one job at a time. The job's message boxes reach the
+// user through the dialogs seam, which shows them on the window thread. Nothing else may use the
+// shared state meanwhile: the window that starts a job is modal and cannot be closed until it ends.
+class BackgroundJob : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+    // Waits for a job that still runs.
+    ~BackgroundJob() override;
+
+    // Starts `job`. Finished follows on this object's thread, with the text of an exception that
+    // escaped the job, or an empty text.
+    void Start(std::function<void()> job);
+    bool IsRunning() const { return thread_ != nullptr; }
+
+signals:
+    void Finished(const QString& error);
+
+private:
+    QThread* thread_ = nullptr;
+};
+
+} // namespace zp

@@ -1,0 +1,72 @@
+#include "interchange/frm_export_text.h"
+
+#include "app/app_state.h"
+#include "app/mdi_main.h"
+#include "app/window_helpers.h"
+#include "interchange/interchange_dialog.h"
+#include "interchange/text_export.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+
+namespace zp {
+
+frmExportText::frmExportText(AppState& state, QWidget* parent)
+    : QWidget(parent)
+    , ExportTargetControls(this, state.dialogs)
+    , cmdStartExport(new QPushButton(tr("&Start Export"), this))
+    , state_(state)
+{
+    setWindowTitle(tr("Export hack in text format"));
+    chkMakeFolder->setChecked(true);
+    chkMakeFolder->setEnabled(false);
+    chkMakeFolder->setToolTip(tr("The text export always creates a folder that does not exist"));
+    connect(cmdStartExport, &QPushButton::clicked, this, &frmExportText::Start);
+    // Enter in the boxes starts the export.
+    connect(txtExpFolder, &QLineEdit::returnPressed, this, &frmExportText::Start);
+    connect(txtHackFileName, &QLineEdit::returnPressed, this, &frmExportText::Start);
+
+    targetGrid->addWidget(cmdStartExport, 5, 1);
+    targetGrid->setRowStretch(6, 1);
+    setLayout(targetGrid);
+    setMinimumSize(sizeHint());
+
+    txtExpFolder->setText(state.OutputDir);
+    setFocusProxy(txtHackFileName);
+}
+
+void frmExportText::Start()
+{
+    cmdStartExport->setEnabled(false);
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    const ExportResult result = StartTextExport(state_, {txtExpFolder->text(), txtHackFileName->text()});
+    QApplication::restoreOverrideCursor();
+    cmdStartExport->setEnabled(true);
+    txtExpFolder->setText(result.folder);
+    if (result.outcome != ExportOutcome::Finished)
+        return;
+    if (result.openFolder)
+        OpenOutputFolder(result.folder);
+    CloseWindow(this);
+}
+
+void ShowExportText(mdiMain& main)
+{
+    for (QMdiSubWindow* sub : main.mdiArea()->subWindowList()) {
+        if (qobject_cast<frmExportText*>(sub->widget())) {
+            main.mdiArea()->setActiveSubWindow(sub);
+            return;
+        }
+    }
+    auto* window = new frmExportText(main.State());
+    main.ShowChild(window);
+    CenterInParent(window);
+    window->setFocus();
+}
+
+} // namespace zp

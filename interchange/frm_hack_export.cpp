@@ -1,0 +1,63 @@
+#include "interchange/frm_hack_export.h"
+
+#include "app/app_state.h"
+#include "app/mdi_main.h"
+#include "interchange/hack_export.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <memory>
+
+namespace zp {
+
+frmHackExport::frmHackExport(AppState& state, QWidget* parent)
+    : InterchangeDialog(state, parent)
+    , ExportTargetControls(this, state.dialogs)
+    , cmdStartExport(new QPushButton(tr("&Start Export"), this))
+{
+    setWindowTitle(tr("Export Hack"));
+    // Enter in the boxes starts the export.
+    cmdStartExport->setDefault(true);
+    connect(cmdStartExport, &QPushButton::clicked, this, &frmHackExport::Start);
+
+    targetGrid->addWidget(prgProgress, 5, 0);
+    targetGrid->addWidget(cmdStartExport, 5, 1);
+    setLayout(targetGrid);
+    setMinimumSize(sizeHint());
+
+    txtExpFolder->setText(LoadExportFolder(state));
+    // The folder is remembered; the name is what the user types first.
+    txtHackFileName->setFocus();
+}
+
+void frmHackExport::Start()
+{
+    const ExportRequest request {txtExpFolder->text(), txtHackFileName->text(), chkMakeFolder->isChecked(), &fe};
+    auto result = std::make_shared<ExportResult>();
+    RunJob(
+        cmdStartExport,
+        [this, request, result] { *result = StartExport(state_, request); },
+        [this, result] {
+            txtExpFolder->setText(result->folder);
+            if (result->focusName)
+                txtHackFileName->setFocus();
+            if (result->outcome != ExportOutcome::Finished)
+                return;
+            if (result->openFolder)
+                OpenOutputFolder(result->folder);
+            accept();
+        });
+}
+
+void ShowHackExport(mdiMain& main)
+{
+    OpenGuarded(main.State(), frmHackExport::tr("Export Hack"), [&main] {
+        frmHackExport window(main.State(), &main);
+        window.exec();
+    });
+}
+
+} // namespace zp

@@ -1,0 +1,82 @@
+#include "interchange/frm_hack_import.h"
+
+#include "app/app_state.h"
+#include "app/mdi_main.h"
+#include "interchange/hack_import.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <memory>
+
+namespace zp {
+
+frmHackImport::frmHackImport(AppState& state, QWidget* parent)
+    : InterchangeDialog(state, parent)
+    , txtImpFile(new QLineEdit(this))
+    , cmdImpFile(new QPushButton(tr("..."), this))
+    , cmdStartImport(new QPushButton(tr("&Start Import"), this))
+{
+    setWindowTitle(tr("Hack Import"));
+    auto* label = new QLabel(tr("&File to import"), this);
+    label->setBuddy(txtImpFile);
+    cmdImpFile->setAccessibleName(tr("Choose the file to import"));
+    cmdImpFile->setToolTip(tr("Choose the file to import"));
+    cmdImpFile->setAutoDefault(false);
+    cmdImpFile->setMaximumWidth(cmdImpFile->fontMetrics().horizontalAdvance(cmdImpFile->text()) * 4);
+    // Enter in the file box starts the import.
+    cmdStartImport->setDefault(true);
+    connect(cmdImpFile, &QPushButton::clicked, this, [this] {
+        txtImpFile->setText(ChooseImportFile(state_, txtImpFile->text()));
+    });
+    connect(cmdStartImport, &QPushButton::clicked, this, &frmHackImport::Start);
+
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(label, 0, 0, 1, 2);
+    layout->addWidget(txtImpFile, 1, 0);
+    layout->addWidget(cmdImpFile, 1, 1);
+    layout->addWidget(prgProgress, 2, 0);
+    layout->addWidget(cmdStartImport, 2, 1);
+    txtImpFile->setMinimumWidth(fontMetrics().averageCharWidth() * 52);
+    setMinimumSize(sizeHint());
+
+    txtImpFile->setText(LoadImportFile(state));
+    txtImpFile->setFocus();
+}
+
+void frmHackImport::Start()
+{
+    const QString path = txtImpFile->text();
+    auto outcome = std::make_shared<ImportOutcome>(ImportOutcome::Stopped);
+    RunJob(
+        cmdStartImport,
+        [this, path, outcome] { *outcome = ImportHackFile(state_, path, &fe); },
+        [this, outcome] {
+            if (*outcome != ImportOutcome::Stopped)
+                accept();
+        });
+}
+
+void ShowHackImport(mdiMain& main, const QString& file)
+{
+    OpenGuarded(main.State(), frmHackImport::tr("Hack Import"), [&main, &file] {
+        frmHackImport window(main.State(), &main);
+        if (!file.isEmpty()) {
+            window.txtImpFile->setText(file);
+            QTimer::singleShot(0, &window, &frmHackImport::Start);
+        }
+        window.exec();
+    });
+}
+
+QString DroppedFile(const QMimeData* data)
+{
+    const QList<QUrl> urls = data ? data->urls() : QList<QUrl>();
+    return urls.size() == 1 && urls.first().isLocalFile() ? urls.first().toLocalFile() : QString();
+}
+
+} // namespace zp
