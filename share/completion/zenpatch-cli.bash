@@ -110,7 +110,7 @@ _zenpatch_cli()
     done
 
     # The argument being completed: an option's value, an option, or the n-th positional one.
-    if [[ -n ${values[$prev]+set} && -n ${values[$prev]} ]]; then
+    if [[ -n $prev && -n ${values[$prev]-} ]]; then
         _zenpatch_cli_argument "${values[$prev]}" "$cli" "${global[@]}"
         return
     fi
