@@ -1,6 +1,7 @@
 #include "app/app_state.h"
 #include "app/common.h"
 #include "app/mdi_main.h"
+#include "app/mod_associate.h"
 #include "app/qt_dialogs.h"
 #include "app/start.h"
 
@@ -13,7 +14,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName("Zenpatch");
     QApplication::setApplicationVersion(ZENPATCH_VERSION);
-    QApplication::setDesktopFileName("zenpatch");
+    QApplication::setDesktopFileName(zp::DesktopId(zp::kProgramId));
     QApplication::setWindowIcon(QIcon(":/zenpatch/icons/zenpatch.png"));
 
     // "--home DIR" names the program folder as ZENPATCH_HOME does; the rest is the hack file to import.

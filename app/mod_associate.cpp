@@ -72,14 +72,22 @@ QByteArray DesktopEntry(const QString& programId,
     for (const DocumentType& type : types)
         mimeTypes += type.mimeType + ';';
     const QString trimmed = extraArgs.trimmed();
-    QString entry = "[Desktop Entry]\n"
-                    "Type=Application\n"
-                    "Name="
-        + programId + "\n" + "GenericName=Bulletin Board Hack Manager\n"
-        + "Comment=Keep, install, analyse and exchange bulletin-board hacks\n" + "Icon=" + programId.toLower() + "\n"
-        + "Exec=" + DesktopExecLine(executable, trimmed.isEmpty() ? "%f" : trimmed) + "\n" + "Terminal=false\n"
-        + "Categories=Development;Utility;\n" + "MimeType=" + mimeTypes + "\n";
-    return entry.toUtf8();
+    const QStringList lines = {
+        "[Desktop Entry]",
+        "Type=Application",
+        "Name=" + programId,
+        "GenericName=Bulletin Board Hack Manager",
+        "Comment=Keep, install, analyse and exchange bulletin-board hacks",
+        "Icon=" + DesktopId(programId),
+        "Exec=" + DesktopExecLine(executable, trimmed.isEmpty() ? "%f" : trimmed),
+        "Terminal=false",
+        "Categories=Development;WebDevelopment;",
+        "Keywords=UBB;vBulletin;forum;board;hack;mod;",
+        "MimeType=" + mimeTypes,
+        // Qt names the windows' X11 class after the executable.
+        "StartupWMClass=" + QFileInfo(executable).fileName(),
+    };
+    return (lines.join('\n') + '\n').toUtf8();
 }
 
 void RunIfInstalled(const QString& tool, const QString& folder)
@@ -95,6 +103,11 @@ void RunIfInstalled(const QString& tool, const QString& folder)
 }
 
 } // namespace
+
+QString DesktopId(const QString& programId)
+{
+    return "org.zenpatch." + programId;
+}
 
 QString DesktopExecArgument(const QString& argument)
 {
@@ -141,6 +154,7 @@ void RegisterFileType(const QString& programId,
     if (programId.isEmpty())
         return;
     const QString id = programId.toLower();
+    const QString desktopId = DesktopId(programId);
     const QString icons = dataHome + "/icons/hicolor/256x256";
 
     bool mimeChanged = WriteIfChanged(dataHome + "/mime/packages/" + id + ".xml", MimePackage(types));
@@ -148,8 +162,8 @@ void RegisterFileType(const QString& programId,
         if (!type.iconFile.isEmpty())
             mimeChanged |= CopyIfChanged(type.iconFile, icons + "/mimetypes/" + IconName(type.mimeType) + ".png");
     if (!appIconFile.isEmpty())
-        CopyIfChanged(appIconFile, icons + "/apps/" + id + ".png");
-    const bool desktopChanged = WriteIfChanged(dataHome + "/applications/" + id + ".desktop",
+        CopyIfChanged(appIconFile, icons + "/apps/" + desktopId + ".png");
+    const bool desktopChanged = WriteIfChanged(dataHome + "/applications/" + desktopId + ".desktop",
                                                DesktopEntry(programId, types, executable, extraArgs));
 
     if (mimeChanged)
@@ -172,7 +186,7 @@ void RegisterFileTypes(const AppState& state, const QString& executable, const Q
     const QString extraArgs = programFolder == DefaultProgramFolder(QFileInfo(executable).absolutePath())
         ? QString()
         : "--home " + DesktopExecArgument(programFolder) + " %f";
-    RegisterFileType("Zenpatch", types, executable, extraArgs, ":/zenpatch/icons/zenpatch.png", dataHome);
+    RegisterFileType(kProgramId, types, executable, extraArgs, ":/zenpatch/icons/zenpatch.png", dataHome);
 }
 
 } // namespace zp

@@ -17,14 +17,24 @@ struct DocumentType
     QString iconFile;
 };
 
+// The program identifier under which the program registers its document types.
+inline constexpr char kProgramId[] = "Zenpatch";
+
+// The reverse-DNS form of a program identifier (org.zenpatch.Zenpatch): the name of its desktop
+// entry, its program icon and its AppStream metadata, installed or written by RegisterFileType.
+QString DesktopId(const QString& programId);
+
 // Associates document types with the program on an XDG desktop, below dataHome:
-//   mime/packages/<id>.xml           the MIME types with their globs, comments and icon names;
-//   applications/<id>.desktop        a desktop entry that opens such files with the executable;
-//   icons/hicolor/256x256/...        the document icons and the program icon (appIconFile);
-// where <id> is the program identifier in lower case. The file is passed as "%f" unless extra
-// arguments are given (they replace it). Files that already hold the same bytes are left alone;
-// when anything changed, update-mime-database and update-desktop-database run where installed.
-// Does nothing for an empty identifier; every failure is silent.
+//   mime/packages/<id>.xml                the MIME types with their globs, comments and icon names;
+//   applications/<desktop id>.desktop     a desktop entry that opens such files with the executable;
+//   icons/hicolor/256x256/...             the document icons and the program icon (appIconFile,
+//                                         as apps/<desktop id>.png);
+// where <id> is the program identifier in lower case. The desktop entry is the installed one
+// (share/org.zenpatch.Zenpatch.desktop) with the executable's path, so it takes that one's place.
+// The file is passed as "%f" unless extra arguments are given (they replace it). Files that already
+// hold the same bytes are left alone; when anything changed, update-mime-database and
+// update-desktop-database run where installed. Does nothing for an empty identifier; every failure
+// is silent.
 void RegisterFileType(const QString& programId,
                       const QList<DocumentType>& types,
                       const QString& executable,

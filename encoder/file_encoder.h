@@ -1,8 +1,8 @@
 #pragma once
 
-#include "encoder/encoder_error.h"
-#include "encoder/variant.h"
-#include "encoder/xcoder32_export.h"
+#include "encoder_error.h"
+#include "variant.h"
+#include "xcoder32_export.h"
 
 #include <cstdint>
 #include <functional>

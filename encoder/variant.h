@@ -1,6 +1,6 @@
 #pragma once
 
-#include "encoder/xcoder32_export.h"
+#include "xcoder32_export.h"
 
 #include <cstdint>
 #include <optional>

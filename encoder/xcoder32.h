@@ -2,7 +2,7 @@
 #ifndef XCODER32_H
 #define XCODER32_H
 
-#include "encoder/xcoder32_export.h"
+#include "xcoder32_export.h"
 
 #include <stdint.h>
 

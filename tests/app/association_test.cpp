@@ -55,32 +55,39 @@ TEST_F(AssociationTest, WritesMimeTypesDesktopEntryAndIcons)
                               "    <icon name=\"application-x-zenpatch-hack-pack\"/>\n"
                               "    <glob pattern=\"*.zpp\"/>"));
 
-    const QString desktop = Read("applications/zenpatch.desktop");
+    const QString desktop = Read("applications/org.zenpatch.Zenpatch.desktop");
     EXPECT_TRUE(desktop.startsWith("[Desktop Entry]\n"));
     EXPECT_TRUE(desktop.contains("\nExec=/opt/zenpatch/bin/zenpatch %f\n"));
-    EXPECT_TRUE(desktop.contains("\nIcon=zenpatch\n"));
+    EXPECT_TRUE(desktop.contains("\nIcon=org.zenpatch.Zenpatch\n"));
     EXPECT_TRUE(desktop.contains("\nMimeType=application/x-zenpatch-hack;application/x-zenpatch-hack-pack;\n"));
 
     const QString icons = XdgHome() + "/icons/hicolor/256x256/";
     EXPECT_FALSE(QImage(icons + "mimetypes/application-x-zenpatch-hack.png").isNull());
     EXPECT_FALSE(QImage(icons + "mimetypes/application-x-zenpatch-hack-pack.png").isNull());
-    EXPECT_FALSE(QImage(icons + "apps/zenpatch.png").isNull());
+    EXPECT_FALSE(QImage(icons + "apps/org.zenpatch.Zenpatch.png").isNull());
 }
 
 TEST_F(AssociationTest, AnotherProgramFolderTravelsInTheCommand)
 {
     state.ProgramFolder = dir.path() + "/my board";
     RegisterFileTypes(state, "/opt/zenpatch/bin/zenpatch", XdgHome());
-    EXPECT_TRUE(Read("applications/zenpatch.desktop")
+    EXPECT_TRUE(Read("applications/org.zenpatch.Zenpatch.desktop")
                     .contains("\nExec=/opt/zenpatch/bin/zenpatch --home \"" + dir.path() + "/my board\" %f\n"));
 }
 
-TEST_F(AssociationTest, ShippedMimePackageIsTheOneThatIsWritten)
+// The installed files and the ones written at start must agree (the written entry takes the
+// installed one's place, with the executable's path).
+TEST_F(AssociationTest, ShippedMimePackageAndDesktopEntryAreTheOnesWritten)
 {
+    state.ProgramFolder = XdgHome() + "/zenpatch";
     RegisterFileTypes(state, "/usr/bin/zenpatch", XdgHome());
-    QFile shipped(ZENPATCH_TEST_DATA "/../../share/zenpatch.xml");
-    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
-    EXPECT_EQ(Read("mime/packages/zenpatch.xml"), QString::fromUtf8(shipped.readAll()));
+    QFile shippedMime(ZENPATCH_TEST_DATA "/../../share/zenpatch.xml");
+    QFile shippedDesktop(ZENPATCH_TEST_DATA "/../../share/org.zenpatch.Zenpatch.desktop");
+    ASSERT_TRUE(shippedMime.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(shippedDesktop.open(QIODevice::ReadOnly));
+    EXPECT_EQ(Read("mime/packages/zenpatch.xml"), QString::fromUtf8(shippedMime.readAll()));
+    EXPECT_EQ(Read("applications/org.zenpatch.Zenpatch.desktop").replace("Exec=/usr/bin/", "Exec="),
+              QString::fromUtf8(shippedDesktop.readAll()));
 }
 
 TEST_F(AssociationTest, SecondRunChangesNothing)
@@ -108,7 +115,7 @@ TEST_F(AssociationTest, EmptyProgramIdentifierDoesNothing)
 TEST_F(AssociationTest, ExtraArgumentsReplaceTheFileArgument)
 {
     RegisterFileType("Zenpatch", {}, "/bin/zenpatch", "  --import %u  ", "", XdgHome());
-    EXPECT_TRUE(Read("applications/zenpatch.desktop").contains("\nExec=/bin/zenpatch --import %u\n"));
+    EXPECT_TRUE(Read("applications/org.zenpatch.Zenpatch.desktop").contains("\nExec=/bin/zenpatch --import %u\n"));
 }
 
 TEST_F(AssociationTest, ExecLineQuotesProgramsWithReservedCharacters)
