@@ -39,10 +39,15 @@ QString DefaultProgramFolder(const QString& executableDir)
 {
     if (QFileInfo::exists(executableDir + QLatin1Char('/') + Database::FileName))
         return QDir::cleanPath(executableDir);
-    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
-    if (dataHome.isEmpty())
-        dataHome = QDir::homePath() + QStringLiteral("/.local/share");
-    return QDir::cleanPath(dataHome + QStringLiteral("/zenpatch"));
+    return QDir::cleanPath(XdgDataHome() + QStringLiteral("/zenpatch"));
+}
+
+QString XdgDataHome()
+{
+    const QString configured = qEnvironmentVariable("XDG_DATA_HOME");
+    if (!configured.isEmpty())
+        return configured;
+    return QDir::homePath() + QStringLiteral("/.local/share");
 }
 
 QString ProgramFolder(const QString& executableDir)

@@ -23,6 +23,8 @@ bool LoadConfiguration(AppState& state, const std::function<void()>& showOptions
 // The program folder: $ZENPATCH_HOME; else the executable's folder when zpatch.zpd is there;
 // else $XDG_DATA_HOME/zenpatch, seeded from the installed template database when it has none.
 QString ProgramFolder(const QString& executableDir);
+// $XDG_DATA_HOME, or ~/.local/share when it is unset or empty.
+QString XdgDataHome();
 // The program folder that a start without $ZENPATCH_HOME (or --home) would use; seeds nothing.
 QString DefaultProgramFolder(const QString& executableDir);
 

@@ -52,7 +52,7 @@ mdiMain::mdiMain(AppState& state, QWidget* parent)
 {
     setObjectName("mdiMain");
     setWindowTitle(tr("Zenpatch"));
-    setWindowIcon(QIcon(":/zenpatch/zenpatch.png"));
+    setWindowIcon(QIcon(":/zenpatch/icons/zenpatch.png"));
     mdiArea_->setObjectName("mdiArea");
     setAcceptDrops(true);
     mdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);

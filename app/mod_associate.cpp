@@ -136,14 +136,6 @@ QString DesktopExecLine(const QString& executable, const QString& arguments)
     return arguments.isEmpty() ? program : program + ' ' + arguments;
 }
 
-QString XdgDataHome()
-{
-    const QString configured = qEnvironmentVariable("XDG_DATA_HOME");
-    if (!configured.isEmpty())
-        return configured;
-    return QDir::homePath() + "/.local/share";
-}
-
 void RegisterFileType(const QString& programId,
                       const QList<DocumentType>& types,
                       const QString& executable,

@@ -47,9 +47,6 @@ void RegisterFileType(const QString& programId,
 // passes it with --home.
 void RegisterFileTypes(const AppState& state, const QString& executable, const QString& dataHome);
 
-// $XDG_DATA_HOME, or ~/.local/share when it is unset or empty.
-QString XdgDataHome();
-
 // One argument of a desktop entry's Exec value, quoted as the desktop entry format requires when
 // it holds a reserved character.
 QString DesktopExecArgument(const QString& argument);

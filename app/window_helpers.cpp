@@ -1,10 +1,26 @@
 #include "app/window_helpers.h"
 
+#include "app/dialogs.h"
+
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QMdiSubWindow>
 #include <QWidget>
 
 namespace zp {
+
+void RunGuarded(Dialogs& dialogs, const QString& title, const std::function<void()>& command)
+{
+    try {
+        command();
+    } catch (const std::exception& e) {
+        dialogs.messageBox(QCoreApplication::translate("zp::RunGuarded", "The hack database reported an error:\n\n%1")
+                               .arg(QString::fromUtf8(e.what())),
+                           title,
+                           MsgButtons::OK,
+                           MsgIcon::Critical);
+    }
+}
 
 int TwipsToPixels(int twips, const QWidget* widget)
 {

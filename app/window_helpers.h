@@ -2,12 +2,19 @@
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QString>
 #include <functional>
 
 class QCloseEvent;
 class QWidget;
 
 namespace zp {
+
+class Dialogs;
+
+// Runs a command of a window; a failure it throws (a database or file error) is shown as "The hack
+// database reported an error:" with its text under the window's title instead of ending the program.
+void RunGuarded(Dialogs& dialogs, const QString& title, const std::function<void()>& command);
 
 // Converts a length in twips (1440 per inch) to pixels at the widget's logical DPI.
 int TwipsToPixels(int twips, const QWidget* widget);

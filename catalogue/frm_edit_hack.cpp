@@ -313,14 +313,7 @@ QString frmEditHack::FilesSql() const
 
 void frmEditHack::Guarded(const std::function<void()>& command)
 {
-    try {
-        command();
-    } catch (const std::exception& e) {
-        state_.dialogs.messageBox(tr("The hack database reported an error:\n\n%1").arg(QString::fromUtf8(e.what())),
-                                  tr("Create/Edit Hack"),
-                                  MsgButtons::OK,
-                                  MsgIcon::Critical);
-    }
+    RunGuarded(state_.dialogs, tr("Create/Edit Hack"), command);
 }
 
 frmEditHack& ShowHackEditor(mdiMain& main)

@@ -281,14 +281,7 @@ void frmListHacks::SetHackListMenuEnabled(bool enabled)
 
 void frmListHacks::Guarded(const std::function<void()>& command)
 {
-    try {
-        command();
-    } catch (const std::exception& e) {
-        state_.dialogs.messageBox(tr("The hack database reported an error:\n\n%1").arg(QString::fromUtf8(e.what())),
-                                  tr("Hack List"),
-                                  MsgButtons::OK,
-                                  MsgIcon::Critical);
-    }
+    RunGuarded(state_.dialogs, tr("Hack List"), command);
 }
 
 frmListHacks* FindHackList(QMdiArea* area)

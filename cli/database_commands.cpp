@@ -7,6 +7,7 @@
 #include "cli/session.h"
 #include "database/sql.h"
 #include "install/install_log.h"
+#include "install/modification_engine.h"
 
 #include <QDir>
 #include <cstdio>
@@ -20,7 +21,12 @@ void PrintLine(const QString& line)
     std::printf("%s\n", line.toUtf8().constData());
 }
 
-const QStringList ActionNames = {"Add Before", "Add After", "Insert", "Append", "Replace", "Delete"};
+// The action's name, or the stored code itself when it names no action.
+QString ActionText(const Recordset& mods)
+{
+    const QString name = ActionName(mods.Int("ActionType"));
+    return name.isEmpty() ? mods.Text("ActionType") : name;
+}
 
 void PrintMods(AppState& state)
 {
@@ -34,7 +40,7 @@ void PrintMods(AppState& state)
                                 mods.Text("FileName"),
                                 locations.value(LocationIndex(mods.Value("PrimaryDir")), mods.Text("PrimaryDir")),
                                 mods.Text("ExtendDir"),
-                                ActionNames.value(mods.Int("ActionType"), mods.Text("ActionType")),
+                                ActionText(mods),
                                 instance == 0 ? QStringLiteral("All") : QString::number(instance)}));
     }
 }

@@ -2,6 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/mdi_main.h"
+#include "app/window_helpers.h"
 #include "interchange/hack_export.h"
 
 #include <QCheckBox>
@@ -54,7 +55,7 @@ void frmHackExport::Start()
 
 void ShowHackExport(mdiMain& main)
 {
-    OpenGuarded(main.State(), frmHackExport::tr("Export Hack"), [&main] {
+    RunGuarded(main.State().dialogs, frmHackExport::tr("Export Hack"), [&main] {
         frmHackExport window(main.State(), &main);
         window.exec();
     });

@@ -2,6 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/mdi_main.h"
+#include "app/window_helpers.h"
 #include "interchange/hack_import.h"
 
 #include <QGridLayout>
@@ -63,7 +64,7 @@ void frmHackImport::Start()
 
 void ShowHackImport(mdiMain& main, const QString& file)
 {
-    OpenGuarded(main.State(), frmHackImport::tr("Hack Import"), [&main, &file] {
+    RunGuarded(main.State().dialogs, frmHackImport::tr("Hack Import"), [&main, &file] {
         frmHackImport window(main.State(), &main);
         if (!file.isEmpty()) {
             window.txtImpFile->setText(file);

@@ -87,17 +87,4 @@ void OpenOutputFolder(const QString& folder)
     QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
-void OpenGuarded(AppState& state, const QString& title, const std::function<void()>& open)
-{
-    try {
-        open();
-    } catch (const std::exception& e) {
-        state.dialogs.messageBox(
-            InterchangeDialog::tr("The hack database reported an error:\n\n%1").arg(QString::fromUtf8(e.what())),
-            title,
-            MsgButtons::OK,
-            MsgIcon::Critical);
-    }
-}
-
 } // namespace zp

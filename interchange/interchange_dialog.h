@@ -57,8 +57,4 @@ private:
 // Opens a finished export's folder in the desktop's file manager.
 void OpenOutputFolder(const QString& folder);
 
-// Opens an interchange window; a database failure while it loads is reported under the window's
-// title instead of ending the program.
-void OpenGuarded(AppState& state, const QString& title, const std::function<void()>& open);
-
 } // namespace zp

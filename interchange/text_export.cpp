@@ -8,6 +8,7 @@
 #include "app/job_lock.h"
 #include "app/whole_file.h"
 #include "database/sql.h"
+#include "install/modification_engine.h"
 #include "interchange/hack_description.h"
 #include "interchange/interchange_common.h"
 
@@ -18,7 +19,6 @@ namespace zp {
 namespace {
 
 const QString Dashes24(24, '-');
-constexpr const char* ActionNames[] = {"Add Before", "Add After", "Insert", "Append", "Replace", "Delete"};
 
 // Lines joined and ended by CR LF.
 class TextLines
@@ -68,8 +68,7 @@ void AppendMod(TextLines& out, const AppState& state, const Recordset& mod)
     out << "[> BEGIN MOD <]"
         << "Filename: " + mod.Text("FileName")
         << "Location: " + ResolveModDirectory(state, LocationIndex(mod.Value("PrimaryDir")), mod.Value("ExtendDir"))
-        << "Action: " + QString(action >= 0 && action < 6 ? ActionNames[action] : "") << "Instance: " + instance
-        << "Comment: " + mod.Text("Comment");
+        << "Action: " + ActionName(action) << "Instance: " + instance << "Comment: " + mod.Text("Comment");
     out << Dashes24 << "Old Data:" << Dashes24 << DataText(mod, "OldData") << "";
     out << Dashes24 << "New Data:" << Dashes24 << DataText(mod, "NewData") << "";
     out << "[> END MOD <]"
