@@ -13,15 +13,17 @@ namespace {
 
 constexpr int kContext = 3;
 
+using Lines = std::vector<QByteArrayView>;
+
 // The lines of a text, each with its LF; the last one may lack it.
-std::vector<QByteArray> SplitLines(const QByteArray& text)
+Lines SplitLines(const QByteArray& text)
 {
-    std::vector<QByteArray> lines;
+    Lines lines;
     qsizetype start = 0;
     while (start < text.size()) {
         const qsizetype end = text.indexOf('\n', start);
         const qsizetype next = end < 0 ? text.size() : end + 1;
-        lines.push_back(text.sliced(start, next - start));
+        lines.push_back(QByteArrayView(text).sliced(start, next - start));
         start = next;
     }
     return lines;
@@ -34,13 +36,14 @@ struct Edit
     int oldLine, newLine; // where it stands in either text (0-based; the next line for the other side)
 };
 
-std::vector<Edit> EditScript(const std::vector<QByteArray>& oldLines, const std::vector<QByteArray>& newLines)
+std::vector<Edit> EditScript(const Lines& oldLines, const Lines& newLines)
 {
-    QHash<QByteArray, int> ids;
-    const auto numbers = [&ids](const std::vector<QByteArray>& lines) {
+    QHash<QByteArrayView, int> ids;
+    ids.reserve(qsizetype(oldLines.size() + newLines.size()));
+    const auto numbers = [&ids](const Lines& lines) {
         std::vector<int> numbered;
         numbered.reserve(lines.size());
-        for (const QByteArray& line : lines) {
+        for (const QByteArrayView line : lines) {
             auto id = ids.constFind(line);
             if (id == ids.cend())
                 id = ids.insert(line, int(ids.size()));
@@ -74,7 +77,7 @@ QByteArray Range(int first, int count)
     return text;
 }
 
-void AppendLine(QByteArray& out, char kind, const QByteArray& line)
+void AppendLine(QByteArray& out, char kind, QByteArrayView line)
 {
     out += kind;
     out += line;
@@ -84,10 +87,7 @@ void AppendLine(QByteArray& out, char kind, const QByteArray& line)
 
 // Hunks of the script: each change with up to three kept lines around it; changes closer than
 // twice that share a hunk.
-void AppendHunks(QByteArray& out,
-                 const std::vector<Edit>& script,
-                 const std::vector<QByteArray>& oldLines,
-                 const std::vector<QByteArray>& newLines)
+void AppendHunks(QByteArray& out, const std::vector<Edit>& script, const Lines& oldLines, const Lines& newLines)
 {
     const int size = int(script.size());
     int next = 0;
@@ -133,8 +133,9 @@ QByteArray UnifiedDiff(const QString& path, const std::optional<QByteArray>& bef
     const QByteArray newName = "b/" + name;
     if ((before && before->contains('\0')) || after.contains('\0'))
         return "Binary files " + oldName + " and " + newName + " differ\n";
-    const std::vector<QByteArray> oldLines = SplitLines(before.value_or(QByteArray()));
-    const std::vector<QByteArray> newLines = SplitLines(after);
+    const QByteArray oldText = before.value_or(QByteArray());
+    const Lines oldLines = SplitLines(oldText);
+    const Lines newLines = SplitLines(after);
     QByteArray out = "--- " + oldName + "\n+++ " + newName + "\n";
     AppendHunks(out, EditScript(oldLines, newLines), oldLines, newLines);
     return out;
