@@ -1,7 +1,8 @@
 // Times the installation and the analysis of a large synthetic hack against `patch -p1` applying
 // the same changes as a unified diff, splits the installation's time into its parts, times one
 // "All" replacement in a 4 MiB file, and measures the peak memory of `zenpatch-cli install` on a
-// board whose largest file is 64 MiB.
+// board whose largest file is 64 MiB. Times zenpatch-cli diff against zenpatch-cli install followed
+// by diff -ruN.
 //   install_bench                          two sizes: 1,000 mods over 100 files of 256 KiB (2,000
 //                                          files in the board) and 10,000 mods over 500 such files
 //   install_bench SMALL_FILES BIG_FILES MODS_PER_BIG_FILE   one size, no targets judged
@@ -23,6 +24,7 @@
 #include "install/mod_target.h"
 #include "install/modification_engine.h"
 #include "install/work_buffer.h"
+#include "install_board.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,27 +43,11 @@
 namespace zp {
 namespace {
 
-constexpr int kFolders = 20;
-constexpr qsizetype kBigFileBytes = 256 * 1024;
 constexpr qsizetype kHugeFileBytes = 64 * 1024 * 1024;
 
-double Seconds(const std::function<void()>& job)
-{
-    const auto start = std::chrono::steady_clock::now();
-    job();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// The best of three runs; prepare() runs before each, untimed.
-double Best(const std::function<void()>& prepare, const std::function<void()>& job)
-{
-    double best = 1e9;
-    for (int i = 0; i < 3; ++i) {
-        prepare();
-        best = std::min(best, Seconds(job));
-    }
-    return best;
-}
+using bench::Best;
+using bench::kBigFileBytes;
+using bench::Seconds;
 
 [[noreturn]] void Fail(const QString& what)
 {
@@ -73,44 +59,6 @@ void Shell(const QString& command)
 {
     if (std::system(command.toLocal8Bit().constData()) != 0)
         Fail("failed: " + command);
-}
-
-QString FolderOfFile(int n)
-{
-    return QStringLiteral("d%1").arg(n % kFolders, 2, 10, QChar('0'));
-}
-QString NameOfFile(int n)
-{
-    return QStringLiteral("f%1.cgi").arg(n, 4, 10, QChar('0'));
-}
-
-// A big board file: numbered script lines, with a hook line for every mod repeated every 300
-// lines and a repeated token line for the "All" mods.
-QByteArray BigFile(int file, int mods, qsizetype bytes)
-{
-    QByteArray text;
-    text.reserve(bytes + 1024);
-    for (int line = 0; text.size() < bytes; ++line) {
-        text
-            += "    $value{" + QByteArray::number(line) + "} = &lookup('field', " + QByteArray::number(file) + ");\r\n";
-        const int slot = line % 300;
-        if (slot < mods)
-            text += "# hook " + QByteArray::number(file) + "-" + QByteArray::number(slot) + " ##\r\n";
-        if (line % 97 == 0)
-            text += "token-" + QByteArray::number(line % (97 * mods) / 97) + "\r\n";
-    }
-    return text;
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes, int times = 1)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        Fail("cannot write " + path);
-    for (int i = 0; i < times; ++i) {
-        if (file.write(bytes) != bytes.size())
-            Fail("cannot write " + path);
-    }
 }
 
 struct Size
@@ -125,93 +73,27 @@ class Board
 public:
     Board(const Size& size, qsizetype bigFileBytes)
         : size_(size)
+        , board_(bench::GenerateBoard(temp_.path(), size.smallFiles, size.bigFiles, size.modsPerFile, bigFileBytes))
         , state(temp_.path(), dialogs_)
     {
-        for (int f = 0; f < kFolders; ++f)
-            QDir().mkpath(Source() + "/cgi-bin/" + FolderOfFile(f));
-        const QByteArray small = QByteArray("print \"small board file\";\r\n").repeated(36);
-        for (int n = 0; n < size.smallFiles + size.bigFiles; ++n) {
-            const QString path = Source() + "/" + RelativePath(n);
-            if (n >= size.bigFiles)
-                WriteFile(path, small);
-            else if (bigFileBytes <= kBigFileBytes)
-                WriteFile(path, BigFile(n, size.modsPerFile, bigFileBytes));
-            else
-                WriteFile(path, BigFile(n, size.modsPerFile, kBigFileBytes), int(bigFileBytes / kBigFileBytes));
-        }
-        Database::CreateNew(Home() + "/" + Database::FileName);
-        OpenDatabase(state);
-        OptionsValues options;
-        options.SourceDir = Source();
-        options.OutputDir = Output();
-        options.ubbCGIDir = QStringLiteral("cgi-bin");
-        options.cfgDelOutputDir = 0; // zenpatch-cli does what RunInstallation does here
-        SaveOptions(state, options);
-        LoadConfiguration(state, nullptr);
-        AddHack();
+        bench::OpenBoardDatabase(state, board_, true); // zenpatch-cli does what RunInstallation does here
+        bench::AddMods(state, bench::AddBenchmarkHack(state), size.bigFiles, size.modsPerFile);
     }
     ~Board() { CloseDatabase(state); }
 
-    QString Home() const { return temp_.path(); }
-    QString Source() const { return Home() + "/board"; }
-    QString Output() const { return Home() + "/out"; }
-    static QString RelativePath(int n) { return "cgi-bin/" + FolderOfFile(n) + "/" + NameOfFile(n); }
+    QString Home() const { return board_.home; }
+    QString Source() const { return board_.source; }
+    QString Output() const { return board_.output; }
     int Mods() const { return size_.bigFiles * size_.modsPerFile; }
 
 private:
-    void AddHack()
-    {
-        Recordset& info = *state.HackInfoRecordset;
-        info.ReOpen(sql::SelectHackInfo);
-        info.AddNew();
-        info.SetValue("Name", QStringLiteral("Benchmark"));
-        info.SetValue("HackType", 0);
-        info.Update();
-        state.CurrentHackNum = static_cast<qint16>(info.Value("HackNum").toInt());
-        info.ReOpen(sql::SelectHackInfo);
-        info.MoveFirst();
-
-        Transaction transaction(state.Connection);
-        Recordset mods(state.Connection);
-        mods.Open(sql::SelectHackData);
-        int order = 1;
-        for (int file = 0; file < size_.bigFiles; ++file) {
-            for (int k = 0; k < size_.modsPerFile; ++k) {
-                const bool all = k % 3 == 0;
-                mods.AddNew();
-                mods.SetValue("HackNum", state.CurrentHackNum);
-                mods.SetValue("ModOrder", order++);
-                mods.SetValue("FileName", NameOfFile(file));
-                mods.SetValue("PrimaryDir", 0);
-                mods.SetValue("ExtendDir", "/" + FolderOfFile(file));
-                mods.SetValue("ActionType", k % 6);
-                mods.SetValue("ModInst", all ? 0 : 1);
-                mods.SetValue("OldData",
-                              all ? QStringLiteral("token-%1").arg(k)
-                                  : QStringLiteral("# hook %1-%2 ##").arg(file).arg(k));
-                mods.SetValue("NewData", QStringLiteral("# added by mod %1\r\nsub hook%1 { return 1; }").arg(order));
-                mods.Update();
-            }
-        }
-        transaction.Commit();
-    }
-
     QTemporaryDir temp_;
     Size size_;
+    bench::Board board_;
     ScriptedDialogs dialogs_;
 
 public:
     AppState state;
-};
-
-class BenchHost : public InstallationHost
-{
-public:
-    bool SearchOutputFirst() const override { return false; }
-    bool DeleteOutputFirst() const override { return false; }
-    bool OverwriteSource() const override { return false; }
-    bool LfLineEnds() const override { return false; }
-    void AppendInstructionLine(const QString&) override { }
 };
 
 // Where an installation's time goes, measured by running its steps one by one over the same
@@ -293,11 +175,11 @@ QString BenchFolder()
     return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section('/', 0, -2);
 }
 
-// Runs zenpatch-cli with the arguments; its wall time and peak RSS in KiB.
-std::pair<double, long> RunCli(const QStringList& arguments)
+// Runs a program with the arguments, its standard output thrown away; its wall time and peak RSS in
+// KiB. Ends the benchmark when it exits with a status above okStatus.
+std::pair<double, long> RunProgram(const QString& path, const QStringList& arguments, int okStatus = 0)
 {
-    const QByteArray program = QFile::encodeName(BenchFolder() + "/zenpatch-cli");
-    std::vector<QByteArray> encoded {program};
+    std::vector<QByteArray> encoded {QFile::encodeName(path)};
     for (const QString& argument : arguments)
         encoded.push_back(argument.toLocal8Bit());
     std::vector<char*> argv;
@@ -307,7 +189,6 @@ std::pair<double, long> RunCli(const QStringList& arguments)
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = fork();
     if (pid == 0) {
-        // The log rows are not wanted here.
         const int null = open("/dev/null", O_WRONLY);
         dup2(null, STDOUT_FILENO);
         execv(argv[0], argv.data());
@@ -316,9 +197,39 @@ std::pair<double, long> RunCli(const QStringList& arguments)
     int status = 0;
     rusage usage {};
     wait4(pid, &status, 0, &usage);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        Fail("zenpatch-cli " + arguments.join(' ') + " failed");
+    if (!WIFEXITED(status) || WEXITSTATUS(status) > okStatus)
+        Fail(path + " " + arguments.join(' ') + " failed");
     return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), usage.ru_maxrss};
+}
+
+std::pair<double, long> RunCli(const QStringList& arguments)
+{
+    return RunProgram(BenchFolder() + "/zenpatch-cli", arguments);
+}
+
+// zenpatch-cli diff against zenpatch-cli install followed by diff -ruN of the source and output
+// folders (status 1 of diff: the folders differ), each the best of three, with peak RSS.
+QString DiffAgainstInstallAndDiff(const Board& board, const QString& hack)
+{
+    std::pair<double, long> preview {1e9, 0}, install {1e9, 0}, compare {1e9, 0};
+    const auto keep = [](std::pair<double, long>& best, const std::pair<double, long>& run) {
+        best = {std::min(best.first, run.first), std::max(best.second, run.second)};
+    };
+    for (int i = 0; i < 3; ++i) {
+        keep(preview, RunCli({"--home", board.Home(), "diff", hack}));
+        DeleteFolderTree(board.Output());
+        keep(install, RunCli({"--home", board.Home(), "install", hack}));
+        keep(compare, RunProgram("/usr/bin/diff", {"-ruN", board.Source(), board.Output()}, 1));
+    }
+    return QString::asprintf("zenpatch-cli diff: %.3f s, peak RSS %.0f MiB; install + diff -ruN: %.3f s (%.3f + "
+                             "%.3f), peak RSS %.0f / %.0f MiB",
+                             preview.first,
+                             preview.second / 1024.0,
+                             install.first + compare.first,
+                             install.first,
+                             compare.first,
+                             install.second / 1024.0,
+                             compare.second / 1024.0);
 }
 
 double AllReplaceIn4MiB()
@@ -352,7 +263,7 @@ Figures RunSize(const Size& size)
 {
     Board board(size, kBigFileBytes);
     RecordingLog log;
-    BenchHost host;
+    bench::DefaultOptions host;
     const double analysis = Best([&] { log.Clear(); }, [&] { RunAnalysis(board.state, log); });
     const bool analysisRed = log.AnyRed();
     const double install = Best([] {}, [&] { RunInstallation(board.state, host, log); });
@@ -363,6 +274,7 @@ Figures RunSize(const Size& size)
     CloseDatabase(board.state);
     const QString hack = QString::number(board.state.CurrentHackNum);
     const double cli = Best([] {}, [&] { RunCli({"--home", board.Home(), "install", hack}); });
+    const QString diff = DiffAgainstInstallAndDiff(board, hack);
     OpenDatabase(board.state);
 
     const double mib = size.bigFiles * double(kBigFileBytes) / (1024 * 1024);
@@ -376,7 +288,7 @@ Figures RunSize(const Size& size)
                 install / patch,
                 1000 * install / (mib + board.Mods() / 100.0));
     std::printf("analysis:  %.3f s (%.2fx install)\npatch -p1: %.3f s\n", analysis, analysis / install, patch);
-    std::printf("zenpatch-cli install: %.3f s (opening the database included)\n", cli);
+    std::printf("zenpatch-cli install: %.3f s (opening the database included)\n%s\n", cli, qPrintable(diff));
     std::printf("split: database %.3f s, load/decode %.3f s, search and change %.3f s, save/encode %.3f s, "
                 "flush and move %.3f s\n",
                 split.database,

@@ -19,7 +19,6 @@ namespace zp::bench {
 namespace {
 
 constexpr int kFolders = 20;
-constexpr qsizetype kBigFileBytes = 256 * 1024;
 
 QString FolderOfFile(int n)
 {
@@ -67,16 +66,19 @@ double Best(const std::function<void()>& prepare, const std::function<void()>& j
     return best;
 }
 
-void WriteFile(const QString& path, const QByteArray& bytes)
+void WriteFile(const QString& path, const QByteArray& bytes, int times)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+    bool written = file.open(QIODevice::WriteOnly);
+    for (int i = 0; written && i < times; ++i)
+        written = file.write(bytes) == bytes.size();
+    if (!written) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         std::exit(2);
     }
 }
 
-Board GenerateBoard(const QString& home, int smallFiles, int bigFiles, int modsPerFile)
+Board GenerateBoard(const QString& home, int smallFiles, int bigFiles, int modsPerFile, qsizetype bigFileBytes)
 {
     Board board {home, home + "/board", home + "/out", bigFiles};
     for (int f = 0; f < kFolders; ++f)
@@ -84,7 +86,10 @@ Board GenerateBoard(const QString& home, int smallFiles, int bigFiles, int modsP
     const QByteArray small = QByteArray("print \"small board file\";\r\n").repeated(36);
     for (int n = 0; n < smallFiles + bigFiles; ++n) {
         const QString path = board.source + "/cgi-bin/" + FolderOfFile(n) + "/" + NameOfFile(n);
-        WriteFile(path, n < bigFiles ? BigFile(n, modsPerFile) : small);
+        if (n < bigFiles)
+            WriteFile(path, BigFile(n, modsPerFile), int(std::max<qsizetype>(1, bigFileBytes / kBigFileBytes)));
+        else
+            WriteFile(path, small);
     }
     return board;
 }
@@ -126,7 +131,7 @@ void AddMods(AppState& state, int hack, int bigFiles, int modsPerFile)
     });
 }
 
-void OpenBoardDatabase(AppState& state, const Board& board)
+void OpenBoardDatabase(AppState& state, const Board& board, bool keepOutput)
 {
     Database::CreateNew(board.home + "/" + Database::FileName);
     OpenDatabase(state);
@@ -134,6 +139,8 @@ void OpenBoardDatabase(AppState& state, const Board& board)
     options.SourceDir = board.source;
     options.OutputDir = board.output;
     options.ubbCGIDir = QStringLiteral("cgi-bin");
+    if (keepOutput)
+        options.cfgDelOutputDir = 0;
     SaveOptions(state, options);
     LoadConfiguration(state, nullptr);
 }

@@ -17,8 +17,8 @@ namespace bench {
 double Seconds(const std::function<void()>& job);
 // The best of three runs; prepare() runs before each, untimed.
 double Best(const std::function<void()>& prepare, const std::function<void()>& job);
-// Writes a file whole; ends the program (status 2) when it cannot.
-void WriteFile(const QString& path, const QByteArray& bytes);
+// Writes a file whole, the bytes `times` over; ends the program (status 2) when it cannot.
+void WriteFile(const QString& path, const QByteArray& bytes, int times = 1);
 
 struct Board
 {
@@ -26,11 +26,15 @@ struct Board
     int bigFiles = 0;
 };
 
+constexpr qsizetype kBigFileBytes = 256 * 1024;
+
 // The board below `home`: smallFiles of 1 KiB and bigFiles of 256 KiB, each big file with hooks for
-// modsPerFile mods.
-Board GenerateBoard(const QString& home, int smallFiles, int bigFiles, int modsPerFile);
+// modsPerFile mods. A larger bigFileBytes (a multiple of 256 KiB) repeats the 256 KiB text.
+Board GenerateBoard(
+    const QString& home, int smallFiles, int bigFiles, int modsPerFile, qsizetype bigFileBytes = kBigFileBytes);
 // A new database in the board's home configured for it (UBB, "CGI" = cgi-bin), opened in `state`.
-void OpenBoardDatabase(AppState& state, const Board& board);
+// With keepOutput, "Delete Output Directory Before Starting?" is off, as RunInstallation has it.
+void OpenBoardDatabase(AppState& state, const Board& board, bool keepOutput = false);
 // A new UBB hack "Benchmark", made the current row of HackInfoRecordset; returns its HackNum.
 qint16 AddBenchmarkHack(AppState& state);
 // One mod of a benchmark hack, in the "CGI" location.

@@ -53,6 +53,7 @@ int RunDeleteCommand(const GlobalOptions& options, const CommandArguments& args)
 // install_commands.cpp
 int RunAnalyzeCommand(const GlobalOptions& options, const CommandArguments& args);
 int RunInstallCommand(const GlobalOptions& options, const CommandArguments& args);
+int RunDiffCommand(const GlobalOptions& options, const CommandArguments& args);
 
 // interchange_commands.cpp
 int RunExportCommand(const GlobalOptions& options, const CommandArguments& args);

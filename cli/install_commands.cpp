@@ -1,11 +1,17 @@
 // zenpatch-cli analyze HACK | install HACK [--search-output] [--delete-output] [--overwrite-source] [--eol crlf|lf]
+//   | diff HACK [--eol crlf|lf] [--search-output] [--output FILE]
 #include "analysis/analysis_run.h"
 #include "app/app_state.h"
+#include "app/whole_file.h"
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/session.h"
 #include "install/install_log.h"
 #include "install/installation_run.h"
+#include "install/trial_installation.h"
+#include "install/unified_diff.h"
+
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -77,6 +83,33 @@ int RunInstallCommand(const GlobalOptions& options, const CommandArguments& args
     const int status = PrintLog(log);
     // The message that halted the run is already on stderr.
     return outcome == InstallOutcome::Halted ? exitError : status;
+}
+
+// The installation tried in a temporary folder: the diff on stdout or, whole or not at all, in the
+// --output file; the failed rows on stderr.
+int RunDiffCommand(const GlobalOptions& options, const CommandArguments& args)
+{
+    const ParsedArguments parsed = ParseArguments(args, 1, {"--eol", "--output"}, {"--search-output"});
+    Session session(options);
+    FlagOptions host(session.state, parsed);
+    session.SelectHack(parsed.positional[0]);
+    RecordingLog log;
+    TrialInstallation trial(session.state.SourceDir);
+    trial.Run(session.state, host, log);
+    const QByteArray diff = TrialDiff(trial);
+    if (const auto output = parsed.value("--output")) {
+        const QFileInfo file(ArgumentText(*output));
+        WriteWholeFile(session.state.ProgramFolder, file.absolutePath(), file.fileName(), [&diff](WholeFile& out) {
+            out.Write(diff);
+        });
+    } else {
+        std::fwrite(diff.constData(), 1, size_t(diff.size()), stdout);
+    }
+    for (const LogRow& row : log.rows) {
+        if (row.red)
+            std::fprintf(stderr, "%s\n", FormatLogRow(row).toUtf8().constData());
+    }
+    return log.AnyRed() ? exitFailed : exitSuccess;
 }
 
 } // namespace zp::cli

@@ -24,6 +24,7 @@ const Command kCommands[] = {
     {"delete", "HACK", RunDeleteCommand},
     {"analyze", "HACK", RunAnalyzeCommand},
     {"install", "HACK [--search-output] [--delete-output] [--overwrite-source] [--eol crlf|lf]", RunInstallCommand},
+    {"diff", "HACK [--eol crlf|lf] [--search-output] [--output FILE]", RunDiffCommand},
     {"export", "HACK --folder DIR --name NAME [--make-folder]", RunExportCommand},
     {"import", "FILE", RunImportCommand},
     {"export-text", "HACK --folder DIR --name NAME", RunExportTextCommand},

@@ -18,6 +18,7 @@
 #include "catalogue/frm_hack_info.h"
 #include "catalogue/frm_list_hacks.h"
 #include "database/database.h"
+#include "install/frm_diff_view.h"
 #include "install/frm_install_hack.h"
 #include "interchange/file_encoder_dialogs.h"
 #include "interchange/frm_export_text.h"
@@ -99,8 +100,18 @@ bool InstallAndAnalyse(zp::mdiMain& window, zp::AppState& state, const QString& 
         QWidget* frame = installer->parentWidget();
         frame->move(0, 0);
         QApplication::processEvents();
-        if (before)
+        if (before) {
             ok &= Save(*frame, out + "/" + before);
+            installer->cmdPreview->click();
+            zp::frmDiffView* preview = window.findChild<zp::frmDiffView*>();
+            if (!preview)
+                return false;
+            preview->parentWidget()->move(0, 0);
+            QApplication::processEvents();
+            ok &= Save(*preview->parentWidget(), out + "/install_preview.png");
+            preview->cmdClose->click();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
         // The first failed row is taken as it appears, with the window brought up to date.
         bool taken = !during;
         QObject::connect(installer->fgInstallLog->model(), &QAbstractItemModel::dataChanged, installer, [&] {

@@ -7,7 +7,10 @@
 #include "catalogue/catalogue_operations.h"
 #include "catalogue/flex_grid.h"
 #include "catalogue/frm_list_hacks.h"
+#include "install/frm_diff_view.h"
 #include "install/source_backup.h"
+#include "install/trial_installation.h"
+#include "install/unified_diff.h"
 #include "interchange/interchange_common.h"
 
 #include <QAction>
@@ -24,6 +27,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace zp {
 
@@ -68,6 +72,7 @@ frmInstallHack::frmInstallHack(mdiMain& main, QWidget* parent)
     , Label1(new QLabel(tr("&End of Line Terminator"), this))
     , cmbEOL(new QComboBox(this))
     , cmdInstall(new QPushButton(tr("&Install"), this))
+    , cmdPreview(new QPushButton(tr("&Preview"), this))
     , cmdCancel(new QPushButton(tr("&Cancel"), this))
     , cmdNext(new QPushButton(tr("&Next"), this))
     , main_(main)
@@ -93,6 +98,7 @@ frmInstallHack::frmInstallHack(mdiMain& main, QWidget* parent)
     LayOut();
 
     connect(cmdInstall, &QPushButton::clicked, this, &frmInstallHack::Install);
+    connect(cmdPreview, &QPushButton::clicked, this, &frmInstallHack::Preview);
     connect(cmdCancel, &QPushButton::clicked, this, [this] { CloseWindow(this); });
     connect(cmdNext, &QPushButton::clicked, this, &frmInstallHack::Next);
 }
@@ -108,11 +114,10 @@ void frmInstallHack::LayOut()
     eol->addStretch();
     options->addLayout(eol);
 
-    // The buttons sit at the right, with room beside "&Install" for one more.
     auto* bottom = new QHBoxLayout;
     bottom->addLayout(options);
     bottom->addStretch();
-    for (QPushButton* button : {cmdInstall, cmdCancel, cmdNext}) {
+    for (QPushButton* button : {cmdInstall, cmdPreview, cmdCancel, cmdNext}) {
         button->setAutoDefault(true);
         bottom->addWidget(button, 0, Qt::AlignBottom);
     }
@@ -206,6 +211,43 @@ void frmInstallHack::Install()
         cmdNext->setFocus();
 }
 
+namespace {
+
+// The window's options for a trial: its notes stay out of the instructions box.
+class PreviewOptions : public InstallationHost
+{
+public:
+    explicit PreviewOptions(const InstallationHost& window)
+        : window_(window)
+    {
+    }
+    bool SearchOutputFirst() const override { return window_.SearchOutputFirst(); }
+    bool DeleteOutputFirst() const override { return window_.DeleteOutputFirst(); }
+    bool OverwriteSource() const override { return window_.OverwriteSource(); }
+    bool LfLineEnds() const override { return window_.LfLineEnds(); }
+    void AppendInstructionLine(const QString&) override { }
+
+private:
+    const InstallationHost& window_;
+};
+
+} // namespace
+
+void frmInstallHack::Preview()
+{
+    RunGuarded(state_.dialogs, windowTitle(), [this] {
+        if (!SelectOwnHack())
+            return;
+        PreviewOptions options(*this);
+        RecordingLog log;
+        TrialInstallation trial(state_.SourceDir);
+        trial.Run(state_, options, log);
+        const auto failed = std::count_if(log.rows.begin(), log.rows.end(), [](const LogRow& row) { return row.red; });
+        auto* view = new frmDiffView(state_, state_.HackInfoRecordset->Text("Name"), TrialDiff(trial), int(failed));
+        ResizeInTwips(main_.ShowChild(view), WidthTwips, HeightTwips);
+    });
+}
+
 bool frmInstallHack::SelectOwnHack()
 {
     if (FindHack(state_, QString::number(hackNum_)) && state_.CurrentHackNum == hackNum_)
@@ -240,6 +282,7 @@ void frmInstallHack::ShowLog()
     txtPreInstall->hide();
     fgInstallLog->show();
     cmdInstall->hide();
+    cmdPreview->hide();
     cmdCancel->hide();
     cmdNext->setEnabled(false);
     cmdNext->show();

@@ -54,6 +54,7 @@ public:
     QLabel* Label1;
     QComboBox* cmbEOL;
     QPushButton* cmdInstall;
+    QPushButton* cmdPreview;
     QPushButton* cmdCancel;
     QPushButton* cmdNext;
 
@@ -63,6 +64,8 @@ protected:
 private:
     void LayOut();
     void Install();
+    // Tries the installation with the options as shown and opens its diff in a new window.
+    void Preview();
     // Makes the hack this window shows the current hack again (the list may have moved meanwhile).
     bool SelectOwnHack();
     // Asks before the source files are overwritten, naming the folder that keeps their copies.

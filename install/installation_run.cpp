@@ -7,15 +7,11 @@
 #include "app/job_lock.h"
 #include "app/whole_file.h"
 #include "catalogue/catalogue_operations.h"
-#include "database/sql.h"
-#include "install/find_routines.h"
 #include "install/install_log.h"
-#include "install/mod_target.h"
+#include "install/mod_pass.h"
 #include "install/source_backup.h"
-#include "install/work_buffer.h"
 
 #include <map>
-#include <optional>
 
 namespace zp {
 
@@ -39,9 +35,6 @@ public:
 private:
     bool PrepareFolders();
     bool ApplyMods();
-    bool LoadBoardFile(const ModRecord& mod, const ModTarget& target);
-    QString LocateBoardFile(const ModTarget& target);
-    void SaveWorkFile();
     bool CopyResult();
     void Halt(const QString& message);
     void LogHackName(const QString& comment);
@@ -50,8 +43,6 @@ private:
     InstallationHost& host_;
     LogSink& log_;
     const QString workFolder_;
-    WorkBuffer buffer_;
-    std::optional<ModTarget> loaded_; // the board file in the buffer
     std::map<QString, QString> saved_; // relative path -> its file in the work folder, in name order
     bool allWritten_ = true; // every file reached its destination so far
 };
@@ -80,9 +71,7 @@ InstallOutcome InstallationRun::Run()
 
 void InstallationRun::LogHackName(const QString& comment)
 {
-    const QString name = state_.HackInfoRecordset->Text("Name");
-    log_.AddRow(
-        QString(), QString(), comment, QStringLiteral("Hack Name:") + name + QStringLiteral(" at ") + LogTime());
+    LogHackNameRow(state_, log_, comment);
 }
 
 void InstallationRun::Halt(const QString& message)
@@ -115,102 +104,10 @@ bool InstallationRun::PrepareFolders()
 // Applies the mods file by file; false when the hack has none.
 bool InstallationRun::ApplyMods()
 {
-    Recordset& mods = *state_.HackDataRecordset;
-    mods.ReOpen(sql::SelectHackDataOf + QString::number(state_.CurrentHackNum) + sql::OrderByFileNameModOrder);
-    const int count = mods.RecordCount();
-    if (count == 0) {
-        log_.AddRow(
-            QString(), QString(), QStringLiteral("No Actions"), QStringLiteral("Nothing to do, installation stopped."));
-        return false;
-    }
-    mods.MoveFirst();
-    for (int i = 0; i < count && !mods.EOF(); ++i, mods.MoveNext()) {
-        host_.ModsDone(i, count);
-        const ModRecord mod = ModRecordFrom(mods);
-        const ModTarget target = ModTargetFrom(state_, mods);
-        if (loaded_ && loaded_->relativePath != target.relativePath)
-            SaveWorkFile();
-        if (!target.insideRoot) {
-            allWritten_ = false;
-            log_.AddFailedRow(mod.FileName,
-                              ActionName(mod.ActionType),
-                              QStringLiteral("Unsafe Path"),
-                              QStringLiteral("Refused a file outside the board folders: ") + target.relativePath);
-            continue;
-        }
-        if (!loaded_ && !LoadBoardFile(mod, target))
-            continue;
-        ApplyMod(buffer_, mod, log_);
-    }
-    if (loaded_)
-        SaveWorkFile();
-    host_.ModsDone(count, count);
-    return true;
-}
-
-bool InstallationRun::LoadBoardFile(const ModRecord& mod, const ModTarget& target)
-{
-    // A file already written by this run keeps the changes of its earlier mods.
-    const auto saved = saved_.find(target.relativePath);
-    const QString path = saved != saved_.end() ? saved->second : LocateBoardFile(target);
-    if (path.isEmpty()) {
-        const QString note = QStringLiteral("Unable to locate the file: ") + target.fileName;
-        host_.AppendInstructionLine(note);
-        log_.AddFailedRow(mod.FileName, ActionName(mod.ActionType), QStringLiteral("File not found"), note);
-        return false;
-    }
-    try {
-        buffer_.LoadFile(path);
-    } catch (const std::exception& e) {
-        log_.AddFailedRow(
-            mod.FileName, ActionName(mod.ActionType), QStringLiteral("Read Error"), QString::fromStdString(e.what()));
-        return false;
-    }
-    loaded_ = target;
-    return true;
-}
-
-QString InstallationRun::LocateBoardFile(const ModTarget& target)
-{
-    QString path;
-    if (host_.SearchOutputFirst() && FileExists(Below(state_.OutputDir, target.relativePath)))
-        path = FindFileInTree(target.fileName, Below(state_.OutputDir, target.directory));
-    const QString sourceFolder = Below(state_.SourceDir, target.directory);
-    if (!DirExists(sourceFolder)) {
-        log_.AddRow(QString(),
-                    QString(),
-                    QStringLiteral("Source directory not found"),
-                    state_.SourceDir + u'/' + target.directory);
-    }
-    if (path.isEmpty())
-        path = FindFileInTree(target.fileName, sourceFolder);
-    return path;
-}
-
-// Writes the buffer into the work folder with the chosen line ends. The work folder is flat, one
-// numbered file per board file: a tree of location folders there would cost folders to make and
-// remove on every run.
-void InstallationRun::SaveWorkFile()
-{
-    if (!DirExists(workFolder_) && !MakePath(workFolder_)) {
-        allWritten_ = false;
-        state_.dialogs.messageBox(QStringLiteral("Unable to create Modification Dir, mod file skipped."),
-                                  kProgramTitle,
-                                  MsgButtons::OK,
-                                  MsgIcon::None);
-    } else {
-        const auto [saved, added]
-            = saved_.try_emplace(loaded_->relativePath, Below(workFolder_, QString::number(saved_.size() + 1)));
-        try {
-            buffer_.SaveFile(saved->second, host_.LfLineEnds());
-        } catch (const std::exception& e) {
-            saved_.erase(saved); // a file that could not be written whole is gone
-            allWritten_ = false;
-            log_.AddFailedRow(
-                loaded_->fileName, QString(), QStringLiteral("Write Error"), QString::fromStdString(e.what()));
-        }
-    }
-    loaded_.reset();
+    ModPass pass(state_, host_, log_, workFolder_, state_.SourceDir, saved_);
+    const bool any = pass.Run();
+    allWritten_ = allWritten_ && pass.AllWritten();
+    return any;
 }
 
 // Puts every file of the work folder in its place below the output folder, or over the source
@@ -256,6 +153,12 @@ bool InstallationRun::CopyResult()
 }
 
 } // namespace
+
+void LogHackNameRow(const AppState& state, LogSink& log, const QString& comment)
+{
+    const QString name = state.HackInfoRecordset->Text("Name");
+    log.AddRow(QString(), QString(), comment, QStringLiteral("Hack Name:") + name + QStringLiteral(" at ") + LogTime());
+}
 
 InstallOutcome RunInstallation(AppState& state, InstallationHost& host, LogSink& log)
 {

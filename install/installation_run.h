@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 namespace zp {
 
 struct AppState;
 class LogSink;
+class Recordset;
 
 // What the installation asks its caller while it runs: the options (read each time they are
 // needed, so a change made during the run applies to the files loaded afterwards) and a place for
@@ -39,8 +41,16 @@ enum class InstallOutcome {
 // link below the output or source folder.
 InstallOutcome RunInstallation(AppState& state, InstallationHost& host, LogSink& log);
 
-// Writes the support files of CurrentHackNum below OutputDir, in file-name order. False when one of
-// them could not be written.
-bool WriteSupportFiles(AppState& state, LogSink& log);
+// Writes the FileData of the support file at the current row of `files`, bound for `relative` below
+// the output folder, somewhere else than there; throws std::runtime_error naming the failure.
+using SupportFileWrite = std::function<void(const QString& relative, Recordset& files)>;
+
+// Writes the support files of CurrentHackNum below OutputDir, in file-name order, or hands each to
+// `elsewhere` (a trial) after the same checks of its path. False when one of them could not be
+// written.
+bool WriteSupportFiles(AppState& state, LogSink& log, const SupportFileWrite& elsewhere = {});
+
+// The "Hack Name:" row that begins and ends a run: the hack's Name, " at " and the time.
+void LogHackNameRow(const AppState& state, LogSink& log, const QString& comment);
 
 } // namespace zp

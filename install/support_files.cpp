@@ -10,7 +10,7 @@
 
 namespace zp {
 
-bool WriteSupportFiles(AppState& state, LogSink& log)
+bool WriteSupportFiles(AppState& state, LogSink& log, const SupportFileWrite& elsewhere)
 {
     Recordset& files = *state.HackFilesRecordset;
     files.ReOpen(sql::SelectHackFilesOf + QString::number(state.CurrentHackNum) + sql::OrderByFileName);
@@ -42,14 +42,18 @@ bool WriteSupportFiles(AppState& state, LogSink& log)
             fail(QStringLiteral("Unsafe Path"), RefusedLinkText(link));
             continue;
         }
-        if (!DirExists(*folder) && !MakePath(*folder)) {
+        if (!elsewhere && !DirExists(*folder) && !MakePath(*folder)) {
             fail(writeFile, QStringLiteral("Unable to create support file directory."));
             continue;
         }
         try {
-            WriteWholeFile(state.ProgramFolder, state.OutputDir, relative, [&files](WholeFile& out) {
-                files.ReadBlob("FileData", [&out](const QByteArray& chunk) { return out.Write(chunk); });
-            });
+            if (elsewhere) {
+                elsewhere(relative, files);
+            } else {
+                WriteWholeFile(state.ProgramFolder, state.OutputDir, relative, [&files](WholeFile& out) {
+                    files.ReadBlob("FileData", [&out](const QByteArray& chunk) { return out.Write(chunk); });
+                });
+            }
         } catch (const std::exception& e) {
             // Like any unexpected write error, this ends the support-file pass.
             fail(writeFile, QStringLiteral("ERROR: ") + QString::fromStdString(e.what()));

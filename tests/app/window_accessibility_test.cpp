@@ -9,6 +9,7 @@
 #include "catalogue/frm_hack_info.h"
 #include "catalogue/frm_list_hacks.h"
 #include "database/recordset.h"
+#include "install/frm_diff_view.h"
 #include "install/frm_install_hack.h"
 #include "interchange/file_encoder_dialogs.h"
 #include "interchange/frm_export_text.h"
@@ -61,6 +62,7 @@ const std::vector<std::pair<const char*, std::function<QWidget*(Program&)>>> Win
     {"frmHackComm", [](Program& p) -> QWidget* { return new frmHackComm(p.editor, &p.main); }},
     {"frmTextFile", [](Program& p) -> QWidget* { return new frmTextFile(p.state, &p.main); }},
     {"frmInstallHack", [](Program& p) -> QWidget* { return new frmInstallHack(p.main, &p.main); }},
+    {"frmDiffView", [](Program& p) -> QWidget* { return new frmDiffView(p.state, "Hack", "+a\n", 1, &p.main); }},
     {"frmAnalyze", [](Program& p) -> QWidget* { return new frmAnalyze(p.main, &p.main); }},
     {"frmHackExport", [](Program& p) -> QWidget* { return new frmHackExport(p.state, &p.main); }},
     {"frmHackImport", [](Program& p) -> QWidget* { return new frmHackImport(p.state, &p.main); }},

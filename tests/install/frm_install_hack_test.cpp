@@ -4,6 +4,7 @@
 #include "app/window_helpers.h"
 #include "catalogue/frm_list_hacks.h"
 #include "database/recordset.h"
+#include "install/frm_diff_view.h"
 #include "install/frm_install_hack.h"
 #include "install/modification_engine.h"
 
@@ -190,6 +191,28 @@ TEST_F(InstallWindowTest, OverwritingTheSourceAsksFirstAndNamesTheBackupFolder)
     const QString named = text.mid(prefix.size()).chopped(QString(". Continue?").size());
     EXPECT_EQ(Read(named + "/cgi-bin/forum.cgi"), "# hook\r\n");
     EXPECT_EQ(Read(source + "/cgi-bin/forum.cgi"), "# hook\r\nadded()\r\n");
+}
+
+TEST_F(InstallWindowTest, PreviewShowsTheDiffWritesNothingAndSavesThePatch)
+{
+    frmInstallHack& w = Open("Read me.");
+    w.cmdPreview->click();
+    auto* view = main->findChild<frmDiffView*>();
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->windowTitle(), "Preview of Hooks");
+    const QString diff = "--- a/cgi-bin/forum.cgi\n+++ b/cgi-bin/forum.cgi\n@@ -1 +1,2 @@\n # hook\n+added()\n";
+    EXPECT_EQ(view->rtbDiff->toPlainText(), diff);
+    EXPECT_TRUE(view->lblFailed->isVisibleTo(view));
+    EXPECT_EQ(w.txtPreInstall->toPlainText(), "Read me.");
+    EXPECT_TRUE(FilesBelow(output).isEmpty());
+    EXPECT_TRUE(LastInstall().isEmpty());
+
+    dialogs.saveResults.push_back(output + "/hooks.patch");
+    view->cmdSaveAs->click();
+    EXPECT_EQ(Read(output + "/hooks.patch"),
+              "--- a/cgi-bin/forum.cgi\n+++ b/cgi-bin/forum.cgi\n@@ -1 +1,2 @@\n # hook\r\n+added()\r\n");
+    w.cmdInstall->click();
+    EXPECT_FALSE(w.cmdPreview->isVisible());
 }
 
 } // namespace

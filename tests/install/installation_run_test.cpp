@@ -5,6 +5,7 @@
 #include "database/recordset.h"
 #include "install/installation_run.h"
 #include "install/modification_engine.h"
+#include "install/trial_installation.h"
 #include "interchange/text_export.h"
 
 #include <QDir>
@@ -63,6 +64,15 @@ protected:
                 found << row.Description;
         }
         return found;
+    }
+
+    // Every file below a folder with its bytes.
+    std::map<QString, QByteArray> Snapshot(const QString& folder)
+    {
+        std::map<QString, QByteArray> files;
+        for (const QString& file : FilesBelow(folder))
+            files[file] = Read(folder + "/" + file);
+        return files;
     }
 
     void Link(const QString& target, const QString& link)
@@ -459,6 +469,70 @@ TEST_F(InstallationRunTest, OutputOnAnotherFileSystemGetsTheSameTree)
     }
     EXPECT_EQ(Read(moved + "/cgi-bin/forum.cgi"), "y\r\nkeep\r\n");
     EXPECT_TRUE(QFile::permissions(moved + "/cgi-bin/forum.cgi") & QFile::ExeOwner);
+}
+
+TEST_F(InstallationRunTest, TrialMakesTheInstallsBytesAndWritesNothing)
+{
+    Write(source + "/cgi-bin/forum.cgi", "a\r\nb\r\n");
+    Write(source + "/html/index.html", "<body>\n");
+    Write(output + "/old.txt", "earlier");
+    const int hack = AddHack("Trial");
+    AddMod(hack, 1, "index.html", 1, "", AddAfter, 1, "<body>", "<p/>");
+    AddMod(hack, 7, "forum.cgi", 0, "", Replace, 1, "b", "c");
+    AddMod(hack, 8, "forum.cgi", 0, "", Delete, 1, "missing", "", "needs 6");
+    AddMod(hack, 9, "gone.cgi", 0, "", Delete, 1, "x", "");
+    AddSupportFile(hack, "new.cgi", 0, "", "support");
+    host.lf = true;
+    const auto before = Snapshot(home.path());
+
+    TrialInstallation trial(source);
+    ASSERT_TRUE(trial.Run(state, host, log));
+    EXPECT_EQ(Snapshot(home.path()), before);
+    EXPECT_TRUE(LastInstall(hack).isEmpty());
+    std::vector<std::pair<int, bool>> mods;
+    for (const ModResult& result : trial.Mods())
+        mods.emplace_back(result.ModOrder, result.applied);
+    EXPECT_EQ(mods, (std::vector<std::pair<int, bool>> {{7, true}, {8, false}, {9, false}, {1, true}}));
+    EXPECT_EQ(trial.Mods()[1].mod.Comment, "needs 6");
+    const std::vector<LogRow> trialRows = log.rows;
+
+    ASSERT_EQ(Install(), InstallOutcome::Completed);
+    const std::vector<LogRow> installRows = log.rows;
+    ASSERT_EQ(trialRows.size(), installRows.size());
+    for (size_t i = 1; i + 1 < installRows.size(); ++i)
+        EXPECT_EQ(trialRows[i], installRows[i]);
+    QStringList paths;
+    for (const TrialInstallation::File& file : trial.Files()) {
+        paths << file.relativePath;
+        EXPECT_EQ(TrialInstallation::Bytes(file.workFile), Read(output + "/" + file.relativePath));
+    }
+    EXPECT_EQ(paths, QStringList({"cgi-bin/new.cgi", "cgi-bin/forum.cgi", "html/index.html"}));
+    EXPECT_EQ(trial.Files()[0].origin, "");
+    EXPECT_EQ(trial.Files()[1].origin, source + "/cgi-bin/forum.cgi");
+}
+
+TEST_F(InstallationRunTest, TrialsInSequenceBuildOnEachOtherOverAnyBoard)
+{
+    const QString copy = home.filePath("copy");
+    Write(copy + "/cgi-bin/forum.cgi", "a\r\n");
+    const int first = AddHack("First");
+    AddMod(first, 1, "forum.cgi", 0, "", Append, 1, "a", "1");
+    AddSupportFile(first, "made.txt", 0, "", "made");
+    const int second = AddHack("Second");
+    AddMod(second, 1, "forum.cgi", 0, "", Append, 1, "a1", "2");
+    AddMod(second, 2, "made.txt", 0, "", Append, 1, "made", "!");
+
+    TrialInstallation trial(copy);
+    SelectHack(first);
+    ASSERT_TRUE(trial.Run(state, host, log));
+    SelectHack(second);
+    ASSERT_TRUE(trial.Run(state, host, log));
+    EXPECT_FALSE(log.AnyRed());
+    ASSERT_EQ(trial.Files().size(), 2u);
+    EXPECT_EQ(trial.Files()[0].relativePath, "cgi-bin/made.txt");
+    EXPECT_EQ(TrialInstallation::Bytes(trial.Files()[0].workFile), "made!");
+    EXPECT_EQ(trial.Files()[1].origin, copy + "/cgi-bin/forum.cgi");
+    EXPECT_EQ(TrialInstallation::Bytes(trial.Files()[1].workFile), "a12\r\n");
 }
 
 } // namespace

@@ -1,0 +1,86 @@
+#include "install/trial_installation.h"
+
+#include "app/app_state.h"
+#include "app/board_directories.h"
+#include "app/whole_file.h"
+#include "database/recordset.h"
+#include "install/install_log.h"
+#include "install/installation_run.h"
+
+#include <QDir>
+#include <QFile>
+#include <algorithm>
+#include <stdexcept>
+
+namespace zp {
+
+TrialInstallation::TrialInstallation(QString sourceRoot)
+    : sourceRoot_(std::move(sourceRoot))
+    , folder_(QDir::tempPath() + QStringLiteral("/zenpatch-trial-XXXXXX"))
+{
+    if (!folder_.isValid())
+        throw std::runtime_error("Unable to create a temporary folder: " + folder_.errorString().toStdString());
+}
+
+bool TrialInstallation::Run(AppState& state, InstallationHost& host, LogSink& log)
+{
+    log.Clear();
+    state.CurrentHackType = static_cast<qint16>(state.HackInfoRecordset->Int("HackType"));
+    LoadDirectoryTable(state);
+    LogHackNameRow(state, log, QStringLiteral("BEGIN Installation"));
+    ModPass pass(state, host, log, folder_.path(), sourceRoot_, saved_);
+    const bool any = pass.Run();
+    mods_ = pass.Results();
+    if (!any)
+        return false;
+    WriteSupportFiles(
+        state, log, [this](const QString& relative, Recordset& files) { WriteSupportFile(relative, files); });
+    for (const auto& [relative, workFile] : saved_) {
+        const auto origin = pass.Origins().find(relative);
+        Keep(relative, origin != pass.Origins().end() ? origin->second : QString(), workFile, false);
+    }
+    LogHackNameRow(state, log, QStringLiteral("END Installation"));
+    log.SetCurrentRow(0);
+    return true;
+}
+
+// A support file replaces whatever the working copy held at its place, as it replaces the file in
+// the output folder; the diff compares it with the source root's file there, if any.
+void TrialInstallation::WriteSupportFile(const QString& relative, Recordset& files)
+{
+    QString path = QDir::cleanPath(relative);
+    if (path.startsWith(u'/'))
+        path.remove(0, 1);
+    const QString workFile = folder_.filePath(QStringLiteral("s") + QString::number(++supportFiles_));
+    QFile out(workFile);
+    if (!out.open(QIODevice::WriteOnly))
+        throw std::runtime_error(out.errorString().toStdString());
+    const bool read = files.ReadBlob("FileData", [&out](const QByteArray& chunk) { return WriteFully(out, chunk); });
+    if (!read || !out.flush())
+        throw std::runtime_error(out.errorString().toStdString());
+    saved_[path] = workFile;
+    const QString origin = sourceRoot_ + u'/' + path;
+    Keep(path, QFile::exists(origin) ? origin : QString(), workFile, true);
+}
+
+void TrialInstallation::Keep(const QString& relative, const QString& origin, const QString& workFile, bool support)
+{
+    const auto known
+        = std::find_if(files_.begin(), files_.end(), [&](const File& file) { return file.relativePath == relative; });
+    if (known == files_.end()) {
+        files_.push_back({relative, origin, workFile, support});
+    } else {
+        known->workFile = workFile;
+        known->support = known->support || support;
+    }
+}
+
+QByteArray TrialInstallation::Bytes(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error(QStringLiteral("Unable to read %1: %2").arg(path, file.errorString()).toStdString());
+    return file.readAll();
+}
+
+} // namespace zp
