@@ -3,8 +3,10 @@
 #include "install/line_diff.h"
 #include "install/trial_installation.h"
 
-#include <QHash>
 #include <algorithm>
+#include <bit>
+#include <functional>
+#include <string_view>
 #include <vector>
 
 namespace zp {
@@ -36,23 +38,57 @@ struct Edit
     int oldLine, newLine; // where it stands in either text (0-based; the next line for the other side)
 };
 
+// Numbers lines so that equal lines get equal numbers: an open-addressing table keyed by the
+// line's hash, the bytes compared only when the hashes match.
+class LineNumbering
+{
+public:
+    explicit LineNumbering(size_t lines)
+        : slots_(std::bit_ceil(2 * lines + 1))
+    {
+    }
+
+    std::vector<int> Numbers(const Lines& lines)
+    {
+        std::vector<int> numbers;
+        numbers.reserve(lines.size());
+        for (const QByteArrayView line : lines)
+            numbers.push_back(Number(line));
+        return numbers;
+    }
+
+private:
+    struct Slot
+    {
+        size_t hash = 0;
+        QByteArrayView line;
+        int number = -1;
+    };
+
+    int Number(QByteArrayView line)
+    {
+        const size_t hash = std::hash<std::string_view> {}(std::string_view(line.data(), size_t(line.size())));
+        const size_t mask = slots_.size() - 1;
+        for (size_t i = hash & mask;; i = (i + 1) & mask) {
+            Slot& slot = slots_[i];
+            if (slot.number < 0) {
+                slot = {hash, line, next_++};
+                return slot.number;
+            }
+            if (slot.hash == hash && slot.line == line)
+                return slot.number;
+        }
+    }
+
+    std::vector<Slot> slots_;
+    int next_ = 0;
+};
+
 std::vector<Edit> EditScript(const Lines& oldLines, const Lines& newLines)
 {
-    QHash<QByteArrayView, int> ids;
-    ids.reserve(qsizetype(oldLines.size() + newLines.size()));
-    const auto numbers = [&ids](const Lines& lines) {
-        std::vector<int> numbered;
-        numbered.reserve(lines.size());
-        for (const QByteArrayView line : lines) {
-            auto id = ids.constFind(line);
-            if (id == ids.cend())
-                id = ids.insert(line, int(ids.size()));
-            numbered.push_back(id.value());
-        }
-        return numbered;
-    };
-    const std::vector<int> oldIds = numbers(oldLines);
-    const std::vector<int> newIds = numbers(newLines);
+    LineNumbering numbering(oldLines.size() + newLines.size());
+    const std::vector<int> oldIds = numbering.Numbers(oldLines);
+    const std::vector<int> newIds = numbering.Numbers(newLines);
     const LineChanges changes = CompareLines(oldIds, newIds);
     std::vector<Edit> script;
     int i = 0, j = 0;
