@@ -80,9 +80,7 @@ InstallOutcome InstallationRun::Run()
 
 void InstallationRun::LogHackName(const QString& comment)
 {
-    const QString name = state_.HackInfoRecordset->Text("Name");
-    log_.AddRow(
-        QString(), QString(), comment, QStringLiteral("Hack Name:") + name + QStringLiteral(" at ") + LogTime());
+    zp::LogHackName(state_, log_, comment);
 }
 
 void InstallationRun::Halt(const QString& message)
@@ -235,12 +233,15 @@ bool InstallationRun::CopyResult()
             files << relative;
         }
     }
-    if (overSource && !BackupSourceFiles(state_, files, log_, host_.SourceBackupFolder())) {
+    SourceBackup backup(state_, log_, host_.SourceBackupFolder());
+    if (overSource && !backup.Begin(files, saved_)) {
         allWritten_ = false;
         return true;
     }
-    const auto failed = [this](const QString& relative, const QString& reason) {
+    QStringList notPlaced;
+    const auto failed = [this, &notPlaced](const QString& relative, const QString& reason) {
         allWritten_ = false;
+        notPlaced << relative;
         log_.AddFailedRow(FileNameOf(relative), QString(), QStringLiteral("Copy Files"), reason);
     };
     WholeFileBatch batch(state_.ProgramFolder);
@@ -252,6 +253,8 @@ bool InstallationRun::CopyResult()
         }
     }
     batch.Commit(failed);
+    if (overSource)
+        backup.Complete(notPlaced);
     return true;
 }
 
