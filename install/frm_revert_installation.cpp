@@ -69,7 +69,7 @@ void frmRevertInstallation::Load()
             CenterInParent(this);
             sized_ = true;
         }
-        hackNum_ = state_.CurrentHackNum;
+        hackNum_ = qint16(state_.HackInfoRecordset->Int("HackNum"));
         hackName_ = state_.HackInfoRecordset->Text("Name");
         setWindowTitle(tr("Revert Installation - %1").arg(hackName_));
         log_.Clear();
@@ -140,8 +140,9 @@ void frmRevertInstallation::closeEvent(QCloseEvent* event)
 
 frmRevertInstallation& ShowRevertInstallation(mdiMain& main)
 {
+    const bool open = FindWorkingWindow<frmRevertInstallation>(main.mdiArea()) != nullptr;
     frmRevertInstallation& window = ShowSingleWindow<frmRevertInstallation>(main);
-    if (window.isVisible())
+    if (open)
         window.Load();
     return window;
 }

@@ -4,6 +4,7 @@
 #include "app/dialogs.h"
 #include "app/job_lock.h"
 #include "app/whole_file.h"
+#include "database/recordset.h"
 #include "install/backup_manifest.h"
 #include "install/install_log.h"
 
@@ -277,6 +278,14 @@ std::optional<BackupInfo> FindBackup(const QString& programFolder, qint16 hackNu
             return backup;
     }
     return std::nullopt;
+}
+
+bool CurrentHackHasBackup(const AppState& state)
+{
+    const Recordset& hacks = *state.HackInfoRecordset;
+    if (!hacks.IsOpen() || hacks.BOF() || hacks.EOF())
+        return false;
+    return !ListBackups(state.ProgramFolder, qint16(hacks.Int("HackNum"))).empty();
 }
 
 RevertOutcome RevertInstallation(AppState& state, const QString& name, const RevertOptions& options, LogSink& log)

@@ -38,6 +38,9 @@ std::vector<BackupInfo> ListBackups(const QString& programFolder, std::optional<
 // The backup of the hack with this folder name, or its newest one when `name` is empty.
 std::optional<BackupInfo> FindBackup(const QString& programFolder, qint16 hackNum, const QString& name);
 
+// Whether the hack at the current row of HackInfoRecordset (the selected one) has a backup.
+bool CurrentHackHasBackup(const AppState& state);
+
 struct RevertOptions
 {
     bool dryRun = false; // log what would be done, write nothing
