@@ -3,17 +3,10 @@
 // next job takes over the dead run's lock at once and removes its temporary files, exchange and work
 // folders.
 //   install_kill_bench [TRIALS FILES KIB_PER_FILE]   (default 200 40 64)
-#include "app/app_state.h"
-#include "app/common.h"
-#include "app/configuration.h"
-#include "app/scripted_dialogs.h"
-#include "database/database.h"
-#include "database/recordset.h"
-#include "database/sql.h"
+#include "bench/kill_harness.h"
 
 #include <QDir>
-#include <QDirIterator>
-#include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -21,117 +14,12 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 namespace zp {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-QString Cli()
-{
-    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section('/', 0, -2) + "/zenpatch-cli";
-}
-
-QByteArray Read(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void Write(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        std::exit(2);
-    }
-}
-
-QString BoardFile(int n)
-{
-    return QStringLiteral("cgi-bin/d%1/f%2.cgi").arg(n % 8).arg(n, 4, 10, QChar('0'));
-}
-
-// Starts the command line with these arguments; returns its process id.
-pid_t Start(const QStringList& arguments)
-{
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (!qEnvironmentVariableIsSet("KILL_BENCH_VERBOSE")) {
-            const int null = ::open("/dev/null", O_WRONLY);
-            dup2(null, 1);
-            dup2(null, 2);
-        }
-        std::vector<QByteArray> bytes {Cli().toLocal8Bit()};
-        for (const QString& a : arguments)
-            bytes.push_back(a.toLocal8Bit());
-        std::vector<char*> argv;
-        for (QByteArray& b : bytes)
-            argv.push_back(b.data());
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    return pid;
-}
-
-int Wait(pid_t pid)
-{
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// The hack: one "Add After" mod per board file, so that every file changes.
-void PrepareHome(const QString& home, const QString& source, const QString& output, int files, int kib)
-{
-    for (int n = 0; n < files; ++n) {
-        QByteArray text = "# hook " + QByteArray::number(n) + "\r\n";
-        while (text.size() < kib * 1024)
-            text += "print \"board line of file " + QByteArray::number(n) + "\";\r\n";
-        Write(source + "/" + BoardFile(n), text);
-    }
-    QDir().mkpath(home);
-    ScriptedDialogs dialogs;
-    AppState state(home, dialogs);
-    Database::CreateNew(home + "/" + Database::FileName);
-    OpenDatabase(state);
-    OptionsValues options;
-    options.SourceDir = source;
-    options.OutputDir = output;
-    options.ubbCGIDir = QStringLiteral("cgi-bin");
-    SaveOptions(state, options);
-    state.Connection.Execute("INSERT INTO HackInfo (Name, HackType) VALUES ('Stress', 0)");
-    Transaction transaction(state.Connection);
-    for (int n = 0; n < files; ++n) {
-        state.Connection.Execute(
-            QStringLiteral("INSERT INTO HackData (HackNum, ModOrder, FileName, PrimaryDir, ExtendDir, "
-                           "ActionType, ModInst, OldData, NewData) VALUES "
-                           "(1, %1, 'f%2.cgi', 0, '/d%3', 1, 1, '# hook %1', 'added by the hack')")
-                .arg(n)
-                .arg(n, 4, 10, QChar('0'))
-                .arg(n % 8));
-    }
-    transaction.Commit();
-    CloseDatabase(state);
-}
-
-// Every file below a folder whose name marks a temporary file of an unfinished write.
-int TemporaryFilesBelow(const QString& folder)
-{
-    int count = 0;
-    QDirIterator it(folder, {".zenpatch-*.part"}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        ++count;
-    }
-    return count;
-}
+using namespace bench;
 
 int Run(int trials, int files, int kib)
 {
