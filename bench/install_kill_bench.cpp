@@ -1,20 +1,15 @@
 // Kills `zenpatch-cli install --overwrite-source` with SIGKILL at random moments and checks after each
 // kill that every board file is whole (its old bytes or its new bytes, nothing between), that the
 // next job takes over the dead run's lock at once and removes its temporary files, exchange and work
-// folders.
+// folders, and that a revert then puts every file back as it was.
 //   install_kill_bench [TRIALS FILES KIB_PER_FILE]   (default 200 40 64)
 #include "bench/kill_harness.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
-#include <QRandomGenerator>
-#include <QTemporaryDir>
-#include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 
 namespace zp {
 namespace {
@@ -23,43 +18,29 @@ using namespace bench;
 
 int Run(int trials, int files, int kib)
 {
-    QTemporaryDir temp;
-    const QString home = temp.path() + "/home", source = temp.path() + "/board", output = temp.path() + "/out";
-    PrepareHome(home, source, output, files, kib);
-    QHash<QString, QByteArray> before, after;
-    for (int n = 0; n < files; ++n)
-        before[BoardFile(n)] = Read(source + "/" + BoardFile(n));
+    const StressBoard board(files, kib);
+    const QString &home = board.home, &source = board.source;
+    const QHash<QString, QByteArray> before = board.Files(source);
 
     // The new bytes come from an installation into the output folder; a full run over the source is timed.
     const QStringList install {"--home", home, "install", "Stress", "--overwrite-source"};
     if (Wait(Start({"--home", home, "install", "Stress"})) != 0)
         return std::fprintf(stderr, "the installation into the output folder failed\n"), 2;
-    for (int n = 0; n < files; ++n)
-        after[BoardFile(n)] = Read(output + "/" + BoardFile(n));
+    const QHash<QString, QByteArray> after = board.Files(board.output);
     const auto fullStart = Clock::now();
     if (Wait(Start(install)) != 0)
         return std::fprintf(stderr, "the installation over the source failed\n"), 2;
     const auto full = Clock::now() - fullStart;
 
-    int allOld = 0, mixed = 0, allNew = 0, torn = 0, leftLeftovers = 0, slowTakeovers = 0, leftTemporaries = 0;
+    int allOld = 0, mixed = 0, allNew = 0, torn = 0, leftLeftovers = 0, slowTakeovers = 0, leftTemporaries = 0,
+        notReverted = 0;
     for (int trial = 0; trial < trials; ++trial) {
         for (int n = 0; n < files; ++n)
             Write(source + "/" + BoardFile(n), before[BoardFile(n)]);
         QDir(home + "/backups").removeRecursively();
 
-        const pid_t run = Start(install);
-        const auto delay = std::chrono::duration_cast<std::chrono::microseconds>(full * 1.1)
-            * QRandomGenerator::global()->bounded(1000) / 1000;
-        std::this_thread::sleep_for(delay);
-        kill(run, SIGKILL);
-        Wait(run);
-
-        int olds = 0, news = 0;
-        for (int n = 0; n < files; ++n) {
-            const QByteArray bytes = Read(source + "/" + BoardFile(n));
-            olds += bytes == before[BoardFile(n)];
-            news += bytes == after[BoardFile(n)];
-        }
+        StartAndKill(install, full);
+        const auto [olds, news] = TallyFiles(source, files, before, after);
         torn += files - olds - news;
         (olds == files ? allOld : news == files ? allNew : mixed) += 1;
         leftTemporaries += TemporaryFilesBelow(source) > 0;
@@ -70,6 +51,10 @@ int Run(int trials, int files, int kib)
         slowTakeovers += Clock::now() - next > std::chrono::seconds(5);
         leftLeftovers += TemporaryFilesBelow(source) + QFileInfo::exists(home + "/zpk_inst_temp")
             + QFileInfo::exists(home + "/enctemp") + QFileInfo::exists(home + "/zpatch.pending");
+
+        // A revert undoes the killed run: the manifest is written before the first file is replaced.
+        Wait(Start({"--home", home, "revert", "Stress"}));
+        notReverted += TallyFiles(source, files, before, after).olds != files;
     }
 
     std::printf("board: %d files of %d KiB; a full install over the source takes %.3f s\n",
@@ -87,7 +72,8 @@ int Run(int trials, int files, int kib)
                 leftTemporaries,
                 leftLeftovers == 0 ? "yes" : "no",
                 slowTakeovers);
-    return torn == 0 && leftLeftovers == 0 && slowTakeovers == 0 ? 0 : 1;
+    std::printf("killed runs that a revert did not undo: %d\n", notReverted);
+    return torn == 0 && leftLeftovers == 0 && slowTakeovers == 0 && notReverted == 0 ? 0 : 1;
 }
 
 } // namespace

@@ -12,10 +12,13 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace zp::bench {
@@ -79,7 +82,8 @@ int Wait(pid_t pid)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-void PrepareHome(const QString& home, const QString& source, const QString& output, int files, int kib)
+StressBoard::StressBoard(int files, int kib)
+    : files(files)
 {
     for (int n = 0; n < files; ++n) {
         QByteArray text = "# hook " + QByteArray::number(n) + "\r\n";
@@ -112,6 +116,14 @@ void PrepareHome(const QString& home, const QString& source, const QString& outp
     CloseDatabase(state);
 }
 
+QHash<QString, QByteArray> StressBoard::Files(const QString& folder) const
+{
+    QHash<QString, QByteArray> bytes;
+    for (int n = 0; n < files; ++n)
+        bytes[BoardFile(n)] = Read(folder + "/" + BoardFile(n));
+    return bytes;
+}
+
 int TemporaryFilesBelow(const QString& folder)
 {
     int count = 0;
@@ -121,6 +133,30 @@ int TemporaryFilesBelow(const QString& folder)
         ++count;
     }
     return count;
+}
+
+void StartAndKill(const QStringList& arguments, Clock::duration full)
+{
+    const pid_t run = Start(arguments);
+    const auto delay = std::chrono::duration_cast<std::chrono::microseconds>(full * 1.1)
+        * QRandomGenerator::global()->bounded(1000) / 1000;
+    std::this_thread::sleep_for(delay);
+    kill(run, SIGKILL);
+    Wait(run);
+}
+
+FileTally TallyFiles(const QString& source,
+                     int files,
+                     const QHash<QString, QByteArray>& olds,
+                     const QHash<QString, QByteArray>& news)
+{
+    FileTally tally;
+    for (int n = 0; n < files; ++n) {
+        const QByteArray bytes = Read(source + "/" + BoardFile(n));
+        tally.olds += bytes == olds[BoardFile(n)];
+        tally.news += bytes == news[BoardFile(n)];
+    }
+    return tally;
 }
 
 } // namespace zp::bench

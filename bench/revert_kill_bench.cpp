@@ -9,12 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QRandomGenerator>
-#include <QTemporaryDir>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 
 namespace zp {
 namespace {
@@ -23,16 +19,12 @@ using namespace bench;
 
 int Run(int trials, int files, int kib)
 {
-    QTemporaryDir temp;
-    const QString home = temp.path() + "/home", source = temp.path() + "/board", output = temp.path() + "/out";
-    PrepareHome(home, source, output, files, kib);
-    QHash<QString, QByteArray> before, after;
-    for (int n = 0; n < files; ++n)
-        before[BoardFile(n)] = Read(source + "/" + BoardFile(n));
+    const StressBoard board(files, kib);
+    const QString &home = board.home, &source = board.source;
+    const QHash<QString, QByteArray> before = board.Files(source);
     if (Wait(Start({"--home", home, "install", "Stress", "--overwrite-source"})) != 0)
         return std::fprintf(stderr, "the installation over the source failed\n"), 2;
-    for (int n = 0; n < files; ++n)
-        after[BoardFile(n)] = Read(source + "/" + BoardFile(n));
+    const QHash<QString, QByteArray> after = board.Files(source);
     const QString mark = home + "/backups/"
         + QDir(home + "/backups").entryList(QDir::Dirs | QDir::NoDotAndDotDot).value(0) + "/reverted";
     const auto reinstall = [&] {
@@ -50,19 +42,8 @@ int Run(int trials, int files, int kib)
     int allInstalled = 0, mixed = 0, allBefore = 0, torn = 0, leftTemporaries = 0, unfinished = 0;
     for (int trial = 0; trial < trials; ++trial) {
         reinstall();
-        const pid_t run = Start(revert);
-        const auto delay = std::chrono::duration_cast<std::chrono::microseconds>(full * 1.1)
-            * QRandomGenerator::global()->bounded(1000) / 1000;
-        std::this_thread::sleep_for(delay);
-        kill(run, SIGKILL);
-        Wait(run);
-
-        int olds = 0, news = 0;
-        for (int n = 0; n < files; ++n) {
-            const QByteArray bytes = Read(source + "/" + BoardFile(n));
-            olds += bytes == before[BoardFile(n)];
-            news += bytes == after[BoardFile(n)];
-        }
+        StartAndKill(revert, full);
+        const auto [olds, news] = TallyFiles(source, files, before, after);
         torn += files - olds - news;
         (news == files ? allInstalled : olds == files ? allBefore : mixed) += 1;
         leftTemporaries += TemporaryFilesBelow(source) > 0;

@@ -19,9 +19,9 @@
 #include "catalogue/frm_list_hacks.h"
 #include "database/database.h"
 #include "install/backup_manifest.h"
+#include "install/fixed_installation_options.h"
 #include "install/frm_install_hack.h"
 #include "install/frm_revert_installation.h"
-#include "install/installation_run.h"
 #include "interchange/file_encoder_dialogs.h"
 #include "interchange/frm_export_text.h"
 #include "interchange/frm_hack_export.h"
@@ -76,23 +76,14 @@ void SelectHack(zp::frmListHacks& list, const QString& name)
     }
 }
 
-class OverSource : public zp::InstallationHost
-{
-public:
-    bool SearchOutputFirst() const override { return false; }
-    bool DeleteOutputFirst() const override { return false; }
-    bool OverwriteSource() const override { return true; }
-    bool LfLineEnds() const override { return false; }
-    void AppendInstructionLine(const QString&) override { }
-};
-
 // The revert window after "Who's Online Count" was installed over the source and one of the files
 // it replaced was edited by hand: its backup before the revert, then the log with that file left
 // alone.
 bool RevertAfterAnEdit(zp::mdiMain& window, zp::AppState& state, zp::frmListHacks& list, const QString& out)
 {
     SelectHack(list, "Who's Online Count");
-    OverSource host;
+    zp::FixedInstallationOptions host;
+    host.overwriteSource = true;
     zp::RecordingLog log;
     zp::RunInstallation(state, host, log);
     const std::vector<zp::BackupInfo> backups = zp::ListBackups(state.ProgramFolder, state.CurrentHackNum);

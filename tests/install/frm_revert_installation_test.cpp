@@ -1,7 +1,7 @@
 #include "board_windows.h"
 
+#include "install/fixed_installation_options.h"
 #include "install/frm_revert_installation.h"
-#include "install/installation_run.h"
 #include "install/modification_engine.h"
 
 #include <QMenu>
@@ -9,16 +9,6 @@
 
 namespace zp::testing {
 namespace {
-
-class OverSource : public InstallationHost
-{
-public:
-    bool SearchOutputFirst() const override { return false; }
-    bool DeleteOutputFirst() const override { return false; }
-    bool OverwriteSource() const override { return true; }
-    bool LfLineEnds() const override { return false; }
-    void AppendInstructionLine(const QString&) override { }
-};
 
 class RevertWindowTest : public BoardWindows
 {
@@ -38,7 +28,8 @@ TEST_F(RevertWindowTest, RevertsAfterAYesAndShowsTheFilesLeftAloneInRed)
     AddMod(hack, 1, "forum.cgi", 0, "", Replace, 1, "x", "y");
     AddMod(hack, 2, "page.html", 1, "", Replace, 1, "old", "new");
     EXPECT_FALSE(MenuEnabled());
-    OverSource host;
+    FixedInstallationOptions host;
+    host.overwriteSource = true;
     RecordingLog installLog;
     ASSERT_EQ(RunInstallation(state, host, installLog), InstallOutcome::Completed);
     Write(source + "/cgi-bin/forum.cgi", "edited");
