@@ -16,15 +16,6 @@ namespace zp {
 
 namespace {
 
-void LogHackName(AppState& state, LogSink& log, const QString& comment)
-{
-    log.AddRow(QString(),
-               QString(),
-               comment,
-               QStringLiteral("Hack Name:") + state.HackInfoRecordset->Text("Name") + QStringLiteral(" at ")
-                   + LogTime());
-}
-
 // Every mod is tried on the unchanged source file; a file read for one mod serves the next
 // mods of the same file, which is the same as reading it afresh since nothing changes it.
 class SourceReader

@@ -10,6 +10,8 @@
 #include "app/start.h"
 #include "app/window_helpers.h"
 #include "catalogue/frm_list_hacks.h"
+#include "install/frm_revert_installation.h"
+#include "install/revert_installation.h"
 #include "interchange/file_encoder_dialogs.h"
 #include "interchange/frm_hack_import.h"
 #include "interchange/hack_import.h"
@@ -108,6 +110,12 @@ void mdiMain::CreateMenus()
     mnuImport->setEnabled(bool(ProgramHackListOpeners(*this).ImportHack));
     mnuOpenFile = add(mnuHacks, "mnuOpenFile", tr("&Open Text File"), &mdiMain::OpenTextFile);
     mnuOpenFile->setShortcuts(QKeySequence::Open);
+    mnuRevertInstall = add(mnuHacks, "mnuRevertInstall", tr("&Revert Installation..."), [this] {
+        if (CurrentHackHasBackup(state_))
+            ShowRevertInstallation(*this);
+    });
+    connect(
+        mnuHacks, &QMenu::aboutToShow, this, [this] { mnuRevertInstall->setEnabled(CurrentHackHasBackup(state_)); });
 
     mnuWindow = menuBar()->addMenu(tr("&Window"));
     mnuWindow->setObjectName("mnuWindow");

@@ -69,6 +69,7 @@ public:
     QAction* mnuHackList;
     QAction* mnuImport;
     QAction* mnuOpenFile;
+    QAction* mnuRevertInstall; // enabled when the selected hack has a backup
     QMenu* mnuWindow;
     QAction* mnuHorz;
     QAction* mnuVert;

@@ -3,7 +3,7 @@
 // The board and hack of the installation benchmarks: source files below cgi-bin/ in 20 folders,
 // the first ones 256 KiB each with a hook line for every mod, and a hack whose mods change them.
 
-#include "install/installation_run.h"
+#include "install/fixed_installation_options.h"
 
 #include <QString>
 #include <functional>
@@ -55,15 +55,7 @@ void StoreMods(AppState& state, int hack, int count, const std::function<Mod(int
 void AddMods(AppState& state, int hack, int bigFiles, int modsPerFile);
 
 // The installation options all off, line ends CR LF.
-class DefaultOptions : public InstallationHost
-{
-public:
-    bool SearchOutputFirst() const override { return false; }
-    bool DeleteOutputFirst() const override { return false; }
-    bool OverwriteSource() const override { return false; }
-    bool LfLineEnds() const override { return false; }
-    void AppendInstructionLine(const QString&) override { }
-};
+using DefaultOptions = FixedInstallationOptions;
 
 } // namespace bench
 } // namespace zp

@@ -60,4 +60,8 @@ int RunExportCommand(const GlobalOptions& options, const CommandArguments& args)
 int RunImportCommand(const GlobalOptions& options, const CommandArguments& args);
 int RunExportTextCommand(const GlobalOptions& options, const CommandArguments& args);
 
+// revert_commands.cpp
+int RunBackupsCommand(const GlobalOptions& options, const CommandArguments& args);
+int RunRevertCommand(const GlobalOptions& options, const CommandArguments& args);
+
 } // namespace zp::cli

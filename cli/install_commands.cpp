@@ -50,13 +50,6 @@ private:
     bool searchOutput_ = false, deleteOutput_ = false, overwriteSource_ = false, lf_ = false;
 };
 
-int PrintLog(const RecordingLog& log)
-{
-    for (const LogRow& row : log.rows)
-        std::printf("%s\n", FormatLogRow(row).toUtf8().constData());
-    return log.AnyRed() ? exitFailed : exitSuccess;
-}
-
 } // namespace
 
 int RunAnalyzeCommand(const GlobalOptions& options, const CommandArguments& args)

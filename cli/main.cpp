@@ -28,6 +28,8 @@ const Command kCommands[] = {
     {"export", "HACK --folder DIR --name NAME [--make-folder]", RunExportCommand},
     {"import", "FILE", RunImportCommand},
     {"export-text", "HACK --folder DIR --name NAME", RunExportTextCommand},
+    {"backups", "[HACK]", RunBackupsCommand},
+    {"revert", "HACK [--backup NAME] [--dry-run] [--force]", RunRevertCommand},
 };
 
 void printHelp()

@@ -55,6 +55,13 @@ void TerminalDialogs::AnswerItself(const QString& question, MsgAnswer answer, co
     ownAnswers_[question] = {answer, reason};
 }
 
+int PrintLog(const RecordingLog& log)
+{
+    for (const LogRow& row : log.rows)
+        std::printf("%s\n", FormatLogRow(row).toUtf8().constData());
+    return log.AnyRed() ? exitFailed : exitSuccess;
+}
+
 QString ExecutableFolder()
 {
     return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section('/', 0, -2);

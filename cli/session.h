@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "app/scripted_dialogs.h"
 #include "cli/commands.h"
+#include "install/install_log.h"
 
 #include <QString>
 #include <map>
@@ -34,6 +35,9 @@ private:
     bool yes_;
     std::map<QString, OwnAnswer> ownAnswers_;
 };
+
+// Prints the log's rows on stdout (FormatLogRow); exitFailed when one is red, else exitSuccess.
+int PrintLog(const RecordingLog& log);
 
 // The folder of the running executable.
 QString ExecutableFolder();

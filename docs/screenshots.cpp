@@ -18,8 +18,11 @@
 #include "catalogue/frm_hack_info.h"
 #include "catalogue/frm_list_hacks.h"
 #include "database/database.h"
+#include "install/backup_manifest.h"
+#include "install/fixed_installation_options.h"
 #include "install/frm_diff_view.h"
 #include "install/frm_install_hack.h"
+#include "install/frm_revert_installation.h"
 #include "interchange/file_encoder_dialogs.h"
 #include "interchange/frm_export_text.h"
 #include "interchange/frm_hack_export.h"
@@ -33,6 +36,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -71,6 +75,42 @@ void SelectHack(zp::frmListHacks& list, const QString& name)
         if (list.fgHackList->TextMatrix(row, 0) == name)
             list.fgHackList->SetRow(row);
     }
+}
+
+// The revert window after "Who's Online Count" was installed over the source and one of the files
+// it replaced was edited by hand: its backup before the revert, then the log with that file left
+// alone.
+bool RevertAfterAnEdit(zp::mdiMain& window, zp::AppState& state, zp::frmListHacks& list, const QString& out)
+{
+    SelectHack(list, "Who's Online Count");
+    zp::FixedInstallationOptions host;
+    host.overwriteSource = true;
+    zp::RecordingLog log;
+    zp::RunInstallation(state, host, log);
+    const std::vector<zp::BackupInfo> backups = zp::ListBackups(state.ProgramFolder, state.CurrentHackNum);
+    if (backups.empty())
+        return false;
+    QFile manifest(state.ProgramFolder + "/backups/" + backups[0].name + "/" + zp::ManifestFileName);
+    if (!manifest.open(QIODevice::ReadOnly))
+        return false;
+    QFile edited(state.SourceDir + '/' + zp::ParseManifest(manifest.readAll()).rows.at(0).path);
+    if (!edited.open(QIODevice::Append) || edited.write("# edited by hand\n") < 0)
+        return false;
+    edited.close();
+
+    emit window.mnuHacks->aboutToShow();
+    window.mnuRevertInstall->trigger();
+    auto* revert = window.findChild<zp::frmRevertInstallation*>();
+    if (!revert)
+        return false;
+    QWidget* frame = revert->parentWidget();
+    frame->move(0, 0);
+    QApplication::processEvents();
+    bool ok = Save(*frame, out + "/revert_before.png");
+    dynamic_cast<zp::ScriptedDialogs&>(state.dialogs).answers = {zp::MsgAnswer::Yes};
+    revert->cmdRevert->click();
+    QApplication::processEvents();
+    return ok && Save(*frame, out + "/revert_after.png");
 }
 
 // The installer on "Who's Online Count" before and after a run over a copy of the demo boards; then
@@ -144,7 +184,7 @@ bool InstallAndAnalyse(zp::mdiMain& window, zp::AppState& state, const QString& 
     } else {
         ok = false;
     }
-    return ok;
+    return ok && RevertAfterAnEdit(window, state, list, out);
 }
 
 bool ShowAndSave(QWidget& widget, const QString& path)

@@ -1,5 +1,7 @@
 #include "install/install_log.h"
 
+#include "app/app_state.h"
+
 #include <QLocale>
 #include <algorithm>
 
@@ -44,6 +46,15 @@ QString FormatLogRow(const LogRow& row)
 {
     const QString cells = TabSeparated({row.Filename, row.Action, row.Comment, row.Description});
     return row.red ? u'!' + cells : cells;
+}
+
+void LogHackName(const AppState& state, LogSink& log, const QString& comment)
+{
+    log.AddRow(QString(),
+               QString(),
+               comment,
+               QStringLiteral("Hack Name:") + state.HackInfoRecordset->Text("Name") + QStringLiteral(" at ")
+                   + LogTime());
 }
 
 QString LogTime(const QTime& time)

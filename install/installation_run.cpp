@@ -37,7 +37,6 @@ private:
     bool ApplyMods();
     bool CopyResult();
     void Halt(const QString& message);
-    void LogHackName(const QString& comment);
 
     AppState& state_;
     InstallationHost& host_;
@@ -52,7 +51,7 @@ InstallOutcome InstallationRun::Run()
     log_.Clear();
     state_.CurrentHackType = static_cast<qint16>(state_.HackInfoRecordset->Int("HackType"));
     LoadDirectoryTable(state_);
-    LogHackName(QStringLiteral("BEGIN Installation"));
+    LogHackName(state_, log_, QStringLiteral("BEGIN Installation"));
     if (!PrepareFolders())
         return InstallOutcome::Halted;
     if (!ApplyMods())
@@ -61,17 +60,12 @@ InstallOutcome InstallationRun::Run()
         allWritten_ = false;
     if (!CopyResult())
         return InstallOutcome::Halted;
-    LogHackName(QStringLiteral("END Installation"));
+    LogHackName(state_, log_, QStringLiteral("END Installation"));
     log_.SetCurrentRow(0);
     DeleteFolderTree(workFolder_);
     if (allWritten_)
         StampTime(*state_.HackInfoRecordset, QStringLiteral("LastInstall"));
     return InstallOutcome::Completed;
-}
-
-void InstallationRun::LogHackName(const QString& comment)
-{
-    LogHackNameRow(state_, log_, comment);
 }
 
 void InstallationRun::Halt(const QString& message)
@@ -132,12 +126,15 @@ bool InstallationRun::CopyResult()
             files << relative;
         }
     }
-    if (overSource && !BackupSourceFiles(state_, files, log_, host_.SourceBackupFolder())) {
+    SourceBackup backup(state_, log_, host_.SourceBackupFolder());
+    if (overSource && !backup.Begin(files, saved_)) {
         allWritten_ = false;
         return true;
     }
-    const auto failed = [this](const QString& relative, const QString& reason) {
+    QStringList notPlaced;
+    const auto failed = [this, &notPlaced](const QString& relative, const QString& reason) {
         allWritten_ = false;
+        notPlaced << relative;
         log_.AddFailedRow(FileNameOf(relative), QString(), QStringLiteral("Copy Files"), reason);
     };
     WholeFileBatch batch(state_.ProgramFolder);
@@ -149,16 +146,12 @@ bool InstallationRun::CopyResult()
         }
     }
     batch.Commit(failed);
+    if (overSource)
+        backup.Complete(notPlaced);
     return true;
 }
 
 } // namespace
-
-void LogHackNameRow(const AppState& state, LogSink& log, const QString& comment)
-{
-    const QString name = state.HackInfoRecordset->Text("Name");
-    log.AddRow(QString(), QString(), comment, QStringLiteral("Hack Name:") + name + QStringLiteral(" at ") + LogTime());
-}
 
 InstallOutcome RunInstallation(AppState& state, InstallationHost& host, LogSink& log)
 {

@@ -50,7 +50,4 @@ using SupportFileWrite = std::function<void(const QString& relative, Recordset& 
 // written.
 bool WriteSupportFiles(AppState& state, LogSink& log, const SupportFileWrite& elsewhere = {});
 
-// The "Hack Name:" row that begins and ends a run: the hack's Name, " at " and the time.
-void LogHackNameRow(const AppState& state, LogSink& log, const QString& comment);
-
 } // namespace zp

@@ -103,8 +103,8 @@ Point Comparison::Split(int a0, int a1, int b0, int b1)
         }
         for (int k = -d + backwardStart; k <= d - backwardEnd; k += 2) {
             const int i = offset + k;
-            int x = k == -d || (k != d && backward_[i - 1] < backward_[i + 1]) ? backward_[i + 1]
-                                                                                : backward_[i - 1] + 1;
+            int x
+                = k == -d || (k != d && backward_[i - 1] < backward_[i + 1]) ? backward_[i + 1] : backward_[i - 1] + 1;
             int y = x - k;
             while (x < n && y < m && a_[a1 - 1 - x] == b_[b1 - 1 - y])
                 ++x, ++y;

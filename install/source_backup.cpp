@@ -19,34 +19,106 @@ QString NewBackupFolder(const AppState& state)
     return folder;
 }
 
-bool BackupSourceFiles(const AppState& state, const QStringList& files, LogSink& log, const QString& folder)
+SourceBackup::SourceBackup(const AppState& state, LogSink& log, const QString& folder)
+    : state_(state)
+    , log_(log)
+    , folder_(folder)
 {
-    const bool taken = folder.isEmpty() || QFileInfo::exists(state.ProgramFolder + u'/' + folder);
-    const QString backup = taken ? NewBackupFolder(state) : folder;
-    int copied = 0;
+}
+
+bool SourceBackup::Begin(const QStringList& files, const std::map<QString, QString>& newContent)
+{
+    if (files.isEmpty())
+        return true;
+    if (folder_.isEmpty() || QFileInfo::exists(state_.ProgramFolder + u'/' + folder_))
+        folder_ = NewBackupFolder(state_);
     for (const QString& relative : files) {
-        const QString original = state.SourceDir + u'/' + relative;
-        if (!QFileInfo(original).isFile())
-            continue;
-        try {
-            CopyWholeFile(state.ProgramFolder, original, state.ProgramFolder, backup + u'/' + relative);
-        } catch (const std::exception& e) {
-            log.AddFailedRow(QString(),
-                             QString(),
-                             QStringLiteral("Backup Source Files"),
-                             QStringLiteral("Unable to back up %1: %2; the source files were left unchanged.")
-                                 .arg(original, QString::fromStdString(e.what())));
+        if (!Keep(relative, newContent.at(relative)))
             return false;
-        }
-        ++copied;
     }
-    if (copied > 0) {
-        log.AddRow(QString(),
-                   QString(),
-                   QStringLiteral("Backup Source Files"),
-                   QStringLiteral("Replaced source files backed up to: ") + state.ProgramFolder + u'/' + backup);
+    try {
+        WriteManifest();
+    } catch (const std::exception& e) {
+        Refuse(ManifestPath(), QString::fromStdString(e.what()));
+        return false;
     }
+    log_.AddRow(QString(),
+                QString(),
+                QStringLiteral("Backup Source Files"),
+                QStringLiteral("Replaced source files backed up to: ") + state_.ProgramFolder + u'/' + folder_);
     return true;
+}
+
+// Backs up the source file at `relative`, if there is one, and adds its manifest row.
+bool SourceBackup::Keep(const QString& relative, const QString& newContent)
+{
+    const QString path = NormalRelativePath(relative);
+    const QString original = state_.SourceDir + u'/' + path;
+    if (path.isEmpty()) {
+        Refuse(original, QStringLiteral("the path leads out of the source folder"));
+        return false;
+    }
+    if (ReservedInBackup(path)) {
+        Refuse(original, QStringLiteral("the backup folder keeps its own file under that name"));
+        return false;
+    }
+    ManifestRow row {path, QByteArray(), QByteArray()};
+    try {
+        if (QFileInfo(original).isFile()) {
+            row.before = FileSha256(original);
+            CopyWholeFile(state_.ProgramFolder, original, state_.ProgramFolder, folder_ + u'/' + path);
+        }
+        row.after = FileSha256(newContent);
+    } catch (const std::exception& e) {
+        Refuse(original, QString::fromStdString(e.what()));
+        return false;
+    }
+    normalPaths_[relative] = path;
+    manifest_.rows.push_back(row);
+    return true;
+}
+
+void SourceBackup::Refuse(const QString& what, const QString& reason)
+{
+    log_.AddFailedRow(
+        QString(),
+        QString(),
+        QStringLiteral("Backup Source Files"),
+        QStringLiteral("Unable to back up %1: %2; the source files were left unchanged.").arg(what, reason));
+}
+
+QString SourceBackup::ManifestPath() const
+{
+    return state_.ProgramFolder + u'/' + folder_ + u'/' + ManifestFileName;
+}
+
+void SourceBackup::WriteManifest()
+{
+    WriteWholeFile(state_.ProgramFolder,
+                   state_.ProgramFolder,
+                   folder_ + u'/' + ManifestFileName,
+                   [this](WholeFile& out) { out.Write(ManifestBytes(manifest_)); });
+}
+
+void SourceBackup::Complete(const QStringList& notReplaced)
+{
+    if (normalPaths_.empty())
+        return;
+    for (const QString& relative : notReplaced) {
+        const auto path = normalPaths_.find(relative);
+        if (path != normalPaths_.end())
+            std::erase_if(manifest_.rows, [&path](const ManifestRow& row) { return row.path == path->second; });
+    }
+    manifest_.complete = true;
+    try {
+        WriteManifest();
+    } catch (const std::exception& e) {
+        log_.AddFailedRow(QString(),
+                          QString(),
+                          QStringLiteral("Backup Source Files"),
+                          QStringLiteral("Unable to complete the manifest %1: %2")
+                              .arg(ManifestPath(), QString::fromStdString(e.what())));
+    }
 }
 
 } // namespace zp

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "install/backup_manifest.h"
+
 #include <QString>
 #include <QStringList>
+#include <map>
 
 namespace zp {
 
@@ -13,11 +16,38 @@ class LogSink;
 // runs fall within one second.
 QString NewBackupFolder(const AppState& state);
 
-// Before files are copied over the source folder: copies every source file among `files` (paths
-// relative to the source folder) into `folder` (from NewBackupFolder, named when the user was asked;
-// a new one when it is empty or has been taken meanwhile) at the same relative place and logs
-// where. Returns false (after a red row) when a file could not be backed up, also when a symbolic
-// link lies on the way into the backups: the source must then stay as it is.
-bool BackupSourceFiles(const AppState& state, const QStringList& files, LogSink& log, const QString& folder);
+// What an installation over the source folder keeps so that a revert can undo it: a copy of every
+// source file it replaces, at the same relative place in the backup folder, and the manifest.
+class SourceBackup
+{
+public:
+    // `folder`: from NewBackupFolder, named when the user was asked; a new one is taken when it is
+    // empty or has been taken meanwhile.
+    SourceBackup(const AppState& state, LogSink& log, const QString& folder);
+
+    // Before files are put over the source folder: `files` are their paths relative to the source
+    // folder, `newContent` maps each to the file that will take its place. Copies every source
+    // file among them into the backup folder, then writes the manifest, and logs where. Returns
+    // false (after a red row) when a file could not be backed up or the manifest not written, also
+    // when a symbolic link lies on the way into the backups: the source must then stay as it is.
+    bool Begin(const QStringList& files, const std::map<QString, QString>& newContent);
+    // Once the files are in place: the manifest again, without the files of `notReplaced`, and
+    // complete. A manifest that cannot be written again is a red row; the first one stays, and a
+    // revert reads it as the manifest of an interrupted run.
+    void Complete(const QStringList& notReplaced);
+
+private:
+    bool Keep(const QString& path, const QString& newContent);
+    void Refuse(const QString& what, const QString& reason);
+    QString ManifestPath() const;
+    // Throws std::runtime_error naming the reason.
+    void WriteManifest();
+
+    const AppState& state_;
+    LogSink& log_;
+    QString folder_; // relative to the program folder
+    BackupManifest manifest_;
+    std::map<QString, QString> normalPaths_; // the path as the run names it -> manifest path
+};
 
 } // namespace zp

@@ -27,7 +27,7 @@ bool TrialInstallation::Run(AppState& state, InstallationHost& host, LogSink& lo
     log.Clear();
     state.CurrentHackType = static_cast<qint16>(state.HackInfoRecordset->Int("HackType"));
     LoadDirectoryTable(state);
-    LogHackNameRow(state, log, QStringLiteral("BEGIN Installation"));
+    LogHackName(state, log, QStringLiteral("BEGIN Installation"));
     ModPass pass(state, host, log, folder_.path(), sourceRoot_, saved_);
     const bool any = pass.Run();
     mods_ = pass.Results();
@@ -39,7 +39,7 @@ bool TrialInstallation::Run(AppState& state, InstallationHost& host, LogSink& lo
         const auto origin = pass.Origins().find(relative);
         Keep(relative, origin != pass.Origins().end() ? origin->second : QString(), workFile, false);
     }
-    LogHackNameRow(state, log, QStringLiteral("END Installation"));
+    LogHackName(state, log, QStringLiteral("END Installation"));
     log.SetCurrentRow(0);
     return true;
 }

@@ -11,6 +11,7 @@
 #include "database/recordset.h"
 #include "install/frm_diff_view.h"
 #include "install/frm_install_hack.h"
+#include "install/frm_revert_installation.h"
 #include "interchange/file_encoder_dialogs.h"
 #include "interchange/frm_export_text.h"
 #include "interchange/frm_hack_export.h"
@@ -64,6 +65,7 @@ const std::vector<std::pair<const char*, std::function<QWidget*(Program&)>>> Win
     {"frmInstallHack", [](Program& p) -> QWidget* { return new frmInstallHack(p.main, &p.main); }},
     {"frmDiffView", [](Program& p) -> QWidget* { return new frmDiffView(p.state, "Hack", "+a\n", 1, &p.main); }},
     {"frmAnalyze", [](Program& p) -> QWidget* { return new frmAnalyze(p.main, &p.main); }},
+    {"frmRevertInstallation", [](Program& p) -> QWidget* { return new frmRevertInstallation(p.main, &p.main); }},
     {"frmHackExport", [](Program& p) -> QWidget* { return new frmHackExport(p.state, &p.main); }},
     {"frmHackImport", [](Program& p) -> QWidget* { return new frmHackImport(p.state, &p.main); }},
     {"frmExportText", [](Program& p) -> QWidget* { return new frmExportText(p.state, &p.main); }},

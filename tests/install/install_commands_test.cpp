@@ -2,9 +2,13 @@
 
 #include "install/modification_engine.h"
 
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <map>
+#include <unistd.h>
 
 namespace zp::testing {
 namespace {
@@ -116,6 +120,109 @@ TEST_F(InstallCommandsTest, DiffPatchedOntoTheSourceGivesTheInstallsFilesAndWrit
         for (const QString& file : written)
             EXPECT_EQ(Read(copy + "/" + file), Read(output + "/" + file)) << qPrintable(eol + " " + file);
     }
+}
+
+// Installs the hack "Over" over a board of three files, two of them changed by it.
+class RevertCommandsTest : public InstallCommandsTest
+{
+protected:
+    RevertCommandsTest()
+    {
+        Write(source + "/cgi-bin/forum.cgi", "x\r\n");
+        Write(source + "/html/page.html", "<p>old</p>\r\n");
+        Write(source + "/cgi-bin/keep.cgi", "untouched");
+        hack = AddHack("Over");
+        AddMod(hack, 1, "forum.cgi", 0, "", Replace, 1, "x", "y");
+        AddMod(hack, 2, "page.html", 1, "", Replace, 1, "old", "new");
+        before = Snapshot();
+        EXPECT_EQ(Cli({"install", "Over", "--overwrite-source"}).status, 0);
+        installed = Snapshot();
+        backup = QDir(home.filePath("backups")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).value(0);
+    }
+
+    std::map<QString, QByteArray> Snapshot()
+    {
+        std::map<QString, QByteArray> files;
+        for (const QString& file : FilesBelow(source))
+            files[file] = Read(source + '/' + file);
+        return files;
+    }
+
+    int hack = 0;
+    QString backup;
+    std::map<QString, QByteArray> before, installed;
+};
+
+TEST_F(RevertCommandsTest, RevertRestoresTheTreeOnceAndListsTheBackupAsReverted)
+{
+    ASSERT_NE(before, installed);
+    const QString listed = QString::number(hack) + "\tOver\t%1\t2\t%2\t" + backup + '\n';
+    const QString time
+        = QDateTime::fromString(backup.section('-', 1, 2), "yyyyMMdd-hhmmss").toString("yyyy-MM-dd hh:mm:ss");
+    EXPECT_EQ(Cli({"backups", "Over"}).out, listed.arg(time, "not reverted"));
+
+    EXPECT_EQ(Cli({"revert", "Over", "--dry-run"}).status, 0);
+    EXPECT_EQ(Snapshot(), installed);
+
+    const CliResult reverted = Cli({"revert", "Over", "--backup", backup});
+    EXPECT_EQ(reverted.status, 0);
+    EXPECT_THAT(reverted.out.toStdString(), ::testing::HasSubstr("cgi-bin/forum.cgi\tRestore\tRestored\t"));
+    EXPECT_EQ(Snapshot(), before);
+    EXPECT_EQ(Cli({"backups"}).out, listed.arg(time, "reverted"));
+
+    Write(source + "/cgi-bin/forum.cgi", "y\r\n"); // as installed, yet a second revert leaves it
+    const CliResult again = Cli({"revert", "Over"});
+    EXPECT_EQ(again.status, 0);
+    EXPECT_THAT(again.err.toStdString(), ::testing::HasSubstr("has already been reverted. Nothing was changed."));
+    EXPECT_EQ(Read(source + "/cgi-bin/forum.cgi"), "y\r\n");
+    EXPECT_EQ(Cli({"revert", "Over", "--backup", "1-20000101-000000"}).status, 2);
+}
+
+TEST_F(RevertCommandsTest, AFileChangedSinceTheInstallationIsLeftAloneUnlessForced)
+{
+    Write(source + "/html/page.html", "edited by hand");
+    const CliResult kept = Cli({"revert", "Over"});
+    EXPECT_EQ(kept.status, 1);
+    EXPECT_THAT(kept.out.toStdString(),
+                ::testing::HasSubstr("!html/page.html\tRestore\tchanged since the installation\t"));
+    EXPECT_EQ(Read(source + "/cgi-bin/forum.cgi"), "x\r\n");
+    EXPECT_EQ(Read(source + "/html/page.html"), "edited by hand");
+
+    EXPECT_EQ(Cli({"revert", "Over", "--force"}).status, 0);
+    EXPECT_EQ(Snapshot(), before);
+}
+
+TEST_F(RevertCommandsTest, ACreatedFileIsRemovedAndAHostileManifestWritesNothing)
+{
+    const QString manifest = home.filePath("backups/" + backup + "/manifest.tsv");
+    const QByteArray valid = Read(manifest);
+    const QByteArray sum(64, 'a');
+    Write(source + "/made.cgi", "made");
+    const QByteArray made
+        = "made.cgi\t\t" + QCryptographicHash::hash("made", QCryptographicHash::Sha256).toHex() + '\n';
+    for (const QByteArray& row :
+         {"../x\t\t" + sum + '\n', "/tmp/x\t\t" + sum + '\n', "a\\..\\..\\x\t\t" + sum + '\n'}) {
+        Write(manifest, valid.left(valid.indexOf('\n') + 1) + made + row);
+        const CliResult refused = Cli({"revert", "Over", "--force"});
+        EXPECT_EQ(refused.status, 2) << row.constData();
+        EXPECT_THAT(refused.err.toStdString(), ::testing::HasSubstr("cannot be used"));
+        EXPECT_TRUE(Exists(source + "/made.cgi"));
+        EXPECT_EQ(Snapshot().size(), installed.size() + 1);
+    }
+    Write(manifest, valid.left(valid.indexOf('\n') + 1) + made);
+    EXPECT_EQ(Cli({"revert", "Over"}).status, 0);
+    EXPECT_EQ(Snapshot(), installed);
+}
+
+TEST_F(RevertCommandsTest, ARestoredFileIsANewFileRenamedIntoPlace)
+{
+    // A hard link keeps the installed bytes only if the restore did not write into the file itself.
+    ASSERT_EQ(::link(QFile::encodeName(source + "/cgi-bin/forum.cgi").constData(),
+                     QFile::encodeName(home.filePath("installed.cgi")).constData()),
+              0);
+    EXPECT_EQ(Cli({"revert", "Over"}).status, 0);
+    EXPECT_EQ(Read(source + "/cgi-bin/forum.cgi"), "x\r\n");
+    EXPECT_EQ(Read(home.filePath("installed.cgi")), "y\r\n");
 }
 
 } // namespace

@@ -169,8 +169,13 @@ TEST_F(InstallationRunTest, OverwritingTheSourceBacksUpWhatItReplaces)
     EXPECT_THAT(backups[0].toStdString(),
                 ::testing::MatchesRegex(QString::number(hack).toStdString() + "-[0-9]{8}-[0-9]{6}"));
     const QString backup = home.filePath("backups/" + backups[0]);
-    EXPECT_EQ(FilesBelow(backup), QStringList {"cgi-bin/forum.cgi"});
+    EXPECT_EQ(FilesBelow(backup), QStringList({"cgi-bin/forum.cgi", "manifest.tsv"}));
     EXPECT_EQ(Read(backup + "/cgi-bin/forum.cgi"), "x\r\n");
+    EXPECT_EQ(Read(backup + "/manifest.tsv"),
+              "path\tsha256-before\tsha256-after\n"
+              "cgi-bin/forum.cgi\tb35e09fa2ced9ebcad9d16336fb961146fe34bfbebc562679da85f8a314c9dca\t"
+              "800b87f104390f5654b4fe07fbba8a39f17555153b03db728b69bf1b66bd7b65\n"
+              "# complete\n");
     const LogRow backupRow = Row("", "", "Backup Source Files", "Replaced source files backed up to: " + backup);
     EXPECT_NE(std::find(log.rows.begin(), log.rows.end(), backupRow), log.rows.end());
 }

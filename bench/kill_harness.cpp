@@ -1,0 +1,162 @@
+#include "bench/kill_harness.h"
+
+#include "app/app_state.h"
+#include "app/common.h"
+#include "app/configuration.h"
+#include "app/scripted_dialogs.h"
+#include "database/database.h"
+#include "database/recordset.h"
+#include "database/sql.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace zp::bench {
+
+namespace {
+
+QString Cli()
+{
+    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section('/', 0, -2) + "/zenpatch-cli";
+}
+
+} // namespace
+
+QByteArray Read(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void Write(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        std::exit(2);
+    }
+}
+
+QString BoardFile(int n)
+{
+    return QStringLiteral("cgi-bin/d%1/f%2.cgi").arg(n % 8).arg(n, 4, 10, QChar('0'));
+}
+
+pid_t Start(const QStringList& arguments)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (!qEnvironmentVariableIsSet("KILL_BENCH_VERBOSE")) {
+            const int null = ::open("/dev/null", O_WRONLY);
+            dup2(null, 1);
+            dup2(null, 2);
+        }
+        std::vector<QByteArray> bytes {Cli().toLocal8Bit()};
+        for (const QString& a : arguments)
+            bytes.push_back(a.toLocal8Bit());
+        std::vector<char*> argv;
+        for (QByteArray& b : bytes)
+            argv.push_back(b.data());
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+int Wait(pid_t pid)
+{
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+StressBoard::StressBoard(int files, int kib)
+    : files(files)
+{
+    for (int n = 0; n < files; ++n) {
+        QByteArray text = "# hook " + QByteArray::number(n) + "\r\n";
+        while (text.size() < kib * 1024)
+            text += "print \"board line of file " + QByteArray::number(n) + "\";\r\n";
+        Write(source + "/" + BoardFile(n), text);
+    }
+    QDir().mkpath(home);
+    ScriptedDialogs dialogs;
+    AppState state(home, dialogs);
+    Database::CreateNew(home + "/" + Database::FileName);
+    OpenDatabase(state);
+    OptionsValues options;
+    options.SourceDir = source;
+    options.OutputDir = output;
+    options.ubbCGIDir = QStringLiteral("cgi-bin");
+    SaveOptions(state, options);
+    state.Connection.Execute("INSERT INTO HackInfo (Name, HackType) VALUES ('Stress', 0)");
+    Transaction transaction(state.Connection);
+    for (int n = 0; n < files; ++n) {
+        state.Connection.Execute(
+            QStringLiteral("INSERT INTO HackData (HackNum, ModOrder, FileName, PrimaryDir, ExtendDir, "
+                           "ActionType, ModInst, OldData, NewData) VALUES "
+                           "(1, %1, 'f%2.cgi', 0, '/d%3', 1, 1, '# hook %1', 'added by the hack')")
+                .arg(n)
+                .arg(n, 4, 10, QChar('0'))
+                .arg(n % 8));
+    }
+    transaction.Commit();
+    CloseDatabase(state);
+}
+
+QHash<QString, QByteArray> StressBoard::Files(const QString& folder) const
+{
+    QHash<QString, QByteArray> bytes;
+    for (int n = 0; n < files; ++n)
+        bytes[BoardFile(n)] = Read(folder + "/" + BoardFile(n));
+    return bytes;
+}
+
+int TemporaryFilesBelow(const QString& folder)
+{
+    int count = 0;
+    QDirIterator it(folder, {".zenpatch-*.part"}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        ++count;
+    }
+    return count;
+}
+
+void StartAndKill(const QStringList& arguments, Clock::duration full)
+{
+    const pid_t run = Start(arguments);
+    const auto delay = std::chrono::duration_cast<std::chrono::microseconds>(full * 1.1)
+        * QRandomGenerator::global()->bounded(1000) / 1000;
+    std::this_thread::sleep_for(delay);
+    kill(run, SIGKILL);
+    Wait(run);
+}
+
+FileTally TallyFiles(const QString& source,
+                     int files,
+                     const QHash<QString, QByteArray>& olds,
+                     const QHash<QString, QByteArray>& news)
+{
+    FileTally tally;
+    for (int n = 0; n < files; ++n) {
+        const QByteArray bytes = Read(source + "/" + BoardFile(n));
+        tally.olds += bytes == olds[BoardFile(n)];
+        tally.news += bytes == news[BoardFile(n)];
+    }
+    return tally;
+}
+
+} // namespace zp::bench

@@ -1,0 +1,59 @@
+// zenpatch-cli backups [HACK] | revert HACK [--backup NAME] [--dry-run] [--force]
+#include "app/app_state.h"
+#include "catalogue/catalogue_operations.h"
+#include "cli/arguments.h"
+#include "cli/commands.h"
+#include "cli/session.h"
+#include "install/install_log.h"
+#include "install/revert_installation.h"
+
+#include <cstdio>
+#include <map>
+
+namespace zp::cli {
+
+int RunBackupsCommand(const GlobalOptions& options, const CommandArguments& args)
+{
+    const ParsedArguments parsed = ParseArguments(args, args.empty() ? 0 : 1, {});
+    Session session(options);
+    std::optional<qint16> hack;
+    if (!parsed.positional.empty()) {
+        session.SelectHack(parsed.positional[0]);
+        hack = session.state.CurrentHackNum;
+    }
+    std::map<qint16, QString> names;
+    for (const HackListRow& row : HackListRows(session.state))
+        names[row.HackNum] = row.cells.value(0);
+    for (const BackupInfo& backup : ListBackups(session.state.ProgramFolder, hack)) {
+        const QString line = TabSeparated({QString::number(backup.hackNum),
+                                           names[backup.hackNum],
+                                           backup.time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
+                                           backup.files < 0 ? QString() : QString::number(backup.files),
+                                           BackupStateText(backup.state),
+                                           backup.name});
+        std::printf("%s\n", line.toUtf8().constData());
+    }
+    return exitSuccess;
+}
+
+int RunRevertCommand(const GlobalOptions& options, const CommandArguments& args)
+{
+    const ParsedArguments parsed = ParseArguments(args, 1, {"--backup"}, {"--dry-run", "--force"});
+    Session session(options);
+    session.SelectHack(parsed.positional[0]);
+    const QString name = ArgumentText(parsed.value("--backup").value_or(std::string()));
+    const std::optional<BackupInfo> backup
+        = FindBackup(session.state.ProgramFolder, session.state.CurrentHackNum, name);
+    if (!backup) {
+        throw CommandError(name.isEmpty() ? "hack " + parsed.positional[0] + " has no backup"
+                                          : "hack " + parsed.positional[0] + " has no backup " + name.toStdString());
+    }
+    RecordingLog log;
+    const RevertOutcome outcome
+        = RevertInstallation(session.state, backup->name, {parsed.flag("--dry-run"), parsed.flag("--force")}, log);
+    const int status = PrintLog(log);
+    // The message that refused the revert is already on stderr.
+    return outcome == RevertOutcome::Refused ? exitError : status;
+}
+
+} // namespace zp::cli

@@ -1,0 +1,135 @@
+#include "install/backup_manifest.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
+#include <QStringDecoder>
+
+namespace zp {
+
+namespace {
+
+const QByteArray Header = "path\tsha256-before\tsha256-after\n";
+const QByteArray CompleteLine = "# complete";
+
+// A TAB, CR or LF in a file name is written as \t, \r or \n, so that a row stays one line of three
+// fields. A path never holds a backslash (it separates, as '/' does), so nothing else needs escaping.
+QByteArray Escaped(const QString& path)
+{
+    return QString(path)
+        .replace(u'\t', QStringLiteral("\\t"))
+        .replace(u'\r', QStringLiteral("\\r"))
+        .replace(u'\n', QStringLiteral("\\n"))
+        .toUtf8();
+}
+
+[[noreturn]] void Refuse(qsizetype line, const QString& reason)
+{
+    throw ManifestError(QStringLiteral("line %1: %2").arg(line).arg(reason).toStdString());
+}
+
+QString Unescaped(const QByteArray& field, qsizetype line)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8(field);
+    if (utf8.hasError())
+        Refuse(line, QStringLiteral("the path is not valid UTF-8"));
+    QString path;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != u'\\') {
+            path += text[i];
+            continue;
+        }
+        const QChar next = i + 1 < text.size() ? text[++i] : QChar();
+        if (next == u't')
+            path += u'\t';
+        else if (next == u'r')
+            path += u'\r';
+        else if (next == u'n')
+            path += u'\n';
+        else
+            Refuse(line, QStringLiteral("the path %1 holds a backslash").arg(text));
+    }
+    return path;
+}
+
+bool IsSha256(const QByteArray& field)
+{
+    static const QRegularExpression hex(QStringLiteral("^[0-9a-f]{64}$"));
+    return hex.match(QString::fromLatin1(field)).hasMatch();
+}
+
+} // namespace
+
+QByteArray ManifestBytes(const BackupManifest& manifest)
+{
+    QByteArray bytes = Header;
+    for (const ManifestRow& row : manifest.rows)
+        bytes += Escaped(row.path) + '\t' + row.before + '\t' + row.after + '\n';
+    if (manifest.complete)
+        bytes += CompleteLine + '\n';
+    return bytes;
+}
+
+BackupManifest ParseManifest(const QByteArray& bytes)
+{
+    if (!bytes.startsWith(Header))
+        Refuse(1, QStringLiteral("not the header of a backup manifest"));
+    if (!bytes.endsWith('\n'))
+        Refuse(bytes.count('\n') + 1, QStringLiteral("the last line is cut short"));
+    const QList<QByteArray> lines = bytes.chopped(1).split('\n');
+    BackupManifest manifest;
+    QSet<QString> paths;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const qsizetype line = i + 1;
+        if (lines[i] == CompleteLine && i == lines.size() - 1) {
+            manifest.complete = true;
+            break;
+        }
+        const QList<QByteArray> fields = lines[i].split('\t');
+        if (fields.size() != 3)
+            Refuse(line, QStringLiteral("not three tab-separated fields"));
+        const QString path = Unescaped(fields[0], line);
+        if (path.isEmpty() || NormalRelativePath(path) != path || path.contains(QChar(0)))
+            Refuse(line, QStringLiteral("%1 is not a path below the source folder").arg(QString::fromUtf8(fields[0])));
+        if (ReservedInBackup(path))
+            Refuse(line, QStringLiteral("%1 is the name of the backup's own file").arg(path));
+        if (paths.contains(path))
+            Refuse(line, QStringLiteral("%1 is listed twice").arg(path));
+        if (!(fields[1].isEmpty() || IsSha256(fields[1])) || !IsSha256(fields[2]))
+            Refuse(line, QStringLiteral("a checksum is not 64 lowercase hexadecimal digits"));
+        paths.insert(path);
+        manifest.rows.push_back({path, fields[1], fields[2]});
+    }
+    return manifest;
+}
+
+QString NormalRelativePath(const QString& relative)
+{
+    static const QRegularExpression separator(QStringLiteral("[/\\\\]"));
+    QStringList elements;
+    for (const QString& element : relative.split(separator, Qt::SkipEmptyParts)) {
+        if (element == QStringLiteral(".."))
+            return QString();
+        if (element != QStringLiteral("."))
+            elements << element;
+    }
+    return elements.join(u'/');
+}
+
+bool ReservedInBackup(const QString& path)
+{
+    return path == ManifestFileName || path == RevertedMarkName;
+}
+
+QByteArray FileSha256(const QString& path)
+{
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
+        throw std::runtime_error(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()).toStdString());
+    return hash.result().toHex();
+}
+
+} // namespace zp

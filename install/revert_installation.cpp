@@ -1,0 +1,300 @@
+#include "install/revert_installation.h"
+
+#include "app/app_state.h"
+#include "app/dialogs.h"
+#include "app/job_lock.h"
+#include "app/whole_file.h"
+#include "database/recordset.h"
+#include "install/backup_manifest.h"
+#include "install/install_log.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <algorithm>
+
+namespace zp {
+
+namespace {
+
+const QString Title = QStringLiteral("Revert Installation");
+// A manifest beyond this size is no manifest of ours (a million files take about 150 MB).
+constexpr qint64 ManifestLimit = qint64(256) << 20;
+
+// <HackNum>-<yyyymmdd-hhmmss>, "-<n>" for a second backup within one second.
+const QRegularExpression BackupName(QStringLiteral("^([0-9]{1,5})-([0-9]{8}-[0-9]{6})(?:-([0-9]{1,9}))?$"));
+
+QString BackupFolder(const QString& name)
+{
+    return QStringLiteral("backups/") + name;
+}
+
+// The manifest of a backup, or nothing when it has none. Throws ManifestError for one that cannot
+// be trusted: behind a symbolic link, not a file, too large, unreadable or not as written.
+std::optional<BackupManifest> ReadManifest(const QString& programFolder, const QString& name)
+{
+    const QString relative = BackupFolder(name) + u'/' + ManifestFileName;
+    if (const QString link = LinkOnTheWay(programFolder, relative); !link.isEmpty())
+        throw ManifestError(QStringLiteral("it lies behind the symbolic link %1").arg(link).toStdString());
+    QFile file(programFolder + u'/' + relative);
+    const QFileInfo info(file.fileName());
+    if (!info.exists())
+        return std::nullopt;
+    if (!info.isFile() || info.size() > ManifestLimit)
+        throw ManifestError("it is not a manifest file");
+    if (!file.open(QIODevice::ReadOnly))
+        throw ManifestError(file.errorString().toStdString());
+    return ParseManifest(file.readAll());
+}
+
+bool MarkedReverted(const QString& programFolder, const QString& name)
+{
+    return QFileInfo::exists(programFolder + u'/' + BackupFolder(name) + u'/' + RevertedMarkName);
+}
+
+std::optional<BackupInfo> DescribeBackup(const QString& programFolder, const QString& name)
+{
+    const QRegularExpressionMatch match = BackupName.match(name);
+    const int hackNum = match.captured(1).toInt();
+    BackupInfo info {
+        name, qint16(hackNum), QDateTime::fromString(match.captured(2), QStringLiteral("yyyyMMdd-hhmmss"))};
+    if (!match.hasMatch() || hackNum > 32767 || !info.time.isValid())
+        return std::nullopt;
+    try {
+        if (const std::optional<BackupManifest> manifest = ReadManifest(programFolder, name)) {
+            info.files = int(manifest->rows.size());
+            info.state = manifest->complete ? BackupState::NotReverted : BackupState::Interrupted;
+        }
+    } catch (const ManifestError&) {
+        info.state = BackupState::Damaged;
+    }
+    if (info.Revertible() && MarkedReverted(programFolder, name))
+        info.state = BackupState::Reverted;
+    return info;
+}
+
+// The second of two backups made within one second has the suffix 2, and so on.
+int Suffix(const BackupInfo& backup)
+{
+    return backup.name.section(u'-', 3).toInt();
+}
+
+// One revert: every file of the manifest put back as it was before the installation.
+class Revert
+{
+public:
+    Revert(AppState& state, const QString& name, const RevertOptions& options, LogSink& log)
+        : state_(state)
+        , name_(name)
+        , folder_(BackupFolder(name))
+        , options_(options)
+        , log_(log)
+    {
+    }
+
+    RevertOutcome Run();
+
+private:
+    void RevertFile(const ManifestRow& row);
+    // The backup copy of a replaced file, once it is sure that it holds the bytes the file had.
+    QString CheckedCopy(const ManifestRow& row) const;
+    void PutBack(const ManifestRow& row, const QString& target) const;
+    void WriteMark();
+    void Tell(const QString& text, MsgIcon icon) const;
+
+    AppState& state_;
+    const QString name_;
+    const QString folder_; // relative to the program folder
+    const RevertOptions options_;
+    LogSink& log_;
+    bool allAsBefore_ = true; // every file so far is as before the installation
+};
+
+RevertOutcome Revert::Run()
+{
+    const QString shown = QDir::toNativeSeparators(state_.ProgramFolder + u'/' + folder_);
+    std::optional<BackupManifest> manifest;
+    try {
+        manifest = ReadManifest(state_.ProgramFolder, name_);
+    } catch (const ManifestError& e) {
+        Tell(QStringLiteral("The manifest of the backup %1 cannot be used: %2. Nothing was changed.")
+                 .arg(shown, QString::fromStdString(e.what())),
+             MsgIcon::Exclamation);
+        return RevertOutcome::Refused;
+    }
+    if (!manifest) {
+        Tell(QStringLiteral("The backup %1 has no manifest, so it cannot be reverted. Nothing was changed.").arg(shown),
+             MsgIcon::Exclamation);
+        return RevertOutcome::Refused;
+    }
+    if (MarkedReverted(state_.ProgramFolder, name_)) {
+        Tell(QStringLiteral("The installation kept in %1 has already been reverted. Nothing was changed.").arg(shown),
+             MsgIcon::Information);
+        return RevertOutcome::AlreadyReverted;
+    }
+    log_.Clear();
+    LogHackName(state_, log_, QStringLiteral("BEGIN Revert"));
+    for (const ManifestRow& row : manifest->rows) {
+        RevertFile(row);
+        log_.ProcessEvents();
+    }
+    if (allAsBefore_ && !options_.dryRun)
+        WriteMark();
+    LogHackName(state_, log_, QStringLiteral("END Revert"));
+    log_.SetCurrentRow(0);
+    return RevertOutcome::Done;
+}
+
+void Revert::RevertFile(const ManifestRow& row)
+{
+    const bool created = row.before.isEmpty();
+    const QString action = created ? QStringLiteral("Remove") : QStringLiteral("Restore");
+    const QString target = state_.SourceDir + u'/' + row.path;
+    const auto failed = [&](const QString& comment, const QString& description) {
+        allAsBefore_ = false;
+        log_.AddFailedRow(row.path, action, comment, description);
+    };
+    if (const QString link = LinkOnTheWay(state_.SourceDir, row.path); !link.isEmpty())
+        return failed(QStringLiteral("Unsafe Path"), RefusedLinkText(link));
+    const QFileInfo info(target);
+    QByteArray current;
+    try {
+        if (info.isFile())
+            current = FileSha256(target);
+    } catch (const std::exception& e) {
+        return failed(QStringLiteral("Read Error"), QString::fromStdString(e.what()));
+    }
+    if (created ? !info.exists() : current == row.before)
+        return log_.AddRow(row.path, action, QStringLiteral("Already as before"), target);
+    const bool asInstalled = current == row.after;
+    if (!asInstalled && !options_.force)
+        return failed(QStringLiteral("changed since the installation"), target);
+    try {
+        if (options_.dryRun) {
+            if (!created)
+                CheckedCopy(row);
+            return log_.AddRow(row.path,
+                               action,
+                               created ? QStringLiteral("Would be removed") : QStringLiteral("Would be restored"),
+                               target);
+        }
+        PutBack(row, target);
+    } catch (const std::exception& e) {
+        return failed(created ? QStringLiteral("Remove Error") : QStringLiteral("Restore Error"),
+                      QString::fromStdString(e.what()));
+    }
+    log_.AddRow(row.path,
+                action,
+                created ? QStringLiteral("Removed") : QStringLiteral("Restored"),
+                asInstalled ? target : QStringLiteral("changed since the installation, put back anyway: ") + target);
+}
+
+QString Revert::CheckedCopy(const ManifestRow& row) const
+{
+    const QString relative = folder_ + u'/' + row.path;
+    if (const QString link = LinkOnTheWay(state_.ProgramFolder, relative); !link.isEmpty())
+        throw std::runtime_error(
+            QStringLiteral("Refused to read through the symbolic link %1").arg(link).toStdString());
+    const QString copy = state_.ProgramFolder + u'/' + relative;
+    if (FileSha256(copy) != row.before)
+        throw std::runtime_error(
+            QStringLiteral("The backup copy %1 differs from the file it kept").arg(copy).toStdString());
+    return copy;
+}
+
+void Revert::PutBack(const ManifestRow& row, const QString& target) const
+{
+    if (!row.before.isEmpty()) {
+        CopyWholeFile(state_.ProgramFolder, CheckedCopy(row), state_.SourceDir, row.path);
+        return;
+    }
+    QFile file(target);
+    if (!file.remove())
+        throw std::runtime_error(QStringLiteral("Cannot remove %1: %2").arg(target, file.errorString()).toStdString());
+}
+
+void Revert::WriteMark()
+{
+    try {
+        WriteWholeFile(
+            state_.ProgramFolder, state_.ProgramFolder, folder_ + u'/' + RevertedMarkName, [](WholeFile& out) {
+                out.Write(QDateTime::currentDateTime().toString(Qt::ISODate).toUtf8() + '\n');
+            });
+    } catch (const std::exception& e) {
+        log_.AddFailedRow(QString(), QString(), QStringLiteral("Write Error"), QString::fromStdString(e.what()));
+    }
+}
+
+void Revert::Tell(const QString& text, MsgIcon icon) const
+{
+    state_.dialogs.messageBox(text, Title, MsgButtons::OK, icon);
+}
+
+} // namespace
+
+QString BackupStateText(BackupState state)
+{
+    switch (state) {
+    case BackupState::NotReverted:
+        return QStringLiteral("not reverted");
+    case BackupState::Interrupted:
+        return QStringLiteral("interrupted");
+    case BackupState::Reverted:
+        return QStringLiteral("reverted");
+    case BackupState::NoManifest:
+        return QStringLiteral("no manifest");
+    case BackupState::Damaged:
+        return QStringLiteral("damaged manifest");
+    }
+    return QString();
+}
+
+std::vector<BackupInfo> ListBackups(const QString& programFolder, std::optional<qint16> hackNum)
+{
+    std::vector<BackupInfo> backups;
+    // A folder behind a link is none of the backups Zenpatch made.
+    const QStringList names = QDir(programFolder + QStringLiteral("/backups"))
+                                  .entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    for (const QString& name : names) {
+        const std::optional<BackupInfo> backup = DescribeBackup(programFolder, name);
+        if (backup && (!hackNum || backup->hackNum == *hackNum))
+            backups.push_back(*backup);
+    }
+    std::sort(backups.begin(), backups.end(), [](const BackupInfo& a, const BackupInfo& b) {
+        if (a.time != b.time)
+            return a.time > b.time;
+        if (Suffix(a) != Suffix(b))
+            return Suffix(a) > Suffix(b);
+        return a.hackNum < b.hackNum;
+    });
+    return backups;
+}
+
+std::optional<BackupInfo> FindBackup(const QString& programFolder, qint16 hackNum, const QString& name)
+{
+    for (const BackupInfo& backup : ListBackups(programFolder, hackNum)) {
+        if (name.isEmpty() || backup.name == name)
+            return backup;
+    }
+    return std::nullopt;
+}
+
+bool CurrentHackHasBackup(const AppState& state)
+{
+    const Recordset& hacks = *state.HackInfoRecordset;
+    if (!hacks.IsOpen() || hacks.BOF() || hacks.EOF())
+        return false;
+    return !ListBackups(state.ProgramFolder, qint16(hacks.Int("HackNum"))).empty();
+}
+
+RevertOutcome RevertInstallation(AppState& state, const QString& name, const RevertOptions& options, LogSink& log)
+{
+    RevertOutcome outcome = RevertOutcome::Refused;
+    if (!BackupName.match(name).hasMatch())
+        return outcome;
+    RunAsJob(state, DatabaseUse::Reads, [&] { outcome = Revert(state, name, options, log).Run(); });
+    return outcome;
+}
+
+} // namespace zp

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <optional>
+#include <vector>
+
+namespace zp {
+
+struct AppState;
+class LogSink;
+
+enum class BackupState {
+    NotReverted,
+    Interrupted, // the installation was killed while replacing files; those it replaced can be reverted
+    Reverted,
+    NoManifest, // kept by an installation that stopped before replacing any file, or by an older version
+    Damaged, // a manifest that cannot be trusted: no revert reads it
+};
+
+// "not reverted", "interrupted", "reverted", "no manifest", "damaged manifest".
+QString BackupStateText(BackupState state);
+
+// One folder backups/<HackNum>-<yyyymmdd-hhmmss>[-n] of the program folder.
+struct BackupInfo
+{
+    QString name; // the folder's name
+    qint16 hackNum = 0;
+    QDateTime time;
+    int files = -1; // the files its manifest lists; -1 without a readable one
+    BackupState state = BackupState::NoManifest;
+
+    bool Revertible() const { return state == BackupState::NotReverted || state == BackupState::Interrupted; }
+};
+
+// The backups of the program folder (of one hack when `hackNum` is given), newest first.
+std::vector<BackupInfo> ListBackups(const QString& programFolder, std::optional<qint16> hackNum = std::nullopt);
+// The backup of the hack with this folder name, or its newest one when `name` is empty.
+std::optional<BackupInfo> FindBackup(const QString& programFolder, qint16 hackNum, const QString& name);
+
+// Whether the hack at the current row of HackInfoRecordset (the selected one) has a backup.
+bool CurrentHackHasBackup(const AppState& state);
+
+struct RevertOptions
+{
+    bool dryRun = false; // log what would be done, write nothing
+    bool force = false; // also restore (or remove) the files changed since the installation
+};
+
+enum class RevertOutcome {
+    Done, // every file logged; red rows for those left alone or failed
+    AlreadyReverted, // said so; nothing changed
+    Refused, // no manifest, a damaged one, or the job could not start; the message box said why
+};
+
+// Undoes the installation kept in the backup `name` of the hack at the current row of
+// HackInfoRecordset, as one job (JobLock), logging a row per file: a file whose bytes are still
+// those the installation wrote gets its backup copy back (whole: a temporary file renamed over it),
+// a file it created is removed, a file changed since then is left alone (a red row) unless
+// `force`. Once every file is as before the installation, a mark in the backup folder says it has
+// been reverted, and a second revert changes nothing. Nothing is written outside the source folder
+// or through a symbolic link, whatever the manifest says.
+RevertOutcome RevertInstallation(AppState& state, const QString& name, const RevertOptions& options, LogSink& log);
+
+} // namespace zp

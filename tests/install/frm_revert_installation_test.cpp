@@ -1,0 +1,66 @@
+#include "board_windows.h"
+
+#include "install/fixed_installation_options.h"
+#include "install/frm_revert_installation.h"
+#include "install/modification_engine.h"
+
+#include <QMenu>
+#include <QPushButton>
+
+namespace zp::testing {
+namespace {
+
+class RevertWindowTest : public BoardWindows
+{
+protected:
+    bool MenuEnabled()
+    {
+        emit main->mnuHacks->aboutToShow();
+        return main->mnuRevertInstall->isEnabled();
+    }
+};
+
+TEST_F(RevertWindowTest, RevertsAfterAYesAndShowsTheFilesLeftAloneInRed)
+{
+    Write(source + "/cgi-bin/forum.cgi", "x\r\n");
+    Write(source + "/html/page.html", "old\r\n");
+    const int hack = AddHack("Over");
+    AddMod(hack, 1, "forum.cgi", 0, "", Replace, 1, "x", "y");
+    AddMod(hack, 2, "page.html", 1, "", Replace, 1, "old", "new");
+    EXPECT_FALSE(MenuEnabled());
+    FixedInstallationOptions host;
+    host.overwriteSource = true;
+    RecordingLog installLog;
+    ASSERT_EQ(RunInstallation(state, host, installLog), InstallOutcome::Completed);
+    Write(source + "/cgi-bin/forum.cgi", "edited");
+    ASSERT_TRUE(MenuEnabled());
+
+    main->mnuRevertInstall->trigger();
+    auto* window = main->findChild<frmRevertInstallation*>();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->windowTitle(), "Revert Installation - Over");
+    ASSERT_EQ(window->fgBackups->Rows(), 2);
+    EXPECT_EQ(window->fgBackups->TextMatrix(1, 1), "2");
+    EXPECT_EQ(window->fgBackups->TextMatrix(1, 2), "not reverted");
+
+    window->cmdRevert->click(); // the question's default is No
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].buttons, MsgButtons::YesNoDefaultNo);
+    EXPECT_EQ(Read(source + "/html/page.html"), "new\r\n");
+
+    dialogs.answers = {MsgAnswer::Yes};
+    window->cmdRevert->click();
+    EXPECT_EQ(Read(source + "/html/page.html"), "old\r\n");
+    EXPECT_EQ(Read(source + "/cgi-bin/forum.cgi"), "edited");
+    std::vector<LogRow> red;
+    for (const LogRow& row : GridRows(*window->fgRevertLog)) {
+        if (row.red)
+            red.push_back(row);
+    }
+    ASSERT_EQ(red.size(), 1u);
+    EXPECT_EQ(red[0].Filename, "cgi-bin/forum.cgi");
+    EXPECT_EQ(red[0].Comment, "changed since the installation");
+}
+
+} // namespace
+} // namespace zp::testing
