@@ -5,6 +5,7 @@
 #include "app/dialogs.h"
 #include "database/recordset.h"
 #include "database/sql.h"
+#include "install/board_file_cache.h"
 #include "install/find_routines.h"
 #include "install/install_log.h"
 #include "install/installation_run.h"
@@ -16,13 +17,15 @@ ModPass::ModPass(AppState& state,
                  LogSink& log,
                  QString workFolder,
                  QString sourceRoot,
-                 std::map<QString, QString>& saved)
+                 std::map<QString, QString>& saved,
+                 BoardFileCache* cache)
     : state_(state)
     , host_(host)
     , log_(log)
     , workFolder_(std::move(workFolder))
     , sourceRoot_(std::move(sourceRoot))
     , saved_(saved)
+    , cache_(cache)
 {
 }
 
@@ -55,6 +58,7 @@ bool ModPass::Run()
         }
         if (!loaded_ && !LoadBoardFile(mod, target))
             continue;
+        result.found = true;
         result.applied = ApplyMod(buffer_, mod, log_);
     }
     if (loaded_)
@@ -75,7 +79,10 @@ bool ModPass::LoadBoardFile(const ModRecord& mod, const ModTarget& target)
         return false;
     }
     try {
-        buffer_.LoadFile(path);
+        if (cache_ && saved == saved_.end())
+            buffer_ = cache_->Load(path);
+        else
+            buffer_.LoadFile(path);
     } catch (const std::exception& e) {
         log_.AddFailedRow(
             mod.FileName, ActionName(mod.ActionType), QStringLiteral("Read Error"), QString::fromStdString(e.what()));

@@ -14,8 +14,9 @@
 
 namespace zp {
 
-TrialInstallation::TrialInstallation(QString sourceRoot)
+TrialInstallation::TrialInstallation(QString sourceRoot, BoardFileCache* cache)
     : sourceRoot_(std::move(sourceRoot))
+    , cache_(cache)
     , folder_(QDir::tempPath() + QStringLiteral("/zenpatch-trial-XXXXXX"))
 {
     if (!folder_.isValid())
@@ -28,7 +29,7 @@ bool TrialInstallation::Run(AppState& state, InstallationHost& host, LogSink& lo
     state.CurrentHackType = static_cast<qint16>(state.HackInfoRecordset->Int("HackType"));
     LoadDirectoryTable(state);
     LogHackNameRow(state, log, QStringLiteral("BEGIN Installation"));
-    ModPass pass(state, host, log, folder_.path(), sourceRoot_, saved_);
+    ModPass pass(state, host, log, folder_.path(), sourceRoot_, saved_, cache_);
     const bool any = pass.Run();
     mods_ = pass.Results();
     if (!any)

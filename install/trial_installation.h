@@ -12,6 +12,7 @@
 namespace zp {
 
 struct AppState;
+class BoardFileCache;
 class InstallationHost;
 class LogSink;
 
@@ -44,7 +45,8 @@ public:
     };
 
     // Throws std::runtime_error when the temporary folder cannot be made.
-    explicit TrialInstallation(QString sourceRoot);
+    // With a cache, the board files are read through it (one cache per source root).
+    explicit TrialInstallation(QString sourceRoot, BoardFileCache* cache = nullptr);
 
     // Tries the hack at the current row of HackInfoRecordset (CurrentHackNum) over the working
     // copy, logging as the installation does. False when the hack has no mods.
@@ -62,6 +64,7 @@ private:
     void WriteSupportFile(const QString& relative, Recordset& files);
 
     QString sourceRoot_;
+    BoardFileCache* const cache_;
     QTemporaryDir folder_;
     std::map<QString, QString> saved_; // relative path -> work file
     std::vector<File> files_;
