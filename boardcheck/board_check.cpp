@@ -52,15 +52,4 @@ bool ConflictCheckResult::AnyBreaks() const
     return std::any_of(Pairs.begin(), Pairs.end(), [](const ConflictPair& pair) { return Breaks(pair.Verdict); });
 }
 
-UpgradeCheckResult
-RunUpgradeCheck(AppState&, const QString&, const QString&, const std::vector<int>&, const BoardCheckControl&)
-{
-    return {};
-}
-
-ConflictCheckResult RunConflictCheck(AppState&, const QString&, const std::vector<int>&, const BoardCheckControl&)
-{
-    return {};
-}
-
 } // namespace zp

@@ -26,6 +26,8 @@ const Command kCommands[] = {
     {"install", "HACK [--search-output] [--delete-output] [--overwrite-source] [--eol crlf|lf]", RunInstallCommand},
     {"export", "HACK --folder DIR --name NAME [--make-folder]", RunExportCommand},
     {"import", "FILE", RunImportCommand},
+    {"check-upgrade", "[--source DIR] [--against DIR] [HACK ...] [--format text|tsv|html]", RunCheckUpgradeCommand},
+    {"conflicts", "[HACK ...] [--format text|tsv|html]", RunConflictsCommand},
     {"export-text", "HACK --folder DIR --name NAME", RunExportTextCommand},
 };
 
