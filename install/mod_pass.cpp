@@ -44,6 +44,8 @@ bool ModPass::Run()
         host_.ModsDone(i, count);
         const ModRecord mod = ModRecordFrom(mods);
         const ModTarget target = ModTargetFrom(state_, mods);
+        if (only_ && !only_->contains(target.relativePath))
+            continue;
         ModResult& result = results_.emplace_back(
             ModResult {mod, static_cast<int>(mods.Int("ModOrder")), target.relativePath, false});
         if (loaded_ && loaded_->relativePath != target.relativePath)

@@ -7,6 +7,7 @@
 #include <QString>
 #include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace zp {
@@ -44,6 +45,10 @@ public:
             std::map<QString, QString>& saved,
             BoardFileCache* cache = nullptr);
 
+    // Leaves out the mods of every board file but these (relative paths), for a caller that looks
+    // at those files only.
+    void LimitTo(const std::set<QString>* files) { only_ = files; }
+
     // False when the hack has no mods (logged as "No Actions").
     bool Run();
 
@@ -65,6 +70,7 @@ private:
     const QString sourceRoot_;
     std::map<QString, QString>& saved_; // relative path -> its file in the work folder, in name order
     BoardFileCache* const cache_;
+    const std::set<QString>* only_ = nullptr;
     WorkBuffer buffer_;
     std::optional<ModTarget> loaded_; // the board file in the buffer
     std::map<QString, QString> origins_;

@@ -30,6 +30,8 @@ bool TrialInstallation::Run(AppState& state, InstallationHost& host, LogSink& lo
     LoadDirectoryTable(state);
     LogHackNameRow(state, log, QStringLiteral("BEGIN Installation"));
     ModPass pass(state, host, log, folder_.path(), sourceRoot_, saved_, cache_);
+    if (limit_)
+        pass.LimitTo(&*limit_);
     const bool any = pass.Run();
     mods_ = pass.Results();
     if (!any)
@@ -52,6 +54,8 @@ void TrialInstallation::WriteSupportFile(const QString& relative, Recordset& fil
     QString path = QDir::cleanPath(relative);
     if (path.startsWith(u'/'))
         path.remove(0, 1);
+    if (limit_ && !limit_->contains(path))
+        return;
     const QString workFile = folder_.filePath(QStringLiteral("s") + QString::number(++supportFiles_));
     QFile out(workFile);
     if (!out.open(QIODevice::WriteOnly))
