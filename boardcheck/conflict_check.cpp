@@ -12,14 +12,21 @@ namespace {
 
 using HackMods = std::vector<ModResult>;
 
-// Two hacks installed one after the other over a fresh working copy of the board.
+// Two hacks installed one after the other over a fresh working copy of the files they share (only
+// these can differ between the two orders, and only their mods can fail because of the other).
 struct Sequence
 {
-    Sequence(HackTrials& trials, const QString& source, BoardFileCache& cache, size_t firstHack, size_t secondHack)
+    Sequence(HackTrials& trials,
+             const QString& source,
+             BoardFileCache& cache,
+             const QStringList& shared,
+             size_t firstHack,
+             size_t secondHack)
         : trial(source, &cache)
-        , first(trials.Run(trial, firstHack))
-        , second(trials.Run(trial, secondHack))
     {
+        trial.LimitTo({shared.begin(), shared.end()});
+        first = trials.Run(trial, firstHack);
+        second = trials.Run(trial, secondHack);
     }
 
     QByteArray Bytes(const QString& relativePath) const
@@ -32,7 +39,7 @@ struct Sequence
     }
 
     TrialInstallation trial;
-    const HackMods first, second;
+    HackMods first, second; // the results of their mods of the shared files
 };
 
 // The mods of `after` that fail where they applied with the hack alone.
@@ -132,8 +139,8 @@ ConflictPair ConflictCheck::TryPair(size_t a, size_t b, const QStringList& share
 {
     const CheckedHack& first = trials_.Hacks()[a];
     const CheckedHack& second = trials_.Hacks()[b];
-    const Sequence ab(trials_, source_, cache_, a, b);
-    const Sequence ba(trials_, source_, cache_, b, a);
+    const Sequence ab(trials_, source_, cache_, shared, a, b);
+    const Sequence ba(trials_, source_, cache_, shared, b, a);
     // The first hack of each sequence ran alone over the board.
     std::vector<FailingMod> failing = Broken(second.Name, ba.first, ab.second);
     const bool firstBreaksSecond = !failing.empty();
