@@ -204,15 +204,7 @@ public:
     AppState state;
 };
 
-class BenchHost : public InstallationHost
-{
-public:
-    bool SearchOutputFirst() const override { return false; }
-    bool DeleteOutputFirst() const override { return false; }
-    bool OverwriteSource() const override { return false; }
-    bool LfLineEnds() const override { return false; }
-    void AppendInstructionLine(const QString&) override { }
-};
+using BenchHost = PlainInstallationOptions;
 
 // Where an installation's time goes, measured by running its steps one by one over the same
 // board: the database (opening it with its key, reading the mods), reading and decoding the

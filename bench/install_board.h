@@ -50,16 +50,7 @@ void StoreMods(AppState& state, int hack, int count, const std::function<Mod(int
 // turn.
 void AddMods(AppState& state, int hack, int bigFiles, int modsPerFile);
 
-// The installation options all off, line ends CR LF.
-class DefaultOptions : public InstallationHost
-{
-public:
-    bool SearchOutputFirst() const override { return false; }
-    bool DeleteOutputFirst() const override { return false; }
-    bool OverwriteSource() const override { return false; }
-    bool LfLineEnds() const override { return false; }
-    void AppendInstructionLine(const QString&) override { }
-};
+using DefaultOptions = PlainInstallationOptions;
 
 } // namespace bench
 } // namespace zp

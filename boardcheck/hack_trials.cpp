@@ -14,16 +14,6 @@ namespace zp {
 
 namespace {
 
-class QuietHost : public InstallationHost
-{
-public:
-    bool SearchOutputFirst() const override { return false; }
-    bool DeleteOutputFirst() const override { return false; }
-    bool OverwriteSource() const override { return false; }
-    bool LfLineEnds() const override { return false; }
-    void AppendInstructionLine(const QString&) override { }
-};
-
 // The checks read the results of the mods, not the rows of a log.
 class QuietLog : public LogSink
 {
@@ -77,7 +67,7 @@ std::vector<ModResult> HackTrials::Run(TrialInstallation& trial, size_t index)
     list.MoveFirst();
     list.Move(rows_[index]);
     SelectCurrentHack(state_);
-    QuietHost host;
+    PlainInstallationOptions host;
     QuietLog log;
     trial.Run(state_, host, log);
     return trial.Mods();

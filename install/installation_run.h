@@ -28,6 +28,18 @@ public:
     virtual void ModsDone(int /*done*/, int /*total*/) { }
 };
 
+// The options all off and CR LF line ends, the notes dropped: for runs no one watches (the board
+// checks, the benchmarks).
+class PlainInstallationOptions : public InstallationHost
+{
+public:
+    bool SearchOutputFirst() const override { return false; }
+    bool DeleteOutputFirst() const override { return false; }
+    bool OverwriteSource() const override { return false; }
+    bool LfLineEnds() const override { return false; }
+    void AppendInstructionLine(const QString&) override { }
+};
+
 enum class InstallOutcome {
     Completed, // through "END Installation"; LastInstall stamped when every file reached its place
     NothingToDo, // the hack has no mods
