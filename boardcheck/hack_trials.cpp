@@ -8,6 +8,7 @@
 #include "install/installation_run.h"
 #include "install/trial_installation.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace zp {
@@ -46,6 +47,8 @@ HackTrials::HackTrials(AppState& state, const std::vector<int>& hackNums)
         const auto found = rowOf.find(hackNum);
         if (found == rowOf.end())
             throw std::runtime_error("no hack " + std::to_string(hackNum));
+        if (std::any_of(hacks_.begin(), hacks_.end(), [&](const CheckedHack& hack) { return hack.HackNum == hackNum; }))
+            continue; // a hack named twice is checked once
         hacks_.push_back({hackNum, found->second.second});
         rows_.push_back(found->second.first);
     }

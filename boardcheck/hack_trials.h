@@ -18,7 +18,7 @@ class TrialInstallation;
 class HackTrials
 {
 public:
-    // Every hack in list order when `hackNums` is empty. Throws std::runtime_error naming a hack
+    // Every hack in list order when `hackNums` is empty, a hack named twice once. Throws std::runtime_error naming a hack
     // number that is not there.
     HackTrials(AppState& state, const std::vector<int>& hackNums);
     ~HackTrials();

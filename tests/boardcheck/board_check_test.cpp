@@ -118,7 +118,7 @@ TEST_F(BoardCheckTest, ConflictCheckClassifiesEachPairThatSharesAFile)
     const auto before = Snapshot();
 
     const ConflictCheckResult result
-        = RunConflictCheck(state, source, {first, second, remover, user, elsewhere, apart});
+        = RunConflictCheck(state, source, {first, second, remover, user, elsewhere, apart, first});
     EXPECT_EQ(Snapshot(), before);
     std::map<std::pair<QString, QString>, QString> verdicts;
     for (const ConflictPair& pair : result.Pairs) {
