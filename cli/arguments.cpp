@@ -65,7 +65,7 @@ ParsedArguments ParseArguments(const CommandArguments& args,
             throw CommandError("unknown option " + arg);
         }
     }
-    if (parsed.positional.size() != positionalCount)
+    if (positionalCount != AnyCount && parsed.positional.size() != positionalCount)
         throw CommandError("expected " + std::to_string(positionalCount) + " arguments, got "
                            + std::to_string(parsed.positional.size()));
     return parsed;

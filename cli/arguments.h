@@ -28,8 +28,11 @@ struct ParsedArguments
 // file-name encoding: any conversion would name a file the user never named.
 QString ArgumentText(const std::string& argument);
 
+// For ParseArguments: any number of positional arguments.
+inline constexpr size_t AnyCount = size_t(-1);
+
 // Raises CommandError for an unknown option, an option without its value, or a number of
-// positional arguments other than positionalCount.
+// positional arguments other than positionalCount (unless it is AnyCount).
 ParsedArguments ParseArguments(const CommandArguments& args,
                                size_t positionalCount,
                                std::initializer_list<std::string_view> valueOptions,

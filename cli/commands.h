@@ -55,6 +55,10 @@ int RunAnalyzeCommand(const GlobalOptions& options, const CommandArguments& args
 int RunInstallCommand(const GlobalOptions& options, const CommandArguments& args);
 int RunDiffCommand(const GlobalOptions& options, const CommandArguments& args);
 
+// boardcheck_commands.cpp
+int RunCheckUpgradeCommand(const GlobalOptions& options, const CommandArguments& args);
+int RunConflictsCommand(const GlobalOptions& options, const CommandArguments& args);
+
 // interchange_commands.cpp
 int RunExportCommand(const GlobalOptions& options, const CommandArguments& args);
 int RunImportCommand(const GlobalOptions& options, const CommandArguments& args);

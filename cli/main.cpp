@@ -27,6 +27,8 @@ const Command kCommands[] = {
     {"diff", "HACK [--eol crlf|lf] [--search-output] [--output FILE]", RunDiffCommand},
     {"export", "HACK --folder DIR --name NAME [--make-folder]", RunExportCommand},
     {"import", "FILE", RunImportCommand},
+    {"check-upgrade", "[--source DIR] [--against DIR] [HACK ...] [--format text|tsv|html]", RunCheckUpgradeCommand},
+    {"conflicts", "[HACK ...] [--format text|tsv|html]", RunConflictsCommand},
     {"export-text", "HACK --folder DIR --name NAME", RunExportTextCommand},
     {"backups", "[HACK]", RunBackupsCommand},
     {"revert", "HACK [--backup NAME] [--dry-run] [--force]", RunRevertCommand},

@@ -5,6 +5,7 @@
 #include "app/dialogs.h"
 #include "database/recordset.h"
 #include "database/sql.h"
+#include "install/board_file_cache.h"
 #include "install/find_routines.h"
 #include "install/install_log.h"
 #include "install/installation_run.h"
@@ -16,13 +17,15 @@ ModPass::ModPass(AppState& state,
                  LogSink& log,
                  QString workFolder,
                  QString sourceRoot,
-                 std::map<QString, QString>& saved)
+                 std::map<QString, QString>& saved,
+                 BoardFileCache* cache)
     : state_(state)
     , host_(host)
     , log_(log)
     , workFolder_(std::move(workFolder))
     , sourceRoot_(std::move(sourceRoot))
     , saved_(saved)
+    , cache_(cache)
 {
 }
 
@@ -41,6 +44,8 @@ bool ModPass::Run()
         host_.ModsDone(i, count);
         const ModRecord mod = ModRecordFrom(mods);
         const ModTarget target = ModTargetFrom(state_, mods);
+        if (only_ && !only_->contains(target.relativePath))
+            continue;
         ModResult& result = results_.emplace_back(
             ModResult {mod, static_cast<int>(mods.Int("ModOrder")), target.relativePath, false});
         if (loaded_ && loaded_->relativePath != target.relativePath)
@@ -55,6 +60,7 @@ bool ModPass::Run()
         }
         if (!loaded_ && !LoadBoardFile(mod, target))
             continue;
+        result.found = true;
         result.applied = ApplyMod(buffer_, mod, log_);
     }
     if (loaded_)
@@ -75,7 +81,10 @@ bool ModPass::LoadBoardFile(const ModRecord& mod, const ModTarget& target)
         return false;
     }
     try {
-        buffer_.LoadFile(path);
+        if (cache_ && saved == saved_.end())
+            buffer_ = cache_->Load(path);
+        else
+            buffer_.LoadFile(path);
     } catch (const std::exception& e) {
         log_.AddFailedRow(
             mod.FileName, ActionName(mod.ActionType), QStringLiteral("Read Error"), QString::fromStdString(e.what()));

@@ -7,11 +7,13 @@
 #include <QString>
 #include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace zp {
 
 struct AppState;
+class BoardFileCache;
 class InstallationHost;
 class LogSink;
 
@@ -22,6 +24,7 @@ struct ModResult
     int ModOrder = 0;
     QString relativePath; // the board file it names, "/" separators, below the board root
     bool applied = false; // false when its file was refused or not found, or the engine did not apply it
+    bool found = false; // its board file was found and read
 };
 
 // The heart of an installation: the mods of CurrentHackNum applied file by file. Each board file is
@@ -29,7 +32,8 @@ struct ModResult
 // below `sourceRoot`, loaded into the work buffer, changed by its mods in ModOrder order and saved
 // into the flat work folder (one numbered file per board file) with the host's line ends. A file
 // already in `saved` (a working copy that an earlier pass of the same run or an earlier trial
-// left) is loaded from there, so it keeps the changes made to it before.
+// left) is loaded from there, so it keeps the changes made to it before. With a cache, a file of
+// the board is read through it.
 class ModPass
 {
 public:
@@ -38,7 +42,12 @@ public:
             LogSink& log,
             QString workFolder,
             QString sourceRoot,
-            std::map<QString, QString>& saved);
+            std::map<QString, QString>& saved,
+            BoardFileCache* cache = nullptr);
+
+    // Leaves out the mods of every board file but these (relative paths), for a caller that looks
+    // at those files only.
+    void LimitTo(const std::set<QString>* files) { only_ = files; }
 
     // False when the hack has no mods (logged as "No Actions").
     bool Run();
@@ -60,6 +69,8 @@ private:
     const QString workFolder_;
     const QString sourceRoot_;
     std::map<QString, QString>& saved_; // relative path -> its file in the work folder, in name order
+    BoardFileCache* const cache_;
+    const std::set<QString>* only_ = nullptr;
     WorkBuffer buffer_;
     std::optional<ModTarget> loaded_; // the board file in the buffer
     std::map<QString, QString> origins_;

@@ -14,8 +14,9 @@
 
 namespace zp {
 
-TrialInstallation::TrialInstallation(QString sourceRoot)
+TrialInstallation::TrialInstallation(QString sourceRoot, BoardFileCache* cache)
     : sourceRoot_(std::move(sourceRoot))
+    , cache_(cache)
     , folder_(QDir::tempPath() + QStringLiteral("/zenpatch-trial-XXXXXX"))
 {
     if (!folder_.isValid())
@@ -28,7 +29,9 @@ bool TrialInstallation::Run(AppState& state, InstallationHost& host, LogSink& lo
     state.CurrentHackType = static_cast<qint16>(state.HackInfoRecordset->Int("HackType"));
     LoadDirectoryTable(state);
     LogHackName(state, log, QStringLiteral("BEGIN Installation"));
-    ModPass pass(state, host, log, folder_.path(), sourceRoot_, saved_);
+    ModPass pass(state, host, log, folder_.path(), sourceRoot_, saved_, cache_);
+    if (limit_)
+        pass.LimitTo(&*limit_);
     const bool any = pass.Run();
     mods_ = pass.Results();
     if (!any)
@@ -51,6 +54,8 @@ void TrialInstallation::WriteSupportFile(const QString& relative, Recordset& fil
     QString path = QDir::cleanPath(relative);
     if (path.startsWith(u'/'))
         path.remove(0, 1);
+    if (limit_ && !limit_->contains(path))
+        return;
     const QString workFile = folder_.filePath(QStringLiteral("s") + QString::number(++supportFiles_));
     QFile out(workFile);
     if (!out.open(QIODevice::WriteOnly))

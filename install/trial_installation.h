@@ -7,11 +7,13 @@
 #include <QTemporaryDir>
 #include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace zp {
 
 struct AppState;
+class BoardFileCache;
 class InstallationHost;
 class LogSink;
 
@@ -44,7 +46,12 @@ public:
     };
 
     // Throws std::runtime_error when the temporary folder cannot be made.
-    explicit TrialInstallation(QString sourceRoot);
+    // With a cache, the board files are read through it (one cache per source root).
+    explicit TrialInstallation(QString sourceRoot, BoardFileCache* cache = nullptr);
+
+    // Later runs try only the mods and support files of these board files (relative paths): a
+    // caller comparing the effect of hacks on the files they share needs no other.
+    void LimitTo(std::set<QString> files) { limit_ = std::move(files); }
 
     // Tries the hack at the current row of HackInfoRecordset (CurrentHackNum) over the working
     // copy, logging as the installation does. False when the hack has no mods.
@@ -62,6 +69,8 @@ private:
     void WriteSupportFile(const QString& relative, Recordset& files);
 
     QString sourceRoot_;
+    BoardFileCache* const cache_;
+    std::optional<std::set<QString>> limit_;
     QTemporaryDir folder_;
     std::map<QString, QString> saved_; // relative path -> work file
     std::vector<File> files_;

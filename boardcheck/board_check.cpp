@@ -1,0 +1,55 @@
+#include "boardcheck/board_check.h"
+
+#include <algorithm>
+
+namespace zp {
+
+QString UpgradeVerdictText(UpgradeVerdict verdict)
+{
+    switch (verdict) {
+    case UpgradeVerdict::Fits:
+        return QStringLiteral("fits");
+    case UpgradeVerdict::BreaksOnUpgrade:
+        return QStringLiteral("breaks on upgrade");
+    case UpgradeVerdict::AlreadyBroken:
+        return QStringLiteral("already broken");
+    case UpgradeVerdict::FixedByUpgrade:
+        return QStringLiteral("fixed by upgrade");
+    }
+    return QString();
+}
+
+bool UpgradeCheckResult::AllFit() const
+{
+    return std::all_of(
+        Rows.begin(), Rows.end(), [](const UpgradeRow& row) { return row.Verdict == UpgradeVerdict::Fits; });
+}
+
+QString PairVerdictText(const ConflictPair& pair)
+{
+    switch (pair.Verdict) {
+    case PairVerdict::Independent:
+        return QStringLiteral("independent");
+    case PairVerdict::OrderMatters:
+        return QStringLiteral("order matters");
+    case PairVerdict::FirstBreaksSecond:
+        return pair.First.Name + QStringLiteral(" breaks ") + pair.Second.Name;
+    case PairVerdict::SecondBreaksFirst:
+        return pair.Second.Name + QStringLiteral(" breaks ") + pair.First.Name;
+    case PairVerdict::Exclusive:
+        return QStringLiteral("exclusive");
+    }
+    return QString();
+}
+
+bool Breaks(PairVerdict verdict)
+{
+    return verdict != PairVerdict::Independent && verdict != PairVerdict::OrderMatters;
+}
+
+bool ConflictCheckResult::AnyBreaks() const
+{
+    return std::any_of(Pairs.begin(), Pairs.end(), [](const ConflictPair& pair) { return Breaks(pair.Verdict); });
+}
+
+} // namespace zp

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "boardcheck/board_check.h"
+#include "install/mod_pass.h"
+
+#include <QString>
+#include <map>
+#include <vector>
+
+namespace zp {
+
+class TrialInstallation;
+
+// The hacks of one check and their trial installations. Opens the hack list once, finds the hacks
+// asked for, and selects each in turn for a trial; the hack that was current before is selected
+// again at the end. The trials run without logging, with the installation options all off and
+// CR LF line ends.
+class HackTrials
+{
+public:
+    // Every hack in list order when `hackNums` is empty, a hack named twice once. Throws std::runtime_error naming a
+    // hack number that is not there.
+    HackTrials(AppState& state, const std::vector<int>& hackNums);
+    ~HackTrials();
+    HackTrials(const HackTrials&) = delete;
+    HackTrials& operator=(const HackTrials&) = delete;
+
+    const std::vector<CheckedHack>& Hacks() const { return hacks_; }
+    // Runs hack number `index` of Hacks() over the trial's working copy; the result of each mod.
+    std::vector<ModResult> Run(TrialInstallation& trial, size_t index);
+
+private:
+    AppState& state_;
+    const int previous_; // CurrentHackNum before the check
+    std::vector<CheckedHack> hacks_;
+    std::vector<int> rows_; // the row of each hack in HackInfoRecordset
+};
+
+// The mod as a failing row of a report.
+FailingMod FailingModOf(const QString& hack, const ModResult& result);
+
+// Step by step through a check: progress and the cancel flag of its caller.
+class CheckSteps
+{
+public:
+    CheckSteps(const BoardCheckControl& control, int total);
+    // False when the caller has asked to stop.
+    bool Continue() const;
+    void Done();
+    // The total once a later phase of the check knows its number of steps.
+    void SetTotal(int total) { total_ = total; }
+
+private:
+    const BoardCheckControl& control_;
+    int done_ = 0;
+    int total_;
+};
+
+} // namespace zp

@@ -1,0 +1,88 @@
+// zenpatch-cli check-upgrade [--source DIR] [--against DIR] [HACK ...] [--format text|tsv|html]
+// zenpatch-cli conflicts [HACK ...] [--format text|tsv|html]
+#include "app/common.h"
+#include "boardcheck/board_check.h"
+#include "boardcheck/board_check_report.h"
+#include "cli/arguments.h"
+#include "cli/commands.h"
+#include "cli/session.h"
+
+#include <cstdio>
+#include <stdexcept>
+
+namespace zp::cli {
+
+namespace {
+
+ReportFormat FormatOf(const ParsedArguments& args)
+{
+    const std::string name = args.value("--format").value_or("text");
+    const std::optional<ReportFormat> format = ReportFormatNamed(QString::fromStdString(name));
+    if (!format)
+        throw CommandError("--format takes text, tsv or html, not " + name);
+    return *format;
+}
+
+// The board folder of an option, or the configured source folder without it.
+QString BoardFolder(const Session& session, const ParsedArguments& args, std::string_view option)
+{
+    const std::optional<std::string> given = args.value(option);
+    const QString folder = given ? ArgumentText(*given) : session.state.SourceDir;
+    if (folder.isEmpty())
+        throw CommandError("no source folder configured; run: zenpatch-cli config set SourceDir DIR");
+    if (!DirExists(folder))
+        throw CommandError("no folder " + folder.toStdString());
+    return folder;
+}
+
+// The HackNums of the hacks named (a HackNum or an exact name each); none for every hack.
+std::vector<int> NamedHacks(Session& session, const ParsedArguments& args)
+{
+    std::vector<int> hacks;
+    for (const std::string& hack : args.positional) {
+        session.SelectHack(hack);
+        hacks.push_back(session.state.CurrentHackNum);
+    }
+    return hacks;
+}
+
+int Print(const QString& report, bool allWell)
+{
+    std::fputs(report.toUtf8().constData(), stdout);
+    return allWell ? exitSuccess : exitFailed;
+}
+
+} // namespace
+
+int RunCheckUpgradeCommand(const GlobalOptions& options, const CommandArguments& args)
+{
+    const ParsedArguments parsed = ParseArguments(args, AnyCount, {"--source", "--against", "--format"});
+    const ReportFormat format = FormatOf(parsed);
+    Session session(options);
+    const QString newSource = BoardFolder(session, parsed, "--source");
+    const QString currentSource = BoardFolder(session, parsed, "--against");
+    const std::vector<int> hacks = NamedHacks(session, parsed);
+    try {
+        const UpgradeCheckResult result = RunUpgradeCheck(session.state, newSource, currentSource, hacks);
+        return Print(UpgradeReport(result, format), result.AllFit());
+    } catch (const std::runtime_error& e) {
+        throw CommandError(std::string("the check stopped: ") + e.what());
+    }
+}
+
+int RunConflictsCommand(const GlobalOptions& options, const CommandArguments& args)
+{
+    const ParsedArguments parsed = ParseArguments(args, AnyCount, {"--format"});
+    const ReportFormat format = FormatOf(parsed);
+    Session session(options);
+    const QString source = BoardFolder(session, parsed, "--source");
+    const std::vector<int> hacks = NamedHacks(session, parsed);
+    try {
+        const ConflictCheckResult result = RunConflictCheck(session.state, source, hacks);
+        return Print(ConflictReport(result, format), !result.AnyBreaks());
+    } catch (const std::runtime_error& e) {
+        throw CommandError(std::string("the check stopped: ") + e.what());
+    }
+}
+
+} // namespace zp::cli

@@ -1,0 +1,14 @@
+#include "install/board_file_cache.h"
+
+namespace zp {
+
+const WorkBuffer& BoardFileCache::Load(const QString& path)
+{
+    if (const auto known = files_.find(path); known != files_.end())
+        return known->second;
+    WorkBuffer buffer;
+    buffer.LoadFile(path);
+    return files_.emplace(path, std::move(buffer)).first->second;
+}
+
+} // namespace zp
