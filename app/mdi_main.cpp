@@ -9,6 +9,7 @@
 #include "app/mod_associate.h"
 #include "app/start.h"
 #include "app/window_helpers.h"
+#include "boardcheck/frm_board_check.h"
 #include "catalogue/frm_list_hacks.h"
 #include "interchange/file_encoder_dialogs.h"
 #include "interchange/frm_hack_import.h"
@@ -108,6 +109,7 @@ void mdiMain::CreateMenus()
     mnuImport->setEnabled(bool(ProgramHackListOpeners(*this).ImportHack));
     mnuOpenFile = add(mnuHacks, "mnuOpenFile", tr("&Open Text File"), &mdiMain::OpenTextFile);
     mnuOpenFile->setShortcuts(QKeySequence::Open);
+    mnuBoardCheck = add(mnuHacks, "mnuBoardCheck", tr("&Board Check..."), [this] { ShowBoardCheck(*this); });
 
     mnuWindow = menuBar()->addMenu(tr("&Window"));
     mnuWindow->setObjectName("mnuWindow");

@@ -69,6 +69,7 @@ public:
     QAction* mnuHackList;
     QAction* mnuImport;
     QAction* mnuOpenFile;
+    QAction* mnuBoardCheck;
     QMenu* mnuWindow;
     QAction* mnuHorz;
     QAction* mnuVert;

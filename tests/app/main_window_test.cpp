@@ -55,7 +55,10 @@ TEST_F(MainWindowTest, MenusCarryEveryCaptionInOrder)
     EXPECT_EQ(Captions(window.mnuFile),
               QStringList({"mnuOptions=&Options", "mnuBackupDB=&Backup Database", "mnuExit=e&Xit"}));
     EXPECT_EQ(Captions(window.mnuHacks),
-              QStringList({"mnuHackList=&List Hacks", "mnuImport=&Import Hack", "mnuOpenFile=&Open Text File"}));
+              QStringList({"mnuHackList=&List Hacks",
+                           "mnuImport=&Import Hack",
+                           "mnuOpenFile=&Open Text File",
+                           "mnuBoardCheck=&Board Check..."}));
     EXPECT_EQ(Captions(window.mnuWindow),
               QStringList({"mnuHorz=Tile &Horizontal",
                            "mnuVert=Tile &Vertical",
