@@ -56,6 +56,24 @@ QColor CellColor(PairVerdict verdict)
     return verdict == PairVerdict::OrderMatters ? OrderMattersCell : IndependentCell;
 }
 
+// What the hack of a cell's row does to the hack of its column.
+QString CellText(const ConflictPair& pair, bool rowIsFirst)
+{
+    switch (pair.Verdict) {
+    case PairVerdict::Independent:
+        return frmBoardCheck::tr("independent");
+    case PairVerdict::OrderMatters:
+        return frmBoardCheck::tr("order matters");
+    case PairVerdict::FirstBreaksSecond:
+        return rowIsFirst ? frmBoardCheck::tr("breaks") : frmBoardCheck::tr("broken by");
+    case PairVerdict::SecondBreaksFirst:
+        return rowIsFirst ? frmBoardCheck::tr("broken by") : frmBoardCheck::tr("breaks");
+    case PairVerdict::Exclusive:
+        return frmBoardCheck::tr("exclusive");
+    }
+    return QString();
+}
+
 QString FailingModText(const FailingMod& mod)
 {
     return frmBoardCheck::tr("%1: %2, %3, order %4, %5\n    \"%6\"")
@@ -230,12 +248,14 @@ QWidget* frmBoardCheck::ConflictsTab()
     tblConflicts->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblConflicts->setTabKeyNavigation(false);
     tblConflicts->setMinimumHeight(fontMetrics().height() * 6);
+    tblConflicts->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    tblConflicts->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     txtOrder->setReadOnly(true);
     txtOrder->setTabChangesFocus(true);
     txtOrder->setFixedHeight(fontMetrics().height() * 3 + 2 * txtOrder->frameWidth() + 8);
 
     auto* layout = new QGridLayout(tab);
-    layout->addWidget(BuddyLabel(tr("Hacks that share a board &file:"), tblConflicts, tab), 0, 0);
+    layout->addWidget(BuddyLabel(tr("&Each row's hack against each column's hack:"), tblConflicts, tab), 0, 0);
     layout->addWidget(cmdCheckConflicts, 0, 1);
     layout->addWidget(tblConflicts, 1, 0, 1, 2);
     layout->addWidget(BuddyLabel(tr("Suggested &install order:"), txtOrder, tab), 2, 0, 1, 2);
@@ -386,14 +406,21 @@ void frmBoardCheck::ShowConflicts(const ConflictCheckResult& result)
         const int first = indexOf[pair.First.HackNum];
         const int second = indexOf[pair.Second.HackNum];
         for (const auto& [row, column] : {std::pair(first, second), std::pair(second, first)}) {
-            auto* item = new QTableWidgetItem(PairVerdictText(pair));
+            auto* item = new QTableWidgetItem(CellText(pair, row == first));
             item->setBackground(CellColor(pair.Verdict));
             item->setForeground(QColor(Qt::black));
             item->setToolTip(PairToolTip(pair));
             tblConflicts->setItem(row, column, item);
         }
     }
+    // A column as wide as its cells; a long name in its header is cut (the row's header
+    // shows it whole, its tooltip too).
     tblConflicts->resizeColumnsToContents();
+    const int widest = fontMetrics().horizontalAdvance(tr("order matters")) + 4 * fontMetrics().averageCharWidth();
+    for (int column = 0; column < count; ++column) {
+        tblConflicts->horizontalHeaderItem(column)->setToolTip(names[column]);
+        tblConflicts->setColumnWidth(column, qMin(tblConflicts->columnWidth(column), widest));
+    }
     if (!result.Cycle.empty())
         txtOrder->setPlainText(tr("no safe order: %1").arg(Names(result.Cycle, " -> ")));
     else
@@ -403,7 +430,7 @@ void frmBoardCheck::ShowConflicts(const ConflictCheckResult& result)
         lblStatus->setText(tr("The check was cancelled before every pair was tried."));
     } else {
         lblStatus->setText(
-            tr("%1 pairs of hacks share a board file; %2 of them break.").arg(result.Pairs.size()).arg(breaking));
+            tr("Pairs that share a board file: %1. Pairs that break: %2.").arg(result.Pairs.size()).arg(breaking));
     }
 }
 

@@ -78,10 +78,11 @@ TEST_F(BoardCheckWindowTest, ChecksFillTheirGridsInColourAndSaveTheirReports)
     QTableWidget& matrix = *window->tblConflicts;
     ASSERT_EQ(matrix.rowCount(), 3);
     QTableWidgetItem* breaks = matrix.item(2, 1);
-    ASSERT_NE(breaks, nullptr);
-    EXPECT_EQ(breaks->text(), "Remover breaks User");
+    ASSERT_TRUE(breaks && matrix.item(1, 2));
+    EXPECT_EQ(breaks->text(), "broken by");
+    EXPECT_EQ(matrix.item(1, 2)->text(), "breaks");
     EXPECT_GT(breaks->background().color().red(), breaks->background().color().green());
-    EXPECT_TRUE(breaks->toolTip().contains("Shared files: cgi-bin/forum.cgi"));
+    EXPECT_TRUE(breaks->toolTip().startsWith("Remover and User: Remover breaks User\nShared files: cgi-bin/forum.cgi"));
     EXPECT_TRUE(breaks->toolTip().contains("needs the hook"));
     ASSERT_NE(matrix.item(0, 1), nullptr);
     EXPECT_EQ(matrix.item(0, 1)->text(), "independent");
