@@ -40,6 +40,8 @@ constexpr int HeightTwips = 6600;
 constexpr int MinimumWidthTwips = 7800;
 constexpr int MinimumHeightTwips = 5400;
 constexpr int ProgressMilliseconds = 100;
+constexpr int UpgradeTabIndex = 0;
+constexpr int ConflictsTabIndex = 1;
 
 // Verdict colours: the text of an upgrade row, the background of a matrix cell.
 const QColor FitsText(0, 128, 0);
@@ -118,6 +120,7 @@ QLabel* BuddyLabel(const QString& caption, QWidget* buddy, QWidget* parent)
 // has ended.
 struct frmBoardCheck::Run
 {
+    int tab = 0; // the tab that shows its result
     std::atomic<bool> cancel {false};
     std::atomic<int> done {0};
     std::atomic<int> total {0};
@@ -169,13 +172,16 @@ frmBoardCheck::frmBoardCheck(mdiMain& main, QWidget* parent)
     layout->addWidget(tabChecks, 1);
     layout->addWidget(lblStatus);
     layout->addLayout(bottom);
-    setMinimumSize(TwipsToPixels(MinimumWidthTwips, this), TwipsToPixels(MinimumHeightTwips, this));
+    // Room for a few rows of each grid, and never less than the controls need.
+    setMinimumSize(minimumSizeHint().expandedTo(
+        QSize(TwipsToPixels(MinimumWidthTwips, this), TwipsToPixels(MinimumHeightTwips, this))));
 
     prgCheck->setTextVisible(false);
     cmdCancel->setEnabled(false);
     cmdSaveUpgrade->setEnabled(false);
     cmdSaveConflicts->setEnabled(false);
     lblStatus->setWordWrap(true);
+    connect(tabChecks, &QTabWidget::currentChanged, this, [this](int tab) { lblStatus->setText(status_[tab]); });
     progress_->setInterval(ProgressMilliseconds);
     connect(progress_, &QTimer::timeout, this, [this] {
         prgCheck->setRange(0, run_->total);
@@ -283,7 +289,7 @@ void frmBoardCheck::CheckUpgrade()
         return Message(tr("There is no folder %1.").arg(newSource), false);
     if (currentSource.isEmpty())
         return Message(tr("No source folder is configured; set it under File, Options first."), false);
-    StartCheck([newSource, currentSource](AppState& state, Run& run) {
+    StartCheck(UpgradeTabIndex, [newSource, currentSource](AppState& state, Run& run) {
         run.upgrade = RunUpgradeCheck(state, newSource, currentSource, {}, run.Control());
     });
 }
@@ -293,15 +299,17 @@ void frmBoardCheck::CheckConflicts()
     const QString source = state_.SourceDir;
     if (source.isEmpty())
         return Message(tr("No source folder is configured; set it under File, Options first."), false);
-    StartCheck(
-        [source](AppState& state, Run& run) { run.conflicts = RunConflictCheck(state, source, {}, run.Control()); });
+    StartCheck(ConflictsTabIndex, [source](AppState& state, Run& run) {
+        run.conflicts = RunConflictCheck(state, source, {}, run.Control());
+    });
 }
 
-void frmBoardCheck::StartCheck(std::function<void(AppState&, Run&)> check)
+void frmBoardCheck::StartCheck(int tab, std::function<void(AppState&, Run&)> check)
 {
     run_ = std::make_shared<Run>();
+    run_->tab = tab;
     SetChecking(true);
-    lblStatus->setText(tr("Checking..."));
+    SetStatus(tab, tr("Checking..."));
     // The check selects hack after hack: on a connection and a state of its own, so that the
     // windows keep theirs.
     job_.Start([run = run_, folder = state_.ProgramFolder, &dialogs = state_.dialogs, check = std::move(check)] {
@@ -317,7 +325,7 @@ void frmBoardCheck::EndCheck(const QString& error)
 {
     SetChecking(false);
     if (!error.isEmpty()) {
-        lblStatus->clear();
+        SetStatus(run_->tab, QString());
         return Message(tr("The check stopped: %1").arg(error), true);
     }
     if (run_->upgrade)
@@ -359,8 +367,9 @@ void frmBoardCheck::ShowUpgrade(const UpgradeCheckResult& result)
         fgUpgrade->SetRowColor(fgUpgrade->Rows() - 1, fits ? FitsText : FailsText);
     }
     fgUpgrade->FitColumns();
-    lblStatus->setText(result.Cancelled ? tr("The check was cancelled before every hack was tried.")
-                                        : tr("%1 of %2 hacks fit the new release.").arg(fit).arg(result.Rows.size()));
+    SetStatus(UpgradeTabIndex,
+              result.Cancelled ? tr("The check was cancelled before every hack was tried.")
+                               : tr("%1 of %2 hacks fit the new release.").arg(fit).arg(result.Rows.size()));
 }
 
 void frmBoardCheck::ShowFailingMods(int row)
@@ -427,9 +436,10 @@ void frmBoardCheck::ShowConflicts(const ConflictCheckResult& result)
         txtOrder->setPlainText(Names(result.SafeOrder, ", "));
     if (result.Cancelled) {
         txtOrder->clear();
-        lblStatus->setText(tr("The check was cancelled before every pair was tried."));
+        SetStatus(ConflictsTabIndex, tr("The check was cancelled before every pair was tried."));
     } else {
-        lblStatus->setText(
+        SetStatus(
+            ConflictsTabIndex,
             tr("Pairs that share a board file: %1. Pairs that break: %2.").arg(result.Pairs.size()).arg(breaking));
     }
 }
@@ -457,6 +467,13 @@ void frmBoardCheck::SaveReport(const QString& html, const QString& tsv, const QS
     }
 }
 
+void frmBoardCheck::SetStatus(int tab, const QString& text)
+{
+    status_[tab] = text;
+    if (tabChecks->currentIndex() == tab)
+        lblStatus->setText(text);
+}
+
 void frmBoardCheck::Message(const QString& text, bool error)
 {
     state_.dialogs.messageBox(text, windowTitle(), MsgButtons::OK, error ? MsgIcon::Critical : MsgIcon::Exclamation);
@@ -469,7 +486,7 @@ void frmBoardCheck::keyPressEvent(QKeyEvent* event)
     // Enter on a row of hacks shows its failing mods; anywhere else it runs the tab's check.
     if (fgUpgrade->hasFocus() && fgUpgrade->Row() > 0)
         return ShowFailingMods(fgUpgrade->Row());
-    QPushButton* check = tabChecks->currentIndex() == 0 ? cmdCheckUpgrade : cmdCheckConflicts;
+    QPushButton* check = tabChecks->currentIndex() == UpgradeTabIndex ? cmdCheckUpgrade : cmdCheckConflicts;
     if (check->isEnabled())
         check->click();
 }

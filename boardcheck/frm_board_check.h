@@ -65,8 +65,9 @@ private:
     QWidget* ConflictsTab();
     void CheckUpgrade();
     void CheckConflicts();
-    // Starts `check` in the background over a state of its own; EndCheck follows.
-    void StartCheck(std::function<void(AppState&, Run&)> check);
+    // Starts `check` in the background over a state of its own; EndCheck follows and shows the
+    // result on `tab`.
+    void StartCheck(int tab, std::function<void(AppState&, Run&)> check);
     void EndCheck(const QString& error);
     void ShowUpgrade(const UpgradeCheckResult& result);
     void ShowConflicts(const ConflictCheckResult& result);
@@ -74,6 +75,8 @@ private:
     // Saves the report as HTML, or as TSV when the file chosen ends in .tsv.
     void SaveReport(const QString& html, const QString& tsv, const QString& fileName);
     void SetChecking(bool checking);
+    // The status line of a tab, shown while the tab is.
+    void SetStatus(int tab, const QString& text);
     void Message(const QString& text, bool error);
 
     AppState& state_;
@@ -81,6 +84,7 @@ private:
     std::shared_ptr<Run> run_; // the check going or last ended
     std::optional<UpgradeCheckResult> upgrade_;
     std::optional<ConflictCheckResult> conflicts_;
+    QString status_[2]; // per tab
     bool unloaded_ = false;
     BackgroundJob job_; // last: a running check ends before anything it reports to goes
 };

@@ -88,6 +88,8 @@ TEST_F(BoardCheckWindowTest, ChecksFillTheirGridsInColourAndSaveTheirReports)
     EXPECT_EQ(matrix.item(0, 1)->text(), "independent");
     EXPECT_GT(matrix.item(0, 1)->background().color().green(), matrix.item(0, 1)->background().color().red());
     EXPECT_EQ(window->txtOrder->toPlainText(), "First, User, Remover");
+    window->tabChecks->setCurrentIndex(0); // each tab keeps its own status line
+    EXPECT_EQ(window->lblStatus->text(), "1 of 3 hacks fit the new release.");
 
     dialogs.saveResults = {home.filePath("report.tsv"), home.filePath("report.html")};
     window->cmdSaveUpgrade->click();
