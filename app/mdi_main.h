@@ -70,6 +70,7 @@ public:
     QAction* mnuImport;
     QAction* mnuOpenFile;
     QAction* mnuRevertInstall; // enabled when the selected hack has a backup
+    QAction* mnuBoardCheck;
     QMenu* mnuWindow;
     QAction* mnuHorz;
     QAction* mnuVert;

@@ -1,8 +1,8 @@
 // Takes the screenshots of the manual and the README: the main window with the hack list, each tab
 // of the Options dialog, the About window, the hack information viewer, the text viewer, the hack
 // editor, the export, import and text export windows, the encoding control's dialogs, the
-// installation window (before, during and after a run) and the analysis, rendered offscreen over the
-// catalogue the demo home has (the demo hacks, imported).
+// installation window (before, during and after a run), the analysis and both tabs of the board
+// check, rendered offscreen over the catalogue the demo home has (the demo hacks, imported).
 //
 //   zenpatch-screenshots OUTPUT_FOLDER DEMO_FOLDER      (DEMO_FOLDER: share/demo)
 
@@ -13,16 +13,21 @@
 #include "app/frm_options.h"
 #include "app/mdi_main.h"
 #include "app/scripted_dialogs.h"
+#include "boardcheck/frm_board_check.h"
+#include "catalogue/catalogue_operations.h"
 #include "catalogue/flex_grid.h"
 #include "catalogue/frm_edit_hack.h"
 #include "catalogue/frm_hack_info.h"
 #include "catalogue/frm_list_hacks.h"
 #include "database/database.h"
+#include "database/recordset.h"
+#include "database/sql.h"
 #include "install/backup_manifest.h"
 #include "install/fixed_installation_options.h"
 #include "install/frm_diff_view.h"
 #include "install/frm_install_hack.h"
 #include "install/frm_revert_installation.h"
+#include "install/modification_engine.h"
 #include "interchange/file_encoder_dialogs.h"
 #include "interchange/frm_export_text.h"
 #include "interchange/frm_hack_export.h"
@@ -33,6 +38,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMdiSubWindow>
@@ -187,6 +193,78 @@ bool InstallAndAnalyse(zp::mdiMain& window, zp::AppState& state, const QString& 
     return ok && RevertAfterAnEdit(window, state, list, out);
 }
 
+// A vBulletin hack with one mod on the forum's index.php.
+void AddHomePageHack(
+    zp::AppState& state, const QString& name, int action, const QString& oldData, const QString& newData)
+{
+    const qint16 hack = zp::CreateHack(state, [&](zp::Recordset& info) {
+        info.SetValue("Name", name);
+        info.SetValue("HackType", 1);
+    });
+    zp::Recordset mods(state.Connection);
+    mods.Open(zp::sql::SelectHackData);
+    mods.AddNew();
+    mods.SetValue("HackNum", hack);
+    mods.SetValue("ModOrder", 1);
+    mods.SetValue("FileName", "index.php");
+    mods.SetValue("PrimaryDir", 0);
+    mods.SetValue("ActionType", action);
+    mods.SetValue("ModInst", 1);
+    mods.SetValue("OldData", oldData);
+    mods.SetValue("NewData", newData);
+    mods.Update();
+}
+
+// Replaces a text in a board file of the new release.
+void Edit(const QString& path, const QByteArray& before, const QByteArray& after)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    QByteArray bytes = file.readAll();
+    file.close();
+    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    file.write(bytes.replace(before, after));
+}
+
+// Both tabs of the board check, with two more hacks on the forum's home page: a new release in which
+// the welcome line reads differently (the banner breaks, the template check is fixed), and the home
+// page hacks against each other.
+bool CheckBoard(zp::mdiMain& window, zp::AppState& state, const QString& demo, const QString& out)
+{
+    const QString welcome = R"($welcometext = "Welcome to the demo forum.";)";
+    const QString output = R"(eval("dooutput(\"".gettemplate('forumhome')."\");");)";
+    AddHomePageHack(state, "Home Page Links", zp::AddAfter, welcome, R"($links = '<a href="links.php">Links</a>';)");
+    AddHomePageHack(state, "Plain Home Page", zp::Replace, output, "dooutput(gettemplate('forumhome_plain'));");
+    QTemporaryDir board;
+    const QString release = board.filePath("release");
+    state.SourceDir = board.filePath("source");
+    for (const QString& root : {state.SourceDir, release}) {
+        zp::CopyFolderTree(demo + "/boards/ubb", root, true);
+        zp::CopyFolderTree(demo + "/boards/vbulletin", root + "/forum", true);
+    }
+    Edit(release + "/forum/index.php", welcome.toUtf8(), "$welcometext = $vboptions['welcome'];");
+    Edit(release + "/forum/global.php", "2.2.9", "2.0.3");
+
+    zp::frmBoardCheck& check = zp::ShowBoardCheck(window);
+    QWidget* frame = check.parentWidget();
+    frame->move(0, 0);
+    bool ok = true;
+    const auto run = [&](QPushButton* button, const char* name) {
+        button->click();
+        while (check.IsChecking())
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        // The folder as a reader's board would have it, not the temporary copy's.
+        check.txtNewRelease->setText("/home/admin/forum/release-2.3");
+        QApplication::processEvents();
+        ok &= Save(*frame, out + "/" + name);
+    };
+    check.txtNewRelease->setText(release);
+    run(check.cmdCheckUpgrade, "board_check_upgrade.png");
+    check.tabChecks->setCurrentIndex(1);
+    run(check.cmdCheckConflicts, "board_check_conflicts.png");
+    return ok;
+}
+
 bool ShowAndSave(QWidget& widget, const QString& path)
 {
     widget.show();
@@ -318,6 +396,7 @@ int main(int argc, char** argv)
     }
 
     ok &= InstallAndAnalyse(window, state, demo, out);
+    ok &= CheckBoard(window, state, demo, out);
     zp::CloseDatabase(state);
     return ok ? 0 : 1;
 }

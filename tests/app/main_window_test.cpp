@@ -58,7 +58,8 @@ TEST_F(MainWindowTest, MenusCarryEveryCaptionInOrder)
               QStringList({"mnuHackList=&List Hacks",
                            "mnuImport=&Import Hack",
                            "mnuOpenFile=&Open Text File",
-                           "mnuRevertInstall=&Revert Installation..."}));
+                           "mnuRevertInstall=&Revert Installation...",
+                           "mnuBoardCheck=&Board Check..."}));
     EXPECT_EQ(Captions(window.mnuWindow),
               QStringList({"mnuHorz=Tile &Horizontal",
                            "mnuVert=Tile &Vertical",

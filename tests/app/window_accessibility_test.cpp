@@ -3,6 +3,7 @@
 #include "app/frm_about.h"
 #include "app/frm_options.h"
 #include "app/mdi_main.h"
+#include "boardcheck/frm_board_check.h"
 #include "catalogue/catalogue_operations.h"
 #include "catalogue/frm_edit_hack.h"
 #include "catalogue/frm_hack_comm.h"
@@ -69,6 +70,7 @@ const std::vector<std::pair<const char*, std::function<QWidget*(Program&)>>> Win
     {"frmHackExport", [](Program& p) -> QWidget* { return new frmHackExport(p.state, &p.main); }},
     {"frmHackImport", [](Program& p) -> QWidget* { return new frmHackImport(p.state, &p.main); }},
     {"frmExportText", [](Program& p) -> QWidget* { return new frmExportText(p.state, &p.main); }},
+    {"frmBoardCheck", [](Program& p) -> QWidget* { return new frmBoardCheck(p.main, &p.main); }},
     {"CFileEncoderPropPage",
      [](Program& p) -> QWidget* {
          auto* window = new frmHackImport(p.state, &p.main);
