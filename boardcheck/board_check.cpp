@@ -1,5 +1,6 @@
 #include "boardcheck/board_check.h"
 
+#include <QStringList>
 #include <algorithm>
 
 namespace zp {
@@ -50,6 +51,19 @@ bool Breaks(PairVerdict verdict)
 bool ConflictCheckResult::AnyBreaks() const
 {
     return std::any_of(Pairs.begin(), Pairs.end(), [](const ConflictPair& pair) { return Breaks(pair.Verdict); });
+}
+
+QString ConflictCheckResult::OrderText() const
+{
+    const auto names = [](const std::vector<CheckedHack>& hacks, const QString& separator) {
+        QStringList joined;
+        for (const CheckedHack& hack : hacks)
+            joined << hack.Name;
+        return joined.join(separator);
+    };
+    if (Cycle.empty())
+        return names(SafeOrder, QStringLiteral(", "));
+    return QStringLiteral("no safe order: ") + names(Cycle, QStringLiteral(" -> "));
 }
 
 } // namespace zp

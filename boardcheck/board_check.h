@@ -118,6 +118,8 @@ struct ConflictCheckResult
     bool Cancelled = false;
 
     bool AnyBreaks() const;
+    // The safe order as "A, B, C", or "no safe order: A -> B -> A".
+    QString OrderText() const;
 };
 
 // Trial-installs every pair of the hacks (every hack when `hacks` is empty) that touch a common

@@ -28,14 +28,6 @@ ReportTable FailingModsTable(const std::vector<FailingMod>& mods)
     return table;
 }
 
-QString Names(const std::vector<CheckedHack>& hacks, const QString& separator)
-{
-    QStringList names;
-    for (const CheckedHack& hack : hacks)
-        names << hack.Name;
-    return names.join(separator);
-}
-
 } // namespace
 
 std::optional<ReportFormat> ReportFormatNamed(const QString& name)
@@ -103,9 +95,9 @@ QString ConflictReport(const ConflictCheckResult& result, ReportFormat format)
     if (result.Cancelled)
         report.closing << QStringLiteral("The check was cancelled before every pair was tried.");
     else if (result.Cycle.empty())
-        report.closing << QStringLiteral("Suggested install order: ") + Names(result.SafeOrder, QStringLiteral(", "));
+        report.closing << QStringLiteral("Suggested install order: ") + result.OrderText();
     else
-        report.closing << QStringLiteral("no safe order: ") + Names(result.Cycle, QStringLiteral(" -> "));
+        report.closing << result.OrderText();
     return RenderReport(report, format);
 }
 

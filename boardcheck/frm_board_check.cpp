@@ -99,14 +99,6 @@ QString PairToolTip(const ConflictPair& pair)
     return tip;
 }
 
-QString Names(const std::vector<CheckedHack>& hacks, const QString& separator)
-{
-    QStringList names;
-    for (const CheckedHack& hack : hacks)
-        names << hack.Name;
-    return names.join(separator);
-}
-
 QLabel* BuddyLabel(const QString& caption, QWidget* buddy, QWidget* parent)
 {
     auto* label = new QLabel(caption, parent);
@@ -430,10 +422,7 @@ void frmBoardCheck::ShowConflicts(const ConflictCheckResult& result)
         tblConflicts->horizontalHeaderItem(column)->setToolTip(names[column]);
         tblConflicts->setColumnWidth(column, qMin(tblConflicts->columnWidth(column), widest));
     }
-    if (!result.Cycle.empty())
-        txtOrder->setPlainText(tr("no safe order: %1").arg(Names(result.Cycle, " -> ")));
-    else
-        txtOrder->setPlainText(Names(result.SafeOrder, ", "));
+    txtOrder->setPlainText(result.OrderText());
     if (result.Cancelled) {
         txtOrder->clear();
         SetStatus(ConflictsTabIndex, tr("The check was cancelled before every pair was tried."));
