@@ -10,8 +10,10 @@ namespace zp {
 
 // Runs a window's job (an export, an import) on a thread of its own, so that the window keeps
 // repainting and answering while it runs; one job at a time. The job's message boxes reach the
-// user through the dialogs seam, which shows them on the window thread. Nothing else may use the
-// shared state meanwhile: the window that starts a job is modal and cannot be closed until it ends.
+// user through the dialogs seam, which shows them on the window thread. A job that uses the shared
+// state needs a window that is modal and cannot be closed until it ends; a job with a state and
+// database connection of its own may belong to a window that closes meanwhile, since destroying
+// the BackgroundJob waits for it.
 class BackgroundJob : public QObject
 {
     Q_OBJECT
