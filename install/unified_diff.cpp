@@ -158,6 +158,40 @@ void AppendHunks(QByteArray& out, const std::vector<Edit>& script, const Lines& 
     }
 }
 
+// A name as patch reads it back: in double quotes with C escapes when it holds a control
+// character, a quote or a backslash, and also when it holds a blank and `quoteBlanks` is set.
+QByteArray QuotedName(const QByteArray& name, bool quoteBlanks)
+{
+    const bool special = std::any_of(name.begin(), name.end(), [&](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u < 0x20 || u == 0x7f || c == '"' || c == '\\' || (quoteBlanks && c == ' ');
+    });
+    if (!special)
+        return name;
+    QByteArray quoted = "\"";
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\')
+            quoted += QByteArray("\\") + c;
+        else if (c == '\t')
+            quoted += "\\t";
+        else if (c == '\n')
+            quoted += "\\n";
+        else if (u < 0x20 || u == 0x7f)
+            quoted += "\\" + QByteArray::number(u, 8).rightJustified(3, '0');
+        else
+            quoted += c;
+    }
+    return quoted + '"';
+}
+
+// A name on a "---" or "+++" line: a TAB after a name with a blank tells patch where it ends.
+QByteArray HeaderName(const QByteArray& name)
+{
+    const QByteArray quoted = QuotedName(name, false);
+    return quoted == name && name.contains(' ') ? name + '\t' : quoted;
+}
+
 } // namespace
 
 QByteArray UnifiedDiff(const QString& path, const std::optional<QByteArray>& before, const QByteArray& after)
@@ -165,6 +199,10 @@ QByteArray UnifiedDiff(const QString& path, const std::optional<QByteArray>& bef
     if (before == after)
         return {};
     const QByteArray name = path.toUtf8();
+    if (!before && after.isEmpty()) {
+        return "diff --git " + QuotedName("a/" + name, true) + ' ' + QuotedName("b/" + name, true)
+            + "\nnew file mode 100644\n";
+    }
     const QByteArray oldName = before ? "a/" + name : QByteArray("/dev/null");
     const QByteArray newName = "b/" + name;
     if ((before && before->contains('\0')) || after.contains('\0'))
@@ -172,21 +210,23 @@ QByteArray UnifiedDiff(const QString& path, const std::optional<QByteArray>& bef
     const QByteArray oldText = before.value_or(QByteArray());
     const Lines oldLines = SplitLines(oldText);
     const Lines newLines = SplitLines(after);
-    QByteArray out = "--- " + oldName + "\n+++ " + newName + "\n";
+    QByteArray out = "--- " + HeaderName(oldName) + "\n+++ " + HeaderName(newName) + "\n";
     AppendHunks(out, EditScript(oldLines, newLines), oldLines, newLines);
     return out;
 }
 
 QByteArray TrialDiff(const TrialInstallation& trial)
 {
-    QByteArray out;
+    QByteArray out, emptyNewFiles;
     for (const TrialInstallation::File& file : trial.Files()) {
         std::optional<QByteArray> before;
         if (!file.origin.isEmpty())
             before = TrialInstallation::Bytes(file.origin);
-        out += UnifiedDiff(file.relativePath, before, TrialInstallation::Bytes(file.workFile));
+        const QByteArray after = TrialInstallation::Bytes(file.workFile);
+        // A git header takes the next file's "---"/"+++" lines for its own: these come last.
+        (!before && after.isEmpty() ? emptyNewFiles : out) += UnifiedDiff(file.relativePath, before, after);
     }
-    return out;
+    return out + emptyNewFiles;
 }
 
 } // namespace zp

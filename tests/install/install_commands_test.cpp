@@ -84,14 +84,15 @@ TEST_F(InstallCommandsTest, DiffPatchedOntoTheSourceGivesTheInstallsFilesAndWrit
 {
     Write(source + "/cgi-bin/forum.cgi", "one\r\ntwo\r\nthree\r\n");
     Write(source + "/html/index.html", "<body>\n</body>\n");
-    Write(source + "/templates/menu.tmpl", "Caf\xe9\r\nmenu\r\n");
+    Write(source + "/templates/my menu.tmpl", "Caf\xe9\r\nmenu\r\n");
     Write(source + "/templates/bom.tmpl", "\xef\xbb\xbfhead\r\n\xc3\xa9t\xc3\xa9\r\n");
     const int hack = AddHack("Diff");
     AddMod(hack, 1, "forum.cgi", 0, "", Replace, 1, "two", "2");
     AddMod(hack, 2, "forum.cgi", 0, "", Insert, 1, "missing", "x", "needs 6");
     AddMod(hack, 3, "index.html", 1, "", AddAfter, 1, "<body>", "<p>hi</p>");
-    AddMod(hack, 4, "menu.tmpl", 4, "", Append, 1, "menu", " \u00e9");
+    AddMod(hack, 4, "my menu.tmpl", 4, "", Append, 1, "menu", " \u00e9");
     AddMod(hack, 5, "bom.tmpl", 4, "", AddBefore, 1, "head", "\u00fc");
+    AddSupportFile(hack, "index.html", 0, "", "");
     AddSupportFile(hack, "new.cgi", 0, "", "#!/usr/bin/perl\nprint 1;\n");
     QTemporaryDir scratch;
 
@@ -116,7 +117,8 @@ TEST_F(InstallCommandsTest, DiffPatchedOntoTheSourceGivesTheInstallsFilesAndWrit
 
         EXPECT_EQ(Cli({"install", "Diff", "--delete-output", "--eol", eol}).status, 1);
         const QStringList written = FilesBelow(output);
-        EXPECT_EQ(written.size(), 5);
+        EXPECT_EQ(written.size(), 6);
+        EXPECT_EQ(FilesBelow(copy), written);
         for (const QString& file : written)
             EXPECT_EQ(Read(copy + "/" + file), Read(output + "/" + file)) << qPrintable(eol + " " + file);
     }

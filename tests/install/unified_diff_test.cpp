@@ -47,5 +47,15 @@ TEST(UnifiedDiffTest, NewFilesMissingLastLineEndsAndBinaryFiles)
     EXPECT_EQ(UnifiedDiff("i.gif", std::nullopt, QByteArray("\0", 1)), "Binary files /dev/null and b/i.gif differ\n");
 }
 
+TEST(UnifiedDiffTest, NamesPatchCanReadBackAndEmptyNewFiles)
+{
+    EXPECT_EQ(UnifiedDiff("my page.txt", QByteArray("a\n"), "b\n"),
+              "--- a/my page.txt\t\n+++ b/my page.txt\t\n@@ -1 +1 @@\n-a\n+b\n");
+    EXPECT_EQ(UnifiedDiff("q\"\t\\.txt", std::nullopt, "b\n"),
+              "--- /dev/null\n+++ \"b/q\\\"\\t\\\\.txt\"\n@@ -0,0 +1 @@\n+b\n");
+    EXPECT_EQ(UnifiedDiff("my index.html", std::nullopt, ""),
+              "diff --git \"a/my index.html\" \"b/my index.html\"\nnew file mode 100644\n");
+}
+
 } // namespace
 } // namespace zp
