@@ -25,10 +25,12 @@
 #include <QAbstractSpinBox>
 #include <QAction>
 #include <QComboBox>
+#include <QDialog>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -90,6 +92,19 @@ int Mnemonics(const QString& caption)
         }
     }
     return count;
+}
+
+// The letter a caption's accelerator takes, lower case, or none.
+QChar MnemonicLetter(const QString& caption)
+{
+    for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] == u'&') {
+            if (caption[i + 1] != u'&')
+                return caption[i + 1].toLower();
+            ++i;
+        }
+    }
+    return QChar();
 }
 
 // A caption of symbols only (">>", "...") says nothing to a screen reader.
@@ -163,9 +178,26 @@ TEST_F(WindowAccessibilityTest, ButtonsAndTextBoxesHaveNamesAndCaptionsOneAccele
     mdiMain main(state);
     NoEditor editor;
     Program program {state, main, editor};
+    // A window inside the main window shares its keys with the main window's menu bar.
+    QList<QChar> menuLetters;
+    for (QAction* menu : main.menuBar()->actions())
+        menuLetters << MnemonicLetter(menu->text());
     for (const auto& [name, make] : Windows) {
         SCOPED_TRACE(name);
         QWidget* window = make(program);
+        QStringList captions;
+        for (QAbstractButton* button : window->findChildren<QAbstractButton*>())
+            captions << button->text();
+        for (QTabWidget* tabs : window->findChildren<QTabWidget*>()) {
+            for (int i = 0; i < tabs->count(); ++i)
+                captions << tabs->tabText(i);
+        }
+        for (const QString& caption : captions) {
+            // The text viewer's "&Find" is the program's given caption; Enter in its box finds too.
+            if (!qobject_cast<QDialog*>(window) && window != &main && caption != QStringLiteral("&Find")) {
+                EXPECT_FALSE(menuLetters.contains(MnemonicLetter(caption))) << caption.toStdString();
+            }
+        }
         for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
             // Buttons a user can reach with Tab (not the item views' own corner buttons).
             const bool reachable = !button->isHidden() && (button->focusPolicy() & Qt::TabFocus);
