@@ -245,6 +245,7 @@ void frmInstallHack::Preview()
         const auto failed = std::count_if(log.rows.begin(), log.rows.end(), [](const LogRow& row) { return row.red; });
         auto* view = new frmDiffView(state_, state_.HackInfoRecordset->Text("Name"), TrialDiff(trial), int(failed));
         ResizeInTwips(main_.ShowChild(view), WidthTwips, HeightTwips);
+        CenterInParent(view);
     });
 }
 
