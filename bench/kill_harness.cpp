@@ -124,6 +124,12 @@ QHash<QString, QByteArray> StressBoard::Files(const QString& folder) const
     return bytes;
 }
 
+void StressBoard::Restore(const QHash<QString, QByteArray>& bytes) const
+{
+    for (int n = 0; n < files; ++n)
+        Write(source + "/" + BoardFile(n), bytes[BoardFile(n)]);
+}
+
 int TemporaryFilesBelow(const QString& folder)
 {
     int count = 0;

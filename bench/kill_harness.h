@@ -31,6 +31,8 @@ struct StressBoard
     StressBoard(int files, int kib);
     // The bytes of each board file below `folder` (the source or the output folder).
     QHash<QString, QByteArray> Files(const QString& folder) const;
+    // Writes each board file below the source with its bytes in `bytes` (as Files returned them).
+    void Restore(const QHash<QString, QByteArray>& bytes) const;
 
     QTemporaryDir temp;
     const QString home = temp.path() + "/home", source = temp.path() + "/board", output = temp.path() + "/out";
