@@ -14,11 +14,6 @@ namespace zp::bench {
 
 using Clock = std::chrono::steady_clock;
 
-QByteArray Read(const QString& path);
-// Exits with status 2 when the file cannot be written.
-void Write(const QString& path, const QByteArray& bytes);
-// The board file of number n, relative to the board root.
-QString BoardFile(int n);
 // Starts zenpatch-cli (beside the running executable) with these arguments; returns its process
 // id. Its output goes to /dev/null unless KILL_BENCH_VERBOSE is set.
 pid_t Start(const QStringList& arguments);
