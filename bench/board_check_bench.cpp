@@ -23,8 +23,6 @@
 namespace zp {
 namespace {
 
-constexpr int kFolders = 20; // as the board generator lays the files out
-
 double PeakMiB()
 {
     rusage usage {};
@@ -52,8 +50,8 @@ void AddHacks(AppState& state, int hacks, int mods, int largeFiles)
         const int first = next();
         bench::StoreMods(state, hack, mods, [&](int m) {
             const int file = files[size_t(m) % files.size()];
-            return bench::Mod {QStringLiteral("f%1.cgi").arg(file, 4, 10, QChar('0')),
-                               QStringLiteral("/d%1").arg(file % kFolders, 2, 10, QChar('0')),
+            return bench::Mod {bench::NameOfFile(file),
+                               "/" + bench::FolderOfFile(file),
                                m % 6,
                                1,
                                QStringLiteral("# hook %1-%2 ##").arg(file).arg((first + m) % 20),
@@ -69,9 +67,7 @@ int Run(int hacks, int mods, int smallFiles, int largeFiles, bool judge)
     // The new release: the same board less a few of its large files.
     const bench::Board release = bench::GenerateBoard(home.path() + "/release", smallFiles, largeFiles, 20);
     for (int f = 0; f < largeFiles; f += 25)
-        QFile::remove(
-            release.source
-            + QStringLiteral("/cgi-bin/d%1/f%2.cgi").arg(f % kFolders, 2, 10, QChar('0')).arg(f, 4, 10, QChar('0')));
+        QFile::remove(release.source + "/cgi-bin/" + bench::FolderOfFile(f) + "/" + bench::NameOfFile(f));
     ScriptedDialogs dialogs;
     AppState state(home.path(), dialogs);
     bench::OpenBoardDatabase(state, board);

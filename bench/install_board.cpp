@@ -20,15 +20,6 @@ namespace {
 
 constexpr int kFolders = 20;
 
-QString FolderOfFile(int n)
-{
-    return QStringLiteral("d%1").arg(n % kFolders, 2, 10, QChar('0'));
-}
-QString NameOfFile(int n)
-{
-    return QStringLiteral("f%1.cgi").arg(n, 4, 10, QChar('0'));
-}
-
 // A big board file: numbered script lines, with a unique hook line for every mod and a
 // repeated token line for the "All" mods.
 QByteArray BigFile(int file, int mods)
@@ -48,6 +39,16 @@ QByteArray BigFile(int file, int mods)
 }
 
 } // namespace
+
+QString FolderOfFile(int n)
+{
+    return QStringLiteral("d%1").arg(n % kFolders, 2, 10, QChar('0'));
+}
+
+QString NameOfFile(int n)
+{
+    return QStringLiteral("f%1.cgi").arg(n, 4, 10, QChar('0'));
+}
 
 double Seconds(const std::function<void()>& job)
 {

@@ -28,6 +28,10 @@ struct Board
 
 constexpr qsizetype kBigFileBytes = 256 * 1024;
 
+// Where board file n lies: its folder below cgi-bin/ and its name.
+QString FolderOfFile(int n);
+QString NameOfFile(int n);
+
 // The board below `home`: smallFiles of 1 KiB and bigFiles of 256 KiB, each big file with hooks for
 // modsPerFile mods. A larger bigFileBytes (a multiple of 256 KiB) repeats the 256 KiB text.
 Board GenerateBoard(

@@ -35,8 +35,7 @@ int Run(int trials, int files, int kib)
     int allOld = 0, mixed = 0, allNew = 0, torn = 0, leftLeftovers = 0, slowTakeovers = 0, leftTemporaries = 0,
         notReverted = 0;
     for (int trial = 0; trial < trials; ++trial) {
-        for (int n = 0; n < files; ++n)
-            Write(source + "/" + BoardFile(n), before[BoardFile(n)]);
+        board.Restore(before);
         QDir(home + "/backups").removeRecursively();
 
         StartAndKill(install, full);

@@ -1,12 +1,10 @@
 #include "bench/kill_harness.h"
 
+#include "bench/install_board.h"
+
 #include "app/app_state.h"
 #include "app/common.h"
-#include "app/configuration.h"
 #include "app/scripted_dialogs.h"
-#include "database/database.h"
-#include "database/recordset.h"
-#include "database/sql.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -30,28 +28,26 @@ QString Cli()
     return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section('/', 0, -2) + "/zenpatch-cli";
 }
 
-} // namespace
-
 QByteArray Read(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// Writes the file whole, making its folder first.
 void Write(const QString& path, const QByteArray& bytes)
 {
     QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        std::exit(2);
-    }
+    WriteFile(path, bytes);
 }
 
+// The board file of number n, relative to the board root: cgi-bin/FOLDER/NAME.
 QString BoardFile(int n)
 {
     return QStringLiteral("cgi-bin/d%1/f%2.cgi").arg(n % 8).arg(n, 4, 10, QChar('0'));
 }
+
+} // namespace
 
 pid_t Start(const QStringList& arguments)
 {
@@ -94,25 +90,17 @@ StressBoard::StressBoard(int files, int kib)
     QDir().mkpath(home);
     ScriptedDialogs dialogs;
     AppState state(home, dialogs);
-    Database::CreateNew(home + "/" + Database::FileName);
-    OpenDatabase(state);
-    OptionsValues options;
-    options.SourceDir = source;
-    options.OutputDir = output;
-    options.ubbCGIDir = QStringLiteral("cgi-bin");
-    SaveOptions(state, options);
+    OpenBoardDatabase(state, Board {home, source, output});
     state.Connection.Execute("INSERT INTO HackInfo (Name, HackType) VALUES ('Stress', 0)");
-    Transaction transaction(state.Connection);
-    for (int n = 0; n < files; ++n) {
-        state.Connection.Execute(
-            QStringLiteral("INSERT INTO HackData (HackNum, ModOrder, FileName, PrimaryDir, ExtendDir, "
-                           "ActionType, ModInst, OldData, NewData) VALUES "
-                           "(1, %1, 'f%2.cgi', 0, '/d%3', 1, 1, '# hook %1', 'added by the hack')")
-                .arg(n)
-                .arg(n, 4, 10, QChar('0'))
-                .arg(n % 8));
-    }
-    transaction.Commit();
+    StoreMods(state, 1, files, [](int n) {
+        const QString file = BoardFile(n);
+        return Mod {file.section('/', 2),
+                    "/" + file.section('/', 1, 1),
+                    1,
+                    1,
+                    QStringLiteral("# hook %1").arg(n),
+                    QStringLiteral("added by the hack")};
+    });
     CloseDatabase(state);
 }
 
@@ -122,6 +110,12 @@ QHash<QString, QByteArray> StressBoard::Files(const QString& folder) const
     for (int n = 0; n < files; ++n)
         bytes[BoardFile(n)] = Read(folder + "/" + BoardFile(n));
     return bytes;
+}
+
+void StressBoard::Restore(const QHash<QString, QByteArray>& bytes) const
+{
+    for (int n = 0; n < files; ++n)
+        Write(source + "/" + BoardFile(n), bytes[BoardFile(n)]);
 }
 
 int TemporaryFilesBelow(const QString& folder)

@@ -14,11 +14,6 @@ namespace zp::bench {
 
 using Clock = std::chrono::steady_clock;
 
-QByteArray Read(const QString& path);
-// Exits with status 2 when the file cannot be written.
-void Write(const QString& path, const QByteArray& bytes);
-// The board file of number n, relative to the board root.
-QString BoardFile(int n);
 // Starts zenpatch-cli (beside the running executable) with these arguments; returns its process
 // id. Its output goes to /dev/null unless KILL_BENCH_VERBOSE is set.
 pid_t Start(const QStringList& arguments);
@@ -31,6 +26,8 @@ struct StressBoard
     StressBoard(int files, int kib);
     // The bytes of each board file below `folder` (the source or the output folder).
     QHash<QString, QByteArray> Files(const QString& folder) const;
+    // Writes each board file below the source with its bytes in `bytes` (as Files returned them).
+    void Restore(const QHash<QString, QByteArray>& bytes) const;
 
     QTemporaryDir temp;
     const QString home = temp.path() + "/home", source = temp.path() + "/board", output = temp.path() + "/out";

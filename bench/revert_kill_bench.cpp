@@ -28,8 +28,7 @@ int Run(int trials, int files, int kib)
     const QString mark = home + "/backups/"
         + QDir(home + "/backups").entryList(QDir::Dirs | QDir::NoDotAndDotDot).value(0) + "/reverted";
     const auto reinstall = [&] {
-        for (int n = 0; n < files; ++n)
-            Write(source + "/" + BoardFile(n), after[BoardFile(n)]);
+        board.Restore(after);
         QFile::remove(mark);
     };
 
@@ -50,9 +49,7 @@ int Run(int trials, int files, int kib)
 
         // The next revert finishes what the killed one began.
         const int status = Wait(Start(revert));
-        int asBefore = 0;
-        for (int n = 0; n < files; ++n)
-            asBefore += Read(source + "/" + BoardFile(n)) == before[BoardFile(n)];
+        const int asBefore = TallyFiles(source, files, before, after).olds;
         unfinished += status != 0 || asBefore != files || !QFileInfo::exists(mark) || TemporaryFilesBelow(source) > 0;
     }
 
