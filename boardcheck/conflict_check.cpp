@@ -10,8 +10,6 @@ namespace zp {
 
 namespace {
 
-using HackMods = std::vector<ModResult>;
-
 // Two hacks installed one after the other over a fresh working copy of the files they share (only
 // these can differ between the two orders, and only their mods can fail because of the other).
 struct Sequence

@@ -64,7 +64,7 @@ HackTrials::~HackTrials()
     }
 }
 
-std::vector<ModResult> HackTrials::Run(TrialInstallation& trial, size_t index)
+HackMods HackTrials::Run(TrialInstallation& trial, size_t index)
 {
     Recordset& list = *state_.HackInfoRecordset;
     list.MoveFirst();

@@ -11,6 +11,9 @@ namespace zp {
 
 class TrialInstallation;
 
+// What became of each mod of one hack in a trial, in the order they ran.
+using HackMods = std::vector<ModResult>;
+
 // The hacks of one check and their trial installations. Opens the hack list once, finds the hacks
 // asked for, and selects each in turn for a trial; the hack that was current before is selected
 // again at the end. The trials run without logging, with the installation options all off and
@@ -27,7 +30,7 @@ public:
 
     const std::vector<CheckedHack>& Hacks() const { return hacks_; }
     // Runs hack number `index` of Hacks() over the trial's working copy; the result of each mod.
-    std::vector<ModResult> Run(TrialInstallation& trial, size_t index);
+    HackMods Run(TrialInstallation& trial, size_t index);
 
 private:
     AppState& state_;

@@ -9,8 +9,6 @@ namespace zp {
 
 namespace {
 
-using HackMods = std::vector<ModResult>;
-
 int Applied(const HackMods& mods)
 {
     return int(std::count_if(mods.begin(), mods.end(), [](const ModResult& mod) { return mod.applied; }));

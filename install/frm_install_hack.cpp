@@ -7,6 +7,7 @@
 #include "catalogue/catalogue_operations.h"
 #include "catalogue/flex_grid.h"
 #include "catalogue/frm_list_hacks.h"
+#include "install/fixed_installation_options.h"
 #include "install/frm_diff_view.h"
 #include "install/source_backup.h"
 #include "install/trial_installation.h"
@@ -211,34 +212,17 @@ void frmInstallHack::Install()
         cmdNext->setFocus();
 }
 
-namespace {
-
-// The window's options for a trial: its notes stay out of the instructions box.
-class PreviewOptions : public InstallationHost
-{
-public:
-    explicit PreviewOptions(const InstallationHost& window)
-        : window_(window)
-    {
-    }
-    bool SearchOutputFirst() const override { return window_.SearchOutputFirst(); }
-    bool DeleteOutputFirst() const override { return window_.DeleteOutputFirst(); }
-    bool OverwriteSource() const override { return window_.OverwriteSource(); }
-    bool LfLineEnds() const override { return window_.LfLineEnds(); }
-    void AppendInstructionLine(const QString&) override { }
-
-private:
-    const InstallationHost& window_;
-};
-
-} // namespace
-
 void frmInstallHack::Preview()
 {
     RunGuarded(state_.dialogs, windowTitle(), [this] {
         if (!SelectOwnHack())
             return;
-        PreviewOptions options(*this);
+        // The window's options; its notes stay out of the instructions box.
+        FixedInstallationOptions options;
+        options.searchOutput = SearchOutputFirst();
+        options.deleteOutput = DeleteOutputFirst();
+        options.overwriteSource = OverwriteSource();
+        options.lf = LfLineEnds();
         RecordingLog log;
         TrialInstallation trial(state_.SourceDir);
         trial.Run(state_, options, log);
