@@ -293,13 +293,10 @@ void frmTextFile::resizeEvent(QResizeEvent* event)
 
 void frmTextFile::LayOut()
 {
-    // The sizes follow the whole window, title bar and frame included.
-    QWidget* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
-    if (!frame)
-        frame = this;
-    if (frame->isMinimized())
+    if (WindowFrame(this)->isMinimized())
         return;
-    const QSize outer = frame == this ? frameGeometry().size() : frame->size();
+    // The sizes follow the whole window, title bar and frame included.
+    const QSize outer = OuterSize(this);
     const auto px = [this](int twips) { return TwipsToPixels(twips, this); };
     const int margin = px(MarginTwips);
     const int gap = px(GapTwips);
