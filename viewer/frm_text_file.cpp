@@ -150,13 +150,7 @@ void frmTextFile::AppendPieces()
 {
     QElapsedTimer turn;
     turn.start();
-    QTextCursor end(rtbTextData->document());
-    end.beginEditBlock();
-    do {
-        end.movePosition(QTextCursor::End);
-        end.insertText(reader_.NextPiece());
-    } while (!reader_.AtEnd() && turn.elapsed() < FillTurnMilliseconds);
-    end.endEditBlock();
+    AppendWhile([&turn](qsizetype) { return turn.elapsed() < FillTurnMilliseconds; });
     fillProgress_->setValue(reader_.PercentDone());
     if (reader_.AtEnd())
         FinishFilling();
@@ -164,15 +158,20 @@ void frmTextFile::AppendPieces()
 
 void frmTextFile::AppendUpTo(qsizetype position)
 {
+    AppendWhile([position](qsizetype end) { return end <= position; });
+    if (reader_.AtEnd())
+        FinishFilling();
+}
+
+void frmTextFile::AppendWhile(const std::function<bool(qsizetype end)>& more)
+{
     QTextCursor end(rtbTextData->document());
     end.beginEditBlock();
     do {
         end.movePosition(QTextCursor::End);
         end.insertText(reader_.NextPiece());
-    } while (!reader_.AtEnd() && end.position() <= position);
+    } while (!reader_.AtEnd() && more(end.position()));
     end.endEditBlock();
-    if (reader_.AtEnd())
-        FinishFilling();
 }
 
 void frmTextFile::FinishFilling()
