@@ -40,6 +40,12 @@ QWidget* WindowFrame(QWidget* window)
     return window;
 }
 
+QSize OuterSize(QWidget* window)
+{
+    const QWidget* frame = WindowFrame(window);
+    return frame == window ? window->frameGeometry().size() : frame->size();
+}
+
 void CloseWindow(QWidget* window)
 {
     WindowFrame(window)->close();

@@ -2,6 +2,7 @@
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QSize>
 #include <QString>
 #include <functional>
 
@@ -23,6 +24,9 @@ void ResizeInTwips(QWidget* window, int widthTwips, int heightTwips);
 
 // The frame of a working window: its MDI sub-window in the main window, or the window itself.
 QWidget* WindowFrame(QWidget* window);
+// The size of a working window with its title bar and frame: its sub-window's size in the main
+// window, or its own frame geometry.
+QSize OuterSize(QWidget* window);
 // Closes a working window with its frame, so that no empty sub-window stays behind.
 void CloseWindow(QWidget* window);
 

@@ -87,7 +87,7 @@ void frmEditHack::Load()
         ShowHackType(0, 0);
         SetModFieldsEnabled(false);
         // The frame never gets smaller than the controls need to stay readable.
-        QWidget* frame = Frame();
+        QWidget* frame = WindowFrame(this);
         frame->setMinimumSize(frame->minimumSizeHint());
         ResizeInTwips(frame, WidthTwips, HeightTwips);
         chkValMods->setChecked(state_.cfgModValidate == 1);

@@ -192,7 +192,6 @@ private:
     QString FilesSql() const;
     int ModCount() const;
 
-    QWidget* Frame();
     void ShowTextStarts();
     // The text of a multi-line box as it is stored: line breaks CR LF.
     static QString BoxText(const QPlainTextEdit* box);

@@ -17,7 +17,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -348,13 +347,6 @@ void frmEditHack::ShowTextStarts()
         box->setCursorPosition(0);
 }
 
-QWidget* frmEditHack::Frame()
-{
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        return sub;
-    return this;
-}
-
 QSize frmEditHack::TabSize() const
 {
     const QSize designed(TwipsToPixels(TabWidthTwips, this), TwipsToPixels(TabHeightTwips, this));
@@ -393,11 +385,10 @@ void frmEditHack::resizeEvent(QResizeEvent* event)
 
 void frmEditHack::LayOut()
 {
-    QWidget* frame = Frame();
-    if (frame->isMinimized())
+    if (WindowFrame(this)->isMinimized())
         return;
     // The rules measure the whole window, title bar and frame included.
-    const QSize outer = frame == this ? frameGeometry().size() : frame->size();
+    const QSize outer = OuterSize(this);
     const auto px = [this](int twips) { return TwipsToPixels(twips, this); };
     const int margin = px(MarginTwips);
     const int gap = px(GapTwips);

@@ -57,11 +57,9 @@ void frmExportText::Start()
 
 void ShowExportText(mdiMain& main)
 {
-    for (QMdiSubWindow* sub : main.mdiArea()->subWindowList()) {
-        if (qobject_cast<frmExportText*>(sub->widget())) {
-            main.mdiArea()->setActiveSubWindow(sub);
-            return;
-        }
+    if (auto* open = FindWorkingWindow<frmExportText>(main.mdiArea())) {
+        main.mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(open->parentWidget()));
+        return;
     }
     auto* window = new frmExportText(main.State());
     main.ShowChild(window);

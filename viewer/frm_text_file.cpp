@@ -150,13 +150,7 @@ void frmTextFile::AppendPieces()
 {
     QElapsedTimer turn;
     turn.start();
-    QTextCursor end(rtbTextData->document());
-    end.beginEditBlock();
-    do {
-        end.movePosition(QTextCursor::End);
-        end.insertText(reader_.NextPiece());
-    } while (!reader_.AtEnd() && turn.elapsed() < FillTurnMilliseconds);
-    end.endEditBlock();
+    AppendWhile([&turn](qsizetype) { return turn.elapsed() < FillTurnMilliseconds; });
     fillProgress_->setValue(reader_.PercentDone());
     if (reader_.AtEnd())
         FinishFilling();
@@ -164,15 +158,20 @@ void frmTextFile::AppendPieces()
 
 void frmTextFile::AppendUpTo(qsizetype position)
 {
+    AppendWhile([position](qsizetype end) { return end <= position; });
+    if (reader_.AtEnd())
+        FinishFilling();
+}
+
+void frmTextFile::AppendWhile(const std::function<bool(qsizetype end)>& more)
+{
     QTextCursor end(rtbTextData->document());
     end.beginEditBlock();
     do {
         end.movePosition(QTextCursor::End);
         end.insertText(reader_.NextPiece());
-    } while (!reader_.AtEnd() && end.position() <= position);
+    } while (!reader_.AtEnd() && more(end.position()));
     end.endEditBlock();
-    if (reader_.AtEnd())
-        FinishFilling();
 }
 
 void frmTextFile::FinishFilling()
@@ -293,13 +292,10 @@ void frmTextFile::resizeEvent(QResizeEvent* event)
 
 void frmTextFile::LayOut()
 {
-    // The sizes follow the whole window, title bar and frame included.
-    QWidget* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
-    if (!frame)
-        frame = this;
-    if (frame->isMinimized())
+    if (WindowFrame(this)->isMinimized())
         return;
-    const QSize outer = frame == this ? frameGeometry().size() : frame->size();
+    // The sizes follow the whole window, title bar and frame included.
+    const QSize outer = OuterSize(this);
     const auto px = [this](int twips) { return TwipsToPixels(twips, this); };
     const int margin = px(MarginTwips);
     const int gap = px(GapTwips);

@@ -4,6 +4,7 @@
 #include "viewer/text_file_reader.h"
 
 #include <QWidget>
+#include <functional>
 
 class QCheckBox;
 class QLabel;
@@ -63,6 +64,8 @@ private:
     void AppendPieces();
     // Appends at least one piece, and more until the box holds the given position.
     void AppendUpTo(qsizetype position);
+    // Appends one piece, then more while the text lasts and `more` holds for the end of the box.
+    void AppendWhile(const std::function<bool(qsizetype end)>& more);
     void FinishFilling();
     void Find();
     void FindNext();
