@@ -67,7 +67,7 @@ struct Recordset::Impl
     QString source;
     QString table; // empty for a query that is not "SELECT * FROM [Table]": such a snapshot is read-only
     std::vector<Column> columns;
-    QHash<QString, int> columnIndex; // lower-case name -> column
+    QHash<QString, int> columnIndex; // name as spelt by the table, and in lower case -> column
     QString selectList; // "rowid AS ..., [a], [b], length([blob]) AS [blob]"
     std::vector<Row> rows;
     int pos = 0;
@@ -103,7 +103,10 @@ struct Recordset::Impl
     int ColumnOf(const QString& field) const
     {
         RequireOpen();
-        const auto it = columnIndex.constFind(field.toLower());
+        // Fields are mostly asked for as the table spells them: no lower-case copy for those.
+        auto it = columnIndex.constFind(field);
+        if (it == columnIndex.constEnd())
+            it = columnIndex.constFind(field.toLower());
         if (it == columnIndex.constEnd())
             Fail(QStringLiteral("Item cannot be found in the collection corresponding to the requested name or "
                                 "ordinal: %1")
@@ -135,6 +138,12 @@ struct Recordset::Impl
         chunkOffset = 0;
     }
 
+    void IndexColumn(const QString& name, int column)
+    {
+        columnIndex.insert(name, column);
+        columnIndex.insert(name.toLower(), column);
+    }
+
     void LoadColumns()
     {
         columns.clear();
@@ -147,7 +156,7 @@ struct Recordset::Impl
             // The length of a blob is read without loading its pages; the bytes are fetched in chunks.
             select << (column.blob ? QStringLiteral("length(%1) AS %1").arg(Bracketed(column.name))
                                    : Bracketed(column.name));
-            columnIndex.insert(column.name.toLower(), int(columns.size()));
+            IndexColumn(column.name, int(columns.size()));
             columns.push_back(column);
         }
         if (columns.empty())
@@ -198,7 +207,7 @@ struct Recordset::Impl
             columnIndex.clear();
             Statement query(db.Handle(), sql);
             for (int c = 0; c < query.ColumnCount(); ++c) {
-                columnIndex.insert(query.ColumnName(c).toLower(), c);
+                IndexColumn(query.ColumnName(c), c);
                 columns.push_back({query.ColumnName(c), false});
             }
             while (query.Step())

@@ -132,27 +132,44 @@ QByteArray EncodeBoardText(QStringView text, TextEncoding encoding, bool bom)
     return bytes;
 }
 
-bool WriteBoardText(QIODevice& device, const QString& text, TextEncoding encoding, bool bom, bool lfOnly)
+bool WriteBoardText(
+    QIODevice& device, const std::vector<QStringView>& parts, TextEncoding encoding, bool bom, bool lfOnly)
 {
     if (bom && encoding == TextEncoding::Utf8 && !WriteFully(device, kBom, 3))
         return false;
     QString lines;
-    for (qsizetype from = 0; from < text.size();) {
-        qsizetype to = std::min(from + kSavePiece, text.size());
-        if (to < text.size() && text[to - 1].isHighSurrogate())
-            ++to; // a surrogate pair is encoded whole
-        QStringView piece = QStringView(text).sliced(from, to - from);
-        if (lfOnly) {
-            // A CR LF cut in two still gives one LF: the CR one, the lone LF none.
-            lines.resize(0);
-            AppendLfLines(piece, lines);
-            piece = lines;
+    QString joined; // a surrogate pair that two parts or two slices cut in two, with what follows it
+    char16_t carried = 0; // the high surrogate of such a pair
+    QString end; // the text's last two units
+    for (size_t p = 0; p < parts.size(); ++p) {
+        const QStringView part = parts[p];
+        for (qsizetype from = 0; from < part.size();) {
+            const qsizetype to = std::min(from + kSavePiece, part.size());
+            QStringView piece = part.sliced(from, to - from);
+            if (carried != 0) {
+                joined = QChar(carried) + piece.toString();
+                piece = joined;
+                carried = 0;
+            }
+            if ((to < part.size() || p + 1 < parts.size()) && piece.back().isHighSurrogate()) {
+                carried = piece.back().unicode(); // a surrogate pair is encoded whole
+                piece.chop(1);
+            }
+            if (lfOnly) {
+                // A CR LF cut in two still gives one LF: the CR one, the lone LF none.
+                lines.resize(0);
+                AppendLfLines(piece, lines);
+                piece = lines;
+            }
+            if (!WriteFully(device, EncodeBoardText(piece, encoding, false)))
+                return false;
+            from = to;
         }
-        if (!WriteFully(device, EncodeBoardText(piece, encoding, false)))
-            return false;
-        from = to;
+        end = (end + part.right(2).toString()).right(2);
     }
-    return !(lfOnly && NeedsClosingLf(text)) || WriteFully(device, "\n", 1);
+    if (carried != 0 && !WriteFully(device, EncodeBoardText(QStringView(&carried, 1), encoding, false)))
+        return false;
+    return !(lfOnly && NeedsClosingLf(end)) || WriteFully(device, "\n", 1);
 }
 
 } // namespace zp

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QIODevice>
 #include <QString>
+#include <vector>
 
 namespace zp {
 
@@ -22,9 +23,10 @@ BoardText DecodeBoardText(QByteArray bytes);
 // The inverse of DecodeBoardText for a text with CR LF breaks. A character that Windows-1252 cannot
 // hold is written as '?', as the Windows ANSI conversion does.
 QByteArray EncodeBoardText(QStringView text, TextEncoding encoding, bool bom);
-// Writes the text as EncodeBoardText encodes it, as LF-terminated lines (ToLfLines) with lfOnly,
-// a piece at a time. False when the device could not take it all.
-bool WriteBoardText(QIODevice& device, const QString& text, TextEncoding encoding, bool bom, bool lfOnly);
+// Writes the text, given as the parts it is made of, as EncodeBoardText encodes it, as LF-terminated
+// lines (ToLfLines) with lfOnly, a piece at a time. False when the device could not take it all.
+bool WriteBoardText(
+    QIODevice& device, const std::vector<QStringView>& parts, TextEncoding encoding, bool bom, bool lfOnly);
 
 // Every lone LF and every lone CR becomes CR LF.
 QString ToCrLf(const QString& text);

@@ -1,6 +1,7 @@
 #include "install/folded_text.h"
 
 #include <QChar>
+#include <QVarLengthArray>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -121,102 +122,208 @@ QString FoldedCopy(QStringView text)
     return folded;
 }
 
+// More pieces than this are laid out in one again: every search walks the pieces.
+constexpr size_t kMostPieces = 256;
+// More ranges than this in one ReplaceEach are done in one pass rather than one at a time.
+constexpr size_t kFewRanges = 16;
+
 } // namespace
 
 FoldedText::FoldedText(QString text)
-    : text_(std::move(text))
-    , folded_(FoldedCopy(text_))
+    : size_(text.size())
 {
+    QString folded = FoldedCopy(text);
+    stores_.push_back(Store {std::move(text), std::move(folded)});
+    if (size_ > 0)
+        pieces_.push_back(Piece {0, 0, size_});
 }
 
 const QString& FoldedText::Text() const
 {
-    CloseGap();
-    return text_;
+    Lay(pieces_);
+    return stores_.front().text;
 }
 
-void FoldedText::MoveGapTo(qsizetype position)
+std::vector<QStringView> FoldedText::Parts() const
 {
-    if (gap_ > 0 && position != gapAt_) {
-        for (QString* units : {&text_, &folded_}) {
-            char16_t* data = Units(*units);
-            if (position < gapAt_)
-                std::memmove(data + position + gap_, data + position, sizeof(char16_t) * (gapAt_ - position));
-            else
-                std::memmove(data + gapAt_, data + gapAt_ + gap_, sizeof(char16_t) * (position - gapAt_));
-        }
-    }
-    gapAt_ = position;
+    std::vector<QStringView> parts;
+    for (const Piece& piece : pieces_)
+        parts.push_back(QStringView(std::as_const(stores_[piece.store].text)).sliced(piece.start, piece.size));
+    return parts;
 }
 
-void FoldedText::CloseGap() const
+std::pair<size_t, qsizetype> FoldedText::Locate(qsizetype i) const
 {
-    if (gap_ == 0)
-        return;
-    for (QString* units : {&text_, &folded_}) {
-        char16_t* data = Units(*units);
-        std::memmove(data + gapAt_, data + gapAt_ + gap_, sizeof(char16_t) * (units->size() - gapAt_ - gap_));
-        units->resize(units->size() - gap_);
+    size_t k = 0;
+    qsizetype base = 0;
+    while (k < pieces_.size() && base + pieces_[k].size <= i)
+        base += pieces_[k++].size;
+    return {k, base};
+}
+
+QChar FoldedText::At(qsizetype i) const
+{
+    const auto [k, base] = Locate(i);
+    const Piece& piece = pieces_[k];
+    return std::as_const(stores_[piece.store].text)[piece.start + i - base];
+}
+
+size_t FoldedText::SplitAt(qsizetype i)
+{
+    const auto [k, base] = Locate(i);
+    if (k == pieces_.size() || base == i)
+        return k;
+    Piece& head = pieces_[k];
+    const Piece tail {head.store, head.start + (i - base), head.size - (i - base)};
+    head.size = i - base;
+    pieces_.insert(pieces_.begin() + qsizetype(k) + 1, tail);
+    return k + 1;
+}
+
+void FoldedText::RefoldAround(qsizetype position, qsizetype inserted)
+{
+    const char16_t* table = FoldTable();
+    const auto unitAt = [this](qsizetype i) { return At(i).unicode(); };
+    for (const qsizetype i : {position - 1, position, position + inserted - 1, position + inserted}) {
+        if (i < 0 || i >= size_ || !At(i).isSurrogate())
+            continue; // any other unit folds on its own, as it did when it was put in
+        const auto [k, base] = Locate(i);
+        const Piece& piece = pieces_[k];
+        QString& folded = stores_[piece.store].folded;
+        const qsizetype at = piece.start + i - base;
+        const char16_t unit = FoldedUnit(unitAt, size_, i, table);
+        if (std::as_const(folded)[at] != unit) // a store shared with a copy is copied only on a change
+            folded[at] = unit;
     }
-    gap_ = 0;
 }
 
 void FoldedText::Replace(qsizetype position, qsizetype length, QStringView with)
 {
-    MoveGapTo(position);
-    gap_ += length; // the replaced units join the gap
-    if (with.size() > gap_) {
-        // A wider gap, made by growing each string in place (no second copy of a large text) and
-        // moving the part after the gap to the end.
-        const qsizetype wider = with.size() + std::max<qsizetype>(size() / 32, 256);
-        for (QString* units : {&text_, &folded_}) {
-            const qsizetype after = units->size() - gapAt_ - gap_;
-            units->resize(units->size() + wider - gap_);
-            char16_t* data = Units(*units);
-            std::memmove(data + gapAt_ + wider, data + gapAt_ + gap_, sizeof(char16_t) * after);
-        }
-        gap_ = wider;
+    const size_t first = SplitAt(position);
+    const size_t end = SplitAt(position + length);
+    pieces_.erase(pieces_.begin() + qsizetype(first), pieces_.begin() + qsizetype(end));
+    if (!with.isEmpty()) {
+        stores_.push_back(Store {with.toString(), FoldedCopy(with)});
+        pieces_.insert(pieces_.begin() + qsizetype(first), Piece {stores_.size() - 1, 0, with.size()});
     }
-    std::copy(with.utf16(), with.utf16() + with.size(), Units(text_) + gapAt_);
-    Fold(with.utf16(), Units(folded_) + gapAt_, with.size(), 0, with.size());
-    gapAt_ += with.size();
-    gap_ -= with.size();
-    // The ends of the new text and their neighbours: a surrogate there may have found or lost its
-    // partner.
-    const char16_t* table = FoldTable();
-    const auto unitAt = [this](qsizetype i) { return At(i).unicode(); };
-    char16_t* folded = Units(folded_);
-    for (const qsizetype i : {position - 1, position, gapAt_ - 1, gapAt_}) {
-        if (i >= 0 && i < size())
-            folded[i < gapAt_ ? i : i + gap_] = FoldedUnit(unitAt, size(), i, table);
+    size_ += with.size() - length;
+    RefoldAround(position, with.size());
+    if (pieces_.size() > kMostPieces)
+        Lay(pieces_);
+}
+
+void FoldedText::ReplaceEach(const Ranges& ranges, QStringView with)
+{
+    if (ranges.size() <= kFewRanges) {
+        // From the last to the first, so that each range is still where it was given.
+        for (auto range = ranges.rbegin(); range != ranges.rend(); ++range)
+            Replace(range->first, range->second, with);
+        return;
+    }
+    Lay(pieces_);
+    stores_.push_back(Store {with.toString(), FoldedCopy(with)});
+    std::vector<Piece> pieces;
+    qsizetype kept = 0; // the units before this are placed
+    for (const auto& [position, length] : ranges) {
+        if (position > kept)
+            pieces.push_back(Piece {0, kept, position - kept});
+        if (!with.isEmpty())
+            pieces.push_back(Piece {1, 0, with.size()});
+        kept = position + length;
+    }
+    if (size_ > kept)
+        pieces.push_back(Piece {0, kept, size_ - kept});
+    Lay(pieces);
+    qsizetype shift = 0;
+    for (const auto& [position, length] : ranges) {
+        size_ += with.size() - length;
+        RefoldAround(position + shift, with.size());
+        shift += with.size() - length;
     }
 }
 
-QString FoldedText::TakeText()
+void FoldedText::Lay(const std::vector<Piece>& pieces) const
 {
-    CloseGap();
-    folded_ = QString();
-    return std::exchange(text_, QString());
+    if (stores_.empty())
+        stores_.emplace_back();
+    Store& first = stores_.front();
+    std::vector<qsizetype> at; // where each piece goes
+    qsizetype total = 0;
+    for (const Piece& piece : pieces) {
+        at.push_back(total);
+        total += piece.size;
+    }
+    if (stores_.size() == 1 && pieces.size() == 1 && pieces.front().start == 0 && total == first.text.size())
+        return; // laid out already
+    for (QString Store::*units : {&Store::text, &Store::folded}) {
+        QString& into = first.*units;
+        into.resize(std::max(total, into.size()));
+        char16_t* data = Units(into);
+        const auto place = [&](size_t i) {
+            const Piece& piece = pieces[i];
+            if (piece.store == 0)
+                std::memmove(data + at[i], data + piece.start, sizeof(char16_t) * piece.size);
+            else
+                std::memcpy(data + at[i],
+                            Units(std::as_const(stores_[piece.store].*units)) + piece.start,
+                            sizeof(char16_t) * piece.size);
+        };
+        // The first store's own pieces move without overwriting one another that has yet to move:
+        // those going towards the front from the front, those going towards the back from the
+        // back. The other stores' pieces are copied in over what is left.
+        for (size_t i = 0; i < pieces.size(); ++i) {
+            if (pieces[i].store == 0 && at[i] <= pieces[i].start)
+                place(i);
+        }
+        for (size_t i = pieces.size(); i-- > 0;) {
+            if (pieces[i].store == 0 && at[i] > pieces[i].start)
+                place(i);
+        }
+        for (size_t i = 0; i < pieces.size(); ++i) {
+            if (pieces[i].store != 0)
+                place(i);
+        }
+        into.resize(total);
+    }
+    stores_.resize(1);
+    pieces_.clear();
+    if (total > 0)
+        pieces_.push_back(Piece {0, 0, total});
 }
 
 qsizetype FoldedText::FindFolded(QStringView needle, qsizetype from) const
 {
     const qsizetype n = needle.size();
-    const char16_t* folded = Units(std::as_const(folded_));
-    if (gap_ > 0 && from < gapAt_) {
-        // Before the gap, then across it: the last n - 1 units before it with the first n - 1 after.
-        if (const qsizetype at = FindUnits(folded, gapAt_, needle.utf16(), n, from); at >= 0)
-            return at;
-        const qsizetype start = std::max(from, gapAt_ - n + 1);
-        const qsizetype end = std::min(size(), gapAt_ + n - 1);
-        std::u16string seam(folded + start, folded + gapAt_);
-        seam.append(folded + gapAt_ + gap_, folded + end + gap_);
+    auto [k, base] = Locate(from);
+    for (; k < pieces_.size(); base += pieces_[k++].size) {
+        const Piece& piece = pieces_[k];
+        const char16_t* folded = Units(std::as_const(stores_[piece.store].folded)) + piece.start;
+        const qsizetype start = std::max(from, base);
+        if (const qsizetype at = FindUnits(folded, piece.size, needle.utf16(), n, start - base); at >= 0)
+            return base + at;
+        // Occurrences that begin in this piece and end in a later one: the piece's last n - 1 units
+        // with the next n - 1 of the text.
+        const qsizetype end = base + piece.size;
+        const qsizetype seamStart = std::max(start, end - n + 1);
+        const qsizetype seamEnd = std::min(size_, end + n - 1);
+        if (seamEnd - seamStart < n)
+            continue;
+        QVarLengthArray<char16_t, 256> seam(seamEnd - seamStart);
+        qsizetype copied = 0;
+        size_t j = k;
+        for (qsizetype partBase = base; copied < seam.size(); partBase += pieces_[j++].size) {
+            const Piece& part = pieces_[j];
+            const qsizetype begin = std::max(seamStart, partBase);
+            const qsizetype count = std::min(seamEnd, partBase + part.size) - begin;
+            std::memcpy(seam.data() + copied,
+                        Units(std::as_const(stores_[part.store].folded)) + part.start + (begin - partBase),
+                        sizeof(char16_t) * count);
+            copied += count;
+        }
         if (const qsizetype at = FindUnits(seam.data(), seam.size(), needle.utf16(), n, 0); at >= 0)
-            return start + at;
-        from = gapAt_;
+            return seamStart + at;
     }
-    // After the gap, through a base that makes offsets of the text those of the twin.
-    return FindUnits(from < gapAt_ ? folded : folded + gap_, size(), needle.utf16(), n, from);
+    return -1;
 }
 
 FoldedSearch::FoldedSearch(const QString& needle)

@@ -2,6 +2,8 @@
 
 #include <QString>
 #include <QStringView>
+#include <utility>
+#include <vector>
 
 namespace zp {
 
@@ -10,38 +12,63 @@ namespace zp {
 // own by Qt's simple case folding; a surrogate pair folds as the character it encodes and stays a
 // pair. The twin is folded once and kept up to date through Replace.
 //
-// Both are gap buffers: an edit moves the gap to its place and fills it, so a run of edits in one
-// part of a large text moves only the units between them, not the whole rest of the text each
-// time. Searches read across the gap; Text() closes it.
+// Both are held as a piece table: the text is a list of pieces of stores, the first store the text
+// as it was given and one more for each text put in. An edit splits and drops pieces and moves no
+// text, so edits all over a large file cost what they put in, not the file's size each. Searches
+// read across the pieces; Text() lays them out in the first store again, in place, so that a large
+// text is never held twice.
 class FoldedText
 {
 public:
+    using Ranges = std::vector<std::pair<qsizetype, qsizetype>>; // (position, length)
+
     FoldedText() = default;
     explicit FoldedText(QString text);
 
     const QString& Text() const;
-    qsizetype size() const { return text_.size() - gap_; }
+    // The text as the pieces it is made of, in order, without laying them out.
+    std::vector<QStringView> Parts() const;
+    qsizetype size() const { return size_; }
 
     // Replaces `length` units at `position` (both within the text) with `with`; only the new units
     // and their two neighbours are folded.
     void Replace(qsizetype position, qsizetype length, QStringView with);
-    // Gives the text away and leaves both empty, so that a new text can be built without three
-    // large strings alive at once.
-    QString TakeText();
+    // Replaces each range with `with`: the ranges lie within the text as it is now, in ascending
+    // order, none overlapping the next. Many ranges are done in one pass over the text.
+    void ReplaceEach(const Ranges& ranges, QStringView with);
 
 private:
     friend class FoldedSearch;
+    struct Store
+    {
+        QString text;
+        QString folded;
+    };
+    // Units [start, start + size) of a store. The pieces of one store never overlap and follow
+    // each other in the text in the order they lie in the store.
+    struct Piece
+    {
+        size_t store;
+        qsizetype start;
+        qsizetype size;
+    };
+
     // The first occurrence of an already folded needle at or after `from`, or -1.
     qsizetype FindFolded(QStringView needle, qsizetype from) const;
-    QChar At(qsizetype i) const { return text_.at(i < gapAt_ ? i : i + gap_); }
-    void MoveGapTo(qsizetype position);
-    void CloseGap() const;
+    QChar At(qsizetype i) const;
+    // The index of the piece holding unit i (the number of pieces for the end) and its offset.
+    std::pair<size_t, qsizetype> Locate(qsizetype i) const;
+    // Splits the piece holding unit i so that a piece begins there; returns that piece's index.
+    size_t SplitAt(qsizetype i);
+    // Folds unit i again when it is half of a surrogate pair, whose partner may have changed.
+    void RefoldAround(qsizetype position, qsizetype inserted);
+    // Makes the pieces the whole of the first store, moving its own units in place and copying the
+    // others in; then that store is the only one and holds the text in one piece.
+    void Lay(const std::vector<Piece>& pieces) const;
 
-    // The text and its twin, each with the gap [gapAt_, gapAt_ + gap_) of unused units.
-    mutable QString text_;
-    mutable QString folded_;
-    mutable qsizetype gapAt_ = 0;
-    mutable qsizetype gap_ = 0;
+    mutable std::vector<Store> stores_;
+    mutable std::vector<Piece> pieces_;
+    qsizetype size_ = 0;
 };
 
 // The case-insensitive search of one string: the offsets QString::indexOf with Qt::CaseInsensitive

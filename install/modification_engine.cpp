@@ -91,45 +91,32 @@ std::vector<qsizetype> OccurrencesForAll(const FoldedText& text, const ModRecord
     return found;
 }
 
-// The text with the action done at each of the occurrences, built in one pass so that many
-// occurrences in a large file stay cheap.
-QString ActedOnAll(const QString& text, const ModRecord& mod, const std::vector<qsizetype>& occurrences)
+// Where "All" acts on each occurrence: the new text goes in its place ("Replace"), before it ("Add
+// Before", "Insert") or after it ("Add After", "Append"); "Delete" removes it with the line break
+// after it.
+FoldedText::Ranges RangesForAll(const ModRecord& mod, const std::vector<qsizetype>& occurrences, qsizetype size)
 {
-    const QStringView source(text);
     const qsizetype length = mod.OldData.size();
-    const QString newText = AdjustedNewText(mod.ActionType, mod.NewData);
-    QString out;
-    out.reserve(text.size() + qsizetype(occurrences.size()) * newText.size()); // never grown on the way
-    qsizetype copied = 0; // source[0, copied) has been handled
+    FoldedText::Ranges ranges;
+    ranges.reserve(occurrences.size());
     for (const qsizetype s : occurrences) {
         switch (mod.ActionType) {
-        case AddBefore:
-        case Insert:
-            out += source.sliced(copied, s - copied);
-            out += newText;
-            copied = s;
-            break;
         case AddAfter:
         case Append:
-            out += source.sliced(copied, s + length - copied);
-            out += newText;
-            copied = s + length;
+            ranges.emplace_back(s + length, 0);
             break;
         case Replace:
-            out += source.sliced(copied, s - copied);
-            out += newText;
-            copied = s + length;
+            ranges.emplace_back(s, length);
             break;
         case Delete:
-            out += source.sliced(copied, s - copied);
-            copied = std::min(s + length + 2, text.size());
+            ranges.emplace_back(s, std::min(s + length + 2, size) - s);
             break;
-        default:
+        default: // "Add Before", "Insert"
+            ranges.emplace_back(s, 0);
             break;
         }
     }
-    out += source.sliced(copied);
-    return out;
+    return ranges;
 }
 
 } // namespace
@@ -195,9 +182,9 @@ bool ApplyMod(WorkBuffer& buffer, const ModRecord& mod, LogSink& log)
         const std::vector<qsizetype> occurrences = OccurrencesForAll(buffer.Searchable(), mod);
         found = !occurrences.empty();
         if (found) {
-            // The old text goes before the new one is folded: a large file is held twice at most.
-            QString changed = ActedOnAll(buffer.TakeText(), mod, occurrences);
-            buffer.SetText(std::move(changed));
+            const qsizetype size = buffer.Searchable().size();
+            buffer.ReplaceEach(RangesForAll(mod, occurrences, size),
+                               mod.ActionType == Delete ? QString() : AdjustedNewText(mod.ActionType, mod.NewData));
         }
     } else {
         const qsizetype s = FindInstance(buffer.Searchable(), FoldedSearch(mod.OldData), mod.ModInst);

@@ -13,11 +13,11 @@ void WorkBuffer::SetText(QString text)
     selLength_ = 0;
 }
 
-QString WorkBuffer::TakeText()
+void WorkBuffer::ReplaceEach(const FoldedText::Ranges& ranges, QStringView with)
 {
+    text_.ReplaceEach(ranges, with);
     selStart_ = 0;
     selLength_ = 0;
-    return text_.TakeText();
 }
 
 void WorkBuffer::SetSelStart(qsizetype start)
@@ -56,7 +56,7 @@ void WorkBuffer::SaveFile(const QString& path, bool lfOnly) const
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)
-        || !WriteBoardText(file, Text(), encoding_, bom_, lfOnly)) {
+        || !WriteBoardText(file, text_.Parts(), encoding_, bom_, lfOnly)) {
         const QString reason = file.errorString();
         // A file cut short must not be taken for a written one.
         if (file.isOpen())

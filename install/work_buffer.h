@@ -16,8 +16,9 @@ public:
     const QString& Text() const { return text_.Text(); }
     const FoldedText& Searchable() const { return text_; }
     void SetText(QString text);
-    // Gives the text away and leaves the buffer empty.
-    QString TakeText();
+    // Replaces each range with the text (see FoldedText::ReplaceEach); the selection becomes empty,
+    // at the start.
+    void ReplaceEach(const FoldedText::Ranges& ranges, QStringView with);
 
     qsizetype SelStart() const { return selStart_; }
     qsizetype SelLength() const { return selLength_; }

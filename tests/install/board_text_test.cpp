@@ -113,6 +113,31 @@ TEST(WorkBufferTest, SavesInTheFilesOwnEncodingAndKeepsUntouchedBytes)
     EXPECT_EQ(ReadAll(path), QByteArray("caf\xE9\n<!-- hook \xE4 -->\n\x93quoted\x94\n"));
 }
 
+// Edits leave the text in pieces, and a piece may end between the halves of a surrogate pair or of
+// a CR LF: the saved bytes are those of the text laid out whole, in both line-end modes.
+TEST(WorkBufferTest, TextInPiecesSavesAsTheWholeText)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("board.tmpl");
+    WriteAll(path, "line one\r\nline two");
+    WorkBuffer buffer;
+    buffer.LoadFile(path);
+    const auto insert = [&](qsizetype at, const QString& text) {
+        buffer.SetSelStart(at);
+        buffer.SetSelText(text);
+    };
+    insert(4, QStringView(u"-\xD83D").toString());
+    insert(6, QStringView(u"\xDE00-\r").toString());
+    insert(9, QStringLiteral("\n"));
+    insert(0, QStringLiteral("x\r"));
+    const QString whole = QStringView(u"x\rline-\U0001F600-\r\n one\r\nline two").toString();
+    buffer.SaveFile(path, false);
+    EXPECT_EQ(ReadAll(path), whole.toUtf8());
+    buffer.SaveFile(path, true);
+    EXPECT_EQ(ReadAll(path), ToLfLines(whole).toUtf8());
+    EXPECT_EQ(buffer.Text(), whole);
+}
+
 TEST(WorkBufferTest, UnreadableOrUnwritablePathsThrow)
 {
     QTemporaryDir dir;

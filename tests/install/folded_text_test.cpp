@@ -12,7 +12,7 @@ namespace {
 // a script whose letters lie beyond the 16-bit range; needles cut from them at any unit (halves of
 // surrogate pairs too) with their letter case changed. The folded search finds what QString::indexOf
 // with Qt::CaseInsensitive finds, from any start, in texts short and long, also after edits (which
-// leave a gap in the buffer that the search has to read across).
+// leave the text in pieces that the search has to read across), one at a time or many at once.
 TEST(FoldedSearchTest, FindsWhatQtFindsCaseInsensitively)
 {
     const QStringList letters
@@ -52,18 +52,35 @@ TEST(FoldedSearchTest, FindsWhatQtFindsCaseInsensitively)
         QString text = pick(random.bounded(2) ? 1 + random.bounded(40) : 500 + random.bounded(800));
         FoldedText folded(text);
         qsizetype edited = 0;
-        for (int edit = 0; edit < 4; ++edit) {
-            for (int probe = 0; probe < 40; ++probe) {
+        // Now and then a long run of edits, which leaves the text in hundreds of pieces.
+        const int edits = round % 20 == 0 ? 400 : 6;
+        for (int edit = 0; edit < edits; ++edit) {
+            for (int probe = 0; probe < (edits > 6 ? 2 : 30); ++probe) {
                 const QString needle = needleFrom(text, edited);
                 const qsizetype from = random.bounded(int(text.size()) + 1);
                 ASSERT_EQ(FoldedSearch(needle).IndexIn(folded, from), text.indexOf(needle, from, Qt::CaseInsensitive))
                     << qPrintable(needle) << " from " << from << " in " << qPrintable(text);
             }
-            edited = random.bounded(int(text.size()) + 1);
-            const qsizetype length = random.bounded(int(std::min<qsizetype>(text.size() - edited, 20)) + 1);
             const QString with = pick(random.bounded(random.bounded(8) ? 6 : 600));
-            text.replace(edited, length, with);
-            folded.Replace(edited, length, with);
+            if (random.bounded(4) == 0) {
+                // Ranges all over the text, a few (one at a time) or many (in one pass).
+                FoldedText::Ranges ranges;
+                const int most = random.bounded(2) ? 4 : 40;
+                for (qsizetype at = random.bounded(8); at < text.size() && int(ranges.size()) < most;) {
+                    const qsizetype length = random.bounded(int(std::min<qsizetype>(text.size() - at, 3)) + 1);
+                    ranges.emplace_back(at, length);
+                    at += length + random.bounded(1 + int(text.size()) / most);
+                }
+                for (auto range = ranges.rbegin(); range != ranges.rend(); ++range)
+                    text.replace(range->first, range->second, with);
+                folded.ReplaceEach(ranges, with);
+                edited = ranges.empty() ? 0 : ranges.front().first;
+            } else {
+                edited = random.bounded(int(text.size()) + 1);
+                const qsizetype length = random.bounded(int(std::min<qsizetype>(text.size() - edited, 20)) + 1);
+                text.replace(edited, length, with);
+                folded.Replace(edited, length, with);
+            }
             ASSERT_EQ(folded.size(), text.size());
         }
         ASSERT_EQ(folded.Text(), text);
