@@ -1,6 +1,7 @@
 #include "app/whole_file.h"
 
 #include "app/board_directories.h"
+#include "app/worker_threads.h"
 
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
+#include <future>
 #include <map>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +17,9 @@
 namespace zp {
 
 namespace {
+
+// Files renamed into place at a time.
+constexpr size_t kRenamers = 4;
 
 // The pending list: one temporary file path per line, written before the file is created.
 QString PendingListPath(const QString& programFolder)
@@ -268,6 +273,23 @@ void WholeFileBatch::Stage(const QString& source, const QString& root, const QSt
     staged_.push_back({relative, target, folder.st_dev, QString(), std::move(copy)});
 }
 
+// Renames a staged file over its target once its file system was flushed (flushError 0); the
+// reason it could not, or empty text.
+QString WholeFileBatch::PutInPlace(Staged& file, int flushError)
+{
+    try {
+        if (flushError != 0)
+            FailToWrite(file.target, SystemErrorText(flushError));
+        if (file.copy)
+            file.copy->Publish();
+        else if (::rename(QFile::encodeName(file.moved).constData(), QFile::encodeName(file.target).constData()) != 0)
+            FailToWrite(file.target, SystemErrorText(errno));
+    } catch (const std::exception& e) {
+        return QString::fromStdString(e.what());
+    }
+    return QString();
+}
+
 void WholeFileBatch::Commit(const std::function<void(const QString& relative, const QString& reason)>& failed)
 {
     std::map<dev_t, int> flushed; // file system -> errno of its flush
@@ -275,18 +297,24 @@ void WholeFileBatch::Commit(const std::function<void(const QString& relative, co
         if (!flushed.contains(file.device))
             flushed[file.device] = FlushFileSystem(QFileInfo(file.target).absolutePath());
     }
-    for (Staged& file : staged_) {
-        try {
-            if (const int error = flushed[file.device])
-                FailToWrite(file.target, SystemErrorText(error));
-            if (file.copy)
-                file.copy->Publish();
-            else if (::rename(QFile::encodeName(file.moved).constData(), QFile::encodeName(file.target).constData())
-                     != 0)
-                FailToWrite(file.target, SystemErrorText(errno));
-        } catch (const std::exception& e) {
-            failed(file.relative, QString::fromStdString(e.what()));
+    // Each rename frees the blocks of the file it replaces, which can wait for the disk: a few go
+    // at a time. Failures are reported in the order the files were staged.
+    std::vector<QString> errors(staged_.size());
+    {
+        WorkerThreads renamers(kRenamers);
+        std::vector<std::future<void>> done;
+        for (size_t first = 0; first < kRenamers; ++first) {
+            done.push_back(renamers.Run([&, first] {
+                for (size_t i = first; i < staged_.size(); i += kRenamers)
+                    errors[i] = PutInPlace(staged_[i], flushed.at(staged_[i].device));
+            }));
         }
+        for (std::future<void>& renamed : done)
+            renamed.get();
+    }
+    for (size_t i = 0; i < staged_.size(); ++i) {
+        if (!errors[i].isEmpty())
+            failed(staged_[i].relative, errors[i]);
     }
     staged_.clear();
 }

@@ -104,6 +104,8 @@ public:
 
 private:
     struct Staged;
+    static QString PutInPlace(Staged& file, int flushError);
+
     QString programFolder_;
     std::vector<Staged> staged_;
 };

@@ -2,8 +2,9 @@
 
 namespace zp {
 
-const WorkBuffer& BoardFileCache::Load(const QString& path)
+WorkBuffer BoardFileCache::Load(const QString& path)
 {
+    const std::lock_guard lock(mutex_);
     if (const auto known = files_.find(path); known != files_.end())
         return known->second;
     WorkBuffer buffer;

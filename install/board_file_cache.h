@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <map>
+#include <mutex>
 
 namespace zp {
 
@@ -14,9 +15,11 @@ class BoardFileCache
 {
 public:
     // The file loaded as WorkBuffer::LoadFile loads it; throws as it does (and keeps nothing).
-    const WorkBuffer& Load(const QString& path);
+    // Threads may load through one cache at once.
+    WorkBuffer Load(const QString& path);
 
 private:
+    std::mutex mutex_;
     std::map<QString, WorkBuffer> files_;
 };
 

@@ -3,14 +3,69 @@
 #include "app/app_state.h"
 #include "app/common.h"
 #include "app/dialogs.h"
+#include "app/worker_threads.h"
 #include "database/recordset.h"
 #include "database/sql.h"
 #include "install/board_file_cache.h"
 #include "install/find_routines.h"
 #include "install/install_log.h"
 #include "install/installation_run.h"
+#include "install/work_buffer.h"
+
+#include <QFileInfo>
+#include <QThread>
+#include <algorithm>
+#include <chrono>
+#include <deque>
+#include <future>
 
 namespace zp {
+
+namespace {
+
+// Board file bytes that may be loaded at once across the threads: a few ordinary files side by
+// side, a large one alone.
+constexpr qint64 kBytesAtOnce = 32 * 1024 * 1024;
+
+void Replay(LogSink& log, const std::vector<LogRow>& rows)
+{
+    for (const LogRow& row : rows) {
+        log.AddRow(row.Filename, row.Action, row.Comment, row.Description);
+        if (row.red)
+            log.MarkLastRowRed();
+    }
+}
+
+} // namespace
+
+// One board file's share of the pass: its mods (one after the other in the pass), what its thread
+// needs to know, and what became of it.
+struct ModPass::FileWork
+{
+    struct Mod
+    {
+        ModRecord record;
+        int order = 0;
+        int index = 0; // among all the mods of the hack
+    };
+
+    ModTarget target;
+    std::vector<Mod> mods;
+    QString outputDir;
+    bool searchOutputFirst = false;
+    bool lfOnly = false;
+    QString savedCopy; // its working copy from earlier in the run, loaded instead of the board's file
+    QString workFile; // where it is saved; empty when the work folder could not be made
+
+    std::vector<std::vector<LogRow>> rows; // each mod's rows
+    std::vector<LogRow> saveRows;
+    std::vector<char> found, applied; // for each mod
+    QStringList instructions;
+    QString origin; // the board file it was loaded from
+    bool loaded = false;
+    bool written = false;
+    std::future<void> done;
+};
 
 ModPass::ModPass(AppState& state,
                  InstallationHost& host,
@@ -33,77 +88,148 @@ bool ModPass::Run()
 {
     Recordset& mods = *state_.HackDataRecordset;
     mods.ReOpen(sql::SelectHackDataOf + QString::number(state_.CurrentHackNum) + sql::OrderByFileNameModOrder);
-    const int count = mods.RecordCount();
-    if (count == 0) {
+    modCount_ = mods.RecordCount();
+    if (modCount_ == 0) {
         log_.AddRow(
             QString(), QString(), QStringLiteral("No Actions"), QStringLiteral("Nothing to do, installation stopped."));
         return false;
     }
+    for (const auto& entry : saved_)
+        lastWorkFile_ = std::max(lastWorkFile_, entry.second.section(u'/', -1).toInt());
+    const int threads = std::clamp(QThread::idealThreadCount(), 1, 4);
+    ByteBudget budget(kBytesAtOnce);
+    std::deque<FileWork> running; // begun, not yet reported, in the order of the mods
+    const auto reportFirst = [&] {
+        FileWork& first = running.front();
+        while (first.done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
+            log_.ProcessEvents(); // a large file takes a while: the window keeps repainting
+        first.done.get();
+        Report(first);
+        running.pop_front();
+    };
+    WorkerThreads workers(threads);
+    std::set<QString> begun;
+    // Each file is begun once its mods are read, while the threads work on the files before it.
+    const auto start = [&](FileWork&& next) {
+        // A file that comes up again carries on from what its earlier mods left.
+        if (!begun.insert(next.target.relativePath).second) {
+            while (!running.empty())
+                reportFirst();
+        }
+        FileWork& work = running.emplace_back(std::move(next));
+        Begin(work);
+        work.done = workers.Run([this, &work, &budget] { Process(work, budget); });
+        while (!running.empty()
+               && (running.size() > size_t(threads) + 1
+                   || running.front().done.wait_for(std::chrono::seconds(0)) == std::future_status::ready))
+            reportFirst();
+    };
+    FileWork next;
     mods.MoveFirst();
-    for (int i = 0; i < count && !mods.EOF(); ++i, mods.MoveNext()) {
-        host_.ModsDone(i, count);
-        const ModRecord mod = ModRecordFrom(mods);
-        const ModTarget target = ModTargetFrom(state_, mods);
+    for (int index = 0; index < modCount_ && !mods.EOF(); ++index, mods.MoveNext()) {
+        ModTarget target = ModTargetFrom(state_, mods);
         if (only_ && !only_->contains(target.relativePath))
             continue;
-        ModResult& result = results_.emplace_back(
-            ModResult {mod, static_cast<int>(mods.Int("ModOrder")), target.relativePath, false});
-        if (loaded_ && loaded_->relativePath != target.relativePath)
-            SaveWorkFile();
-        if (!target.insideRoot) {
-            allWritten_ = false;
-            log_.AddFailedRow(mod.FileName,
-                              ActionName(mod.ActionType),
-                              QStringLiteral("Unsafe Path"),
-                              QStringLiteral("Refused a file outside the board folders: ") + target.relativePath);
-            continue;
-        }
-        if (!loaded_ && !LoadBoardFile(mod, target))
-            continue;
-        result.found = true;
-        result.applied = ApplyMod(buffer_, mod, log_);
+        if (!next.mods.empty()
+            && (next.target.relativePath != target.relativePath || next.target.insideRoot != target.insideRoot))
+            start(std::exchange(next, FileWork()));
+        next.target = std::move(target);
+        next.mods.push_back(FileWork::Mod {ModRecordFrom(mods), mods.Int("ModOrder"), index});
     }
-    if (loaded_)
-        SaveWorkFile();
-    host_.ModsDone(count, count);
+    if (!next.mods.empty())
+        start(std::move(next));
+    while (!running.empty())
+        reportFirst();
+    host_.ModsDone(modCount_, modCount_);
     return true;
 }
 
-bool ModPass::LoadBoardFile(const ModRecord& mod, const ModTarget& target)
+// What a file's thread needs from the window thread: the options as they are now, and where the
+// file is kept in the work folder.
+void ModPass::Begin(FileWork& work)
 {
-    // A file already written by this run keeps the changes of its earlier mods.
-    const auto saved = saved_.find(target.relativePath);
-    const QString path = saved != saved_.end() ? saved->second : LocateBoardFile(target);
+    const size_t count = work.mods.size();
+    work.rows.resize(count);
+    work.found.resize(count);
+    work.applied.resize(count);
+    if (!work.target.insideRoot)
+        return;
+    work.outputDir = state_.OutputDir;
+    work.searchOutputFirst = host_.SearchOutputFirst();
+    work.lfOnly = host_.LfLineEnds();
+    if (const auto saved = saved_.find(work.target.relativePath); saved != saved_.end())
+        work.savedCopy = work.workFile = saved->second;
+    else if (DirExists(workFolder_) || MakePath(workFolder_))
+        work.workFile = Below(workFolder_, QString::number(++lastWorkFile_));
+}
+
+// On a worker thread: loads the file, applies its mods and saves it into the work folder, keeping
+// the rows for Report.
+void ModPass::Process(FileWork& work, ByteBudget& budget) const
+{
+    BudgetShare share(budget);
+    WorkBuffer buffer;
+    RecordingLog log;
+    for (size_t i = 0; i < work.mods.size(); ++i) {
+        const ModRecord& mod = work.mods[i].record;
+        if (!work.target.insideRoot) {
+            log.AddFailedRow(mod.FileName,
+                             ActionName(mod.ActionType),
+                             QStringLiteral("Unsafe Path"),
+                             QStringLiteral("Refused a file outside the board folders: ") + work.target.relativePath);
+        } else if (work.loaded || (work.loaded = LoadBoardFile(work, buffer, mod, log, share))) {
+            work.found[i] = true;
+            work.applied[i] = ApplyMod(buffer, mod, log);
+        }
+        work.rows[i] = std::exchange(log.rows, {});
+    }
+    if (work.loaded && !work.workFile.isEmpty()) {
+        try {
+            buffer.SaveFile(work.workFile, work.lfOnly);
+            work.written = true;
+        } catch (const std::exception& e) {
+            log.AddFailedRow(
+                work.target.fileName, QString(), QStringLiteral("Write Error"), QString::fromStdString(e.what()));
+        }
+        work.saveRows = std::move(log.rows);
+    }
+}
+
+bool ModPass::LoadBoardFile(
+    FileWork& work, WorkBuffer& buffer, const ModRecord& mod, LogSink& log, BudgetShare& share) const
+{
+    const QString path = work.savedCopy.isEmpty() ? LocateBoardFile(work, log) : work.savedCopy;
     if (path.isEmpty()) {
-        const QString note = QStringLiteral("Unable to locate the file: ") + target.fileName;
-        host_.AppendInstructionLine(note);
-        log_.AddFailedRow(mod.FileName, ActionName(mod.ActionType), QStringLiteral("File not found"), note);
+        const QString note = QStringLiteral("Unable to locate the file: ") + work.target.fileName;
+        work.instructions << note;
+        log.AddFailedRow(mod.FileName, ActionName(mod.ActionType), QStringLiteral("File not found"), note);
         return false;
     }
+    share.Take(QFileInfo(path).size());
     try {
-        if (cache_ && saved == saved_.end())
-            buffer_ = cache_->Load(path);
+        if (cache_ && work.savedCopy.isEmpty())
+            buffer = cache_->Load(path);
         else
-            buffer_.LoadFile(path);
+            buffer.LoadFile(path);
     } catch (const std::exception& e) {
-        log_.AddFailedRow(
+        log.AddFailedRow(
             mod.FileName, ActionName(mod.ActionType), QStringLiteral("Read Error"), QString::fromStdString(e.what()));
         return false;
     }
-    if (saved == saved_.end())
-        origins_.try_emplace(target.relativePath, path);
-    loaded_ = target;
+    if (work.savedCopy.isEmpty())
+        work.origin = path;
     return true;
 }
 
-QString ModPass::LocateBoardFile(const ModTarget& target)
+QString ModPass::LocateBoardFile(const FileWork& work, LogSink& log) const
 {
+    const ModTarget& target = work.target;
     QString path;
-    if (host_.SearchOutputFirst() && FileExists(Below(state_.OutputDir, target.relativePath)))
-        path = FindFileInTree(target.fileName, Below(state_.OutputDir, target.directory));
+    if (work.searchOutputFirst && FileExists(Below(work.outputDir, target.relativePath)))
+        path = FindFileInTree(target.fileName, Below(work.outputDir, target.directory));
     const QString sourceFolder = Below(sourceRoot_, target.directory);
     if (!DirExists(sourceFolder)) {
-        log_.AddRow(
+        log.AddRow(
             QString(), QString(), QStringLiteral("Source directory not found"), sourceRoot_ + u'/' + target.directory);
     }
     if (path.isEmpty())
@@ -111,30 +237,39 @@ QString ModPass::LocateBoardFile(const ModTarget& target)
     return path;
 }
 
-// Writes the buffer into the work folder with the chosen line ends. The work folder is flat, one
-// numbered file per board file: a tree of location folders there would cost folders to make and
-// remove on every run.
-void ModPass::SaveWorkFile()
+// On the window thread, in the order of the mods: the rows, the notes and the results of a file
+// its thread has finished.
+void ModPass::Report(const FileWork& work)
 {
-    if (!DirExists(workFolder_) && !MakePath(workFolder_)) {
+    for (size_t i = 0; i < work.mods.size(); ++i) {
+        const FileWork::Mod& mod = work.mods[i];
+        host_.ModsDone(mod.index, modCount_);
+        Replay(log_, work.rows[i]);
+        log_.ProcessEvents();
+        results_.push_back(
+            ModResult {mod.record, mod.order, work.target.relativePath, bool(work.applied[i]), bool(work.found[i])});
+    }
+    for (const QString& line : work.instructions)
+        host_.AppendInstructionLine(line);
+    if (!work.target.insideRoot)
+        allWritten_ = false;
+    if (!work.origin.isEmpty())
+        origins_.try_emplace(work.target.relativePath, work.origin);
+    if (!work.loaded)
+        return;
+    if (work.workFile.isEmpty()) {
         allWritten_ = false;
         state_.dialogs.messageBox(QStringLiteral("Unable to create Modification Dir, mod file skipped."),
                                   QStringLiteral("Zenpatch"),
                                   MsgButtons::OK,
                                   MsgIcon::None);
+    } else if (work.written) {
+        saved_.try_emplace(work.target.relativePath, work.workFile);
     } else {
-        const auto [saved, added]
-            = saved_.try_emplace(loaded_->relativePath, Below(workFolder_, QString::number(saved_.size() + 1)));
-        try {
-            buffer_.SaveFile(saved->second, host_.LfLineEnds());
-        } catch (const std::exception& e) {
-            saved_.erase(saved); // a file that could not be written whole is gone
-            allWritten_ = false;
-            log_.AddFailedRow(
-                loaded_->fileName, QString(), QStringLiteral("Write Error"), QString::fromStdString(e.what()));
-        }
+        saved_.erase(work.target.relativePath); // a file that could not be written whole is gone
+        allWritten_ = false;
+        Replay(log_, work.saveRows);
     }
-    loaded_.reset();
 }
 
 } // namespace zp

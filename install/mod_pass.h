@@ -2,11 +2,9 @@
 
 #include "install/mod_target.h"
 #include "install/modification_engine.h"
-#include "install/work_buffer.h"
 
 #include <QString>
 #include <map>
-#include <optional>
 #include <set>
 #include <vector>
 
@@ -14,8 +12,11 @@ namespace zp {
 
 struct AppState;
 class BoardFileCache;
+class BudgetShare;
+class ByteBudget;
 class InstallationHost;
 class LogSink;
+class WorkBuffer;
 
 // What became of one mod of a pass.
 struct ModResult
@@ -29,11 +30,15 @@ struct ModResult
 
 // The heart of an installation: the mods of CurrentHackNum applied file by file. Each board file is
 // located below its location folder in the output folder first when the host asks for it, then
-// below `sourceRoot`, loaded into the work buffer, changed by its mods in ModOrder order and saved
+// below `sourceRoot`, loaded into a work buffer, changed by its mods in ModOrder order and saved
 // into the flat work folder (one numbered file per board file) with the host's line ends. A file
 // already in `saved` (a working copy that an earlier pass of the same run or an earlier trial
 // left) is loaded from there, so it keeps the changes made to it before. With a cache, a file of
 // the board is read through it.
+//
+// Board files are worked on side by side on a few threads; the log, the host and the results hear
+// of each file in the order of the mods, as if the files had been done one after the other. The
+// host's options are read as each file is begun.
 class ModPass
 {
 public:
@@ -59,9 +64,14 @@ public:
     const std::map<QString, QString>& Origins() const { return origins_; }
 
 private:
-    bool LoadBoardFile(const ModRecord& mod, const ModTarget& target);
-    QString LocateBoardFile(const ModTarget& target);
-    void SaveWorkFile();
+    struct FileWork;
+
+    void Begin(FileWork& work);
+    void Process(FileWork& work, ByteBudget& budget) const;
+    bool
+    LoadBoardFile(FileWork& work, WorkBuffer& buffer, const ModRecord& mod, LogSink& log, BudgetShare& share) const;
+    QString LocateBoardFile(const FileWork& work, LogSink& log) const;
+    void Report(const FileWork& work);
 
     AppState& state_;
     InstallationHost& host_;
@@ -71,8 +81,8 @@ private:
     std::map<QString, QString>& saved_; // relative path -> its file in the work folder, in name order
     BoardFileCache* const cache_;
     const std::set<QString>* only_ = nullptr;
-    WorkBuffer buffer_;
-    std::optional<ModTarget> loaded_; // the board file in the buffer
+    int modCount_ = 0;
+    int lastWorkFile_ = 0; // the number of the newest file in the work folder
     std::map<QString, QString> origins_;
     std::vector<ModResult> results_;
     bool allWritten_ = true;

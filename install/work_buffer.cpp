@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <algorithm>
+#include <fcntl.h>
 #include <stdexcept>
 
 namespace zp {
@@ -63,6 +64,7 @@ void WorkBuffer::SaveFile(const QString& path, bool lfOnly) const
             file.remove();
         throw std::runtime_error(QStringLiteral("Unable to write %1: %2").arg(path, reason).toStdString());
     }
+    ::sync_file_range(file.handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
 }
 
 } // namespace zp

@@ -1,0 +1,74 @@
+#include "app/worker_threads.h"
+
+namespace zp {
+
+WorkerThreads::WorkerThreads(int count)
+{
+    for (int i = 0; i < count; ++i)
+        threads_.emplace_back([this] { Work(); });
+}
+
+WorkerThreads::~WorkerThreads()
+{
+    {
+        const std::lock_guard lock(mutex_);
+        ending_ = true;
+    }
+    ready_.notify_all();
+    for (std::thread& thread : threads_)
+        thread.join();
+}
+
+std::future<void> WorkerThreads::Run(std::function<void()> job)
+{
+    std::packaged_task<void()> task(std::move(job));
+    std::future<void> done = task.get_future();
+    {
+        const std::lock_guard lock(mutex_);
+        jobs_.push_back(std::move(task));
+    }
+    ready_.notify_one();
+    return done;
+}
+
+void WorkerThreads::Work()
+{
+    for (;;) {
+        std::packaged_task<void()> task;
+        {
+            std::unique_lock lock(mutex_);
+            ready_.wait(lock, [this] { return ending_ || !jobs_.empty(); });
+            if (jobs_.empty())
+                return;
+            task = std::move(jobs_.front());
+            jobs_.pop_front();
+        }
+        task();
+    }
+}
+
+void ByteBudget::Take(qint64 bytes)
+{
+    std::unique_lock lock(mutex_);
+    returned_.wait(lock, [&] { return free_ == whole_ || bytes <= free_; });
+    free_ -= bytes;
+}
+
+void ByteBudget::Give(qint64 bytes)
+{
+    {
+        const std::lock_guard lock(mutex_);
+        free_ += bytes;
+    }
+    returned_.notify_all();
+}
+
+void BudgetShare::Take(qint64 bytes)
+{
+    if (bytes_ == 0) {
+        budget_.Take(bytes);
+        bytes_ = bytes;
+    }
+}
+
+} // namespace zp
