@@ -4,46 +4,24 @@
 #include "app/board_directories.h"
 #include "app/common.h"
 #include "app/job_lock.h"
+#include "app/worker_threads.h"
 #include "database/sql.h"
 #include "install/find_routines.h"
 #include "install/install_log.h"
 #include "install/mod_target.h"
 #include "install/work_buffer.h"
 
+#include <QFileInfo>
 #include <QHash>
+#include <QThread>
+#include <algorithm>
+#include <chrono>
+#include <deque>
+#include <future>
 
 namespace zp {
 
 namespace {
-
-// Every mod is tried on the unchanged source file; a file read for one mod serves the next
-// mods of the same file, which is the same as reading it afresh since nothing changes it.
-class SourceReader
-{
-public:
-    // The text of the file, or nullptr after a red row naming the failure.
-    const FoldedText* Read(const QString& path, const ModRecord& mod, LogSink& log)
-    {
-        if (path == path_)
-            return &buffer_.Searchable();
-        path_.clear();
-        try {
-            buffer_.LoadFile(path);
-        } catch (const std::exception& e) {
-            log.AddFailedRow(mod.FileName,
-                             ActionName(mod.ActionType),
-                             QStringLiteral("Read Error"),
-                             QString::fromStdString(e.what()));
-            return nullptr;
-        }
-        path_ = path;
-        return &buffer_.Searchable();
-    }
-
-private:
-    QString path_;
-    WorkBuffer buffer_;
-};
 
 // Each location folder and each board file is looked for once per run: the source does not change
 // during the analysis.
@@ -68,36 +46,117 @@ private:
     QHash<QString, QString> files_;
 };
 
+// A run of mods of one board file with the rows logged between them, checked on a worker thread:
+// the unchanged source file is read once and each mod is looked for in it.
+struct FileCheck
+{
+    struct Item
+    {
+        LogRow row; // a failed row known at once, when mod is -1
+        int mod = -1;
+    };
+
+    QString path; // empty when every item is a row known at once
+    std::vector<ModRecord> mods;
+    std::vector<Item> items;
+    std::vector<char> fits; // for each mod
+    QString readError;
+    std::future<void> done;
+
+    void Run(ByteBudget& budget)
+    {
+        if (path.isEmpty())
+            return;
+        BudgetShare share(budget);
+        share.Take(QFileInfo(path).size());
+        WorkBuffer buffer;
+        try {
+            buffer.LoadFile(path);
+        } catch (const std::exception& e) {
+            readError = QString::fromStdString(e.what());
+            return;
+        }
+        for (const ModRecord& mod : mods)
+            fits.push_back(ModFits(buffer.Searchable(), mod));
+    }
+
+    void Report(LogSink& log) const
+    {
+        for (const Item& item : items) {
+            if (item.mod < 0) {
+                log.AddFailedRow(item.row.Filename, item.row.Action, item.row.Comment, item.row.Description);
+                continue;
+            }
+            const ModRecord& mod = mods[size_t(item.mod)];
+            if (readError.isEmpty())
+                ReportMod(log, mod, fits[size_t(item.mod)]);
+            else
+                log.AddFailedRow(mod.FileName, ActionName(mod.ActionType), QStringLiteral("Read Error"), readError);
+        }
+    }
+};
+
+// Rows in the order of the mods; the files are read and searched on worker threads.
 void AnalyzeMods(AppState& state, Recordset& mods, LogSink& log)
 {
     SourceLocator locator;
-    SourceReader reader;
+    const int threads = std::clamp(QThread::idealThreadCount(), 1, 4);
+    ByteBudget budget(kBoardBytesAtOnce);
+    std::deque<FileCheck> running; // handed out, not yet reported
+    FileCheck next;
+    const auto reportFirst = [&] {
+        FileCheck& first = running.front();
+        while (first.done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
+            log.ProcessEvents();
+        first.done.get();
+        first.Report(log);
+        running.pop_front();
+    };
+    WorkerThreads workers(threads);
+    const auto handOut = [&] {
+        FileCheck& check = running.emplace_back(std::exchange(next, FileCheck()));
+        check.done = workers.Run([&check, &budget] { check.Run(budget); });
+        while (!running.empty()
+               && (running.size() > size_t(threads) + 1
+                   || running.front().done.wait_for(std::chrono::seconds(0)) == std::future_status::ready))
+            reportFirst();
+    };
+    const auto failed
+        = [&](const QString& filename, const QString& action, const QString& comment, const QString& description) {
+              next.items.push_back({LogRow {filename, action, comment, description, true}});
+          };
     const int count = mods.RecordCount();
     mods.MoveFirst();
     for (int i = 0; i < count && !mods.EOF(); ++i, mods.MoveNext()) {
-        const ModRecord mod = ModRecordFrom(mods);
+        ModRecord mod = ModRecordFrom(mods);
         const ModTarget target = ModTargetFrom(state, mods);
         const QString shownFolder = state.SourceDir + u'/' + target.directory;
         if (!target.insideRoot) {
-            log.AddFailedRow(mod.FileName,
-                             ActionName(mod.ActionType),
-                             QStringLiteral("Unsafe Path"),
-                             QStringLiteral("Refused a file outside the board folders: ") + target.relativePath);
+            failed(mod.FileName,
+                   ActionName(mod.ActionType),
+                   QStringLiteral("Unsafe Path"),
+                   QStringLiteral("Refused a file outside the board folders: ") + target.relativePath);
             continue;
         }
         const QString folder = Below(state.SourceDir, target.directory);
         if (!locator.FolderExists(folder)) {
-            log.AddFailedRow(QString(), QString(), QStringLiteral("Missing Directory"), shownFolder);
+            failed(QString(), QString(), QStringLiteral("Missing Directory"), shownFolder);
             continue;
         }
         const QString path = locator.FindFile(mod.FileName, folder);
         if (path.isEmpty()) {
-            log.AddFailedRow(mod.FileName, QString(), QStringLiteral("File not found"), shownFolder);
+            failed(mod.FileName, QString(), QStringLiteral("File not found"), shownFolder);
             continue;
         }
-        if (const FoldedText* text = reader.Read(path, mod, log))
-            AnalyzeMod(*text, mod, log);
+        if (!next.path.isEmpty() && next.path != path)
+            handOut();
+        next.path = path;
+        next.items.push_back({LogRow(), int(next.mods.size())});
+        next.mods.push_back(std::move(mod));
     }
+    handOut();
+    while (!running.empty())
+        reportFirst();
 }
 
 // The analysis proper, inside its job.

@@ -34,6 +34,10 @@ private:
     std::vector<std::thread> threads_;
 };
 
+// Board file bytes that may be loaded at once across the worker threads of an installation or an
+// analysis: a few ordinary files side by side, a large one alone.
+constexpr qint64 kBoardBytesAtOnce = 32 * 1024 * 1024;
+
 // Bytes of board files that may be in memory at once across the workers; a file larger than all of
 // it waits until it is alone. Keeps a run over large files from holding several of them at once.
 class ByteBudget

@@ -23,10 +23,6 @@ namespace zp {
 
 namespace {
 
-// Board file bytes that may be loaded at once across the threads: a few ordinary files side by
-// side, a large one alone.
-constexpr qint64 kBytesAtOnce = 32 * 1024 * 1024;
-
 void Replay(LogSink& log, const std::vector<LogRow>& rows)
 {
     for (const LogRow& row : rows) {
@@ -97,7 +93,7 @@ bool ModPass::Run()
     for (const auto& entry : saved_)
         lastWorkFile_ = std::max(lastWorkFile_, entry.second.section(u'/', -1).toInt());
     const int threads = std::clamp(QThread::idealThreadCount(), 1, 4);
-    ByteBudget budget(kBytesAtOnce);
+    ByteBudget budget(kBoardBytesAtOnce);
     std::deque<FileWork> running; // begun, not yet reported, in the order of the mods
     const auto reportFirst = [&] {
         FileWork& first = running.front();
