@@ -5,8 +5,14 @@
 #include "app/dialogs.h"
 #include "app/whole_file.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <cerrno>
+#include <future>
+#include <mutex>
+#include <set>
+#include <vector>
 
 namespace zp {
 
@@ -37,7 +43,76 @@ void RemoveJobFolder(const QString& path)
         DeleteFolderTree(path);
 }
 
+// A removed job folder's name while its files go: the folder's name with ".old-" and 8 hex digits.
+QString RemovedFolderName(const QString& path)
+{
+    return path + QStringLiteral(".old-%1").arg(QRandomGenerator::global()->generate(), 8, 16, QChar('0'));
+}
+
+// The removals RemoveJobFolderLater started; the program waits for them when it ends.
+class LaterRemovals
+{
+public:
+    ~LaterRemovals()
+    {
+        for (auto& removal : running_)
+            removal.second.wait();
+    }
+
+    void Start(const QString& folder)
+    {
+        const std::lock_guard lock(mutex_);
+        std::erase_if(running_, [](auto& removal) {
+            return removal.second.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+        });
+        running_.emplace_back(folder, std::async(std::launch::async, [folder] { RemoveJobFolder(folder); }));
+    }
+
+    bool Removing(const QString& folder)
+    {
+        const std::lock_guard lock(mutex_);
+        return std::any_of(running_.begin(), running_.end(), [&](auto& removal) {
+            return removal.first == folder
+                && removal.second.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+        });
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::pair<QString, std::future<void>>> running_;
+};
+
+LaterRemovals& Removals()
+{
+    static LaterRemovals removals;
+    return removals;
+}
+
+// Removes a job folder and what RemoveJobFolderLater left of earlier ones, except those this
+// program is still removing.
+void RemoveJobFolderAndLeftovers(const QString& path)
+{
+    RemoveJobFolder(path);
+    const QFileInfo folder(path);
+    const QStringList removed = folder.dir().entryList({folder.fileName() + QStringLiteral(".old-*")},
+                                                       QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& name : removed) {
+        const QString leftover = folder.dir().filePath(name);
+        if (!Removals().Removing(leftover))
+            RemoveJobFolder(leftover);
+    }
+}
+
 } // namespace
+
+void RemoveJobFolderLater(const QString& path)
+{
+    const QString removed = RemovedFolderName(path);
+    if (QFileInfo(path).isSymLink() || !QDir().rename(path, removed))
+        RemoveJobFolder(path);
+    else
+        Removals().Start(removed);
+}
 
 JobLock::JobLock(const QString& programFolder, std::chrono::milliseconds wait)
     : programFolder_(programFolder)
@@ -59,8 +134,8 @@ JobLock::JobLock(const QString& programFolder, std::chrono::milliseconds wait)
         }
     }
     RemovePendingFiles(programFolder);
-    RemoveJobFolder(programFolder + QStringLiteral("/enctemp"));
-    RemoveJobFolder(programFolder + QStringLiteral("/zpk_inst_temp"));
+    RemoveJobFolderAndLeftovers(programFolder + QStringLiteral("/enctemp"));
+    RemoveJobFolderAndLeftovers(programFolder + QStringLiteral("/zpk_inst_temp"));
 }
 
 JobLock::~JobLock()

@@ -36,6 +36,12 @@ private:
     QLockFile lock_;
 };
 
+// Removes a job's work folder at the end of the job without waiting for it: the folder is renamed
+// out of the way at once, so that the next job can make a new one, and its files are removed on a
+// thread of their own (removing large files can wait for the disk). The program waits for such
+// removals when it ends; a folder that a killed program left goes with the next job lock.
+void RemoveJobFolderLater(const QString& path);
+
 // Removes what a killed job left, unless a job is running now. For the start of the program.
 void RemoveLeftoversOfKilledJobs(const QString& programFolder);
 

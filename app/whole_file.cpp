@@ -1,7 +1,6 @@
 #include "app/whole_file.h"
 
 #include "app/board_directories.h"
-#include "app/worker_threads.h"
 
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -9,7 +8,6 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
-#include <future>
 #include <map>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,9 +15,6 @@
 namespace zp {
 
 namespace {
-
-// Files renamed into place at a time.
-constexpr size_t kRenamers = 4;
 
 // The pending list: one temporary file path per line, written before the file is created.
 QString PendingListPath(const QString& programFolder)
@@ -234,6 +229,24 @@ void CopyWholeFile(const QString& programFolder, const QString& source, const QS
     WriteWholeFile(programFolder, root, relative, [&source](WholeFile& out) { CopyInto(out, source); });
 }
 
+namespace {
+
+// Renames a file of the work folder over its target. An old regular file there trades places with
+// it instead, in one step, and is left at the moved file's name: removing an old file frees its
+// blocks, which can wait for the disk, and so is left to whoever removes the work folder.
+void MoveIntoPlace(const QString& moved, const QString& target)
+{
+    const QByteArray from = QFile::encodeName(moved);
+    const QByteArray to = QFile::encodeName(target);
+    if (IsRegularFile(target)
+        && ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) == 0)
+        return;
+    if (::rename(from.constData(), to.constData()) != 0)
+        FailToWrite(target, SystemErrorText(errno));
+}
+
+} // namespace
+
 struct WholeFileBatch::Staged
 {
     QString relative;
@@ -273,23 +286,6 @@ void WholeFileBatch::Stage(const QString& source, const QString& root, const QSt
     staged_.push_back({relative, target, folder.st_dev, QString(), std::move(copy)});
 }
 
-// Renames a staged file over its target once its file system was flushed (flushError 0); the
-// reason it could not, or empty text.
-QString WholeFileBatch::PutInPlace(Staged& file, int flushError)
-{
-    try {
-        if (flushError != 0)
-            FailToWrite(file.target, SystemErrorText(flushError));
-        if (file.copy)
-            file.copy->Publish();
-        else if (::rename(QFile::encodeName(file.moved).constData(), QFile::encodeName(file.target).constData()) != 0)
-            FailToWrite(file.target, SystemErrorText(errno));
-    } catch (const std::exception& e) {
-        return QString::fromStdString(e.what());
-    }
-    return QString();
-}
-
 void WholeFileBatch::Commit(const std::function<void(const QString& relative, const QString& reason)>& failed)
 {
     std::map<dev_t, int> flushed; // file system -> errno of its flush
@@ -297,24 +293,17 @@ void WholeFileBatch::Commit(const std::function<void(const QString& relative, co
         if (!flushed.contains(file.device))
             flushed[file.device] = FlushFileSystem(QFileInfo(file.target).absolutePath());
     }
-    // Each rename frees the blocks of the file it replaces, which can wait for the disk: a few go
-    // at a time. Failures are reported in the order the files were staged.
-    std::vector<QString> errors(staged_.size());
-    {
-        WorkerThreads renamers(kRenamers);
-        std::vector<std::future<void>> done;
-        for (size_t first = 0; first < kRenamers; ++first) {
-            done.push_back(renamers.Run([&, first] {
-                for (size_t i = first; i < staged_.size(); i += kRenamers)
-                    errors[i] = PutInPlace(staged_[i], flushed.at(staged_[i].device));
-            }));
+    for (Staged& file : staged_) {
+        try {
+            if (const int error = flushed[file.device])
+                FailToWrite(file.target, SystemErrorText(error));
+            if (file.copy)
+                file.copy->Publish();
+            else
+                MoveIntoPlace(file.moved, file.target);
+        } catch (const std::exception& e) {
+            failed(file.relative, QString::fromStdString(e.what()));
         }
-        for (std::future<void>& renamed : done)
-            renamed.get();
-    }
-    for (size_t i = 0; i < staged_.size(); ++i) {
-        if (!errors[i].isEmpty())
-            failed(staged_[i].relative, errors[i]);
     }
     staged_.clear();
 }

@@ -86,7 +86,8 @@ void CopyWholeFile(const QString& programFolder, const QString& source, const QS
 // lies on the target's file system (one in the work folder) is taken as it is, any other is copied
 // into a temporary file there. Commit flushes the file systems once, so that every staged file is
 // on disk, and then renames each over its target: a kill or a power loss leaves every target old
-// or new. Staged files not committed are removed.
+// or new. Staged files not committed are removed. A file taken as it is trades places with the
+// regular file it replaces, which is left under the moved file's name for the caller to remove.
 class WholeFileBatch
 {
 public:
@@ -104,8 +105,6 @@ public:
 
 private:
     struct Staged;
-    static QString PutInPlace(Staged& file, int flushError);
-
     QString programFolder_;
     std::vector<Staged> staged_;
 };

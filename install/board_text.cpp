@@ -38,6 +38,35 @@ qsizetype NextBreakUnit(QStringView text, qsizetype from)
     return from;
 }
 
+// The offset of the first line break that is not CR LF (a lone CR or a lone LF), or the text's
+// size; 8 units at a time, comparing each unit with the ones beside it.
+qsizetype FirstLoneBreak(QStringView text)
+{
+    const char16_t* units = text.utf16();
+    const qsizetype size = text.size();
+    qsizetype from = 0;
+    const auto lone = [&](qsizetype i) {
+        return (units[i] == u'\r' && (i + 1 == size || units[i + 1] != u'\n'))
+            || (units[i] == u'\n' && (i == 0 || units[i - 1] != u'\r'));
+    };
+#ifdef __SSE2__
+    if (size > 0 && !lone(0)) {
+        const __m128i cr = _mm_set1_epi16('\r'), lf = _mm_set1_epi16('\n');
+        for (from = 1; from + 9 <= size; from += 8) {
+            const auto at = [&](qsizetype i) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i)); };
+            const __m128i block = at(from);
+            const __m128i loneCr = _mm_andnot_si128(_mm_cmpeq_epi16(at(from + 1), lf), _mm_cmpeq_epi16(block, cr));
+            const __m128i loneLf = _mm_andnot_si128(_mm_cmpeq_epi16(at(from - 1), cr), _mm_cmpeq_epi16(block, lf));
+            if (_mm_movemask_epi8(_mm_or_si128(loneCr, loneLf)) != 0)
+                break;
+        }
+    }
+#endif
+    while (from < size && !lone(from))
+        ++from;
+    return from;
+}
+
 // Calls onBreak(at, length) for every line break of the text in order: CR LF (length 2), a lone CR
 // or a lone LF (length 1).
 template <typename OnBreak>
@@ -73,6 +102,8 @@ bool NeedsClosingLf(QStringView text)
 
 QString ToCrLf(const QString& text)
 {
+    if (FirstLoneBreak(text) == text.size())
+        return text;
     QString out;
     qsizetype copied = 0; // text[0, copied) is in out once a break needed a change
     ForEachBreak(text, [&](qsizetype at, qsizetype length) {

@@ -62,7 +62,7 @@ InstallOutcome InstallationRun::Run()
         return InstallOutcome::Halted;
     LogHackName(state_, log_, QStringLiteral("END Installation"));
     log_.SetCurrentRow(0);
-    DeleteFolderTree(workFolder_);
+    RemoveJobFolderLater(workFolder_);
     if (allWritten_)
         StampTime(*state_.HackInfoRecordset, QStringLiteral("LastInstall"));
     return InstallOutcome::Completed;

@@ -130,7 +130,7 @@ bool ModPass::Run()
             && (next.target.relativePath != target.relativePath || next.target.insideRoot != target.insideRoot))
             start(std::exchange(next, FileWork()));
         next.target = std::move(target);
-        next.mods.push_back(FileWork::Mod {ModRecordFrom(mods), mods.Int("ModOrder"), index});
+        next.mods.push_back(FileWork::Mod {ModRecordFrom(mods), mods.Int(QStringLiteral("ModOrder")), index});
     }
     if (!next.mods.empty())
         start(std::move(next));

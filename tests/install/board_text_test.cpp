@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -71,6 +72,15 @@ TEST(BoardTextTest, EveryLineBreakBecomesCrLf)
     EXPECT_EQ(DecodeBoardText("a\nb\rc\r\nd\n\n\r\r").text, "a\r\nb\r\nc\r\nd\r\n\r\n\r\n\r\n");
     EXPECT_EQ(ToCrLf("\r\n\r\n"), "\r\n\r\n");
     EXPECT_EQ(ToCrLf("\r"), "\r\n");
+    // In a long text of CR LF lines a single lone break is found wherever it falls in a block.
+    const QString lines = QStringLiteral("line\r\n").repeated(8);
+    for (qsizetype at = 0; at <= lines.size(); ++at) {
+        for (const QString& lone : {QStringLiteral("\r"), QStringLiteral("\n")}) {
+            QString text = lines;
+            text.insert(at, lone);
+            EXPECT_EQ(ToCrLf(text), QString(text).replace(QRegularExpression("\r\n|\r|\n"), "\r\n")) << at;
+        }
+    }
 }
 
 TEST(BoardTextTest, LfLinesEndEveryLineWithOneLf)
