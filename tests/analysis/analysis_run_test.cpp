@@ -62,6 +62,24 @@ TEST_F(AnalysisRunTest, MissingFolderMissingFileAndFileInASubfolder)
                             Found("page.tmpl", "Append")));
 }
 
+// The files are read side by side and the first, large one is done last: the rows still follow the
+// mods, the missing file's row in its place.
+TEST_F(AnalysisRunTest, RowsFollowTheModsWhicheverFileIsDoneFirst)
+{
+    Write(source + "/cgi-bin/f0.cgi", QByteArray("x = 1;\r\n").repeated(400000) + "# hook\r\n");
+    Write(source + "/cgi-bin/f1.cgi", "# hook\r\n");
+    Write(source + "/cgi-bin/f3.cgi", "nothing here\r\n");
+    const int hack = AddHack("Trial");
+    for (int n = 0; n < 4; ++n)
+        AddMod(hack, n + 1, QString("f%1.cgi").arg(n), 0, "", AddAfter, 1, "# hook", "added()", "no hook");
+
+    EXPECT_THAT(Analyze(),
+                ElementsAre(Found("f0.cgi", "Add After"),
+                            Found("f1.cgi", "Add After"),
+                            Row("f2.cgi", "", "File not found", source + "/cgi-bin", true),
+                            Row("f3.cgi", "Add After", "Applying Mod", "ERROR: no hook", true)));
+}
+
 TEST_F(AnalysisRunTest, SupportFilesAreListedNotWritten)
 {
     Write(source + "/cgi-bin/forum.cgi", "x");

@@ -59,6 +59,7 @@ TEST_F(JobLockTest, TheLockAndTheLeftoversOfAKilledJobAreTakenOver)
         JobLock job(folder.path(), 0ms);
         QDir(folder.path()).mkpath("enctemp/half");
         QDir(folder.path()).mkpath("zpk_inst_temp/cgi-bin");
+        QDir(folder.path()).mkpath("zpk_inst_temp.old-0badcafe/cgi-bin"); // one it was removing after a job
         WholeFile file(folder.path(), board, "index.php");
         file.Write("half");
         _exit(0);
@@ -71,4 +72,17 @@ TEST_F(JobLockTest, TheLockAndTheLeftoversOfAKilledJobAreTakenOver)
     EXPECT_TRUE(QDir(board).isEmpty(QDir::Files | QDir::Hidden));
     EXPECT_FALSE(QFile::exists(folder.filePath("enctemp")));
     EXPECT_FALSE(QFile::exists(folder.filePath("zpk_inst_temp")));
+    EXPECT_FALSE(QFile::exists(folder.filePath("zpk_inst_temp.old-0badcafe")));
+}
+
+TEST_F(JobLockTest, AWorkFolderRemovedLaterMakesWayAtOnce)
+{
+    const QString work = folder.filePath("zpk_inst_temp");
+    QDir().mkpath(work + "/cgi-bin");
+    RemoveJobFolderLater(work);
+    EXPECT_FALSE(QFile::exists(work));
+    // The next job makes its own work folder while the old one goes; nothing of the old one stays.
+    for (int wait = 0; wait < 100 && !QDir(folder.path()).entryList({"zpk_inst_temp*"}, QDir::Dirs).isEmpty(); ++wait)
+        std::this_thread::sleep_for(50ms);
+    EXPECT_TRUE(QDir(folder.path()).entryList({"zpk_inst_temp*"}, QDir::Dirs).isEmpty());
 }

@@ -46,3 +46,26 @@ TEST(WholeFileTest, ReplacesWholeOrLeavesTheOldBytes)
     EXPECT_EQ(Read(root + "/cgi/forum.cgi"), "new");
     EXPECT_TRUE(QFileInfo(root + "/cgi/forum.cgi").permissions() & QFile::ExeOwner);
 }
+
+// A file of the work folder trades places with the file it replaces, which the caller removes with
+// the work folder; a folder where the file should go is never taken.
+TEST(WholeFileTest, AMovedFileTradesPlacesWithTheOldFileButNeverWithAFolder)
+{
+    QTemporaryDir home;
+    const QString root = home.filePath("board");
+    const QString work = home.filePath("work");
+    QDir().mkpath(root + "/cgi/forum");
+    QDir().mkpath(work);
+    Write(root, "cgi/forum.cgi", "old");
+    Write(work, "1", "new");
+    Write(work, "2", "not a folder");
+    WholeFileBatch batch(home.path());
+    batch.Stage(work + "/1", root, "cgi/forum.cgi");
+    batch.Stage(work + "/2", root, "cgi/forum");
+    QStringList failed;
+    batch.Commit([&failed](const QString& relative, const QString&) { failed << relative; });
+    EXPECT_EQ(Read(root + "/cgi/forum.cgi"), "new");
+    EXPECT_EQ(Read(work + "/1"), "old");
+    EXPECT_EQ(failed, QStringList {"cgi/forum"});
+    EXPECT_TRUE(QFileInfo(root + "/cgi/forum").isDir());
+}

@@ -248,6 +248,30 @@ TEST_F(InstallationRunTest, MissingFolderOrFileIsReportedAndTheRunGoesOn)
     EXPECT_EQ(Read(output + "/cgi-bin/forum.cgi"), "y");
 }
 
+// The board files are worked on side by side and the first, large one is done last: the log still
+// follows the mods, with the missing file's rows in its place.
+TEST_F(InstallationRunTest, RowsFollowTheModsWhicheverFileIsDoneFirst)
+{
+    Write(source + "/cgi-bin/f00.cgi", QByteArray("x = 1;\r\n").repeated(400000) + "# hook\r\n");
+    std::vector<::testing::Matcher<LogRow>> rows;
+    const int hack = AddHack("Many");
+    for (int n = 0; n < 12; ++n) {
+        const QString name = QString("f%1.cgi").arg(n, 2, 10, QChar('0'));
+        AddMod(hack, n + 1, name, 0, "", AddAfter, 1, "# hook", "added()");
+        if (n == 6) {
+            rows.push_back(Row(name, "Add After", "File not found", "Unable to locate the file: " + name, true));
+            continue;
+        }
+        if (n > 0)
+            Write(source + "/cgi-bin/" + name, "# hook\r\n");
+        rows.push_back(Found(name, "Add After"));
+    }
+
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+    EXPECT_THAT(Steps(), ::testing::ElementsAreArray(rows));
+    EXPECT_EQ(Read(output + "/cgi-bin/f11.cgi"), "# hook\r\nadded()\r\n");
+}
+
 TEST_F(InstallationRunTest, SupportFilesAreWrittenByteExactInNameOrder)
 {
     QByteArray big(40000, Qt::Uninitialized);
