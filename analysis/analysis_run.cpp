@@ -13,7 +13,6 @@
 
 #include <QFileInfo>
 #include <QHash>
-#include <QThread>
 #include <algorithm>
 #include <chrono>
 #include <deque>
@@ -100,7 +99,7 @@ struct FileCheck
 void AnalyzeMods(AppState& state, Recordset& mods, LogSink& log)
 {
     SourceLocator locator;
-    const int threads = std::clamp(QThread::idealThreadCount(), 1, 4);
+    const int threads = BoardFileThreads();
     ByteBudget budget(kBoardBytesAtOnce);
     std::deque<FileCheck> running; // handed out, not yet reported
     FileCheck next;

@@ -1,6 +1,14 @@
 #include "app/worker_threads.h"
 
+#include <QThread>
+#include <algorithm>
+
 namespace zp {
+
+int BoardFileThreads()
+{
+    return std::clamp(QThread::idealThreadCount() + 1, 2, 8);
+}
 
 WorkerThreads::WorkerThreads(int count)
 {

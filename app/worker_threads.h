@@ -34,6 +34,10 @@ private:
     std::vector<std::thread> threads_;
 };
 
+// Threads that work on board files: one more than the processors, as a file's thread often waits
+// for the disk.
+int BoardFileThreads();
+
 // Board file bytes that may be loaded at once across the worker threads of an installation or an
 // analysis: a few ordinary files side by side, a large one alone.
 constexpr qint64 kBoardBytesAtOnce = 32 * 1024 * 1024;

@@ -13,7 +13,6 @@
 #include "install/work_buffer.h"
 
 #include <QFileInfo>
-#include <QThread>
 #include <algorithm>
 #include <chrono>
 #include <deque>
@@ -92,7 +91,7 @@ bool ModPass::Run()
     }
     for (const auto& entry : saved_)
         lastWorkFile_ = std::max(lastWorkFile_, entry.second.section(u'/', -1).toInt());
-    const int threads = std::clamp(QThread::idealThreadCount(), 1, 4);
+    const int threads = BoardFileThreads();
     ByteBudget budget(kBoardBytesAtOnce);
     std::deque<FileWork> running; // begun, not yet reported, in the order of the mods
     const auto reportFirst = [&] {
