@@ -1,11 +1,13 @@
 #include "install/unified_diff.h"
 
+#include "app/worker_threads.h"
 #include "install/line_diff.h"
 #include "install/trial_installation.h"
 
 #include <algorithm>
 #include <bit>
 #include <functional>
+#include <future>
 #include <string_view>
 #include <vector>
 
@@ -217,14 +219,31 @@ QByteArray UnifiedDiff(const QString& path, const std::optional<QByteArray>& bef
 
 QByteArray TrialDiff(const TrialInstallation& trial)
 {
+    // Files are compared side by side; their diffs are joined in order.
+    const std::vector<TrialInstallation::File>& files = trial.Files();
+    std::vector<QByteArray> diffs(files.size());
+    std::vector<char> emptyNew(files.size());
+    {
+        WorkerThreads workers(BoardFileThreads());
+        std::vector<std::future<void>> done;
+        for (size_t i = 0; i < files.size(); ++i) {
+            done.push_back(workers.Run([&files, &diffs, &emptyNew, i] {
+                const TrialInstallation::File& file = files[i];
+                std::optional<QByteArray> before;
+                if (!file.origin.isEmpty())
+                    before = TrialInstallation::Bytes(file.origin);
+                const QByteArray after = TrialInstallation::Bytes(file.workFile);
+                emptyNew[i] = !before && after.isEmpty();
+                diffs[i] = UnifiedDiff(file.relativePath, before, after);
+            }));
+        }
+        for (std::future<void>& compared : done)
+            compared.get(); // the first file that could not be read, in order
+    }
     QByteArray out, emptyNewFiles;
-    for (const TrialInstallation::File& file : trial.Files()) {
-        std::optional<QByteArray> before;
-        if (!file.origin.isEmpty())
-            before = TrialInstallation::Bytes(file.origin);
-        const QByteArray after = TrialInstallation::Bytes(file.workFile);
+    for (size_t i = 0; i < files.size(); ++i) {
         // A git header takes the next file's "---"/"+++" lines for its own: these come last.
-        (!before && after.isEmpty() ? emptyNewFiles : out) += UnifiedDiff(file.relativePath, before, after);
+        (emptyNew[i] ? emptyNewFiles : out) += diffs[i];
     }
     return out + emptyNewFiles;
 }
