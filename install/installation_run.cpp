@@ -99,6 +99,7 @@ bool InstallationRun::PrepareFolders()
 bool InstallationRun::ApplyMods()
 {
     ModPass pass(state_, host_, log_, workFolder_, state_.SourceDir, saved_);
+    pass.StartWriteBack();
     const bool any = pass.Run();
     allWritten_ = allWritten_ && pass.AllWritten();
     return any;

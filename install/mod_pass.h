@@ -54,6 +54,10 @@ public:
     // at those files only.
     void LimitTo(const std::set<QString>* files) { only_ = files; }
 
+    // For a pass whose work files are flushed to disk and put in place afterwards: each starts on
+    // its way to the disk as soon as it is saved, while the other files are worked on.
+    void StartWriteBack() { writeBack_ = true; }
+
     // False when the hack has no mods (logged as "No Actions").
     bool Run();
 
@@ -81,6 +85,7 @@ private:
     std::map<QString, QString>& saved_; // relative path -> its file in the work folder, in name order
     BoardFileCache* const cache_;
     const std::set<QString>* only_ = nullptr;
+    bool writeBack_ = false;
     int modCount_ = 0;
     int lastWorkFile_ = 0; // the number of the newest file in the work folder
     std::map<QString, QString> origins_;

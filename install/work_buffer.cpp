@@ -53,7 +53,7 @@ void WorkBuffer::LoadFile(const QString& path)
     bom_ = board.bom;
 }
 
-void WorkBuffer::SaveFile(const QString& path, bool lfOnly) const
+void WorkBuffer::SaveFile(const QString& path, bool lfOnly, bool writeBack) const
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)
@@ -64,7 +64,8 @@ void WorkBuffer::SaveFile(const QString& path, bool lfOnly) const
             file.remove();
         throw std::runtime_error(QStringLiteral("Unable to write %1: %2").arg(path, reason).toStdString());
     }
-    ::sync_file_range(file.handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
+    if (writeBack)
+        ::sync_file_range(file.handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
 }
 
 } // namespace zp

@@ -32,9 +32,10 @@ public:
     // Reads a board file (see DecodeBoardText). Throws std::runtime_error naming the failure.
     void LoadFile(const QString& path);
     // Writes the text in the encoding it was loaded in, with CR LF breaks or, with lfOnly, as
-    // LF-terminated lines (ToLfLines). Replaces an existing file. Throws std::runtime_error, after
-    // removing a file it could not write whole.
-    void SaveFile(const QString& path, bool lfOnly) const;
+    // LF-terminated lines (ToLfLines). Replaces an existing file. With writeBack the file starts on
+    // its way to the disk at once, for a caller that flushes it before putting it in place. Throws
+    // std::runtime_error, after removing a file it could not write whole.
+    void SaveFile(const QString& path, bool lfOnly, bool writeBack = false) const;
 
 private:
     FoldedText text_;
