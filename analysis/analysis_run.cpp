@@ -14,9 +14,6 @@
 #include <QFileInfo>
 #include <QHash>
 #include <algorithm>
-#include <chrono>
-#include <deque>
-#include <future>
 
 namespace zp {
 
@@ -60,7 +57,6 @@ struct FileCheck
     std::vector<Item> items;
     std::vector<char> fits; // for each mod
     QString readError;
-    std::future<void> done;
 
     void Run(ByteBudget& budget)
     {
@@ -99,27 +95,11 @@ struct FileCheck
 void AnalyzeMods(AppState& state, Recordset& mods, LogSink& log)
 {
     SourceLocator locator;
-    const int threads = BoardFileThreads();
     ByteBudget budget(kBoardBytesAtOnce);
-    std::deque<FileCheck> running; // handed out, not yet reported
+    OrderedJobs<FileCheck> checks([&log](FileCheck& check) { check.Report(log); }, [&log] { log.ProcessEvents(); });
     FileCheck next;
-    const auto reportFirst = [&] {
-        FileCheck& first = running.front();
-        while (first.done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
-            log.ProcessEvents();
-        first.done.get();
-        first.Report(log);
-        running.pop_front();
-    };
-    WorkerThreads workers(threads);
-    const auto handOut = [&] {
-        FileCheck& check = running.emplace_back(std::exchange(next, FileCheck()));
-        check.done = workers.Run([&check, &budget] { check.Run(budget); });
-        while (!running.empty()
-               && (running.size() > size_t(threads) + 1
-                   || running.front().done.wait_for(std::chrono::seconds(0)) == std::future_status::ready))
-            reportFirst();
-    };
+    const auto handOut
+        = [&] { checks.Add(std::exchange(next, FileCheck()), [&budget](FileCheck& check) { check.Run(budget); }); };
     const auto failed
         = [&](const QString& filename, const QString& action, const QString& comment, const QString& description) {
               next.items.push_back({LogRow {filename, action, comment, description, true}});
@@ -154,8 +134,7 @@ void AnalyzeMods(AppState& state, Recordset& mods, LogSink& log)
         next.mods.push_back(std::move(mod));
     }
     handOut();
-    while (!running.empty())
-        reportFirst();
+    checks.Finish();
 }
 
 // The analysis proper, inside its job.

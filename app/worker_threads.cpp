@@ -10,6 +10,12 @@ int BoardFileThreads()
     return std::clamp(QThread::idealThreadCount() + 1, 2, 8);
 }
 
+WorkerThreads& BoardFileWorkers()
+{
+    static WorkerThreads workers(BoardFileThreads());
+    return workers;
+}
+
 WorkerThreads::WorkerThreads(int count)
 {
     for (int i = 0; i < count; ++i)

@@ -14,9 +14,6 @@
 
 #include <QFileInfo>
 #include <algorithm>
-#include <chrono>
-#include <deque>
-#include <future>
 
 namespace zp {
 
@@ -59,7 +56,6 @@ struct ModPass::FileWork
     QString origin; // the board file it was loaded from
     bool loaded = false;
     bool written = false;
-    std::future<void> done;
 };
 
 ModPass::ModPass(AppState& state,
@@ -91,33 +87,16 @@ bool ModPass::Run()
     }
     for (const auto& entry : saved_)
         lastWorkFile_ = std::max(lastWorkFile_, entry.second.section(u'/', -1).toInt());
-    const int threads = BoardFileThreads();
     ByteBudget budget(kBoardBytesAtOnce);
-    std::deque<FileWork> running; // begun, not yet reported, in the order of the mods
-    const auto reportFirst = [&] {
-        FileWork& first = running.front();
-        while (first.done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
-            log_.ProcessEvents(); // a large file takes a while: the window keeps repainting
-        first.done.get();
-        Report(first);
-        running.pop_front();
-    };
-    WorkerThreads workers(threads);
+    OrderedJobs<FileWork> files([this](FileWork& work) { Report(work); }, [this] { log_.ProcessEvents(); });
     std::set<QString> begun;
     // Each file is begun once its mods are read, while the threads work on the files before it.
-    const auto start = [&](FileWork&& next) {
+    const auto start = [&](FileWork&& work) {
         // A file that comes up again carries on from what its earlier mods left.
-        if (!begun.insert(next.target.relativePath).second) {
-            while (!running.empty())
-                reportFirst();
-        }
-        FileWork& work = running.emplace_back(std::move(next));
+        if (!begun.insert(work.target.relativePath).second)
+            files.Finish();
         Begin(work);
-        work.done = workers.Run([this, &work, &budget] { Process(work, budget); });
-        while (!running.empty()
-               && (running.size() > size_t(threads) + 1
-                   || running.front().done.wait_for(std::chrono::seconds(0)) == std::future_status::ready))
-            reportFirst();
+        files.Add(std::move(work), [this, &budget](FileWork& file) { Process(file, budget); });
     };
     FileWork next;
     mods.MoveFirst();
@@ -133,8 +112,7 @@ bool ModPass::Run()
     }
     if (!next.mods.empty())
         start(std::move(next));
-    while (!running.empty())
-        reportFirst();
+    files.Finish();
     host_.ModsDone(modCount_, modCount_);
     return true;
 }

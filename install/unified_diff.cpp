@@ -4,6 +4,7 @@
 #include "install/line_diff.h"
 #include "install/trial_installation.h"
 
+#include <QScopeGuard>
 #include <algorithm>
 #include <bit>
 #include <functional>
@@ -224,10 +225,16 @@ QByteArray TrialDiff(const TrialInstallation& trial)
     std::vector<QByteArray> diffs(files.size());
     std::vector<char> emptyNew(files.size());
     {
-        WorkerThreads workers(BoardFileThreads());
         std::vector<std::future<void>> done;
+        // No comparison may outlive what it writes into, whatever fails.
+        const auto waitForAll = qScopeGuard([&done] {
+            for (std::future<void>& compared : done) {
+                if (compared.valid())
+                    compared.wait();
+            }
+        });
         for (size_t i = 0; i < files.size(); ++i) {
-            done.push_back(workers.Run([&files, &diffs, &emptyNew, i] {
+            done.push_back(BoardFileWorkers().Run([&files, &diffs, &emptyNew, i] {
                 const TrialInstallation::File& file = files[i];
                 std::optional<QByteArray> before;
                 if (!file.origin.isEmpty())
