@@ -105,10 +105,11 @@ void AnalyzeMods(AppState& state, Recordset& mods, LogSink& log)
               next.items.push_back({LogRow {filename, action, comment, description, true}});
           };
     const int count = mods.RecordCount();
+    ModReader reader(mods);
     mods.MoveFirst();
     for (int i = 0; i < count && !mods.EOF(); ++i, mods.MoveNext()) {
-        ModRecord mod = ModRecordFrom(mods);
-        const ModTarget target = ModTargetFrom(state, mods);
+        ModRecord mod = reader.Record();
+        const ModTarget& target = reader.Target(state);
         const QString shownFolder = state.SourceDir + u'/' + target.directory;
         if (!target.insideRoot) {
             failed(mod.FileName,

@@ -562,7 +562,16 @@ QStringList Recordset::FieldNames() const
 
 QVariant Recordset::Value(const QString& field) const
 {
-    const int column = d->ColumnOf(field);
+    return Value(d->ColumnOf(field));
+}
+
+int Recordset::FieldIndex(const QString& field) const
+{
+    return d->ColumnOf(field);
+}
+
+QVariant Recordset::Value(int column) const
+{
     if (d->mode != EditMode::None && !d->columns[size_t(column)].blob)
         return d->editValues[size_t(column)];
     const Row& row = d->CurrentRow();

@@ -57,6 +57,9 @@ public:
 
     QStringList FieldNames() const; // the columns, in table order
     QVariant Value(const QString& field) const;
+    // A field's column, for a caller that reads it on many rows: Value(FieldIndex(f)) is Value(f).
+    int FieldIndex(const QString& field) const;
+    QVariant Value(int column) const;
     void SetValue(const QString& field, const QVariant& value);
     bool IsNull(const QString& field) const;
     QString Text(const QString& field) const; // Null -> ""

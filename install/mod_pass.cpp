@@ -99,16 +99,17 @@ bool ModPass::Run()
         files.Add(std::move(work), [this, &budget](FileWork& file) { Process(file, budget); });
     };
     FileWork next;
+    ModReader reader(mods);
     mods.MoveFirst();
     for (int index = 0; index < modCount_ && !mods.EOF(); ++index, mods.MoveNext()) {
-        ModTarget target = ModTargetFrom(state_, mods);
+        const ModTarget& target = reader.Target(state_);
         if (only_ && !only_->contains(target.relativePath))
             continue;
         if (!next.mods.empty()
             && (next.target.relativePath != target.relativePath || next.target.insideRoot != target.insideRoot))
             start(std::exchange(next, FileWork()));
-        next.target = std::move(target);
-        next.mods.push_back(FileWork::Mod {ModRecordFrom(mods), mods.Int(QStringLiteral("ModOrder")), index});
+        next.target = target;
+        next.mods.push_back(FileWork::Mod {reader.Record(), reader.Order(), index});
     }
     if (!next.mods.empty())
         start(std::move(next));

@@ -3,6 +3,7 @@
 #include "install/modification_engine.h"
 
 #include <QString>
+#include <QVariant>
 
 namespace zp {
 
@@ -16,6 +17,23 @@ struct ModTarget
     QString fileName; // the mod's FileName
     QString relativePath; // directory + "/" + fileName, or fileName alone at the root
     bool insideRoot = true; // false when location, sub-path or name would lead out of the board
+};
+
+// Reads the mods of a HackData recordset at its current row, the columns found once: for runs over
+// many mods. A mod naming the same place as the one read before it gets that one's target.
+class ModReader
+{
+public:
+    explicit ModReader(const Recordset& mods);
+    ModRecord Record() const;
+    const ModTarget& Target(const AppState& state);
+    int Order() const;
+
+private:
+    const Recordset& mods_;
+    const int actionType_, modInst_, oldData_, newData_, fileName_, comment_, primaryDir_, extendDir_, modOrder_;
+    QVariantList place_; // PrimaryDir, ExtendDir and FileName of the last target
+    ModTarget target_;
 };
 
 // The mod at the current row of a HackData recordset.
