@@ -96,10 +96,11 @@ public:
     AppState state;
 };
 
-// Where an installation's time goes, measured by running its steps one by one over the same
-// board: the database (opening it with its key, reading the mods), reading and decoding the
+// Where an installation's time goes, measured by running its steps one by one, on one thread, over
+// the same board: the database (opening it with its key, reading the mods), reading and decoding the
 // board files, searching and changing them (with folding the text), encoding and saving them into
-// a work folder, and putting them in place (one flush, then the renames).
+// a work folder, and putting them in place (one flush, then the renames). The installation itself
+// works on several files at once, so its time is less than the sum.
 struct Split
 {
     double database = 0, load = 0, search = 0, save = 0, move = 0;
