@@ -277,9 +277,9 @@ void FoldedText::ReplaceEach(const Ranges& ranges, QStringView with)
     if (size_ > kept)
         pieces.push_back(Piece {0, kept, size_ - kept});
     Lay(pieces);
-    qsizetype shift = 0;
+    size_ = stores_.front().text.size();
+    qsizetype shift = 0; // where the ranges lie now
     for (const auto& [position, length] : ranges) {
-        size_ += with.size() - length;
         RefoldAround(position + shift, with.size());
         shift += with.size() - length;
     }
