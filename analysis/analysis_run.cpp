@@ -79,7 +79,7 @@ struct FileCheck
     {
         for (const Item& item : items) {
             if (item.mod < 0) {
-                log.AddFailedRow(item.row.Filename, item.row.Action, item.row.Comment, item.row.Description);
+                log.AddLogRow(item.row);
                 continue;
             }
             const ModRecord& mod = mods[size_t(item.mod)];

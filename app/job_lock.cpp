@@ -8,10 +8,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <algorithm>
 #include <cerrno>
 #include <future>
 #include <mutex>
-#include <set>
+#include <system_error>
 #include <vector>
 
 namespace zp {
@@ -65,7 +66,11 @@ public:
         std::erase_if(running_, [](auto& removal) {
             return removal.second.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
         });
-        running_.emplace_back(folder, std::async(std::launch::async, [folder] { RemoveJobFolder(folder); }));
+        try {
+            running_.emplace_back(folder, std::async(std::launch::async, [folder] { RemoveJobFolder(folder); }));
+        } catch (const std::system_error&) {
+            RemoveJobFolder(folder); // no thread to be had: the caller waits for it after all
+        }
     }
 
     bool Removing(const QString& folder)

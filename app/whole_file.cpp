@@ -107,6 +107,20 @@ int FlushFileSystem(const QString& folder)
     return result;
 }
 
+// Renames a file of the work folder over its target. An old regular file there trades places with
+// it instead, in one step, and is left at the moved file's name: removing an old file frees its
+// blocks, which can wait for the disk, and so is left to whoever removes the work folder.
+void MoveIntoPlace(const QString& moved, const QString& target)
+{
+    const QByteArray from = QFile::encodeName(moved);
+    const QByteArray to = QFile::encodeName(target);
+    if (IsRegularFile(target)
+        && ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) == 0)
+        return;
+    if (::rename(from.constData(), to.constData()) != 0)
+        FailToWrite(target, SystemErrorText(errno));
+}
+
 } // namespace
 
 QString RefusedLinkText(const QString& link)
@@ -228,24 +242,6 @@ void CopyWholeFile(const QString& programFolder, const QString& source, const QS
 {
     WriteWholeFile(programFolder, root, relative, [&source](WholeFile& out) { CopyInto(out, source); });
 }
-
-namespace {
-
-// Renames a file of the work folder over its target. An old regular file there trades places with
-// it instead, in one step, and is left at the moved file's name: removing an old file frees its
-// blocks, which can wait for the disk, and so is left to whoever removes the work folder.
-void MoveIntoPlace(const QString& moved, const QString& target)
-{
-    const QByteArray from = QFile::encodeName(moved);
-    const QByteArray to = QFile::encodeName(target);
-    if (IsRegularFile(target)
-        && ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) == 0)
-        return;
-    if (::rename(from.constData(), to.constData()) != 0)
-        FailToWrite(target, SystemErrorText(errno));
-}
-
-} // namespace
 
 struct WholeFileBatch::Staged
 {

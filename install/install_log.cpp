@@ -21,6 +21,13 @@ void RecordingLog::AddRow(const QString& filename,
     rows.push_back({filename, action, comment, description, false});
 }
 
+void LogSink::AddLogRow(const LogRow& row)
+{
+    AddRow(row.Filename, row.Action, row.Comment, row.Description);
+    if (row.red)
+        MarkLastRowRed();
+}
+
 void RecordingLog::MarkLastRowRed()
 {
     if (!rows.empty())

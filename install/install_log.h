@@ -7,6 +7,8 @@
 
 namespace zp {
 
+struct LogRow;
+
 // Where the installation and the analysis report their steps: a four-column log ("Filename",
 // "Action", "Comment", "Description") with a header row 0. The window implements it over its grid,
 // the command line and the tests over RecordingLog.
@@ -33,6 +35,8 @@ public:
         AddRow(filename, action, comment, description);
         MarkLastRowRed();
     }
+    // A row recorded elsewhere (RecordingLog), red if it was.
+    void AddLogRow(const LogRow& row);
 };
 
 struct LogRow

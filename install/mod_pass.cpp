@@ -21,11 +21,8 @@ namespace {
 
 void Replay(LogSink& log, const std::vector<LogRow>& rows)
 {
-    for (const LogRow& row : rows) {
-        log.AddRow(row.Filename, row.Action, row.Comment, row.Description);
-        if (row.red)
-            log.MarkLastRowRed();
-    }
+    for (const LogRow& row : rows)
+        log.AddLogRow(row);
 }
 
 } // namespace
