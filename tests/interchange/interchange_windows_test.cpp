@@ -161,6 +161,7 @@ TEST_F(InterchangeWindows, ControlPropertyPageAndAboutBox)
     EXPECT_EQ(window.fe.GetEncoding(), encodeUucode);
 
     // Hack files carry base64 whatever the page says: this one imports.
+    window.txtExpFolder->setText(Out());
     window.txtHackFileName->setText("uu");
     Run(window, [&] { window.cmdStartExport->click(); });
     EXPECT_EQ(ImportHackFile(state, Out("uu.zpp")), ImportOutcome::Imported);
