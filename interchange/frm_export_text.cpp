@@ -5,6 +5,7 @@
 #include "app/mdi_main.h"
 #include "app/window_helpers.h"
 #include "catalogue/catalogue_operations.h"
+#include "interchange/interchange_common.h"
 #include "interchange/interchange_dialog.h"
 #include "interchange/text_export.h"
 
@@ -39,7 +40,7 @@ frmExportText::frmExportText(AppState& state, QWidget* parent)
     setLayout(targetGrid);
     setMinimumSize(sizeHint());
 
-    txtExpFolder->setText(state.OutputDir);
+    txtExpFolder->setText(LoadExportFolder(state));
     setFocusProxy(txtHackFileName);
 }
 

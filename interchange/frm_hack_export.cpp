@@ -5,6 +5,7 @@
 #include "app/window_helpers.h"
 #include "catalogue/catalogue_operations.h"
 #include "interchange/hack_export.h"
+#include "interchange/interchange_common.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
