@@ -4,6 +4,7 @@
 #include "app/app_state.h"
 #include "app/mdi_main.h"
 #include "app/window_helpers.h"
+#include "catalogue/catalogue_operations.h"
 #include "catalogue/flex_grid.h"
 #include "catalogue/frm_list_hacks.h"
 
@@ -37,7 +38,12 @@ void frmAnalyze::Load()
     QWidget* frame = WindowFrame(this);
     ResizeInTwips(frame, WidthTwips, HeightTwips);
     CenterInParent(this);
-    log_.Run(state_.dialogs, windowTitle(), [this] { RunAnalysis(state_, log_); });
+    log_.Run(state_.dialogs, windowTitle(), [this] {
+        // The hack the list selected for this window; the list's selection stays afterwards.
+        const OwnHackRun run(state_, state_.CurrentHackNum);
+        if (run.Found())
+            RunAnalysis(state_, log_);
+    });
 }
 
 void frmAnalyze::closeEvent(QCloseEvent* event)

@@ -22,6 +22,8 @@ public:
 
     // Sizes and centres the window, then analyses the hack at the current row of HackInfoRecordset.
     void Load();
+    // True while the analysis runs.
+    bool IsRunning() const { return log_.Running(); }
 
     FlexGrid* fgAnaLog;
 

@@ -37,9 +37,10 @@ struct AppState
     std::unique_ptr<Recordset> HackFilesRecordset;
 
     // The current hack.
-    qint16 CurrentHackNum = 0;
+    int CurrentHackNum = 0;
     qint16 CurrentHackType = 0; // 0 = UBB, 1 = vBulletin
     bool NewHackMode = false;
+    int ImportedHackNum = 0; // the hack the last import added or replaced; 0 when it stored none
     QString CurrentModFilePath;
     QStringList DirectoryTable;
 

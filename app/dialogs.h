@@ -7,10 +7,20 @@
 namespace zp {
 
 // Buttons, icons and answers of a message box. YesNoDefaultNo: Yes and No with No as the default
-// button, for a question whose Yes cannot be undone.
-enum class MsgButtons { OK, OKCancel, YesNo, YesNoCancel, RetryCancel, YesNoDefaultNo };
+// button, for a question whose Yes cannot be undone. SaveDiscardCancel: unsaved work, Save the
+// default. ReplaceKeepBothCancel: a hack that is already in the catalogue, Keep Both the default.
+enum class MsgButtons {
+    OK,
+    OKCancel,
+    YesNo,
+    YesNoCancel,
+    RetryCancel,
+    YesNoDefaultNo,
+    SaveDiscardCancel,
+    ReplaceKeepBothCancel
+};
 enum class MsgIcon { None, Critical, Question, Exclamation, Information };
-enum class MsgAnswer { OK, Cancel, Yes, No, Retry };
+enum class MsgAnswer { OK, Cancel, Yes, No, Retry, Save, Discard, Replace, KeepBoth };
 
 // What an open or save dialog is asked to show. An empty result means the user cancelled.
 struct FileDialogOptions

@@ -14,7 +14,7 @@
 namespace zp {
 
 void BackupDatabase(AppState& state,
-                    const std::function<void()>& closeChildWindows,
+                    const std::function<bool()>& closeChildWindows,
                     const std::function<void()>& restart)
 {
     const MsgAnswer answer
@@ -24,8 +24,10 @@ void BackupDatabase(AppState& state,
                                    MsgIcon::None);
     if (answer != MsgAnswer::Yes)
         return;
-    // The child windows go first: their close handlers may still read the database.
-    closeChildWindows();
+    // The child windows go first: their close handlers may still read the database. A window that
+    // stays (unsaved changes kept, a run going) stops the backup: nothing has changed then.
+    if (!closeChildWindows())
+        return;
     CloseDatabase(state);
     FileDialogOptions options;
     options.title = "Backup Database";

@@ -12,10 +12,11 @@ struct AppState;
 // Backup Database: after the user confirms, closes the child windows and the database, asks where
 // to save a byte copy of zpatch.zpd ("zpatch.bak" proposed in the program folder) and writes it
 // under the job lock.
-// Whatever happens after the confirmation (copy made, dialog cancelled, copy failed), restart runs
-// the main window's load again. Answering No changes nothing.
+// Whatever happens after the windows have closed (copy made, dialog cancelled, copy failed), restart
+// runs the main window's load again. Answering No, or a window that does not close
+// (closeChildWindows false), changes nothing.
 void BackupDatabase(AppState& state,
-                    const std::function<void()>& closeChildWindows,
+                    const std::function<bool()>& closeChildWindows,
                     const std::function<void()>& restart);
 
 // The exit compaction: with the database closed, compacts zpatch.zpd in place under the job lock.

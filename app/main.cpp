@@ -3,6 +3,7 @@
 #include "app/mdi_main.h"
 #include "app/mod_associate.h"
 #include "app/qt_dialogs.h"
+#include "app/single_instance.h"
 #include "app/start.h"
 
 #include <QApplication>
@@ -23,9 +24,16 @@ int main(int argc, char** argv)
         qputenv("ZENPATCH_HOME", QFile::encodeName(arguments.home));
     zp::QtDialogs dialogs;
     zp::AppState state(zp::ProgramFolder(QApplication::applicationDirPath()), dialogs);
+    // One program per program folder: a program already running for it takes the file and this
+    // start ends.
+    zp::SingleInstance instance(state.ProgramFolder);
+    if (instance.HandOver(arguments.commandLine))
+        return 0;
+    instance.Listen();
     std::unique_ptr<zp::mdiMain> window = zp::Start(state, arguments.commandLine);
     if (!window)
         return 1;
     dialogs.SetOwner(window.get());
+    instance.SetReceiver([&window](const QString& file) { window->OpenHandedFile(file); });
     return app.exec();
 }

@@ -1,5 +1,6 @@
 #include "app/mdi_main.h"
 
+#include "analysis/frm_analyze.h"
 #include "app/app_state.h"
 #include "app/common.h"
 #include "app/dialogs.h"
@@ -10,7 +11,9 @@
 #include "app/start.h"
 #include "app/window_helpers.h"
 #include "boardcheck/frm_board_check.h"
+#include "catalogue/frm_edit_hack.h"
 #include "catalogue/frm_list_hacks.h"
+#include "install/frm_install_hack.h"
 #include "install/frm_revert_installation.h"
 #include "install/revert_installation.h"
 #include "interchange/file_encoder_dialogs.h"
@@ -35,12 +38,15 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QUrl>
+#include <utility>
 
 namespace zp {
 
 namespace {
 
 constexpr int SplashMilliseconds = 5000;
+// How often a handed-over file waits for the program to be free for its import.
+constexpr int IdleCheckMilliseconds = 300;
 
 // The main window's first size, in twips: room for the hack list with a margin.
 constexpr int MainWidthTwips = 12600;
@@ -185,12 +191,16 @@ void mdiMain::Load()
     OpenDatabase(state_);
     LoadConfiguration(state_, [this] { ShowOptions(); });
     RegisterFileTypes();
-    if (commandLine_.isEmpty())
+    // The file handed over at start is imported once: a restart after a backup shows the splash.
+    const QString file = std::exchange(commandLine_, QString());
+    if (file.isEmpty())
         ShowSplash();
     else
-        ImportHackFileAtStartup(state_, commandLine_);
+        ImportHackFileAtStartup(state_, file);
     show();
-    ShowHackList();
+    frmListHacks& list = zp::ShowHackList(*this);
+    if (!file.isEmpty())
+        list.RefillHackList(state_.ImportedHackNum); // the imported hack is the selected row
 }
 
 void mdiMain::RegisterFileTypes()
@@ -232,10 +242,38 @@ void mdiMain::ImportDroppedFile(const QString& file)
     RefillShowingHackList();
 }
 
+void mdiMain::OpenHandedFile(const QString& file)
+{
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+    if (!file.isEmpty())
+        QTimer::singleShot(0, this, [this, file] { ImportWhenIdle(file); });
+}
+
+void mdiMain::ImportWhenIdle(const QString& file)
+{
+    if (QApplication::activeModalWidget() || RunGoing()) {
+        QTimer::singleShot(IdleCheckMilliseconds, this, [this, file] { ImportWhenIdle(file); });
+        return;
+    }
+    ImportDroppedFile(file);
+}
+
+bool mdiMain::RunGoing() const
+{
+    const auto* install = FindWorkingWindow<frmInstallHack>(mdiArea_);
+    const auto* analysis = FindWorkingWindow<frmAnalyze>(mdiArea_);
+    const auto* revert = FindWorkingWindow<frmRevertInstallation>(mdiArea_);
+    return (install && install->IsRunning()) || (analysis && analysis->IsRunning()) || (revert && revert->IsRunning());
+}
+
 void mdiMain::RefillShowingHackList()
 {
+    // The hack imported just now is the selected row.
     if (frmListHacks* list = FindHackList(mdiArea_); list && list->isVisible())
-        list->RefillHackList();
+        list->RefillAfterImport();
 }
 
 void mdiMain::dragEnterEvent(QDragEnterEvent* event)
@@ -257,7 +295,7 @@ void mdiMain::dropEvent(QDropEvent* event)
 void mdiMain::BackupDatabase()
 {
     zp::BackupDatabase(
-        state_, [this] { CloseChildWindows(); }, [this] { Restart(); });
+        state_, [this] { return CloseChildWindows(); }, [this] { Restart(); });
 }
 
 void mdiMain::Restart()
@@ -325,13 +363,28 @@ QMdiSubWindow* mdiMain::ShowChild(QWidget* form)
 
 bool mdiMain::CloseChildWindows()
 {
-    // The newest first, and no further than a window that refuses: the windows opened before it stay.
+    // The hack editor first: it asks about its unsaved changes while the larger windows that write
+    // into it are still open. Then the newest first, and no further than a window that refuses: the
+    // windows opened before it stay.
+    if (frmEditHack* editor = FindWorkingWindow<frmEditHack>(mdiArea_); editor && !CloseWindow(editor))
+        return false;
     const QList<QMdiSubWindow*> windows = mdiArea_->subWindowList(QMdiArea::CreationOrder);
     for (auto sub = windows.rbegin(); sub != windows.rend(); ++sub) {
         if (!(*sub)->close())
             return false;
     }
     return true;
+}
+
+bool mdiMain::ConfirmExit()
+{
+    const frmBoardCheck* check = FindWorkingWindow<frmBoardCheck>(mdiArea_);
+    return !check || !check->IsChecking()
+        || state_.dialogs.messageBox(tr("A board check is still running. Stop it and exit Zenpatch?"),
+                                     tr("Zenpatch"),
+                                     MsgButtons::YesNoDefaultNo,
+                                     MsgIcon::Question)
+        == MsgAnswer::Yes;
 }
 
 void mdiMain::TileHorizontal()
@@ -403,7 +456,7 @@ void mdiMain::ArrangeIcons()
 void mdiMain::closeEvent(QCloseEvent* event)
 {
     // A window whose run is going refuses to close, and the program stays until the run has ended.
-    if (!ended_ && !CloseChildWindows()) {
+    if (!ended_ && (!ConfirmExit() || !CloseChildWindows())) {
         event->ignore();
         return;
     }

@@ -35,6 +35,11 @@ public:
     void SetPanelText(int panel, const QString& text);
     QString PanelText(int panel) const;
 
+    // A later start of the program handed over `file` (empty for none): the window comes to the
+    // front, and the file is imported in the import window once no modal window is open and no
+    // working window's run is going.
+    void OpenHandedFile(const QString& file);
+
     // The program's arguments joined by single spaces: the path of a hack file to import at start.
     void SetCommandLine(const QString& commandLine) { commandLine_ = commandLine; }
     QString CommandLine() const { return commandLine_; }
@@ -49,8 +54,9 @@ public:
     // Adds a working window as an MDI child and shows it. The sub-window keeps the window's minimum
     // size and closes on Ctrl+F4 and Ctrl+W.
     QMdiSubWindow* ShowChild(QWidget* form);
-    // Closes every child window (the hack list included), the newest first; stops at one that refuses
-    // (its run is going) and returns false.
+    // Closes every child window (the hack list included): the hack editor first, then the newest
+    // first; stops at one that refuses (its run is going, or the user kept unsaved changes) and
+    // returns false.
     bool CloseChildWindows();
 
     // Window-menu arrangements.
@@ -106,9 +112,14 @@ private:
     // The import window, modal; the hack list (when showing) is refilled afterwards.
     void ShowImport();
     void ImportDroppedFile(const QString& file);
+    void ImportWhenIdle(const QString& file);
+    // True while an installation, analysis or revert runs in a working window.
+    bool RunGoing() const;
     void RefillShowingHackList();
     void BackupDatabase();
     void Restart();
+    // Before the program ends: a board check still running is stopped only when the user agrees.
+    bool ConfirmExit();
     void OpenTextFile();
     void OpenDocumentation(const QString& fileName);
 

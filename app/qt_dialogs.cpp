@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QThread>
 #include <algorithm>
@@ -27,6 +28,10 @@ QMessageBox::StandardButtons ButtonsOf(MsgButtons buttons)
         return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
     case MsgButtons::RetryCancel:
         return QMessageBox::Retry | QMessageBox::Cancel;
+    case MsgButtons::SaveDiscardCancel:
+        return QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel;
+    case MsgButtons::ReplaceKeepBothCancel:
+        return QMessageBox::Cancel; // Replace and Keep Both are added by name
     }
     return QMessageBox::Ok;
 }
@@ -59,6 +64,10 @@ MsgAnswer AnswerOf(int button)
         return MsgAnswer::No;
     case QMessageBox::Retry:
         return MsgAnswer::Retry;
+    case QMessageBox::Save:
+        return MsgAnswer::Save;
+    case QMessageBox::Discard:
+        return MsgAnswer::Discard;
     default:
         return MsgAnswer::Cancel;
     }
@@ -117,6 +126,19 @@ MsgAnswer QtDialogs::messageBox(const QString& text, const QString& title, MsgBu
     QMessageBox box(IconOf(icon), title, text, ButtonsOf(buttons), Owner());
     if (buttons == MsgButtons::YesNoDefaultNo)
         box.setDefaultButton(QMessageBox::No);
+    if (buttons == MsgButtons::SaveDiscardCancel)
+        box.setDefaultButton(QMessageBox::Save);
+    if (buttons == MsgButtons::ReplaceKeepBothCancel) {
+        QPushButton* replace
+            = box.addButton(QCoreApplication::translate("zp::QtDialogs", "&Replace"), QMessageBox::DestructiveRole);
+        QPushButton* keepBoth
+            = box.addButton(QCoreApplication::translate("zp::QtDialogs", "&Keep Both"), QMessageBox::AcceptRole);
+        box.setDefaultButton(keepBoth);
+        box.exec();
+        if (box.clickedButton() == replace)
+            return MsgAnswer::Replace;
+        return box.clickedButton() == keepBoth ? MsgAnswer::KeepBoth : MsgAnswer::Cancel;
+    }
     return AnswerOf(box.exec());
 }
 

@@ -9,7 +9,8 @@ namespace zp {
 
 // A Dialogs implementation for tests and for the command line: answers come from queues filled
 // beforehand, every call is recorded. With an empty queue a message box gets its default answer
-// (OK, or No / Cancel for questions) and a file or folder dialog counts as cancelled.
+// (OK, or No / Cancel for questions, Keep Both for a hack already in the catalogue) and a file or
+// folder dialog counts as cancelled.
 class ScriptedDialogs : public Dialogs
 {
 public:
@@ -80,7 +81,10 @@ public:
             return MsgAnswer::No;
         case MsgButtons::OKCancel:
         case MsgButtons::RetryCancel:
+        case MsgButtons::SaveDiscardCancel:
             return MsgAnswer::Cancel;
+        case MsgButtons::ReplaceKeepBothCancel:
+            return MsgAnswer::KeepBoth;
         }
         return MsgAnswer::Cancel;
     }

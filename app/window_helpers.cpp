@@ -46,9 +46,9 @@ QSize OuterSize(QWidget* window)
     return frame == window ? window->frameGeometry().size() : frame->size();
 }
 
-void CloseWindow(QWidget* window)
+bool CloseWindow(QWidget* window)
 {
-    WindowFrame(window)->close();
+    return WindowFrame(window)->close();
 }
 
 void CloseWorkingWindow(

@@ -27,8 +27,9 @@ QWidget* WindowFrame(QWidget* window);
 // The size of a working window with its title bar and frame: its sub-window's size in the main
 // window, or its own frame geometry.
 QSize OuterSize(QWidget* window);
-// Closes a working window with its frame, so that no empty sub-window stays behind.
-void CloseWindow(QWidget* window);
+// Closes a working window with its frame, so that no empty sub-window stays behind. False when the
+// window refused to close.
+bool CloseWindow(QWidget* window);
 
 // The open working window of this class in the main window's area, or nullptr. A closed one that
 // waits for its deletion does not count.

@@ -82,7 +82,7 @@ int ModListBench(int argc, char** argv)
         file.open(QIODevice::Append);
         file.write("# end of board file\r\n");
     }
-    const qint16 hack = zp::CreateHack(state, [](zp::Recordset& row) {
+    const int hack = zp::CreateHack(state, [](zp::Recordset& row) {
         row.SetValue("Name", "Benchmark");
         row.SetValue("HackType", 0);
     });
@@ -137,7 +137,7 @@ int SupportFileBench(int argc, char** argv)
     zp::Recordset& files = *state.HackFilesRecordset;
     state.CurrentHackNum = 1;
     files.ReOpen(QString(zp::sql::SelectHackFilesOf) + "1");
-    const double add = Milliseconds([&] { zp::AddSupportFile(state, input, 0, QString()); });
+    const double add = Milliseconds([&] { zp::AddSupportFile(state, state.CurrentHackNum, input, 0, QString()); });
     files.ReOpen(QString(zp::sql::SelectHackFilesOf) + "1");
     const bool stored = files.RecordCount() == 1 && files.BlobSize("FileData") == (mib << 20);
     rusage usage {};

@@ -146,7 +146,7 @@ void OpenBoardDatabase(AppState& state, const Board& board, bool keepOutput)
     LoadConfiguration(state, nullptr);
 }
 
-qint16 AddBenchmarkHack(AppState& state)
+int AddBenchmarkHack(AppState& state)
 {
     Recordset& info = *state.HackInfoRecordset;
     info.ReOpen(sql::SelectHackInfo);
@@ -154,7 +154,7 @@ qint16 AddBenchmarkHack(AppState& state)
     info.SetValue("Name", QStringLiteral("Benchmark"));
     info.SetValue("HackType", 0);
     info.Update();
-    state.CurrentHackNum = static_cast<qint16>(info.Value("HackNum").toInt());
+    state.CurrentHackNum = info.Value("HackNum").toInt();
     info.ReOpen(sql::SelectHackInfo);
     info.MoveFirst();
     return state.CurrentHackNum;

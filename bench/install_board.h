@@ -40,7 +40,7 @@ Board GenerateBoard(
 // With keepOutput, "Delete Output Directory Before Starting?" is off, as RunInstallation has it.
 void OpenBoardDatabase(AppState& state, const Board& board, bool keepOutput = false);
 // A new UBB hack "Benchmark", made the current row of HackInfoRecordset; returns its HackNum.
-qint16 AddBenchmarkHack(AppState& state);
+int AddBenchmarkHack(AppState& state);
 // One mod of a benchmark hack, in the "CGI" location.
 struct Mod
 {

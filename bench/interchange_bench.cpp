@@ -81,7 +81,7 @@ void AddBenchHack(AppState& state, const QString& dataFolder, qint64 totalMiB, Q
 {
     std::mt19937_64 random(42);
     Transaction transaction(state.Connection);
-    const qint16 num = CreateHack(state, [](Recordset& rs) {
+    const int num = CreateHack(state, [](Recordset& rs) {
         rs.SetValue("Name", "Benchmark hack");
         rs.SetValue("HackType", 1);
         rs.SetValue("Comments", "A large hack for timing.");

@@ -32,7 +32,7 @@ constexpr int kOldDataShown = 60;
 
 HackTrials::HackTrials(AppState& state, const std::vector<int>& hackNums)
     : state_(state)
-    , previous_(state.CurrentHackNum)
+    , keep_(state)
 {
     Recordset& list = *state.HackInfoRecordset;
     list.ReOpen(sql::SelectHackInfo);
@@ -51,16 +51,6 @@ HackTrials::HackTrials(AppState& state, const std::vector<int>& hackNums)
             continue; // a hack named twice is checked once
         hacks_.push_back({hackNum, found->second.second});
         rows_.push_back(found->second.first);
-    }
-}
-
-HackTrials::~HackTrials()
-{
-    try {
-        if (previous_ != 0)
-            FindHack(state_, QString::number(previous_));
-    } catch (const std::exception&) {
-        // The check's own result stands; the list selects a hack again when next used.
     }
 }
 

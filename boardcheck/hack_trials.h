@@ -1,6 +1,7 @@
 #pragma once
 
 #include "boardcheck/board_check.h"
+#include "catalogue/catalogue_operations.h"
 #include "install/mod_pass.h"
 
 #include <QString>
@@ -24,7 +25,6 @@ public:
     // Every hack in list order when `hackNums` is empty, a hack named twice once. Throws std::runtime_error naming a
     // hack number that is not there.
     HackTrials(AppState& state, const std::vector<int>& hackNums);
-    ~HackTrials();
     HackTrials(const HackTrials&) = delete;
     HackTrials& operator=(const HackTrials&) = delete;
 
@@ -34,7 +34,7 @@ public:
 
 private:
     AppState& state_;
-    const int previous_; // CurrentHackNum before the check
+    KeepSelectedHack keep_; // the hack that was current before the check
     std::vector<CheckedHack> hacks_;
     std::vector<int> rows_; // the row of each hack in HackInfoRecordset
 };

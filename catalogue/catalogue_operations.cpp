@@ -10,26 +10,16 @@
 
 namespace zp {
 
-qint16 CreateHack(AppState& state, const std::function<void(Recordset&)>& fill)
+int CreateHack(AppState& state, const std::function<void(Recordset&)>& fill)
 {
     Recordset& hacks = *state.HackInfoRecordset;
     if (!hacks.IsOpen())
         hacks.Open(sql::SelectHackInfo);
-    Transaction transaction(state.Connection);
     hacks.AddNew();
     if (fill)
         fill(hacks);
     hacks.Update();
-    const qlonglong number = hacks.Value("HackNum").toLongLong();
-    if (number > MaxHackNum) {
-        // The savepoint rollback removes the row again; the snapshot forgets it as well.
-        hacks.Delete();
-        throw DatabaseError(QStringLiteral("no more hacks can be created: hack numbers above %1 are not supported")
-                                .arg(MaxHackNum)
-                                .toStdString());
-    }
-    transaction.Commit();
-    state.CurrentHackNum = qint16(number);
+    state.CurrentHackNum = hacks.Int("HackNum");
     return state.CurrentHackNum;
 }
 
@@ -55,7 +45,7 @@ void StampTime(Recordset& hackInfo, const QString& field)
 void SelectCurrentHack(AppState& state)
 {
     Recordset& hacks = *state.HackInfoRecordset;
-    state.CurrentHackNum = qint16(hacks.Int("HackNum"));
+    state.CurrentHackNum = hacks.Int("HackNum");
     state.HackDataRecordset->ReOpen(sql::SelectHackDataOf + QString::number(state.CurrentHackNum));
     state.CurrentHackType = qint16(hacks.Int("HackType"));
     LoadDirectoryTable(state);
@@ -80,6 +70,47 @@ bool FindHack(AppState& state, const QString& hack)
     return false;
 }
 
+bool SelectHackNum(AppState& state, int hackNum, int rowHint)
+{
+    Recordset& hacks = *state.HackInfoRecordset;
+    const auto standsOn = [&] { return !hacks.BOF() && !hacks.EOF() && hacks.Int("HackNum") == hackNum; };
+    if (hacks.IsOpen() && hacks.Source() == sql::SelectHackInfo && rowHint >= 0 && rowHint < hacks.RecordCount()) {
+        hacks.MoveFirst();
+        hacks.Move(rowHint);
+    }
+    if (!hacks.IsOpen() || !standsOn()) {
+        hacks.ReOpen(sql::SelectHackInfo);
+        for (hacks.MoveFirst(); !hacks.EOF() && !standsOn(); hacks.MoveNext()) { }
+        if (hacks.EOF())
+            return false;
+    }
+    SelectCurrentHack(state);
+    return true;
+}
+
+KeepSelectedHack::KeepSelectedHack(AppState& state)
+    : state_(state)
+    , previous_(state.CurrentHackNum)
+{
+}
+
+KeepSelectedHack::~KeepSelectedHack()
+{
+    try {
+        if (previous_ == 0 || !SelectHackNum(state_, previous_))
+            state_.CurrentHackNum = 0;
+    } catch (const std::exception&) {
+        // The run's own result stands; the list selects a hack again when next used.
+        state_.CurrentHackNum = previous_;
+    }
+}
+
+OwnHackRun::OwnHackRun(AppState& state, int hackNum)
+    : KeepSelectedHack(state)
+    , found_(SelectHackNum(state, hackNum))
+{
+}
+
 std::vector<HackListRow> HackListRows(AppState& state)
 {
     Recordset counts(state.Connection);
@@ -94,7 +125,7 @@ std::vector<HackListRow> HackListRows(AppState& state)
     rows.reserve(size_t(hacks.RecordCount()));
     for (; !hacks.EOF(); hacks.MoveNext()) {
         const qlonglong number = hacks.Value("HackNum").toLongLong();
-        rows.push_back({qint16(number),
+        rows.push_back({int(number),
                         {hacks.Text("Name"),
                          hacks.Text("Version"),
                          hacks.Text("AuthName"),

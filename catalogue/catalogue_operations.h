@@ -10,13 +10,9 @@ namespace zp {
 struct AppState;
 class Recordset;
 
-// The highest hack number the program can hold (hack numbers travel as 16-bit integers).
-inline constexpr int MaxHackNum = 32767;
-
 // Creates a hack: AddNew on HackInfoRecordset (opened with the list query when closed), `fill`
 // writes its fields, Update, and the AutoNumber is read back into CurrentHackNum and returned.
-// Throws DatabaseError (and stores nothing) when the new number would not fit into 16 bits.
-qint16 CreateHack(AppState& state, const std::function<void(Recordset&)>& fill);
+int CreateHack(AppState& state, const std::function<void(Recordset&)>& fill);
 
 // Deletes CurrentHackNum: its support files, then its mods, then the current row of
 // HackInfoRecordset, all or nothing, as one job (JobLock). A hack without mods or files deletes the
@@ -34,11 +30,43 @@ void SelectCurrentHack(AppState& state);
 // failing that, this exact name, and selects it as above. False when there is none.
 bool FindHack(AppState& state, const QString& hack);
 
+// Positions HackInfoRecordset on the hack with this number and selects it as above. `rowHint`, the
+// hack's place in the list query counted from 0, spares the search when the recordset holds that
+// query; otherwise the recordset is re-opened with it. False when there is no such hack.
+bool SelectHackNum(AppState& state, int hackNum, int rowHint = -1);
+
+// Keeps the selected hack (the hack list's) across work on other hacks: when it goes, the hack that
+// was selected when it was made is selected again, or none when none was.
+class KeepSelectedHack
+{
+public:
+    explicit KeepSelectedHack(AppState& state);
+    ~KeepSelectedHack();
+    KeepSelectedHack(const KeepSelectedHack&) = delete;
+    KeepSelectedHack& operator=(const KeepSelectedHack&) = delete;
+
+private:
+    AppState& state_;
+    const int previous_;
+};
+
+// A working window's run on the hack it was opened for: that hack is selected for the time of the
+// run, and the hack selected before it afterwards. Found() is false when the hack is gone.
+class OwnHackRun : public KeepSelectedHack
+{
+public:
+    OwnHackRun(AppState& state, int hackNum);
+    bool Found() const { return found_; }
+
+private:
+    bool found_;
+};
+
 // One row of the hack list: HackNum and the six cells (name, version, author, support-file count,
 // last modified, last installed), Null as empty.
 struct HackListRow
 {
-    qint16 HackNum = 0;
+    int HackNum = 0;
     QStringList cells;
 };
 

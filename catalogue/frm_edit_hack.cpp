@@ -44,7 +44,7 @@ void frmEditHack::ConnectCommands()
     };
     on(cmdSaveHackInfo, &frmEditHack::SaveHackInfo);
     on(cmdSaveMessage, &frmEditHack::SaveMessages);
-    connect(cmbHackType, &QComboBox::currentIndexChanged, this, &frmEditHack::HackTypeChanged);
+    connect(cmbHackType, &QComboBox::currentIndexChanged, this, [this] { Guarded([this] { HackTypeChanged(); }); });
     connect(cmdViewFS, &QToolButton::clicked, this, [this] { OpenLargerWindow(1, txtHackComm->toPlainText()); });
     connect(cmdFVPreInstall, &QToolButton::clicked, this, [this] { OpenLargerWindow(2, txtPreMess->toPlainText()); });
     connect(cmdFVPostInstall, &QToolButton::clicked, this, [this] { OpenLargerWindow(3, txtPostMess->toPlainText()); });
@@ -95,6 +95,7 @@ void frmEditHack::Load()
         if (state_.NewHackMode) {
             CreateNewHack();
         } else {
+            hackNum_ = state_.CurrentHackNum;
             LoadHackFields();
             FillModList();
         }
@@ -119,7 +120,10 @@ void frmEditHack::CreateNewHack()
     txtPostMess->clear();
     sstabHack->setCurrentIndex(HackInfoTab);
     ShowTextStarts();
-    CreateHack(state_, [this](Recordset& hack) { WriteHackInfo(hack); });
+    hackNum_ = CreateHack(state_, [this](Recordset& hack) { WriteHackInfo(hack); });
+    hackName_ = txtHackName->text();
+    MarkHackInfoSaved();
+    savedMessages_ = MessageValues();
     FillModList();
 }
 
@@ -136,6 +140,8 @@ void frmEditHack::LoadHackFields()
         box->setText(hack.Text(field));
     txtHackComm->setPlainText(hack.Text("Comments"));
     ShowTextStarts();
+    hackName_ = hack.Text("Name");
+    MarkHackInfoSaved();
     LoadMessageFields();
 }
 
@@ -144,6 +150,7 @@ void frmEditHack::LoadMessageFields()
     const Recordset& hack = HackRow();
     txtPreMess->setPlainText(hack.Text("PreInstallCom"));
     txtPostMess->setPlainText(hack.Text("PostInstallCom"));
+    savedMessages_ = MessageValues();
 }
 
 void frmEditHack::SaveHackInfo()
@@ -157,6 +164,8 @@ void frmEditHack::SaveHackInfo()
     Recordset& hack = HackRow();
     WriteHackInfo(hack);
     hack.Update();
+    hackName_ = txtHackName->text();
+    MarkHackInfoSaved();
 }
 
 void frmEditHack::WriteHackInfo(Recordset& hack)
@@ -175,6 +184,7 @@ void frmEditHack::SaveMessages()
     hack.SetValue("PreInstallCom", NullIfEmpty(BoxText(txtPreMess)));
     hack.SetValue("PostInstallCom", NullIfEmpty(BoxText(txtPostMess)));
     hack.Update();
+    savedMessages_ = MessageValues();
 }
 
 QList<std::pair<QLineEdit*, QString>> frmEditHack::HackInfoBoxes() const
@@ -206,6 +216,7 @@ void frmEditHack::HackTypeChanged()
 void frmEditHack::ApplyHackType(qint16 type)
 {
     // Only the lists and the folder table follow; the type is stored by "Save Hack Info".
+    hackType_ = type;
     state_.CurrentHackType = type;
     FillLocationLists();
     LoadDirectoryTable(state_);
@@ -240,6 +251,10 @@ void frmEditHack::SetLongText(qint16 DispType, const QString& text)
 
 void frmEditHack::closeEvent(QCloseEvent* event)
 {
+    if (!unloaded_ && !AskToSaveChanges()) {
+        event->ignore();
+        return;
+    }
     CloseWorkingWindow(this, event, false, unloaded_, [this] { Unload(); });
 }
 
@@ -271,11 +286,11 @@ void frmEditHack::Unload()
 Recordset& frmEditHack::HackRow()
 {
     Recordset& hacks = *state_.HackInfoRecordset;
-    if (hacks.IsOpen() && !hacks.BOF() && !hacks.EOF() && hacks.Int("HackNum") == state_.CurrentHackNum)
+    if (hacks.IsOpen() && !hacks.BOF() && !hacks.EOF() && hacks.Int("HackNum") == hackNum_)
         return hacks;
     hacks.ReOpen(sql::SelectHackInfo);
     for (hacks.MoveFirst(); !hacks.EOF(); hacks.MoveNext()) {
-        if (hacks.Int("HackNum") == state_.CurrentHackNum)
+        if (hacks.Int("HackNum") == hackNum_)
             return hacks;
     }
     throw DatabaseError("the hack being edited is no longer in the database");
@@ -303,17 +318,24 @@ Recordset& frmEditHack::FileRows()
 
 QString frmEditHack::ModsSql() const
 {
-    return sql::SelectHackDataOf + QString::number(state_.CurrentHackNum) + sql::OrderByModOrder;
+    return sql::SelectHackDataOf + QString::number(hackNum_) + sql::OrderByModOrder;
 }
 
 QString frmEditHack::FilesSql() const
 {
-    return sql::SelectHackFilesOf + QString::number(state_.CurrentHackNum) + sql::OrderByFileName;
+    return sql::SelectHackFilesOf + QString::number(hackNum_) + sql::OrderByFileName;
 }
 
 void frmEditHack::Guarded(const std::function<void()>& command)
 {
-    RunGuarded(state_.dialogs, tr("Create/Edit Hack"), command);
+    RunGuarded(state_.dialogs, tr("Create/Edit Hack"), [&] {
+        // Another window may have selected a hack of the other board type meanwhile.
+        if (state_.CurrentHackType != hackType_) {
+            state_.CurrentHackType = hackType_;
+            LoadDirectoryTable(state_);
+        }
+        command();
+    });
 }
 
 frmEditHack& ShowHackEditor(mdiMain& main)
@@ -321,6 +343,9 @@ frmEditHack& ShowHackEditor(mdiMain& main)
     frmEditHack* editor = FindWorkingWindow<frmEditHack>(main.mdiArea());
     if (editor) {
         main.mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(editor->parentWidget()));
+        // Its unsaved changes are asked about before it shows another hack.
+        if (!editor->AskToSaveChanges())
+            return *editor;
     } else {
         editor = new frmEditHack(main);
         main.ShowChild(editor);

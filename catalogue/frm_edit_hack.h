@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/dialogs.h"
 #include "catalogue/frm_hack_comm.h"
 
 #include <QList>
@@ -32,7 +33,9 @@ class mdiMain;
 // The hack editor: one hack's information, messages, mods and support files. The hack list opens
 // it for a new hack (stored at once with the configured defaults) or for the selected hack and
 // closes itself meanwhile; closing the editor brings the list back. Each tab stores its own fields
-// with its own save button.
+// with its own save button. The editor reads and writes only the rows of the hack it was opened
+// for, whatever hack the list or another window selects meanwhile, and asks before its unsaved
+// changes are lost.
 class frmEditHack : public QWidget, public LongTextTarget
 {
     Q_OBJECT
@@ -64,6 +67,14 @@ public:
 
     // Writes a larger window's text back into the control of its display type.
     void SetLongText(qint16 DispType, const QString& text) override;
+
+    // The HackNum of the hack this editor shows.
+    int HackNum() const { return hackNum_; }
+    // True when a tab, the mod being edited or a larger window holds changes not stored yet.
+    bool HasUnsavedChanges() const;
+    // With unsaved changes, asks "Save changes to <hack>?": Save stores them, Discard drops them.
+    // False when the user chose Cancel or a save was refused: the editor stays as it is.
+    bool AskToSaveChanges();
 
     QTabWidget* sstabHack;
 
@@ -195,8 +206,27 @@ private:
     void ShowTextStarts();
     // The text of a multi-line box as it is stored: line breaks CR LF.
     static QString BoxText(const QPlainTextEdit* box);
-    // Runs a command; a database failure is reported instead of ending the program.
+    // Runs a command on this editor's board type and folder table (made current first); a database
+    // failure is reported instead of ending the program.
     void Guarded(const std::function<void()>& command);
+
+    // Unsaved changes (frm_edit_hack_unsaved.cpp): the values of each part as shown, compared with
+    // the values last loaded or stored.
+    QStringList HackInfoValues() const;
+    QStringList MessageValues() const;
+    QStringList ModValues() const;
+    QStringList SupportFileValues() const;
+    void MarkHackInfoSaved();
+    void MarkModSaved();
+    void MarkSupportFileSaved();
+    bool ModChanged() const;
+    // "Save changes to <hack>?" with Save, Discard and Cancel.
+    MsgAnswer SaveChangesQuestion();
+    // Stores every part that holds changes, larger windows' texts first; false when a save was refused.
+    bool SaveChanges();
+    // Escape: leaves the mod being edited, asking first when it holds changes; Escape that closes a
+    // list's popup only closes the popup.
+    void EscapePressed();
 
     mdiMain& main_;
     AppState& state_;
@@ -212,6 +242,14 @@ private:
     QVariant keptDir_;
     QVariant keptAction_;
 
+    int hackNum_ = 0; // the hack this editor shows
+    qint16 hackType_ = 0; // its board type as the type list shows it
+    QString hackName_; // its name as stored
+    QStringList savedHackInfo_;
+    QStringList savedMessages_;
+    QStringList savedMod_;
+    QStringList savedFile_;
+
     bool unloaded_ = false;
     QList<QPointer<frmHackComm>> largerWindows_;
     QLabel* lblOldData;
@@ -219,7 +257,8 @@ private:
 };
 
 // Shows the single hack editor in the main window and runs its load for the state the hack list
-// left (NewHackMode, CurrentHackNum, HackInfoRecordset on the hack's row).
+// left (NewHackMode, CurrentHackNum, HackInfoRecordset on the hack's row). An open editor with
+// unsaved changes asks first, and keeps its hack when the user cancels.
 frmEditHack& ShowHackEditor(mdiMain& main);
 
 } // namespace zp

@@ -317,14 +317,11 @@ QWidget* frmEditHack::CreateFilesTab()
 
 void frmEditHack::AddKeys()
 {
-    // Escape cancels the mod being edited.
+    // Escape leaves the mod being edited.
     auto* cancel = new QAction(this);
     cancel->setShortcut(QKeySequence::Cancel);
     cancel->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    connect(cancel, &QAction::triggered, this, [this] {
-        if (cmdHackCancel->isEnabled())
-            cmdHackCancel->click();
-    });
+    connect(cancel, &QAction::triggered, this, &frmEditHack::EscapePressed);
     addAction(cancel);
 
     // Ctrl+S presses the save button of the tab on show.

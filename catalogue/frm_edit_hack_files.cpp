@@ -23,6 +23,7 @@ void frmEditHack::FillSupportFileList()
     cmbFileLoc->setCurrentIndex(cmbFileLoc->count() > 0 ? 0 : -1);
     txtSupDir->clear();
     SetSupportFileControlsEnabled(files.RecordCount() > 0);
+    MarkSupportFileSaved();
     if (files.RecordCount() == 0)
         return;
     for (files.MoveFirst(); !files.EOF(); files.MoveNext())
@@ -47,6 +48,7 @@ void frmEditHack::SelectSupportFile()
     cmbFileLoc->setCurrentIndex(ListIndexOf(files.Value("Location"), cmbFileLoc->count()));
     txtSupDir->setText(files.Text("CustomDir"));
     ShowTextStarts();
+    MarkSupportFileSaved();
 }
 
 void frmEditHack::SaveSupportFile()
@@ -59,6 +61,7 @@ void frmEditHack::SaveSupportFile()
         files.SetValue("Location", cmbFileLoc->currentIndex());
     files.SetValue("CustomDir", NullIfEmpty(txtSupDir->text()));
     files.Update();
+    MarkSupportFileSaved();
 }
 
 void frmEditHack::AddSupportFiles()
@@ -77,7 +80,7 @@ void frmEditHack::AddSupportFiles()
     FileRows(); // open on this hack's files, where the new rows go
     for (const QString& path : chosen) {
         try {
-            AddSupportFile(state_, path, location, customDir);
+            AddSupportFile(state_, hackNum_, path, location, customDir);
         } catch (const std::exception& e) {
             // The files before this one stay; nothing is stored for this one or the rest.
             state_.dialogs.messageBox(tr("Unable to add %1:\n%2").arg(path, QString::fromUtf8(e.what())),

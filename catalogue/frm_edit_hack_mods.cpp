@@ -188,6 +188,7 @@ void frmEditHack::NewMod()
         txtModFile->setFocus();
         FirstOfMultiple = false;
     }
+    MarkModSaved();
 }
 
 void frmEditHack::AddMultiple()
@@ -201,6 +202,7 @@ void frmEditHack::EditMod()
 {
     EnterEditing();
     txtModFile->setFocus();
+    MarkModSaved();
 }
 
 void frmEditHack::DuplicateMod()
@@ -286,7 +288,7 @@ bool frmEditHack::SaveMod()
 
 void frmEditHack::WriteModFields(Recordset& mods)
 {
-    mods.SetValue("HackNum", state_.CurrentHackNum);
+    mods.SetValue("HackNum", hackNum_);
     mods.SetValue("ModInst", Chosen(cmbModInst, keptInst_, 0));
     mods.SetValue("ModOrder", Chosen(cmbModOrder, keptOrder_, 1));
     mods.SetValue("FileName", txtModFile->text());

@@ -65,13 +65,25 @@ void frmHackComm::GetType(qint16 DispType, const QString& NewText)
         txtHackComm->setAccessibleName(windowTitle());
     }
     txtHackComm->setPlainText(NewText);
+    given_ = txtHackComm->toPlainText();
     dispType_ = DispType;
+}
+
+bool frmHackComm::Changed() const
+{
+    return IsKnownType(dispType_) && txtHackComm->toPlainText() != given_;
+}
+
+void frmHackComm::Apply()
+{
+    if (IsKnownType(dispType_))
+        editor_.SetLongText(dispType_, txtHackComm->toPlainText());
+    given_ = txtHackComm->toPlainText();
 }
 
 void frmHackComm::Save()
 {
-    if (IsKnownType(dispType_))
-        editor_.SetLongText(dispType_, txtHackComm->toPlainText());
+    Apply();
     CloseWindow(this);
 }
 

@@ -32,6 +32,10 @@ public:
     // the box and remembers the type for Save.
     void GetType(qint16 DispType, const QString& NewText);
     qint16 DisplayType() const { return dispType_; }
+    // True when the text differs from the one the window was given.
+    bool Changed() const;
+    // Copies the text back into the editor's control, as Save does, and keeps the window open.
+    void Apply();
 
     QPlainTextEdit* txtHackComm;
     QPushButton* cmdSave;
@@ -42,6 +46,7 @@ private:
 
     LongTextTarget& editor_;
     qint16 dispType_ = 0;
+    QString given_;
 };
 
 // Opens a new long-text editor in the main window, centred, on `text` for the editor's control of

@@ -17,6 +17,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace zp {
 
@@ -124,12 +125,13 @@ void frmListHacks::Load()
     CenterInParent(this);
 }
 
-void frmListHacks::RefillHackList()
+void frmListHacks::RefillHackList(int selectHackNum)
 {
-    Guarded([this] {
+    Guarded([this, selectHackNum] {
         const std::vector<HackListRow> rows = HackListRows(state_);
         const QSignalBlocker quiet(fgHackList);
         fgHackList->SetRows(1);
+        hackNums_.clear();
         if (rows.empty()) {
             EnableCommands(false);
             main_.SetPanelText(2, tr("Total Hacks: 0"));
@@ -137,26 +139,35 @@ void frmListHacks::RefillHackList()
             return;
         }
         EnableCommands(true);
-        for (const HackListRow& row : rows)
+        for (const HackListRow& row : rows) {
             fgHackList->AddItem(row.cells);
-        fgHackList->SetRow(1);
+            hackNums_.push_back(row.HackNum);
+        }
+        const auto selected = std::find(hackNums_.begin(), hackNums_.end(), selectHackNum);
+        fgHackList->SetRow(selected == hackNums_.end() ? 1 : int(selected - hackNums_.begin()) + 1);
         SelectHackRow();
         main_.SetPanelText(2, tr("Total Hacks: %1").arg(rows.size()));
     });
 }
 
+int frmListHacks::SelectedHackNum() const
+{
+    const int row = fgHackList->Row();
+    return row >= 1 && row <= int(hackNums_.size()) ? hackNums_[size_t(row - 1)] : 0;
+}
+
 void frmListHacks::SelectHackRow()
 {
     Guarded([this] {
-        Recordset& hacks = *state_.HackInfoRecordset;
-        const int row = fgHackList->Row();
-        if (!hacks.IsOpen() || row < 1 || row > hacks.RecordCount())
-            return;
-        hacks.MoveFirst();
-        hacks.Move(row - 1);
-        SelectCurrentHack(state_);
-        main_.SetPanelText(3, tr("Hack Mods: %1").arg(state_.HackDataRecordset->RecordCount()));
+        if (SelectListedHack())
+            main_.SetPanelText(3, tr("Hack Mods: %1").arg(state_.HackDataRecordset->RecordCount()));
     });
+}
+
+bool frmListHacks::SelectListedHack()
+{
+    const int hackNum = SelectedHackNum();
+    return hackNum != 0 && SelectHackNum(state_, hackNum, fgHackList->Row() - 1);
 }
 
 void frmListHacks::CreateHack()
@@ -171,11 +182,12 @@ void frmListHacks::EditHack()
 {
     SetHackListMenuEnabled(false);
     state_.NewHackMode = false;
-    const Recordset& hacks = *state_.HackInfoRecordset;
-    if (hacks.IsOpen() && !hacks.BOF() && !hacks.EOF())
-        state_.CurrentHackNum = static_cast<qint16>(hacks.Int("HackNum"));
-    openers_.ShowHackEditor();
-    CloseWindow(this);
+    Guarded([this] {
+        if (!SelectListedHack())
+            return;
+        openers_.ShowHackEditor();
+        CloseWindow(this);
+    });
 }
 
 void frmListHacks::DeleteSelectedHack()
@@ -187,17 +199,11 @@ void frmListHacks::DeleteSelectedHack()
                                      MsgButtons::YesNo,
                                      MsgIcon::Exclamation)
             == MsgAnswer::Yes) {
+        // The hack deleted is the one the grid shows as selected, with its own children, whatever
+        // another window has selected since.
         Guarded([this] {
-            // The row deleted is the one whose children go, even when another window has moved
-            // HackInfoRecordset since the selection.
-            Recordset& hacks = *state_.HackInfoRecordset;
-            hacks.ReOpen(sql::SelectHackInfo);
-            for (hacks.MoveFirst(); !hacks.EOF(); hacks.MoveNext()) {
-                if (hacks.Int("HackNum") == state_.CurrentHackNum) {
-                    DeleteHack(state_);
-                    break;
-                }
-            }
+            if (SelectListedHack())
+                DeleteHack(state_);
         });
         SetHackListMenuEnabled(true);
         RefillHackList();
@@ -209,28 +215,40 @@ void frmListHacks::DeleteSelectedHack()
 void frmListHacks::InstallHack()
 {
     SetHackListMenuEnabled(false);
-    openers_.ShowInstaller();
+    Guarded([this] {
+        if (SelectListedHack())
+            openers_.ShowInstaller();
+    });
 }
 
 void frmListHacks::Analyze()
 {
     SetHackListMenuEnabled(false);
-    WindowFrame(this)->hide();
-    openers_.ShowAnalysis();
+    Guarded([this] {
+        if (!SelectListedHack())
+            return;
+        WindowFrame(this)->hide();
+        openers_.ShowAnalysis();
+    });
 }
 
 void frmListHacks::ExportHack()
 {
     SetHackListMenuEnabled(false);
-    if (fgHackList->Row() >= 1)
-        openers_.ExportHack();
+    Guarded([this] {
+        if (SelectListedHack())
+            openers_.ExportHack();
+    });
     SetHackListMenuEnabled(true);
 }
 
 void frmListHacks::ExportText()
 {
     SetHackListMenuEnabled(false);
-    openers_.ShowTextExport();
+    Guarded([this] {
+        if (SelectListedHack())
+            openers_.ShowTextExport();
+    });
     SetHackListMenuEnabled(true);
 }
 
@@ -238,6 +256,8 @@ void frmListHacks::ViewHackInfo()
 {
     SetHackListMenuEnabled(false);
     Guarded([this] {
+        if (!SelectListedHack())
+            return;
         frmHackInfo viewer(state_, &main_);
         viewer.exec();
     });
@@ -250,7 +270,12 @@ void frmListHacks::Import()
     openers_.ImportHack();
     SetHackListMenuEnabled(true);
     if (WindowFrame(this)->isVisible())
-        RefillHackList();
+        RefillAfterImport();
+}
+
+void frmListHacks::RefillAfterImport()
+{
+    RefillHackList(state_.ImportedHackNum != 0 ? state_.ImportedHackNum : SelectedHackNum());
 }
 
 void frmListHacks::EnableCommands(bool enabled)
@@ -296,6 +321,8 @@ frmListHacks& ShowHackList(mdiMain& main)
         frame->show();
         if (auto* sub = qobject_cast<QMdiSubWindow*>(frame))
             main.mdiArea()->setActiveSubWindow(sub);
+        // The current hack and the status bar are the list's again.
+        list->SelectHackRow();
         return *list;
     }
     auto* list = new frmListHacks(main, ProgramHackListOpeners(main));

@@ -4,6 +4,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <vector>
 
 class QMdiArea;
 class QPushButton;
@@ -25,10 +26,16 @@ public:
 
     // Sets the size, centres the window in the main window and fills the grid.
     void Load();
-    // Rebuilds the grid from the database, selects the first row and updates the status bar.
-    void RefillHackList();
+    // Rebuilds the grid from the database, selects the row of `selectHackNum` (the first row when
+    // it is not there) and updates the status bar.
+    void RefillHackList(int selectHackNum = 0);
     // Makes the hack of the grid's current row the current hack.
     void SelectHackRow();
+    // The HackNum of the row the grid shows as selected; 0 when none is.
+    int SelectedHackNum() const;
+    // Refills the list after an import: the hack imported is the selected row, or the row selected
+    // before stays when none was.
+    void RefillAfterImport();
 
     FlexGrid* fgHackList;
     QPushButton* cmdCreateHack;
@@ -51,6 +58,9 @@ private:
     void ExportText();
     void ViewHackInfo();
     void Import();
+    // Makes the hack of the selected row the current hack again before a command acts on it (a
+    // working window may have selected its own meanwhile). False when no row is selected.
+    bool SelectListedHack();
 
     // The nine buttons, in their order on the window.
     QList<QPushButton*> Commands() const;
@@ -63,6 +73,7 @@ private:
     mdiMain& main_;
     AppState& state_;
     HackListOpeners openers_;
+    std::vector<int> hackNums_; // the HackNum of each data row
 };
 
 // The hack list in the main window (also while hidden), or nullptr when it is not open.

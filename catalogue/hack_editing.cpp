@@ -91,7 +91,7 @@ void RenumberMods(Recordset& mods)
     }
 }
 
-void AddSupportFile(AppState& state, const QString& path, int location, const QString& customDir)
+void AddSupportFile(AppState& state, int hackNum, const QString& path, int location, const QString& customDir)
 {
     const QFileInfo info(path);
     if (info.isDir())
@@ -111,7 +111,7 @@ void AddSupportFile(AppState& state, const QString& path, int location, const QS
     Recordset& files = *state.HackFilesRecordset;
     files.AddNew();
     try {
-        files.SetValue("HackNum", state.CurrentHackNum);
+        files.SetValue("HackNum", hackNum);
         files.SetValue("FileName", FileNameOf(path));
         files.SetValue("Location", location);
         files.SetValue("CustomDir", NullIfEmpty(customDir));

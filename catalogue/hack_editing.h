@@ -31,11 +31,11 @@ QStringList ModListCells(const AppState& state, const Recordset& mods, bool vali
 // numbers become distinct and gaps close.
 void RenumberMods(Recordset& mods);
 
-// Stores a file from disk as a support file of CurrentHackNum through HackFilesRecordset: its name
+// Stores a file from disk as a support file of hack `hackNum` through HackFilesRecordset: its name
 // without folder, the location, the sub-path (Null when empty) and its bytes, streamed into FileData
 // without reading the file whole. Throws std::runtime_error naming the reason when the file cannot be
 // read, is larger than the database can hold or cannot travel in a hack file (SupportFileProblem);
 // no row is stored then.
-void AddSupportFile(AppState& state, const QString& path, int location, const QString& customDir);
+void AddSupportFile(AppState& state, int hackNum, const QString& path, int location, const QString& customDir);
 
 } // namespace zp

@@ -66,9 +66,10 @@ int RunExportCommand(const GlobalOptions& options, const CommandArguments& args)
 
 int RunImportCommand(const GlobalOptions& options, const CommandArguments& args)
 {
-    ParsedArguments parsed = ParseArguments(args, 1, {});
+    ParsedArguments parsed = ParseArguments(args, 1, {}, {"--replace"});
     Session session(options);
-    switch (ImportHackFile(session.state, ArgumentText(parsed.positional[0]))) {
+    const ImportDuplicate duplicate = parsed.flag("--replace") ? ImportDuplicate::Replace : ImportDuplicate::Ask;
+    switch (ImportHackFile(session.state, ArgumentText(parsed.positional[0]), nullptr, duplicate)) {
     case ImportOutcome::Imported:
         return exitSuccess;
     case ImportOutcome::Incompatible:

@@ -26,7 +26,7 @@ const Command kCommands[] = {
     {"install", "HACK [--search-output] [--delete-output] [--overwrite-source] [--eol crlf|lf]", RunInstallCommand},
     {"diff", "HACK [--eol crlf|lf] [--search-output] [--output FILE]", RunDiffCommand},
     {"export", "HACK --folder DIR --name NAME [--make-folder]", RunExportCommand},
-    {"import", "FILE", RunImportCommand},
+    {"import", "FILE [--replace]", RunImportCommand},
     {"check-upgrade", "[--source DIR] [--against DIR] [HACK ...] [--format text|tsv|html]", RunCheckUpgradeCommand},
     {"conflicts", "[HACK ...] [--format text|tsv|html]", RunConflictsCommand},
     {"export-text", "HACK --folder DIR --name NAME", RunExportTextCommand},

@@ -16,12 +16,12 @@ int RunBackupsCommand(const GlobalOptions& options, const CommandArguments& args
 {
     const ParsedArguments parsed = ParseArguments(args, args.empty() ? 0 : 1, {});
     Session session(options);
-    std::optional<qint16> hack;
+    std::optional<int> hack;
     if (!parsed.positional.empty()) {
         session.SelectHack(parsed.positional[0]);
         hack = session.state.CurrentHackNum;
     }
-    std::map<qint16, QString> names;
+    std::map<int, QString> names;
     for (const HackListRow& row : HackListRows(session.state))
         names[row.HackNum] = row.cells.value(0);
     for (const BackupInfo& backup : ListBackups(session.state.ProgramFolder, hack)) {

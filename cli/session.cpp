@@ -24,6 +24,14 @@ QString AnswerText(MsgAnswer answer)
         return QStringLiteral("No");
     case MsgAnswer::Retry:
         return QStringLiteral("Retry");
+    case MsgAnswer::Save:
+        return QStringLiteral("Save");
+    case MsgAnswer::Discard:
+        return QStringLiteral("Discard");
+    case MsgAnswer::Replace:
+        return QStringLiteral("Replace");
+    case MsgAnswer::KeepBoth:
+        return QStringLiteral("Keep Both");
     }
     return QString();
 }

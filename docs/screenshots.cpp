@@ -197,7 +197,7 @@ bool InstallAndAnalyse(zp::mdiMain& window, zp::AppState& state, const QString& 
 void AddHomePageHack(
     zp::AppState& state, const QString& name, int action, const QString& oldData, const QString& newData)
 {
-    const qint16 hack = zp::CreateHack(state, [&](zp::Recordset& info) {
+    const int hack = zp::CreateHack(state, [&](zp::Recordset& info) {
         info.SetValue("Name", name);
         info.SetValue("HackType", 1);
     });

@@ -143,7 +143,7 @@ void frmInstallHack::Load()
         chkOverSource->setChecked(state_.cfgOverWriteSource == 1);
         cmbEOL->setCurrentIndex(state_.cfgEOL == 1 ? 1 : 0);
         const Recordset& hack = *state_.HackInfoRecordset;
-        hackNum_ = qint16(hack.Int("HackNum"));
+        hackNum_ = hack.Int("HackNum");
         txtPreInstall->setPlainText(hack.Text("PreInstallCom"));
         postInstall_ = hack.Value("PostInstallCom");
     });
@@ -198,7 +198,10 @@ void frmInstallHack::ModsDone(int done, int total)
 void frmInstallHack::Install()
 {
     log_.Run(state_.dialogs, windowTitle(), [this] {
-        if (!SelectOwnHack())
+        // The hack this window was opened for, whatever the list has selected since; the list's
+        // selection is the current hack again afterwards.
+        const OwnHackRun run(state_, hackNum_);
+        if (!OwnHackFound(run))
             return;
         backupFolder_.clear();
         if (chkOverSource->isChecked() && !ConfirmOverwrite())
@@ -215,7 +218,8 @@ void frmInstallHack::Install()
 void frmInstallHack::Preview()
 {
     RunGuarded(state_.dialogs, windowTitle(), [this] {
-        if (!SelectOwnHack())
+        const OwnHackRun run(state_, hackNum_);
+        if (!OwnHackFound(run))
             return;
         // The window's options; its notes stay out of the instructions box.
         FixedInstallationOptions options;
@@ -233,9 +237,9 @@ void frmInstallHack::Preview()
     });
 }
 
-bool frmInstallHack::SelectOwnHack()
+bool frmInstallHack::OwnHackFound(const OwnHackRun& run)
 {
-    if (FindHack(state_, QString::number(hackNum_)) && state_.CurrentHackNum == hackNum_)
+    if (run.Found())
         return true;
     state_.dialogs.messageBox(
         tr("This hack is no longer in the database."), windowTitle(), MsgButtons::OK, MsgIcon::Exclamation);
@@ -301,9 +305,9 @@ void frmInstallHack::closeEvent(QCloseEvent* event)
 void frmInstallHack::Unload()
 {
     main_.mnuHackList->setEnabled(true);
-    // The list shows the new "Last Installed".
+    // The list shows the new "Last Installed", with its own row still selected.
     if (frmListHacks* list = FindHackList(main_.mdiArea()))
-        list->RefillHackList();
+        list->RefillHackList(list->SelectedHackNum());
 }
 
 frmInstallHack& ShowInstaller(mdiMain& main)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/catalogue_operations.h"
 #include "install/grid_log.h"
 #include "install/installation_run.h"
 
@@ -34,6 +35,8 @@ public:
     // Sizes and centres the window, sets the options from the configuration and shows the
     // pre-install instructions of the hack at the current row of HackInfoRecordset.
     void Load();
+    // True while the installation runs.
+    bool IsRunning() const { return log_.Running(); }
 
     bool SearchOutputFirst() const override;
     bool DeleteOutputFirst() const override;
@@ -66,8 +69,8 @@ private:
     void Install();
     // Tries the installation with the options as shown and opens its diff in a new window.
     void Preview();
-    // Makes the hack this window shows the current hack again (the list may have moved meanwhile).
-    bool SelectOwnHack();
+    // Says so when the hack this window was opened for is no longer in the database.
+    bool OwnHackFound(const OwnHackRun& run);
     // Asks before the source files are overwritten, naming the folder that keeps their copies.
     bool ConfirmOverwrite();
     void ShowLog();
@@ -77,7 +80,7 @@ private:
     mdiMain& main_;
     AppState& state_;
     GridLog log_;
-    qint16 hackNum_ = 0;
+    int hackNum_ = 0;
     QVariant postInstall_; // PostInstallCom of the hack, Null when it has none
     QString backupFolder_;
     std::pair<int, int> modsDone_; // mods done and total not shown yet; total 0 when none waits

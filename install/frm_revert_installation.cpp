@@ -69,7 +69,7 @@ void frmRevertInstallation::Load()
             CenterInParent(this);
             sized_ = true;
         }
-        hackNum_ = qint16(state_.HackInfoRecordset->Int("HackNum"));
+        hackNum_ = state_.HackInfoRecordset->Int("HackNum");
         hackName_ = state_.HackInfoRecordset->Text("Name");
         setWindowTitle(tr("Revert Installation - %1").arg(hackName_));
         log_.Clear();
@@ -121,7 +121,8 @@ void frmRevertInstallation::Revert()
     cmdRevert->setEnabled(false);
     log_.Run(state_.dialogs, tr("Revert Installation"), [this, &name] {
         // The log names the hack at the current row: the list may have moved meanwhile.
-        if (!FindHack(state_, QString::number(hackNum_))) {
+        const OwnHackRun run(state_, hackNum_);
+        if (!run.Found()) {
             state_.dialogs.messageBox(tr("This hack is no longer in the database."),
                                       tr("Revert Installation"),
                                       MsgButtons::OK,

@@ -28,6 +28,8 @@ public:
     // Lists the backups of the hack at the current row of HackInfoRecordset; the first load also
     // sizes and centres the window.
     void Load();
+    // True while a revert runs.
+    bool IsRunning() const { return log_.Running(); }
 
     QLabel* lblBackups;
     FlexGrid* fgBackups;
@@ -47,7 +49,7 @@ private:
 
     AppState& state_;
     GridLog log_;
-    qint16 hackNum_ = 0;
+    int hackNum_ = 0;
     QString hackName_;
     std::vector<BackupInfo> backups_;
     bool sized_ = false;

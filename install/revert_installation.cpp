@@ -23,7 +23,7 @@ const QString Title = QStringLiteral("Revert Installation");
 constexpr qint64 ManifestLimit = qint64(256) << 20;
 
 // <HackNum>-<yyyymmdd-hhmmss>, "-<n>" for a second backup within one second.
-const QRegularExpression BackupName(QStringLiteral("^([0-9]{1,5})-([0-9]{8}-[0-9]{6})(?:-([0-9]{1,9}))?$"));
+const QRegularExpression BackupName(QStringLiteral("^([0-9]{1,10})-([0-9]{8}-[0-9]{6})(?:-([0-9]{1,9}))?$"));
 
 QString BackupFolder(const QString& name)
 {
@@ -56,10 +56,10 @@ bool MarkedReverted(const QString& programFolder, const QString& name)
 std::optional<BackupInfo> DescribeBackup(const QString& programFolder, const QString& name)
 {
     const QRegularExpressionMatch match = BackupName.match(name);
-    const int hackNum = match.captured(1).toInt();
-    BackupInfo info {
-        name, qint16(hackNum), QDateTime::fromString(match.captured(2), QStringLiteral("yyyyMMdd-hhmmss"))};
-    if (!match.hasMatch() || hackNum > 32767 || !info.time.isValid())
+    bool isNumber = false;
+    const int hackNum = match.captured(1).toInt(&isNumber);
+    BackupInfo info {name, hackNum, QDateTime::fromString(match.captured(2), QStringLiteral("yyyyMMdd-hhmmss"))};
+    if (!match.hasMatch() || !isNumber || !info.time.isValid())
         return std::nullopt;
     try {
         if (const std::optional<BackupManifest> manifest = ReadManifest(programFolder, name)) {
@@ -250,7 +250,7 @@ QString BackupStateText(BackupState state)
     return QString();
 }
 
-std::vector<BackupInfo> ListBackups(const QString& programFolder, std::optional<qint16> hackNum)
+std::vector<BackupInfo> ListBackups(const QString& programFolder, std::optional<int> hackNum)
 {
     std::vector<BackupInfo> backups;
     // A folder behind a link is none of the backups Zenpatch made.
@@ -271,7 +271,7 @@ std::vector<BackupInfo> ListBackups(const QString& programFolder, std::optional<
     return backups;
 }
 
-std::optional<BackupInfo> FindBackup(const QString& programFolder, qint16 hackNum, const QString& name)
+std::optional<BackupInfo> FindBackup(const QString& programFolder, int hackNum, const QString& name)
 {
     for (const BackupInfo& backup : ListBackups(programFolder, hackNum)) {
         if (name.isEmpty() || backup.name == name)
@@ -285,7 +285,7 @@ bool CurrentHackHasBackup(const AppState& state)
     const Recordset& hacks = *state.HackInfoRecordset;
     if (!hacks.IsOpen() || hacks.BOF() || hacks.EOF())
         return false;
-    return !ListBackups(state.ProgramFolder, qint16(hacks.Int("HackNum"))).empty();
+    return !ListBackups(state.ProgramFolder, hacks.Int("HackNum")).empty();
 }
 
 RevertOutcome RevertInstallation(AppState& state, const QString& name, const RevertOptions& options, LogSink& log)

@@ -25,7 +25,7 @@ QString BackupStateText(BackupState state);
 struct BackupInfo
 {
     QString name; // the folder's name
-    qint16 hackNum = 0;
+    int hackNum = 0;
     QDateTime time;
     int files = -1; // the files its manifest lists; -1 without a readable one
     BackupState state = BackupState::NoManifest;
@@ -34,9 +34,9 @@ struct BackupInfo
 };
 
 // The backups of the program folder (of one hack when `hackNum` is given), newest first.
-std::vector<BackupInfo> ListBackups(const QString& programFolder, std::optional<qint16> hackNum = std::nullopt);
+std::vector<BackupInfo> ListBackups(const QString& programFolder, std::optional<int> hackNum = std::nullopt);
 // The backup of the hack with this folder name, or its newest one when `name` is empty.
-std::optional<BackupInfo> FindBackup(const QString& programFolder, qint16 hackNum, const QString& name);
+std::optional<BackupInfo> FindBackup(const QString& programFolder, int hackNum, const QString& name);
 
 // Whether the hack at the current row of HackInfoRecordset (the selected one) has a backup.
 bool CurrentHackHasBackup(const AppState& state);

@@ -1,8 +1,10 @@
 #include "interchange/frm_export_text.h"
 
 #include "app/app_state.h"
+#include "app/dialogs.h"
 #include "app/mdi_main.h"
 #include "app/window_helpers.h"
+#include "catalogue/catalogue_operations.h"
 #include "interchange/interchange_common.h"
 #include "interchange/interchange_dialog.h"
 #include "interchange/text_export.h"
@@ -22,6 +24,7 @@ frmExportText::frmExportText(AppState& state, QWidget* parent)
     , ExportTargetControls(this, state.dialogs)
     , cmdStartExport(new QPushButton(tr("&Start Export"), this))
     , state_(state)
+    , hackNum_(state.CurrentHackNum)
 {
     setWindowTitle(tr("Export hack in text format"));
     chkMakeFolder->setChecked(true);
@@ -45,7 +48,17 @@ void frmExportText::Start()
 {
     cmdStartExport->setEnabled(false);
     QApplication::setOverrideCursor(Qt::BusyCursor);
-    const ExportResult result = StartTextExport(state_, {txtExpFolder->text(), txtHackFileName->text()});
+    ExportResult result;
+    result.folder = txtExpFolder->text();
+    RunGuarded(state_.dialogs, windowTitle(), [this, &result] {
+        // The hack this window was opened for, whatever the list has selected since.
+        const OwnHackRun run(state_, hackNum_);
+        if (run.Found())
+            result = StartTextExport(state_, {txtExpFolder->text(), txtHackFileName->text()});
+        else
+            state_.dialogs.messageBox(
+                tr("This hack is no longer in the database."), windowTitle(), MsgButtons::OK, MsgIcon::Exclamation);
+    });
     QApplication::restoreOverrideCursor();
     cmdStartExport->setEnabled(true);
     txtExpFolder->setText(result.folder);

@@ -27,6 +27,7 @@ private:
     void Start();
 
     AppState& state_;
+    const int hackNum_; // the hack the window was opened for
 };
 
 // The hack list's ">>": the single text export window, opened and centred in the main window, or

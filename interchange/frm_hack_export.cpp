@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "app/mdi_main.h"
 #include "app/window_helpers.h"
+#include "catalogue/catalogue_operations.h"
 #include "interchange/hack_export.h"
 #include "interchange/interchange_common.h"
 
@@ -19,6 +20,7 @@ frmHackExport::frmHackExport(AppState& state, QWidget* parent)
     : InterchangeDialog(state, parent)
     , ExportTargetControls(this, state.dialogs)
     , cmdStartExport(new QPushButton(tr("&Start Export"), this))
+    , hackNum_(state.CurrentHackNum)
 {
     setWindowTitle(tr("Export Hack"));
     // Enter in the boxes starts the export.
@@ -39,9 +41,14 @@ void frmHackExport::Start()
 {
     const ExportRequest request {txtExpFolder->text(), txtHackFileName->text(), chkMakeFolder->isChecked(), &fe};
     auto result = std::make_shared<ExportResult>();
+    result->folder = request.folder;
     RunJob(
         cmdStartExport,
-        [this, request, result] { *result = StartExport(state_, request); },
+        [this, request, result, hackNum = hackNum_] {
+            const OwnHackRun run(state_, hackNum);
+            if (run.Found())
+                *result = StartExport(state_, request);
+        },
         [this, result] {
             txtExpFolder->setText(result->folder);
             if (result->focusName)

@@ -22,6 +22,8 @@ public:
 
 private:
     void Start();
+
+    const int hackNum_; // the hack the window was opened for
 };
 
 // The hack list's Export: the window, modal over the main window.

@@ -39,16 +39,56 @@ void StoreMods(Recordset& rs, qint64 hackNum, const QList<ModEntry>& mods)
     }
 }
 
-// All rows of the hack in one transaction.
-void StoreHack(AppState& state, const UnpackedHack& hack)
+// The first hack (by number) whose name and version are those of `info`, 0 when there is none.
+int SameHackInCatalogue(AppState& state, const HackInfoFields& info)
+{
+    Recordset hacks(state.Connection);
+    hacks.Open(QStringLiteral("SELECT [HackNum], [Name], [Version] FROM [HackInfo] ORDER BY [HackNum]"));
+    for (; !hacks.EOF(); hacks.MoveNext()) {
+        if (hacks.Text("Name") == info.Name.value_or(QString())
+            && hacks.Text("Version") == info.Version.value_or(QString()))
+            return hacks.Int("HackNum");
+    }
+    return 0;
+}
+
+// Replace, Keep Both or Cancel for a hack whose name and version are already in the catalogue.
+MsgAnswer AskAboutSameHack(AppState& state, const HackInfoFields& info, ImportDuplicate duplicate)
+{
+    if (duplicate == ImportDuplicate::Replace)
+        return MsgAnswer::Replace;
+    return state.dialogs.messageBox(
+        QString("A hack named \"%1\", version \"%2\", is already in the catalogue. Replace it with the hack of this "
+                "file, or keep both?")
+            .arg(info.Name.value_or(QString()), info.Version.value_or(QString())),
+        "Hack Import",
+        MsgButtons::ReplaceKeepBothCancel,
+        MsgIcon::Question);
+}
+
+// All rows of the hack in one transaction: a new hack, or over the rows of `replaced` (its
+// information, mods and support files; its number, and so its backups, stay). Returns its number.
+int StoreHack(AppState& state, const UnpackedHack& hack, int replaced)
 {
     Transaction transaction(state.Connection);
-    const qint16 selected = state.CurrentHackNum;
-    // The new hack is stamped as a hack whose information is saved in the program is.
-    const qint16 hackNum = CreateHack(state, [&](Recordset& rs) {
+    const int selected = state.CurrentHackNum;
+    // The hack is stamped as a hack whose information is saved in the program is.
+    const auto fill = [&](Recordset& rs) {
         WriteHackInfoFields(rs, hack.description.Info);
         rs.SetValue("LastMod", TimeStamp());
-    });
+    };
+    int hackNum = replaced;
+    if (replaced != 0) {
+        const QString number = QString::number(replaced);
+        Recordset info(state.Connection);
+        info.Open("SELECT * FROM [HackInfo] WHERE [HackNum] = " + number);
+        fill(info);
+        info.Update();
+        state.Connection.Execute(sql::DeleteHackFilesOf + number);
+        state.Connection.Execute(sql::DeleteHackDataOf + number);
+    } else {
+        hackNum = CreateHack(state, fill);
+    }
     state.CurrentHackNum = selected; // the import adds a hack; the list's selection stays
     state.HackFilesRecordset->ReOpen(sql::SelectHackFilesOf + QString::number(state.CurrentHackNum)
                                      + sql::OrderByFileName);
@@ -56,6 +96,7 @@ void StoreHack(AppState& state, const UnpackedHack& hack)
     state.HackDataRecordset->ReOpen(sql::SelectHackData);
     StoreMods(*state.HackDataRecordset, hackNum, hack.description.Mods);
     transaction.Commit();
+    return hackNum;
 }
 
 // The shared recordsets show the database as it now is (rows of a rolled-back import vanish).
@@ -85,7 +126,8 @@ void ShowUnexpectedError(Dialogs& dialogs, int number, const QString& descriptio
 }
 
 // Runs the import proper and shows its closing message; the caller removes the exchange folder.
-ImportOutcome ImportInto(AppState& state, const QString& path, const QString& exchange, FileEncoder* encoder)
+ImportOutcome ImportInto(
+    AppState& state, const QString& path, const QString& exchange, FileEncoder* encoder, ImportDuplicate duplicate)
 {
     Dialogs& dialogs = state.dialogs;
     try {
@@ -99,7 +141,15 @@ ImportOutcome ImportInto(AppState& state, const QString& path, const QString& ex
                                MsgIcon::Exclamation);
             return ImportOutcome::Incompatible;
         }
-        StoreHack(state, hack);
+        int replaced = SameHackInCatalogue(state, hack.description.Info);
+        if (replaced != 0) {
+            const MsgAnswer answer = AskAboutSameHack(state, hack.description.Info, duplicate);
+            if (answer == MsgAnswer::Cancel)
+                return ImportOutcome::Stopped;
+            if (answer != MsgAnswer::Replace)
+                replaced = 0;
+        }
+        state.ImportedHackNum = StoreHack(state, hack, replaced);
     } catch (const InvalidHackFile&) {
         ShowInvalidFile(dialogs);
         return ImportOutcome::Stopped;
@@ -157,15 +207,16 @@ QString ChooseImportFile(AppState& state, const QString& current)
 namespace {
 
 // The import proper, inside its job.
-ImportOutcome Import(AppState& state, const QString& path, FileEncoder* encoder)
+ImportOutcome Import(AppState& state, const QString& path, FileEncoder* encoder, ImportDuplicate duplicate)
 {
+    state.ImportedHackNum = 0;
     SaveConfigText(state, "diagImportPath", FolderOf(path));
     if (path.isEmpty() || !FileExists(path)) {
         state.dialogs.messageBox("Could not find file to import.", "Missing file", MsgButtons::OK, MsgIcon::None);
         return ImportOutcome::Stopped;
     }
     const QString exchange = ExchangeFolder(state);
-    ImportOutcome outcome = ImportInto(state, path, exchange, encoder);
+    ImportOutcome outcome = ImportInto(state, path, exchange, encoder, duplicate);
     RefreshRecordsets(state);
     DeleteFolderTree(exchange);
     return outcome;
@@ -173,10 +224,10 @@ ImportOutcome Import(AppState& state, const QString& path, FileEncoder* encoder)
 
 } // namespace
 
-ImportOutcome ImportHackFile(AppState& state, const QString& path, FileEncoder* encoder)
+ImportOutcome ImportHackFile(AppState& state, const QString& path, FileEncoder* encoder, ImportDuplicate duplicate)
 {
     ImportOutcome outcome = ImportOutcome::Stopped;
-    RunAsJob(state, DatabaseUse::Writes, [&] { outcome = Import(state, path, encoder); });
+    RunAsJob(state, DatabaseUse::Writes, [&] { outcome = Import(state, path, encoder, duplicate); });
     return outcome;
 }
 

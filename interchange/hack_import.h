@@ -11,6 +11,10 @@ class FileEncoder;
 // that leaves the window open for another try.
 enum class ImportOutcome { Stopped, Incompatible, Imported };
 
+// What becomes of a hack whose name and version are already in the catalogue: the user is asked
+// (Replace, Keep Both or Cancel), or it replaces the one there.
+enum class ImportDuplicate { Ask, Replace };
+
 // The file text the import window starts with: diagImportPath, else the program folder.
 QString LoadImportFile(AppState& state);
 
@@ -19,10 +23,15 @@ QString LoadImportFile(AppState& state);
 QString ChooseImportFile(AppState& state, const QString& current);
 
 // Start Import: adds the hack of the hack file at `path` as a new hack, with its mods and support
-// files, in one transaction; nothing is added when any part of it fails. Runs as one job (JobLock).
-// Reports every outcome through state.dialogs. `encoder` is the window's control `fe`; the import
-// makes its own when none is given.
-ImportOutcome ImportHackFile(AppState& state, const QString& path, FileEncoder* encoder = nullptr);
+// files, in one transaction; nothing is added when any part of it fails. A hack whose name and
+// version are already in the catalogue is added beside it (Keep Both), or takes its rows in the
+// same transaction (Replace, keeping its HackNum), or stops the import (Cancel). Runs as one job
+// (JobLock). Reports every outcome through state.dialogs; state.ImportedHackNum names the hack
+// stored. `encoder` is the window's control `fe`; the import makes its own when none is given.
+ImportOutcome ImportHackFile(AppState& state,
+                             const QString& path,
+                             FileEncoder* encoder = nullptr,
+                             ImportDuplicate duplicate = ImportDuplicate::Ask);
 
 // The start-up path: the program was handed a hack file; the hack list's recordset is opened on
 // its query and the import runs without further interaction than its messages.

@@ -111,7 +111,8 @@ bool frmTextFile::Load(const QString& dialogFileName)
             tr("Unable to read %1: %2").arg(path, *error), tr("File not found."), MsgButtons::OK, MsgIcon::Critical);
         return false;
     }
-    setWindowTitle(tr("Zenpatch - %1").arg(path));
+    // The viewer never saves: its title says so, so that nobody types into it in vain.
+    setWindowTitle(tr("Zenpatch - %1 (read-only preview of find and replace)").arg(path));
     StartFilling();
     rtbTextData->moveCursor(QTextCursor::Start);
     return true;

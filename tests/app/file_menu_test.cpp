@@ -34,7 +34,12 @@ protected:
     void Backup()
     {
         BackupDatabase(
-            state, [this] { ++closedChildren; }, [this] { ++restarts; });
+            state,
+            [this] {
+                ++closedChildren;
+                return true;
+            },
+            [this] { ++restarts; });
     }
 
     int closedChildren = 0;
@@ -141,6 +146,25 @@ TEST_F(BackupTest, MainWindowRestartClosesChildrenAndShowsTheSplashAgain)
     EXPECT_NE(FindHackList(window.mdiArea()), nullptr);
     EXPECT_TRUE(state.Connection.IsOpen());
     EXPECT_EQ(state.SourceDir, dir.path() + "/source");
+}
+
+TEST_F(BackupTest, RestartDoesNotImportTheStartupFileAgain)
+{
+    Configure("cfgFileAssoc = 0");
+    CloseDatabase(state);
+    mdiMain window(state);
+    window.SetCommandLine(ZENPATCH_TEST_DATA "/../../share/demo/hacks/whos_online.zpx");
+    window.Load();
+    ASSERT_EQ(window.PanelText(2), "Total Hacks: 1");
+
+    WhenModal([](QWidget* splash) { static_cast<frmAbout*>(splash)->cmdOK->click(); });
+    dialogs.answers = {MsgAnswer::Yes};
+    window.mnuBackupDB->trigger();
+    QApplication::processEvents();
+    EXPECT_EQ(window.PanelText(2), "Total Hacks: 1");
+    Recordset hacks(state.Connection);
+    hacks.Open("SELECT * FROM [HackInfo]");
+    EXPECT_EQ(hacks.RecordCount(), 1);
 }
 
 TEST_F(BackupTest, TextFileDialogStartsInTheFirstBoardLocation)

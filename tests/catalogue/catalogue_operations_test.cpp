@@ -11,7 +11,7 @@ namespace {
 class CatalogueOperationsTest : public ProgramFolderFixture
 {
 protected:
-    qint16 Create(const QString& name, int hackType = 0)
+    int Create(const QString& name, int hackType = 0)
     {
         return CreateHack(state, [&](Recordset& hack) {
             hack.SetValue("Name", name);
@@ -37,14 +37,16 @@ TEST_F(CatalogueOperationsTest, CreateReadsBackTheNumberIntoTheState)
     EXPECT_EQ(state.HackInfoRecordset->Text("Name"), "two");
 }
 
-TEST_F(CatalogueOperationsTest, NumbersBeyondSixteenBitsAreRefused)
+TEST_F(CatalogueOperationsTest, NumbersBeyondSixteenBitsStayWhole)
 {
     Create("one");
     state.Connection.Execute("UPDATE sqlite_sequence SET seq = 32766 WHERE name = 'HackInfo'");
-    EXPECT_EQ(Create("last"), 32767);
-    EXPECT_THROW(Create("too many"), DatabaseError);
-    EXPECT_EQ(state.CurrentHackNum, 32767);
-    EXPECT_EQ(CountRows(sql::SelectHackInfo), 2);
+    EXPECT_EQ(Create("last of sixteen bits"), 32767);
+    EXPECT_EQ(Create("beyond"), 32768);
+    EXPECT_EQ(state.CurrentHackNum, 32768);
+    ASSERT_TRUE(FindHack(state, "32768"));
+    EXPECT_EQ(state.HackInfoRecordset->Text("Name"), "beyond");
+    EXPECT_EQ(CountRows(sql::SelectHackInfo), 3);
 }
 
 TEST_F(CatalogueOperationsTest, DeleteRemovesChildrenOfThatHackOnly)

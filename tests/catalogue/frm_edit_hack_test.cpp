@@ -2,12 +2,14 @@
 
 #include "app/board_directories.h"
 #include "app/mdi_main.h"
+#include "app/window_helpers.h"
 #include "catalogue/flex_grid.h"
 #include "catalogue/frm_list_hacks.h"
 #include "catalogue_fixture.h"
 #include "viewer/frm_text_file.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -323,6 +325,48 @@ TEST_F(HackEditorTest, AddProposesTheNextOrderAndCancelTakesItBack)
     editor->cmdHackCancel->click();
     EXPECT_EQ(editor->cmbModOrder->count(), 2);
     EXPECT_TRUE(ViewingButtons(true));
+}
+
+TEST_F(HackEditorTest, UnsavedChangesAreAskedAboutBeforeTheyAreLost)
+{
+    const int hack = AddHack("Kept");
+    InsertMod(hack, "ModOrder, FileName, Comment", "1, 'f.cgi', 'first'");
+    Open(hack);
+    editor->txtPreMess->setPlainText("Back up first.");
+    editor->parentWidget()->close(); // answered Cancel
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "Save changes to Kept?");
+    EXPECT_EQ(dialogs.messages[0].title, "Create/Edit Hack");
+    EXPECT_EQ(dialogs.messages[0].buttons, MsgButtons::SaveDiscardCancel);
+    ASSERT_EQ(FindWorkingWindow<frmEditHack>(main->mdiArea()), editor);
+
+    // Escape that closes a list's popup leaves the mod being typed alone; Escape in its fields asks.
+    editor->cmdEditMod->click();
+    editor->txtModComm->setText("changed");
+    ASSERT_TRUE(Activate());
+    editor->cmbModInst->showPopup();
+    ASSERT_NE(QApplication::activePopupWidget(), nullptr);
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+    QTest::keyClick(editor->txtModComm, Qt::Key_Escape); // answered Cancel
+    EXPECT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_TRUE(editor->cmdModSave->isEnabled());
+    EXPECT_EQ(editor->txtModComm->text(), "changed");
+
+    // Exit with a larger window open: Save stores every part, the larger window's text included.
+    editor->cmdViewOldFS->click();
+    auto* oldData = main->findChild<frmHackComm*>();
+    ASSERT_NE(oldData, nullptr);
+    oldData->txtHackComm->setPlainText("From the larger window");
+    dialogs.answers = {MsgAnswer::Save};
+    EXPECT_TRUE(main->CloseChildWindows());
+    ASSERT_EQ(dialogs.messages.size(), 3u);
+    EXPECT_EQ(dialogs.messages[2].text, "Save changes to Kept?");
+    const QString row = "SELECT * FROM [HackInfo] WHERE HackNum = " + QString::number(hack);
+    EXPECT_EQ(Values(row, "PreInstallCom"), QVariantList {"Back up first."});
+    EXPECT_EQ(Values("SELECT * FROM [HackData]", "Comment"), QVariantList {"changed"});
+    EXPECT_EQ(Values("SELECT * FROM [HackData]", "OldData"), QVariantList {"From the larger window"});
 }
 
 TEST_F(HackEditorTest, AddMultipleKeepsFileLocationInstanceAndAction)

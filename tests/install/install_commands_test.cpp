@@ -68,6 +68,37 @@ TEST_F(InstallCommandsTest, InstallTakesItsOptionsFromTheFlags)
     EXPECT_FALSE(Exists(output + "/stale.txt"));
 }
 
+TEST_F(InstallCommandsTest, AHackNumberBeyondSixteenBitsAddressesThatHackOnly)
+{
+    // 70000 and 4464 share their lower 16 bits.
+    Write(source + "/cgi-bin/forum.cgi", "x\r\n");
+    state.Connection.Execute("INSERT INTO sqlite_sequence (name, seq) VALUES ('HackInfo', 4463)");
+    const int small = AddHack("Small");
+    AddMod(small, 1, "forum.cgi", 0, "", Replace, 1, "x", "small");
+    AddSupportFile(small, "small.txt", 0, "", "s");
+    state.Connection.Execute("UPDATE sqlite_sequence SET seq = 69999 WHERE name = 'HackInfo'");
+    const int big = AddHack("Big");
+    ASSERT_EQ(small, 4464);
+    ASSERT_EQ(big, 70000);
+    AddMod(big, 1, "forum.cgi", 0, "", Replace, 1, "x", "big");
+    AddSupportFile(big, "big.txt", 0, "", "b");
+
+    const CliResult shown = Cli({"show", "70000"});
+    EXPECT_TRUE(shown.out.contains("big.txt"));
+    EXPECT_FALSE(shown.out.contains("small"));
+    EXPECT_EQ(Cli({"install", "70000"}).status, 0);
+    EXPECT_EQ(FilesBelow(output), QStringList({"cgi-bin/big.txt", "cgi-bin/forum.cgi"}));
+    EXPECT_EQ(Read(output + "/cgi-bin/forum.cgi"), "big\r\n");
+
+    EXPECT_EQ(Cli({"--yes", "delete", "70000"}).status, 0);
+    Recordset left(state.Connection);
+    left.Open("SELECT [HackNum] FROM [HackData] UNION ALL SELECT [HackNum] FROM [HackFiles] "
+              "UNION ALL SELECT [HackNum] FROM [HackInfo]");
+    EXPECT_EQ(left.RecordCount(), 3);
+    for (; !left.EOF(); left.MoveNext())
+        EXPECT_EQ(left.Int("HackNum"), small);
+}
+
 TEST_F(InstallCommandsTest, HaltedInstallExitsWithTwo)
 {
     Write(home.filePath("plain"), "");

@@ -104,6 +104,40 @@ TEST_F(HackImport, ImportsANewHackWithItsModsAndFiles)
     EXPECT_FALSE(QDir(ExchangeFolder()).exists());
 }
 
+TEST_F(HackImport, AHackAlreadyInTheCatalogueIsKeptBesideOrReplacedWhole)
+{
+    const QString path = HackFile(Block("h.zpx", Description("0 - a.txt - |")) + Block("a.txt", "first"));
+    ASSERT_EQ(ImportHackFile(state, path), ImportOutcome::Imported);
+    const qint64 first = LastHackNum();
+    EXPECT_EQ(state.ImportedHackNum, first);
+
+    // Asked; the default keeps both.
+    dialogs.messages.clear();
+    ASSERT_EQ(ImportHackFile(state, path), ImportOutcome::Imported);
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              "A hack named \"Imported\", version \"\", is already in the catalogue. Replace it with the hack of this "
+              "file, or keep both?");
+    EXPECT_EQ(dialogs.messages[0].buttons, MsgButtons::ReplaceKeepBothCancel);
+    const qint64 second = LastHackNum();
+    EXPECT_EQ(state.ImportedHackNum, second);
+    EXPECT_NE(second, first);
+
+    dialogs.answers = {MsgAnswer::Cancel};
+    EXPECT_EQ(ImportHackFile(state, path), ImportOutcome::Stopped);
+    EXPECT_EQ(Count("HackInfo"), 2);
+
+    // Replace takes the rows of the first hack of that name and version; its number stays.
+    const QString changed = HackFile(Block("h.zpx", Description("0 - a.txt - |")) + Block("a.txt", "changed"), "b.zpp");
+    EXPECT_EQ(ImportHackFile(state, changed, nullptr, ImportDuplicate::Replace), ImportOutcome::Imported);
+    EXPECT_EQ(state.ImportedHackNum, first);
+    EXPECT_EQ(Count("HackInfo"), 2);
+    EXPECT_EQ(Count("HackData"), 2);
+    ASSERT_EQ(FilesOf(first).size(), 1);
+    EXPECT_EQ(FilesOf(first)[0].bytes, "changed");
+    EXPECT_EQ(FilesOf(second)[0].bytes, "first");
+}
+
 TEST_F(HackImport, DuplicateNamesKeepTheirOwnBytes)
 {
     const QString path = HackFile(Block("h.zpx", Description("0 - a.txt - |1 - a.txt - b|")) + Block("a.txt", "first")

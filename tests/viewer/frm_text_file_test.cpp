@@ -70,7 +70,7 @@ TEST_F(TextViewerTest, LoadsTheFileWithEveryLineEndedAndReplaceDisabled)
     viewer = new frmTextFile(state);
     ASSERT_TRUE(viewer->Load("/elsewhere/ignored.txt"));
 
-    EXPECT_EQ(viewer->windowTitle(), "Zenpatch - " + path);
+    EXPECT_EQ(viewer->windowTitle(), "Zenpatch - " + path + " (read-only preview of find and replace)");
     EXPECT_EQ(viewer->rtbTextData->toPlainText(), "first\nlast\n"); // each CR LF is one line break
     EXPECT_EQ(viewer->rtbTextData->document()->blockCount(), 3);
     EXPECT_TRUE(state.CurrentModFilePath.isEmpty());
@@ -242,7 +242,7 @@ TEST_F(TextViewerTest, MainWindowOpensANewViewerForEachFile)
     ASSERT_TRUE(first && second);
     EXPECT_NE(first, second);
     EXPECT_EQ(main.mdiArea()->subWindowList().size(), 2);
-    EXPECT_EQ(second->windowTitle(), "Zenpatch - " + path);
+    EXPECT_EQ(second->windowTitle(), "Zenpatch - " + path + " (read-only preview of find and replace)");
     EXPECT_EQ(second->parentWidget()->size(), QSize(TwipsToPixels(9600, second), TwipsToPixels(7200, second)));
 
     // Coming back to a viewer puts the focus in its search box.
