@@ -81,8 +81,13 @@ UnpackedPackage SplitPackageText(const QString& packageFile,
     int count = 0;
     qint64 lineNumber = 0;
     bool continued = false; // the last piece ended inside a line
+    // One buffer for every piece: a fresh piece-sized array per line costs more than the line.
+    QByteArray buffer(LinePiece + 1, Qt::Uninitialized);
     while (!package.atEnd()) {
-        QByteArray piece = package.readLine(LinePiece);
+        const qint64 got = package.readLine(buffer.data(), buffer.size());
+        if (got < 0)
+            throw PackageError(75, "Path/File access error: " + packageFile + ": " + package.errorString());
+        const QByteArray piece(buffer.constData(), got);
         const bool whole = piece.endsWith('\n') || package.atEnd();
         const bool firstPiece = !continued;
         continued = !whole;
