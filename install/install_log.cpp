@@ -45,7 +45,8 @@ QString TabSeparated(const QStringList& cells)
     for (QString cell : cells)
         escaped << cell.replace(u'\t', QStringLiteral("\\t"))
                        .replace(u'\r', QStringLiteral("\\r"))
-                       .replace(u'\n', QStringLiteral("\\n"));
+                       .replace(u'\n', QStringLiteral("\\n"))
+                       .replace(QChar(0), QStringLiteral("\\0"));
     return escaped.join(u'\t');
 }
 

@@ -64,8 +64,8 @@ public:
     bool AnyRed() const;
 };
 
-// Cells joined by TAB as the command line prints them, each TAB, CR and LF inside a cell written as
-// \t, \r and \n, so that one row stays one line of its cells.
+// Cells joined by TAB as the command line prints them, each TAB, CR, LF and NUL inside a cell
+// written as \t, \r, \n and \0, so that one row stays one whole line of its cells.
 QString TabSeparated(const QStringList& cells);
 
 // The row as the command line prints it: the four cells (TabSeparated), a failed row prefixed by '!'.
