@@ -348,9 +348,10 @@ void WholeFileBatch::Stage(const QString& source, const QString& root, const QSt
             ::close(from);
         if (error == ELOOP)
             throw UnsafePathError(source);
-        throw std::runtime_error(QStringLiteral("Cannot read %1: %2")
-                                     .arg(source, from < 0 ? SystemErrorText(error) : QStringLiteral("Not a regular file"))
-                                     .toStdString());
+        throw std::runtime_error(
+            QStringLiteral("Cannot read %1: %2")
+                .arg(source, from < 0 ? SystemErrorText(error) : QStringLiteral("Not a regular file"))
+                .toStdString());
     }
     ::fstat(folder, &place);
     if (file.st_dev == place.st_dev) {
@@ -358,15 +359,14 @@ void WholeFileBatch::Stage(const QString& source, const QString& root, const QSt
         ::close(from);
         const QString sourceFolder = QFileInfo(source).absolutePath();
         const int movedFolder = Folder(sourceFolder, {}, sourceFolder, source);
-        staged_.push_back(
-            {relative,
-             target.path,
-             folder,
-             place.st_dev,
-             target.name,
-             movedFolder,
-             QFile::encodeName(FileNameOf(source)),
-             nullptr});
+        staged_.push_back({relative,
+                           target.path,
+                           folder,
+                           place.st_dev,
+                           target.name,
+                           movedFolder,
+                           QFile::encodeName(FileNameOf(source)),
+                           nullptr});
         return;
     }
     ::close(from);

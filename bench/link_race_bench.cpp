@@ -25,15 +25,15 @@ using namespace bench;
 QHash<QString, QByteArray> Contents(const QString& folder)
 {
     QHash<QString, QByteArray> contents;
-    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
+    QDirIterator it(
+        folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QFileInfo info(it.next());
         QFile file(info.filePath());
         contents[info.filePath()] = info.isSymLink() ? "-> " + QFile::encodeName(info.symLinkTarget())
-            : info.isDir()                            ? QByteArray("<folder>")
-            : file.open(QIODevice::ReadOnly)          ? file.readAll()
-                                                      : QByteArray("<unreadable>");
+            : info.isDir()                           ? QByteArray("<folder>")
+            : file.open(QIODevice::ReadOnly)         ? file.readAll()
+                                                     : QByteArray("<unreadable>");
     }
     return contents;
 }
@@ -54,13 +54,20 @@ void PlantOnce(const QString& home, const QString& output, const QString& outsid
         if (round % 3 == 0)
             Plant(work + "/" + name, outside + "/victim");
     const QString exchange = home + "/enctemp";
-    for (const QString& name : {"s.zpx", "s.zpe", "s.enc", "support1", "support1.enc", "clean.zpx.dec",
-                                "block1.dec", "block1.bin", "block2.dec", "block2.bin"})
+    for (const QString& name : {"s.zpx",
+                                "s.zpe",
+                                "s.enc",
+                                "support1",
+                                "support1.enc",
+                                "clean.zpx.dec",
+                                "block1.dec",
+                                "block1.bin",
+                                "block2.dec",
+                                "block2.bin"})
         if (QFileInfo(exchange).isDir() && !QFileInfo::exists(exchange + "/" + name))
             Plant(exchange + "/" + name, outside + "/victim");
     const QString cgi = output + "/cgi-bin";
-    if (round % 2 == 0 && QFileInfo(cgi).isDir() && !QFileInfo(cgi).isSymLink()
-        && QDir().rename(cgi, cgi + ".real")) {
+    if (round % 2 == 0 && QFileInfo(cgi).isDir() && !QFileInfo(cgi).isSymLink() && QDir().rename(cgi, cgi + ".real")) {
         Plant(cgi, outside);
         std::this_thread::sleep_for(std::chrono::microseconds(200));
         ::unlink(QFile::encodeName(cgi).constData());
@@ -104,14 +111,20 @@ int Run(int rounds, int seconds, int files)
         QStringList arguments {"--home", board.home};
         switch (done % 3) {
         case 0:
-            arguments << "install" << "Stress";
+            arguments << "install"
+                      << "Stress";
             break;
         case 1:
-            arguments << "export" << "Stress" << "--folder" << exports << "--name" << "s";
+            arguments << "export"
+                      << "Stress"
+                      << "--folder" << exports << "--name"
+                      << "s";
             QFile::remove(exports + "/s.zpx");
             break;
         default:
-            arguments << "--yes" << "import" << exports + "/clean.zpx" << "--replace";
+            arguments << "--yes"
+                      << "import" << exports + "/clean.zpx"
+                      << "--replace";
             break;
         }
         succeeded += RaceOne(arguments, board.home, board.output, outside) == 0;

@@ -61,8 +61,7 @@ void WorkBuffer::SaveFile(const QString& path, bool lfOnly, bool writeBack) cons
     constexpr QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered;
     if (!file.open(mode) && QFile::remove(path))
         file.open(mode);
-    if (!file.isOpen()
-        || !WriteBoardText(file, text_.Parts(), encoding_, bom_, lfOnly)) {
+    if (!file.isOpen() || !WriteBoardText(file, text_.Parts(), encoding_, bom_, lfOnly)) {
         const QString reason = file.errorString();
         // A file cut short must not be taken for a written one.
         if (file.isOpen())

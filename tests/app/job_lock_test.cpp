@@ -95,8 +95,8 @@ TEST_F(JobLockTest, ALockThatCannotBeMadeSaysTheSystemsReason)
         JobLock lock(gone, 0ms);
         ADD_FAILURE() << "a lock was made in a folder that does not exist";
     } catch (const JobError& e) {
-        EXPECT_STREQ(e.what(), ("Cannot create the job lock " + gone + "/zpatch.lock: No such file or directory")
-                                   .toStdString()
-                                   .c_str());
+        EXPECT_STREQ(
+            e.what(),
+            ("Cannot create the job lock " + gone + "/zpatch.lock: No such file or directory").toStdString().c_str());
     }
 }

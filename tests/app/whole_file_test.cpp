@@ -98,8 +98,7 @@ TEST(WholeFileTest, ALinkPlantedDuringTheRunIsNeverFollowed)
     single.Commit();
 
     EXPECT_TRUE(failed.isEmpty());
-    EXPECT_EQ(QDir(outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-              QStringList {"secret"});
+    EXPECT_EQ(QDir(outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList {"secret"});
     EXPECT_EQ(Read(root + "/moved/a.cgi"), "batch");
     EXPECT_EQ(Read(root + "/moved/c.cgi"), "single");
     EXPECT_TRUE(QFileInfo(work + "/2").isSymLink());

@@ -1,7 +1,8 @@
 #pragma once
 
 // How GoogleTest prints Qt's text and bytes when a comparison fails: as quoted text, not as a dump
-// of the object's bytes (a QStringList prints as a list of such texts). Every test that uses Qt includes it (see CMakeLists.txt).
+// of the object's bytes (a QStringList prints as a list of such texts). Every test that uses Qt includes it (see
+// CMakeLists.txt).
 #include <QByteArray>
 #include <QString>
 #include <ostream>
@@ -21,7 +22,8 @@ inline void PrintTo(const QByteArray& bytes, std::ostream* out)
         else if (byte >= 0x20 && byte < 0x7f)
             *out << c;
         else
-            *out << "\\x" << "0123456789abcdef"[byte >> 4] << "0123456789abcdef"[byte & 15];
+            *out << "\\x"
+                 << "0123456789abcdef"[byte >> 4] << "0123456789abcdef"[byte & 15];
     }
     *out << '"';
 }
