@@ -50,20 +50,21 @@ void Plant(const QString& path, const QString& target)
 void PlantOnce(const QString& home, const QString& output, const QString& outside, unsigned round)
 {
     const QString work = home + "/zpk_inst_temp";
-    for (const QString& name : QDir(work).entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot))
-        if (round % 3 == 0)
+    if (round % 3 == 0) {
+        for (const QString& name : QDir(work).entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot))
             Plant(work + "/" + name, outside + "/victim");
+    }
     const QString exchange = home + "/enctemp";
-    for (const QString& name : {"s.zpx",
-                                "s.zpe",
-                                "s.enc",
-                                "support1",
-                                "support1.enc",
-                                "clean.zpx.dec",
-                                "block1.dec",
-                                "block1.bin",
-                                "block2.dec",
-                                "block2.bin"})
+    for (const char* name : {"s.zpx",
+                             "s.zpe",
+                             "s.enc",
+                             "support1",
+                             "support1.enc",
+                             "clean.zpx.dec",
+                             "block1.dec",
+                             "block1.bin",
+                             "block2.dec",
+                             "block2.bin"})
         if (QFileInfo(exchange).isDir() && !QFileInfo::exists(exchange + "/" + name))
             Plant(exchange + "/" + name, outside + "/victim");
     const QString cgi = output + "/cgi-bin";
