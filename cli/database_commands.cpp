@@ -121,7 +121,7 @@ int RunShowCommand(const GlobalOptions& options, const CommandArguments& args)
     session.SelectHack(parsed.positional[0]);
     const Recordset& hack = *session.state.HackInfoRecordset;
     for (const QString& field : hack.FieldNames())
-        PrintLine(field + QStringLiteral(": ") + TabSeparated({hack.Text(field)}));
+        PrintLine(field + QStringLiteral(": ") + EscapedCell(hack.Text(field)));
     PrintMods(session.state);
     PrintSupportFiles(session.state);
     return exitSuccess;

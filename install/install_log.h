@@ -64,8 +64,11 @@ public:
     bool AnyRed() const;
 };
 
-// Cells joined by TAB as the command line prints them, each TAB, CR, LF and NUL inside a cell
-// written as \t, \r, \n and \0, so that one row stays one whole line of its cells.
+// A cell as one whole line: TAB, CR, LF and NUL written as \t, \r, \n and \0.
+QString EscapedCell(QString cell);
+
+// Cells joined by TAB as the command line prints them, each cell escaped (EscapedCell), so that one
+// row stays one whole line of its cells.
 QString TabSeparated(const QStringList& cells);
 
 // The row as the command line prints it: the four cells (TabSeparated), a failed row prefixed by '!'.
