@@ -13,6 +13,7 @@
 #include <future>
 #include <mutex>
 #include <system_error>
+#include <unistd.h>
 #include <vector>
 
 namespace zp {
@@ -32,6 +33,18 @@ QString BusyMessage(const QString& programFolder, QLockFile& lock)
         = lock.getLockInfo(&pid, &host, &application) ? QString::number(pid) : QStringLiteral("unknown");
     return QStringLiteral("Another Zenpatch job is using %1 (process %2). Try again when it has finished.")
         .arg(programFolder, process);
+}
+
+// Why the lock file cannot be made: QLockFile tells only that it could not, the system says why
+// (a read-only file system, a folder the user cannot write, a lock file of another user).
+int LockFailureReason(const QString& programFolder)
+{
+    const QByteArray lock = QFile::encodeName(LockFilePath(programFolder));
+    if (::access(QFile::encodeName(programFolder).constData(), W_OK | X_OK) != 0)
+        return errno;
+    if (::access(lock.constData(), F_OK) == 0 && ::access(lock.constData(), R_OK | W_OK) != 0)
+        return errno;
+    return EACCES;
 }
 
 // Removes a job's own folder below the program folder; one that is a link goes as a link, so that
@@ -129,13 +142,10 @@ JobLock::JobLock(const QString& programFolder, std::chrono::milliseconds wait)
         switch (lock_.error()) {
         case QLockFile::LockFailedError:
             throw JobError(BusyMessage(programFolder, lock_).toStdString());
-        case QLockFile::PermissionError:
-            throw JobError(QStringLiteral("Cannot create the job lock %1: %2")
-                               .arg(LockFilePath(programFolder), SystemErrorText(EACCES))
-                               .toStdString());
         default:
-            throw JobError(
-                QStringLiteral("Cannot create the job lock %1").arg(LockFilePath(programFolder)).toStdString());
+            throw JobError(QStringLiteral("Cannot create the job lock %1: %2")
+                               .arg(LockFilePath(programFolder), SystemErrorText(LockFailureReason(programFolder)))
+                               .toStdString());
         }
     }
     RemovePendingFiles(programFolder);
@@ -158,18 +168,24 @@ void RemoveLeftoversOfKilledJobs(const QString& programFolder)
     }
 }
 
+std::optional<QString> DatabaseWriteRefusal(AppState& state)
+{
+    try {
+        state.Connection.CheckWritable();
+        return std::nullopt;
+    } catch (const DatabaseError& e) {
+        return QStringLiteral("Zenpatch cannot write to its database %1 (%2). Nothing was changed.")
+            .arg(state.Connection.Path(), QString::fromStdString(e.what()));
+    }
+}
+
 bool RunAsJob(AppState& state, DatabaseUse use, const std::function<void()>& job)
 {
     try {
         JobLock lock(state.ProgramFolder, state.JobLockWait);
         if (use == DatabaseUse::Writes) {
-            try {
-                state.Connection.CheckWritable();
-            } catch (const DatabaseError& e) {
-                throw JobError(QStringLiteral("Zenpatch cannot write to its database %1 (%2). Nothing was changed.")
-                                   .arg(state.Connection.Path(), QString::fromStdString(e.what()))
-                                   .toStdString());
-            }
+            if (const std::optional<QString> refusal = DatabaseWriteRefusal(state))
+                throw JobError(refusal->toStdString());
         }
         job();
         return true;

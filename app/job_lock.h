@@ -4,6 +4,7 @@
 #include <QString>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 
 namespace zp {
@@ -48,6 +49,10 @@ void RemoveLeftoversOfKilledJobs(const QString& programFolder);
 // Whether a job writes the database: such a job first checks that it can, so that it never stops
 // half-way on a read-only database after changing files.
 enum class DatabaseUse { Reads, Writes };
+
+// "Zenpatch cannot write to its database PATH (REASON). Nothing was changed." when a write to the
+// database would fail (a read-only file or folder); nothing when it can be written.
+std::optional<QString> DatabaseWriteRefusal(AppState& state);
 
 // Runs `job` under the job lock of the state's program folder (waiting state.JobLockWait). When the
 // job cannot start, shows why (title "Zenpatch") and returns false without running it.

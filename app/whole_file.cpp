@@ -1,13 +1,14 @@
 #include "app/whole_file.h"
 
 #include "app/board_directories.h"
+#include "app/common.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <cerrno>
 #include <fcntl.h>
-#include <filesystem>
 #include <map>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -56,30 +57,92 @@ bool IsRegularFile(const QString& path, struct stat* info = nullptr)
     throw std::runtime_error(QStringLiteral("Cannot write %1: %2").arg(target, reason).toStdString());
 }
 
-// root + "/" + relative, once it is sure that the path stays below root, that no symbolic link
-// lies on the way and that the target's folder exists.
-QString PreparedTarget(const QString& root, const QString& relative)
+// The elements of a relative path, without empty ones and ".".
+QStringList ElementsOf(const QString& relative)
+{
+    static const QRegularExpression separator(QStringLiteral("[/\\\\]"));
+    QStringList elements = relative.split(separator, Qt::SkipEmptyParts);
+    elements.removeAll(QStringLiteral("."));
+    return elements;
+}
+
+// Opens root + the folders named by `elements`, one by one from the root, making the missing ones.
+// Each is opened without following a symbolic link, so that a link planted on the way later in the
+// run cannot redirect what is written into the folder: a link met is refused with UnsafePathError.
+// The root itself may be a link, and is made when missing. `target` names the file in the errors.
+int OpenFolderBelow(const QString& root, const QStringList& elements, const QString& target)
+{
+    const QByteArray rootName = QFile::encodeName(root);
+    int folder = ::open(rootName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0 && errno == ENOENT && QDir().mkpath(root))
+        folder = ::open(rootName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0)
+        FailToWrite(target, SystemErrorText(errno));
+    QString path = root;
+    for (const QString& element : elements) {
+        path += (path.endsWith(u'/') ? QString() : QStringLiteral("/")) + element;
+        const QByteArray name = QFile::encodeName(element);
+        constexpr int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+        int next = ::openat(folder, name.constData(), flags);
+        if (next < 0 && errno == ENOENT && (::mkdirat(folder, name.constData(), 0777) == 0 || errno == EEXIST))
+            next = ::openat(folder, name.constData(), flags);
+        if (next < 0) {
+            const int error = errno;
+            struct stat st
+            {
+            };
+            const bool link = ::fstatat(folder, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+            ::close(folder);
+            if (link)
+                throw UnsafePathError(path);
+            FailToWrite(target, SystemErrorText(error));
+        }
+        ::close(folder);
+        folder = next;
+    }
+    return folder;
+}
+
+// The target root + "/" + relative, once it is sure that the path stays below root: its opened
+// folder (see OpenFolderBelow) and its name there.
+struct PreparedTarget
+{
+    QString path;
+    QString folderPath;
+    QByteArray name;
+    QStringList folders; // the folder elements below root
+};
+
+PreparedTarget PrepareTarget(const QString& root, const QString& relative)
 {
     const std::optional<QString> target = JoinInsideRoot(root, relative);
-    if (!target || *target == root)
+    QStringList elements = ElementsOf(relative);
+    if (!target || elements.isEmpty())
         throw std::runtime_error(QStringLiteral("Refused a file outside %1: %2").arg(root, relative).toStdString());
-    if (const QString link = LinkOnTheWay(root, relative); !link.isEmpty())
-        throw UnsafePathError(link);
-    std::error_code error;
-    std::filesystem::create_directories(QFile::encodeName(QFileInfo(*target).absolutePath()).toStdString(), error);
-    if (error)
-        FailToWrite(*target, QString::fromStdString(error.message()));
-    return *target;
+    const QByteArray name = QFile::encodeName(elements.takeLast());
+    return {*target, QFileInfo(*target).absolutePath(), name, elements};
+}
+
+bool IsRegularFileAt(int folder, const QByteArray& name, struct stat* info = nullptr)
+{
+    struct stat st
+    {
+    };
+    if (::fstatat(folder, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    if (info)
+        *info = st;
+    return true;
 }
 
 // A new file takes the place of an old one with its permissions (a script stays executable).
-void KeepPermissions(const QString& target, const std::function<void(mode_t)>& setMode)
+void KeepPermissions(int folder, const QByteArray& name, int fd)
 {
     struct stat old
     {
     };
-    if (IsRegularFile(target, &old))
-        setMode(old.st_mode & 07777);
+    if (IsRegularFileAt(folder, name, &old))
+        ::fchmod(fd, old.st_mode & 07777);
 }
 
 void CopyInto(WholeFile& out, const QString& source)
@@ -96,28 +159,16 @@ void CopyInto(WholeFile& out, const QString& source)
     }
 }
 
-// Writes every dirty page of the file system that holds `folder` to disk; 0 or the errno.
-int FlushFileSystem(const QString& folder)
+// Renames a file of the work folder over its target, both named within their opened folders. An
+// old regular file there trades places with it instead, in one step, and is left at the moved
+// file's name: removing an old file frees its blocks, which can wait for the disk, and so is left to
+// whoever removes the work folder.
+void MoveIntoPlace(int fromFolder, const QByteArray& from, int toFolder, const QByteArray& to, const QString& target)
 {
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    const int result = ::syncfs(fd) == 0 ? 0 : errno;
-    ::close(fd);
-    return result;
-}
-
-// Renames a file of the work folder over its target. An old regular file there trades places with
-// it instead, in one step, and is left at the moved file's name: removing an old file frees its
-// blocks, which can wait for the disk, and so is left to whoever removes the work folder.
-void MoveIntoPlace(const QString& moved, const QString& target)
-{
-    const QByteArray from = QFile::encodeName(moved);
-    const QByteArray to = QFile::encodeName(target);
-    if (IsRegularFile(target)
-        && ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) == 0)
+    if (IsRegularFileAt(toFolder, to)
+        && ::renameat2(fromFolder, from.constData(), toFolder, to.constData(), RENAME_EXCHANGE) == 0)
         return;
-    if (::rename(from.constData(), to.constData()) != 0)
+    if (::renameat(fromFolder, from.constData(), toFolder, to.constData()) != 0)
         FailToWrite(target, SystemErrorText(errno));
 }
 
@@ -136,11 +187,8 @@ UnsafePathError::UnsafePathError(const QString& link)
 
 QString LinkOnTheWay(const QString& root, const QString& relative)
 {
-    static const QRegularExpression separator(QStringLiteral("[/\\\\]"));
     QString path = root;
-    for (const QString& element : relative.split(separator, Qt::SkipEmptyParts)) {
-        if (element == QStringLiteral("."))
-            continue;
+    for (const QString& element : ElementsOf(relative)) {
         if (!path.endsWith(u'/'))
             path += u'/';
         path += element;
@@ -173,26 +221,34 @@ bool WriteFully(QIODevice& device, const char* data, qint64 size)
 }
 
 WholeFile::WholeFile(const QString& programFolder, const QString& root, const QString& relative)
-    : target_(PreparedTarget(root, relative))
 {
-    const QString folder = QFileInfo(target_).absolutePath();
-    for (int attempt = 0;; ++attempt) {
-        file_.setFileName(NewTemporaryName(folder));
-        AddToPendingList(programFolder, file_.fileName());
-        if (file_.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
-            break;
-        if (attempt == 8 || !QFileInfo::exists(file_.fileName()))
-            Fail(file_.errorString());
+    PreparedTarget target = PrepareTarget(root, relative);
+    target_ = target.path;
+    name_ = target.name;
+    folder_ = OpenFolderBelow(root, target.folders, target_);
+    // Created afresh, never through a link: O_EXCL refuses any name that is taken.
+    int fd = -1;
+    for (int attempt = 0; fd < 0; ++attempt) {
+        temporaryPath_ = NewTemporaryName(target.folderPath);
+        AddToPendingList(programFolder, temporaryPath_);
+        fd = ::openat(folder_,
+                      QFile::encodeName(FileNameOf(temporaryPath_)).constData(),
+                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                      0666);
+        if (fd < 0 && (attempt == 8 || errno != EEXIST))
+            Fail(SystemErrorText(errno));
     }
-    KeepPermissions(target_, [this](mode_t mode) { ::fchmod(file_.handle(), mode); });
+    file_.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle);
+    KeepPermissions(folder_, name_, fd);
 }
 
 WholeFile::~WholeFile()
 {
-    if (committed_)
-        return;
-    file_.close();
-    QFile::remove(file_.fileName());
+    if (!committed_) {
+        file_.close();
+        ::unlinkat(folder_, QFile::encodeName(FileNameOf(temporaryPath_)).constData(), 0);
+    }
+    ::close(folder_);
 }
 
 void WholeFile::Fail(const QString& reason) const
@@ -223,7 +279,7 @@ void WholeFile::Finish(bool flush)
 
 void WholeFile::Publish()
 {
-    if (::rename(QFile::encodeName(file_.fileName()).constData(), QFile::encodeName(target_).constData()) != 0)
+    if (::renameat(folder_, QFile::encodeName(FileNameOf(temporaryPath_)).constData(), folder_, name_.constData()) != 0)
         Fail(SystemErrorText(errno));
     committed_ = true;
 }
@@ -247,8 +303,11 @@ struct WholeFileBatch::Staged
 {
     QString relative;
     QString target;
-    dev_t device; // of the target's folder
-    QString moved; // the source, renamed as it is; empty when it was copied
+    int folder; // the target's, held by folders_
+    dev_t device; // the file system of that folder
+    QByteArray name; // the target's name in it
+    int movedFolder; // the source's folder, held by folders_, when it is renamed as it is
+    QByteArray moved; // the source's name there; empty when it was copied
     std::unique_ptr<WholeFile> copy;
 };
 
@@ -257,29 +316,64 @@ WholeFileBatch::WholeFileBatch(const QString& programFolder)
 {
 }
 
-WholeFileBatch::~WholeFileBatch() = default;
+WholeFileBatch::~WholeFileBatch()
+{
+    staged_.clear();
+    for (const auto& [path, fd] : folders_)
+        ::close(fd);
+}
+
+int WholeFileBatch::Folder(const QString& root, const QStringList& elements, const QString& path, const QString& target)
+{
+    if (const auto open = folders_.find(path); open != folders_.end())
+        return open->second;
+    const int fd = OpenFolderBelow(root, elements, target);
+    folders_.emplace(path, fd);
+    return fd;
+}
 
 void WholeFileBatch::Stage(const QString& source, const QString& root, const QString& relative)
 {
-    const QString target = PreparedTarget(root, relative);
-    struct stat from
+    const PreparedTarget target = PrepareTarget(root, relative);
+    const int folder = Folder(root, target.folders, target.folderPath, target.path);
+    // Only a regular file is staged: a link planted in its place is never moved into a board.
+    const int from = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat file
     {
-    }, folder {};
-    if (::stat(QFile::encodeName(source).constData(), &from) != 0)
+    }, place {};
+    const bool regular = from >= 0 && ::fstat(from, &file) == 0 && S_ISREG(file.st_mode);
+    const int error = errno;
+    if (!regular) {
+        if (from >= 0)
+            ::close(from);
+        if (error == ELOOP)
+            throw UnsafePathError(source);
         throw std::runtime_error(
-            QStringLiteral("Cannot read %1: %2").arg(source, SystemErrorText(errno)).toStdString());
-    if (::stat(QFile::encodeName(QFileInfo(target).absolutePath()).constData(), &folder) != 0)
-        FailToWrite(target, SystemErrorText(errno));
-    if (from.st_dev == folder.st_dev) {
-        const QByteArray path = QFile::encodeName(source);
-        KeepPermissions(target, [&path](mode_t mode) { ::chmod(path.constData(), mode); });
-        staged_.push_back({relative, target, folder.st_dev, source, nullptr});
+            QStringLiteral("Cannot read %1: %2")
+                .arg(source, from < 0 ? SystemErrorText(error) : QStringLiteral("Not a regular file"))
+                .toStdString());
+    }
+    ::fstat(folder, &place);
+    if (file.st_dev == place.st_dev) {
+        KeepPermissions(folder, target.name, from);
+        ::close(from);
+        const QString sourceFolder = QFileInfo(source).absolutePath();
+        const int movedFolder = Folder(sourceFolder, {}, sourceFolder, source);
+        staged_.push_back({relative,
+                           target.path,
+                           folder,
+                           place.st_dev,
+                           target.name,
+                           movedFolder,
+                           QFile::encodeName(FileNameOf(source)),
+                           nullptr});
         return;
     }
+    ::close(from);
     auto copy = std::make_unique<WholeFile>(programFolder_, root, relative);
     CopyInto(*copy, source);
     copy->Finish(false);
-    staged_.push_back({relative, target, folder.st_dev, QString(), std::move(copy)});
+    staged_.push_back({relative, target.path, folder, place.st_dev, target.name, -1, QByteArray(), std::move(copy)});
 }
 
 void WholeFileBatch::Commit(const std::function<void(const QString& relative, const QString& reason)>& failed)
@@ -287,7 +381,7 @@ void WholeFileBatch::Commit(const std::function<void(const QString& relative, co
     std::map<dev_t, int> flushed; // file system -> errno of its flush
     for (const Staged& file : staged_) {
         if (!flushed.contains(file.device))
-            flushed[file.device] = FlushFileSystem(QFileInfo(file.target).absolutePath());
+            flushed[file.device] = ::syncfs(file.folder) == 0 ? 0 : errno;
     }
     for (Staged& file : staged_) {
         try {
@@ -296,7 +390,7 @@ void WholeFileBatch::Commit(const std::function<void(const QString& relative, co
             if (file.copy)
                 file.copy->Publish();
             else
-                MoveIntoPlace(file.moved, file.target);
+                MoveIntoPlace(file.movedFolder, file.moved, file.folder, file.name, file.target);
         } catch (const std::exception& e) {
             failed(file.relative, QString::fromStdString(e.what()));
         }
@@ -314,8 +408,15 @@ void RemovePendingFiles(const QString& programFolder)
         if (line.endsWith('\n'))
             line.chop(1);
         const QString path = QString::fromUtf8(line);
-        // Only a temporary file of ours goes, whatever the list says.
-        if (TemporaryName.match(QFileInfo(path).fileName()).hasMatch() && IsRegularFile(path))
+        // Only a temporary file of ours goes, whatever the list says: a damaged or forged line
+        // that names anything else (a board file) is reported and left alone.
+        const bool ours = QDir::isAbsolutePath(path) && QDir::cleanPath(path) == path
+            && TemporaryName.match(FileNameOf(path)).hasMatch();
+        if (!ours)
+            qWarning("%s names %s, which is no temporary file of Zenpatch: left alone",
+                     qUtf8Printable(list.fileName()),
+                     qUtf8Printable(path));
+        else if (IsRegularFile(path))
             QFile::remove(path);
     }
     list.remove();

@@ -2,7 +2,9 @@
 
 #include <QFile>
 #include <QString>
+#include <QStringList>
 #include <functional>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -38,7 +40,9 @@ inline bool WriteFully(QIODevice& device, const QByteArray& bytes)
 
 // One file written whole or not at all. The content goes into a temporary file in the target's
 // folder, listed in the program folder's pending list while it exists; Commit flushes it to disk
-// and renames it over the target, which keeps its permissions. Destroyed without Commit, it
+// and renames it over the target, which keeps its permissions. The target's folder is opened once,
+// element by element from the root without following a link, and everything after is done relative
+// to it, so a link planted on the way during the write is never followed. Destroyed without Commit, it
 // removes the temporary file and the target stays as it was.
 class WholeFile
 {
@@ -52,7 +56,7 @@ public:
 
     const QString& Target() const { return target_; }
     // The temporary file's path, for a writer that takes a path (the encoder).
-    QString TemporaryPath() const { return file_.fileName(); }
+    QString TemporaryPath() const { return temporaryPath_; }
     // Appends bytes; false when they could not all be written (Commit then says why).
     bool Write(const QByteArray& bytes);
     // Throws std::runtime_error naming the target and the system's reason.
@@ -67,6 +71,9 @@ private:
     [[noreturn]] void Fail(const QString& reason) const;
 
     QString target_;
+    QByteArray name_; // the target's name in its folder
+    int folder_ = -1; // the target's folder, opened once below the root
+    QString temporaryPath_;
     QFile file_;
     bool failed_ = false;
     bool committed_ = false;
@@ -105,8 +112,12 @@ public:
 
 private:
     struct Staged;
+    // The folder root + "/" + elements (at `path`), opened once per batch; see WholeFile.
+    int Folder(const QString& root, const QStringList& elements, const QString& path, const QString& target);
+
     QString programFolder_;
     std::vector<Staged> staged_;
+    std::map<QString, int> folders_; // path -> open folder
 };
 
 // Removes the temporary files that a killed job left (those in the pending list), then the list.

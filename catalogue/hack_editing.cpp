@@ -77,7 +77,7 @@ QStringList ModListCells(const AppState& state, const Recordset& mods, bool vali
             mods.Text("ModOrder"),
             instanceText,
             mods.Text("FileName"),
-            ActionName(mods.Int("ActionType", -1)),
+            ActionName(ActionCodeOf(mods.Value("ActionType"))),
             LocationNames(state.CurrentHackType).value(mods.Int("PrimaryDir", -1)),
             mods.Text("Comment")};
 }

@@ -1,6 +1,7 @@
 #include "app/board_directories.h"
 #include "app/common.h"
 #include "app/configuration.h"
+#include "app/job_lock.h"
 #include "catalogue/catalogue_operations.h"
 #include "cli/arguments.h"
 #include "cli/commands.h"
@@ -18,13 +19,14 @@ namespace {
 
 void PrintLine(const QString& line)
 {
-    std::printf("%s\n", line.toUtf8().constData());
+    const QByteArray bytes = line.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
 }
 
 // The action's name, or the stored code itself when it names no action.
 QString ActionText(const Recordset& mods)
 {
-    const QString name = ActionName(mods.Int("ActionType"));
+    const QString name = ActionName(ActionCodeOf(mods.Value("ActionType")));
     return name.isEmpty() ? mods.Text("ActionType") : name;
 }
 
@@ -96,6 +98,8 @@ int RunConfigCommand(const GlobalOptions& options, const CommandArguments& args)
         if (!SetOptionText(values, ArgumentText(args[i]), ArgumentText(args[i + 1])))
             throw CommandError("unknown setting or not a number: " + args[i] + " (see config show)");
     }
+    if (const std::optional<QString> refusal = DatabaseWriteRefusal(session.state))
+        throw CommandError(refusal->toStdString());
     if (const auto refusal = SaveOptions(session.state, values))
         throw CommandError(refusal->text.toStdString());
     return exitSuccess;
@@ -117,7 +121,7 @@ int RunShowCommand(const GlobalOptions& options, const CommandArguments& args)
     session.SelectHack(parsed.positional[0]);
     const Recordset& hack = *session.state.HackInfoRecordset;
     for (const QString& field : hack.FieldNames())
-        PrintLine(field + QStringLiteral(": ") + hack.Text(field));
+        PrintLine(field + QStringLiteral(": ") + EscapedCell(hack.Text(field)));
     PrintMods(session.state);
     PrintSupportFiles(session.state);
     return exitSuccess;

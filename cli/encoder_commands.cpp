@@ -24,6 +24,7 @@ int16_t encodingNamed(const std::string& name)
 int runFileMethod(const CommandArguments& args, int32_t dispid, bool hasEncoding)
 {
     ParsedArguments parsed = hasEncoding ? ParseArguments(args, 2, {"--encoding"}) : ParseArguments(args, 2, {});
+    ArgumentText(parsed.positional[1]); // a file made under a name that is not text could not be named again
     FileEncoder encoder;
     std::vector<Variant> call;
     call.reserve(3);

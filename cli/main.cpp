@@ -85,9 +85,12 @@ int run(int argc, char** argv)
     const Command* command = findCommand(argv[i]);
     if (!command)
         throw CommandError("unknown command " + std::string(argv[i]) + " (try --help)");
+    // The program folder's name is used as text: bytes that are not UTF-8 would name another folder.
     if (!options.home.empty()) {
         ArgumentText(options.home);
         setenv("ZENPATCH_HOME", options.home.c_str(), 1);
+    } else if (const char* home = std::getenv("ZENPATCH_HOME")) {
+        ArgumentText(home);
     }
     return command->run(options, CommandArguments(argv + i + 1, argv + argc));
 }

@@ -633,7 +633,7 @@ qint64 Recordset::BlobSize(const QString& field) const
 void Recordset::WriteBlobToFile(const QString& field, const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
         Fail(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
     const bool written = ReadBlob(field, [&file](const QByteArray& chunk) {
         // A write that falls short is continued until the system says why it cannot go on.

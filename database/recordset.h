@@ -69,7 +69,8 @@ public:
     // (empty at the end); moving the cursor restarts at offset 0. BlobSize gives the length.
     QByteArray GetChunk(const QString& field, int size);
     qint64 BlobSize(const QString& field) const;
-    // Streams the whole field of the current row into a file (16384-byte chunks); throws on failure.
+    // Streams the whole field of the current row into a new file (16384-byte chunks); throws on
+    // failure, and when anything (a symbolic link included) already has the name.
     void WriteBlobToFile(const QString& field, const QString& path);
     // Hands the field of the current row to `consume` in 16384-byte chunks; stops and returns false
     // when `consume` returns false.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zp {
@@ -80,8 +81,21 @@ FileWriter::~FileWriter()
 bool FileWriter::create(const std::string& path)
 {
     close();
-    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // Never through a symbolic link, nor into a file that has other names (a hard link planted
+    // at the name): the bytes would land in someone else's file.
+    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
     m_owned = true;
+    struct stat st
+    {
+    };
+    if (m_fd >= 0 && ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        const int error = st.st_nlink > 1 ? EMLINK : ::ftruncate(m_fd, 0) != 0 ? errno : 0;
+        if (error != 0) {
+            ::close(m_fd);
+            m_fd = -1;
+            errno = error;
+        }
+    }
     m_failed = m_fd < 0;
     return m_fd >= 0;
 }

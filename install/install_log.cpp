@@ -43,7 +43,8 @@ QString EscapedCell(QString cell)
 {
     return cell.replace(u'\t', QStringLiteral("\\t"))
         .replace(u'\r', QStringLiteral("\\r"))
-        .replace(u'\n', QStringLiteral("\\n"));
+        .replace(u'\n', QStringLiteral("\\n"))
+        .replace(QChar(0), QStringLiteral("\\0"));
 }
 
 QString TabSeparated(const QStringList& cells)

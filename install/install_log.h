@@ -64,11 +64,11 @@ public:
     bool AnyRed() const;
 };
 
-// A cell as one line: TAB, CR and LF written as \t, \r and \n.
+// A cell as one whole line: TAB, CR, LF and NUL written as \t, \r, \n and \0.
 QString EscapedCell(QString cell);
 
-// Cells joined by TAB as the command line prints them, each TAB, CR and LF inside a cell written as
-// \t, \r and \n, so that one row stays one line of its cells.
+// Cells joined by TAB as the command line prints them, each cell escaped (EscapedCell), so that one
+// row stays one whole line of its cells.
 QString TabSeparated(const QStringList& cells);
 
 // The row as the command line prints it: the four cells (TabSeparated), a failed row prefixed by '!'.

@@ -48,6 +48,7 @@ private:
     std::map<QString, QString> saved_; // relative path -> its file in the work folder, in name order
     int supportFiles_ = 0; // support files staged in the work folder
     bool allWritten_ = true; // every file reached its destination so far
+    bool anyPlaced_ = false; // a board file was put in place
 };
 
 InstallOutcome InstallationRun::Run()
@@ -72,7 +73,8 @@ InstallOutcome InstallationRun::Run()
     LogHackName(state_, log_, QStringLiteral("END Installation"));
     log_.SetCurrentRow(0);
     RemoveJobFolderLater(workFolder_);
-    if (allWritten_)
+    // A run that changed no board file (a missing source folder) is no installation.
+    if (allWritten_ && anyPlaced_)
         StampTime(*state_.HackInfoRecordset, QStringLiteral("LastInstall"));
     return InstallOutcome::Completed;
 }
@@ -170,11 +172,16 @@ bool InstallationRun::CopyResult()
     for (const QString& relative : files) {
         try {
             batch.Stage(saved_.at(relative), destination, relative);
+        } catch (const UnsafePathError& e) {
+            allWritten_ = false;
+            notPlaced << relative;
+            log_.AddFailedRow(FileNameOf(relative), QString(), QStringLiteral("Unsafe Path"), RefusedLinkText(e.link));
         } catch (const std::exception& e) {
             failed(relative, QString::fromStdString(e.what()));
         }
     }
     batch.Commit(failed);
+    anyPlaced_ = notPlaced.size() < files.size();
     if (overSource)
         backup.Complete(notPlaced);
     return true;

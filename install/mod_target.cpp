@@ -32,7 +32,7 @@ ModReader::ModReader(const Recordset& mods)
 ModRecord ModReader::Record() const
 {
     return ModRecord {
-        mods_.Value(actionType_).toInt(),
+        ActionCodeOf(mods_.Value(actionType_)),
         mods_.Value(modInst_).toInt(),
         TextOf(mods_.Value(oldData_)),
         TextOf(mods_.Value(newData_)),

@@ -156,6 +156,22 @@ bool IsActionCode(int actionType)
     return actionType >= AddBefore && actionType <= Delete;
 }
 
+int ActionCodeOf(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong: {
+        bool whole = false;
+        const qlonglong code = value.toLongLong(&whole);
+        return whole && code >= AddBefore && code <= Delete ? int(code) : -1;
+    }
+    default:
+        return -1;
+    }
+}
+
 bool ModFits(const FoldedText& text, const ModRecord& mod)
 {
     if (!IsActionCode(mod.ActionType))

@@ -55,9 +55,13 @@ void WorkBuffer::LoadFile(const QString& path)
 
 void WorkBuffer::SaveFile(const QString& path, bool lfOnly, bool writeBack) const
 {
+    // Made afresh (a file saved again is removed first): O_EXCL never writes through a link
+    // planted at the name.
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)
-        || !WriteBoardText(file, text_.Parts(), encoding_, bom_, lfOnly)) {
+    constexpr QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered;
+    if (!file.open(mode) && QFile::remove(path))
+        file.open(mode);
+    if (!file.isOpen() || !WriteBoardText(file, text_.Parts(), encoding_, bom_, lfOnly)) {
         const QString reason = file.errorString();
         // A file cut short must not be taken for a written one.
         if (file.isOpen())

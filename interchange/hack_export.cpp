@@ -38,10 +38,11 @@ QList<ModEntry> ReadMods(Recordset& rs)
     return mods;
 }
 
+// Exchange files are new: a name that is taken (a link planted there) is refused, never followed.
 void WriteFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered) || !WriteFully(file, bytes))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered) || !WriteFully(file, bytes))
         throw std::runtime_error(QString("Cannot write %1: %2").arg(path, file.errorString()).toStdString());
 }
 
@@ -53,7 +54,7 @@ QString BuildHackFile(
     EncoderCalls fe(control);
     const QString package = exchange + "/" + name + ".zpe";
     QFile zpe(package);
-    if (!zpe.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!zpe.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         throw std::runtime_error("cannot write " + package.toStdString());
 
     fe.EncodeFile(exchange + "/" + name + ".zpx", exchange + "/" + name + ".enc");

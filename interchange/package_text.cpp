@@ -116,7 +116,7 @@ UnpackedPackage SplitPackageText(const QString& packageFile,
                 encodedSize = 0;
                 ++count;
                 data.setFileName(QString("%1/block%2.dec").arg(exchangeFolder).arg(count));
-                if (!data.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                if (!data.open(QIODevice::WriteOnly | QIODevice::NewOnly))
                     throw PackageError(75, "Path/File access error: " + data.fileName() + ": " + data.errorString());
                 continue;
             }

@@ -55,7 +55,8 @@ using DecodeFileFn = std::function<void(const QString& input, const QString& out
 
 // Splits the package text into its blocks. Each block's data lines go to a file of their own in
 // the exchange folder and are decoded into another, named by the block's position, so that blocks
-// with the same label stay apart and no label ever becomes a path. Lines are read in pieces, so a
+// with the same label stay apart and no label ever becomes a path. The files are made afresh: a
+// name already taken in the exchange folder (a link planted there) is refused. Lines are read in pieces, so a
 // long one never lies whole in memory. Throws PackageError for damaged text, RefusedPackageError
 // (as soon as it shows, for a description over maxDescriptionSize bytes); errors of `decode` pass
 // through.

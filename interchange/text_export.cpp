@@ -61,7 +61,7 @@ QString DataText(const Recordset& mod, const char* field)
 
 void AppendMod(TextLines& out, const AppState& state, const Recordset& mod)
 {
-    const int action = mod.Int("ActionType", -1);
+    const int action = ActionCodeOf(mod.Value("ActionType"));
     const QString instance = mod.IsNull("ModInst") ? QString()
         : mod.Int("ModInst") == 0                  ? QString("All")
                                                    : QString::number(mod.Int("ModInst"));

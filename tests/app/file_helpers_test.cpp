@@ -121,3 +121,11 @@ TEST_F(FolderHelpersTest, CopyFolderTreeMergesAndHonoursOverwrite)
     EXPECT_THROW(CopyFolderTree(PathOf("src"), PathOf("src/sub/inner"), true), std::runtime_error);
     EXPECT_THROW(CopyFolderTree(PathOf("missing"), PathOf("dst"), true), std::runtime_error);
 }
+
+// A failing comparison of Qt text or bytes reads as text, with control bytes escaped.
+TEST(QtPrintersTest, TextAndBytesPrintAsQuotedText)
+{
+    EXPECT_EQ(::testing::PrintToString(QString("f\u00fcr \"x\"")), "\"f\u00fcr \"x\"\"");
+    EXPECT_EQ(::testing::PrintToString(QByteArray("a\0\"\x7f", 4)), "\"a\\x00\\\"\\x7f\"");
+    EXPECT_EQ(::testing::PrintToString(QStringList {"U"}), "{ \"U\" }");
+}

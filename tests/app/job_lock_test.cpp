@@ -86,3 +86,17 @@ TEST_F(JobLockTest, AWorkFolderRemovedLaterMakesWayAtOnce)
         std::this_thread::sleep_for(50ms);
     EXPECT_TRUE(QDir(folder.path()).entryList({"zpk_inst_temp*"}, QDir::Dirs).isEmpty());
 }
+
+// The job lock says why it could not be made, not always "Permission denied".
+TEST_F(JobLockTest, ALockThatCannotBeMadeSaysTheSystemsReason)
+{
+    const QString gone = folder.filePath("gone");
+    try {
+        JobLock lock(gone, 0ms);
+        ADD_FAILURE() << "a lock was made in a folder that does not exist";
+    } catch (const JobError& e) {
+        EXPECT_STREQ(
+            e.what(),
+            ("Cannot create the job lock " + gone + "/zpatch.lock: No such file or directory").toStdString().c_str());
+    }
+}

@@ -69,3 +69,54 @@ TEST(WholeFileTest, AMovedFileTradesPlacesWithTheOldFileButNeverWithAFolder)
     EXPECT_EQ(failed, QStringList {"cgi/forum"});
     EXPECT_TRUE(QFileInfo(root + "/cgi/forum").isDir());
 }
+
+// The target folders are opened when a file is staged: a folder swapped for a link before the
+// renames (or before a single file is committed) receives the files, the link's target nothing;
+// a link standing where a staged work file should be is never moved into the board.
+TEST(WholeFileTest, ALinkPlantedDuringTheRunIsNeverFollowed)
+{
+    QTemporaryDir home;
+    const QString root = home.filePath("board");
+    const QString work = home.filePath("work");
+    const QString outside = home.filePath("outside");
+    QDir().mkpath(root + "/cgi-bin");
+    QDir().mkpath(work);
+    QDir().mkpath(outside);
+    Write(work, "1", "batch");
+    Write(outside, "secret", "secret");
+    ASSERT_TRUE(QFile::link(outside + "/secret", work + "/2"));
+
+    WholeFileBatch batch(home.path());
+    batch.Stage(work + "/1", root, "cgi-bin/a.cgi");
+    EXPECT_THROW(batch.Stage(work + "/2", root, "cgi-bin/b.cgi"), UnsafePathError);
+    WholeFile single(home.path(), root, "cgi-bin/c.cgi");
+    single.Write("single");
+    ASSERT_TRUE(QDir(root).rename("cgi-bin", "moved"));
+    ASSERT_TRUE(QFile::link(outside, root + "/cgi-bin"));
+    QStringList failed;
+    batch.Commit([&failed](const QString& relative, const QString&) { failed << relative; });
+    single.Commit();
+
+    EXPECT_TRUE(failed.isEmpty());
+    EXPECT_EQ(QDir(outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList {"secret"});
+    EXPECT_EQ(Read(root + "/moved/a.cgi"), "batch");
+    EXPECT_EQ(Read(root + "/moved/c.cgi"), "single");
+    EXPECT_TRUE(QFileInfo(work + "/2").isSymLink());
+    EXPECT_THROW(Write(root, "cgi-bin/d.cgi", "d"), UnsafePathError);
+}
+
+// A damaged or forged pending list never deletes a user's file: only a temporary file of ours goes.
+TEST(WholeFileTest, ThePendingListRemovesOnlyTemporaryFilesOfOurs)
+{
+    QTemporaryDir home;
+    const QString board = home.filePath("board");
+    Write(board, "index.php", "<?php");
+    Write(board, ".zenpatch-0000abcd.part", "left by a killed job");
+    QFile list(home.filePath("zpatch.pending"));
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+    list.write((board + "/index.php\n" + board + "/.zenpatch-0000abcd.part\n").toUtf8());
+    list.close();
+    RemovePendingFiles(home.path());
+    EXPECT_EQ(QDir(board).entryList(QDir::Files | QDir::Hidden), QStringList {"index.php"});
+    EXPECT_FALSE(list.exists());
+}

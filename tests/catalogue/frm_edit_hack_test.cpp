@@ -26,12 +26,7 @@
 #include <QTest>
 #include <QToolButton>
 
-// Readable failures for the grid's and the database's texts.
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
-
+// Readable failures for the database's values (texts print by the test support's printers).
 inline void PrintTo(const QVariant& value, std::ostream* os)
 {
     *os << (value.isNull() ? std::string("Null") : value.toString().toStdString());

@@ -131,3 +131,44 @@ TEST_F(DatabaseCommandsTest, APathThatIsNotUtf8IsRefused)
     state.ConfigRecordset->ReOpen(sql::SelectConfig);
     EXPECT_TRUE(state.ConfigRecordset->IsNull("OutputDir"));
 }
+
+// Whatever a hack's fields hold, every printed cell and field stays one whole line, and a stored
+// action code that is not an integer 0 to 5 never reads as an action.
+TEST_F(DatabaseCommandsTest, PrintedFieldsNeverForgeOrCutALineAndUnknownActionsStayUnknown)
+{
+    CreateHack(state, [](Recordset& hack) {
+        hack.SetValue("Name", QString("Forged\r\nLastInstall: 01-01-2000\tx"));
+        hack.SetValue("Version", QString("1") + QChar(0) + "cut");
+    });
+    state.Connection.Execute("INSERT INTO [HackData] ([HackNum], [ModOrder], [FileName], [ActionType], [ModInst]) "
+                             "VALUES (1, 1, 'a', 4294967296, 0), (1, 2, 'b', 'text', 0), (1, 3, 'c', NULL, 0), "
+                             "(1, 4, 'd', x'04', 0), (1, 5, 'e', -1, 0)");
+
+    EXPECT_EQ(Cli({"list"}).out, "1\tForged\\r\\nLastInstall: 01-01-2000\\tx\t1\\0cut\t\t0\t\t\n");
+    const CliRun shown = Cli({"show", "1"});
+    EXPECT_TRUE(shown.out.contains("\nName: Forged\\r\\nLastInstall: 01-01-2000\\tx\n")) << shown.out.toStdString();
+    EXPECT_FALSE(shown.out.contains("\nLastInstall: 01-01-2000"));
+    EXPECT_FALSE(shown.out.contains("Add Before")) << shown.out.toStdString();
+    EXPECT_TRUE(shown.out.contains("1\ta\t\t\t4294967296\tAll\n")) << shown.out.toStdString();
+}
+
+// A program folder named by ZENPATCH_HOME, an encoder's output and an argument with a DEL byte are
+// refused when they are not UTF-8, with every control byte escaped, and nothing is made.
+TEST_F(DatabaseCommandsTest, NamesThatAreNotUtf8AreRefusedWhereverTheyComeFrom)
+{
+    const auto run = [this](const QString& script) {
+        QProcess shell;
+        shell.start("/bin/sh", {"-c", script, ZENPATCH_CLI, folder.path()});
+        shell.waitForFinished(60000);
+        return CliRun {shell.exitCode(), QString(), QString::fromUtf8(shell.readAllStandardError())};
+    };
+    const CliRun home = run("ZENPATCH_HOME=\"$1/h$(printf '\\351')\" exec \"$0\" init-db");
+    EXPECT_EQ(home.status, 2);
+    EXPECT_TRUE(home.err.contains("\"" + folder.path() + "/h\\xe9\" is not valid UTF-8")) << home.err.toStdString();
+    const CliRun out = run("exec \"$0\" compress \"$0\" \"$1/o$(printf '\\351')\"");
+    EXPECT_EQ(out.status, 2);
+    EXPECT_TRUE(out.err.contains("/o\\xe9\" is not valid UTF-8")) << out.err.toStdString();
+    const CliRun del = run("exec \"$0\" --home \"$1\" config set OutputDir \"$(printf '/tmp/\\177\\351')\"");
+    EXPECT_TRUE(del.err.contains("\"/tmp/\\x7f\\xe9\" is not valid UTF-8")) << del.err.toStdString();
+    EXPECT_EQ(QDir(folder.path()).entryList({"h*", "o*"}, QDir::AllEntries), QStringList {});
+}

@@ -88,6 +88,24 @@ TEST_F(CodecTest, RoutinesFailOnMissingInputOrUncreatableOutput)
     }
 }
 
+// An output name that a link or a second name of another file stands on is refused; that file
+// keeps its bytes. An output that is a plain file is replaced whole.
+TEST_F(CodecTest, OutputsAreNeverWrittenThroughALinkOrIntoAFileWithOtherNames)
+{
+    const std::string victim = Write("victim", "victim");
+    std::filesystem::create_symlink(victim, Path("symbolic"));
+    std::filesystem::create_hard_link(victim, Path("hard"));
+    const std::string in = Write("in", "x");
+    for (Routine routine : {EncodeBase64File, EncodeUuFile, EncodeQuotedFile}) {
+        EXPECT_FALSE(routine(in, Path("symbolic"), {}));
+        EXPECT_FALSE(routine(in, Path("hard"), {}));
+    }
+    EXPECT_EQ(ReadBytes(victim), "victim");
+    Write("plain", "a much longer old content");
+    ASSERT_TRUE(EncodeBase64File(in, Path("plain"), {}));
+    EXPECT_EQ(ReadBytes(Path("plain")), "eA==\r\n");
+}
+
 // Base64 text with lines of the given length, CR LF after each.
 std::string Base64Lines(const std::string& text, size_t lineLength)
 {

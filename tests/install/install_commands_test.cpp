@@ -233,8 +233,11 @@ TEST_F(RevertCommandsTest, ACreatedFileIsRemovedAndAHostileManifestWritesNothing
     Write(source + "/made.cgi", "made");
     const QByteArray made
         = "made.cgi\t\t" + QCryptographicHash::hash("made", QCryptographicHash::Sha256).toHex() + '\n';
-    for (const QByteArray& row :
-         {"../x\t\t" + sum + '\n', "/tmp/x\t\t" + sum + '\n', "a\\..\\..\\x\t\t" + sum + '\n'}) {
+    // The mark of a complete manifest ends it: rows after it make it damaged, not cut short.
+    for (const QByteArray& row : {"../x\t\t" + sum + '\n',
+                                  "/tmp/x\t\t" + sum + '\n',
+                                  "a\\..\\..\\x\t\t" + sum + '\n',
+                                  "# complete\nmore.cgi\t\t" + sum + '\n'}) {
         Write(manifest, valid.left(valid.indexOf('\n') + 1) + made + row);
         const CliResult refused = Cli({"revert", "Over", "--force"});
         EXPECT_EQ(refused.status, 2) << row.constData();
@@ -245,6 +248,17 @@ TEST_F(RevertCommandsTest, ACreatedFileIsRemovedAndAHostileManifestWritesNothing
     Write(manifest, valid.left(valid.indexOf('\n') + 1) + made);
     EXPECT_EQ(Cli({"revert", "Over"}).status, 0);
     EXPECT_EQ(Snapshot(), installed);
+}
+
+// Without --backup the newest backup of the hack is undone, even one made in the same second.
+TEST_F(RevertCommandsTest, RevertWithoutABackupNameUndoesTheNewest)
+{
+    Write(source + "/cgi-bin/forum.cgi", "x2\r\n");
+    EXPECT_EQ(Cli({"install", "Over", "--overwrite-source"}).status, 1); // page.html has no "old" now
+    ASSERT_EQ(Read(source + "/cgi-bin/forum.cgi"), "y2\r\n");
+    EXPECT_EQ(Cli({"revert", "Over"}).status, 0);
+    EXPECT_EQ(Read(source + "/cgi-bin/forum.cgi"), "x2\r\n");
+    EXPECT_EQ(Read(source + "/html/page.html"), "<p>new</p>\r\n");
 }
 
 TEST_F(RevertCommandsTest, ARestoredFileIsANewFileRenamedIntoPlace)

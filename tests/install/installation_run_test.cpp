@@ -281,6 +281,17 @@ TEST_F(InstallationRunTest, HackWithoutModsStopsWithoutStamping)
     EXPECT_EQ(LastInstall(hack), "");
 }
 
+// With the source folder gone every mod is "File not found": no board file changed, no stamp.
+TEST_F(InstallationRunTest, ARunThatChangedNoBoardFileDoesNotStamp)
+{
+    const int hack = AddHack("Sourceless");
+    AddMod(hack, 1, "forum.cgi", 0, "", Replace, 1, "x", "y");
+    QDir(source).removeRecursively();
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+    EXPECT_TRUE(log.AnyRed());
+    EXPECT_EQ(LastInstall(hack), "");
+}
+
 TEST_F(InstallationRunTest, MissingFolderOrFileIsReportedAndTheRunGoesOn)
 {
     Write(source + "/cgi-bin/forum.cgi", "x");

@@ -4,13 +4,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <ostream>
-
-// Byte arrays print as escaped text in test failures.
-inline void PrintTo(const QByteArray& bytes, std::ostream* os)
-{
-    *os << '"' << bytes.toPercentEncoding(" !#$&'()*+,/:;=?@[]<>{}|^~\\\"").toStdString() << '"';
-}
 
 namespace zp::test {
 

@@ -40,8 +40,10 @@ protected:
         f.write(QByteArray::fromBase64(ReadFile(in).replace("\r\n", "")));
     }
 
+    // Splits into a fresh exchange folder "x", as an import does.
     UnpackedPackage Split(const QByteArray& text, qint64 maxDescriptionSize = MaxDescriptionSize)
     {
+        QDir(Path("x")).removeRecursively();
         QDir(dir.path()).mkpath("x");
         return SplitPackageText(WriteFile("p.dec", text), Path("x"), &PackageText::Decode, maxDescriptionSize);
     }
@@ -89,6 +91,21 @@ TEST_F(PackageText, SplitsBlocksIntoSeparateFiles)
     EXPECT_EQ(p.files[2].name, "late.zpx");
     EXPECT_EQ(ReadFile(p.files[2].path), "support");
     EXPECT_TRUE(FilesOutsideExchange().isEmpty());
+}
+
+// A block file is made afresh: a link planted at its name is refused, never written through.
+TEST_F(PackageText, ALinkAtABlocksNameIsRefused)
+{
+    WriteFile("outside", "outside");
+    QDir(dir.path()).mkpath("x");
+    ASSERT_TRUE(QFile::link(Path("outside"), Path("x/block1.dec")));
+    try {
+        SplitPackageText(WriteFile("p.dec", Block("hack.zpx", "description")), Path("x"), &PackageText::Decode);
+        ADD_FAILURE() << "written through the link";
+    } catch (const PackageError& e) {
+        EXPECT_EQ(e.number, 75);
+    }
+    EXPECT_EQ(ReadFile(Path("outside")), "outside");
 }
 
 TEST_F(PackageText, RefusesDamagedText)
