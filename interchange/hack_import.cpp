@@ -39,8 +39,9 @@ void StoreMods(Recordset& rs, qint64 hackNum, const QList<ModEntry>& mods)
     }
 }
 
-// All rows of the hack in one transaction.
-void StoreHack(AppState& state, const UnpackedHack& hack)
+} // namespace
+
+qint16 StoreHack(AppState& state, const UnpackedHack& hack)
 {
     Transaction transaction(state.Connection);
     const qint16 selected = state.CurrentHackNum;
@@ -56,9 +57,9 @@ void StoreHack(AppState& state, const UnpackedHack& hack)
     state.HackDataRecordset->ReOpen(sql::SelectHackData);
     StoreMods(*state.HackDataRecordset, hackNum, hack.description.Mods);
     transaction.Commit();
+    return hackNum;
 }
 
-// The shared recordsets show the database as it now is (rows of a rolled-back import vanish).
 void RefreshRecordsets(AppState& state)
 {
     for (Recordset* rs :
@@ -67,6 +68,8 @@ void RefreshRecordsets(AppState& state)
             rs->Requery();
     }
 }
+
+namespace {
 
 void ShowInvalidFile(Dialogs& dialogs)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 namespace zp {
 
@@ -10,6 +11,16 @@ class FileEncoder;
 // How an import ended: a new hack, or a refused old version (both close the window), or a stop
 // that leaves the window open for another try.
 enum class ImportOutcome { Stopped, Incompatible, Imported };
+
+struct UnpackedHack;
+
+// Stores the hack (information stamped with LastMod, its support files from their paths, its mods)
+// as a new hack in one transaction; returns its HackNum. CurrentHackNum stays as it was. Throws
+// DatabaseError or std::runtime_error; nothing is stored then.
+qint16 StoreHack(AppState& state, const UnpackedHack& hack);
+
+// The shared recordsets show the database as it now is (rows of a rolled-back store vanish).
+void RefreshRecordsets(AppState& state);
 
 // The file text the import window starts with: diagImportPath, else the program folder.
 QString LoadImportFile(AppState& state);

@@ -1,0 +1,141 @@
+#include "app/app_state.h"
+#include "app/job_lock.h"
+#include "authoring/recording.h"
+#include "catalogue/catalogue_operations.h"
+#include "database/recordset.h"
+#include "install/install_log.h"
+#include "install/installation_run.h"
+#include "install/trial_installation.h"
+#include "interchange/hack_import.h"
+#include "interchange/hack_unpack.h"
+
+#include <map>
+#include <set>
+
+namespace zp {
+
+namespace {
+
+// The trial installation's options: the original root only, with the recorded line ends.
+class RecordHost : public InstallationHost
+{
+public:
+    explicit RecordHost(bool lf)
+        : lf_(lf)
+    {
+    }
+    bool SearchOutputFirst() const override { return false; }
+    bool DeleteOutputFirst() const override { return false; }
+    bool OverwriteSource() const override { return false; }
+    bool LfLineEnds() const override { return lf_; }
+    void AppendInstructionLine(const QString&) override { }
+
+private:
+    bool lf_;
+};
+
+// The first file whose trial bytes are not the edited ones (or that a mod of failed on, or that
+// the trial made but nobody edited, or that it never made); empty when every one matches.
+QString FirstDifference(const TrialInstallation& trial, const std::map<QString, QString>& expected)
+{
+    for (const ModResult& mod : trial.Mods()) {
+        if (!mod.applied)
+            return mod.relativePath;
+    }
+    std::set<QString> seen;
+    for (const TrialInstallation::File& file : trial.Files()) {
+        const auto edited = expected.find(file.relativePath);
+        if (edited == expected.end()
+            || TrialInstallation::Bytes(file.workFile) != TrialInstallation::Bytes(edited->second))
+            return file.relativePath;
+        seen.insert(file.relativePath);
+    }
+    for (const auto& [path, edited] : expected) {
+        if (!seen.contains(path))
+            return path;
+    }
+    return QString();
+}
+
+std::map<QString, QString> EditedFiles(const RecordedHack& hack, const std::vector<FileChange>& changes)
+{
+    std::map<QString, QString> edited;
+    for (size_t i = 0; i < hack.files.size(); ++i) {
+        if (hack.files[i].Recorded())
+            edited.emplace(changes[i].relativePath, changes[i].editedPath);
+    }
+    return edited;
+}
+
+} // namespace
+
+RecordResult StoreRecordedHack(AppState& state,
+                               const RecordRequest& request,
+                               const RecordedHack& hack,
+                               const std::vector<FileChange>& changes)
+{
+    RecordResult result;
+    result.files = hack.files;
+    if (hack.cancelled) {
+        result.outcome = RecordOutcome::Cancelled;
+        return result;
+    }
+    if (hack.files.empty()) {
+        result.outcome = RecordOutcome::NothingChanged;
+        return result;
+    }
+    if (hack.mods.isEmpty() || (!hack.AllRecorded() && !request.partial)) {
+        result.outcome = RecordOutcome::NotRecorded;
+        // An installation stops at a hack without mods, before its support files.
+        if (hack.mods.isEmpty() && hack.AllRecorded())
+            result.error = QStringLiteral("a hack without mods installs nothing: the installation stops before "
+                                          "its support files");
+        return result;
+    }
+
+    UnpackedHack unpacked;
+    unpacked.description.Info = hack.info;
+    unpacked.description.Mods = hack.mods;
+    unpacked.description.SupportFiles = hack.supportFiles;
+    unpacked.supportFilePaths = hack.supportFilePaths;
+    Transaction transaction(state.Connection);
+    const qint16 hackNum = StoreHack(state, unpacked);
+    FindHack(state, QString::number(hackNum));
+    TrialInstallation trial(request.originalRoot);
+    RecordHost host(request.lfLineEnds);
+    RecordingLog log;
+    trial.Run(state, host, log);
+    result.brokenFile = FirstDifference(trial, EditedFiles(hack, changes));
+    if (!result.brokenFile.isEmpty()) {
+        result.outcome = RecordOutcome::PromiseBroken;
+        return result; // the transaction rolls the hack back
+    }
+    transaction.Commit();
+    result.outcome = RecordOutcome::Stored;
+    result.hackNum = hackNum;
+    return result;
+}
+
+RecordResult Record(AppState& state,
+                    const RecordRequest& request,
+                    const std::vector<FileChange>& changes,
+                    const RecordProgress& progress)
+{
+    return StoreRecordedHack(state, request, BuildRecordedHack(state, request, changes, progress), changes);
+}
+
+RecordResult RecordAsJob(AppState& state, const std::function<RecordResult()>& recording)
+{
+    RecordResult result;
+    try {
+        if (!RunAsJob(state, DatabaseUse::Writes, [&] { result = recording(); }))
+            result.error = QStringLiteral("another job is running");
+    } catch (const std::exception& e) {
+        result = RecordResult();
+        result.error = QString::fromStdString(e.what());
+    }
+    RefreshRecordsets(state);
+    return result;
+}
+
+} // namespace zp
