@@ -38,17 +38,9 @@ bool SameBytes(const QFileInfo& a, const QFileInfo& b)
     return a.size() == b.size() && TrialInstallation::Bytes(a.filePath()) == TrialInstallation::Bytes(b.filePath());
 }
 
-// The location of the hack type whose folder holds the file's folder most closely (an empty folder
-// is the board root and holds everything), with the rest of the path as the sub-path the mods and
-// support files store ("/sub" below a named folder, as the location folder is followed directly by
-// it). Nothing when no location holds it.
-struct Placement
-{
-    int location = -1;
-    QString subPath;
-};
+} // namespace
 
-std::optional<Placement> Place(const AppState& state, const QString& folder)
+std::optional<Placement> PlaceFolder(const AppState& state, const QString& folder)
 {
     std::optional<Placement> best;
     qsizetype bestLength = -1;
@@ -64,6 +56,8 @@ std::optional<Placement> Place(const AppState& state, const QString& folder)
     }
     return best;
 }
+
+namespace {
 
 OptText NonEmpty(const QString& text)
 {
@@ -125,31 +119,22 @@ EditedText ReadEdited(const QByteArray& bytes, const BoardText& original, bool l
     return edited;
 }
 
-// Restores the current hack type and its directory table when the recording is done with them.
-class HackTypeScope
-{
-public:
-    HackTypeScope(AppState& state, int hackType)
-        : state_(state)
-        , type_(state.CurrentHackType)
-        , table_(state.DirectoryTable)
-    {
-        state.CurrentHackType = qint16(hackType);
-        LoadDirectoryTable(state);
-    }
-    ~HackTypeScope()
-    {
-        state_.CurrentHackType = type_;
-        state_.DirectoryTable = table_;
-    }
-
-private:
-    AppState& state_;
-    qint16 type_;
-    QStringList table_;
-};
-
 } // namespace
+
+HackTypeScope::HackTypeScope(AppState& state, int hackType)
+    : state_(state)
+    , type_(state.CurrentHackType)
+    , table_(state.DirectoryTable)
+{
+    state.CurrentHackType = qint16(hackType);
+    LoadDirectoryTable(state);
+}
+
+HackTypeScope::~HackTypeScope()
+{
+    state_.CurrentHackType = type_;
+    state_.DirectoryTable = table_;
+}
 
 bool RecordedHack::AllRecorded() const
 {
@@ -202,7 +187,7 @@ RecordedHack BuildRecordedHack(AppState& state,
             continue;
         const QFileInfo path(change.relativePath);
         const QString folder = path.path() == QStringLiteral(".") ? QString() : path.path();
-        const std::optional<Placement> place = Place(state, folder);
+        const std::optional<Placement> place = PlaceFolder(state, folder);
         if (!place) {
             file.reason = QStringLiteral("outside the board's directories");
         } else if (change.editedPath.isEmpty()) {

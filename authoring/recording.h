@@ -2,9 +2,12 @@
 
 #include "interchange/hack_description.h"
 
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace zp {
@@ -105,6 +108,51 @@ RecordResult Record(AppState& state,
 // Runs a recording as one job (JobLock, the database written); Halted with the reason when the job
 // cannot start or an error stops it.
 RecordResult RecordAsJob(AppState& state, const std::function<RecordResult()>& recording);
+
+// The program's work area for the private copies a recording makes, <program folder>/zpk_rec_temp:
+// made at once, removed when the recording is done (what a killed one left goes with the next job
+// lock). Throws std::runtime_error when it cannot be made.
+class RecordingWorkFolder
+{
+public:
+    explicit RecordingWorkFolder(const QString& programFolder);
+    ~RecordingWorkFolder();
+    RecordingWorkFolder(const RecordingWorkFolder&) = delete;
+    RecordingWorkFolder& operator=(const RecordingWorkFolder&) = delete;
+
+    // Writes a private copy at `relative` below the folder and returns its path; throws
+    // std::runtime_error naming the failure.
+    QString Write(const QString& relative, const QByteArray& bytes) const;
+
+private:
+    QString path_;
+};
+
+// The current hack type and its directory table for a while; as they were afterwards.
+class HackTypeScope
+{
+public:
+    HackTypeScope(AppState& state, int hackType);
+    ~HackTypeScope();
+    HackTypeScope(const HackTypeScope&) = delete;
+    HackTypeScope& operator=(const HackTypeScope&) = delete;
+
+private:
+    AppState& state_;
+    qint16 type_;
+    QStringList table_;
+};
+
+// Where a folder of the board lies for the current hack type: the location whose folder holds it
+// most closely (an empty folder is the board root and holds everything), with the rest of the path
+// as the sub-path that mods (ExtendDir) and support files (CustomDir) store: "/sub" below a named
+// folder, since the location folder is followed directly by it. Nothing when no location holds it.
+struct Placement
+{
+    int location = -1;
+    QString subPath;
+};
+std::optional<Placement> PlaceFolder(const AppState& state, const QString& folder);
 
 // The default information of a recorded hack: the name, version "0.0.1", the author fields of the
 // configuration.

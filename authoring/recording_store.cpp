@@ -1,5 +1,7 @@
 #include "app/app_state.h"
+#include "app/board_directories.h"
 #include "app/job_lock.h"
+#include "app/whole_file.h"
 #include "authoring/recording.h"
 #include "catalogue/catalogue_operations.h"
 #include "database/recordset.h"
@@ -9,7 +11,12 @@
 #include "interchange/hack_import.h"
 #include "interchange/hack_unpack.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <map>
+#include <optional>
+#include <stdexcept>
 #include <set>
 
 namespace zp {
@@ -68,6 +75,30 @@ std::map<QString, QString> EditedFiles(const RecordedHack& hack, const std::vect
 }
 
 } // namespace
+
+RecordingWorkFolder::RecordingWorkFolder(const QString& programFolder)
+    : path_(programFolder + QStringLiteral("/zpk_rec_temp"))
+{
+    if (!QDir().mkpath(path_))
+        throw std::runtime_error(QStringLiteral("Unable to create the folder %1").arg(path_).toStdString());
+}
+
+RecordingWorkFolder::~RecordingWorkFolder()
+{
+    RemoveJobFolderLater(path_);
+}
+
+QString RecordingWorkFolder::Write(const QString& relative, const QByteArray& bytes) const
+{
+    const std::optional<QString> path = JoinInsideRoot(path_, relative);
+    if (!path)
+        throw std::runtime_error(QStringLiteral("%1 leads out of %2").arg(relative, path_).toStdString());
+    QDir().mkpath(QFileInfo(*path).path());
+    QFile out(*path);
+    if (!out.open(QIODevice::WriteOnly) || !WriteFully(out, bytes) || !out.flush())
+        throw std::runtime_error(QStringLiteral("Unable to write %1: %2").arg(*path, out.errorString()).toStdString());
+    return *path;
+}
 
 RecordResult StoreRecordedHack(AppState& state,
                                const RecordRequest& request,
