@@ -49,6 +49,8 @@ public:
     // Adds a working window as an MDI child and shows it. The sub-window keeps the window's minimum
     // size and closes on Ctrl+F4 and Ctrl+W.
     QMdiSubWindow* ShowChild(QWidget* form);
+    // Refills the hack list when it is showing (a window that added a hack).
+    void RefillShowingHackList();
     // Closes every child window (the hack list included), the newest first; stops at one that refuses
     // (its run is going) and returns false.
     bool CloseChildWindows();
@@ -71,6 +73,7 @@ public:
     QAction* mnuOpenFile;
     QAction* mnuRevertInstall; // enabled when the selected hack has a backup
     QAction* mnuBoardCheck;
+    QAction* mnuRecordHack;
     QMenu* mnuWindow;
     QAction* mnuHorz;
     QAction* mnuVert;
@@ -106,7 +109,6 @@ private:
     // The import window, modal; the hack list (when showing) is refilled afterwards.
     void ShowImport();
     void ImportDroppedFile(const QString& file);
-    void RefillShowingHackList();
     void BackupDatabase();
     void Restart();
     void OpenTextFile();
