@@ -112,18 +112,19 @@ frmRecordHack::frmRecordHack(mdiMain& main, QWidget* parent)
         if (!folder.isEmpty())
             field->setText(folder);
     };
-    const auto browseFile = [this](QLineEdit* field, QRadioButton* option, const QString& title, const QString& filter) {
-        FileDialogOptions options;
-        options.title = title;
-        options.filter = filter;
-        options.initialDir = QFileInfo(field->text()).path();
-        options.fileMustExist = true;
-        const QStringList files = state_.dialogs.openFiles(options);
-        if (!files.isEmpty()) {
-            field->setText(files.first());
-            option->setChecked(true);
-        }
-    };
+    const auto browseFile
+        = [this](QLineEdit* field, QRadioButton* option, const QString& title, const QString& filter) {
+              FileDialogOptions options;
+              options.title = title;
+              options.filter = filter;
+              options.initialDir = QFileInfo(field->text()).path();
+              options.fileMustExist = true;
+              const QStringList files = state_.dialogs.openFiles(options);
+              if (!files.isEmpty()) {
+                  field->setText(files.first());
+                  option->setChecked(true);
+              }
+          };
     connect(cmdBrowseOriginal, &QPushButton::clicked, this, [=, this] {
         browseFolder(txtOriginal, tr("Original Board Folder"));
     });
@@ -231,8 +232,11 @@ void frmRecordHack::StartRecord()
     const Source source = optEdited->isChecked() ? Source::Edited
         : optPatch->isChecked()                  ? Source::Patch
                                                  : Source::Instructions;
-    const QString input
-        = (source == Source::Edited ? txtEdited : source == Source::Patch ? txtPatch : txtInstructions)->text().trimmed();
+    const QString input = (source == Source::Edited      ? txtEdited
+                               : source == Source::Patch ? txtPatch
+                                                         : txtInstructions)
+                              ->text()
+                              .trimmed();
     RecordRequest request;
     request.originalRoot = txtOriginal->text().trimmed();
     request.hackType = cmbType->currentIndex();
@@ -308,17 +312,15 @@ void frmRecordHack::ShowResult(const RecordResult& result)
         main_.RefillShowingHackList();
         break;
     case RecordOutcome::NotRecorded:
-        lblStatus->setText(result.error.isEmpty()
-                               ? tr("Nothing was stored: the files in red could not be recorded.")
-                               : tr("Nothing was stored: %1.").arg(result.error));
+        lblStatus->setText(result.error.isEmpty() ? tr("Nothing was stored: the files in red could not be recorded.")
+                                                  : tr("Nothing was stored: %1.").arg(result.error));
         break;
     case RecordOutcome::NothingChanged:
         lblStatus->setText(tr("Nothing to record: no file differs."));
         break;
     case RecordOutcome::PromiseBroken:
-        lblStatus->setText(
-            tr("Nothing was stored: installing the recorded hack does not give the edited bytes of %1.")
-                .arg(result.brokenFile));
+        lblStatus->setText(tr("Nothing was stored: installing the recorded hack does not give the edited bytes of %1.")
+                               .arg(result.brokenFile));
         break;
     case RecordOutcome::Cancelled:
         lblStatus->setText(tr("The recording was cancelled; nothing was stored."));

@@ -188,7 +188,8 @@ std::vector<FilePatch> ParseUnifiedDiff(const QByteArray& patch)
     return PatchReader(patch).Read();
 }
 
-std::optional<QByteArray> ApplyFilePatch(const FilePatch& patch, const std::optional<QByteArray>& bytes, QString& reason)
+std::optional<QByteArray>
+ApplyFilePatch(const FilePatch& patch, const std::optional<QByteArray>& bytes, QString& reason)
 {
     const std::vector<QByteArray> lines = SplitLines(bytes.value_or(QByteArray()));
     QByteArray out;
@@ -239,7 +240,9 @@ RecordResult RecordPatch(AppState& state, const RecordRequest& request, const QS
             patch, exists ? std::optional(TrialInstallation::Bytes(*original)) : std::nullopt, change.reason);
         // diff -N writes a deleted file as one whose lines all go.
         const bool emptied = patched && patched->isEmpty() && exists && !patch.hunks.empty()
-            && std::all_of(patch.hunks.begin(), patch.hunks.end(), [](const PatchHunk& h) { return h.newLines.empty(); });
+            && std::all_of(patch.hunks.begin(), patch.hunks.end(), [](const PatchHunk& h) {
+                                 return h.newLines.empty();
+                             });
         if (!patched || patch.deleted || emptied)
             continue;
         change.editedPath = work.Write(patch.path, *patched);

@@ -35,7 +35,8 @@ std::vector<FilePatch> ParseUnifiedDiff(const QByteArray& patch);
 
 // Applies the hunks exactly (no fuzz, no offset) to the bytes (none: the file does not exist,
 // read as empty). The bytes afterwards; nothing, with the reason, when a hunk does not apply.
-std::optional<QByteArray> ApplyFilePatch(const FilePatch& patch, const std::optional<QByteArray>& bytes, QString& reason);
+std::optional<QByteArray>
+ApplyFilePatch(const FilePatch& patch, const std::optional<QByteArray>& bytes, QString& reason);
 
 // Applies the diff to private copies of the files it names (below the program folder's
 // zpk_rec_temp, removed afterwards), then records them as Record does. Throws std::runtime_error

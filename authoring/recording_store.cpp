@@ -5,8 +5,8 @@
 #include "authoring/recording.h"
 #include "catalogue/catalogue_operations.h"
 #include "database/recordset.h"
+#include "install/fixed_installation_options.h"
 #include "install/install_log.h"
-#include "install/installation_run.h"
 #include "install/trial_installation.h"
 #include "interchange/hack_import.h"
 #include "interchange/hack_unpack.h"
@@ -16,30 +16,12 @@
 #include <QFileInfo>
 #include <map>
 #include <optional>
-#include <stdexcept>
 #include <set>
+#include <stdexcept>
 
 namespace zp {
 
 namespace {
-
-// The trial installation's options: the original root only, with the recorded line ends.
-class RecordHost : public InstallationHost
-{
-public:
-    explicit RecordHost(bool lf)
-        : lf_(lf)
-    {
-    }
-    bool SearchOutputFirst() const override { return false; }
-    bool DeleteOutputFirst() const override { return false; }
-    bool OverwriteSource() const override { return false; }
-    bool LfLineEnds() const override { return lf_; }
-    void AppendInstructionLine(const QString&) override { }
-
-private:
-    bool lf_;
-};
 
 // The first file whose trial bytes are not the edited ones (or that a mod of failed on, or that
 // the trial made but nobody edited, or that it never made); empty when every one matches.
@@ -133,7 +115,9 @@ RecordResult StoreRecordedHack(AppState& state,
     const qint16 hackNum = StoreHack(state, unpacked);
     FindHack(state, QString::number(hackNum));
     TrialInstallation trial(request.originalRoot);
-    RecordHost host(request.lfLineEnds);
+    // The original root only, with the recorded line ends.
+    FixedInstallationOptions host;
+    host.lf = request.lfLineEnds;
     RecordingLog log;
     trial.Run(state, host, log);
     result.brokenFile = FirstDifference(trial, EditedFiles(hack, changes));

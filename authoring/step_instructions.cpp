@@ -258,7 +258,8 @@ private:
             StepError(step, QStringLiteral("a path that leads out of the board"));
         FileChange change {QDir::cleanPath(target), QString(), from, QString()};
         if (!QFileInfo(from).isFile())
-            change.reason = QStringLiteral("COPY at line %1 of the instructions: no such file beside them").arg(step.line);
+            change.reason
+                = QStringLiteral("COPY at line %1 of the instructions: no such file beside them").arg(step.line);
         if (QFileInfo(*original).isFile()) {
             change.originalPath = *original;
             if (change.reason.isEmpty() && TrialInstallation::Bytes(from) == TrialInstallation::Bytes(*original))
@@ -293,7 +294,10 @@ Instructions ReadInstructions(const QString& text)
             const QString key = field.captured(1).toLower();
             const QString value = field.captured(2).trimmed();
             HackInfoFields& info = instructions.info;
-            (key == "title" ? info.Name : key == "author" ? info.AuthName : key == "version" ? info.Version : info.Comments)
+            (key == "title"         ? info.Name
+                 : key == "author"  ? info.AuthName
+                 : key == "version" ? info.Version
+                                    : info.Comments)
                 = value;
             continue;
         }
@@ -318,7 +322,8 @@ RecordResult ImportText(AppState& state, RecordRequest request, const QString& f
     HackInfoFields& info = request.info;
     if (!info.Name)
         info.Name = instructions.info.Name.value_or(QFileInfo(file).completeBaseName());
-    for (OptText HackInfoFields::*field : {&HackInfoFields::AuthName, &HackInfoFields::Version, &HackInfoFields::Comments}) {
+    for (OptText HackInfoFields::*field :
+         {&HackInfoFields::AuthName, &HackInfoFields::Version, &HackInfoFields::Comments}) {
         if (instructions.info.*field)
             info.*field = instructions.info.*field;
     }

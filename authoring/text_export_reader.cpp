@@ -219,7 +219,8 @@ RecordResult StoreTextExport(AppState& state, const RecordRequest& request, cons
     result.hackNum = StoreHack(state, hack);
     result.outcome = RecordOutcome::Stored;
     for (const ModEntry& mod : hack.description.Mods) {
-        const QString path = ResolveModDirectory(state, LocationIndex(mod.PrimaryDir ? QVariant(*mod.PrimaryDir) : QVariant()),
+        const QString path = ResolveModDirectory(state,
+                                                 LocationIndex(mod.PrimaryDir ? QVariant(*mod.PrimaryDir) : QVariant()),
                                                  mod.ExtendDir ? QVariant(*mod.ExtendDir) : QVariant());
         const QString file = Below(path, mod.FileName.value_or(QString()));
         if (result.files.empty() || result.files.back().relativePath != file)

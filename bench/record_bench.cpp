@@ -85,7 +85,12 @@ int Run()
     request.originalRoot = board.source;
     request.info = RecordedHackInfo(state, QStringLiteral("Benchmark"));
     RecordResult result;
-    const double record = bench::Seconds([&] { result = Record(state, request, CompareFolders(board.source, edited)); });
+    std::vector<FileChange> changes;
+    RecordedHack hack;
+    const double compare = bench::Seconds([&] { changes = CompareFolders(board.source, edited); });
+    const double build = bench::Seconds([&] { hack = BuildRecordedHack(state, request, changes); });
+    const double store = bench::Seconds([&] { result = StoreRecordedHack(state, request, hack, changes); });
+    const double record = compare + build + store;
     if (result.outcome != RecordOutcome::Stored) {
         std::fprintf(stderr, "record_bench: the recording was not stored (%s)\n", qPrintable(result.brokenFile));
         return 2;
@@ -101,9 +106,12 @@ int Run()
     });
     const double peak = PeakMiB();
     const int regions = kEditedFiles * kEditsPerFile;
-    std::printf("record %.2f s, diff -ruN %.2f s (%.1fx, target 3x); %d mods for %d regions; peak %.0f MiB "
-                "(target 128)\n",
+    std::printf("record %.2f s (compare %.2f, mods %.2f, trial and store %.2f), diff -ruN %.2f s (%.1fx, target "
+                "3x); %d mods for %d regions; peak %.0f MiB (target 128)\n",
                 record,
+                compare,
+                build,
+                store,
                 diff,
                 record / diff,
                 mods,

@@ -41,7 +41,8 @@ TEST_F(RecordHackWindowTest, RecordsInTheBackgroundListsRedFilesAndOpensTheEdito
     for (int r = 1; r < window->fgFiles->Rows(); ++r)
         rows.emplace_back(window->fgFiles->TextMatrix(r, 0) + "|" + window->fgFiles->TextMatrix(r, 1),
                           window->fgFiles->RowColor(r) == QColor(Qt::red));
-    EXPECT_EQ(rows, (std::vector<std::pair<QString, bool>> {{"templates/a.tmpl|1", false}, {"templates/mixed.tmpl|", true}}));
+    EXPECT_EQ(rows,
+              (std::vector<std::pair<QString, bool>> {{"templates/a.tmpl|1", false}, {"templates/mixed.tmpl|", true}}));
     EXPECT_FALSE(window->cmdOpenEditor->isEnabled());
 
     window->chkPartial->setChecked(true);

@@ -4,8 +4,8 @@
 #include "board_tree.h"
 #include "database/recordset.h"
 #include "database/sql.h"
+#include "install/fixed_installation_options.h"
 #include "install/install_log.h"
-#include "install/installation_run.h"
 #include "install/modification_engine.h"
 #include "install/trial_installation.h"
 #include "install/unified_diff.h"
@@ -17,16 +17,6 @@
 namespace zp::testing {
 
 namespace {
-
-class CrLf : public InstallationHost
-{
-public:
-    bool SearchOutputFirst() const override { return false; }
-    bool DeleteOutputFirst() const override { return false; }
-    bool OverwriteSource() const override { return false; }
-    bool LfLineEnds() const override { return false; }
-    void AppendInstructionLine(const QString&) override { }
-};
 
 class ImportTest : public BoardTree
 {
@@ -44,7 +34,7 @@ protected:
     {
         SelectHack(hack);
         TrialInstallation trial(source);
-        CrLf host;
+        FixedInstallationOptions host;
         RecordingLog log;
         trial.Run(state, host, log);
         for (const auto& file : trial.Files()) {
@@ -95,8 +85,10 @@ TEST_F(ImportTest, APatchIsAppliedExactlyOrItsHunkIsNamed)
     EXPECT_FALSE(Exists(home.filePath("zpk_rec_temp")));
 
     // The board moved on: the second hunk expects "c" where "C" now stands.
-    Write(patch, UnifiedDiff("cgi-bin/a.cgi", "a\nb\nc\n", "a\nB\nc\n") + "--- a/templates/page.tmpl\n"
-                     "+++ b/templates/page.tmpl\n@@ -1,2 +1,2 @@\n-ONE\r\n+1\r\n two\r\n");
+    Write(patch,
+          UnifiedDiff("cgi-bin/a.cgi", "a\nb\nc\n", "a\nB\nc\n")
+              + "--- a/templates/page.tmpl\n"
+                "+++ b/templates/page.tmpl\n@@ -1,2 +1,2 @@\n-ONE\r\n+1\r\n two\r\n");
     result = RecordPatch(state, Request(), patch);
     EXPECT_EQ(result.outcome, RecordOutcome::NotRecorded);
     EXPECT_EQ(Reasons(result)["templates/page.tmpl"], "hunk 1 (patch line 10) does not apply at line 1");
@@ -105,8 +97,9 @@ TEST_F(ImportTest, APatchIsAppliedExactlyOrItsHunkIsNamed)
 
 TEST_F(ImportTest, StepsWithPartialLinesAndInLineEdits)
 {
-    Write(source + "/templates/header.tmpl", "<html>\r\n<body class=\"main\">\r\n<table>\r\n<tr><td>Hi</td></tr>\r\n"
-                                             "</table>\r\n</body>\r\n");
+    Write(source + "/templates/header.tmpl",
+          "<html>\r\n<body class=\"main\">\r\n<table>\r\n<tr><td>Hi</td></tr>\r\n"
+          "</table>\r\n</body>\r\n");
     Write(source + "/cgi-bin/ubb.cgi", "sub main {\n  print 1;\n}\n");
     Write(home.filePath("mod/root/templates/extra.tmpl"), "extra");
     const QString file = WriteText("install.txt",
@@ -178,7 +171,8 @@ TEST_F(ImportTest, TheTextExportReadsBackAsTheSameHack)
     infoBefore.Open("SELECT * FROM [HackInfo] WHERE [HackNum] = " + QString::number(hack));
     infoAfter.Open("SELECT * FROM [HackInfo] WHERE [HackNum] = " + QString::number(result.hackNum));
     EXPECT_EQ(ReadHackInfoFields(infoAfter), ReadHackInfoFields(infoBefore));
-    for (const char* query : {"SELECT * FROM [HackData] WHERE [HackNum] = ", "SELECT * FROM [HackFiles] WHERE [HackNum] = "}) {
+    for (const char* query :
+         {"SELECT * FROM [HackData] WHERE [HackNum] = ", "SELECT * FROM [HackFiles] WHERE [HackNum] = "}) {
         Recordset before(state.Connection), after(state.Connection);
         before.Open(query + QString::number(hack));
         after.Open(query + QString::number(result.hackNum));
@@ -211,8 +205,9 @@ TEST_F(ImportTest, RecordCommandPrintsTheHackAndItsFiles)
     const QStringList edited {"--edited", home.filePath("edited")};
     auto [status, out] = cli(edited);
     EXPECT_EQ(status, 1);
-    EXPECT_EQ(out, "templates/a.tmpl\t1\t\ntemplates/mixed.tmpl\t\tmixed line ends (CR LF and LF in one file): an "
-                   "installation writes one kind\n");
+    EXPECT_EQ(out,
+              "templates/a.tmpl\t1\t\ntemplates/mixed.tmpl\t\tmixed line ends (CR LF and LF in one file): an "
+              "installation writes one kind\n");
     EXPECT_EQ(CountHacks(), 0);
 
     std::tie(status, out) = cli(edited + QStringList {"--partial"});

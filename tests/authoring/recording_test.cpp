@@ -2,8 +2,8 @@
 #include "authoring/recording.h"
 #include "board_tree.h"
 #include "database/recordset.h"
+#include "install/fixed_installation_options.h"
 #include "install/install_log.h"
-#include "install/installation_run.h"
 #include "install/trial_installation.h"
 #include "install/work_buffer.h"
 
@@ -12,23 +12,6 @@
 namespace zp::testing {
 
 namespace {
-
-class LineEnds : public InstallationHost
-{
-public:
-    explicit LineEnds(bool lf)
-        : lf_(lf)
-    {
-    }
-    bool SearchOutputFirst() const override { return false; }
-    bool DeleteOutputFirst() const override { return false; }
-    bool OverwriteSource() const override { return false; }
-    bool LfLineEnds() const override { return lf_; }
-    void AppendInstructionLine(const QString&) override { }
-
-private:
-    bool lf_;
-};
 
 // Lines from a small stock, so that many of them repeat, some in other letter case.
 class RandomBoard
@@ -67,7 +50,8 @@ public:
     {
         const int edits = 1 + Below(4);
         for (int e = 0; e < edits; ++e) {
-            const int where = lines.isEmpty() ? 0 : std::array {0, Below(int(lines.size())), int(lines.size()) - 1}[Below(3)];
+            const int where
+                = lines.isEmpty() ? 0 : std::array {0, Below(int(lines.size())), int(lines.size()) - 1}[Below(3)];
             switch (e == 0 ? 0 : Below(3)) {
             case 0:
                 if (e == 0) // at least one line that was not there
@@ -121,7 +105,8 @@ protected:
     {
         SelectHack(hack);
         TrialInstallation trial(source);
-        LineEnds host(lf);
+        FixedInstallationOptions host;
+        host.lf = lf;
         RecordingLog log;
         trial.Run(state, host, log);
         std::map<QString, QByteArray> files;
