@@ -24,7 +24,7 @@ struct AppState
     }
 
     QString ProgramFolder; // the folder holding zpatch.zpd, enctemp/, zpk_inst_temp/ and zpk_rec_temp/,
-                          // no trailing '/'
+                           // no trailing '/'
     Dialogs& dialogs;
     // How long a job waits for another job of the same program folder to end (JobLock).
     std::chrono::milliseconds JobLockWait {10000};

@@ -119,8 +119,7 @@ void mdiMain::CreateMenus()
     connect(
         mnuHacks, &QMenu::aboutToShow, this, [this] { mnuRevertInstall->setEnabled(CurrentHackHasBackup(state_)); });
     mnuBoardCheck = add(mnuHacks, "mnuBoardCheck", tr("&Board Check..."), [this] { ShowBoardCheck(*this); });
-    mnuRecordHack
-        = add(mnuHacks, "mnuRecordHack", tr("&New Hack from Changes..."), [this] { ShowRecordHack(*this); });
+    mnuRecordHack = add(mnuHacks, "mnuRecordHack", tr("&New Hack from Changes..."), [this] { ShowRecordHack(*this); });
 
     mnuWindow = menuBar()->addMenu(tr("&Window"));
     mnuWindow->setObjectName("mnuWindow");
