@@ -23,7 +23,8 @@ struct AppState
     {
     }
 
-    QString ProgramFolder; // the folder holding zpatch.zpd, enctemp/ and zpk_inst_temp/, no trailing '/'
+    QString ProgramFolder; // the folder holding zpatch.zpd, enctemp/, zpk_inst_temp/ and zpk_rec_temp/,
+                           // no trailing '/'
     Dialogs& dialogs;
     // How long a job waits for another job of the same program folder to end (JobLock).
     std::chrono::milliseconds JobLockWait {10000};

@@ -151,6 +151,7 @@ JobLock::JobLock(const QString& programFolder, std::chrono::milliseconds wait)
     RemovePendingFiles(programFolder);
     RemoveJobFolderAndLeftovers(programFolder + QStringLiteral("/enctemp"));
     RemoveJobFolderAndLeftovers(programFolder + QStringLiteral("/zpk_inst_temp"));
+    RemoveJobFolderAndLeftovers(programFolder + QStringLiteral("/zpk_rec_temp"));
 }
 
 JobLock::~JobLock()

@@ -10,6 +10,7 @@
 #include "app/mod_associate.h"
 #include "app/start.h"
 #include "app/window_helpers.h"
+#include "authoring/frm_record_hack.h"
 #include "boardcheck/frm_board_check.h"
 #include "catalogue/frm_edit_hack.h"
 #include "catalogue/frm_list_hacks.h"
@@ -124,6 +125,7 @@ void mdiMain::CreateMenus()
     connect(
         mnuHacks, &QMenu::aboutToShow, this, [this] { mnuRevertInstall->setEnabled(CurrentHackHasBackup(state_)); });
     mnuBoardCheck = add(mnuHacks, "mnuBoardCheck", tr("&Board Check..."), [this] { ShowBoardCheck(*this); });
+    mnuRecordHack = add(mnuHacks, "mnuRecordHack", tr("&New Hack from Changes..."), [this] { ShowRecordHack(*this); });
 
     mnuWindow = menuBar()->addMenu(tr("&Window"));
     mnuWindow->setObjectName("mnuWindow");

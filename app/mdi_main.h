@@ -54,6 +54,8 @@ public:
     // Adds a working window as an MDI child and shows it. The sub-window keeps the window's minimum
     // size and closes on Ctrl+F4 and Ctrl+W.
     QMdiSubWindow* ShowChild(QWidget* form);
+    // Refills the hack list when it is showing (a window that added a hack).
+    void RefillShowingHackList();
     // Closes every child window (the hack list included): the hack editor first, then the newest
     // first; stops at one that refuses (its run is going, or the user kept unsaved changes) and
     // returns false.
@@ -77,6 +79,7 @@ public:
     QAction* mnuOpenFile;
     QAction* mnuRevertInstall; // enabled when the selected hack has a backup
     QAction* mnuBoardCheck;
+    QAction* mnuRecordHack;
     QMenu* mnuWindow;
     QAction* mnuHorz;
     QAction* mnuVert;
@@ -115,7 +118,6 @@ private:
     void ImportWhenIdle(const QString& file);
     // True while an installation, analysis or revert runs in a working window.
     bool RunGoing() const;
-    void RefillShowingHackList();
     void BackupDatabase();
     void Restart();
     // Before the program ends: a board check still running is stopped only when the user agrees.

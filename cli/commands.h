@@ -64,6 +64,10 @@ int RunExportCommand(const GlobalOptions& options, const CommandArguments& args)
 int RunImportCommand(const GlobalOptions& options, const CommandArguments& args);
 int RunExportTextCommand(const GlobalOptions& options, const CommandArguments& args);
 
+// authoring_commands.cpp
+int RunRecordCommand(const GlobalOptions& options, const CommandArguments& args);
+int RunImportTextCommand(const GlobalOptions& options, const CommandArguments& args);
+
 // revert_commands.cpp
 int RunBackupsCommand(const GlobalOptions& options, const CommandArguments& args);
 int RunRevertCommand(const GlobalOptions& options, const CommandArguments& args);

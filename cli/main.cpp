@@ -31,6 +31,12 @@ const Command kCommands[] = {
     {"conflicts", "[HACK ...] [--format text|tsv|html]", RunConflictsCommand},
     {"export-text", "HACK --folder DIR --name NAME", RunExportTextCommand},
     {"backups", "[HACK]", RunBackupsCommand},
+    {"record",
+     "--name NAME (--edited DIR | --patch FILE) [--original DIR] [--type ubb|vbulletin] [--eol crlf|lf] [--partial]",
+     RunRecordCommand},
+    {"import-text",
+     "FILE [--name NAME] [--original DIR] [--type ubb|vbulletin] [--eol crlf|lf] [--partial]",
+     RunImportTextCommand},
     {"revert", "HACK [--backup NAME] [--dry-run] [--force]", RunRevertCommand},
 };
 

@@ -13,6 +13,7 @@
 #include "app/frm_options.h"
 #include "app/mdi_main.h"
 #include "app/scripted_dialogs.h"
+#include "authoring/frm_record_hack.h"
 #include "boardcheck/frm_board_check.h"
 #include "catalogue/catalogue_operations.h"
 #include "catalogue/flex_grid.h"
@@ -44,6 +45,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -265,6 +267,39 @@ bool CheckBoard(zp::mdiMain& window, zp::AppState& state, const QString& demo, c
     return ok;
 }
 
+// New Hack from Changes: a copy of the demo UBB board with the shared routines edited and one file
+// saved with mixed line ends, recorded against the board.
+bool RecordHack(zp::mdiMain& window, zp::AppState& state, const QString& demo, const QString& out)
+{
+    QTemporaryDir board;
+    const QString original = board.filePath("live");
+    const QString edited = board.filePath("edited");
+    for (const QString& root : {original, edited})
+        zp::CopyFolderTree(demo + "/boards/ubb", root, true);
+    Edit(edited + "/cgi-bin/ubb_library.pl", "sub print_header {\r\n", "sub print_header {\r\n    print_banner();\r\n");
+    Edit(edited + "/noncgi/ubb.css", "}", "}\n");
+    QFile added(edited + "/cgi-bin/Templates/banner.tmpl");
+    added.open(QIODevice::WriteOnly);
+    added.write("<div class=\"banner\">Welcome</div>\r\n");
+    added.close();
+    state.SourceDir = original;
+
+    zp::frmRecordHack& record = zp::ShowRecordHack(window);
+    QWidget* frame = record.parentWidget();
+    frame->move(0, 0);
+    record.txtEdited->setText(edited);
+    record.txtName->setText("Banner");
+    record.chkPartial->setChecked(true);
+    record.cmdRecord->click();
+    while (record.IsRecording())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    // The folders as a reader's board would have them, not the temporary copies.
+    record.txtOriginal->setText("/home/admin/forum/live");
+    record.txtEdited->setText("/home/admin/forum/edited");
+    QApplication::processEvents();
+    return Save(*frame, out + "/record_hack.png");
+}
+
 bool ShowAndSave(QWidget& widget, const QString& path)
 {
     widget.show();
@@ -398,6 +433,7 @@ int main(int argc, char** argv)
 
     ok &= InstallAndAnalyse(window, state, demo, out);
     ok &= CheckBoard(window, state, demo, out);
+    ok &= RecordHack(window, state, demo, out);
     zp::CloseDatabase(state);
     return ok ? 0 : 1;
 }

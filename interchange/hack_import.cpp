@@ -68,6 +68,8 @@ MsgAnswer AskAboutSameHack(AppState& state, const HackInfoFields& info, ImportDu
 
 // All rows of the hack in one transaction: a new hack, or over the rows of `replaced` (its
 // information, mods and support files; its number, and so its backups, stay). Returns its number.
+} // namespace
+
 int StoreHack(AppState& state, const UnpackedHack& hack, int replaced)
 {
     Transaction transaction(state.Connection);
@@ -99,7 +101,6 @@ int StoreHack(AppState& state, const UnpackedHack& hack, int replaced)
     return hackNum;
 }
 
-// The shared recordsets show the database as it now is (rows of a rolled-back import vanish).
 void RefreshRecordsets(AppState& state)
 {
     for (Recordset* rs :
@@ -108,6 +109,8 @@ void RefreshRecordsets(AppState& state)
             rs->Requery();
     }
 }
+
+namespace {
 
 void ShowInvalidFile(Dialogs& dialogs)
 {

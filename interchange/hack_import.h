@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 namespace zp {
 
@@ -14,6 +15,17 @@ enum class ImportOutcome { Stopped, Incompatible, Imported };
 // What becomes of a hack whose name and version are already in the catalogue: the user is asked
 // (Replace, Keep Both or Cancel), or it replaces the one there.
 enum class ImportDuplicate { Ask, Replace };
+
+struct UnpackedHack;
+
+// Stores the hack (information stamped with LastMod, its support files from their paths, its mods)
+// in one transaction: as a new hack, or over the rows of hack `replaced` (its number, and so its
+// backups, stay); returns its HackNum. CurrentHackNum stays as it was. Throws DatabaseError or
+// std::runtime_error; nothing is stored then.
+int StoreHack(AppState& state, const UnpackedHack& hack, int replaced = 0);
+
+// The shared recordsets show the database as it now is (rows of a rolled-back store vanish).
+void RefreshRecordsets(AppState& state);
 
 // The file text the import window starts with: diagImportPath, else the program folder.
 QString LoadImportFile(AppState& state);

@@ -89,12 +89,14 @@ _zenpatch_cli()
     local token option="" bare repeat_from=-1 group_start=-1 alternative=0
     read -ra tokens <<<"$synopsis"
     for token in "${tokens[@]}"; do
-        bare=${token//[\[\]]/}
+        bare=${token//[\[\]()]/}
         if [[ -n $option ]]; then
             values[$option]=$bare
             option=""
         elif [[ $bare == --* ]]; then
+            # An option of a choice "(--a X | --b Y)" is an option like any other.
             values[$bare]=""
+            alternative=0
             [[ $token != *\] ]] && option=$bare
         elif [[ $bare == "|" ]]; then
             alternative=1

@@ -1,0 +1,223 @@
+#include "authoring/patch_apply.h"
+#include "authoring/recording.h"
+#include "authoring/step_instructions.h"
+#include "board_tree.h"
+#include "database/recordset.h"
+#include "database/sql.h"
+#include "install/fixed_installation_options.h"
+#include "install/install_log.h"
+#include "install/modification_engine.h"
+#include "install/trial_installation.h"
+#include "install/unified_diff.h"
+#include "interchange/hack_fields.h"
+#include "interchange/text_export.h"
+
+#include <QProcess>
+
+namespace zp::testing {
+
+namespace {
+
+class ImportTest : public BoardTree
+{
+protected:
+    RecordRequest Request()
+    {
+        RecordRequest request;
+        request.originalRoot = source;
+        request.info = RecordedHackInfo(state, "Imported");
+        return request;
+    }
+
+    // The bytes a trial installation of the hack gives a board file.
+    QByteArray Installed(int hack, const QString& path)
+    {
+        SelectHack(hack);
+        TrialInstallation trial(source);
+        FixedInstallationOptions host;
+        RecordingLog log;
+        trial.Run(state, host, log);
+        for (const auto& file : trial.Files()) {
+            if (file.relativePath == path)
+                return Read(file.workFile);
+        }
+        ADD_FAILURE() << path.toStdString() << " not installed";
+        return {};
+    }
+
+    int CountHacks()
+    {
+        Recordset hacks(state.Connection);
+        hacks.Open("SELECT * FROM [HackInfo]");
+        return hacks.RecordCount();
+    }
+
+    std::map<QString, QString> Reasons(const RecordResult& result)
+    {
+        std::map<QString, QString> reasons;
+        for (const RecordedFile& file : result.files)
+            reasons[file.relativePath] = file.reason;
+        return reasons;
+    }
+
+    QString WriteText(const QString& name, const QString& text)
+    {
+        const QString path = home.filePath("mod/" + name);
+        Write(path, text.toUtf8());
+        return path;
+    }
+};
+
+TEST_F(ImportTest, APatchIsAppliedExactlyOrItsHunkIsNamed)
+{
+    const QByteArray before = "one\r\ntwo\r\nthree\r\nfour\r\nfive\r\nsix\r\nseven\r\neight\r\nnine";
+    const QByteArray after = "one\r\ntwo\r\nthree\r\nfour\r\nFIVE\r\nsix\r\nseven\r\neight\r\nnine\r\nten";
+    Write(source + "/templates/page.tmpl", before);
+    Write(source + "/cgi-bin/a.cgi", "a\nb\nc\n");
+    const QString patch = home.filePath("change.diff");
+    Write(patch,
+          UnifiedDiff("templates/page.tmpl", before, after) + UnifiedDiff("html/new/x.html", std::nullopt, "<p>\n"));
+
+    RecordResult result = RecordPatch(state, Request(), patch);
+    ASSERT_EQ(result.outcome, RecordOutcome::Stored);
+    EXPECT_EQ(Installed(result.hackNum, "templates/page.tmpl"), after);
+    EXPECT_EQ(Installed(result.hackNum, "html/new/x.html"), "<p>\n");
+    EXPECT_FALSE(Exists(home.filePath("zpk_rec_temp")));
+
+    // The board moved on: the second hunk expects "c" where "C" now stands.
+    Write(patch,
+          UnifiedDiff("cgi-bin/a.cgi", "a\nb\nc\n", "a\nB\nc\n")
+              + "--- a/templates/page.tmpl\n"
+                "+++ b/templates/page.tmpl\n@@ -1,2 +1,2 @@\n-ONE\r\n+1\r\n two\r\n");
+    result = RecordPatch(state, Request(), patch);
+    EXPECT_EQ(result.outcome, RecordOutcome::NotRecorded);
+    EXPECT_EQ(Reasons(result)["templates/page.tmpl"], "hunk 1 (patch line 10) does not apply at line 1");
+    EXPECT_EQ(CountHacks(), 1);
+}
+
+TEST_F(ImportTest, StepsWithPartialLinesAndInLineEdits)
+{
+    Write(source + "/templates/header.tmpl",
+          "<html>\r\n<body class=\"main\">\r\n<table>\r\n<tr><td>Hi</td></tr>\r\n"
+          "</table>\r\n</body>\r\n");
+    Write(source + "/cgi-bin/ubb.cgi", "sub main {\n  print 1;\n}\n");
+    Write(home.filePath("mod/root/templates/extra.tmpl"), "extra");
+    const QString file = WriteText("install.txt",
+                                   "## MOD Title: Shiny\r\n## MOD Author: Ann\r\n## MOD Version: 1.2\r\n"
+                                   "## MOD Description: Makes it shine\r\n#\r\n"
+                                   "#-----[ COPY ]------\r\n#\r\ncopy root/templates/*.* to templates/*.*\r\n#\r\n"
+                                   "#-----[ SQL ]-----\r\n#\r\nALTER TABLE x ADD y;\r\n#\r\n"
+                                   "#-----[ OPEN ]------\r\n#\r\ntemplates/header.tmpl\r\n#\r\n"
+                                   "#-----[ FIND ]------\r\n#\r\n<body\r\n#\r\n"
+                                   "#-----[ IN-LINE FIND ]------\r\n#\r\nclass=\"main\"\r\n#\r\n"
+                                   "#-----[ IN-LINE AFTER, ADD ]------\r\n#\r\n id=\"top\"\r\n#\r\n"
+                                   "#-----[ AFTER, ADD ]------\r\n#\r\n<div>shine</div>\r\n#\r\n"
+                                   "#-----[ FIND ]------\r\n#\r\n<tr>\r\n</table\r\n#\r\n"
+                                   "#-----[ REPLACE WITH ]------\r\n#\r\n</table>\r\n#\r\n"
+                                   "#-----[ OPEN ]------\r\n#\r\nubb.cgi\r\n#\r\n"
+                                   "#-----[ FIND ]------\r\n#\r\nprint\r\n#\r\n"
+                                   "#-----[ BEFORE, ADD ]------\r\n#\r\n  shine();\r\n#\r\n"
+                                   "#-----[ DIY INSTRUCTIONS ]-----\r\n#\r\nRebuild the templates.\r\n#\r\n"
+                                   "#-----[ SAVE/CLOSE ALL FILES ]------\r\n# EoM\r\n");
+    const RecordResult result = ImportText(state, Request(), file);
+    ASSERT_EQ(result.outcome, RecordOutcome::Stored) << result.brokenFile.toStdString();
+    EXPECT_EQ(Installed(result.hackNum, "templates/header.tmpl"),
+              "<html>\r\n<body class=\"main\" id=\"top\">\r\n<div>shine</div>\r\n<table>\r\n</table>\r\n</body>\r\n");
+    EXPECT_EQ(Installed(result.hackNum, "cgi-bin/ubb.cgi"), "sub main {\r\n  shine();\r\n  print 1;\r\n}\r\n");
+    EXPECT_EQ(Installed(result.hackNum, "templates/extra.tmpl"), "extra");
+    const HackInfoFields info = ReadHackInfoFields(*state.HackInfoRecordset);
+    EXPECT_EQ(info.Name, "Imported"); // the name given wins over the title
+    EXPECT_EQ(info.AuthName, "Ann");
+    EXPECT_EQ(info.Version, "1.2");
+    EXPECT_EQ(info.Comments, "Makes it shine");
+    EXPECT_EQ(info.PostInstallCom, "SQL:\r\nALTER TABLE x ADD y;\r\n\r\nDIY INSTRUCTIONS:\r\nRebuild the templates.");
+}
+
+TEST_F(ImportTest, AFindThatIsNotThereIsNamedWithItsLine)
+{
+    Write(source + "/templates/header.tmpl", "<html>\r\n</html>\r\n");
+    const QString file = WriteText("install.txt",
+                                   "#-----[ OPEN ]------\r\ntemplates/header.tmpl\r\n"
+                                   "#-----[ FIND ]------\r\n<html\r\n"
+                                   "#-----[ FIND ]------\r\n<head>\r\n"
+                                   "#-----[ AFTER, ADD ]------\r\nx\r\n");
+    const RecordResult result = ImportText(state, Request(), file);
+    EXPECT_EQ(result.outcome, RecordOutcome::NotRecorded);
+    EXPECT_EQ(Reasons(result)["templates/header.tmpl"],
+              "FIND at line 5 of the instructions: not found in templates/header.tmpl");
+    EXPECT_EQ(CountHacks(), 0);
+}
+
+TEST_F(ImportTest, TheTextExportReadsBackAsTheSameHack)
+{
+    const int hack = AddHack("Round trip");
+    state.HackInfoRecordset->SetValue("AuthName", "Bob");
+    state.HackInfoRecordset->SetValue("Version", "2.0");
+    state.HackInfoRecordset->SetValue("Comments", "Line one\r\n\r\nLine three");
+    state.HackInfoRecordset->SetValue("PostInstallCom", "Done.");
+    state.HackInfoRecordset->Update();
+    AddMod(hack, 1, "a.cgi", 0, "", Replace, 0, "old\r\nlines", "new\r\n\r\nlines", "every one");
+    AddMod(hack, 2, "b.tmpl", 4, "/sub", AddAfter, 2, "<b>", "</b>\r\n");
+    AddSupportFile(hack, "logo.gif", 1, "/img", QByteArray("GIF\0\xFF", 5));
+    SelectHack(hack);
+    const QString folder = home.filePath("export");
+    ASSERT_EQ(StartTextExport(state, {folder, "roundtrip"}).outcome, ExportOutcome::Finished);
+
+    RecordRequest request = Request();
+    request.info = HackInfoFields();
+    const RecordResult result = ImportText(state, request, folder + "/roundtrip.txt");
+    ASSERT_EQ(result.outcome, RecordOutcome::Stored);
+    Recordset infoBefore(state.Connection), infoAfter(state.Connection);
+    infoBefore.Open("SELECT * FROM [HackInfo] WHERE [HackNum] = " + QString::number(hack));
+    infoAfter.Open("SELECT * FROM [HackInfo] WHERE [HackNum] = " + QString::number(result.hackNum));
+    EXPECT_EQ(ReadHackInfoFields(infoAfter), ReadHackInfoFields(infoBefore));
+    for (const char* query :
+         {"SELECT * FROM [HackData] WHERE [HackNum] = ", "SELECT * FROM [HackFiles] WHERE [HackNum] = "}) {
+        Recordset before(state.Connection), after(state.Connection);
+        before.Open(query + QString::number(hack));
+        after.Open(query + QString::number(result.hackNum));
+        ASSERT_EQ(after.RecordCount(), before.RecordCount());
+        for (before.MoveFirst(), after.MoveFirst(); !before.EOF(); before.MoveNext(), after.MoveNext()) {
+            for (const QString& field : before.FieldNames()) {
+                if (field != "HackNum" && field != "FileData") {
+                    EXPECT_EQ(after.Value(field), before.Value(field)) << field.toStdString();
+                }
+            }
+        }
+    }
+    Recordset files(state.Connection);
+    files.Open(sql::SelectHackFilesOf + QString::number(result.hackNum));
+    EXPECT_EQ(files.GetChunk("FileData", 100), QByteArray("GIF\0\xFF", 5));
+}
+
+TEST_F(ImportTest, RecordCommandPrintsTheHackAndItsFiles)
+{
+    Write(source + "/templates/a.tmpl", "a\r\nb\r\n");
+    Write(home.filePath("edited/templates/a.tmpl"), "a\r\nnew\r\nb\r\n");
+    Write(home.filePath("edited/templates/mixed.tmpl"), "x\r\ny\n");
+    Write(source + "/templates/mixed.tmpl", "x\r\n");
+    const auto cli = [this](const QStringList& args) {
+        QProcess process;
+        process.start(ZENPATCH_CLI, QStringList {"--home", home.path(), "record", "--name", "Cli"} + args);
+        EXPECT_TRUE(process.waitForFinished(30000));
+        return std::pair(process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()));
+    };
+    const QStringList edited {"--edited", home.filePath("edited")};
+    auto [status, out] = cli(edited);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(out,
+              "templates/a.tmpl\t1\t\ntemplates/mixed.tmpl\t\tmixed line ends (CR LF and LF in one file): an "
+              "installation writes one kind\n");
+    EXPECT_EQ(CountHacks(), 0);
+
+    std::tie(status, out) = cli(edited + QStringList {"--partial"});
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(out.startsWith("1\ntemplates/a.tmpl\t1\t\n")) << out.toStdString();
+    EXPECT_EQ(CountHacks(), 1);
+    EXPECT_EQ(cli({"--edited", source}).first, 1); // nothing differs
+    EXPECT_EQ(cli({}).first, 2);
+}
+
+} // namespace
+
+} // namespace zp::testing

@@ -1,0 +1,277 @@
+#include "authoring/line_mods.h"
+#include "authoring/recording.h"
+#include "board_tree.h"
+#include "database/recordset.h"
+#include "install/fixed_installation_options.h"
+#include "install/install_log.h"
+#include "install/trial_installation.h"
+#include "install/work_buffer.h"
+
+#include <QRandomGenerator>
+
+namespace zp::testing {
+
+namespace {
+
+// Lines from a small stock, so that many of them repeat, some in other letter case.
+class RandomBoard
+{
+public:
+    explicit RandomBoard(quint32 seed)
+        : random_(seed)
+    {
+    }
+
+    int Below(int n) { return int(random_.bounded(n)); }
+
+    QByteArray Line()
+    {
+        static const char* const stock[] = {"}", "", "  print $x;", "<br>", "<BR>", "}", "sub main {", "\t$y = 1;"};
+        switch (Below(4)) {
+        case 0:
+            return "line " + QByteArray::number(Below(1000));
+        case 1:
+            return "caf\xE9 " + QByteArray::number(Below(5)); // Windows-1252
+        default:
+            return stock[Below(8)];
+        }
+    }
+
+    QList<QByteArray> Lines(int count)
+    {
+        QList<QByteArray> lines;
+        for (int i = 0; i < count; ++i)
+            lines << Line();
+        return lines;
+    }
+
+    // Adds, removals and changes at the start, the middle and the end.
+    QList<QByteArray> Edit(QList<QByteArray> lines)
+    {
+        const int edits = 1 + Below(4);
+        for (int e = 0; e < edits; ++e) {
+            const int where
+                = lines.isEmpty() ? 0 : std::array {0, Below(int(lines.size())), int(lines.size()) - 1}[Below(3)];
+            switch (e == 0 ? 0 : Below(3)) {
+            case 0:
+                if (e == 0) // at least one line that was not there
+                    lines.insert(where, "edit " + QByteArray::number(Below(1000)));
+                for (int n = 1 + Below(3); n > 0; --n)
+                    lines.insert(std::min(where + Below(2), int(lines.size())), Line());
+                break;
+            case 1:
+                if (lines.size() > 1)
+                    lines.remove(where, std::min<qsizetype>(1 + Below(2), lines.size() - where));
+                break;
+            default:
+                if (!lines.isEmpty())
+                    lines[where] = Line();
+            }
+        }
+        return lines;
+    }
+
+private:
+    QRandomGenerator random_;
+};
+
+QByteArray Joined(const QList<QByteArray>& lines, const QByteArray& eol, bool finalBreak)
+{
+    QByteArray bytes = lines.join(eol);
+    if (finalBreak)
+        bytes += eol;
+    return bytes;
+}
+
+class RecordingTest : public BoardTree
+{
+protected:
+    RecordingTest()
+        : edited(home.filePath("edited"))
+    {
+    }
+
+    RecordRequest Request(bool lf = false)
+    {
+        RecordRequest request;
+        request.originalRoot = source;
+        request.lfLineEnds = lf;
+        request.info = RecordedHackInfo(state, "Recorded");
+        return request;
+    }
+
+    // The files a fresh trial installation of the hack writes, with their bytes.
+    std::map<QString, QByteArray> Installed(int hack, bool lf)
+    {
+        SelectHack(hack);
+        TrialInstallation trial(source);
+        FixedInstallationOptions host;
+        host.lf = lf;
+        RecordingLog log;
+        trial.Run(state, host, log);
+        std::map<QString, QByteArray> files;
+        for (const auto& file : trial.Files())
+            files[file.relativePath] = Read(file.workFile);
+        return files;
+    }
+
+    void Both(const QString& path, const QByteArray& original, const QByteArray& changed)
+    {
+        Write(source + "/" + path, original);
+        Write(edited + "/" + path, changed);
+    }
+
+    int CountHacks()
+    {
+        Recordset hacks(state.Connection);
+        hacks.Open("SELECT * FROM [HackInfo]");
+        return hacks.RecordCount();
+    }
+
+    QString edited;
+};
+
+TEST_F(RecordingTest, RandomEditsInstallAsTheEditedBytes)
+{
+    for (quint32 seed = 1; seed <= 20; ++seed) {
+        SCOPED_TRACE(seed);
+        QDir(source).removeRecursively();
+        QDir(edited).removeRecursively();
+        RandomBoard board(seed);
+        const bool lf = seed % 3 == 0;
+        std::map<QString, QByteArray> expected;
+        for (int f = 0; f < 4; ++f) {
+            const QString path = QString("%1/file%2.txt").arg(f % 2 ? "cgi-bin" : "templates/sub").arg(f);
+            QList<QByteArray> lines = board.Lines(3 + board.Below(40));
+            if (f == 2) { // plain ASCII, read as UTF-8: an edit may bring no Windows-1252 byte into it
+                for (QByteArray& line : lines)
+                    line.replace('\xE9', 'e');
+            } else {
+                lines.insert(board.Below(int(lines.size())), "caf\xE9");
+            }
+            const QByteArray eol = lf ? "\n" : "\r\n";
+            const bool finalBreak = lf || board.Below(2) == 0;
+            QByteArray before = Joined(lines, board.Below(2) ? "\r\n" : "\n", finalBreak);
+            QList<QByteArray> after = board.Edit(lines);
+            if (f == 2) {
+                for (QByteArray& line : after)
+                    line.replace('\xE9', 'e');
+            }
+            if (f == 3) { // UTF-8 with a byte order mark
+                before = "\xEF\xBB\xBF" + QString::fromLatin1(before).toUtf8();
+                for (QByteArray& line : after)
+                    line = QString::fromLatin1(line).toUtf8();
+                Both(path, before, "\xEF\xBB\xBF" + Joined(after, eol, finalBreak));
+            } else {
+                Both(path, before, Joined(after, eol, finalBreak));
+            }
+            expected[path] = Read(edited + "/" + path);
+        }
+        const QString fresh = "templates/new/deeper/added.tmpl";
+        Write(edited + "/" + fresh, "new\r\nfile");
+        expected[fresh] = "new\r\nfile";
+
+        const std::vector<FileChange> changes = CompareFolders(source, edited);
+        const RecordResult result = Record(state, Request(lf), changes);
+        ASSERT_EQ(result.outcome, RecordOutcome::Stored) << result.brokenFile.toStdString();
+        for (const RecordedFile& file : result.files)
+            EXPECT_TRUE(file.Recorded()) << file.relativePath.toStdString() << ": " << file.reason.toStdString();
+        std::map<QString, QByteArray> installed = Installed(result.hackNum, lf);
+        for (auto& [path, bytes] : expected) {
+            if (!Exists(source + "/" + path) || Read(source + "/" + path) != bytes) {
+                EXPECT_EQ(installed[path], bytes) << path.toStdString();
+            }
+        }
+    }
+}
+
+// The text after the engine applied the mods to it.
+QString Applied(const QString& text, const std::vector<ModRecord>& mods)
+{
+    WorkBuffer buffer;
+    buffer.SetText(text);
+    RecordingLog log;
+    for (const ModRecord& mod : mods)
+        EXPECT_TRUE(ApplyMod(buffer, mod, log)) << mod.OldData.toStdString();
+    return buffer.Text();
+}
+
+// Each region is one mod, with the shortest unique whole-line anchor, instance 1.
+TEST(LineModsTest, ShortUniqueAnchorsOneModPerRegion)
+{
+    const QString before = "a\r\n}\r\nb\r\n}\r\nc\r\nx\r\nd\r\n";
+    const QString after = "a\r\n}\r\nNEW\r\nb\r\n}\r\nc\r\nd\r\n";
+    const auto mods = RecordTextChanges(before, after);
+    ASSERT_TRUE(mods);
+    ASSERT_EQ(mods->size(), 2u);
+    EXPECT_EQ((*mods)[0].ActionType, AddBefore); // "}" above is not unique; "b" below is
+    EXPECT_EQ((*mods)[0].OldData, "b");
+    EXPECT_EQ((*mods)[0].NewData, "NEW");
+    EXPECT_EQ((*mods)[1].ActionType, Delete);
+    EXPECT_EQ((*mods)[1].OldData, "x");
+    EXPECT_EQ((*mods)[1].ModInst, 1);
+
+    EXPECT_EQ(Applied(before, *mods), after);
+
+    // A text that repeats itself: no anchor of a few lines occurs once, so an instance tells.
+    QString periodic = QString("a\r\nb\r\n").repeated(20);
+    QString changed = periodic;
+    changed.replace(14 * 6, 1, "z");
+    const auto counted = RecordTextChanges(periodic, changed);
+    ASSERT_TRUE(counted);
+    ASSERT_EQ(counted->size(), 1u);
+    EXPECT_EQ((*counted)[0].ActionType, Replace);
+    EXPECT_EQ((*counted)[0].OldData, "a");
+    EXPECT_EQ((*counted)[0].ModInst, 15);
+    EXPECT_EQ(Applied(periodic, *counted), changed);
+    EXPECT_FALSE(RecordTextChanges("", "x"));
+}
+
+// Many random texts of lines that repeat, through the engine alone.
+TEST(LineModsTest, RandomEditsApplyExactly)
+{
+    for (quint32 seed = 1; seed <= 400; ++seed) {
+        RandomBoard board(seed);
+        const QList<QByteArray> lines = board.Lines(1 + board.Below(30));
+        const bool finalBreak = board.Below(2) == 0;
+        const QString before = QString::fromLatin1(Joined(lines, "\r\n", finalBreak));
+        const QString after = QString::fromLatin1(Joined(board.Edit(lines), "\r\n", finalBreak));
+        const auto mods = RecordTextChanges(before, after);
+        ASSERT_EQ(mods.has_value(), !before.isEmpty()) << seed; // an empty text has no line to find
+        if (!mods)
+            continue;
+        ASSERT_EQ(Applied(before, *mods), after) << seed;
+    }
+}
+
+TEST_F(RecordingTest, FilesThatCannotBeRecordedAreNamedAndNothingIsStored)
+{
+    Both("templates/mixed.tmpl", "a\r\nb\r\n", "a\r\nnew\nb\r\n");
+    Both("templates/ok.tmpl", "a\r\nb\r\n", "a\r\nc\r\n");
+    Both("html/logo.gif", QByteArray("GIF\0\1", 5), QByteArray("GIF\0\2", 5));
+    Write(source + "/templates/gone.tmpl", "x");
+    Both("cgi-bin/lf.cgi", "a\nb\n", "a\nc\n");
+
+    RecordRequest request = Request();
+    RecordResult result = Record(state, request, CompareFolders(source, edited));
+    EXPECT_EQ(result.outcome, RecordOutcome::NotRecorded);
+    EXPECT_EQ(CountHacks(), 0);
+    std::map<QString, QString> reasons;
+    for (const RecordedFile& file : result.files)
+        reasons[file.relativePath] = file.reason;
+    EXPECT_EQ(reasons["templates/mixed.tmpl"],
+              "mixed line ends (CR LF and LF in one file): an installation writes one kind");
+    EXPECT_EQ(reasons["cgi-bin/lf.cgi"], "LF line ends, but the record writes CR LF");
+    EXPECT_EQ(reasons["html/logo.gif"], "a binary file changed: mods change text only");
+    EXPECT_EQ(reasons["templates/gone.tmpl"], "deleted: a hack cannot delete a file");
+    EXPECT_EQ(reasons["templates/ok.tmpl"], "");
+
+    request.partial = true;
+    result = Record(state, request, CompareFolders(source, edited));
+    ASSERT_EQ(result.outcome, RecordOutcome::Stored);
+    EXPECT_EQ(CountHacks(), 1);
+}
+
+} // namespace
+
+} // namespace zp::testing
