@@ -10,6 +10,7 @@
 #include "app/start.h"
 #include "app/window_helpers.h"
 #include "boardcheck/frm_board_check.h"
+#include "catalogue/frm_check_updates.h"
 #include "catalogue/frm_list_hacks.h"
 #include "install/frm_revert_installation.h"
 #include "install/revert_installation.h"
@@ -118,6 +119,8 @@ void mdiMain::CreateMenus()
     connect(
         mnuHacks, &QMenu::aboutToShow, this, [this] { mnuRevertInstall->setEnabled(CurrentHackHasBackup(state_)); });
     mnuBoardCheck = add(mnuHacks, "mnuBoardCheck", tr("&Board Check..."), [this] { ShowBoardCheck(*this); });
+    mnuCheckUpdates
+        = add(mnuHacks, "mnuCheckUpdates", tr("Check for &Updates..."), [this] { ShowCheckUpdates(*this); });
 
     mnuWindow = menuBar()->addMenu(tr("&Window"));
     mnuWindow->setObjectName("mnuWindow");

@@ -61,6 +61,10 @@ public:
     void Cascade();
     void ArrangeIcons();
 
+    // Imports a given hack file (dropped onto the window, or downloaded as an update) through the
+    // import window; the hack list (when showing) is refilled afterwards.
+    void ImportDroppedFile(const QString& file);
+
     QMenu* mnuFile;
     QAction* mnuOptions;
     QAction* mnuBackupDB;
@@ -71,6 +75,7 @@ public:
     QAction* mnuOpenFile;
     QAction* mnuRevertInstall; // enabled when the selected hack has a backup
     QAction* mnuBoardCheck;
+    QAction* mnuCheckUpdates;
     QMenu* mnuWindow;
     QAction* mnuHorz;
     QAction* mnuVert;
@@ -105,7 +110,6 @@ private:
     void ShowHackList();
     // The import window, modal; the hack list (when showing) is refilled afterwards.
     void ShowImport();
-    void ImportDroppedFile(const QString& file);
     void RefillShowingHackList();
     void BackupDatabase();
     void Restart();

@@ -35,11 +35,12 @@ void SelectCurrentHack(AppState& state);
 bool FindHack(AppState& state, const QString& hack);
 
 // One row of the hack list: HackNum and the six cells (name, version, author, support-file count,
-// last modified, last installed), Null as empty.
+// last modified, last installed), Null as empty, and the comments, which the filter searches too.
 struct HackListRow
 {
     qint16 HackNum = 0;
     QStringList cells;
+    QString comments;
 };
 
 // The rows of the hack list in the order of HackInfoRecordset, which it re-opens with the list

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "catalogue/catalogue_operations.h"
 #include "catalogue/hack_list_openers.h"
 
 #include <QWidget>
 #include <functional>
+#include <vector>
 
+class QLineEdit;
 class QMdiArea;
 class QPushButton;
 
@@ -29,7 +32,16 @@ public:
     void RefillHackList();
     // Makes the hack of the grid's current row the current hack.
     void SelectHackRow();
+    // Orders the rows by a column (-1: the catalogue's order) and keeps that order for the next
+    // run. The selection stays on the same hack.
+    void SortBy(int column, Qt::SortOrder order);
+    // The keyboard's way of clicking a column's header: ascending, then descending, then the
+    // catalogue's order again.
+    void CycleSort(int column);
+    int SortColumn() const { return sortColumn_; }
+    Qt::SortOrder SortOrder() const { return sortOrder_; }
 
+    QLineEdit* txtFilter;
     FlexGrid* fgHackList;
     QPushButton* cmdCreateHack;
     QPushButton* cmdEditHack;
@@ -52,6 +64,15 @@ private:
     void ViewHackInfo();
     void Import();
 
+    // Fills the grid with the rows that match the filter, in the chosen order. The selection stays
+    // on the same hack while it is shown (`keepSelection`), else the first row is selected.
+    void ShowRows(bool keepSelection);
+    // order_ for the chosen column.
+    void OrderRows();
+    // The sort keys for the header and the keyboard: one action per column and one for the
+    // catalogue's order.
+    void AddSortActions();
+
     // The nine buttons, in their order on the window.
     QList<QPushButton*> Commands() const;
     // Enables every command whose window the program has; the others keep their tooltip.
@@ -63,6 +84,12 @@ private:
     mdiMain& main_;
     AppState& state_;
     HackListOpeners openers_;
+    std::vector<HackListRow> rows_; // the catalogue, in the order of HackInfoRecordset
+    std::vector<QString> searchTexts_; // parallel to rows_
+    std::vector<int> order_; // positions in rows_ in the chosen order
+    std::vector<int> shown_; // positions in rows_ of the grid's rows
+    int sortColumn_ = -1;
+    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
 };
 
 // The hack list in the main window (also while hidden), or nullptr when it is not open.

@@ -50,6 +50,9 @@ int RunListCommand(const GlobalOptions& options, const CommandArguments& args);
 int RunShowCommand(const GlobalOptions& options, const CommandArguments& args);
 int RunDeleteCommand(const GlobalOptions& options, const CommandArguments& args);
 
+// update_commands.cpp
+int RunCheckUpdatesCommand(const GlobalOptions& options, const CommandArguments& args);
+
 // install_commands.cpp
 int RunAnalyzeCommand(const GlobalOptions& options, const CommandArguments& args);
 int RunInstallCommand(const GlobalOptions& options, const CommandArguments& args);

@@ -59,7 +59,8 @@ TEST_F(MainWindowTest, MenusCarryEveryCaptionInOrder)
                            "mnuImport=&Import Hack",
                            "mnuOpenFile=&Open Text File",
                            "mnuRevertInstall=&Revert Installation...",
-                           "mnuBoardCheck=&Board Check..."}));
+                           "mnuBoardCheck=&Board Check...",
+                           "mnuCheckUpdates=Check for &Updates..."}));
     EXPECT_EQ(Captions(window.mnuWindow),
               QStringList({"mnuHorz=Tile &Horizontal",
                            "mnuVert=Tile &Vertical",
