@@ -67,6 +67,8 @@ std::function<void()> NetworkFetcher::Get(const QUrl& url, Handlers handlers)
 {
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::UserAgentHeader, UserAgent());
+    // Qt would name the desktop's language; the same answer for everyone says nothing about the user.
+    request.setRawHeader("Accept-Language", "*");
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(MaxRedirects);
     request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);

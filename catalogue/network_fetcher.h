@@ -10,9 +10,9 @@ class QNetworkAccessManager;
 namespace zp {
 
 // The update check's way to the network, over Qt Network: only a GET of the address, with a
-// User-Agent that names Zenpatch and its version and no cookies; redirects followed at most five
-// times and never from https to http; the proxy from the environment (http_proxy, https_proxy,
-// no_proxy); each request given up after `timeout`, whether the server is silent or slow.
+// User-Agent that names Zenpatch and its version, no cookies and no language of the user's; redirects followed at most
+// five times and never from https to http; the proxy from the environment (http_proxy, https_proxy, no_proxy); each
+// request given up after `timeout`, whether the server is silent or slow.
 class NetworkFetcher : public UrlFetcher
 {
 public:
