@@ -31,9 +31,10 @@ int main(int argc, char** argv)
         db.Open(dir.filePath(zp::Database::FileName));
         zp::Transaction transaction(db);
         for (int i = 0; i < hacks; ++i)
-            db.Execute(QString("INSERT INTO HackInfo (Name, Version, HackType, UpdateURL) VALUES ('Hack %1', '1.0', 0, '%2')")
-                           .arg(i, 5, 10, QChar('0'))
-                           .arg(server.Url(i % 2 ? "/newer.zpx" : "/same.zpx").toString()));
+            db.Execute(
+                QString("INSERT INTO HackInfo (Name, Version, HackType, UpdateURL) VALUES ('Hack %1', '1.0', 0, '%2')")
+                    .arg(i, 5, 10, QChar('0'))
+                    .arg(server.Url(i % 2 ? "/newer.zpx" : "/same.zpx").toString()));
         transaction.Commit();
     }
 
@@ -49,9 +50,8 @@ int main(int argc, char** argv)
     rusage usage {};
     getrusage(RUSAGE_CHILDREN, &usage);
     const QList<QByteArray> lines = cli.readAllStandardOutput().split('\n');
-    const qsizetype newer = std::count_if(lines.begin(), lines.end(), [](const QByteArray& line) {
-        return line.contains("\tnewer version 1.1\t");
-    });
+    const qsizetype newer = std::count_if(
+        lines.begin(), lines.end(), [](const QByteArray& line) { return line.contains("\tnewer version 1.1\t"); });
     std::printf("check-updates, %d hacks from loopback: %.2f s, peak RSS %ld KiB, %lld newer\n",
                 hacks,
                 seconds,

@@ -73,7 +73,7 @@ std::function<void()> NetworkFetcher::Get(const QUrl& url, Handlers handlers)
     request.setMaximumRedirectsAllowed(MaxRedirects);
     request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
     request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    // The manager has no cache: nothing is kept, and no cache headers are sent.
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     QNetworkReply* reply = manager_->get(request);
     auto state = std::make_shared<Request>(Request {std::move(handlers)});

@@ -4,6 +4,10 @@
 #include <string>
 #include <vector>
 
+namespace zp {
+enum class ReportFormat;
+}
+
 namespace zp::cli {
 
 // Options given before the command name.
@@ -59,6 +63,9 @@ int RunInstallCommand(const GlobalOptions& options, const CommandArguments& args
 int RunDiffCommand(const GlobalOptions& options, const CommandArguments& args);
 
 // boardcheck_commands.cpp
+struct ParsedArguments;
+// The report format of "--format text|tsv|html" (text when not given); CommandError for another.
+ReportFormat FormatOf(const ParsedArguments& args);
 int RunCheckUpgradeCommand(const GlobalOptions& options, const CommandArguments& args);
 int RunConflictsCommand(const GlobalOptions& options, const CommandArguments& args);
 

@@ -36,10 +36,7 @@ Report UpdateReport(const std::vector<UpdateResult>& results)
 int RunCheckUpdatesCommand(const GlobalOptions& options, const CommandArguments& args)
 {
     const ParsedArguments parsed = ParseArguments(args, AnyCount, {"--format"});
-    const std::string formatName = parsed.value("--format").value_or("text");
-    const std::optional<ReportFormat> format = ReportFormatNamed(QString::fromStdString(formatName));
-    if (!format)
-        throw CommandError("--format takes text, tsv or html, not " + formatName);
+    const ReportFormat format = FormatOf(parsed);
     // Qt Network needs an application object for its event loop.
     int argc = 1;
     char name[] = "zenpatch-cli";
@@ -53,7 +50,7 @@ int RunCheckUpdatesCommand(const GlobalOptions& options, const CommandArguments&
     }
     NetworkFetcher fetcher;
     const std::vector<UpdateResult> results = CheckForUpdates(fetcher, UpdateCandidates(session.state, hacks));
-    std::fputs(RenderReport(UpdateReport(results), *format).toUtf8().constData(), stdout);
+    std::fputs(RenderReport(UpdateReport(results), format).toUtf8().constData(), stdout);
     const bool failed = std::any_of(results.begin(), results.end(), [](const UpdateResult& result) {
         return result.verdict == UpdateVerdict::Unreachable || result.verdict == UpdateVerdict::NotAHackFile;
     });
