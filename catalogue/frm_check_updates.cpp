@@ -44,7 +44,6 @@ frmCheckUpdates::frmCheckUpdates(mdiMain& main, std::unique_ptr<UrlFetcher> fetc
     , cmdCancel(new QPushButton(tr("&Cancel"), this))
     , cmdClose(new QPushButton(tr("C&lose"), this))
     , ImportFile([&main](const QString& file) { main.ImportDroppedFile(file); })
-    , main_(main)
     , state_(main.State())
     , fetcher_(fetcher ? std::move(fetcher) : std::make_unique<NetworkFetcher>())
 {

@@ -54,7 +54,6 @@ private:
     void Cancel();
     void UpdateButtons();
 
-    mdiMain& main_;
     AppState& state_;
     std::unique_ptr<UrlFetcher> fetcher_;
     std::unique_ptr<UpdateCheck> check_;
