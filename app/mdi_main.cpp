@@ -13,6 +13,7 @@
 #include "authoring/frm_record_hack.h"
 #include "boardcheck/frm_board_check.h"
 #include "catalogue/frm_edit_hack.h"
+#include "catalogue/frm_check_updates.h"
 #include "catalogue/frm_list_hacks.h"
 #include "install/frm_install_hack.h"
 #include "install/frm_revert_installation.h"
@@ -126,6 +127,8 @@ void mdiMain::CreateMenus()
         mnuHacks, &QMenu::aboutToShow, this, [this] { mnuRevertInstall->setEnabled(CurrentHackHasBackup(state_)); });
     mnuBoardCheck = add(mnuHacks, "mnuBoardCheck", tr("&Board Check..."), [this] { ShowBoardCheck(*this); });
     mnuRecordHack = add(mnuHacks, "mnuRecordHack", tr("&New Hack from Changes..."), [this] { ShowRecordHack(*this); });
+    mnuCheckUpdates
+        = add(mnuHacks, "mnuCheckUpdates", tr("Check for &Updates..."), [this] { ShowCheckUpdates(*this); });
 
     mnuWindow = menuBar()->addMenu(tr("&Window"));
     mnuWindow->setObjectName("mnuWindow");

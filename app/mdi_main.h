@@ -69,6 +69,10 @@ public:
     void Cascade();
     void ArrangeIcons();
 
+    // Imports a given hack file (dropped onto the window, or downloaded as an update) through the
+    // import window; the hack list (when showing) is refilled afterwards.
+    void ImportDroppedFile(const QString& file);
+
     QMenu* mnuFile;
     QAction* mnuOptions;
     QAction* mnuBackupDB;
@@ -80,6 +84,7 @@ public:
     QAction* mnuRevertInstall; // enabled when the selected hack has a backup
     QAction* mnuBoardCheck;
     QAction* mnuRecordHack;
+    QAction* mnuCheckUpdates;
     QMenu* mnuWindow;
     QAction* mnuHorz;
     QAction* mnuVert;
@@ -114,7 +119,6 @@ private:
     void ShowHackList();
     // The import window, modal; the hack list (when showing) is refilled afterwards.
     void ShowImport();
-    void ImportDroppedFile(const QString& file);
     void ImportWhenIdle(const QString& file);
     // True while an installation, analysis or revert runs in a working window.
     bool RunGoing() const;

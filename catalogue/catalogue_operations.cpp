@@ -131,7 +131,8 @@ std::vector<HackListRow> HackListRows(AppState& state)
                          hacks.Text("AuthName"),
                          filesOf.value(number, QStringLiteral("0")),
                          hacks.Text("LastMod"),
-                         hacks.Text("LastInstall")}});
+                         hacks.Text("LastInstall")},
+                        hacks.Text("Comments")});
     }
     return rows;
 }

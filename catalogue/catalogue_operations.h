@@ -63,11 +63,12 @@ private:
 };
 
 // One row of the hack list: HackNum and the six cells (name, version, author, support-file count,
-// last modified, last installed), Null as empty.
+// last modified, last installed), Null as empty, and the comments, which the filter searches too.
 struct HackListRow
 {
     int HackNum = 0;
     QStringList cells;
+    QString comments;
 };
 
 // The rows of the hack list in the order of HackInfoRecordset, which it re-opens with the list

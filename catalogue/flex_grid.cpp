@@ -83,6 +83,25 @@ public:
         endInsertRows();
     }
 
+    void SetCell(int row, int column, const QString& text)
+    {
+        if (row < 0 || row >= rows_.size() || column < 0 || column >= columns_.size())
+            return;
+        QStringList& cells = rows_[row];
+        while (cells.size() <= column)
+            cells.append(QString());
+        cells[column] = text;
+        emit dataChanged(index(row, column), index(row, column), {Qt::DisplayRole});
+    }
+
+    void Reset(QList<QStringList> rows)
+    {
+        beginResetModel();
+        rows_ = std::move(rows);
+        colors_.clear();
+        endResetModel();
+    }
+
     void Truncate(int count)
     {
         if (count >= rows_.size())
@@ -156,6 +175,16 @@ void FlexGrid::SetRow(int row)
 void FlexGrid::AddItem(const QStringList& cells)
 {
     model_->Append(cells);
+}
+
+void FlexGrid::SetItems(QList<QStringList> rows)
+{
+    model_->Reset(std::move(rows));
+}
+
+void FlexGrid::SetTextMatrix(int row, int column, const QString& text)
+{
+    model_->SetCell(row - 1, column, text);
 }
 
 QString FlexGrid::TextMatrix(int row, int column) const

@@ -36,7 +36,11 @@ public:
     // Adds a data row, one text per column (missing ones stay empty). The cells are handed over
     // apart, so a tab inside a text stays in its cell.
     void AddItem(const QStringList& cells);
+    // Replaces every data row at once (no row current, no colours): one reset of the view instead
+    // of one insertion per row.
+    void SetItems(QList<QStringList> rows);
     QString TextMatrix(int row, int column) const;
+    void SetTextMatrix(int row, int column, const QString& text);
     Qt::Alignment CellAlignment(int row, int column) const;
     // The text colour of a data row's cells; an invalid colour is the normal one.
     void SetRowColor(int row, const QColor& color);

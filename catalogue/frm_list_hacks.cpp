@@ -7,13 +7,19 @@
 #include "catalogue/catalogue_operations.h"
 #include "catalogue/flex_grid.h"
 #include "catalogue/frm_hack_info.h"
+#include "catalogue/hack_list_view.h"
 #include "database/sql.h"
 
 #include <QAction>
 #include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QSettings>
+#include <QShortcut>
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -40,6 +46,16 @@ QList<FlexGrid::Column> HackListColumns()
     };
 }
 
+// Where the list keeps its order between runs: ~/.config/zenpatch/zenpatch.ini.
+QSettings ListSettings()
+{
+    return QSettings(
+        QSettings::IniFormat, QSettings::UserScope, QStringLiteral("zenpatch"), QStringLiteral("zenpatch"));
+}
+
+const QString SortColumnKey = QStringLiteral("HackList/SortColumn");
+const QString SortOrderKey = QStringLiteral("HackList/SortDescending");
+
 QPushButton* MakeButton(const QString& caption, const QString& toolTip, QWidget* parent)
 {
     auto* button = new QPushButton(caption, parent);
@@ -51,6 +67,7 @@ QPushButton* MakeButton(const QString& caption, const QString& toolTip, QWidget*
 
 frmListHacks::frmListHacks(mdiMain& main, HackListOpeners openers, QWidget* parent)
     : QWidget(parent)
+    , txtFilter(new QLineEdit(this))
     , fgHackList(new FlexGrid(HackListColumns(), this))
     , cmdCreateHack(MakeButton(tr("&Create"), tr("Create a new hack"), this))
     , cmdEditHack(MakeButton(tr("&Edit"), tr("Edit the selected hack"), this))
@@ -77,9 +94,25 @@ frmListHacks::frmListHacks(mdiMain& main, HackListOpeners openers, QWidget* pare
         button->setAutoDefault(false);
         buttons->addWidget(button);
     }
+    auto* filterLabel = new QLabel(tr("&Filter"), this);
+    filterLabel->setBuddy(txtFilter);
+    txtFilter->setClearButtonEnabled(true);
+    txtFilter->setToolTip(tr("Show the hacks whose name, version, author or comments contain every word"));
+    auto* filter = new QHBoxLayout;
+    filter->addWidget(filterLabel);
+    filter->addWidget(txtFilter, 1);
     auto* layout = new QVBoxLayout(this);
+    layout->addLayout(filter);
     layout->addWidget(fgHackList, 1);
     layout->addLayout(buttons);
+    auto* find = new QShortcut(QKeySequence::Find, this, [this] {
+        txtFilter->setFocus(Qt::ShortcutFocusReason);
+        txtFilter->selectAll();
+    });
+    find->setContext(Qt::WidgetWithChildrenShortcut);
+    new QShortcut(QKeySequence(Qt::Key_Escape), txtFilter, txtFilter, &QLineEdit::clear, Qt::WidgetShortcut);
+    connect(txtFilter, &QLineEdit::textChanged, this, [this] { ShowRows(SelectedHackNum(), false); });
+    AddSortActions();
 
     // A command whose window the program does not have yet stays disabled and says so.
     const std::pair<QPushButton*, const std::function<void()>*> pending[] = {
@@ -123,37 +156,56 @@ void frmListHacks::Load()
     fgHackList->FitColumns();
     frame->resize(qMax(frame->width(), frame->sizeHint().width()), frame->height());
     CenterInParent(this);
+    // The keyboard starts in the grid; Ctrl+F goes to the filter.
+    fgHackList->setFocus();
 }
 
 void frmListHacks::RefillHackList(int selectHackNum)
 {
     Guarded([this, selectHackNum] {
-        const std::vector<HackListRow> rows = HackListRows(state_);
-        const QSignalBlocker quiet(fgHackList);
-        fgHackList->SetRows(1);
-        hackNums_.clear();
-        if (rows.empty()) {
-            EnableCommands(false);
-            main_.SetPanelText(2, tr("Total Hacks: 0"));
-            main_.SetPanelText(3, tr("Hack Mods: 0"));
-            return;
-        }
-        EnableCommands(true);
-        for (const HackListRow& row : rows) {
-            fgHackList->AddItem(row.cells);
-            hackNums_.push_back(row.HackNum);
-        }
-        const auto selected = std::find(hackNums_.begin(), hackNums_.end(), selectHackNum);
-        fgHackList->SetRow(selected == hackNums_.end() ? 1 : int(selected - hackNums_.begin()) + 1);
-        SelectHackRow();
-        main_.SetPanelText(2, tr("Total Hacks: %1").arg(rows.size()));
+        rows_ = HackListRows(state_);
+        searchTexts_.clear();
+        searchTexts_.reserve(rows_.size());
+        for (const HackListRow& row : rows_)
+            searchTexts_.push_back(SearchTextOf(row));
+        OrderRows();
+        ShowRows(selectHackNum, true);
     });
 }
 
 int frmListHacks::SelectedHackNum() const
 {
     const int row = fgHackList->Row();
-    return row >= 1 && row <= int(hackNums_.size()) ? hackNums_[size_t(row - 1)] : 0;
+    return row >= 1 && row <= int(shown_.size()) ? rows_[size_t(shown_[size_t(row - 1)])].HackNum : 0;
+}
+
+void frmListHacks::ShowRows(int selectHackNum, bool reselect)
+{
+    const HackFilter filter(txtFilter->text());
+    shown_.clear();
+    QList<QStringList> cells;
+    for (const int i : order_) {
+        if (filter.IsEmpty() || filter.Matches(searchTexts_[size_t(i)])) {
+            shown_.push_back(i);
+            cells.append(rows_[size_t(i)].cells);
+        }
+    }
+    const QSignalBlocker quiet(fgHackList);
+    fgHackList->SetItems(std::move(cells));
+    EnableCommands(!shown_.empty());
+    main_.SetPanelText(2,
+                       filter.IsEmpty() ? tr("Total Hacks: %1").arg(rows_.size())
+                                        : tr("%1 of %2 hacks").arg(shown_.size()).arg(rows_.size()));
+    if (shown_.empty()) {
+        main_.SetPanelText(3, tr("Hack Mods: 0"));
+        return;
+    }
+    const auto kept = std::find_if(
+        shown_.begin(), shown_.end(), [&](int i) { return rows_[size_t(i)].HackNum == selectHackNum; });
+    fgHackList->SetRow(kept == shown_.end() ? 1 : int(kept - shown_.begin()) + 1);
+    // Typing that keeps the same hack selected costs no query.
+    if (reselect || kept == shown_.end())
+        SelectHackRow();
 }
 
 void frmListHacks::SelectHackRow()
@@ -167,7 +219,83 @@ void frmListHacks::SelectHackRow()
 bool frmListHacks::SelectListedHack()
 {
     const int hackNum = SelectedHackNum();
-    return hackNum != 0 && SelectHackNum(state_, hackNum, fgHackList->Row() - 1);
+    return hackNum != 0 && SelectHackNum(state_, hackNum, shown_[size_t(fgHackList->Row() - 1)]);
+}
+
+void frmListHacks::SortBy(int column, Qt::SortOrder order)
+{
+    if (column < 0 || column >= fgHackList->model()->columnCount())
+        column = -1;
+    sortColumn_ = column;
+    sortOrder_ = column < 0 ? Qt::AscendingOrder : order;
+    QSettings settings = ListSettings();
+    settings.setValue(SortColumnKey, sortColumn_);
+    settings.setValue(SortOrderKey, sortOrder_ == Qt::DescendingOrder);
+    QHeaderView* header = fgHackList->horizontalHeader();
+    if (header->sortIndicatorSection() != sortColumn_ || header->sortIndicatorOrder() != sortOrder_) {
+        const QSignalBlocker quiet(header);
+        header->setSortIndicator(sortColumn_, sortOrder_);
+    }
+    OrderRows();
+    ShowRows(SelectedHackNum(), false);
+}
+
+void frmListHacks::OrderRows()
+{
+    if (sortColumn_ >= 0) {
+        order_ = SortedRowOrder(rows_, sortColumn_, sortOrder_);
+        return;
+    }
+    order_.resize(rows_.size());
+    for (size_t i = 0; i < rows_.size(); ++i)
+        order_[i] = int(i);
+}
+
+void frmListHacks::CycleSort(int column)
+{
+    if (column != sortColumn_)
+        SortBy(column, Qt::AscendingOrder);
+    else if (sortOrder_ == Qt::AscendingOrder)
+        SortBy(column, Qt::DescendingOrder);
+    else
+        SortBy(-1, Qt::AscendingOrder);
+}
+
+void frmListHacks::AddSortActions()
+{
+    QSettings settings = ListSettings();
+    sortColumn_ = settings.value(SortColumnKey, -1).toInt();
+    sortOrder_ = settings.value(SortOrderKey, false).toBool() ? Qt::DescendingOrder : Qt::AscendingOrder;
+    if (sortColumn_ < 0 || sortColumn_ >= fgHackList->model()->columnCount())
+        sortColumn_ = -1;
+
+    QHeaderView* header = fgHackList->horizontalHeader();
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    header->setSortIndicatorClearable(true);
+    header->setSortIndicator(sortColumn_, sortOrder_);
+    header->setToolTip(tr("Click a column to sort by it (Ctrl+1 to Ctrl+6); Ctrl+0 for the catalogue's order"));
+    connect(header, &QHeaderView::sortIndicatorChanged, this, &frmListHacks::SortBy);
+
+    QList<QAction*> actions;
+    for (int c = 0; c < fgHackList->model()->columnCount(); ++c) {
+        auto* sort = new QAction(tr("Sort by %1").arg(fgHackList->TextMatrix(0, c)), this);
+        sort->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + c)));
+        connect(sort, &QAction::triggered, this, [this, c] { CycleSort(c); });
+        actions << sort;
+    }
+    auto* catalogue = new QAction(tr("Catalogue Order"), this);
+    catalogue->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    connect(catalogue, &QAction::triggered, this, [this] { SortBy(-1, Qt::AscendingOrder); });
+    actions << catalogue;
+    for (QAction* action : actions)
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    // The keys work anywhere in the window; the grid's and the header's context menus list them.
+    addActions(actions);
+    for (QWidget* menuOwner : {static_cast<QWidget*>(fgHackList), static_cast<QWidget*>(header)}) {
+        menuOwner->addActions(actions);
+        menuOwner->setContextMenuPolicy(Qt::ActionsContextMenu);
+    }
 }
 
 void frmListHacks::CreateHack()

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "catalogue/catalogue_operations.h"
 #include "catalogue/hack_list_openers.h"
 
 #include <QWidget>
 #include <functional>
 #include <vector>
 
+class QLineEdit;
 class QMdiArea;
 class QPushButton;
 
@@ -36,7 +38,16 @@ public:
     // Refills the list after an import: the hack imported is the selected row, or the row selected
     // before stays when none was.
     void RefillAfterImport();
+    // Orders the rows by a column (-1: the catalogue's order) and keeps that order for the next
+    // run. The selection stays on the same hack.
+    void SortBy(int column, Qt::SortOrder order);
+    // The keyboard's way of clicking a column's header: ascending, then descending, then the
+    // catalogue's order again.
+    void CycleSort(int column);
+    int SortColumn() const { return sortColumn_; }
+    Qt::SortOrder SortOrder() const { return sortOrder_; }
 
+    QLineEdit* txtFilter;
     FlexGrid* fgHackList;
     QPushButton* cmdCreateHack;
     QPushButton* cmdEditHack;
@@ -62,6 +73,16 @@ private:
     // working window may have selected its own meanwhile). False when no row is selected.
     bool SelectListedHack();
 
+    // Fills the grid with the rows that match the filter, in the chosen order, and selects the row
+    // of `selectHackNum` (the first row when it is not shown). `reselect` makes that row's hack the
+    // current hack even when it was the one selected before.
+    void ShowRows(int selectHackNum, bool reselect);
+    // order_ for the chosen column.
+    void OrderRows();
+    // The sort keys for the header and the keyboard: one action per column and one for the
+    // catalogue's order.
+    void AddSortActions();
+
     // The nine buttons, in their order on the window.
     QList<QPushButton*> Commands() const;
     // Enables every command whose window the program has; the others keep their tooltip.
@@ -73,7 +94,12 @@ private:
     mdiMain& main_;
     AppState& state_;
     HackListOpeners openers_;
-    std::vector<int> hackNums_; // the HackNum of each data row
+    std::vector<HackListRow> rows_; // the catalogue, in the order of HackInfoRecordset
+    std::vector<QString> searchTexts_; // parallel to rows_
+    std::vector<int> order_; // positions in rows_ in the chosen order
+    std::vector<int> shown_; // positions in rows_ of the grid's rows
+    int sortColumn_ = -1;
+    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
 };
 
 // The hack list in the main window (also while hidden), or nullptr when it is not open.

@@ -12,8 +12,6 @@
 
 namespace zp::cli {
 
-namespace {
-
 ReportFormat FormatOf(const ParsedArguments& args)
 {
     const std::string name = args.value("--format").value_or("text");
@@ -22,6 +20,8 @@ ReportFormat FormatOf(const ParsedArguments& args)
         throw CommandError("--format takes text, tsv or html, not " + name);
     return *format;
 }
+
+namespace {
 
 // The board folder of an option, or the configured source folder without it.
 QString BoardFolder(const Session& session, const ParsedArguments& args, std::string_view option)

@@ -4,6 +4,10 @@
 #include <string>
 #include <vector>
 
+namespace zp {
+enum class ReportFormat;
+}
+
 namespace zp::cli {
 
 // Options given before the command name.
@@ -50,12 +54,18 @@ int RunListCommand(const GlobalOptions& options, const CommandArguments& args);
 int RunShowCommand(const GlobalOptions& options, const CommandArguments& args);
 int RunDeleteCommand(const GlobalOptions& options, const CommandArguments& args);
 
+// update_commands.cpp
+int RunCheckUpdatesCommand(const GlobalOptions& options, const CommandArguments& args);
+
 // install_commands.cpp
 int RunAnalyzeCommand(const GlobalOptions& options, const CommandArguments& args);
 int RunInstallCommand(const GlobalOptions& options, const CommandArguments& args);
 int RunDiffCommand(const GlobalOptions& options, const CommandArguments& args);
 
 // boardcheck_commands.cpp
+struct ParsedArguments;
+// The report format of "--format text|tsv|html" (text when not given); CommandError for another.
+ReportFormat FormatOf(const ParsedArguments& args);
 int RunCheckUpgradeCommand(const GlobalOptions& options, const CommandArguments& args);
 int RunConflictsCommand(const GlobalOptions& options, const CommandArguments& args);
 

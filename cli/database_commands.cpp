@@ -3,6 +3,7 @@
 #include "app/configuration.h"
 #include "app/job_lock.h"
 #include "catalogue/catalogue_operations.h"
+#include "catalogue/hack_list_view.h"
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/session.h"
@@ -107,10 +108,13 @@ int RunConfigCommand(const GlobalOptions& options, const CommandArguments& args)
 
 int RunListCommand(const GlobalOptions& options, const CommandArguments& args)
 {
-    ParseArguments(args, 0, {});
+    const ParsedArguments parsed = ParseArguments(args, 0, {"--filter"});
+    const HackFilter filter(ArgumentText(parsed.value("--filter").value_or(std::string())));
     Session session(options);
-    for (const HackListRow& row : HackListRows(session.state))
-        PrintLine(TabSeparated(QStringList {QString::number(row.HackNum)} + row.cells));
+    for (const HackListRow& row : HackListRows(session.state)) {
+        if (filter.IsEmpty() || filter.Matches(SearchTextOf(row)))
+            PrintLine(TabSeparated(QStringList {QString::number(row.HackNum)} + row.cells));
+    }
     return exitSuccess;
 }
 

@@ -17,6 +17,7 @@
 #include "boardcheck/frm_board_check.h"
 #include "catalogue/catalogue_operations.h"
 #include "catalogue/flex_grid.h"
+#include "catalogue/frm_check_updates.h"
 #include "catalogue/frm_edit_hack.h"
 #include "catalogue/frm_hack_info.h"
 #include "catalogue/frm_list_hacks.h"
@@ -42,14 +43,19 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QUrl>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 namespace {
 
@@ -300,6 +306,76 @@ bool RecordHack(zp::mdiMain& window, zp::AppState& state, const QString& demo, c
     return Save(*frame, out + "/record_hack.png");
 }
 
+// Answers the update check from memory, so that the screenshot asks no real server: the demo hack
+// files for their own addresses, "HTTP 404 Not Found" for any other.
+class DemoUpdates : public zp::UrlFetcher
+{
+public:
+    explicit DemoUpdates(const QString& demo)
+        : demo_(demo)
+    {
+    }
+
+    std::function<void()> Get(const QUrl& url, Handlers handlers) override
+    {
+        auto cancelled = std::make_shared<bool>(false);
+        QTimer::singleShot(0, [this, url, handlers, cancelled] {
+            if (*cancelled)
+                return;
+            QFile file(demo_ + "/hacks/" + url.fileName());
+            if (!file.open(QIODevice::ReadOnly))
+                return handlers.finished("HTTP 404 Not Found");
+            const QByteArray bytes = file.readAll();
+            handlers.started(bytes.size());
+            handlers.received(bytes);
+            handlers.finished(QString());
+        });
+        return [cancelled] { *cancelled = true; };
+    }
+
+private:
+    QString demo_;
+};
+
+// Check for Updates over the demo hacks: one newer (its catalogue version set back), one up to
+// date, one whose address answers 404, and the hacks without an address.
+bool CheckForUpdates(zp::mdiMain& window, zp::AppState& state, const QString& demo, const QString& out)
+{
+    state.Connection.Execute("UPDATE HackInfo SET UpdateURL = 'https://hacks.example.org/' || "
+                             "CASE WHEN Name LIKE 'Welcome%' THEN 'welcome_banner.zpp' "
+                             "WHEN Name LIKE 'Who%' THEN 'whos_online.zpx' ELSE 'template_version.zpx' END");
+    state.Connection.Execute("UPDATE HackInfo SET Version = '0.9' WHERE Name LIKE 'Welcome%'");
+    state.Connection.Execute("UPDATE HackInfo SET UpdateURL = 'https://hacks.example.org/gone.zpx' "
+                             "WHERE Name LIKE 'Home Page Links%'");
+    state.Connection.Execute("UPDATE HackInfo SET UpdateURL = NULL WHERE Name LIKE 'Plain%'");
+    auto* check = new zp::frmCheckUpdates(window, std::make_unique<DemoUpdates>(demo));
+    window.ShowChild(check);
+    check->Load();
+    while (check->IsBusy())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    check->parentWidget()->move(0, 0);
+    zp::frmListHacks& list = zp::ShowHackList(window);
+    list.RefillHackList();
+    for (int row = 1; row < check->fgUpdates->Rows(); ++row) {
+        if (check->fgUpdates->TextMatrix(row, 2).startsWith("newer"))
+            check->fgUpdates->SetRow(row);
+    }
+    window.mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(check->parentWidget()));
+    QApplication::processEvents();
+    bool ok = Save(*check->parentWidget(), out + "/check_updates.png");
+
+    // The list filtered by one word, sorted by version.
+    list.txtFilter->setText("home");
+    list.SortBy(1, Qt::DescendingOrder);
+    window.mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(list.parentWidget()));
+    list.parentWidget()->move(0, 0);
+    QApplication::processEvents();
+    ok &= Save(window, out + "/hack_list_filter.png");
+    list.SortBy(-1, Qt::AscendingOrder);
+    list.txtFilter->clear();
+    return ok;
+}
+
 bool ShowAndSave(QWidget& widget, const QString& path)
 {
     widget.show();
@@ -321,6 +397,7 @@ int main(int argc, char** argv)
     const QString demo = QString::fromLocal8Bit(argv[2]);
     QDir().mkpath(out);
     QTemporaryDir home;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home.path()); // the list's order
     const QString database = home.path() + "/" + zp::Database::FileName;
     zp::Database::CreateNew(database);
     {
@@ -434,6 +511,7 @@ int main(int argc, char** argv)
     ok &= InstallAndAnalyse(window, state, demo, out);
     ok &= CheckBoard(window, state, demo, out);
     ok &= RecordHack(window, state, demo, out);
+    ok &= CheckForUpdates(window, state, demo, out);
     zp::CloseDatabase(state);
     return ok ? 0 : 1;
 }

@@ -2,7 +2,7 @@
 # The commands, their arguments and their options are read from `zenpatch-cli --help`, so every
 # command of the program completes as it stands. HACK arguments complete with the hack names of
 # `zenpatch-cli list`, KEY with the settings of `config show`, DIR with folders, the other upper-case
-# arguments with file names, and a choice such as crlf|lf with its words.
+# arguments (but the free WORDS of a filter) with file names, and a choice such as crlf|lf with its words.
 
 # The word as the shell will pass it: quotes and backslashes removed, a leading ~/ expanded.
 # (Never evaluated: a word on the command line is no command.)
@@ -40,6 +40,7 @@ _zenpatch_cli_argument()
             compopt -o filenames
             ;;
         DIR) _filedir -d ;;
+        WORDS) ;; # free text
         *\|*) mapfile -t COMPREPLY < <(compgen -W "${placeholder//|/ }" -- "$cur") ;;
         [A-Z]*) _filedir ;;
     esac

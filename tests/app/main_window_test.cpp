@@ -60,7 +60,8 @@ TEST_F(MainWindowTest, MenusCarryEveryCaptionInOrder)
                            "mnuOpenFile=&Open Text File",
                            "mnuRevertInstall=&Revert Installation...",
                            "mnuBoardCheck=&Board Check...",
-                           "mnuRecordHack=&New Hack from Changes..."}));
+                           "mnuRecordHack=&New Hack from Changes...",
+                           "mnuCheckUpdates=Check for &Updates..."}));
     EXPECT_EQ(Captions(window.mnuWindow),
               QStringList({"mnuHorz=Tile &Horizontal",
                            "mnuVert=Tile &Vertical",

@@ -6,11 +6,14 @@
 #include "catalogue_fixture.h"
 
 #include <QAction>
+#include <QHeaderView>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSettings>
 #include <QTest>
 
 namespace zp {
@@ -22,6 +25,8 @@ protected:
     void SetUp() override
     {
         CatalogueTest::SetUp();
+        // The list keeps its order in the user's settings: here, in the test's own folder.
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder.filePath("config"));
         main = std::make_unique<mdiMain>(state);
     }
 
@@ -284,6 +289,102 @@ TEST_F(HackListTest, ProgramListShowsOnceAndDisablesMissingWindows)
     shown.parentWidget()->close();
     test::RunDeferredDeletes();
     EXPECT_EQ(FindHackList(main->mdiArea()), nullptr);
+}
+
+} // namespace
+} // namespace zp
+
+namespace zp {
+namespace {
+
+// The names in the grid, top to bottom.
+QStringList Names(const frmListHacks& list)
+{
+    QStringList names;
+    for (int row = 1; row < list.fgHackList->Rows(); ++row)
+        names << list.fgHackList->TextMatrix(row, 0);
+    return names;
+}
+
+TEST_F(HackListTest, FilterKeepsTheSelectedHackWhileShownAndCountsTheRows)
+{
+    AddHack("Calendar");
+    const int smilies = AddHack("Smilies", 0, 2);
+    const int banner = AddHack("Banner", 0, 3);
+    state.Connection.Execute(
+        QString("UPDATE HackInfo SET Comments = 'Shows the calendar' WHERE HackNum = %1").arg(smilies));
+    OpenList();
+    main->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main.get()));
+    list->fgHackList->SetRow(3); // Smilies
+    QTest::keyClick(list->fgHackList, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_EQ(QApplication::focusWidget(), list->txtFilter);
+
+    QTest::keyClicks(list->txtFilter, "CAL");
+    EXPECT_EQ(Names(*list), QStringList({"Calendar", "Smilies"}));
+    EXPECT_EQ(list->fgHackList->Row(), 2) << "the selection stays on Smilies";
+    EXPECT_EQ(state.CurrentHackNum, smilies);
+    EXPECT_EQ(main->PanelText(2), "2 of 3 hacks");
+
+    list->txtFilter->setText("ban");
+    EXPECT_EQ(Names(*list), QStringList({"Banner"}));
+    EXPECT_EQ(state.CurrentHackNum, banner) << "a hidden hack gives the selection to the first row";
+    EXPECT_EQ(main->PanelText(3), "Hack Mods: 3");
+
+    list->txtFilter->setText("ban zzz");
+    EXPECT_EQ(list->fgHackList->Rows(), 1);
+    EXPECT_EQ(main->PanelText(2), "0 of 3 hacks");
+    EXPECT_FALSE(list->cmdEditHack->isEnabled());
+    EXPECT_TRUE(list->cmdCreateHack->isEnabled());
+
+    QTest::keyClick(list->txtFilter, Qt::Key_Escape);
+    EXPECT_TRUE(list->txtFilter->text().isEmpty());
+    EXPECT_EQ(list->fgHackList->Rows(), 4);
+    EXPECT_EQ(main->PanelText(2), "Total Hacks: 3");
+    EXPECT_TRUE(list->cmdEditHack->isEnabled());
+}
+
+TEST_F(HackListTest, SortsByHeaderOrKeyKeepsTheSelectionAndRemembersTheOrder)
+{
+    const int a = AddHack("a");
+    const int b = AddHack("b");
+    const int c = AddHack("c");
+    for (const auto& [hack, version] : {std::pair {a, "1.10"}, {b, "1.9"}, {c, "2"}})
+        state.Connection.Execute(
+            QString("UPDATE HackInfo SET Version = '%1' WHERE HackNum = %2").arg(version).arg(hack));
+    OpenList();
+    main->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main.get()));
+    list->fgHackList->SetRow(1); // a
+
+    QTest::keyClick(list->fgHackList, Qt::Key_2, Qt::ControlModifier);
+    EXPECT_EQ(Names(*list), QStringList({"b", "a", "c"}));
+    EXPECT_EQ(list->fgHackList->Row(), 2);
+    EXPECT_EQ(state.CurrentHackNum, a);
+    QTest::keyClick(list->fgHackList, Qt::Key_2, Qt::ControlModifier);
+    EXPECT_EQ(Names(*list), QStringList({"c", "a", "b"}));
+    list->fgHackList->SetRow(1);
+    EXPECT_EQ(state.CurrentHackNum, c) << "a row selects its own hack, not the record at its place";
+
+    QHeaderView* header = list->fgHackList->horizontalHeader();
+    const QPoint nameHeader(header->sectionViewportPosition(0) + 5, header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, nameHeader);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, nameHeader);
+    EXPECT_EQ(Names(*list), QStringList({"c", "b", "a"}));
+    EXPECT_EQ(header->sortIndicatorSection(), 0);
+
+    // The next list comes in the same order.
+    CloseWindow(list);
+    test::RunDeferredDeletes();
+    OpenList();
+    EXPECT_EQ(Names(*list), QStringList({"c", "b", "a"}));
+    EXPECT_EQ(list->SortOrder(), Qt::DescendingOrder);
+    EXPECT_EQ(list->fgHackList->Row(), 1);
+    EXPECT_EQ(state.CurrentHackNum, c);
+
+    QTest::keyClick(list->fgHackList, Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(Names(*list), QStringList({"a", "b", "c"}));
+    EXPECT_EQ(list->fgHackList->horizontalHeader()->sortIndicatorSection(), -1);
 }
 
 } // namespace

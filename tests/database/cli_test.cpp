@@ -80,6 +80,9 @@ TEST_F(DatabaseCommandsTest, ListShowAndDelete)
                              "VALUES (1, 1, 'ubb.cgi', 4, 0)");
 
     EXPECT_EQ(Cli({"list"}).out, "2\talpha\t1.0\t\t0\t\t\n1\tZeta\t1.0\t\t1\t\t\n");
+    state.Connection.Execute("UPDATE [HackInfo] SET [Comments] = 'Adds a Café box' WHERE [HackNum] = 1");
+    EXPECT_EQ(Cli({"list", "--filter", "ZETA cafe"}).out, "1\tZeta\t1.0\t\t1\t\t\n");
+    EXPECT_EQ(Cli({"list", "--filter", "zeta alpha"}).out, "");
     const CliRun shown = Cli({"show", "Zeta"});
     EXPECT_EQ(shown.status, 0);
     EXPECT_TRUE(shown.out.contains("Name: Zeta\n"));

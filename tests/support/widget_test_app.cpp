@@ -1,5 +1,8 @@
 #include "widget_test_app.h"
 
+#include <QSettings>
+#include <QTemporaryDir>
+
 namespace zp::test {
 
 QApplication& EnsureApplication()
@@ -8,6 +11,13 @@ QApplication& EnsureApplication()
     static char name[] = "zenpatch-tests";
     static char* argv[] = {name, nullptr};
     static QApplication* app = qApp ? qApp : new QApplication(argc, argv);
+    // Windows that keep settings (the hack list's order) keep them here, never in the user's own.
+    static QTemporaryDir settings;
+    static const bool settingsMoved = [] {
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+        return true;
+    }();
+    Q_UNUSED(settingsMoved);
     return *app;
 }
 
