@@ -30,6 +30,7 @@ frmAnalyze::frmAnalyze(mdiMain& main, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(fgAnaLog);
+    CloseOnEscape(this);
 }
 
 void frmAnalyze::Load()
@@ -37,7 +38,10 @@ void frmAnalyze::Load()
     QWidget* frame = WindowFrame(this);
     ResizeInTwips(frame, WidthTwips, HeightTwips);
     CenterInParent(this);
-    log_.Run(state_.dialogs, windowTitle(), [this] { RunAnalysis(state_, log_); });
+    log_.Run(state_.dialogs, windowTitle(), [this] {
+        setWindowTitle(tr("Analyze Hack — %1").arg(state_.HackInfoRecordset->Text("Name")));
+        RunAnalysis(state_, log_);
+    });
 }
 
 void frmAnalyze::closeEvent(QCloseEvent* event)

@@ -42,10 +42,6 @@ namespace {
 
 constexpr int SplashMilliseconds = 5000;
 
-// The main window's first size, in twips: room for the hack list with a margin.
-constexpr int MainWidthTwips = 12600;
-constexpr int MainHeightTwips = 9300;
-
 } // namespace
 
 mdiMain::mdiMain(AppState& state, QWidget* parent)
@@ -61,10 +57,10 @@ mdiMain::mdiMain(AppState& state, QWidget* parent)
     mdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     mdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(mdiArea_);
-    ResizeInTwips(this, MainWidthTwips, MainHeightTwips);
-
     CreateMenus();
     CreateStatusBar();
+    SetFirstSize();
+    connect(mdiArea_, &QMdiArea::subWindowActivated, this, &mdiMain::GiveMenuKeysTo);
 
     tmrSplash = new QTimer(this);
     tmrSplash->setObjectName("tmrSplash");
@@ -82,7 +78,11 @@ mdiMain::mdiMain(AppState& state, QWidget* parent)
     }
 }
 
-mdiMain::~mdiMain() = default;
+mdiMain::~mdiMain()
+{
+    // The sub-windows go after this window's own members: their last activations change no menu.
+    disconnect(mdiArea_, nullptr, this, nullptr);
+}
 
 void mdiMain::CreateMenus()
 {
@@ -125,6 +125,7 @@ void mdiMain::CreateMenus()
     mnuVert = add(mnuWindow, "mnuVert", tr("Tile &Vertical"), &mdiMain::TileVertical);
     mnuArrange = add(mnuWindow, "mnuArrange", tr("&Arrange Icons"), &mdiMain::ArrangeIcons);
     mnuCascade = add(mnuWindow, "mnuCascade", tr("&Cascade Windows"), &mdiMain::Cascade);
+    connect(mnuWindow, &QMenu::aboutToShow, this, &mdiMain::ListWindows);
 
     mnuHelp = menuBar()->addMenu(tr("Hel&p"));
     mnuHelp->setObjectName("mnuHelp");
@@ -137,6 +138,9 @@ void mdiMain::CreateMenus()
         = add(mnuHelp, "mnuDocsMSWord", tr("Documentation - &MS Word"), [this] { OpenDocumentation("zenpatch.doc"); });
     mnuDocsPDF = add(mnuHelp, "mnuDocsPDF", tr("Documentation - &PDF"), [this] { OpenDocumentation("zenpatch.pdf"); });
     mnuDocsPDF->setShortcuts(QKeySequence::HelpContents);
+
+    for (QMenu* menu : {mnuFile, mnuHacks, mnuWindow, mnuHelp})
+        menuCaptions_.append({menu, menu->title()});
 }
 
 void mdiMain::CreateStatusBar()
@@ -407,6 +411,7 @@ void mdiMain::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    SaveWindowState();
     Unload();
     event->accept();
 }

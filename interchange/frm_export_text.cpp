@@ -23,6 +23,7 @@ frmExportText::frmExportText(AppState& state, QWidget* parent)
     , state_(state)
 {
     setWindowTitle(tr("Export hack in text format"));
+    NameAfterCurrentHack(this, state);
     chkMakeFolder->setChecked(true);
     chkMakeFolder->setEnabled(false);
     chkMakeFolder->setToolTip(tr("The text export always creates a folder that does not exist"));
@@ -38,6 +39,7 @@ frmExportText::frmExportText(AppState& state, QWidget* parent)
 
     txtExpFolder->setText(state.OutputDir);
     setFocusProxy(txtHackFileName);
+    CloseOnEscape(this);
 }
 
 void frmExportText::Start()

@@ -20,6 +20,7 @@ frmHackExport::frmHackExport(AppState& state, QWidget* parent)
     , cmdStartExport(new QPushButton(tr("&Start Export"), this))
 {
     setWindowTitle(tr("Export Hack"));
+    NameAfterCurrentHack(this, state);
     // Enter in the boxes starts the export.
     cmdStartExport->setDefault(true);
     connect(cmdStartExport, &QPushButton::clicked, this, &frmHackExport::Start);

@@ -33,6 +33,9 @@ void SaveConfigText(AppState& state, const char* field, const QString& value);
 
 // A name that can be used as one file inside a folder: no separator, not empty, "." or "..".
 bool IsPlainFileName(const QString& name);
+// A file name made from a hack's name: what a file name cannot hold (separators, control characters
+// and the characters other systems refuse) becomes "_", and leading dots go.
+QString ExportNameFor(const QString& hackName);
 // A stored sub-path (ExtendDir, CustomDir) that stays below its root: no ".." component.
 bool IsConfinedSubPath(const QString& subPath);
 

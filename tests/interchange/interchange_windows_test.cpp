@@ -121,6 +121,9 @@ TEST_F(InterchangeWindows, ExportStaysOpenAfterRefusalsAndClosesAfterTheFolderQu
         // The folder comes from the last export (the output folder at first); the name is asked.
         EXPECT_EQ(window.txtExpFolder->text(), answer == MsgAnswer::Yes ? Out() : Out("made"));
         EXPECT_EQ(window.focusWidget(), window.txtHackFileName);
+        // The window names the hack and proposes a file name made from it.
+        EXPECT_EQ(window.windowTitle(), "Export Hack — Logo Hack");
+        EXPECT_EQ(window.txtHackFileName->text(), "Logo Hack");
 
         window.txtHackFileName->setText("release.final");
         Run(window, [&] { QTest::keyClick(window.txtHackFileName, Qt::Key_Return); });
