@@ -58,6 +58,10 @@ public:
     // this settings file, and keeps them there when it closes. Without a file nothing is kept.
     void RestoreWindowState(const QString& settingsFile);
 
+    // Grows the window, within its screen, until the working window's frame fits in the client
+    // area; a maximised window stays as it is.
+    void MakeRoomFor(const QWidget* frame);
+
     // Window-menu arrangements.
     void TileHorizontal();
     void TileVertical();

@@ -38,6 +38,17 @@ void mdiMain::SetFirstSize()
     resize(size);
 }
 
+void mdiMain::MakeRoomFor(const QWidget* frame)
+{
+    const QSize lack = (frame->size() - mdiArea_->viewport()->size()).expandedTo(QSize(0, 0));
+    if (lack.isNull() || isMaximized() || isFullScreen())
+        return;
+    QSize size = this->size() + lack;
+    if (const QScreen* shown = screen())
+        size = size.boundedTo(shown->availableSize() - (frameGeometry().size() - this->size()));
+    resize(size);
+}
+
 void mdiMain::RestoreWindowState(const QString& settingsFile)
 {
     settingsFile_ = settingsFile;

@@ -89,6 +89,7 @@ void frmEditHack::Load()
         frame->setMinimumSize(frame->minimumSizeHint());
         ResizeInTwips(frame, EditorWidthTwips, EditorHeightTwips);
         chkValMods->setChecked(state_.cfgModValidate == 1);
+        main_.MakeRoomFor(frame);
         CenterInParent(this);
         if (state_.NewHackMode) {
             CreateNewHack();
