@@ -68,7 +68,8 @@ void mdiMain::SaveWindowState()
 
 void mdiMain::GiveMenuKeysTo(QMdiSubWindow* active)
 {
-    const QList<QKeySequence> taken = active && active->widget() ? MnemonicKeys(active->widget()) : QList<QKeySequence>();
+    const QList<QKeySequence> taken
+        = active && active->widget() ? MnemonicKeys(active->widget()) : QList<QKeySequence>();
     for (const auto& [menu, caption] : menuCaptions_) {
         const bool clash = taken.contains(QKeySequence::mnemonic(caption));
         menu->setTitle(clash ? QString(caption).remove(u'&') : caption);

@@ -2,8 +2,8 @@
 
 #include "app/dialogs.h"
 
-#include <QAction>
 #include <QAbstractButton>
+#include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGroupBox>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QKeySequence>
 #include <QList>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QSize>
 #include <QString>
 #include <functional>

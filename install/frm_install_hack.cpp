@@ -21,11 +21,11 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -149,8 +149,9 @@ void frmInstallHack::ShowDestination()
     destination->setTextInteractionFlags(Qt::TextSelectableByMouse);
     destination->setWordWrap(true);
     const auto show = [this, destination] {
-        destination->setText(chkOverSource->isChecked() ? tr("Installs into the source folder: %1").arg(state_.SourceDir)
-                                                        : tr("Installs into the output folder: %1").arg(state_.OutputDir));
+        destination->setText(chkOverSource->isChecked()
+                                 ? tr("Installs into the source folder: %1").arg(state_.SourceDir)
+                                 : tr("Installs into the output folder: %1").arg(state_.OutputDir));
     };
     connect(chkOverSource, &QCheckBox::toggled, this, show);
     show();

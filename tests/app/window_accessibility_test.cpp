@@ -34,13 +34,13 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTextEdit>
 #include <QTranslator>
-#include <QPointer>
 #include <functional>
 
 namespace zp::test {
@@ -195,8 +195,7 @@ void ExpectNoSharedKey(QWidget* window, const QString& view)
         for (qsizetype j = i + 1; j < keys.size(); ++j) {
             if (!keys[i].first.isEmpty() && keys[i].first == keys[j].first) {
                 ADD_FAILURE() << view.toStdString() << ": " << keys[i].second.toStdString() << " and "
-                              << keys[j].second.toStdString() << " share "
-                              << keys[i].first.toString().toStdString();
+                              << keys[j].second.toStdString() << " share " << keys[i].first.toString().toStdString();
             }
         }
     }
