@@ -85,7 +85,11 @@ QString ResolveModDirectory(const AppState& state, int primaryDir, const QVarian
 
 QString ResolveTextExportDirectory(const AppState& state, int location, const QVariant& customDir)
 {
-    return ResolveJoined(state, location, customDir);
+    // The folder the installer writes the file into, relative to the root. A path leaving the root
+    // stays as it is, so that the writer refuses it.
+    const QString installed = ResolveSupportFileDirectory(state, location, customDir);
+    const std::optional<QString> joined = JoinInsideRoot(QString(), installed);
+    return joined ? joined->mid(1) : installed;
 }
 
 QString ResolveSupportFileDirectory(const AppState& state, int location, const QVariant& customDir)

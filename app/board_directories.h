@@ -24,7 +24,8 @@ void LoadDirectoryTable(AppState& state);
 QString ResolveModDirectory(const AppState& state, int primaryDir, const QVariant& extendDir);
 // Relative directory of a support file as the installer uses it (may begin or end with '/').
 QString ResolveSupportFileDirectory(const AppState& state, int location, const QVariant& customDir);
-// Relative directory of a support file as the text export shows it.
+// Relative directory of a support file as the text export writes and shows it: the folder the
+// installer writes it into, without empty elements or a leading or trailing '/'.
 QString ResolveTextExportDirectory(const AppState& state, int location, const QVariant& customDir);
 
 // Joins a relative directory (separators '/' or '\') to a root: root + "/" + its elements, empty

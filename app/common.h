@@ -46,6 +46,9 @@ bool DirExists(const QString& path);
 bool MakePath(const QString& path);
 // Refuses the empty path, "/" and the home folder; errors are swallowed.
 void DeleteFolderTree(const QString& path);
+// Removes everything inside the folder and keeps the folder; a symbolic link inside is removed, never
+// followed. The same guards as DeleteFolderTree; errors are swallowed.
+void EmptyFolderTree(const QString& path);
 // Throws std::runtime_error naming the failure.
 void CopyFolderTree(const QString& source, const QString& destination, bool overwrite);
 // Both split at '/' (and at '\' in names that came from Windows). FolderOf keeps a trailing '/':

@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "app/board_directories.h"
 #include "app/common.h"
+#include "app/folder_guard.h"
 #include "database/sql.h"
 
 #include <QDir>
@@ -106,22 +107,33 @@ bool EndsWithFolder(const QString& path, const QString& folder)
 }
 
 // The output folder is emptied before installs, so it must never be a folder that holds other data:
-// the root, a folder directly under it, the home or desktop folder, or one that overlaps the source.
-std::optional<ConfigMessage> CheckFolderSafety(const QString& source, const QString& output)
+// the root, a folder directly under it, the home or desktop folder, one that overlaps the source, or
+// one that holds the program folder or lies in a folder of it that Zenpatch fills and empties.
+std::optional<ConfigMessage>
+CheckFolderSafety(const QString& programFolder, const QString& source, const QString& output)
 {
     const QString out = CanonicalFolder(output);
     const QString home = CanonicalFolder(QDir::homePath());
     const QString desktop = CanonicalFolder(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
     if (out == QStringLiteral("/") || out.lastIndexOf(QLatin1Char('/')) == 0 || out == home || out == desktop)
         return ConfigMessage {NotAsRootFolder, InvalidDirectory, MsgIcon::Critical};
-    const QString src = CanonicalFolder(source);
-    if (out == src || out.startsWith(src + QLatin1Char('/')) || src.startsWith(out + QLatin1Char('/')))
+    const std::optional<GuardedFolder> conflict = OutputFolderConflict(programFolder, source, output);
+    if (!conflict)
+        return std::nullopt;
+    if (conflict->path == source)
         return ConfigMessage {SameDirectories, InvalidDirectory, MsgIcon::None};
-    return std::nullopt;
+    return ConfigMessage {QStringLiteral("The output folder %1 overlaps %2 (%3), where Zenpatch keeps the hack "
+                                         "database, its backups and its work files. The output folder is emptied "
+                                         "before installs: choose a folder of its own.")
+                              .arg(output, conflict->what, conflict->path),
+                          InvalidDirectory,
+                          MsgIcon::Critical};
 }
 
+} // namespace
+
 // A folder typed with the home folder as "~": the full path it stands for.
-QString ExpandHome(const QString& folder)
+QString ExpandHomeFolder(const QString& folder)
 {
     if (folder == QStringLiteral("~") || folder.startsWith(QStringLiteral("~/")))
         return QDir::homePath() + folder.mid(1);
@@ -142,9 +154,7 @@ std::optional<ConfigMessage> CheckFolderForm(const QString& folder)
     return std::nullopt;
 }
 
-} // namespace
-
-std::optional<ConfigMessage> ValidateOptions(const QString& source, const QString& output)
+std::optional<ConfigMessage> ValidateOptions(const QString& programFolder, const QString& source, const QString& output)
 {
     if (source == output)
         return ConfigMessage {SameDirectories, InvalidDirectory, MsgIcon::None};
@@ -163,7 +173,7 @@ std::optional<ConfigMessage> ValidateOptions(const QString& source, const QStrin
         if (auto refusal = CheckFolderForm(folder))
             return refusal;
     }
-    return CheckFolderSafety(source, output);
+    return CheckFolderSafety(programFolder, source, output);
 }
 
 bool LoadConfiguration(AppState& state, const std::function<void()>& showOptions)
@@ -200,12 +210,14 @@ std::optional<OptionsValues> LoadOptions(AppState& state)
 std::optional<ConfigMessage> SaveOptions(AppState& state, const OptionsValues& options)
 {
     OptionsValues values = options;
-    values.SourceDir = ExpandHome(values.SourceDir);
-    values.OutputDir = ExpandHome(values.OutputDir);
-    if (auto refusal = ValidateOptions(values.SourceDir, values.OutputDir))
+    values.SourceDir = ExpandHomeFolder(values.SourceDir);
+    values.OutputDir = ExpandHomeFolder(values.OutputDir);
+    if (auto refusal = ValidateOptions(state.ProgramFolder, values.SourceDir, values.OutputDir))
         return refusal;
-    // A folder that cannot be created is not reported; the settings are saved anyway.
-    if (!DirExists(values.SourceDir))
+    // A folder that cannot be created is not reported; the settings are saved anyway. A source
+    // folder made here is empty: most likely the path was mistyped, and every mod would fail.
+    const bool newSource = !DirExists(values.SourceDir);
+    if (newSource)
         MakePath(values.SourceDir);
     if (!DirExists(values.OutputDir))
         MakePath(values.OutputDir);
@@ -226,6 +238,14 @@ std::optional<ConfigMessage> SaveOptions(AppState& state, const OptionsValues& o
     }
     config.Update();
     LoadGlobals(state);
+    if (newSource)
+        state.dialogs.messageBox(QStringLiteral("The source folder %1 did not exist; an empty folder was made there. "
+                                                "Copy the board's files into it, or enter the folder that holds "
+                                                "them, before installing.")
+                                     .arg(values.SourceDir),
+                                 QStringLiteral("Source Directory Created"),
+                                 MsgButtons::OK,
+                                 MsgIcon::Exclamation);
     return std::nullopt;
 }
 

@@ -39,8 +39,14 @@ std::optional<OptionsValues> LoadOptions(AppState& state);
 std::optional<ConfigMessage> SaveOptions(AppState& state, const OptionsValues& values);
 // The checks of a save alone: the message that refuses the source and output folders, if any
 // (besides the four checks of the dialog: a relative path, an existing file, an output folder
-// that would hold other data).
-std::optional<ConfigMessage> ValidateOptions(const QString& source, const QString& output);
+// that would hold other data or overlap the program folder's own, see OutputFolderConflict).
+std::optional<ConfigMessage>
+ValidateOptions(const QString& programFolder, const QString& source, const QString& output);
+
+// A folder typed as "~" or "~/...": the full path below the home folder; any other text unchanged.
+QString ExpandHomeFolder(const QString& folder);
+// The refusal of a folder that is not given by its full path, or that is an existing file.
+std::optional<ConfigMessage> CheckFolderForm(const QString& folder);
 
 // The columns the Options dialog edits, in writing order, and their values as text (for the
 // command line). SetOptionText returns false for an unknown column or a non-numeric integer.

@@ -44,6 +44,26 @@ void MakeTreeWritable(const fs::path& root)
     }
 }
 
+// Removes a file, a link or a folder with everything in it, giving read-only folders of the tree
+// write access when the first attempt fails.
+void RemoveTree(const fs::path& native)
+{
+    std::error_code error;
+    if (fs::remove_all(native, error) == static_cast<std::uintmax_t>(-1) || error) {
+        MakeTreeWritable(native);
+        fs::remove_all(native, error);
+    }
+}
+
+// The empty path, "/" and the home folder are never deleted nor emptied.
+bool MayDelete(const QString& path)
+{
+    if (path.trimmed().isEmpty())
+        return false;
+    const QString target = Canonical(path);
+    return target != QStringLiteral("/") && target != Canonical(QDir::homePath());
+}
+
 } // namespace
 
 bool FileExists(const QString& path)
@@ -71,17 +91,22 @@ bool MakePath(const QString& path)
 
 void DeleteFolderTree(const QString& path)
 {
-    if (path.trimmed().isEmpty())
+    if (MayDelete(path))
+        RemoveTree(NativePath(path));
+}
+
+void EmptyFolderTree(const QString& path)
+{
+    if (!MayDelete(path))
         return;
-    const QString target = Canonical(path);
-    if (target == QStringLiteral("/") || target == Canonical(QDir::homePath()))
-        return;
-    const fs::path native = NativePath(path);
     std::error_code error;
-    if (fs::remove_all(native, error) == static_cast<std::uintmax_t>(-1) || error) {
-        MakeTreeWritable(native);
-        fs::remove_all(native, error);
-    }
+    const fs::path folder = NativePath(path);
+    fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add, error);
+    std::vector<fs::path> entries;
+    for (auto it = fs::directory_iterator(folder, error); !error && it != fs::directory_iterator(); it.increment(error))
+        entries.push_back(it->path());
+    for (const fs::path& entry : entries)
+        RemoveTree(entry);
 }
 
 void CopyFolderTree(const QString& source, const QString& destination, bool overwrite)

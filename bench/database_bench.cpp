@@ -76,10 +76,10 @@ std::vector<Timing> ShellTimes(const QString& database, const QString& statement
     QProcess shell;
     shell.start("sqlcipher", {database});
     // The first statement derives the key; its time is left out.
-    shell.write(
-        QStringLiteral("PRAGMA key = '%1';\n.output /dev/null\n.timer on\nSELECT count(*) FROM sqlite_master;\n%2\n")
-            .arg(Database::Key, statements)
-            .toUtf8());
+    shell.write(QStringLiteral("PRAGMA key = '%1';\nPRAGMA cipher_page_size = 65536;\n.output /dev/null\n.timer "
+                               "on\nSELECT count(*) FROM sqlite_master;\n%2\n")
+                    .arg(Database::Key, statements)
+                    .toUtf8());
     shell.closeWriteChannel();
     shell.waitForFinished(-1);
     std::vector<Timing> times;

@@ -155,7 +155,7 @@ int main(int argc, char** argv)
                          mib,
                          runChild({self, "run", "decode", e, file("encoded"), file("decoded")}, ""));
         }
-        ok &= report("coreutils base64", mib, runChild({"base64", file("input")}, file("core.b64")));
+        ok &= report("coreutils base64 -w 72", mib, runChild({"base64", "-w", "72", file("input")}, file("core.b64")));
         ok &= report("coreutils base64 -d", mib, runChild({"base64", "-d", file("core.b64")}, file("core.out")));
         ok &= report("xcoder32 base64 decode (same)",
                      mib,

@@ -1,9 +1,21 @@
 #include "boardcheck/board_check.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QStringList>
 #include <algorithm>
 
 namespace zp {
+
+QString BoardFolderProblem(const QString& folder)
+{
+    const QFileInfo info(folder);
+    if (!info.exists())
+        return QCoreApplication::translate("BoardCheck", "There is no folder %1.").arg(folder);
+    if (!info.isDir())
+        return QCoreApplication::translate("BoardCheck", "%1 is a file, not a folder.").arg(folder);
+    return QString();
+}
 
 QString UpgradeVerdictText(UpgradeVerdict verdict)
 {

@@ -70,6 +70,10 @@ struct UpgradeCheckResult
     bool AllFit() const;
 };
 
+// Why `folder` cannot be checked as a board: "There is no folder <folder>." or "<folder> is a file,
+// not a folder."; empty when it is a folder.
+QString BoardFolderProblem(const QString& folder);
+
 // Trial-installs each hack (every hack, in list order, when `hacks` is empty) on its own over
 // `currentSource` (the board in use) and over `newSource` (the new release), and compares. Each
 // board file is read and decoded once per source. Writes nothing outside a temporary folder and

@@ -273,8 +273,8 @@ void frmBoardCheck::CheckUpgrade()
     const QString currentSource = state_.SourceDir;
     if (newSource.isEmpty())
         return Message(tr("Choose the folder of the new board release first."), false);
-    if (!DirExists(newSource))
-        return Message(tr("There is no folder %1.").arg(newSource), false);
+    if (const QString problem = BoardFolderProblem(newSource); !problem.isEmpty())
+        return Message(problem, false);
     if (currentSource.isEmpty())
         return Message(tr("No source folder is configured; set it under File, Options first."), false);
     StartCheck(UpgradeTabIndex, [newSource, currentSource](AppState& state, Run& run) {

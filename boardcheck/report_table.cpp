@@ -30,7 +30,7 @@ QString TextReport(const Report& report)
         for (const auto& row : table.rows) {
             QStringList cells;
             for (const ReportCell& cell : row)
-                cells << cell.text;
+                cells << EscapedCell(cell.text); // a multi-line cell would break the table
             lines.push_back(cells);
         }
         std::vector<qsizetype> width(table.header.size(), 0);

@@ -9,6 +9,7 @@
 #include "install/mod_target.h"
 #include "install/modification_engine.h"
 #include "install/work_buffer.h"
+#include "interchange/interchange_common.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -95,6 +96,9 @@ void AddSupportFile(AppState& state, const QString& path, int location, const QS
     const QFileInfo info(path);
     if (info.isDir())
         throw std::runtime_error("it is a folder, not a file");
+    // Refused now rather than when the hack is exported.
+    if (const QString problem = SupportFileProblem(FileNameOf(path), customDir); !problem.isEmpty())
+        throw std::runtime_error(problem.toStdString());
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw std::runtime_error(file.errorString().toStdString());

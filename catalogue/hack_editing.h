@@ -34,7 +34,8 @@ void RenumberMods(Recordset& mods);
 // Stores a file from disk as a support file of CurrentHackNum through HackFilesRecordset: its name
 // without folder, the location, the sub-path (Null when empty) and its bytes, streamed into FileData
 // without reading the file whole. Throws std::runtime_error naming the reason when the file cannot be
-// read or is larger than the database can hold; no row is stored then.
+// read, is larger than the database can hold or cannot travel in a hack file (SupportFileProblem);
+// no row is stored then.
 void AddSupportFile(AppState& state, const QString& path, int location, const QString& customDir);
 
 } // namespace zp

@@ -30,8 +30,8 @@ QString BoardFolder(const Session& session, const ParsedArguments& args, std::st
     const QString folder = given ? ArgumentText(*given) : session.state.SourceDir;
     if (folder.isEmpty())
         throw CommandError("no source folder configured; run: zenpatch-cli config set SourceDir DIR");
-    if (!DirExists(folder))
-        throw CommandError("no folder " + folder.toStdString());
+    if (const QString problem = BoardFolderProblem(folder); !problem.isEmpty())
+        throw CommandError(problem.toStdString());
     return folder;
 }
 

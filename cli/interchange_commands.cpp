@@ -33,7 +33,7 @@ QString Required(const ParsedArguments& parsed, std::string_view name)
 // says where the files are instead.
 QString ExportFolder(Session& session, const ParsedArguments& parsed)
 {
-    const QString folder = WithoutTrailingSeparator(Required(parsed, "--folder"));
+    const QString folder = ExportFolderText(Required(parsed, "--folder"));
     session.dialogs.AnswerItself(OpenOutputFolderQuestion, MsgAnswer::No, "the files are in " + folder);
     return folder;
 }

@@ -375,6 +375,7 @@ int main(int argc, char** argv)
     // control's property page and About box.
     {
         zp::frmHackExport exportHack(state, &window);
+        exportHack.txtExpFolder->setText("/home/admin/Documents/hacks"); // as the last export left it
         exportHack.txtHackFileName->setText("welcome_banner");
         ok &= ShowAndSave(exportHack, out + "/export_hack.png");
         zp::CFileEncoderPropPage page(exportHack.fe, &window);

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "encoder/base64_kernels.h"
+
+#include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 
@@ -23,13 +27,15 @@ inline constexpr std::array<uint8_t, 256> kBase64DecodeTable = [] {
 
 // Base64 encoding with state kept across blocks of any size: the bytes of the open group of three and
 // the characters on the current line. With a line length, a line break goes before the first
-// character that would exceed it (only between groups, as the length is a multiple of four).
+// character that would exceed it (only between groups, as the length is a multiple of four). Runs of
+// whole groups go through the base64 kernels in use.
 class Base64Encoder
 {
 public:
     explicit Base64Encoder(unsigned lineLength)
         : m_lineLength(lineLength)
     {
+        assert(lineLength % 4 == 0);
     }
 
     template <class Out>
@@ -46,12 +52,31 @@ public:
         }
         if (n >= 3) {
             size_t groups = n / 3;
-            uint8_t* dst = out.reserve(groups * 4 + (groups / 18 + 1) * 2);
+            const size_t breaks = m_lineLength == 0 ? 0 : groups * 4 / m_lineLength + 1;
+            uint8_t* dst = out.reserve(groups * 4 + breaks * 2);
             uint8_t* start = dst;
-            for (size_t i = 0; i < groups; ++i, data += 3)
-                dst += putGroup(dst, data);
-            out.commit(static_cast<size_t>(dst - start));
+            const uint8_t* end = data + n;
+            const Base64Kernels& kernels = Base64KernelsInUse();
             n -= groups * 3;
+            while (groups > 0) {
+                size_t run = groups; // the groups that go on the current line
+                if (m_lineLength != 0) {
+                    if (m_column == m_lineLength) {
+                        *dst++ = '\r';
+                        *dst++ = '\n';
+                        m_column = 0;
+                    }
+                    run = std::min<size_t>(run, (m_lineLength - m_column) / 4);
+                    m_column += static_cast<unsigned>(run * 4);
+                }
+                const size_t taken = kernels.encode(data, run * 3, static_cast<size_t>(end - data), dst);
+                data += taken;
+                dst += taken / 3 * 4;
+                for (size_t i = taken / 3; i < run; ++i, data += 3, dst += 4)
+                    putChars(dst, data);
+                groups -= run;
+            }
+            out.commit(static_cast<size_t>(dst - start));
         }
         while (n-- > 0)
             m_group[m_count++] = *data++;
@@ -101,11 +126,16 @@ private:
     {
         uint8_t* start = dst;
         dst = breakLine(dst);
+        putChars(dst, g);
+        return static_cast<size_t>(dst + 4 - start);
+    }
+
+    static void putChars(uint8_t* dst, const uint8_t* g)
+    {
         dst[0] = kBase64Alphabet[g[0] >> 2];
         dst[1] = kBase64Alphabet[(g[0] & 0x03) << 4 | g[1] >> 4];
         dst[2] = kBase64Alphabet[(g[1] & 0x0f) << 2 | g[2] >> 6];
         dst[3] = kBase64Alphabet[g[2] & 0x3f];
-        return static_cast<size_t>(dst + 4 - start);
     }
 
     unsigned m_lineLength;
@@ -151,15 +181,20 @@ private:
 
     static constexpr auto& kTable = kBase64DecodeTable;
 
-    // Whole groups of four alphabet characters at once; stops before anything else.
+    // Whole groups of four alphabet characters at once, through the kernels in use as far as they
+    // go; stops before anything else.
     template <class Out>
     const uint8_t* feedGroups(const uint8_t* data, const uint8_t* end, Out& out)
     {
         size_t groups = static_cast<size_t>(end - data) / 4;
         if (groups == 0)
             return data;
-        uint8_t* dst = out.reserve(groups * 3);
+        uint8_t* dst = out.reserve(groups * 3 + 32);
         uint8_t* start = dst;
+        const size_t taken = Base64KernelsInUse().decode(data, groups * 4, dst);
+        data += taken;
+        dst += taken / 4 * 3;
+        groups -= taken / 4;
         for (; groups > 0; --groups, data += 4) {
             uint8_t a = kTable[data[0]], b = kTable[data[1]], c = kTable[data[2]], d = kTable[data[3]];
             if ((a | b | c | d) & 0x80)

@@ -281,8 +281,8 @@ bool frmInstallHack::SelectOwnHack()
 bool frmInstallHack::ConfirmOverwrite()
 {
     const QString folder = NewBackupFolder(state_);
-    const QString text = tr("The source files will be overwritten. A copy of each replaced file is kept in %1. "
-                            "Continue?")
+    const QString text = tr("The source files will be overwritten with the hack's board files and support files. "
+                            "A copy of each replaced file is kept in %1. Continue?")
                              .arg(QDir::toNativeSeparators(state_.ProgramFolder + u'/' + folder));
     if (state_.dialogs.messageBox(text, windowTitle(), MsgButtons::YesNoDefaultNo, MsgIcon::Exclamation)
         != MsgAnswer::Yes)

@@ -39,13 +39,18 @@ bool RecordingLog::AnyRed() const
     return std::any_of(rows.begin(), rows.end(), [](const LogRow& r) { return r.red; });
 }
 
+QString EscapedCell(QString cell)
+{
+    return cell.replace(u'\t', QStringLiteral("\\t"))
+        .replace(u'\r', QStringLiteral("\\r"))
+        .replace(u'\n', QStringLiteral("\\n"));
+}
+
 QString TabSeparated(const QStringList& cells)
 {
     QStringList escaped;
-    for (QString cell : cells)
-        escaped << cell.replace(u'\t', QStringLiteral("\\t"))
-                       .replace(u'\r', QStringLiteral("\\r"))
-                       .replace(u'\n', QStringLiteral("\\n"));
+    for (const QString& cell : cells)
+        escaped << EscapedCell(cell);
     return escaped.join(u'\t');
 }
 

@@ -64,6 +64,9 @@ public:
     bool AnyRed() const;
 };
 
+// A cell as one line: TAB, CR and LF written as \t, \r and \n.
+QString EscapedCell(QString cell);
+
 // Cells joined by TAB as the command line prints them, each TAB, CR and LF inside a cell written as
 // \t, \r and \n, so that one row stays one line of its cells.
 QString TabSeparated(const QStringList& cells);

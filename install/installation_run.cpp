@@ -4,9 +4,11 @@
 #include "app/board_directories.h"
 #include "app/common.h"
 #include "app/dialogs.h"
+#include "app/folder_guard.h"
 #include "app/job_lock.h"
 #include "app/whole_file.h"
 #include "catalogue/catalogue_operations.h"
+#include "database/recordset.h"
 #include "install/install_log.h"
 #include "install/mod_pass.h"
 #include "install/source_backup.h"
@@ -36,6 +38,7 @@ private:
     bool PrepareFolders();
     bool ApplyMods();
     bool CopyResult();
+    void StageSupportFile(const QString& relative, Recordset& files);
     void Halt(const QString& message);
 
     AppState& state_;
@@ -43,6 +46,7 @@ private:
     LogSink& log_;
     const QString workFolder_;
     std::map<QString, QString> saved_; // relative path -> its file in the work folder, in name order
+    int supportFiles_ = 0; // support files staged in the work folder
     bool allWritten_ = true; // every file reached its destination so far
 };
 
@@ -56,7 +60,12 @@ InstallOutcome InstallationRun::Run()
         return InstallOutcome::Halted;
     if (!ApplyMods())
         return InstallOutcome::NothingToDo;
-    if (!WriteSupportFiles(state_, log_))
+    // Over the source, the support files go where the board files go: staged with them in the work
+    // folder, backed up and listed in the manifest like every file the run replaces or creates.
+    SupportFileWrite intoWorkFolder;
+    if (host_.OverwriteSource())
+        intoWorkFolder = [this](const QString& relative, Recordset& files) { StageSupportFile(relative, files); };
+    if (!WriteSupportFiles(state_, log_, intoWorkFolder))
         allWritten_ = false;
     if (!CopyResult())
         return InstallOutcome::Halted;
@@ -75,8 +84,13 @@ void InstallationRun::Halt(const QString& message)
 
 bool InstallationRun::PrepareFolders()
 {
-    if (host_.DeleteOutputFirst())
-        DeleteFolderTree(state_.OutputDir);
+    // Checked again here, whatever the configuration says: a folder of ours is never emptied.
+    if (host_.DeleteOutputFirst()) {
+        if (const QString refusal = DeleteOutputFolder(state_); !refusal.isEmpty()) {
+            Halt(refusal + QStringLiteral(" Process halted."));
+            return false;
+        }
+    }
     if (!DirExists(state_.OutputDir)) {
         if (!MakePath(state_.OutputDir)) {
             Halt(QStringLiteral("Unable to create output directory, process halted."));
@@ -103,6 +117,20 @@ bool InstallationRun::ApplyMods()
     const bool any = pass.Run();
     allWritten_ = allWritten_ && pass.AllWritten();
     return any;
+}
+
+// A support file bound for `relative` below the source folder, written into the work folder. A
+// board file of the hack at the same place wins, as it does when both go to the output folder.
+void InstallationRun::StageSupportFile(const QString& relative, Recordset& files)
+{
+    const QString path = JoinInsideRoot(QString(), relative).value_or(QString()).mid(1);
+    if (path.isEmpty() || saved_.count(path) > 0)
+        return;
+    if (!DirExists(workFolder_) && !MakePath(workFolder_))
+        throw std::runtime_error("Unable to create temporary work directory.");
+    const QString workFile = workFolder_ + QStringLiteral("/s") + QString::number(++supportFiles_);
+    files.WriteBlobToFile(QStringLiteral("FileData"), workFile);
+    saved_[path] = workFile;
 }
 
 // Puts every file of the work folder in its place below the output folder, or over the source

@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "app/mdi_main.h"
 #include "app/window_helpers.h"
+#include "interchange/interchange_common.h"
 #include "interchange/interchange_dialog.h"
 #include "interchange/text_export.h"
 
@@ -37,7 +38,7 @@ frmExportText::frmExportText(AppState& state, QWidget* parent)
     setLayout(targetGrid);
     setMinimumSize(sizeHint());
 
-    txtExpFolder->setText(state.OutputDir);
+    txtExpFolder->setText(LoadExportFolder(state));
     setFocusProxy(txtHackFileName);
     CloseOnEscape(this);
 }

@@ -4,6 +4,7 @@
 #include "app/mdi_main.h"
 #include "app/window_helpers.h"
 #include "interchange/hack_export.h"
+#include "interchange/interchange_common.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

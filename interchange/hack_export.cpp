@@ -18,19 +18,13 @@ namespace zp {
 
 namespace {
 
-// A support file name the hack file can carry and an importer can take apart again.
-bool IsExportableFileName(const QString& name)
-{
-    return IsPlainFileName(name) && name.contains('.') && !name.contains('|') && !name.contains(" - ");
-}
-
 QList<SupportFileEntry> ReadSupportFiles(Recordset& rs)
 {
     QList<SupportFileEntry> files;
     for (rs.MoveFirst(); !rs.EOF(); rs.MoveNext()) {
         SupportFileEntry f {NumberField(rs, "Location"), rs.Text("FileName"), TextField(rs, "CustomDir")};
-        if (!IsExportableFileName(f.FileName))
-            throw std::runtime_error("support file name cannot travel in a hack file: " + f.FileName.toStdString());
+        if (const QString problem = SupportFileProblem(f.FileName, f.CustomDir.value_or(QString())); !problem.isEmpty())
+            throw std::runtime_error(("Support file " + f.FileName + ": " + problem).toStdString());
         files.append(f);
     }
     return files;
@@ -100,27 +94,11 @@ QString WriteHackFile(AppState& state, const QString& folder, const QString& nam
     return BuildHackFile(state, exchange, folder, name, control);
 }
 
-} // namespace
-
-QString LoadExportFolder(AppState& state)
-{
-    Recordset& config = *state.ConfigRecordset;
-    if (!config.IsOpen())
-        config.Open(sql::SelectConfig);
-    QString folder = config.RecordCount() > 0 && !config.IsNull("diagExportPath") ? config.Text("diagExportPath")
-                                                                                  : state.OutputDir;
-    if (!folder.isEmpty())
-        SaveConfigText(state, "diagExportPath", folder);
-    return folder;
-}
-
-namespace {
-
 ExportResult Export(AppState& state, const ExportRequest& request)
 {
     Dialogs& dialogs = state.dialogs;
     ExportResult result;
-    result.folder = WithoutTrailingSeparator(request.folder);
+    result.folder = ExportFolderText(request.folder);
     const QString& folder = result.folder;
 
     if (request.name.isEmpty()) {
@@ -139,6 +117,8 @@ ExportResult Export(AppState& state, const ExportRequest& request)
         ShowMissingExportPath(dialogs);
         return result;
     }
+    if (!AcceptExportFolder(state, folder))
+        return result;
 
     const QString exchange = ExchangeFolder(state);
     try {
@@ -171,7 +151,7 @@ ExportResult Export(AppState& state, const ExportRequest& request)
 ExportResult StartExport(AppState& state, const ExportRequest& request)
 {
     ExportResult result;
-    result.folder = WithoutTrailingSeparator(request.folder);
+    result.folder = ExportFolderText(request.folder);
     RunAsJob(state, DatabaseUse::Writes, [&] { result = Export(state, request); });
     return result;
 }

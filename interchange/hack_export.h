@@ -29,10 +29,6 @@ struct ExportResult
     int skippedFiles = 0; // support files the text export could not place
 };
 
-// The folder text the export window starts with: diagExportPath, else the output folder; a
-// non-empty text is stored back as diagExportPath.
-QString LoadExportFolder(AppState& state);
-
 // Start Export: writes the hack of the current HackInfo row (CurrentHackNum) into one hack file,
 // "<folder>/<name>.zpp" with support files, ".zpx" without, whole or not at all; runs as one job
 // (JobLock) and reports through state.dialogs.

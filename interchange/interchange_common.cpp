@@ -2,11 +2,14 @@
 
 #include "app/app_state.h"
 #include "app/common.h"
+#include "app/configuration.h"
 #include "app/dialogs.h"
+#include "app/folder_guard.h"
 #include "database/sql.h"
 
 #include <QDir>
 #include <QRegularExpression>
+#include <QStandardPaths>
 
 namespace zp {
 
@@ -22,6 +25,38 @@ QString WithoutTrailingSeparator(QString folder)
     if (folder.size() > 1 && (folder.endsWith('/') || folder.endsWith('\\')))
         folder.chop(1);
     return folder;
+}
+
+QString ExportFolderText(const QString& typed)
+{
+    return WithoutTrailingSeparator(ExpandHomeFolder(typed));
+}
+
+bool AcceptExportFolder(const AppState& state, const QString& folder)
+{
+    std::optional<ConfigMessage> refusal = CheckFolderForm(folder);
+    if (!refusal) {
+        if (const std::optional<GuardedFolder> conflict = ExportFolderConflict(state, folder))
+            refusal = ConfigMessage {QString("%1 lies in %2 (%3), which Zenpatch empties: a hack exported there "
+                                             "would be deleted. Please choose another folder.")
+                                         .arg(folder, conflict->what, conflict->path),
+                                     "Invalid Directory",
+                                     MsgIcon::Critical};
+    }
+    if (refusal)
+        state.dialogs.messageBox(refusal->text, refusal->title, MsgButtons::OK, refusal->icon);
+    return !refusal;
+}
+
+QString LoadExportFolder(AppState& state)
+{
+    Recordset& config = *state.ConfigRecordset;
+    if (!config.IsOpen())
+        config.Open(sql::SelectConfig);
+    const QString last = config.RecordCount() > 0 ? config.Text("diagExportPath") : QString();
+    if (!last.isEmpty() && !CheckFolderForm(last) && !ExportFolderConflict(state, last))
+        return last;
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 }
 
 void ShowMissingExportName(Dialogs& dialogs)
@@ -111,6 +146,22 @@ QString ExportNameFor(const QString& hackName)
     while (name.startsWith(u'.'))
         name.remove(0, 1);
     return name;
+}
+
+QString SupportFileProblem(const QString& name, const QString& customDir)
+{
+    if (!IsPlainFileName(name))
+        return "\"" + name + "\" is not a plain file name.";
+    if (!name.contains('.'))
+        return "A hack file can only carry a support file whose name has a period in it, such as readme.txt.";
+    const QString delimiter(3, QChar(0xEC));
+    for (const QString& text : {name, customDir}) {
+        if (text.contains('|') || text.contains(" - ") || text.contains('\r') || text.contains('\n')
+            || text.contains(delimiter))
+            return "A hack file cannot carry \"|\", \" - \", a line break or \"" + delimiter
+                + "\" in a support file's name or folder.";
+    }
+    return QString();
 }
 
 bool IsConfinedSubPath(const QString& subPath)

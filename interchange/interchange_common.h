@@ -10,6 +10,16 @@ class Dialogs;
 // The folder text without one trailing separator (the root folder "/" stays as it is).
 QString WithoutTrailingSeparator(QString folder);
 
+// The export folder as typed: "~" or "~/..." stands for the home folder; one trailing separator goes.
+QString ExportFolderText(const QString& typed);
+// Refuses, with a message that says why, an export folder that is not a full path, is a file, or
+// lies where Zenpatch deletes files (the output folder, the exchange and work folders): true when
+// the export may write there.
+bool AcceptExportFolder(const AppState& state, const QString& folder);
+// The folder the export windows propose: the last one an export used (diagExportPath) while it is
+// still acceptable, else the user's documents folder.
+QString LoadExportFolder(AppState& state);
+
 // The messages that the export windows share.
 void ShowMissingExportName(Dialogs& dialogs);
 void ShowMissingExportPath(Dialogs& dialogs);
@@ -36,6 +46,10 @@ bool IsPlainFileName(const QString& name);
 // A file name made from a hack's name: what a file name cannot hold (separators, control characters
 // and the characters other systems refuse) becomes "_", and leading dots go.
 QString ExportNameFor(const QString& hackName);
+// Why a hack file cannot carry a support file of this name and sub-path (CustomDir), in words; empty
+// when it can. The name must be a plain file name with a period in it; neither may hold '|', " - ",
+// a line break or the key delimiter, which separate the entries of the hack description.
+QString SupportFileProblem(const QString& name, const QString& customDir);
 // A stored sub-path (ExtendDir, CustomDir) that stays below its root: no ".." component.
 bool IsConfinedSubPath(const QString& subPath);
 

@@ -27,11 +27,16 @@ QByteArray Chomp(QByteArray line)
     return line;
 }
 
-void Write(QFile& file, const QByteArray& bytes)
+void Write(QFile& file, const char* bytes, qint64 size)
 {
-    if (!WriteFully(file, bytes))
+    if (!WriteFully(file, bytes, size))
         throw std::runtime_error("Cannot write " + file.fileName().toStdString() + ": "
                                  + file.errorString().toStdString());
+}
+
+void Write(QFile& file, const QByteArray& bytes)
+{
+    Write(file, bytes.constData(), bytes.size());
 }
 
 // The name of a block from its start marker line: the label is the text after the first "|"
@@ -81,21 +86,32 @@ UnpackedPackage SplitPackageText(const QString& packageFile,
     int count = 0;
     qint64 lineNumber = 0;
     bool continued = false; // the last piece ended inside a line
+    // One buffer serves every line: a piece of up to LinePiece bytes, and room to end it with CR LF.
+    QByteArray buffer(qsizetype(LinePiece + 3), Qt::Uninitialized);
     while (!package.atEnd()) {
-        QByteArray piece = package.readLine(LinePiece);
-        const bool whole = piece.endsWith('\n') || package.atEnd();
+        const qint64 got = package.readLine(buffer.data(), LinePiece + 1);
+        if (got < 0)
+            throw PackageError(75, "Path/File access error: " + packageFile + ": " + package.errorString());
+        qsizetype size = qsizetype(got);
+        const bool newline = size > 0 && buffer[size - 1] == '\n';
+        const bool whole = newline || package.atEnd();
         const bool firstPiece = !continued;
         continued = !whole;
-        QByteArray line = whole ? Chomp(piece) : piece;
+        if (whole) {
+            size -= newline ? 1 : 0;
+            size -= size > 0 && buffer[size - 1] == '\r' ? 1 : 0;
+        }
+        const QByteArrayView line(buffer.constData(), size);
         if (firstPiece) {
             ++lineNumber;
-            const bool marker = line.contains(StartFileMarker) || line.contains(EndFileMarker);
-            if (marker && !whole)
+            const bool starts = line.contains(StartFileMarker);
+            const bool ends = line.contains(EndFileMarker);
+            if ((starts || ends) && !whole)
                 throw PackageError(5, QString("Block label too long in line %1").arg(lineNumber));
-            if (line.contains(StartFileMarker)) {
+            if (starts) {
                 if (open)
                     throw PackageError(5, QString("File block started inside another in line %1").arg(lineNumber));
-                open = BlockName(line, openIsDescription);
+                open = BlockName(line.toByteArray(), openIsDescription);
                 openIsDescription = openIsDescription && !result.description;
                 encodedSize = 0;
                 ++count;
@@ -104,7 +120,7 @@ UnpackedPackage SplitPackageText(const QString& packageFile,
                     throw PackageError(75, "Path/File access error: " + data.fileName() + ": " + data.errorString());
                 continue;
             }
-            if (line.contains(EndFileMarker)) {
+            if (ends) {
                 if (!open)
                     throw PackageError(5, QString("File block ended outside a block in line %1").arg(lineNumber));
                 data.close();
@@ -121,10 +137,15 @@ UnpackedPackage SplitPackageText(const QString& packageFile,
                 throw PackageError(5, QString("Text outside a file block in line %1").arg(lineNumber));
         }
         // Four base64 characters hold three bytes at the most.
-        encodedSize += line.size();
+        encodedSize += size;
         if (openIsDescription && encodedSize / 4 * 3 > maxDescriptionSize)
             throw RefusedPackageError("the description is too large");
-        Write(data, whole ? line + LineEnd : line);
+        if (whole) {
+            buffer[size] = '\r';
+            buffer[size + 1] = '\n';
+            size += 2;
+        }
+        Write(data, buffer.constData(), size);
     }
     if (open)
         throw PackageError(5, "The last file block has no end marker");

@@ -152,7 +152,7 @@ ExportResult TextExport(AppState& state, const TextExportRequest& request, const
 {
     Dialogs& dialogs = state.dialogs;
     ExportResult result;
-    result.folder = WithoutTrailingSeparator(request.folder);
+    result.folder = ExportFolderText(request.folder);
     const QString& folder = result.folder;
 
     if (request.name.isEmpty()) {
@@ -163,6 +163,8 @@ ExportResult TextExport(AppState& state, const TextExportRequest& request, const
         ShowMissingExportPath(dialogs);
         return result;
     }
+    if (!AcceptExportFolder(state, folder))
+        return result;
     if (!DirExists(folder) && !MakePath(folder)) {
         ShowCannotCreateExportFolder(dialogs);
         return result;
@@ -202,7 +204,7 @@ ExportResult TextExport(AppState& state, const TextExportRequest& request, const
 ExportResult StartTextExport(AppState& state, const TextExportRequest& request, const QDateTime& when)
 {
     ExportResult result;
-    result.folder = WithoutTrailingSeparator(request.folder);
+    result.folder = ExportFolderText(request.folder);
     RunAsJob(state, DatabaseUse::Reads, [&] { result = TextExport(state, request, when); });
     return result;
 }

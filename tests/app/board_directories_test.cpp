@@ -64,16 +64,17 @@ TEST_F(BoardDirectoriesTest, SupportFileDirectoryForInstallAndTextExport)
     Configure({{"ubbCGIDir", "cgi-bin"}, {"vbImagesDir", "images/"}});
     UseType(0);
     EXPECT_EQ(ResolveSupportFileDirectory(state, 0, "sub"), "cgi-bin/sub");
-    EXPECT_EQ(ResolveTextExportDirectory(state, 0, "sub"), "cgi-binsub");
+    EXPECT_EQ(ResolveTextExportDirectory(state, 0, "sub"), "cgi-bin/sub");
     EXPECT_EQ(ResolveSupportFileDirectory(state, 1, "a/b"), "/a/b"); // empty folder: leading separator
     EXPECT_EQ(ResolveSupportFileDirectory(state, 0, QVariant()), "cgi-bin/");
     EXPECT_EQ(ResolveSupportFileDirectory(state, 7, "x"), "/x"); // not in the UBB table
     EXPECT_EQ(ResolveSupportFileDirectory(state, 8, "x"), "");
-    EXPECT_EQ(ResolveTextExportDirectory(state, 7, "x"), "");
+    EXPECT_EQ(ResolveTextExportDirectory(state, 7, "x"), "x"); // where the installer puts it
     UseType(1);
     EXPECT_EQ(ResolveSupportFileDirectory(state, 3, "\\smilies"), "images//smilies");
     EXPECT_EQ(ResolveSupportFileDirectory(state, 3, "/a/b/"), "images///a/b/");
     EXPECT_EQ(ResolveTextExportDirectory(state, 3, "a/b/"), "images/a/b");
+    EXPECT_EQ(ResolveTextExportDirectory(state, 3, "\\smilies\\x"), "images/smilies/x");
 }
 
 TEST(JoinInsideRootTest, StaysBelowTheRoot)

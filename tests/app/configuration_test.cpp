@@ -85,6 +85,15 @@ TEST_F(ConfigurationTest, SaveWritesNullForEmptyCreatesFoldersAndReloads)
     values.cfgEOL = 1;
     values.cfgModValidate = 0;
     ASSERT_FALSE(SaveOptions(state, values).has_value());
+    // A source folder that had to be made is most likely mistyped: the save says so.
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              "The source folder " + values.SourceDir
+                  + " did not exist; an empty folder was made there. Copy the board's files into it, or enter the "
+                    "folder that holds them, before installing.");
+    EXPECT_EQ(dialogs.messages[0].title, "Source Directory Created");
+    ASSERT_FALSE(SaveOptions(state, values).has_value());
+    EXPECT_EQ(dialogs.messages.size(), 1u);
 
     EXPECT_TRUE(QFileInfo(values.SourceDir).isDir());
     EXPECT_TRUE(QFileInfo(values.OutputDir).isDir());
@@ -156,6 +165,15 @@ TEST_F(ConfigurationTest, OutputFolderMustNotHoldOtherData)
     ASSERT_TRUE(QFile::link(folder.filePath("real"), folder.filePath("alias")));
     EXPECT_EQ(Refusal(folder.filePath("real"), folder.filePath("alias/out")), Same);
     EXPECT_EQ(Refusal(folder.filePath("real"), folder.filePath("realistic")), "");
+
+    // Nor may it be or hold the program folder, or lie in a folder of it that Zenpatch empties.
+    EXPECT_EQ(Refusal(source, folder.path()),
+              ("The output folder " + folder.path() + " overlaps the program folder (" + folder.path()
+               + "), where Zenpatch keeps the hack database, its backups and its work files. The output folder is "
+                 "emptied before installs: choose a folder of its own.")
+                  .toStdString());
+    EXPECT_NE(Refusal(source, folder.filePath("backups/out")), "");
+    EXPECT_NE(Refusal(source, folder.filePath("alias/../zpk_inst_temp")), "");
 }
 
 TEST_F(ConfigurationTest, FoldersAreGivenByTheirFullPath)

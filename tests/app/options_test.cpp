@@ -137,6 +137,7 @@ TEST_F(OptionsTest, GoodSaveStoresTheRowAndUpdatesTheState)
     options.cmbDefHackType->setCurrentIndex(1);
     options.cmbEOL->setCurrentIndex(1);
     options.chkFileAssoc->setChecked(false);
+    QDir().mkpath(dir.path() + "/board/source"); // a source folder made by the save is reported
     options.cmdSave->click();
 
     EXPECT_TRUE(dialogs.messages.empty());

@@ -65,6 +65,14 @@ TEST(BoardCheckReportTest, TextAndTsvReports)
     EXPECT_TRUE(ConflictReport(cycle, ReportFormat::Tsv).endsWith("\n\nno safe order: B -> C -> B\n"));
 }
 
+TEST(BoardCheckReportTest, AMultiLineCellStaysOnItsRowInTheTextReport)
+{
+    ConflictCheckResult result = ConflictCase("A");
+    result.Pairs[1].Failing[0].OldData = "<form>\r\n\t<input>";
+    EXPECT_TRUE(ConflictReport(result, ReportFormat::Text)
+                    .contains("\nB     a.cgi  Delete  1               <form>\\r\\n\\t<input>\n"));
+}
+
 // The texts of the page's cells, good ones marked "+", bad ones "-"; fails on any XML error.
 QStringList Cells(const QString& html)
 {

@@ -96,6 +96,10 @@ TEST_F(BoardCheckTest, UpgradeCheckTriesEachHackOverBothReleases)
     EXPECT_EQ(Cli({"check-upgrade", "--source", release, "Chain"}), 0);
     EXPECT_EQ(Cli({"check-upgrade", "--source", release}), 1);
     EXPECT_EQ(Cli({"check-upgrade", "--source", home.filePath("none")}), 2);
+    // A file given as the new release is refused, not taken for a board without files.
+    const QString file = release + "/cgi-bin/forum.cgi";
+    EXPECT_EQ(Cli({"check-upgrade", "--source", file}), 2);
+    EXPECT_EQ(BoardFolderProblem(file), file + " is a file, not a folder.");
     EXPECT_EQ(Cli({"check-upgrade", "--format", "pdf"}), 2);
 }
 

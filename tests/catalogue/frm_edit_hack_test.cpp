@@ -456,6 +456,12 @@ TEST_F(HackEditorTest, SupportFilesAreAddedSavedAndRemoved)
     dialogs.openResults.push_back({folder.filePath("vanished.gif")});
     editor->cmdAddSupFile->click();
     EXPECT_TRUE(dialogs.messages.back().text.endsWith("No such file or directory"));
+    // A name the hack file cannot carry is refused when it is added, not when the hack is exported.
+    dialogs.openResults.push_back({WriteFile("README", "r")});
+    editor->cmdAddSupFile->click();
+    EXPECT_EQ(dialogs.messages.back().text,
+              "Unable to add " + folder.filePath("README")
+                  + ":\nA hack file can only carry a support file whose name has a period in it, such as readme.txt.");
     EXPECT_EQ(Values(rows, "FileName"), (QVariantList {"a.gif", "a.gif", "b.gif", "d.gif"}));
 
     // Removing asks nothing; without files the controls are disabled.
@@ -465,7 +471,7 @@ TEST_F(HackEditorTest, SupportFilesAreAddedSavedAndRemoved)
     }
     EXPECT_FALSE(editor->cmdRemSupFile->isEnabled());
     EXPECT_FALSE(editor->txtSupDir->isEnabled());
-    EXPECT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages.size(), 3u);
 }
 
 TEST_F(HackEditorTest, LargerWindowsFontsAndTheModFile)

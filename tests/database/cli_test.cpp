@@ -53,6 +53,10 @@ TEST_F(DatabaseCommandsTest, ConfigSetValidatesLikeTheOptionsDialog)
     EXPECT_TRUE(relative.err.contains("Please enter the full path of the folder")) << relative.err.toStdString();
     EXPECT_FALSE(relative.err.contains("config set SourceDir DIR")); // no reminder while configuring
 
+    const CliRun ours = Cli({"config", "set", "SourceDir", folder.filePath("s"), "OutputDir", folder.path()});
+    EXPECT_EQ(ours.status, 2);
+    EXPECT_TRUE(ours.err.contains("overlaps the program folder")) << ours.err.toStdString();
+
     const CliRun saved = Cli({"config", "set", "SourceDir", folder.filePath("s"), "OutputDir", folder.filePath("o")});
     EXPECT_EQ(saved.status, 0) << saved.err.toStdString();
     EXPECT_EQ(Cli({"config", "set", "cfgEOL", "1"}).status, 0);

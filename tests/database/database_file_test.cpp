@@ -5,6 +5,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -66,6 +67,47 @@ TEST_F(DatabaseFileTest, NewDatabaseHasTheTablesAndOneUnconfiguredRow)
         rows.Open(QStringLiteral("SELECT * FROM [%1]").arg(table));
         EXPECT_EQ(rows.RecordCount(), 0) << table;
     }
+}
+
+// New databases have 64 KiB pages; one made by an earlier version (1 KiB pages, made by that version's
+// init-db, config set and import) still opens, is written and keeps its rows, also when its size
+// happens to be a whole number of 64 KiB (the page size is then found on the second try), and after a
+// compaction.
+TEST_F(DatabaseFileTest, NewDatabasesHaveLargePagesAndEarlierOnesStillOpen)
+{
+    Database::CreateNew(PathOf("new.zpd"));
+    EXPECT_EQ(QFileInfo(PathOf("new.zpd")).size() % 65536, 0);
+
+    const QString path = PathOf(Database::FileName);
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ZENPATCH_TEST_DATA "/database/earlier_version.zpd"), path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    auto expectEarlierRows = [&](int hacks) {
+        Database db;
+        db.Open(path);
+        Recordset rows(db);
+        rows.Open(sql::SelectHackInfo);
+        ASSERT_EQ(rows.RecordCount(), hacks);
+        EXPECT_EQ(rows.Text("Name"), "Logo Hack");
+        Recordset files(db);
+        files.Open("SELECT * FROM [HackFiles] ORDER BY [FileName]");
+        ASSERT_EQ(files.RecordCount(), 2);
+        EXPECT_EQ(files.Text("FileName"), "help.txt");
+    };
+    expectEarlierRows(1);
+    int added = 0;
+    {
+        Database db;
+        db.Open(path);
+        while (QFileInfo(path).size() % 65536 != 0) {
+            db.Execute(QStringLiteral("INSERT INTO [HackInfo] ([Name], [Comments]) VALUES ('Z', '%1')")
+                           .arg(QString(900, QLatin1Char('x'))));
+            ++added;
+        }
+    }
+    ASSERT_GT(added, 0);
+    expectEarlierRows(1 + added);
+    Database::Compact(dir.path());
+    expectEarlierRows(1 + added);
 }
 
 TEST_F(DatabaseFileTest, CreateNewRefusesAnExistingFile)

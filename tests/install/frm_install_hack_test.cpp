@@ -197,7 +197,8 @@ TEST_F(InstallWindowTest, OverwritingTheSourceAsksFirstAndNamesTheBackupFolder)
     w.cmdInstall->click();
     ASSERT_EQ(dialogs.messages.size(), 2u);
     const QString text = dialogs.messages[1].text;
-    const QString prefix = "The source files will be overwritten. A copy of each replaced file is kept in ";
+    const QString prefix = "The source files will be overwritten with the hack's board files and support files. A "
+                           "copy of each replaced file is kept in ";
     ASSERT_TRUE(text.startsWith(prefix + home.filePath("backups/%1-").arg(hack)) && text.endsWith(". Continue?"));
     const QString named = text.mid(prefix.size()).chopped(QString(". Continue?").size());
     EXPECT_EQ(Read(named + "/cgi-bin/forum.cgi"), "# hook\r\n");

@@ -5,6 +5,7 @@
 #include "database/recordset.h"
 #include "install/installation_run.h"
 #include "install/modification_engine.h"
+#include "install/revert_installation.h"
 #include "install/trial_installation.h"
 #include "interchange/text_export.h"
 
@@ -150,6 +151,46 @@ TEST_F(InstallationRunTest, DeletingTheOutputFirstLeavesOnlyThisHacksFiles)
     EXPECT_EQ(log.rows[1], Row("", "", "Missing Directory", "Created Output directory: " + output));
 }
 
+TEST_F(InstallationRunTest, DeletingTheOutputNeverEmptiesAFolderOfOursWhateverTheConfigurationSays)
+{
+    Write(source + "/cgi-bin/forum.cgi", "x\r\n");
+    Write(home.filePath("backups/1-20000101-000000/manifest.tsv"), "kept");
+    const int hack = AddHack("Wipe");
+    AddMod(hack, 1, "forum.cgi", 0, "", Replace, 1, "x", "y");
+    Link(home.path(), home.filePath("alias"));
+    host.deleteOutput = true;
+    for (const QString& folder : {home.path(), home.filePath("alias/"), home.filePath("backups"), source}) {
+        state.OutputDir = folder; // as a database written by hand or an older version may hold it
+        dialogs.messages.clear();
+        EXPECT_EQ(Install(), InstallOutcome::Halted) << folder.toStdString();
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_TRUE(dialogs.messages[0].text.startsWith("The output folder " + QDir::cleanPath(folder)
+                                                        + " was not deleted: it overlaps the "));
+        EXPECT_TRUE(QFile::exists(home.filePath("zpatch.zpd")));
+        EXPECT_EQ(Read(home.filePath("backups/1-20000101-000000/manifest.tsv")), "kept");
+        EXPECT_EQ(Read(source + "/cgi-bin/forum.cgi"), "x\r\n");
+    }
+}
+
+TEST_F(InstallationRunTest, AnOutputFolderThatIsALinkStaysALinkWhicheverWayItIsTyped)
+{
+    Write(source + "/cgi-bin/forum.cgi", "x\r\n");
+    const int hack = AddHack("Linked");
+    AddMod(hack, 1, "forum.cgi", 0, "", Replace, 1, "x", "y");
+    const QString target = home.filePath("real-out");
+    const QString link = home.filePath("linked-out");
+    QDir().mkpath(target);
+    Link(target, link);
+    host.deleteOutput = true;
+    for (const QString& spelling : {link, link + "/"}) {
+        Write(target + "/stale/old.txt", "old");
+        state.OutputDir = spelling;
+        EXPECT_EQ(Install(), InstallOutcome::Completed) << spelling.toStdString();
+        EXPECT_TRUE(QFileInfo(link).isSymLink());
+        EXPECT_EQ(FilesBelow(target), QStringList {"cgi-bin/forum.cgi"});
+    }
+}
+
 TEST_F(InstallationRunTest, OverwritingTheSourceBacksUpWhatItReplaces)
 {
     Write(source + "/cgi-bin/forum.cgi", "x\r\n");
@@ -162,7 +203,9 @@ TEST_F(InstallationRunTest, OverwritingTheSourceBacksUpWhatItReplaces)
     EXPECT_EQ(Install(), InstallOutcome::Completed);
     EXPECT_EQ(Read(source + "/cgi-bin/forum.cgi"), "y\r\n");
     EXPECT_EQ(Read(source + "/cgi-bin/other.cgi"), "untouched");
-    EXPECT_EQ(FilesBelow(output), QStringList {"cgi-bin/new.cgi"});
+    // The support file goes where the board files go, never to the output folder alone.
+    EXPECT_EQ(Read(source + "/cgi-bin/new.cgi"), "support");
+    EXPECT_EQ(FilesBelow(output), QStringList {});
 
     const QStringList backups = QDir(home.filePath("backups")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     ASSERT_EQ(backups.size(), 1);
@@ -175,9 +218,16 @@ TEST_F(InstallationRunTest, OverwritingTheSourceBacksUpWhatItReplaces)
               "path\tsha256-before\tsha256-after\n"
               "cgi-bin/forum.cgi\tb35e09fa2ced9ebcad9d16336fb961146fe34bfbebc562679da85f8a314c9dca\t"
               "800b87f104390f5654b4fe07fbba8a39f17555153b03db728b69bf1b66bd7b65\n"
+              "cgi-bin/new.cgi\t\ta18603086e5bdf9df88ccc9f5a083fed093e819976e87456b74dafcbd7011114\n"
               "# complete\n");
     const LogRow backupRow = Row("", "", "Backup Source Files", "Replaced source files backed up to: " + backup);
     EXPECT_NE(std::find(log.rows.begin(), log.rows.end(), backupRow), log.rows.end());
+
+    // A revert takes the support file away again with the board file's change.
+    RecordingLog revertLog;
+    EXPECT_EQ(RevertInstallation(state, backups[0], {}, revertLog), RevertOutcome::Done);
+    EXPECT_EQ(Snapshot(source),
+              (std::map<QString, QByteArray> {{"cgi-bin/forum.cgi", "x\r\n"}, {"cgi-bin/other.cgi", "untouched"}}));
 }
 
 TEST_F(InstallationRunTest, ABackupThatCannotBeWrittenLeavesTheSourceAlone)

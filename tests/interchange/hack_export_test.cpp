@@ -1,10 +1,12 @@
 #include "interchange/hack_export.h"
 #include "interchange/hack_import.h"
+#include "interchange/interchange_common.h"
 #include "interchange_fixture.h"
 
 #include "database/recordset.h"
 
 #include <QDir>
+#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 using namespace zp;
@@ -166,6 +168,38 @@ TEST_F(HackExport, FolderHandling)
     Export("n", Out("x/y/z"));
     EXPECT_TRUE(DescriptionIn(made.hackFile).startsWith("[ZPKSTARTFILE]|n.zpx\r\n"));
     EXPECT_EQ(QDir(Out("x/y/z")).entryList(QDir::Files), QStringList {"n.zpp"});
+}
+
+TEST_F(HackExport, NeverIntoAFolderAnInstallEmptiesNorARelativeOne)
+{
+    SelectHack(AddLogoHack());
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    EXPECT_EQ(LoadExportFolder(state), documents); // nothing exported yet: never the output folder
+    SaveConfigText(state, "diagExportPath", state.OutputDir); // as an older version stored it
+    EXPECT_EQ(LoadExportFolder(state), documents);
+
+    for (const QString& refused : {state.OutputDir, state.OutputDir + "/hacks", ExchangeFolder()}) {
+        dialogs.messages.clear();
+        EXPECT_EQ(Export("n", refused, true).outcome, ExportOutcome::Stopped);
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_TRUE(dialogs.messages[0].text.startsWith(refused + " lies in the "));
+        EXPECT_TRUE(dialogs.messages[0].text.endsWith(
+            "which Zenpatch empties: a hack exported there would be deleted. Please choose another folder."));
+        EXPECT_EQ(dialogs.messages[0].title, "Invalid Directory");
+        EXPECT_FALSE(QFile::exists(refused + "/n.zpp"));
+    }
+    dialogs.messages.clear();
+    Export("n", "relative/folder", true);
+    EXPECT_EQ(MessageTexts(), QStringList {"Please enter the full path of the folder, for example /home/you/board."});
+    EXPECT_FALSE(QFileInfo::exists("relative"));
+
+    // "~" is the home folder, as in the options.
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", Out().toUtf8());
+    const ExportResult tilde = Export("n", "~/hacks", true);
+    qputenv("HOME", home);
+    EXPECT_EQ(tilde.hackFile, Out("hacks/n.zpp"));
+    EXPECT_EQ(LoadExportFolder(state), Out("hacks"));
 }
 
 TEST_F(HackExport, AHackWithoutModsMakesNoFileButFinishes)

@@ -143,8 +143,9 @@ TEST_F(HackImport, DamagedFilesAreRefusedWithTheirMessage)
 TEST_F(HackImport, AFullDiskIsNamedAsTheCause)
 {
     const QString file
-        = HackFile(Block("h.zpx", Description("0 - a.txt - |")) + Block("a.txt", QByteArray(300000, 'z')));
-    FileSizeLimit full(65536);
+        = HackFile(Block("h.zpx", Description("0 - a.txt - |")) + Block("a.txt", QByteArray(3000000, 'z')));
+    // Room for the database (64 KiB pages), not for the expanded package text.
+    FileSizeLimit full(1 << 20);
     ExpectRefused(file,
                   "An unexpected error has occured, ERR: 75 - Cannot turn " + file + " into " + ExchangeFolder()
                       + "/in.zpp.dec: File too large",

@@ -15,7 +15,8 @@ void InterchangeFixture::SetUp()
 {
     ProgramFolderFixture::SetUp();
     ASSERT_TRUE(out.isValid());
-    state.Connection.Execute("UPDATE [MainConfig] SET [SourceDir] = '/board', [OutputDir] = '" + out.path()
+    state.Connection.Execute("UPDATE [MainConfig] SET [SourceDir] = '/board', [OutputDir] = '"
+                             + folder.filePath("output")
                              + "', [ubbCGIDir] = 'cgi-bin', [ubbTemplatesDir] = 'templates/default', "
                                "[vbRootDir] = 'forum', [vbImagesDir] = 'images', [vbSmiliesDir] = 'images/smilies'");
     LoadConfiguration(state, [] {});

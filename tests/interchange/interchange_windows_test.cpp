@@ -4,6 +4,7 @@
 #include "interchange/frm_hack_import.h"
 #include "interchange/hack_export.h"
 #include "interchange/hack_import.h"
+#include "interchange/interchange_common.h"
 #include "interchange_fixture.h"
 #include "widget_test_app.h"
 
@@ -24,6 +25,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 
@@ -118,8 +120,10 @@ TEST_F(InterchangeWindows, ExportStaysOpenAfterRefusalsAndClosesAfterTheFolderQu
         dialogs.messages.clear();
         frmHackExport window(state);
         window.show();
-        // The folder comes from the last export (the output folder at first); the name is asked.
-        EXPECT_EQ(window.txtExpFolder->text(), answer == MsgAnswer::Yes ? Out() : Out("made"));
+        // The folder comes from the last export (the documents folder at first); the name is asked.
+        EXPECT_EQ(window.txtExpFolder->text(),
+                  answer == MsgAnswer::Yes ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
+                                           : Out("made"));
         EXPECT_EQ(window.focusWidget(), window.txtHackFileName);
         // The window names the hack and proposes a file name made from it.
         EXPECT_EQ(window.windowTitle(), "Export Hack — Logo Hack");
@@ -160,6 +164,7 @@ TEST_F(InterchangeWindows, ControlPropertyPageAndAboutBox)
     EXPECT_EQ(window.fe.GetEncoding(), encodeUucode);
 
     // Hack files carry base64 whatever the page says: this one imports.
+    window.txtExpFolder->setText(Out());
     window.txtHackFileName->setText("uu");
     Run(window, [&] { window.cmdStartExport->click(); });
     EXPECT_EQ(ImportHackFile(state, Out("uu.zpp")), ImportOutcome::Imported);
@@ -245,6 +250,7 @@ TEST_F(InterchangeWindows, MenuImportAndDroppedFilesRefillTheShowingList)
 TEST_F(InterchangeWindows, TextExportRefusesAFolderInUseAndClosesWithItsFrameWhenDone)
 {
     WriteBytes(Out("kept.txt"), "not the export's");
+    SaveConfigText(state, "diagExportPath", Out()); // the folder of the last export is proposed
     mdiMain main(state);
     main.show();
     ShowExportText(main);

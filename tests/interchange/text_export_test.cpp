@@ -72,17 +72,21 @@ TEST_F(TextExport, SupportFilesBelowTemplatesAndRefusedFolders)
                        {},
                        {{{4, "skin.css", std::nullopt}, "css"},
                         {{0, "escape.txt", QString("/../../..")}, "x"},
-                        {{3, "vars.txt", QString("/extra")}, "vars"}}));
+                        {{3, "vars.txt", QString("/extra")}, "vars"},
+                        {{0, "qs.pl", QString("plugins/qs")}, "qs"}}));
     ExportResult result = Export();
     EXPECT_EQ(result.outcome, ExportOutcome::Finished);
     EXPECT_EQ(result.skippedFiles, 1);
     EXPECT_EQ(ReadBytes(Out("text/templates/default/skin.css")), "css");
     EXPECT_EQ(ReadBytes(Out("text/extra/vars.txt")), "vars");
+    // A sub-folder below a location folder, where the installer puts it too.
+    EXPECT_EQ(ReadBytes(Out("text/cgi-bin/plugins/qs/qs.pl")), "qs");
     EXPECT_EQ(MessageTexts(),
               (QStringList {"Unable to create support file directory, file skipped.",
                             "Would you like to open the output folder now?"}));
     QByteArray list = ReadBytes(Out("text/logohack.txt"));
     EXPECT_TRUE(list.contains("[Support Files]\r\nFilename: escape.txt\r\n"));
+    EXPECT_TRUE(list.contains("Filename: qs.pl\r\nLocation: cgi-bin/plugins/qs\r\n"));
     EXPECT_LT(list.indexOf("escape.txt"), list.indexOf("skin.css"));
     EXPECT_FALSE(QFile::exists(out.filePath("escape.txt")));
 }

@@ -29,6 +29,7 @@ BoardTree::BoardTree()
     values.ubbTemplatesDir = "templates";
     values.vbRootDir = "forum";
     values.cfgDelOutputDir = 0;
+    QDir().mkpath(source);
     EXPECT_FALSE(SaveOptions(state, values).has_value());
     LoadConfiguration(state, nullptr);
 }
