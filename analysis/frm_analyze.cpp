@@ -31,6 +31,7 @@ frmAnalyze::frmAnalyze(mdiMain& main, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(fgAnaLog);
+    CloseOnEscape(this);
 }
 
 void frmAnalyze::Load()
@@ -41,8 +42,10 @@ void frmAnalyze::Load()
     log_.Run(state_.dialogs, windowTitle(), [this] {
         // The hack the list selected for this window; the list's selection stays afterwards.
         const OwnHackRun run(state_, state_.CurrentHackNum);
-        if (run.Found())
+        if (run.Found()) {
+            setWindowTitle(tr("Analyze Hack — %1").arg(state_.HackInfoRecordset->Text("Name")));
             RunAnalysis(state_, log_);
+        }
     });
 }
 

@@ -201,6 +201,7 @@ QGroupBox* frmOptions::CreateAuthorFrame()
         SSTab2->addTab(box, caption);
         // The box is the whole tab page: its tab's caption names it.
         box->setAccessibleName(caption);
+        box->setTabChangesFocus(true);
     }
 
     auto* layout = new QHBoxLayout(frame);

@@ -50,10 +50,6 @@ constexpr int SplashMilliseconds = 5000;
 // How often a handed-over file waits for the program to be free for its import.
 constexpr int IdleCheckMilliseconds = 300;
 
-// The main window's first size, in twips: room for the hack list with a margin.
-constexpr int MainWidthTwips = 12600;
-constexpr int MainHeightTwips = 9300;
-
 } // namespace
 
 mdiMain::mdiMain(AppState& state, QWidget* parent)
@@ -69,10 +65,10 @@ mdiMain::mdiMain(AppState& state, QWidget* parent)
     mdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     mdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(mdiArea_);
-    ResizeInTwips(this, MainWidthTwips, MainHeightTwips);
-
     CreateMenus();
     CreateStatusBar();
+    SetFirstSize();
+    connect(mdiArea_, &QMdiArea::subWindowActivated, this, &mdiMain::GiveMenuKeysTo);
 
     tmrSplash = new QTimer(this);
     tmrSplash->setObjectName("tmrSplash");
@@ -90,7 +86,11 @@ mdiMain::mdiMain(AppState& state, QWidget* parent)
     }
 }
 
-mdiMain::~mdiMain() = default;
+mdiMain::~mdiMain()
+{
+    // The sub-windows go after this window's own members: their last activations change no menu.
+    disconnect(mdiArea_, nullptr, this, nullptr);
+}
 
 void mdiMain::CreateMenus()
 {
@@ -136,6 +136,7 @@ void mdiMain::CreateMenus()
     mnuVert = add(mnuWindow, "mnuVert", tr("Tile &Vertical"), &mdiMain::TileVertical);
     mnuArrange = add(mnuWindow, "mnuArrange", tr("&Arrange Icons"), &mdiMain::ArrangeIcons);
     mnuCascade = add(mnuWindow, "mnuCascade", tr("&Cascade Windows"), &mdiMain::Cascade);
+    connect(mnuWindow, &QMenu::aboutToShow, this, &mdiMain::ListWindows);
 
     mnuHelp = menuBar()->addMenu(tr("Hel&p"));
     mnuHelp->setObjectName("mnuHelp");
@@ -148,6 +149,9 @@ void mdiMain::CreateMenus()
         = add(mnuHelp, "mnuDocsMSWord", tr("Documentation - &MS Word"), [this] { OpenDocumentation("zenpatch.doc"); });
     mnuDocsPDF = add(mnuHelp, "mnuDocsPDF", tr("Documentation - &PDF"), [this] { OpenDocumentation("zenpatch.pdf"); });
     mnuDocsPDF->setShortcuts(QKeySequence::HelpContents);
+
+    for (QMenu* menu : {mnuFile, mnuHacks, mnuWindow, mnuHelp})
+        menuCaptions_.append({menu, menu->title()});
 }
 
 void mdiMain::CreateStatusBar()
@@ -465,6 +469,7 @@ void mdiMain::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    SaveWindowState();
     Unload();
     event->accept();
 }

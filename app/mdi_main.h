@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
+#include <utility>
 
 class QAction;
 class QLabel;
@@ -61,6 +62,14 @@ public:
     // returns false.
     bool CloseChildWindows();
 
+    // Restores the size, position and state the window had when it was last closed, as kept in
+    // this settings file, and keeps them there when it closes. Without a file nothing is kept.
+    void RestoreWindowState(const QString& settingsFile);
+
+    // Grows the window, within its screen, until the working window's frame fits in the client
+    // area; a maximised window stays as it is.
+    void MakeRoomFor(const QWidget* frame);
+
     // Window-menu arrangements.
     void TileHorizontal();
     void TileVertical();
@@ -110,6 +119,15 @@ private:
     // Splits the client area among the open (not minimised) windows along the direction.
     void Tile(Qt::Orientation direction);
     void CreateMenus();
+    // Room for the largest working window (the editor at its designed size) with the menu and
+    // status bars, within the screen.
+    void SetFirstSize();
+    void SaveWindowState();
+    // The Window menu ends with one item per open window, the active one checked.
+    void ListWindows();
+    // While a working window is active, a menu whose letter the window's own controls take loses its
+    // mnemonic (F10 still opens it): Alt+letter then reaches the window's control, never the menu.
+    void GiveMenuKeysTo(QMdiSubWindow* active);
     void CreateStatusBar();
     void UpdateClock();
     void RegisterFileTypes();
@@ -137,6 +155,9 @@ private:
     bool splashTimerSpent_ = false;
     bool ended_ = false;
     frmAbout* splash_ = nullptr;
+    QList<std::pair<QMenu*, QString>> menuCaptions_;
+    QList<QAction*> windowItems_;
+    QString settingsFile_;
 };
 
 } // namespace zp

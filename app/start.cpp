@@ -33,6 +33,7 @@ std::unique_ptr<mdiMain> Start(AppState& state, const QString& commandLine)
     RemoveLeftoversOfKilledJobs(state.ProgramFolder);
     auto main = std::make_unique<mdiMain>(state);
     main->SetCommandLine(commandLine);
+    main->RestoreWindowState(state.ProgramFolder + QStringLiteral("/zenpatch-window.ini"));
     try {
         main->Load();
     } catch (const std::exception& e) {

@@ -2,9 +2,14 @@
 
 #include "app/dialogs.h"
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QGroupBox>
+#include <QLabel>
 #include <QMdiSubWindow>
+#include <QTabBar>
 #include <QWidget>
 
 namespace zp {
@@ -66,6 +71,39 @@ void CloseWorkingWindow(
     // A no-op while the frame is the one closing.
     if (QWidget* frame = WindowFrame(window); frame != window)
         frame->close();
+}
+
+void AddWindowKey(QWidget* window, const QKeySequence& key, const std::function<void()>& act)
+{
+    auto* action = new QAction(window);
+    action->setShortcut(key);
+    action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    QObject::connect(action, &QAction::triggered, window, act);
+    window->addAction(action);
+}
+
+void CloseOnEscape(QWidget* window)
+{
+    AddWindowKey(window, QKeySequence::Cancel, [window] { CloseWindow(window); });
+}
+
+QList<QKeySequence> MnemonicKeys(const QWidget* window)
+{
+    QList<QKeySequence> keys;
+    for (const QAbstractButton* button : window->findChildren<QAbstractButton*>())
+        keys << button->shortcut();
+    for (const QLabel* label : window->findChildren<QLabel*>()) {
+        if (label->buddy())
+            keys << QKeySequence::mnemonic(label->text());
+    }
+    for (const QTabBar* tabs : window->findChildren<QTabBar*>()) {
+        for (int i = 0; i < tabs->count(); ++i)
+            keys << QKeySequence::mnemonic(tabs->tabText(i));
+    }
+    for (const QGroupBox* frame : window->findChildren<QGroupBox*>())
+        keys << QKeySequence::mnemonic(frame->title());
+    keys.removeAll(QKeySequence());
+    return keys;
 }
 
 void CenterInParent(QWidget* window)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QKeySequence>
+#include <QList>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QSize>
@@ -62,6 +64,17 @@ Window& ShowSingleWindow(Main& main)
 // runs on the first close only, and the window's frame in the main window closes with it.
 void CloseWorkingWindow(
     QWidget* window, QCloseEvent* event, bool busy, bool& unloaded, const std::function<void()>& unload);
+
+// A key that acts wherever the window's focus is.
+void AddWindowKey(QWidget* window, const QKeySequence& key, const std::function<void()>& act);
+
+// Escape closes the window (through its close, which a window with a run going refuses), from
+// wherever its focus is; a combo box's open list takes the key first.
+void CloseOnEscape(QWidget* window);
+
+// The Alt+letter keys a window's own controls take, shown or not: the mnemonics of its labels with
+// a buddy, its tabs and group boxes, and its buttons' keys.
+QList<QKeySequence> MnemonicKeys(const QWidget* window);
 
 // Centres a child window of the main window inside the main window's client area: for an MDI
 // child the sub-window frame is moved within the MDI area, for any other window the window itself

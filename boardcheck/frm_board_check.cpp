@@ -11,7 +11,6 @@
 #include "boardcheck/board_check_report.h"
 #include "catalogue/flex_grid.h"
 
-#include <QAction>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -183,11 +182,7 @@ frmBoardCheck::frmBoardCheck(mdiMain& main, QWidget* parent)
     connect(cmdCancel, &QPushButton::clicked, this, [this] { run_->cancel = true; });
 
     // Escape closes the window; a check still going stops.
-    auto* close = new QAction(this);
-    close->setShortcut(QKeySequence::Cancel);
-    close->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    connect(close, &QAction::triggered, this, [this] { CloseWindow(this); });
-    addAction(close);
+    CloseOnEscape(this);
 }
 
 frmBoardCheck::~frmBoardCheck()
@@ -245,6 +240,7 @@ QWidget* frmBoardCheck::ConflictsTab()
     });
     tblConflicts->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblConflicts->setTabKeyNavigation(false);
+    connect(tblConflicts, &QTableWidget::cellDoubleClicked, this, &frmBoardCheck::ShowPair);
     tblConflicts->setMinimumHeight(fontMetrics().height() * 6);
     tblConflicts->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     tblConflicts->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -380,6 +376,13 @@ void frmBoardCheck::ShowFailingMods(int row)
     state_.dialogs.messageBox(text, tr("Failing Mods"), MsgButtons::OK, MsgIcon::Information);
 }
 
+void frmBoardCheck::ShowPair(int row, int column)
+{
+    const QTableWidgetItem* cell = tblConflicts->item(row, column);
+    if (cell && !cell->toolTip().isEmpty())
+        state_.dialogs.messageBox(cell->toolTip(), tr("Shared Files"), MsgButtons::OK, MsgIcon::Information);
+}
+
 void frmBoardCheck::ShowConflicts(const ConflictCheckResult& result)
 {
     conflicts_ = result;
@@ -472,9 +475,12 @@ void frmBoardCheck::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter)
         return QWidget::keyPressEvent(event);
-    // Enter on a row of hacks shows its failing mods; anywhere else it runs the tab's check.
+    // Enter on a row of hacks shows its failing mods, on a matrix cell what the pair shares; anywhere
+    // else it runs the tab's check.
     if (fgUpgrade->hasFocus() && fgUpgrade->Row() > 0)
         return ShowFailingMods(fgUpgrade->Row());
+    if (tblConflicts->hasFocus() && tblConflicts->currentItem())
+        return ShowPair(tblConflicts->currentRow(), tblConflicts->currentColumn());
     QPushButton* check = tabChecks->currentIndex() == UpgradeTabIndex ? cmdCheckUpgrade : cmdCheckConflicts;
     if (check->isEnabled())
         check->click();

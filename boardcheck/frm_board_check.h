@@ -72,6 +72,9 @@ private:
     void ShowUpgrade(const UpgradeCheckResult& result);
     void ShowConflicts(const ConflictCheckResult& result);
     void ShowFailingMods(int row);
+    // What a cell of the conflict matrix says in its tooltip (the shared files and failing mods), in
+    // a message a keyboard user can reach: Enter or a double-click on the cell.
+    void ShowPair(int row, int column);
     // Saves the report as HTML, or as TSV when the file chosen ends in .tsv.
     void SaveReport(const QString& html, const QString& tsv, const QString& fileName);
     void SetChecking(bool checking);

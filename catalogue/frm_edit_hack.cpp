@@ -29,8 +29,6 @@ namespace zp {
 
 namespace {
 
-constexpr int WidthTwips = 10965;
-constexpr int HeightTwips = 8490;
 constexpr int HackInfoTab = 0;
 
 } // namespace
@@ -89,8 +87,9 @@ void frmEditHack::Load()
         // The frame never gets smaller than the controls need to stay readable.
         QWidget* frame = WindowFrame(this);
         frame->setMinimumSize(frame->minimumSizeHint());
-        ResizeInTwips(frame, WidthTwips, HeightTwips);
+        ResizeInTwips(frame, EditorWidthTwips, EditorHeightTwips);
         chkValMods->setChecked(state_.cfgModValidate == 1);
+        main_.MakeRoomFor(frame);
         CenterInParent(this);
         if (state_.NewHackMode) {
             CreateNewHack();

@@ -25,6 +25,10 @@ class QToolButton;
 
 namespace zp {
 
+// The editor's designed size with its frame, in twips: the largest working window.
+inline constexpr int EditorWidthTwips = 10965;
+inline constexpr int EditorHeightTwips = 8490;
+
 struct AppState;
 class FlexGrid;
 class Recordset;

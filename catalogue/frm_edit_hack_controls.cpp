@@ -260,7 +260,9 @@ QWidget* frmEditHack::CreateModInfoTab()
     }
     txtModComm = new QLineEdit(tab);
     cmdModSave = Button(tr("&Save"), tr("Save Modification"), tab);
-    cmdModClear = Button(tr("&Clear"), QString(), tab);
+    cmdModClear = Button(tr("&Clear"), tr("Clear the fields (Alt+Shift+C)"), tab);
+    // Alt+C is the window's "&Cancel"; the tab's "&Clear" takes Alt+Shift+C.
+    cmdModClear->setShortcut(QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_C));
 
     auto* layout = new QGridLayout(tab);
     layout->addWidget(Label(tr("Modifica&tion File"), txtModFile, tab), 0, 0, 1, 2);
@@ -276,7 +278,7 @@ QWidget* frmEditHack::CreateModInfoTab()
     auto* lists = new QHBoxLayout;
     lists->addWidget(Label(tr("O&rder"), cmbModOrder, tab));
     lists->addWidget(cmbModOrder, 1);
-    lists->addWidget(Label(tr("I&nstance"), cmbModInst, tab));
+    lists->addWidget(Label(tr("&Instance"), cmbModInst, tab));
     lists->addWidget(cmbModInst, 1);
     layout->addLayout(lists, 4, 0, 1, 2);
     layout->addWidget(fraActions, 5, 0, 1, 2);
@@ -296,6 +298,8 @@ QWidget* frmEditHack::CreateFilesTab()
     cmbFileLoc = new QComboBox(tab);
     txtSupDir = new QLineEdit(tab);
     cmdAddSupFile = Button(tr("&ADD"), tr("Add Support File"), tab);
+    // Alt+A is the window's "&Add" of a mod; the tab's "&ADD" takes Alt+Shift+A.
+    cmdAddSupFile->setShortcut(QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_A));
     cmdRemSupFile = Button(tr("&REMOVE"), tr("Remove Support File"), tab);
     cmdSaveSupFile = Button(tr("&SAVE"), tr("Save Support File Info"), tab);
 
@@ -335,6 +339,21 @@ void frmEditHack::AddKeys()
             button->click();
     });
     addAction(save);
+
+    // Ctrl+PgDown and Ctrl+PgUp turn the tabs; Alt+1 to Alt+4 show one (the letters of the tab
+    // names belong to the controls on the tabs).
+    const int tabs = sstabHack->count();
+    AddWindowKey(this, QKeySequence(Qt::CTRL | Qt::Key_PageDown), [this, tabs] {
+        sstabHack->setCurrentIndex((sstabHack->currentIndex() + 1) % tabs);
+    });
+    AddWindowKey(this, QKeySequence(Qt::CTRL | Qt::Key_PageUp), [this, tabs] {
+        sstabHack->setCurrentIndex((sstabHack->currentIndex() + tabs - 1) % tabs);
+    });
+    for (int i = 0; i < tabs; ++i) {
+        const QKeySequence key(Qt::ALT | Qt::Key(Qt::Key_1 + i));
+        sstabHack->setTabToolTip(i, tr("%1 (%2)").arg(sstabHack->tabText(i), key.toString(QKeySequence::NativeText)));
+        AddWindowKey(this, key, [this, i] { sstabHack->setCurrentIndex(i); });
+    }
 }
 
 void frmEditHack::ShowTextStarts()

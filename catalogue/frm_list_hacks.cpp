@@ -132,10 +132,20 @@ frmListHacks::frmListHacks(mdiMain& main, HackListOpeners openers, QWidget* pare
     }
 
     connect(fgHackList, &FlexGrid::RowChanged, this, &frmListHacks::SelectHackRow);
-    connect(fgHackList, &FlexGrid::RowDoubleClicked, this, [this] {
+    // A double-click on a row, or Enter on it, opens the hack in the editor.
+    const auto openRow = [this] {
         if (cmdEditHack->isEnabled())
             EditHack();
-    });
+    };
+    connect(fgHackList, &FlexGrid::RowDoubleClicked, this, openRow);
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* enter = new QShortcut(QKeySequence(key), fgHackList, nullptr, nullptr, Qt::WidgetShortcut);
+        connect(enter, &QShortcut::activated, this, openRow);
+    }
+    // Every command leaves the focus on the grid first: the window it opens or the question it asks
+    // gives the focus back to the grid, at its row, when it closes.
+    for (QPushButton* button : Commands())
+        connect(button, &QPushButton::clicked, fgHackList, qOverload<>(&QWidget::setFocus));
     connect(cmdCreateHack, &QPushButton::clicked, this, &frmListHacks::CreateHack);
     connect(cmdEditHack, &QPushButton::clicked, this, &frmListHacks::EditHack);
     connect(cmdDeleteHack, &QPushButton::clicked, this, &frmListHacks::DeleteSelectedHack);
@@ -152,6 +162,7 @@ void frmListHacks::Load()
     QWidget* frame = WindowFrame(this);
     ResizeInTwips(frame, WidthTwips, HeightTwips);
     RefillHackList();
+    fgHackList->setFocus();
     // Wider than designed where the desktop's font needs it, so that the six columns fit at the start.
     fgHackList->FitColumns();
     frame->resize(qMax(frame->width(), frame->sizeHint().width()), frame->height());
@@ -322,9 +333,13 @@ void frmListHacks::DeleteSelectedHack()
 {
     SetHackListMenuEnabled(false);
     if (fgHackList->Row() >= 1
-        && state_.dialogs.messageBox(tr("Are you sure you wish to delete this hack?"),
+        && state_.dialogs.messageBox(tr("Are you sure you wish to delete this hack?") + u'\n'
+                                         + tr("%1 %2")
+                                               .arg(fgHackList->TextMatrix(fgHackList->Row(), 0),
+                                                    fgHackList->TextMatrix(fgHackList->Row(), 1))
+                                               .trimmed(),
                                      tr("Delete Hack"),
-                                     MsgButtons::YesNo,
+                                     MsgButtons::YesNoDefaultNo,
                                      MsgIcon::Exclamation)
             == MsgAnswer::Yes) {
         // The hack deleted is the one the grid shows as selected, with its own children, whatever

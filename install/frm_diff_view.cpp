@@ -82,6 +82,7 @@ frmDiffView::frmDiffView(AppState& state, const QString& hackName, QByteArray di
 
     connect(cmdSaveAs, &QPushButton::clicked, this, &frmDiffView::SaveAs);
     connect(cmdClose, &QPushButton::clicked, this, [this] { CloseWindow(this); });
+    CloseOnEscape(this);
 }
 
 void frmDiffView::SaveAs()

@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "app/dialogs.h"
 #include "app/mdi_main.h"
+#include "app/whole_file.h"
 #include "app/window_helpers.h"
 #include "catalogue/catalogue_operations.h"
 #include "catalogue/flex_grid.h"
@@ -19,9 +20,12 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -76,6 +80,7 @@ frmInstallHack::frmInstallHack(mdiMain& main, QWidget* parent)
     , cmdPreview(new QPushButton(tr("Pre&view"), this))
     , cmdCancel(new QPushButton(tr("&Cancel"), this))
     , cmdNext(new QPushButton(tr("&Next"), this))
+    , cmdSaveLog(new QPushButton(tr("Save &Log..."), this))
     , main_(main)
     , state_(main.State())
     , log_(*fgInstallLog)
@@ -95,13 +100,17 @@ frmInstallHack::frmInstallHack(mdiMain& main, QWidget* parent)
     cmbEOL->setToolTip(eolTip);
     Label1->setBuddy(cmbEOL);
     cmdNext->hide();
+    cmdSaveLog->hide();
     ExcludeEachOther(chkUseOutputDir, chkDelOutputDir);
     LayOut();
+    ShowDestination();
 
     connect(cmdInstall, &QPushButton::clicked, this, &frmInstallHack::Install);
     connect(cmdPreview, &QPushButton::clicked, this, &frmInstallHack::Preview);
     connect(cmdCancel, &QPushButton::clicked, this, [this] { CloseWindow(this); });
     connect(cmdNext, &QPushButton::clicked, this, &frmInstallHack::Next);
+    connect(cmdSaveLog, &QPushButton::clicked, this, &frmInstallHack::SaveLog);
+    CloseOnEscape(this);
 }
 
 void frmInstallHack::LayOut()
@@ -118,7 +127,7 @@ void frmInstallHack::LayOut()
     auto* bottom = new QHBoxLayout;
     bottom->addLayout(options);
     bottom->addStretch();
-    for (QPushButton* button : {cmdInstall, cmdPreview, cmdCancel, cmdNext}) {
+    for (QPushButton* button : {cmdInstall, cmdPreview, cmdCancel, cmdSaveLog, cmdNext}) {
         button->setAutoDefault(true);
         bottom->addWidget(button, 0, Qt::AlignBottom);
     }
@@ -129,6 +138,25 @@ void frmInstallHack::LayOut()
     layout->addWidget(fgInstallLog, 1);
     layout->addWidget(prgModsDone);
     layout->addLayout(bottom);
+}
+
+// The folder the run writes into, under the options: the output folder, or the source folder when
+// the source files are overwritten.
+void frmInstallHack::ShowDestination()
+{
+    auto* destination = new QLabel(this);
+    destination->setObjectName("lblDestination");
+    destination->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    destination->setWordWrap(true);
+    const auto show = [this, destination] {
+        destination->setText(chkOverSource->isChecked()
+                                 ? tr("Installs into the source folder: %1").arg(state_.SourceDir)
+                                 : tr("Installs into the output folder: %1").arg(state_.OutputDir));
+    };
+    connect(chkOverSource, &QCheckBox::toggled, this, show);
+    show();
+    // Above the options, below the instructions, the log and the progress bar.
+    qobject_cast<QVBoxLayout*>(layout())->insertWidget(4, destination);
 }
 
 void frmInstallHack::Load()
@@ -144,6 +172,8 @@ void frmInstallHack::Load()
         cmbEOL->setCurrentIndex(state_.cfgEOL == 1 ? 1 : 0);
         const Recordset& hack = *state_.HackInfoRecordset;
         hackNum_ = hack.Int("HackNum");
+        hackName_ = hack.Text("Name");
+        setWindowTitle(tr("Install Hack — %1").arg(hackName_));
         txtPreInstall->setPlainText(hack.Text("PreInstallCom"));
         postInstall_ = hack.Value("PostInstallCom");
     });
@@ -210,6 +240,7 @@ void frmInstallHack::Install()
         RunInstallation(state_, *this, log_);
     });
     prgModsDone->hide();
+    cmdSaveLog->setEnabled(true);
     cmdNext->setEnabled(true);
     if (cmdNext->isVisible())
         cmdNext->setFocus();
@@ -234,6 +265,11 @@ void frmInstallHack::Preview()
         auto* view = new frmDiffView(state_, state_.HackInfoRecordset->Text("Name"), TrialDiff(trial), int(failed));
         ResizeInTwips(main_.ShowChild(view), WidthTwips, HeightTwips);
         CenterInParent(view);
+        // Closing the preview comes back here, whichever window was opened before this one.
+        connect(view, &QObject::destroyed, this, [this] {
+            if (auto* own = qobject_cast<QMdiSubWindow*>(WindowFrame(this)))
+                main_.mdiArea()->setActiveSubWindow(own);
+        });
     });
 }
 
@@ -273,6 +309,8 @@ void frmInstallHack::ShowLog()
     cmdInstall->hide();
     cmdPreview->hide();
     cmdCancel->hide();
+    cmdSaveLog->setEnabled(false);
+    cmdSaveLog->show();
     cmdNext->setEnabled(false);
     cmdNext->show();
     prgModsDone->reset();
@@ -288,12 +326,36 @@ void frmInstallHack::Next()
         return;
     }
     showingPostInstall_ = true;
+    cmdSaveLog->hide();
     cmdNext->setText(tr("&Close"));
     fgInstallLog->hide();
     txtPreInstall->setPlainText(postInstall_.toString());
     txtPreInstall->show();
     lblLogCap->setText(tr("Post Install Instructions"));
     lblLogCap->setBuddy(txtPreInstall);
+}
+
+void frmInstallHack::SaveLog()
+{
+    FileDialogOptions options;
+    options.title = tr("Save Log");
+    options.filter = tr("Tab-separated Files (*.tsv);;All Files (*)");
+    options.defaultExt = QStringLiteral("tsv");
+    options.fileName = ExportNameFor(hackName_) + QStringLiteral(" log.tsv");
+    const QString path = state_.dialogs.saveFile(options);
+    if (path.isEmpty())
+        return;
+    const QFileInfo file(path);
+    const QByteArray text = TabSeparatedLog(*fgInstallLog).toUtf8();
+    try {
+        WriteWholeFile(
+            state_.ProgramFolder, file.absolutePath(), file.fileName(), [&text](WholeFile& out) { out.Write(text); });
+    } catch (const std::exception& e) {
+        state_.dialogs.messageBox(tr("The log could not be saved: %1").arg(QString::fromUtf8(e.what())),
+                                  windowTitle(),
+                                  MsgButtons::OK,
+                                  MsgIcon::Exclamation);
+    }
 }
 
 void frmInstallHack::closeEvent(QCloseEvent* event)

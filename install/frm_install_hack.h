@@ -60,12 +60,14 @@ public:
     QPushButton* cmdPreview;
     QPushButton* cmdCancel;
     QPushButton* cmdNext;
+    QPushButton* cmdSaveLog; // shown with the log, once the run has ended
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void LayOut();
+    void ShowDestination();
     void Install();
     // Tries the installation with the options as shown and opens its diff in a new window.
     void Preview();
@@ -75,12 +77,15 @@ private:
     bool ConfirmOverwrite();
     void ShowLog();
     void Next();
+    // Saves the log as TSV in a file the user chooses.
+    void SaveLog();
     void Unload();
 
     mdiMain& main_;
     AppState& state_;
     GridLog log_;
     int hackNum_ = 0;
+    QString hackName_;
     QVariant postInstall_; // PostInstallCom of the hack, Null when it has none
     QString backupFolder_;
     std::pair<int, int> modsDone_; // mods done and total not shown yet; total 0 when none waits

@@ -59,6 +59,7 @@ frmRevertInstallation::frmRevertInstallation(mdiMain& main, QWidget* parent)
     connect(fgBackups, &FlexGrid::RowChanged, this, [this] { cmdRevert->setEnabled(SelectedBackup() != nullptr); });
     connect(cmdRevert, &QPushButton::clicked, this, &frmRevertInstallation::Revert);
     connect(cmdClose, &QPushButton::clicked, this, [this] { CloseWindow(this); });
+    CloseOnEscape(this);
 }
 
 void frmRevertInstallation::Load()

@@ -39,6 +39,18 @@ FlexGrid* NewLogGrid(QWidget* parent)
     return grid;
 }
 
+QString TabSeparatedLog(const FlexGrid& grid)
+{
+    QString text;
+    for (int row = 0; row < grid.Rows(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < grid.model()->columnCount(); ++column)
+            cells << grid.TextMatrix(row, column);
+        text += TabSeparated(cells) + u'\n';
+    }
+    return text;
+}
+
 GridLog::GridLog(FlexGrid& grid)
     : grid_(grid)
 {

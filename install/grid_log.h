@@ -17,6 +17,10 @@ class FlexGrid;
 // whole text as a tooltip.
 FlexGrid* NewLogGrid(QWidget* parent);
 
+// The log grid as TSV: the header line, then one line per row, each cell escaped as TabSeparated
+// does.
+QString TabSeparatedLog(const FlexGrid& grid);
+
 // The log of a run shown in its grid, failed rows in red. Between rows the window repaints (at most
 // every few milliseconds, so that the grid costs the run little); the user's clicks and keys wait
 // until the run has ended, so nothing can start a second job, change the hack or close the database

@@ -1,6 +1,9 @@
 #include "interchange/export_target_controls.h"
 
+#include "app/app_state.h"
 #include "app/dialogs.h"
+#include "database/recordset.h"
+#include "interchange/interchange_common.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -48,6 +51,17 @@ ExportTargetControls::ExportTargetControls(QWidget* window, Dialogs& dialogs)
     targetGrid->addWidget(nameLabel, 3, 0, 1, 2);
     targetGrid->addWidget(txtHackFileName, 4, 0, 1, 2);
     txtExpFolder->setMinimumWidth(window->fontMetrics().averageCharWidth() * 52);
+}
+
+void ExportTargetControls::NameAfterCurrentHack(QWidget* window, const AppState& state)
+{
+    const Recordset& hack = *state.HackInfoRecordset;
+    if (!hack.IsOpen() || hack.BOF() || hack.EOF())
+        return;
+    const QString name = hack.Text("Name");
+    window->setWindowTitle(tr("%1 — %2").arg(window->windowTitle(), name));
+    txtHackFileName->setText(ExportNameFor(name));
+    txtHackFileName->selectAll();
 }
 
 } // namespace zp

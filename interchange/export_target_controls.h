@@ -4,10 +4,12 @@ class QCheckBox;
 class QGridLayout;
 class QLineEdit;
 class QPushButton;
+class QString;
 class QWidget;
 
 namespace zp {
 
+struct AppState;
 class Dialogs;
 
 // The controls both export windows ask with (a second base of each), top to bottom: the target
@@ -24,6 +26,9 @@ public:
 
 protected:
     ExportTargetControls(QWidget* window, Dialogs& dialogs);
+    // Names the current hack in the window's title ("<title> — <hack>") and starts the name box
+    // with a file name made from the hack's name. Without a current hack both stay as they are.
+    void NameAfterCurrentHack(QWidget* window, const AppState& state);
 
     QGridLayout* targetGrid;
 };

@@ -27,6 +27,7 @@ frmExportText::frmExportText(AppState& state, QWidget* parent)
     , hackNum_(state.CurrentHackNum)
 {
     setWindowTitle(tr("Export hack in text format"));
+    NameAfterCurrentHack(this, state);
     chkMakeFolder->setChecked(true);
     chkMakeFolder->setEnabled(false);
     chkMakeFolder->setToolTip(tr("The text export always creates a folder that does not exist"));
@@ -42,6 +43,7 @@ frmExportText::frmExportText(AppState& state, QWidget* parent)
 
     txtExpFolder->setText(LoadExportFolder(state));
     setFocusProxy(txtHackFileName);
+    CloseOnEscape(this);
 }
 
 void frmExportText::Start()

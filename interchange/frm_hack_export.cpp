@@ -23,6 +23,7 @@ frmHackExport::frmHackExport(AppState& state, QWidget* parent)
     , hackNum_(state.CurrentHackNum)
 {
     setWindowTitle(tr("Export Hack"));
+    NameAfterCurrentHack(this, state);
     // Enter in the boxes starts the export.
     cmdStartExport->setDefault(true);
     connect(cmdStartExport, &QPushButton::clicked, this, &frmHackExport::Start);

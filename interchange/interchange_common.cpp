@@ -137,6 +137,17 @@ bool IsPlainFileName(const QString& name)
         && !name.contains(QChar(0));
 }
 
+QString ExportNameFor(const QString& hackName)
+{
+    static const QString refused = QStringLiteral("/\\:*?\"<>|");
+    QString name;
+    for (const QChar c : hackName.trimmed())
+        name += c.isPrint() && !refused.contains(c) ? c : u'_';
+    while (name.startsWith(u'.'))
+        name.remove(0, 1);
+    return name;
+}
+
 QString SupportFileProblem(const QString& name, const QString& customDir)
 {
     if (!IsPlainFileName(name))

@@ -43,6 +43,9 @@ void SaveConfigText(AppState& state, const char* field, const QString& value);
 
 // A name that can be used as one file inside a folder: no separator, not empty, "." or "..".
 bool IsPlainFileName(const QString& name);
+// A file name made from a hack's name: what a file name cannot hold (separators, control characters
+// and the characters other systems refuse) becomes "_", and leading dots go.
+QString ExportNameFor(const QString& hackName);
 // Why a hack file cannot carry a support file of this name and sub-path (CustomDir), in words; empty
 // when it can. The name must be a plain file name with a period in it; neither may hold '|', " - ",
 // a line break or the key delimiter, which separate the entries of the hack description.

@@ -13,14 +13,17 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
+#include <algorithm>
 #include <limits>
 
 namespace zp {
@@ -92,6 +95,7 @@ frmTextFile::frmTextFile(AppState& state, QWidget* parent)
     });
     connect(ReplaceAllButton, &QPushButton::clicked, this, &frmTextFile::ReplaceAll);
     connect(cmdOK, &QPushButton::clicked, this, [this] { CloseWindow(this); });
+    CloseOnEscape(this);
 }
 
 bool frmTextFile::Load(const QString& dialogFileName)
@@ -368,6 +372,13 @@ frmTextFile* OpenTextViewer(mdiMain& main, const QString& dialogFileName)
     QMdiSubWindow* frame = main.ShowChild(viewer);
     ResizeInTwips(frame, WidthTwips, HeightTwips);
     CenterInParent(viewer);
+    // A new viewer never lies exactly on another window: it steps down and right by a title bar.
+    const int step = frame->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, frame);
+    const QList<QMdiSubWindow*> windows = main.mdiArea()->subWindowList();
+    while (std::any_of(windows.begin(), windows.end(), [frame](const QMdiSubWindow* other) {
+        return other != frame && other->isVisible() && other->pos() == frame->pos();
+    }))
+        frame->move(frame->pos() + QPoint(step, step));
     return viewer;
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/mdi_main.h"
 #include "app/window_helpers.h"
+#include "catalogue/frm_edit_hack.h"
 
 #include <QAction>
 #include <QHBoxLayout>
@@ -11,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 
 namespace zp::test {
@@ -80,6 +82,28 @@ TEST_F(MainWindowTest, MenusCarryEveryCaptionInOrder)
     EXPECT_EQ(window.mnuOpenFile->shortcut(), QKeySequence(QKeySequence::Open));
     EXPECT_EQ(window.mnuDocsPDF->shortcut(), QKeySequence(QKeySequence::HelpContents));
     EXPECT_FALSE(window.mnuOpenFile->shortcut().isEmpty() || window.mnuDocsPDF->shortcut().isEmpty());
+}
+
+// The first run opens wide enough for the editor, within the screen; every later run opens as the
+// window was when it was last closed.
+TEST_F(MainWindowTest, OpensForTheEditorAndThenAsItWasClosed)
+{
+    const QString settings = Home() + "/zenpatch-window.ini";
+    const QRect closedAt(30, 40, 640, 430);
+    {
+        mdiMain first(state);
+        first.RestoreWindowState(settings);
+        const QSize screen = first.screen()->availableSize();
+        EXPECT_GE(first.width(), qMin(TwipsToPixels(EditorWidthTwips, &first), screen.width()));
+        EXPECT_LE(first.width(), screen.width());
+        EXPECT_LE(first.height(), screen.height());
+        first.show();
+        first.setGeometry(closedAt);
+        first.close();
+    }
+    mdiMain next(state);
+    next.RestoreWindowState(settings);
+    EXPECT_EQ(next.geometry(), closedAt);
 }
 
 TEST_F(MainWindowTest, StatusBarHasFivePanels)

@@ -30,10 +30,15 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
+#include <QTest>
 #include <QTextEdit>
 #include <QTranslator>
 #include <functional>
@@ -159,6 +164,43 @@ QStringList Captions(QWidget* window)
     return captions;
 }
 
+// The Alt keys of the controls a user sees at once in the window as it stands, each with the caption
+// that takes it.
+QList<std::pair<QKeySequence, QString>> KeysInView(QWidget* window)
+{
+    QList<std::pair<QKeySequence, QString>> keys;
+    for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+        if (button->isVisibleTo(window))
+            keys.append({button->shortcut(), button->text()});
+    }
+    for (QLabel* label : window->findChildren<QLabel*>()) {
+        if (label->buddy() && label->isVisibleTo(window))
+            keys.append({QKeySequence::mnemonic(label->text()), label->text()});
+    }
+    for (QTabBar* tabs : window->findChildren<QTabBar*>()) {
+        for (int i = 0; tabs->isVisibleTo(window) && i < tabs->count(); ++i)
+            keys.append({QKeySequence::mnemonic(tabs->tabText(i)), tabs->tabText(i)});
+    }
+    for (QGroupBox* frame : window->findChildren<QGroupBox*>()) {
+        if (frame->isVisibleTo(window))
+            keys.append({QKeySequence::mnemonic(frame->title()), frame->title()});
+    }
+    return keys;
+}
+
+void ExpectNoSharedKey(QWidget* window, const QString& view)
+{
+    const QList<std::pair<QKeySequence, QString>> keys = KeysInView(window);
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        for (qsizetype j = i + 1; j < keys.size(); ++j) {
+            if (!keys[i].first.isEmpty() && keys[i].first == keys[j].first) {
+                ADD_FAILURE() << view.toStdString() << ": " << keys[i].second.toStdString() << " and "
+                              << keys[j].second.toStdString() << " share " << keys[i].first.toString().toStdString();
+            }
+        }
+    }
+}
+
 class WindowAccessibilityTest : public ProgramFolderFixture
 {
 protected:
@@ -224,6 +266,68 @@ TEST_F(WindowAccessibilityTest, ButtonsAndTextBoxesHaveNamesAndCaptionsOneAccele
             }
         }
     }
+}
+
+// Each Alt key does one thing among the controls in view, on every tab of a window.
+TEST_F(WindowAccessibilityTest, NoTwoControlsInViewShareAnAltKey)
+{
+    mdiMain main(state);
+    NoEditor editor;
+    Program program {state, main, editor};
+    for (const auto& [name, make] : Windows) {
+        QWidget* window = make(program);
+        if (window == &main)
+            continue;
+        ExpectNoSharedKey(window, QString::fromUtf8(name));
+        for (QTabWidget* tabs : window->findChildren<QTabWidget*>()) {
+            for (int i = 0; i < tabs->count(); ++i) {
+                tabs->setCurrentIndex(i);
+                ExpectNoSharedKey(window, QString::fromUtf8(name) + " tab " + tabs->tabText(i));
+            }
+        }
+    }
+}
+
+// A working window with nothing running closes on Escape wherever its focus is, and while it is
+// active its own Alt keys reach its controls before the menu bar's.
+TEST_F(WindowAccessibilityTest, IdleWorkingWindowsCloseOnEscapeAndTakeTheirOwnKeys)
+{
+    mdiMain main(state);
+    NoEditor editor;
+    Program program {state, main, editor};
+    main.show();
+    main.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+    for (const auto& [name, make] : Windows) {
+        QWidget* window = make(program);
+        if (window == &main || qobject_cast<QDialog*>(window) || window->parentWidget() != &main
+            || qobject_cast<frmListHacks*>(window) || qobject_cast<frmEditHack*>(window)
+            || qobject_cast<frmHackComm*>(window)) {
+            continue; // dialogs close on Escape by themselves; the list and the editors do not close on it
+        }
+        SCOPED_TRACE(name);
+        QPointer<QMdiSubWindow> frame = main.ShowChild(window);
+        main.mdiArea()->setActiveSubWindow(frame);
+        for (QWidget* child : window->findChildren<QWidget*>()) {
+            if ((child->focusPolicy() & Qt::TabFocus) && child->isVisibleTo(window)) {
+                child->setFocus();
+                break;
+            }
+        }
+        if (auto* text = qobject_cast<frmExportText*>(window)) {
+            // "Export to &folder" takes Alt+F while the window is active; the File menu stays shut.
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::AltModifier);
+            EXPECT_EQ(QApplication::focusWidget(), text->txtExpFolder);
+            EXPECT_FALSE(main.mnuFile->isVisible());
+        }
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_TRUE(focus && window->isAncestorOf(focus));
+        QTest::keyClick(focus, Qt::Key_Escape);
+        RunDeferredDeletes();
+        EXPECT_TRUE(frame.isNull());
+    }
+    // With no working window active the menu bar has its letters again.
+    EXPECT_EQ(main.mnuFile->title(), "&File");
 }
 
 // Every caption can be translated: it reaches the window through tr().

@@ -84,6 +84,12 @@ TEST_F(BoardCheckWindowTest, ChecksFillTheirGridsInColourAndSaveTheirReports)
     EXPECT_GT(breaks->background().color().red(), breaks->background().color().green());
     EXPECT_TRUE(breaks->toolTip().startsWith("Remover and User: Remover breaks User\nShared files: cgi-bin/forum.cgi"));
     EXPECT_TRUE(breaks->toolTip().contains("needs the hook"));
+    // Enter on a cell shows what its tooltip says.
+    matrix.setFocus();
+    matrix.setCurrentCell(2, 1);
+    QTest::keyClick(&matrix, Qt::Key_Return);
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[1].text, breaks->toolTip());
     ASSERT_NE(matrix.item(0, 1), nullptr);
     EXPECT_EQ(matrix.item(0, 1)->text(), "independent");
     EXPECT_GT(matrix.item(0, 1)->background().color().green(), matrix.item(0, 1)->background().color().red());
@@ -98,7 +104,7 @@ TEST_F(BoardCheckWindowTest, ChecksFillTheirGridsInColourAndSaveTheirReports)
     const QByteArray html = Read(home.filePath("report.html"));
     EXPECT_TRUE(html.startsWith("<!DOCTYPE html>"));
     EXPECT_TRUE(html.contains("Remover breaks User"));
-    EXPECT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages.size(), 2u);
 }
 
 TEST_F(BoardCheckWindowTest, CancelStopsTheCheckAndTheWindowStaysUsableAndClosable)

@@ -41,7 +41,11 @@ protected:
     {
         HackListOpeners openers;
         openers.ShowHackEditor = [this] { opened << "editor" + QString::number(state.NewHackMode); };
-        openers.ShowInstaller = [this] { opened << "installer"; };
+        openers.ShowInstaller = [this] {
+            opened << "installer";
+            if (openChild)
+                openChild();
+        };
         openers.ShowAnalysis = [this] { opened << "analysis"; };
         openers.ExportHack = [this] { opened << "export"; };
         openers.ShowTextExport = [this] { opened << "text export"; };
@@ -76,6 +80,7 @@ protected:
 
     std::unique_ptr<mdiMain> main;
     QStringList opened;
+    std::function<void()> openChild; // run by the fake installer
     QPointer<frmListHacks> list;
 };
 
@@ -155,6 +160,41 @@ TEST_F(HackListTest, KeyboardLeavesTheGridWithTabAndClosesTheListWithCtrlF4)
     EXPECT_TRUE(main->mdiArea()->subWindowList().isEmpty());
 }
 
+// A keyboard user comes back to the grid, at the row they left, from every window and question a
+// command opened; Enter on a row opens it as a double-click does.
+TEST_F(HackListTest, FocusReturnsToTheGridAtItsRowAndEnterOpensTheRow)
+{
+    AddHack("A");
+    AddHack("B");
+    AddHack("C");
+    QPointer<QLineEdit> child;
+    openChild = [&] {
+        child = new QLineEdit;
+        main->ShowChild(child);
+        child->setFocus();
+    };
+    OpenList();
+    main->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main.get()));
+    FlexGrid* grid = list->fgHackList;
+    grid->SetRow(2);
+
+    list->cmdInstallHack->setFocus();
+    QTest::keyClick(list->cmdInstallHack, Qt::Key_Space);
+    ASSERT_TRUE(child);
+    EXPECT_EQ(QApplication::focusWidget(), child.data());
+    CloseWindow(child);
+    test::RunDeferredDeletes();
+    EXPECT_EQ(QApplication::focusWidget(), grid);
+    EXPECT_EQ(grid->Row(), 2);
+
+    QTest::keyClick(list->cmdDeleteHack, Qt::Key_Space); // answered No
+    EXPECT_EQ(QApplication::focusWidget(), grid);
+
+    QTest::keyClick(grid, Qt::Key_Return);
+    EXPECT_EQ(opened.last(), "editor0");
+}
+
 TEST_F(HackListTest, EqualNamesKeepTheirOrderAndSelectTheirOwnRecord)
 {
     AddHack("Same", 0, 1);
@@ -172,9 +212,10 @@ TEST_F(HackListTest, DeleteAnsweredNoChangesNothing)
     OpenList();
     list->cmdDeleteHack->click();
     ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].text, "Are you sure you wish to delete this hack?");
+    // The question names the hack on its second line, and No is its default.
+    EXPECT_EQ(dialogs.messages[0].text, "Are you sure you wish to delete this hack?\nKeep 1.0");
     EXPECT_EQ(dialogs.messages[0].title, "Delete Hack");
-    EXPECT_EQ(dialogs.messages[0].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(dialogs.messages[0].buttons, MsgButtons::YesNoDefaultNo);
     EXPECT_EQ(dialogs.messages[0].icon, MsgIcon::Exclamation);
     EXPECT_EQ(CountRows("SELECT * FROM [HackInfo]"), 1);
     EXPECT_EQ(list->fgHackList->Rows(), 2);

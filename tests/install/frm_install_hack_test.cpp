@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QLabel>
+#include <QMdiArea>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProgressBar>
@@ -128,6 +129,16 @@ TEST_F(InstallWindowTest, TheLogShowsEveryStepFailedModsInRedThenNextShowsThePos
     EXPECT_EQ(w.txtPreInstall->toPlainText(), "Unable to locate the file: gone.cgi\n");
     EXPECT_EQ(Read(output + "/cgi-bin/forum.cgi"), "# hook\r\nadded()\r\n");
     EXPECT_THAT(LastInstall().toStdString(), ::testing::MatchesRegex("[0-9-]{10} [0-9]+:[0-9]{2}[ap]m"));
+    EXPECT_EQ(w.windowTitle(), "Install Hack — Hooks");
+
+    // The log can be kept before Next: its header and every row, TAB-separated.
+    const QString saved = state.ProgramFolder + "/Hooks log.tsv";
+    dialogs.saveResults.push_back(saved);
+    w.cmdSaveLog->click();
+    const QStringList lines = QString::fromUtf8(Read(saved)).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 6);
+    EXPECT_EQ(lines[0], "Filename\tAction\tComment\tDescription");
+    EXPECT_EQ(lines[3], "forum.cgi\tInsert\tApplying Mod\tERROR: needs version 6");
 
     w.cmdNext->click();
     EXPECT_EQ(w.cmdNext->text(), "&Close");
@@ -212,6 +223,10 @@ TEST_F(InstallWindowTest, PreviewShowsTheDiffWritesNothingAndSavesThePatch)
     view->cmdSaveAs->click();
     EXPECT_EQ(Read(output + "/hooks.patch"),
               "--- a/cgi-bin/forum.cgi\n+++ b/cgi-bin/forum.cgi\n@@ -1 +1,2 @@\n # hook\r\n+added()\r\n");
+    // Closing the preview makes the installation window the active one again.
+    view->cmdClose->click();
+    test::RunDeferredDeletes();
+    EXPECT_EQ(main->mdiArea()->activeSubWindow(), w.parentWidget());
     w.cmdInstall->click();
     EXPECT_FALSE(w.cmdPreview->isVisible());
 }

@@ -125,6 +125,9 @@ TEST_F(InterchangeWindows, ExportStaysOpenAfterRefusalsAndClosesAfterTheFolderQu
                   answer == MsgAnswer::Yes ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
                                            : Out("made"));
         EXPECT_EQ(window.focusWidget(), window.txtHackFileName);
+        // The window names the hack and proposes a file name made from it.
+        EXPECT_EQ(window.windowTitle(), "Export Hack — Logo Hack");
+        EXPECT_EQ(window.txtHackFileName->text(), "Logo Hack");
 
         window.txtHackFileName->setText("release.final");
         Run(window, [&] { QTest::keyClick(window.txtHackFileName, Qt::Key_Return); });
