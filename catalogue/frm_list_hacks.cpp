@@ -211,8 +211,8 @@ void frmListHacks::ShowRows(int selectHackNum, bool reselect)
         main_.SetPanelText(3, tr("Hack Mods: 0"));
         return;
     }
-    const auto kept = std::find_if(
-        shown_.begin(), shown_.end(), [&](int i) { return rows_[size_t(i)].HackNum == selectHackNum; });
+    const auto kept
+        = std::find_if(shown_.begin(), shown_.end(), [&](int i) { return rows_[size_t(i)].HackNum == selectHackNum; });
     fgHackList->SetRow(kept == shown_.end() ? 1 : int(kept - shown_.begin()) + 1);
     // Typing that keeps the same hack selected costs no query.
     if (reselect || kept == shown_.end())

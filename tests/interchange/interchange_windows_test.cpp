@@ -82,6 +82,10 @@ protected:
     UrlRecorder urls;
 };
 
+// Asked by an import of a hack whose name and version the catalogue already has.
+constexpr const char* SameHackQuestion = "A hack named \"Logo Hack\", version \"1.2\", is already in the catalogue. "
+                                         "Replace it with the hack of this file, or keep both?";
+
 // Acts on the import window from inside its modal loop whenever it is open and idle.
 class WhenImportWindowIdle
 {
@@ -203,9 +207,11 @@ TEST_F(InterchangeWindows, ImportStaysOpenAfterAStopAndClosesAfterTheImport)
     EXPECT_EQ(window.txtImpFile->text(), hackFile);
 
     Run(window, [&] { QTest::keyClick(window.txtImpFile, Qt::Key_Return); });
-    EXPECT_EQ(
-        MessageTexts(),
-        (QStringList {"This file does not appear to be a valid ZPX or ZPP file, import aborted.", "Import Complete"}));
+    // The hack file holds the hack the catalogue has: the import asks, and keeps both by default.
+    EXPECT_EQ(MessageTexts(),
+              (QStringList {"This file does not appear to be a valid ZPX or ZPP file, import aborted.",
+                            SameHackQuestion,
+                            "Import Complete"}));
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(Count("HackInfo"), 2);
 }
@@ -239,9 +245,11 @@ TEST_F(InterchangeWindows, MenuImportAndDroppedFilesRefillTheShowingList)
             window.close();
     });
     Drop(list.fgHackList, Out("notes.txt"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return dialogs.messages.size() == 3; }, 30000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dialogs.messages.size() == 5; }, 30000));
     EXPECT_EQ(MessageTexts(),
-              (QStringList {"Import Complete",
+              (QStringList {SameHackQuestion,
+                            "Import Complete",
+                            SameHackQuestion,
                             "Import Complete",
                             "This file does not appear to be a valid ZPX or ZPP file, import aborted."}));
     EXPECT_EQ(list.fgHackList->Rows(), 4);
