@@ -5,9 +5,9 @@
 #include "app/common.h"
 #include "app/job_lock.h"
 #include "app/worker_threads.h"
+#include "core/install_log.h"
 #include "database/sql.h"
 #include "install/find_routines.h"
-#include "install/install_log.h"
 #include "install/mod_target.h"
 #include "install/work_buffer.h"
 

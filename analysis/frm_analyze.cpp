@@ -2,11 +2,10 @@
 
 #include "analysis/analysis_run.h"
 #include "app/app_state.h"
-#include "app/mdi_main.h"
-#include "app/window_helpers.h"
-#include "catalogue/catalogue_operations.h"
-#include "catalogue/flex_grid.h"
-#include "catalogue/frm_list_hacks.h"
+#include "core/catalogue_operations.h"
+#include "widgets/flex_grid.h"
+#include "widgets/main_frame.h"
+#include "widgets/window_helpers.h"
 
 #include <QAction>
 #include <QVBoxLayout>
@@ -20,7 +19,7 @@ constexpr int HeightTwips = 5505;
 
 } // namespace
 
-frmAnalyze::frmAnalyze(mdiMain& main, QWidget* parent)
+frmAnalyze::frmAnalyze(MainFrame& main, QWidget* parent)
     : QWidget(parent)
     , fgAnaLog(NewLogGrid(this))
     , main_(main)
@@ -54,11 +53,11 @@ void frmAnalyze::closeEvent(QCloseEvent* event)
     // The analysis runs inside the load; the window stays until it has ended.
     CloseWorkingWindow(this, event, log_.Running(), unloaded_, [this] {
         main_.mnuHackList->setEnabled(true);
-        ShowHackListLater(main_);
+        main_.ShowHackListLater();
     });
 }
 
-frmAnalyze& ShowAnalysis(mdiMain& main)
+frmAnalyze& ShowAnalysis(MainFrame& main)
 {
     return ShowSingleWindow<frmAnalyze>(main);
 }

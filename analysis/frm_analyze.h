@@ -1,6 +1,6 @@
 #pragma once
 
-#include "install/grid_log.h"
+#include "widgets/grid_log.h"
 
 #include <QWidget>
 
@@ -8,7 +8,7 @@ namespace zp {
 
 struct AppState;
 class FlexGrid;
-class mdiMain;
+class MainFrame;
 
 // The analysis window: tries the mods of the hack selected in the hack list against the source
 // files as soon as it loads and shows the log, which fills the window. The hack list is hidden
@@ -18,7 +18,7 @@ class frmAnalyze : public QWidget
     Q_OBJECT
 
 public:
-    explicit frmAnalyze(mdiMain& main, QWidget* parent = nullptr);
+    explicit frmAnalyze(MainFrame& main, QWidget* parent = nullptr);
 
     // Sizes and centres the window, then analyses the hack at the current row of HackInfoRecordset.
     void Load();
@@ -31,7 +31,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    mdiMain& main_;
+    MainFrame& main_;
     AppState& state_;
     GridLog log_;
     bool unloaded_ = false;
@@ -39,6 +39,6 @@ private:
 
 // Shows the analysis window in the main window and runs the analysis; an open one is brought to
 // the front as it is.
-frmAnalyze& ShowAnalysis(mdiMain& main);
+frmAnalyze& ShowAnalysis(MainFrame& main);
 
 } // namespace zp

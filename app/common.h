@@ -9,6 +9,10 @@ namespace zp {
 
 struct AppState;
 
+// The program's name: the main window's caption and the title of the messages that belong to no
+// window of their own.
+inline constexpr char ProgramTitle[] = "Zenpatch";
+
 // Builds ConnectionString, opens the shared connection on <ProgramFolder>/zpatch.zpd and creates
 // the four shared recordsets closed. Throws DatabaseError.
 void OpenDatabase(AppState& state);

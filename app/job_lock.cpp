@@ -191,7 +191,7 @@ bool RunAsJob(AppState& state, DatabaseUse use, const std::function<void()>& job
         job();
         return true;
     } catch (const JobError& e) {
-        state.dialogs.messageBox(QString::fromStdString(e.what()), "Zenpatch", MsgButtons::OK, MsgIcon::Exclamation);
+        state.dialogs.messageBox(QString::fromStdString(e.what()), ProgramTitle, MsgButtons::OK, MsgIcon::Exclamation);
         return false;
     }
 }

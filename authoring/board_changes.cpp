@@ -4,7 +4,7 @@
 #include "app/app_state.h"
 #include "app/board_directories.h"
 #include "authoring/line_mods.h"
-#include "install/board_text.h"
+#include "core/board_text.h"
 #include "install/trial_installation.h"
 
 #include <QDir>

@@ -4,13 +4,13 @@
 #include "app/common.h"
 #include "app/configuration.h"
 #include "app/dialogs.h"
-#include "app/mdi_main.h"
-#include "app/window_helpers.h"
 #include "authoring/patch_apply.h"
 #include "authoring/step_instructions.h"
-#include "catalogue/catalogue_operations.h"
-#include "catalogue/flex_grid.h"
 #include "catalogue/frm_edit_hack.h"
+#include "core/catalogue_operations.h"
+#include "widgets/flex_grid.h"
+#include "widgets/main_frame.h"
+#include "widgets/window_helpers.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -61,7 +61,7 @@ struct frmRecordHack::Run
     RecordResult result;
 };
 
-frmRecordHack::frmRecordHack(mdiMain& main, QWidget* parent)
+frmRecordHack::frmRecordHack(MainFrame& main, QWidget* parent)
     : QWidget(parent)
     , txtOriginal(new QLineEdit(this))
     , cmdBrowseOriginal(new QPushButton(tr("Browse..."), this))
@@ -357,7 +357,7 @@ void frmRecordHack::closeEvent(QCloseEvent* event)
     });
 }
 
-frmRecordHack& ShowRecordHack(mdiMain& main)
+frmRecordHack& ShowRecordHack(MainFrame& main)
 {
     return ShowSingleWindow<frmRecordHack>(main);
 }

@@ -19,7 +19,7 @@ namespace zp {
 
 struct AppState;
 class FlexGrid;
-class mdiMain;
+class MainFrame;
 
 // Hacks > "New Hack from Changes...": records the changes of an edited copy of the board, a patch
 // or written instructions, against the original folder, as a new hack. The recording runs in the
@@ -31,7 +31,7 @@ class frmRecordHack : public QWidget
     Q_OBJECT
 
 public:
-    explicit frmRecordHack(mdiMain& main, QWidget* parent = nullptr);
+    explicit frmRecordHack(MainFrame& main, QWidget* parent = nullptr);
     ~frmRecordHack() override;
 
     // Sizes and centres the window; the original folder is the configured source folder.
@@ -72,7 +72,7 @@ private:
     void SetRecording(bool recording);
     void Message(const QString& text);
 
-    mdiMain& main_;
+    MainFrame& main_;
     AppState& state_;
     BackgroundJob job_;
     std::shared_ptr<Run> run_;
@@ -81,6 +81,6 @@ private:
     bool unloaded_ = false;
 };
 
-frmRecordHack& ShowRecordHack(mdiMain& main);
+frmRecordHack& ShowRecordHack(MainFrame& main);
 
 } // namespace zp

@@ -3,7 +3,7 @@
 #include "app/app_state.h"
 #include "app/board_directories.h"
 #include "authoring/text_export_reader.h"
-#include "install/board_text.h"
+#include "core/board_text.h"
 #include "install/find_routines.h"
 #include "install/trial_installation.h"
 

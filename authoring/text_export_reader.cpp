@@ -2,7 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/board_directories.h"
-#include "install/board_text.h"
+#include "core/board_text.h"
 #include "install/mod_target.h"
 #include "install/modification_engine.h"
 #include "install/trial_installation.h"

@@ -11,24 +11,16 @@
 #include "app/common.h"
 #include "app/scripted_dialogs.h"
 #include "boardcheck/board_check.h"
-#include "catalogue/catalogue_operations.h"
+#include "core/catalogue_operations.h"
 #include "database/recordset.h"
 
 #include <QDir>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
-#include <sys/resource.h>
 
 namespace zp {
 namespace {
-
-double PeakMiB()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_maxrss) / 1024.0;
-}
 
 // The hacks: hack h changes 1 + h % 5 of the large files, chosen by a fixed sequence, with `mods`
 // mods spread over them, the six actions in turn, each at a hook line of its file.
@@ -97,7 +89,7 @@ int Run(int hacks, int mods, int smallFiles, int largeFiles, bool judge)
                 breaking,
                 conflictSeconds,
                 conflicts.Cycle.empty() ? "a safe order" : "no safe order");
-    const double peak = PeakMiB();
+    const double peak = bench::PeakMiB();
     std::printf("peak memory: %.0f MiB\n", peak);
     CloseDatabase(state);
     if (upgrade.Rows.size() != size_t(hacks))

@@ -5,13 +5,13 @@
 //   catalogue_bench [HACKS [MIB]]     (defaults 10000 and 20)
 #include "app/app_state.h"
 #include "app/common.h"
-#include "app/mdi_main.h"
 #include "app/scripted_dialogs.h"
-#include "catalogue/flex_grid.h"
-#include "catalogue/frm_list_hacks.h"
 #include "database/database.h"
 #include "database/sql.h"
+#include "shell/hack_list_openers.h"
+#include "shell/mdi_main.h"
 #include "viewer/frm_text_file.h"
+#include "widgets/flex_grid.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -6,7 +6,8 @@
 #include "app/app_state.h"
 #include "app/common.h"
 #include "app/scripted_dialogs.h"
-#include "catalogue/catalogue_operations.h"
+#include "bench/timing.h"
+#include "core/catalogue_operations.h"
 #include "database/sql.h"
 #include "database/statement.h"
 
@@ -20,15 +21,9 @@
 #include <sys/resource.h>
 
 using namespace zp;
+using bench::PeakRssKiB;
 
 namespace {
-
-long PeakRssKiB(int who = RUSAGE_SELF)
-{
-    rusage usage {};
-    getrusage(who, &usage);
-    return usage.ru_maxrss;
-}
 
 long CurrentRssKiB()
 {

@@ -6,18 +6,18 @@
 //   editor_bench --support-file [MIB]     (default 512)
 #include "app/app_state.h"
 #include "app/common.h"
-#include "app/mdi_main.h"
 #include "app/scripted_dialogs.h"
-#include "catalogue/catalogue_operations.h"
-#include "catalogue/flex_grid.h"
+#include "bench/timing.h"
 #include "catalogue/frm_edit_hack.h"
 #include "catalogue/hack_editing.h"
+#include "core/catalogue_operations.h"
 #include "database/sql.h"
+#include "shell/mdi_main.h"
+#include "widgets/flex_grid.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -25,27 +25,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
-#include <sys/resource.h>
 #include <vector>
 
 namespace {
 
-double Milliseconds(const std::function<void()>& work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-double MedianMs(int runs, const std::function<void()>& work)
-{
-    std::vector<double> ms;
-    for (int i = 0; i < runs; ++i)
-        ms.push_back(Milliseconds(work));
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
-}
+using zp::bench::MedianMs;
+using zp::bench::Milliseconds;
 
 void WriteFile(const QString& path, qint64 bytes, const QByteArray& line)
 {
@@ -140,13 +125,11 @@ int SupportFileBench(int argc, char** argv)
     const double add = Milliseconds([&] { zp::AddSupportFile(state, state.CurrentHackNum, input, 0, QString()); });
     files.ReOpen(QString(zp::sql::SelectHackFilesOf) + "1");
     const bool stored = files.RecordCount() == 1 && files.BlobSize("FileData") == (mib << 20);
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
     std::printf("Adding a %lld MiB support file: %.0f ms (cp of the same file: %.0f ms); peak RSS %.1f MiB%s\n",
                 mib,
                 add,
                 cp,
-                usage.ru_maxrss / 1024.0,
+                zp::bench::PeakMiB(),
                 stored ? "" : " - NOT STORED WHOLE");
     zp::CloseDatabase(state);
     return stored ? 0 : 1;

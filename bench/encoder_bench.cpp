@@ -3,19 +3,15 @@
 // so its peak RSS is its own.
 //
 //   encoder_bench [--sizes 64,256] [--folder DIR]      sizes in MiB; DIR defaults to $TMPDIR or /tmp
+#include "bench/timing.h"
 #include "encoder/file_encoder.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <random>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -51,26 +47,8 @@ void writeInput(const std::string& path, size_t bytes)
 // Runs argv in a child with stdout sent to outputPath; wall time and the child's peak RSS.
 Outcome runChild(const std::vector<std::string>& argv, const std::string& outputPath)
 {
-    auto start = std::chrono::steady_clock::now();
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (!outputPath.empty()) {
-            int fd = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(fd, 1);
-            close(fd);
-        }
-        std::vector<char*> args;
-        for (const std::string& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage {};
-    wait4(pid, &status, 0, &usage);
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return {seconds, usage.ru_maxrss, WIFEXITED(status) && WEXITSTATUS(status) == 0};
+    const zp::bench::ChildRun run = zp::bench::RunChild(argv, outputPath);
+    return {run.seconds, run.peakRssKiB, run.status == 0};
 }
 
 // The child side: one FileEncoder operation.

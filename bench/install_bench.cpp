@@ -15,11 +15,11 @@
 #include "app/configuration.h"
 #include "app/scripted_dialogs.h"
 #include "app/whole_file.h"
+#include "core/board_text.h"
+#include "core/install_log.h"
 #include "database/database.h"
 #include "database/recordset.h"
 #include "database/sql.h"
-#include "install/board_text.h"
-#include "install/install_log.h"
 #include "install/installation_run.h"
 #include "install/mod_target.h"
 #include "install/modification_engine.h"
@@ -30,15 +30,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <functional>
 #include <map>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace zp {
 namespace {
@@ -46,7 +41,9 @@ namespace {
 constexpr qsizetype kHugeFileBytes = 64 * 1024 * 1024;
 
 using bench::Best;
+using bench::ChildRun;
 using bench::kBigFileBytes;
+using bench::RunChild;
 using bench::Seconds;
 
 [[noreturn]] void Fail(const QString& what)
@@ -180,27 +177,13 @@ QString BenchFolder()
 // KiB. Ends the benchmark when it exits with a status above okStatus.
 std::pair<double, long> RunProgram(const QString& path, const QStringList& arguments, int okStatus = 0)
 {
-    std::vector<QByteArray> encoded {QFile::encodeName(path)};
+    std::vector<std::string> argv {QFile::encodeName(path).toStdString()};
     for (const QString& argument : arguments)
-        encoded.push_back(argument.toLocal8Bit());
-    std::vector<char*> argv;
-    for (QByteArray& argument : encoded)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage {};
-    wait4(pid, &status, 0, &usage);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) > okStatus)
+        argv.push_back(argument.toLocal8Bit().toStdString());
+    const ChildRun run = RunChild(argv, "/dev/null");
+    if (run.status < 0 || run.status > okStatus)
         Fail(path + " " + arguments.join(' ') + " failed");
-    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), usage.ru_maxrss};
+    return {run.seconds, run.peakRssKiB};
 }
 
 std::pair<double, long> RunCli(const QStringList& arguments)

@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
@@ -48,13 +47,6 @@ QString FolderOfFile(int n)
 QString NameOfFile(int n)
 {
     return QStringLiteral("f%1.cgi").arg(n, 4, 10, QChar('0'));
-}
-
-double Seconds(const std::function<void()>& job)
-{
-    const auto start = std::chrono::steady_clock::now();
-    job();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 double Best(const std::function<void()>& prepare, const std::function<void()>& job)

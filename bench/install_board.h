@@ -3,6 +3,7 @@
 // The board and hack of the installation benchmarks: source files below cgi-bin/ in 20 folders,
 // the first ones 256 KiB each with a hook line for every mod, and a hack whose mods change them.
 
+#include "bench/timing.h"
 #include "install/fixed_installation_options.h"
 
 #include <QString>
@@ -14,7 +15,6 @@ struct AppState;
 
 namespace bench {
 
-double Seconds(const std::function<void()>& job);
 // The best of three runs; prepare() runs before each, untimed.
 double Best(const std::function<void()>& prepare, const std::function<void()>& job);
 // Writes a file whole, the bytes `times` over; ends the program (status 2) when it cannot.

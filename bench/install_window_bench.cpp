@@ -9,11 +9,11 @@
 
 #include "app/app_state.h"
 #include "app/common.h"
-#include "app/mdi_main.h"
 #include "app/scripted_dialogs.h"
-#include "catalogue/flex_grid.h"
+#include "core/install_log.h"
 #include "install/frm_install_hack.h"
-#include "install/install_log.h"
+#include "shell/mdi_main.h"
+#include "widgets/flex_grid.h"
 
 #include <QApplication>
 #include <QDir>

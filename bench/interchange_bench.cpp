@@ -6,7 +6,8 @@
 #include "app/app_state.h"
 #include "app/common.h"
 #include "app/scripted_dialogs.h"
-#include "catalogue/catalogue_operations.h"
+#include "bench/timing.h"
+#include "core/catalogue_operations.h"
 #include "database/database.h"
 #include "database/recordset.h"
 #include "database/sql.h"
@@ -21,7 +22,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -30,6 +30,7 @@
 #include <string>
 
 using namespace zp;
+using bench::Seconds;
 
 namespace {
 
@@ -50,13 +51,6 @@ qint64 PeakMemoryKiB()
             return std::stoll(line.substr(6));
     }
     return -1;
-}
-
-double Seconds(const std::function<void()>& job)
-{
-    auto start = std::chrono::steady_clock::now();
-    job();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 // A file of pseudo-random bytes, written in pieces; appended to `all` as well.

@@ -17,7 +17,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace zp {
 namespace {
@@ -26,13 +25,6 @@ constexpr int kFiles = 500;
 constexpr int kEditedFiles = 100;
 constexpr int kEditsPerFile = 20;
 constexpr int kLinesPerFile = 1024; // 64 bytes each: 64 KiB
-
-double PeakMiB()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_maxrss) / 1024.0;
-}
 
 // Line n of file f, 62 characters and CR LF; every eighth a closing brace, as code has many.
 QByteArray LineOf(int f, int n)
@@ -104,7 +96,7 @@ int Run()
         process.start(QStringLiteral("diff"), {QStringLiteral("-ruN"), board.source, edited});
         process.waitForFinished(-1);
     });
-    const double peak = PeakMiB();
+    const double peak = bench::PeakMiB();
     const int regions = kEditedFiles * kEditsPerFile;
     std::printf("record %.2f s (compare %.2f, mods %.2f, trial and store %.2f), diff -ruN %.2f s (%.1fx, target "
                 "3x); %d mods for %d regions; peak %.0f MiB (target 128)\n",

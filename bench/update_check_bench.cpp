@@ -3,6 +3,7 @@
 // and peak memory (RSS).
 //
 //   update_check_bench [HACKS]     (default 200)
+#include "bench/timing.h"
 #include "database/database.h"
 #include "loopback_server.h"
 
@@ -14,7 +15,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <sys/resource.h>
 
 int main(int argc, char** argv)
 {
@@ -47,15 +47,13 @@ int main(int argc, char** argv)
               {"--home", dir.path(), "check-updates", "--format", "tsv"});
     loop.exec();
     const double seconds = timer.nsecsElapsed() / 1e9;
-    rusage usage {};
-    getrusage(RUSAGE_CHILDREN, &usage);
     const QList<QByteArray> lines = cli.readAllStandardOutput().split('\n');
     const qsizetype newer = std::count_if(
         lines.begin(), lines.end(), [](const QByteArray& line) { return line.contains("\tnewer version 1.1\t"); });
     std::printf("check-updates, %d hacks from loopback: %.2f s, peak RSS %ld KiB, %lld newer\n",
                 hacks,
                 seconds,
-                usage.ru_maxrss,
+                zp::bench::PeakRssKiB(RUSAGE_CHILDREN),
                 static_cast<long long>(newer));
     return cli.exitCode() == 0 && newer == hacks / 2 ? 0 : 1;
 }

@@ -5,11 +5,11 @@
 #include "app/configuration.h"
 #include "app/dialogs.h"
 #include "app/job_lock.h"
-#include "app/mdi_main.h"
 #include "app/whole_file.h"
-#include "app/window_helpers.h"
 #include "boardcheck/board_check_report.h"
-#include "catalogue/flex_grid.h"
+#include "widgets/flex_grid.h"
+#include "widgets/main_frame.h"
+#include "widgets/window_helpers.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -128,7 +128,7 @@ struct frmBoardCheck::Run
     }
 };
 
-frmBoardCheck::frmBoardCheck(mdiMain& main, QWidget* parent)
+frmBoardCheck::frmBoardCheck(MainFrame& main, QWidget* parent)
     : QWidget(parent)
     , tabChecks(new QTabWidget(this))
     , txtNewRelease(new QLineEdit(this))
@@ -495,7 +495,7 @@ void frmBoardCheck::closeEvent(QCloseEvent* event)
     });
 }
 
-frmBoardCheck& ShowBoardCheck(mdiMain& main)
+frmBoardCheck& ShowBoardCheck(MainFrame& main)
 {
     return ShowSingleWindow<frmBoardCheck>(main);
 }

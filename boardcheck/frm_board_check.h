@@ -21,7 +21,7 @@ namespace zp {
 
 struct AppState;
 class FlexGrid;
-class mdiMain;
+class MainFrame;
 
 // The board check window: on "Upgrade", which hacks still fit a new board release; on "Conflicts",
 // which pairs of hacks collide over the board in use, and an install order that avoids every
@@ -33,7 +33,7 @@ class frmBoardCheck : public QWidget
     Q_OBJECT
 
 public:
-    explicit frmBoardCheck(mdiMain& main, QWidget* parent = nullptr);
+    explicit frmBoardCheck(MainFrame& main, QWidget* parent = nullptr);
     ~frmBoardCheck() override;
 
     // Sizes and centres the window.
@@ -93,6 +93,6 @@ private:
 };
 
 // Shows the board check window in the main window; an open one is brought to the front as it is.
-frmBoardCheck& ShowBoardCheck(mdiMain& main);
+frmBoardCheck& ShowBoardCheck(MainFrame& main);
 
 } // namespace zp

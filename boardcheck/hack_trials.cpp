@@ -1,11 +1,11 @@
 #include "boardcheck/hack_trials.h"
 
 #include "app/app_state.h"
-#include "catalogue/catalogue_operations.h"
+#include "core/catalogue_operations.h"
+#include "core/install_log.h"
 #include "database/recordset.h"
 #include "database/sql.h"
 #include "install/fixed_installation_options.h"
-#include "install/install_log.h"
 #include "install/trial_installation.h"
 
 #include <algorithm>

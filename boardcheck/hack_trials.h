@@ -1,7 +1,7 @@
 #pragma once
 
 #include "boardcheck/board_check.h"
-#include "catalogue/catalogue_operations.h"
+#include "core/catalogue_operations.h"
 #include "install/mod_pass.h"
 
 #include <QString>

@@ -1,6 +1,6 @@
 #include "boardcheck/report_table.h"
 
-#include "install/install_log.h"
+#include "core/install_log.h"
 
 #include <algorithm>
 

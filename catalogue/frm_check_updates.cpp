@@ -2,10 +2,10 @@
 
 #include "app/app_state.h"
 #include "app/dialogs.h"
-#include "app/mdi_main.h"
-#include "app/window_helpers.h"
-#include "catalogue/flex_grid.h"
 #include "catalogue/network_fetcher.h"
+#include "widgets/flex_grid.h"
+#include "widgets/main_frame.h"
+#include "widgets/window_helpers.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -31,7 +31,7 @@ constexpr int SizeColumn = 3;
 
 } // namespace
 
-frmCheckUpdates::frmCheckUpdates(mdiMain& main, std::unique_ptr<UrlFetcher> fetcher, QWidget* parent)
+frmCheckUpdates::frmCheckUpdates(MainFrame& main, std::unique_ptr<UrlFetcher> fetcher, QWidget* parent)
     : QWidget(parent)
     , fgUpdates(new FlexGrid({{tr("Hack Name"), 2715, Left},
                               {tr("Version"), 900, Right},
@@ -246,7 +246,7 @@ void frmCheckUpdates::DownloadFinished(const QString& file, const QString& failu
     lblStatus->setText(tr("Download finished."));
 }
 
-frmCheckUpdates& ShowCheckUpdates(mdiMain& main)
+frmCheckUpdates& ShowCheckUpdates(MainFrame& main)
 {
     return ShowSingleWindow<frmCheckUpdates>(main);
 }

@@ -15,7 +15,7 @@ namespace zp {
 
 struct AppState;
 class FlexGrid;
-class mdiMain;
+class MainFrame;
 
 // Check for Updates: asks every hack's update address whether a newer version is out, one row per
 // hack with its verdict as it comes, a progress bar and Cancel. "Download and Import" fetches the
@@ -26,7 +26,7 @@ class frmCheckUpdates : public QWidget
 
 public:
     // The check reaches the network through `fetcher` (Qt Network when none is given).
-    explicit frmCheckUpdates(mdiMain& main, std::unique_ptr<UrlFetcher> fetcher = nullptr, QWidget* parent = nullptr);
+    explicit frmCheckUpdates(MainFrame& main, std::unique_ptr<UrlFetcher> fetcher = nullptr, QWidget* parent = nullptr);
     ~frmCheckUpdates() override;
 
     // Sets the size, centres the window and starts the check of every hack.
@@ -62,6 +62,6 @@ private:
 };
 
 // Shows the single Check for Updates window and starts its check.
-frmCheckUpdates& ShowCheckUpdates(mdiMain& main);
+frmCheckUpdates& ShowCheckUpdates(MainFrame& main);
 
 } // namespace zp

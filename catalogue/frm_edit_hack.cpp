@@ -4,14 +4,14 @@
 #include "app/board_directories.h"
 #include "app/common.h"
 #include "app/dialogs.h"
-#include "app/mdi_main.h"
-#include "app/window_helpers.h"
-#include "catalogue/catalogue_operations.h"
-#include "catalogue/flex_grid.h"
 #include "catalogue/frm_list_hacks.h"
 #include "catalogue/hack_editing.h"
+#include "core/board_text.h"
+#include "core/catalogue_operations.h"
 #include "database/sql.h"
-#include "install/board_text.h"
+#include "widgets/flex_grid.h"
+#include "widgets/main_frame.h"
+#include "widgets/window_helpers.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -279,7 +279,7 @@ void frmEditHack::Unload()
     main_.SetPanelText(3, tr("Hack Mods: %1").arg(0));
     main_.mnuHackList->setEnabled(true);
     state_.CurrentHackNum = 0;
-    ShowHackListLater(main_);
+    main_.ShowHackListLater();
 }
 
 Recordset& frmEditHack::HackRow()
@@ -337,7 +337,7 @@ void frmEditHack::Guarded(const std::function<void()>& command)
     });
 }
 
-frmEditHack& ShowHackEditor(mdiMain& main)
+frmEditHack& ShowHackEditor(MainFrame& main)
 {
     frmEditHack* editor = FindWorkingWindow<frmEditHack>(main.mdiArea());
     if (editor) {

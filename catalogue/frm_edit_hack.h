@@ -32,7 +32,7 @@ inline constexpr int EditorHeightTwips = 8490;
 struct AppState;
 class FlexGrid;
 class Recordset;
-class mdiMain;
+class MainFrame;
 
 // The hack editor: one hack's information, messages, mods and support files. The hack list opens
 // it for a new hack (stored at once with the configured defaults) or for the selected hack and
@@ -45,7 +45,7 @@ class frmEditHack : public QWidget, public LongTextTarget
     Q_OBJECT
 
 public:
-    explicit frmEditHack(mdiMain& main, QWidget* parent = nullptr);
+    explicit frmEditHack(MainFrame& main, QWidget* parent = nullptr);
 
     // Fills the lists, sizes and centres the window, then creates the new hack (NewHackMode) or
     // loads CurrentHackNum, whose row HackInfoRecordset stands on.
@@ -232,7 +232,7 @@ private:
     // list's popup only closes the popup.
     void EscapePressed();
 
-    mdiMain& main_;
+    MainFrame& main_;
     AppState& state_;
 
     bool NewModPending = false;
@@ -263,6 +263,6 @@ private:
 // Shows the single hack editor in the main window and runs its load for the state the hack list
 // left (NewHackMode, CurrentHackNum, HackInfoRecordset on the hack's row). An open editor with
 // unsaved changes asks first, and keeps its hack when the user cancels.
-frmEditHack& ShowHackEditor(mdiMain& main);
+frmEditHack& ShowHackEditor(MainFrame& main);
 
 } // namespace zp

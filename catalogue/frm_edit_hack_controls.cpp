@@ -1,11 +1,11 @@
 // The hack editor's controls: building, keyboard, layout.
-#include "catalogue/flex_grid.h"
 #include "catalogue/frm_edit_hack.h"
+#include "widgets/flex_grid.h"
 
 #include "app/board_directories.h"
-#include "app/mdi_main.h"
-#include "app/window_helpers.h"
 #include "install/modification_engine.h"
+#include "widgets/main_frame.h"
+#include "widgets/window_helpers.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -120,7 +120,7 @@ QHBoxLayout* ButtonRow(std::initializer_list<QPushButton*> buttons)
 
 } // namespace
 
-frmEditHack::frmEditHack(mdiMain& main, QWidget* parent)
+frmEditHack::frmEditHack(MainFrame& main, QWidget* parent)
     : QWidget(parent)
     , main_(main)
     , state_(main.State())

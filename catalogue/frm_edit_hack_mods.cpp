@@ -5,12 +5,12 @@
 #include "app/board_directories.h"
 #include "app/common.h"
 #include "app/dialogs.h"
-#include "app/mdi_main.h"
-#include "catalogue/flex_grid.h"
 #include "catalogue/hack_editing.h"
 #include "database/database.h"
 #include "database/recordset.h"
 #include "viewer/frm_text_file.h"
+#include "widgets/flex_grid.h"
+#include "widgets/main_frame.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -259,7 +259,7 @@ bool frmEditHack::SaveMod()
 {
     if (txtModFile->text().isEmpty()) {
         state_.dialogs.messageBox(
-            tr("You must enter a filename for this modification."), tr("Zenpatch"), MsgButtons::OK, MsgIcon::None);
+            tr("You must enter a filename for this modification."), tr(ProgramTitle), MsgButtons::OK, MsgIcon::None);
         return false;
     }
     Recordset& mods = ModRows();

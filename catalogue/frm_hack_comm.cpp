@@ -1,7 +1,7 @@
 #include "catalogue/frm_hack_comm.h"
 
-#include "app/mdi_main.h"
-#include "app/window_helpers.h"
+#include "widgets/main_frame.h"
+#include "widgets/window_helpers.h"
 
 #include <QHBoxLayout>
 #include <QMdiSubWindow>
@@ -87,7 +87,7 @@ void frmHackComm::Save()
     CloseWindow(this);
 }
 
-frmHackComm* OpenLongTextEditor(mdiMain& main, LongTextTarget& editor, qint16 DispType, const QString& text)
+frmHackComm* OpenLongTextEditor(MainFrame& main, LongTextTarget& editor, qint16 DispType, const QString& text)
 {
     auto* window = new frmHackComm(editor);
     window->GetType(DispType, text);

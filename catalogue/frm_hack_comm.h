@@ -7,7 +7,7 @@ class QPushButton;
 
 namespace zp {
 
-class mdiMain;
+class MainFrame;
 
 // The hack editor's controls that the long-text editor writes back into, by display type:
 // 1 txtHackComm (hack comments), 2 txtPreMess, 3 txtPostMess, 4 rtbOldData, 5 rtbNewData.
@@ -51,6 +51,6 @@ private:
 
 // Opens a new long-text editor in the main window, centred, on `text` for the editor's control of
 // display type DispType.
-frmHackComm* OpenLongTextEditor(mdiMain& main, LongTextTarget& editor, qint16 DispType, const QString& text);
+frmHackComm* OpenLongTextEditor(MainFrame& main, LongTextTarget& editor, qint16 DispType, const QString& text);
 
 } // namespace zp

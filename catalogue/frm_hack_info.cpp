@@ -1,7 +1,7 @@
 #include "catalogue/frm_hack_info.h"
 
 #include "app/app_state.h"
-#include "viewer/fixed_pitch_font.h"
+#include "widgets/fixed_pitch_font.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>

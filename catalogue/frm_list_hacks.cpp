@@ -2,13 +2,13 @@
 
 #include "app/app_state.h"
 #include "app/dialogs.h"
-#include "app/mdi_main.h"
-#include "app/window_helpers.h"
-#include "catalogue/catalogue_operations.h"
-#include "catalogue/flex_grid.h"
 #include "catalogue/frm_hack_info.h"
 #include "catalogue/hack_list_view.h"
+#include "core/catalogue_operations.h"
 #include "database/sql.h"
+#include "widgets/flex_grid.h"
+#include "widgets/main_frame.h"
+#include "widgets/window_helpers.h"
 
 #include <QAction>
 #include <QHBoxLayout>
@@ -21,7 +21,6 @@
 #include <QSettings>
 #include <QShortcut>
 #include <QStyle>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -65,7 +64,7 @@ QPushButton* MakeButton(const QString& caption, const QString& toolTip, QWidget*
 
 } // namespace
 
-frmListHacks::frmListHacks(mdiMain& main, HackListOpeners openers, QWidget* parent)
+frmListHacks::frmListHacks(MainFrame& main, HackListOpeners openers, QWidget* parent)
     : QWidget(parent)
     , txtFilter(new QLineEdit(this))
     , fgHackList(new FlexGrid(HackListColumns(), this))
@@ -457,7 +456,7 @@ frmListHacks* FindHackList(QMdiArea* area)
     return FindWorkingWindow<frmListHacks>(area);
 }
 
-frmListHacks& ShowHackList(mdiMain& main)
+frmListHacks& ShowHackList(MainFrame& main, HackListOpeners openers)
 {
     if (frmListHacks* list = FindHackList(main.mdiArea())) {
         QWidget* frame = WindowFrame(list);
@@ -468,22 +467,10 @@ frmListHacks& ShowHackList(mdiMain& main)
         list->SelectHackRow();
         return *list;
     }
-    auto* list = new frmListHacks(main, ProgramHackListOpeners(main));
+    auto* list = new frmListHacks(main, std::move(openers));
     main.ShowChild(list);
     list->Load();
     return *list;
-}
-
-void ShowHackListLater(mdiMain& main)
-{
-    QTimer::singleShot(0, &main, [&main] {
-        if (!main.State().Connection.IsOpen())
-            return;
-        try {
-            ShowHackList(main);
-        } catch (const std::exception&) {
-        }
-    });
 }
 
 } // namespace zp

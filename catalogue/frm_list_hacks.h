@@ -1,7 +1,6 @@
 #pragma once
 
-#include "catalogue/catalogue_operations.h"
-#include "catalogue/hack_list_openers.h"
+#include "core/catalogue_operations.h"
 
 #include <QWidget>
 #include <functional>
@@ -15,7 +14,19 @@ namespace zp {
 
 struct AppState;
 class FlexGrid;
-class mdiMain;
+class MainFrame;
+
+// How the hack list opens the windows of the other subsystems. An empty entry means the program
+// has no such window: its command stays disabled, with a tooltip saying so.
+struct HackListOpeners
+{
+    std::function<void()> ShowHackEditor; // modeless; its load runs again in edit mode afterwards
+    std::function<void()> ShowInstaller; // modeless; enables mnuHackList when it closes
+    std::function<void()> ShowAnalysis; // modeless; shows the hack list again when it closes
+    std::function<void()> ExportHack; // modal
+    std::function<void()> ShowTextExport; // modeless
+    std::function<void()> ImportHack; // modal
+};
 
 // The hack list: the program's home window. Every hack is one grid row; selecting a row makes
 // that hack the current hack of the whole program, and the buttons act on it.
@@ -24,7 +35,7 @@ class frmListHacks : public QWidget
     Q_OBJECT
 
 public:
-    frmListHacks(mdiMain& main, HackListOpeners openers, QWidget* parent = nullptr);
+    frmListHacks(MainFrame& main, HackListOpeners openers, QWidget* parent = nullptr);
 
     // Sets the size, centres the window in the main window and fills the grid.
     void Load();
@@ -91,7 +102,7 @@ private:
     // Runs a command; a database failure is reported instead of ending the program.
     void Guarded(const std::function<void()>& command);
 
-    mdiMain& main_;
+    MainFrame& main_;
     AppState& state_;
     HackListOpeners openers_;
     std::vector<HackListRow> rows_; // the catalogue, in the order of HackInfoRecordset
@@ -104,12 +115,8 @@ private:
 
 // The hack list in the main window (also while hidden), or nullptr when it is not open.
 frmListHacks* FindHackList(QMdiArea* area);
-// Shows the single hack list: opens and loads it when it is not open, otherwise shows it again
-// as it is and brings it to the front.
-frmListHacks& ShowHackList(mdiMain& main);
-// Shows the hack list once the close under way is done, unless the database has gone meanwhile
-// (the program is ending, or a backup is under way, which shows a new list itself). For the windows
-// that replace the list while they are open.
-void ShowHackListLater(mdiMain& main);
+// Shows the single hack list: opens and loads it with these openers when it is not open, otherwise
+// shows it again as it is and brings it to the front.
+frmListHacks& ShowHackList(MainFrame& main, HackListOpeners openers);
 
 } // namespace zp

@@ -1,6 +1,6 @@
 #include "catalogue/hack_list_view.h"
 
-#include "catalogue/catalogue_operations.h"
+#include "core/catalogue_operations.h"
 
 #include <QRegularExpression>
 #include <algorithm>

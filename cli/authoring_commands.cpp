@@ -8,7 +8,7 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/session.h"
-#include "install/install_log.h"
+#include "core/install_log.h"
 
 #include <cstdio>
 

@@ -2,13 +2,13 @@
 #include "app/common.h"
 #include "app/configuration.h"
 #include "app/job_lock.h"
-#include "catalogue/catalogue_operations.h"
 #include "catalogue/hack_list_view.h"
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/session.h"
+#include "core/catalogue_operations.h"
+#include "core/install_log.h"
 #include "database/sql.h"
-#include "install/install_log.h"
 #include "install/modification_engine.h"
 
 #include <QDir>

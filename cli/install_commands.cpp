@@ -6,7 +6,7 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/session.h"
-#include "install/install_log.h"
+#include "core/install_log.h"
 #include "install/installation_run.h"
 #include "install/trial_installation.h"
 #include "install/unified_diff.h"

@@ -1,10 +1,10 @@
 // zenpatch-cli backups [HACK] | revert HACK [--backup NAME] [--dry-run] [--force]
 #include "app/app_state.h"
-#include "catalogue/catalogue_operations.h"
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/session.h"
-#include "install/install_log.h"
+#include "core/catalogue_operations.h"
+#include "core/install_log.h"
 #include "install/revert_installation.h"
 
 #include <cstdio>

@@ -1,8 +1,8 @@
 #include "cli/session.h"
 
 #include "app/common.h"
-#include "catalogue/catalogue_operations.h"
 #include "cli/arguments.h"
+#include "core/catalogue_operations.h"
 
 #include <QFileInfo>
 #include <cstdio>

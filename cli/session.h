@@ -3,7 +3,7 @@
 #include "app/app_state.h"
 #include "app/scripted_dialogs.h"
 #include "cli/commands.h"
-#include "install/install_log.h"
+#include "core/install_log.h"
 
 #include <QString>
 #include <map>

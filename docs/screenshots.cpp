@@ -9,18 +9,13 @@
 #include "analysis/frm_analyze.h"
 #include "app/app_state.h"
 #include "app/common.h"
-#include "app/frm_about.h"
-#include "app/frm_options.h"
-#include "app/mdi_main.h"
 #include "app/scripted_dialogs.h"
 #include "authoring/frm_record_hack.h"
 #include "boardcheck/frm_board_check.h"
-#include "catalogue/catalogue_operations.h"
-#include "catalogue/flex_grid.h"
 #include "catalogue/frm_check_updates.h"
 #include "catalogue/frm_edit_hack.h"
 #include "catalogue/frm_hack_info.h"
-#include "catalogue/frm_list_hacks.h"
+#include "core/catalogue_operations.h"
 #include "database/database.h"
 #include "database/recordset.h"
 #include "database/sql.h"
@@ -35,7 +30,12 @@
 #include "interchange/frm_hack_export.h"
 #include "interchange/frm_hack_import.h"
 #include "interchange/hack_import.h"
+#include "shell/frm_about.h"
+#include "shell/frm_options.h"
+#include "shell/hack_list_openers.h"
+#include "shell/mdi_main.h"
 #include "viewer/frm_text_file.h"
+#include "widgets/flex_grid.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -104,7 +104,8 @@ bool RevertAfterAnEdit(zp::mdiMain& window, zp::AppState& state, zp::frmListHack
     const std::vector<zp::BackupInfo> backups = zp::ListBackups(state.ProgramFolder, state.CurrentHackNum);
     if (backups.empty())
         return false;
-    QFile manifest(state.ProgramFolder + "/backups/" + backups[0].name + "/" + zp::ManifestFileName);
+    QFile manifest(state.ProgramFolder + u'/' + zp::BackupsFolder + u'/' + backups[0].name + "/"
+                   + zp::ManifestFileName);
     if (!manifest.open(QIODevice::ReadOnly))
         return false;
     QFile edited(state.SourceDir + '/' + zp::ParseManifest(manifest.readAll()).rows.at(0).path);

@@ -7,6 +7,10 @@
 
 namespace zp {
 
+// The folder of the program folder that holds the backups of the source, one folder per
+// installation over it.
+inline constexpr char BackupsFolder[] = "backups";
+
 // One file that an installation over the source folder puts in place.
 struct ManifestRow
 {

@@ -3,8 +3,8 @@
 #include "app/app_state.h"
 #include "app/dialogs.h"
 #include "app/whole_file.h"
-#include "app/window_helpers.h"
-#include "viewer/fixed_pitch_font.h"
+#include "widgets/fixed_pitch_font.h"
+#include "widgets/window_helpers.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>

@@ -2,18 +2,17 @@
 
 #include "app/app_state.h"
 #include "app/dialogs.h"
-#include "app/mdi_main.h"
 #include "app/whole_file.h"
-#include "app/window_helpers.h"
-#include "catalogue/catalogue_operations.h"
-#include "catalogue/flex_grid.h"
-#include "catalogue/frm_list_hacks.h"
+#include "core/catalogue_operations.h"
 #include "install/fixed_installation_options.h"
 #include "install/frm_diff_view.h"
 #include "install/source_backup.h"
 #include "install/trial_installation.h"
 #include "install/unified_diff.h"
 #include "interchange/interchange_common.h"
+#include "widgets/flex_grid.h"
+#include "widgets/main_frame.h"
+#include "widgets/window_helpers.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -65,7 +64,7 @@ void ExcludeEachOther(QCheckBox* a, QCheckBox* b)
 
 } // namespace
 
-frmInstallHack::frmInstallHack(mdiMain& main, QWidget* parent)
+frmInstallHack::frmInstallHack(MainFrame& main, QWidget* parent)
     : QWidget(parent)
     , lblLogCap(new QLabel(tr("Pre-Install Instructions"), this))
     , txtPreInstall(new QPlainTextEdit(this))
@@ -368,11 +367,10 @@ void frmInstallHack::Unload()
 {
     main_.mnuHackList->setEnabled(true);
     // The list shows the new "Last Installed", with its own row still selected.
-    if (frmListHacks* list = FindHackList(main_.mdiArea()))
-        list->RefillHackList(list->SelectedHackNum());
+    main_.RefillOpenHackList();
 }
 
-frmInstallHack& ShowInstaller(mdiMain& main)
+frmInstallHack& ShowInstaller(MainFrame& main)
 {
     return ShowSingleWindow<frmInstallHack>(main);
 }

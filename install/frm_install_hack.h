@@ -1,8 +1,8 @@
 #pragma once
 
-#include "catalogue/catalogue_operations.h"
-#include "install/grid_log.h"
+#include "core/catalogue_operations.h"
 #include "install/installation_run.h"
+#include "widgets/grid_log.h"
 
 #include <QVariant>
 #include <QWidget>
@@ -19,7 +19,7 @@ namespace zp {
 
 struct AppState;
 class FlexGrid;
-class mdiMain;
+class MainFrame;
 
 // The installation window: shows the pre-install instructions of the hack selected in the hack list
 // and the installation options; "&Install" runs the installation with the options as the controls
@@ -30,7 +30,7 @@ class frmInstallHack : public QWidget, public InstallationHost
     Q_OBJECT
 
 public:
-    explicit frmInstallHack(mdiMain& main, QWidget* parent = nullptr);
+    explicit frmInstallHack(MainFrame& main, QWidget* parent = nullptr);
 
     // Sizes and centres the window, sets the options from the configuration and shows the
     // pre-install instructions of the hack at the current row of HackInfoRecordset.
@@ -81,7 +81,7 @@ private:
     void SaveLog();
     void Unload();
 
-    mdiMain& main_;
+    MainFrame& main_;
     AppState& state_;
     GridLog log_;
     int hackNum_ = 0;
@@ -95,6 +95,6 @@ private:
 
 // Shows the installation window in the main window, loaded for the current hack; an open one is
 // brought to the front as it is.
-frmInstallHack& ShowInstaller(mdiMain& main);
+frmInstallHack& ShowInstaller(MainFrame& main);
 
 } // namespace zp

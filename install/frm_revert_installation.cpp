@@ -2,10 +2,10 @@
 
 #include "app/app_state.h"
 #include "app/dialogs.h"
-#include "app/mdi_main.h"
-#include "app/window_helpers.h"
-#include "catalogue/catalogue_operations.h"
-#include "catalogue/flex_grid.h"
+#include "core/catalogue_operations.h"
+#include "widgets/flex_grid.h"
+#include "widgets/main_frame.h"
+#include "widgets/window_helpers.h"
 
 #include <QDir>
 #include <QHBoxLayout>
@@ -25,7 +25,7 @@ constexpr Qt::Alignment Right = Qt::AlignRight | Qt::AlignVCenter;
 
 } // namespace
 
-frmRevertInstallation::frmRevertInstallation(mdiMain& main, QWidget* parent)
+frmRevertInstallation::frmRevertInstallation(MainFrame& main, QWidget* parent)
     : QWidget(parent)
     , lblBackups(new QLabel(tr("&Backups"), this))
     , fgBackups(new FlexGrid({{tr("Time"), 2100, Left}, {tr("Files"), 700, Right}, {tr("State"), 1800, Left}}, this))
@@ -140,7 +140,7 @@ void frmRevertInstallation::closeEvent(QCloseEvent* event)
     CloseWorkingWindow(this, event, log_.Running(), unloaded_, [] {});
 }
 
-frmRevertInstallation& ShowRevertInstallation(mdiMain& main)
+frmRevertInstallation& ShowRevertInstallation(MainFrame& main)
 {
     const bool open = FindWorkingWindow<frmRevertInstallation>(main.mdiArea()) != nullptr;
     frmRevertInstallation& window = ShowSingleWindow<frmRevertInstallation>(main);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "install/grid_log.h"
 #include "install/revert_installation.h"
+#include "widgets/grid_log.h"
 
 #include <QWidget>
 #include <vector>
@@ -13,7 +13,7 @@ namespace zp {
 
 struct AppState;
 class FlexGrid;
-class mdiMain;
+class MainFrame;
 
 // The revert window: lists the backups that installations of one hack over the source folder
 // left (time, files, state), newest first; "&Revert" asks, then undoes the installation of the
@@ -23,7 +23,7 @@ class frmRevertInstallation : public QWidget
     Q_OBJECT
 
 public:
-    explicit frmRevertInstallation(mdiMain& main, QWidget* parent = nullptr);
+    explicit frmRevertInstallation(MainFrame& main, QWidget* parent = nullptr);
 
     // Lists the backups of the hack at the current row of HackInfoRecordset; the first load also
     // sizes and centres the window.
@@ -58,6 +58,6 @@ private:
 
 // Shows the revert window for the current hack; an open one is brought to the front and shows the
 // current hack's backups.
-frmRevertInstallation& ShowRevertInstallation(mdiMain& main);
+frmRevertInstallation& ShowRevertInstallation(MainFrame& main);
 
 } // namespace zp

@@ -7,9 +7,9 @@
 #include "app/folder_guard.h"
 #include "app/job_lock.h"
 #include "app/whole_file.h"
-#include "catalogue/catalogue_operations.h"
+#include "core/catalogue_operations.h"
+#include "core/install_log.h"
 #include "database/recordset.h"
-#include "install/install_log.h"
 #include "install/mod_pass.h"
 #include "install/source_backup.h"
 
@@ -18,8 +18,6 @@
 namespace zp {
 
 namespace {
-
-const QString kProgramTitle = QStringLiteral("Zenpatch");
 
 class InstallationRun
 {
@@ -81,7 +79,7 @@ InstallOutcome InstallationRun::Run()
 
 void InstallationRun::Halt(const QString& message)
 {
-    state_.dialogs.messageBox(message, kProgramTitle, MsgButtons::OK, MsgIcon::None);
+    state_.dialogs.messageBox(message, ProgramTitle, MsgButtons::OK, MsgIcon::None);
 }
 
 bool InstallationRun::PrepareFolders()

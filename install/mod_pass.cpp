@@ -4,11 +4,11 @@
 #include "app/common.h"
 #include "app/dialogs.h"
 #include "app/worker_threads.h"
+#include "core/install_log.h"
 #include "database/recordset.h"
 #include "database/sql.h"
 #include "install/board_file_cache.h"
 #include "install/find_routines.h"
-#include "install/install_log.h"
 #include "install/installation_run.h"
 #include "install/work_buffer.h"
 
@@ -231,7 +231,7 @@ void ModPass::Report(const FileWork& work)
     if (work.workFile.isEmpty()) {
         allWritten_ = false;
         state_.dialogs.messageBox(QStringLiteral("Unable to create Modification Dir, mod file skipped."),
-                                  QStringLiteral("Zenpatch"),
+                                  ProgramTitle,
                                   MsgButtons::OK,
                                   MsgIcon::None);
     } else if (work.written) {

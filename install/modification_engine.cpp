@@ -1,7 +1,7 @@
 #include "install/modification_engine.h"
 
+#include "core/install_log.h"
 #include "install/folded_text.h"
-#include "install/install_log.h"
 #include "install/work_buffer.h"
 
 #include <algorithm>
@@ -121,19 +121,6 @@ FoldedText::Ranges RangesForAll(const ModRecord& mod, const std::vector<qsizetyp
 
 } // namespace
 
-QString ActionName(int actionType)
-{
-    static const QString names[] = {
-        QStringLiteral("Add Before"),
-        QStringLiteral("Add After"),
-        QStringLiteral("Insert"),
-        QStringLiteral("Append"),
-        QStringLiteral("Replace"),
-        QStringLiteral("Delete"),
-    };
-    return IsActionCode(actionType) ? names[actionType] : QString();
-}
-
 qsizetype FindInstance(const FoldedText& text, const FoldedSearch& oldData, int n)
 {
     qsizetype from = 0;
@@ -149,27 +136,6 @@ qsizetype FindInstance(const FoldedText& text, const FoldedSearch& oldData, int 
 qsizetype FindInstance(const QString& text, const QString& oldData, int n)
 {
     return FindInstance(FoldedText(text), FoldedSearch(oldData), n);
-}
-
-bool IsActionCode(int actionType)
-{
-    return actionType >= AddBefore && actionType <= Delete;
-}
-
-int ActionCodeOf(const QVariant& value)
-{
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong: {
-        bool whole = false;
-        const qlonglong code = value.toLongLong(&whole);
-        return whole && code >= AddBefore && code <= Delete ? int(code) : -1;
-    }
-    default:
-        return -1;
-    }
 }
 
 bool ModFits(const FoldedText& text, const ModRecord& mod)

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "core/mod_actions.h"
+
 #include <QString>
-#include <QVariant>
 
 namespace zp {
 
@@ -9,9 +10,6 @@ class FoldedSearch;
 class FoldedText;
 class LogSink;
 class WorkBuffer;
-
-// Action codes of a mod (HackData.ActionType).
-enum ActionCode : int { AddBefore = 0, AddAfter = 1, Insert = 2, Append = 3, Replace = 4, Delete = 5 };
 
 // The fields of one mod that the engine needs; a Null text field is empty text.
 struct ModRecord
@@ -23,14 +21,6 @@ struct ModRecord
     QString FileName;
     QString Comment;
 };
-
-// Whether the code is one of the six actions (0 to 5).
-bool IsActionCode(int actionType);
-// The action code a stored value holds: the value when it is an integer 0 to 5, otherwise -1 (an
-// unknown action), so that text, Null, blobs and numbers past 32 bits never pass for "Add Before".
-int ActionCodeOf(const QVariant& value);
-// "Add Before", "Add After", "Insert", "Append", "Replace", "Delete"; empty text for any other code.
-QString ActionName(int actionType);
 
 // Offset of the n-th case-insensitive occurrence (n >= 1), counting overlapping ones: each search
 // starts one character after the start of the previous occurrence. -1 when there are fewer than n;

@@ -4,9 +4,9 @@
 #include "app/dialogs.h"
 #include "app/job_lock.h"
 #include "app/whole_file.h"
+#include "core/install_log.h"
 #include "database/recordset.h"
 #include "install/backup_manifest.h"
-#include "install/install_log.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,7 +27,7 @@ const QRegularExpression BackupName(QStringLiteral("^([0-9]{1,10})-([0-9]{8}-[0-
 
 QString BackupFolder(const QString& name)
 {
-    return QStringLiteral("backups/") + name;
+    return QString(BackupsFolder) + u'/' + name;
 }
 
 // The manifest of a backup, or nothing when it has none. Throws ManifestError for one that cannot
@@ -254,8 +254,8 @@ std::vector<BackupInfo> ListBackups(const QString& programFolder, std::optional<
 {
     std::vector<BackupInfo> backups;
     // A folder behind a link is none of the backups Zenpatch made.
-    const QStringList names = QDir(programFolder + QStringLiteral("/backups"))
-                                  .entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    const QStringList names
+        = QDir(programFolder + u'/' + BackupsFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
     for (const QString& name : names) {
         const std::optional<BackupInfo> backup = DescribeBackup(programFolder, name);
         if (backup && (!hackNum || backup->hackNum == *hackNum))

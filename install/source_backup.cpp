@@ -2,7 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/whole_file.h"
-#include "install/install_log.h"
+#include "core/install_log.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -11,7 +11,7 @@ namespace zp {
 
 QString NewBackupFolder(const AppState& state)
 {
-    const QString base = QStringLiteral("backups/") + QString::number(state.CurrentHackNum) + u'-'
+    const QString base = QString(BackupsFolder) + u'/' + QString::number(state.CurrentHackNum) + u'-'
         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
     QString folder = base;
     for (int n = 2; QFileInfo::exists(state.ProgramFolder + u'/' + folder); ++n)

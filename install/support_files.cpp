@@ -4,9 +4,9 @@
 #include "app/board_directories.h"
 #include "app/common.h"
 #include "app/whole_file.h"
+#include "core/install_log.h"
 #include "database/recordset.h"
 #include "database/sql.h"
-#include "install/install_log.h"
 
 namespace zp {
 

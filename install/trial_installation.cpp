@@ -3,8 +3,8 @@
 #include "app/app_state.h"
 #include "app/board_directories.h"
 #include "app/whole_file.h"
+#include "core/install_log.h"
 #include "database/recordset.h"
-#include "install/install_log.h"
 #include "install/installation_run.h"
 
 #include <QDir>

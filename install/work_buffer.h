@@ -1,6 +1,6 @@
 #pragma once
 
-#include "install/board_text.h"
+#include "core/board_text.h"
 #include "install/folded_text.h"
 
 #include <QString>

@@ -2,12 +2,12 @@
 
 #include "app/app_state.h"
 #include "app/dialogs.h"
-#include "app/mdi_main.h"
-#include "app/window_helpers.h"
-#include "catalogue/catalogue_operations.h"
+#include "core/catalogue_operations.h"
 #include "interchange/interchange_common.h"
 #include "interchange/interchange_dialog.h"
 #include "interchange/text_export.h"
+#include "widgets/main_frame.h"
+#include "widgets/window_helpers.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -71,7 +71,7 @@ void frmExportText::Start()
     CloseWindow(this);
 }
 
-void ShowExportText(mdiMain& main)
+void ShowExportText(MainFrame& main)
 {
     if (auto* open = FindWorkingWindow<frmExportText>(main.mdiArea())) {
         main.mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(open->parentWidget()));

@@ -7,7 +7,7 @@
 namespace zp {
 
 struct AppState;
-class mdiMain;
+class MainFrame;
 
 // The window "Export hack in text format": writes the current hack as plain installation
 // instructions (README.TXT, a text file of its mods, its support files in their folders) into an
@@ -32,6 +32,6 @@ private:
 
 // The hack list's ">>": the single text export window, opened and centred in the main window, or
 // brought to the front when it is open.
-void ShowExportText(mdiMain& main);
+void ShowExportText(MainFrame& main);
 
 } // namespace zp

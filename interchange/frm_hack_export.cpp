@@ -1,11 +1,11 @@
 #include "interchange/frm_hack_export.h"
 
 #include "app/app_state.h"
-#include "app/mdi_main.h"
-#include "app/window_helpers.h"
-#include "catalogue/catalogue_operations.h"
+#include "core/catalogue_operations.h"
 #include "interchange/hack_export.h"
 #include "interchange/interchange_common.h"
+#include "widgets/main_frame.h"
+#include "widgets/window_helpers.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -62,7 +62,7 @@ void frmHackExport::Start()
         });
 }
 
-void ShowHackExport(mdiMain& main)
+void ShowHackExport(MainFrame& main)
 {
     RunGuarded(main.State().dialogs, frmHackExport::tr("Export Hack"), [&main] {
         frmHackExport window(main.State(), &main);

@@ -5,7 +5,7 @@
 
 namespace zp {
 
-class mdiMain;
+class MainFrame;
 
 // The Export Hack window: writes the hack selected in the hack list into one hack file in the
 // folder the user names. Refused entries and failed writes leave it open with the entries; a
@@ -27,6 +27,6 @@ private:
 };
 
 // The hack list's Export: the window, modal over the main window.
-void ShowHackExport(mdiMain& main);
+void ShowHackExport(MainFrame& main);
 
 } // namespace zp

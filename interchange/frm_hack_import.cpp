@@ -1,9 +1,9 @@
 #include "interchange/frm_hack_import.h"
 
 #include "app/app_state.h"
-#include "app/mdi_main.h"
-#include "app/window_helpers.h"
 #include "interchange/hack_import.h"
+#include "widgets/main_frame.h"
+#include "widgets/window_helpers.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -62,7 +62,7 @@ void frmHackImport::Start()
         });
 }
 
-void ShowHackImport(mdiMain& main, const QString& file)
+void ShowHackImport(MainFrame& main, const QString& file)
 {
     RunGuarded(main.State().dialogs, frmHackImport::tr("Hack Import"), [&main, &file] {
         frmHackImport window(main.State(), &main);

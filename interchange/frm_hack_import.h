@@ -8,7 +8,7 @@ class QPushButton;
 
 namespace zp {
 
-class mdiMain;
+class MainFrame;
 
 // The Hack Import window: adds the hack of one hack file as a new hack. A stopped import leaves
 // it open for another try; an imported (or refused old) hack closes it.
@@ -29,7 +29,7 @@ public:
 };
 
 // The import window, modal over the main window; given a file, it starts importing it at once.
-void ShowHackImport(mdiMain& main, const QString& file = QString());
+void ShowHackImport(MainFrame& main, const QString& file = QString());
 
 // The file that dragged data carries when it is exactly one local file, else an empty text. The
 // import itself tells a hack file from any other.

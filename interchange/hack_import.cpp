@@ -4,7 +4,7 @@
 #include "app/common.h"
 #include "app/dialogs.h"
 #include "app/job_lock.h"
-#include "catalogue/catalogue_operations.h"
+#include "core/catalogue_operations.h"
 #include "database/recordset.h"
 #include "database/sql.h"
 #include "interchange/encoder_calls.h"

@@ -13,13 +13,6 @@
 
 namespace zp {
 
-namespace {
-
-// The application's title, for messages that carry no title of their own.
-constexpr const char* AppTitle = "Zenpatch";
-
-} // namespace
-
 QString WithoutTrailingSeparator(QString folder)
 {
     if (folder.size() > 1 && (folder.endsWith('/') || folder.endsWith('\\')))
@@ -71,7 +64,7 @@ void ShowMissingExportPath(Dialogs& dialogs)
 
 void ShowCannotCreateExportFolder(Dialogs& dialogs)
 {
-    dialogs.messageBox("Unable to create export folder, process halted.", AppTitle, MsgButtons::OK, MsgIcon::None);
+    dialogs.messageBox("Unable to create export folder, process halted.", ProgramTitle, MsgButtons::OK, MsgIcon::None);
 }
 
 void ShowExportFolderMissing(Dialogs& dialogs)
@@ -97,7 +90,7 @@ void ShowExportWriteError(Dialogs& dialogs, const QString& reason)
 void ShowSupportFolderError(Dialogs& dialogs)
 {
     dialogs.messageBox(
-        "Unable to create support file directory, file skipped.", AppTitle, MsgButtons::OK, MsgIcon::None);
+        "Unable to create support file directory, file skipped.", ProgramTitle, MsgButtons::OK, MsgIcon::None);
 }
 
 bool AskOpenOutputFolder(Dialogs& dialogs)

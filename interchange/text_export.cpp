@@ -7,8 +7,8 @@
 #include "app/dialogs.h"
 #include "app/job_lock.h"
 #include "app/whole_file.h"
+#include "core/mod_actions.h"
 #include "database/sql.h"
-#include "install/modification_engine.h"
 #include "interchange/hack_description.h"
 #include "interchange/interchange_common.h"
 

@@ -3,10 +3,10 @@
 #include "app/app_state.h"
 #include "app/common.h"
 #include "app/dialogs.h"
-#include "app/mdi_main.h"
-#include "app/window_helpers.h"
-#include "viewer/fixed_pitch_font.h"
 #include "viewer/text_file_reader.h"
+#include "widgets/fixed_pitch_font.h"
+#include "widgets/main_frame.h"
+#include "widgets/window_helpers.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -362,7 +362,7 @@ QSize frmTextFile::minimumSizeHint() const
     return {qMax(buttons, SearchRowFixedWidth() + 2 * px(MinBoxTwips)), px(TextHeightLessTwips + MinTextTwips)};
 }
 
-frmTextFile* OpenTextViewer(mdiMain& main, const QString& dialogFileName)
+frmTextFile* OpenTextViewer(MainFrame& main, const QString& dialogFileName)
 {
     auto* viewer = new frmTextFile(main.State());
     if (!viewer->Load(dialogFileName)) {

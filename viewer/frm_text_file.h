@@ -17,7 +17,7 @@ class QTimer;
 namespace zp {
 
 struct AppState;
-class mdiMain;
+class MainFrame;
 
 // The text viewer: one text file shown in a box with find, find next, replace and replace all.
 // A new instance is made for every use; what is edited in the box is never written anywhere.
@@ -95,6 +95,6 @@ private:
 // Opens a new text viewer in the main window on CurrentModFilePath, or on dialogFileName (the file
 // chosen in the main window's open dialog) when that is empty. Returns nullptr when the file is
 // missing: the message has been shown and no window stays open.
-frmTextFile* OpenTextViewer(mdiMain& main, const QString& dialogFileName = QString());
+frmTextFile* OpenTextViewer(MainFrame& main, const QString& dialogFileName = QString());
 
 } // namespace zp

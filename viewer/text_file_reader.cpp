@@ -1,6 +1,6 @@
 #include "viewer/text_file_reader.h"
 
-#include "install/board_text.h"
+#include "core/board_text.h"
 
 #include <QFile>
 

@@ -2,9 +2,9 @@
 #include "log_rows.h"
 
 #include "analysis/frm_analyze.h"
-#include "app/window_helpers.h"
-#include "catalogue/frm_list_hacks.h"
 #include "install/modification_engine.h"
+#include "shell/hack_list_openers.h"
+#include "widgets/window_helpers.h"
 
 #include <QAction>
 #include <QMdiSubWindow>

@@ -1,6 +1,6 @@
 #include "app/job_lock.h"
 #include "app/whole_file.h"
-#include "catalogue/catalogue_operations.h"
+#include "core/catalogue_operations.h"
 #include "program_folder_fixture.h"
 
 #include <QDir>

@@ -1,9 +1,9 @@
 #include "authoring/line_mods.h"
 #include "authoring/recording.h"
 #include "board_tree.h"
+#include "core/install_log.h"
 #include "database/recordset.h"
 #include "install/fixed_installation_options.h"
-#include "install/install_log.h"
 #include "install/trial_installation.h"
 #include "install/work_buffer.h"
 

@@ -1,8 +1,8 @@
 #include "board_windows.h"
 
-#include "app/window_helpers.h"
 #include "boardcheck/frm_board_check.h"
 #include "install/modification_engine.h"
+#include "widgets/window_helpers.h"
 
 #include <QAction>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "catalogue/catalogue_operations.h"
+#include "core/catalogue_operations.h"
 #include "database/sql.h"
 #include "program_folder_fixture.h"
 #include "widget_test_app.h"

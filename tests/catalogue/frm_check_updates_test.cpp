@@ -1,11 +1,11 @@
 #include "catalogue/frm_check_updates.h"
 
-#include "app/mdi_main.h"
-#include "catalogue/flex_grid.h"
 #include "catalogue/network_fetcher.h"
 #include "catalogue_fixture.h"
 #include "interchange/hack_import.h"
 #include "loopback_server.h"
+#include "shell/mdi_main.h"
+#include "widgets/flex_grid.h"
 
 #include <QLabel>
 #include <QProgressBar>

@@ -1,12 +1,12 @@
 #include "catalogue/frm_edit_hack.h"
 
 #include "app/board_directories.h"
-#include "app/mdi_main.h"
-#include "app/window_helpers.h"
-#include "catalogue/flex_grid.h"
 #include "catalogue/frm_list_hacks.h"
 #include "catalogue_fixture.h"
+#include "shell/mdi_main.h"
 #include "viewer/frm_text_file.h"
+#include "widgets/flex_grid.h"
+#include "widgets/window_helpers.h"
 
 #include <QAction>
 #include <QApplication>

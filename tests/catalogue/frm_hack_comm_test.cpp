@@ -1,8 +1,8 @@
 #include "catalogue/frm_hack_comm.h"
 
 #include "app/app_state.h"
-#include "app/mdi_main.h"
 #include "app/scripted_dialogs.h"
+#include "shell/mdi_main.h"
 #include "widget_test_app.h"
 
 #include <QMdiArea>

@@ -1,9 +1,9 @@
-#include "catalogue/frm_list_hacks.h"
+#include "shell/hack_list_openers.h"
 
-#include "app/mdi_main.h"
-#include "app/window_helpers.h"
-#include "catalogue/flex_grid.h"
 #include "catalogue_fixture.h"
+#include "shell/mdi_main.h"
+#include "widgets/flex_grid.h"
+#include "widgets/window_helpers.h"
 
 #include <QAction>
 #include <QHeaderView>

@@ -1,5 +1,5 @@
-#include "catalogue/catalogue_operations.h"
 #include "catalogue/hack_list_view.h"
+#include "core/catalogue_operations.h"
 
 #include <gtest/gtest.h>
 

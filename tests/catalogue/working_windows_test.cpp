@@ -2,12 +2,12 @@
 // commands on the row the list shows as selected.
 #include "board_windows.h"
 
-#include "app/window_helpers.h"
 #include "catalogue/frm_edit_hack.h"
-#include "catalogue/frm_list_hacks.h"
 #include "database/recordset.h"
 #include "install/frm_install_hack.h"
 #include "install/modification_engine.h"
+#include "shell/hack_list_openers.h"
+#include "widgets/window_helpers.h"
 
 #include <QLineEdit>
 #include <QPushButton>

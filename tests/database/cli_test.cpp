@@ -1,4 +1,4 @@
-#include "catalogue/catalogue_operations.h"
+#include "core/catalogue_operations.h"
 #include "database/sql.h"
 #include "program_folder_fixture.h"
 

@@ -1,4 +1,4 @@
-#include "install/board_text.h"
+#include "core/board_text.h"
 #include "install/work_buffer.h"
 
 #include <QDir>

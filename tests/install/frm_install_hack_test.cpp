@@ -1,12 +1,12 @@
 #include "board_windows.h"
 #include "log_rows.h"
 
-#include "app/window_helpers.h"
-#include "catalogue/frm_list_hacks.h"
 #include "database/recordset.h"
 #include "install/frm_diff_view.h"
 #include "install/frm_install_hack.h"
 #include "install/modification_engine.h"
+#include "shell/hack_list_openers.h"
+#include "widgets/window_helpers.h"
 
 #include <QCheckBox>
 #include <QComboBox>

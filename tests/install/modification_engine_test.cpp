@@ -1,4 +1,4 @@
-#include "install/install_log.h"
+#include "core/install_log.h"
 #include "install/modification_engine.h"
 #include "install/work_buffer.h"
 #include "log_rows.h"

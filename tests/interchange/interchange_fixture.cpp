@@ -1,7 +1,7 @@
 #include "interchange_fixture.h"
 
 #include "app/common.h"
-#include "catalogue/catalogue_operations.h"
+#include "core/catalogue_operations.h"
 #include "database/recordset.h"
 #include "database/sql.h"
 #include "interchange/hack_fields.h"

@@ -8,9 +8,9 @@
 #include "interchange_fixture.h"
 #include "widget_test_app.h"
 
-#include "app/mdi_main.h"
-#include "catalogue/flex_grid.h"
-#include "catalogue/frm_list_hacks.h"
+#include "shell/hack_list_openers.h"
+#include "shell/mdi_main.h"
+#include "widgets/flex_grid.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -2,7 +2,7 @@
 
 #include "app/common.h"
 #include "app/configuration.h"
-#include "catalogue/catalogue_operations.h"
+#include "core/catalogue_operations.h"
 #include "database/database.h"
 #include "database/recordset.h"
 #include "database/sql.h"

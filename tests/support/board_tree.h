@@ -2,7 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/scripted_dialogs.h"
-#include "install/install_log.h"
+#include "core/install_log.h"
 
 #include <QByteArray>
 #include <QRegularExpression>

@@ -2,9 +2,9 @@
 
 #include "board_tree.h"
 
-#include "app/mdi_main.h"
-#include "catalogue/flex_grid.h"
+#include "shell/mdi_main.h"
 #include "widget_test_app.h"
+#include "widgets/flex_grid.h"
 
 #include <memory>
 

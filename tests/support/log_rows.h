@@ -1,6 +1,6 @@
 #pragma once
 
-#include "install/install_log.h"
+#include "core/install_log.h"
 
 #include <ostream>
 

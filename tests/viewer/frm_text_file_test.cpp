@@ -1,10 +1,10 @@
 #include "viewer/frm_text_file.h"
 
 #include "app/app_state.h"
-#include "app/mdi_main.h"
 #include "app/scripted_dialogs.h"
-#include "app/window_helpers.h"
+#include "shell/mdi_main.h"
 #include "widget_test_app.h"
+#include "widgets/window_helpers.h"
 
 #include <QAction>
 #include <QCheckBox>

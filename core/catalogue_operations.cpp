@@ -1,0 +1,140 @@
+#include "core/catalogue_operations.h"
+
+#include "app/app_state.h"
+#include "app/board_directories.h"
+#include "app/common.h"
+#include "app/job_lock.h"
+#include "database/sql.h"
+
+#include <QHash>
+
+namespace zp {
+
+int CreateHack(AppState& state, const std::function<void(Recordset&)>& fill)
+{
+    Recordset& hacks = *state.HackInfoRecordset;
+    if (!hacks.IsOpen())
+        hacks.Open(sql::SelectHackInfo);
+    hacks.AddNew();
+    if (fill)
+        fill(hacks);
+    hacks.Update();
+    state.CurrentHackNum = hacks.Int("HackNum");
+    return state.CurrentHackNum;
+}
+
+bool DeleteHack(AppState& state)
+{
+    return RunAsJob(state, DatabaseUse::Writes, [&state] {
+        const QString number = QString::number(state.CurrentHackNum);
+        Transaction transaction(state.Connection);
+        state.HackFilesRecordset->ReOpen(sql::DeleteHackFilesOf + number);
+        state.HackDataRecordset->ReOpen(sql::DeleteHackDataOf + number);
+        state.HackInfoRecordset->Delete();
+        state.HackInfoRecordset->Update();
+        transaction.Commit();
+    });
+}
+
+void StampTime(Recordset& hackInfo, const QString& field)
+{
+    hackInfo.SetValue(field, TimeStamp());
+    hackInfo.Update();
+}
+
+void SelectCurrentHack(AppState& state)
+{
+    Recordset& hacks = *state.HackInfoRecordset;
+    state.CurrentHackNum = hacks.Int("HackNum");
+    state.HackDataRecordset->ReOpen(sql::SelectHackDataOf + QString::number(state.CurrentHackNum));
+    state.CurrentHackType = qint16(hacks.Int("HackType"));
+    LoadDirectoryTable(state);
+}
+
+bool FindHack(AppState& state, const QString& hack)
+{
+    Recordset& hacks = *state.HackInfoRecordset;
+    hacks.ReOpen(sql::SelectHackInfo);
+    bool isNumber = false;
+    const int number = hack.toInt(&isNumber);
+    for (const bool byNumber : {true, false}) {
+        if (byNumber && !isNumber)
+            continue;
+        for (hacks.MoveFirst(); !hacks.EOF(); hacks.MoveNext()) {
+            if (byNumber ? hacks.Int("HackNum") == number : hacks.Text("Name") == hack) {
+                SelectCurrentHack(state);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool SelectHackNum(AppState& state, int hackNum, int rowHint)
+{
+    Recordset& hacks = *state.HackInfoRecordset;
+    const auto standsOn = [&] { return !hacks.BOF() && !hacks.EOF() && hacks.Int("HackNum") == hackNum; };
+    if (hacks.IsOpen() && hacks.Source() == sql::SelectHackInfo && rowHint >= 0 && rowHint < hacks.RecordCount()) {
+        hacks.MoveFirst();
+        hacks.Move(rowHint);
+    }
+    if (!hacks.IsOpen() || !standsOn()) {
+        hacks.ReOpen(sql::SelectHackInfo);
+        for (hacks.MoveFirst(); !hacks.EOF() && !standsOn(); hacks.MoveNext()) { }
+        if (hacks.EOF())
+            return false;
+    }
+    SelectCurrentHack(state);
+    return true;
+}
+
+KeepSelectedHack::KeepSelectedHack(AppState& state)
+    : state_(state)
+    , previous_(state.CurrentHackNum)
+{
+}
+
+KeepSelectedHack::~KeepSelectedHack()
+{
+    try {
+        if (previous_ == 0 || !SelectHackNum(state_, previous_))
+            state_.CurrentHackNum = 0;
+    } catch (const std::exception&) {
+        // The run's own result stands; the list selects a hack again when next used.
+        state_.CurrentHackNum = previous_;
+    }
+}
+
+OwnHackRun::OwnHackRun(AppState& state, int hackNum)
+    : KeepSelectedHack(state)
+    , found_(SelectHackNum(state, hackNum))
+{
+}
+
+std::vector<HackListRow> HackListRows(AppState& state)
+{
+    Recordset counts(state.Connection);
+    counts.Open(QStringLiteral("SELECT [HackNum], count(*) AS [Files] FROM [HackFiles] GROUP BY [HackNum]"));
+    QHash<qlonglong, QString> filesOf;
+    for (; !counts.EOF(); counts.MoveNext())
+        filesOf.insert(counts.Value("HackNum").toLongLong(), counts.Text("Files"));
+
+    Recordset& hacks = *state.HackInfoRecordset;
+    hacks.ReOpen(sql::SelectHackInfo);
+    std::vector<HackListRow> rows;
+    rows.reserve(size_t(hacks.RecordCount()));
+    for (; !hacks.EOF(); hacks.MoveNext()) {
+        const qlonglong number = hacks.Value("HackNum").toLongLong();
+        rows.push_back({int(number),
+                        {hacks.Text("Name"),
+                         hacks.Text("Version"),
+                         hacks.Text("AuthName"),
+                         filesOf.value(number, QStringLiteral("0")),
+                         hacks.Text("LastMod"),
+                         hacks.Text("LastInstall")},
+                        hacks.Text("Comments")});
+    }
+    return rows;
+}
+
+} // namespace zp

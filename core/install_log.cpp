@@ -1,0 +1,78 @@
+#include "core/install_log.h"
+
+#include "app/app_state.h"
+
+#include <QLocale>
+#include <algorithm>
+
+namespace zp {
+
+void RecordingLog::Clear()
+{
+    rows.clear();
+    currentRow = 0;
+}
+
+void RecordingLog::AddRow(const QString& filename,
+                          const QString& action,
+                          const QString& comment,
+                          const QString& description)
+{
+    rows.push_back({filename, action, comment, description, false});
+}
+
+void LogSink::AddLogRow(const LogRow& row)
+{
+    AddRow(row.Filename, row.Action, row.Comment, row.Description);
+    if (row.red)
+        MarkLastRowRed();
+}
+
+void RecordingLog::MarkLastRowRed()
+{
+    if (!rows.empty())
+        rows.back().red = true;
+}
+
+bool RecordingLog::AnyRed() const
+{
+    return std::any_of(rows.begin(), rows.end(), [](const LogRow& r) { return r.red; });
+}
+
+QString EscapedCell(QString cell)
+{
+    return cell.replace(u'\t', QStringLiteral("\\t"))
+        .replace(u'\r', QStringLiteral("\\r"))
+        .replace(u'\n', QStringLiteral("\\n"))
+        .replace(QChar(0), QStringLiteral("\\0"));
+}
+
+QString TabSeparated(const QStringList& cells)
+{
+    QStringList escaped;
+    for (const QString& cell : cells)
+        escaped << EscapedCell(cell);
+    return escaped.join(u'\t');
+}
+
+QString FormatLogRow(const LogRow& row)
+{
+    const QString cells = TabSeparated({row.Filename, row.Action, row.Comment, row.Description});
+    return row.red ? u'!' + cells : cells;
+}
+
+void LogHackName(const AppState& state, LogSink& log, const QString& comment)
+{
+    log.AddRow(QString(),
+               QString(),
+               comment,
+               QStringLiteral("Hack Name:") + state.HackInfoRecordset->Text("Name") + QStringLiteral(" at ")
+                   + LogTime());
+}
+
+QString LogTime(const QTime& time)
+{
+    return QLocale::c().toString(time, QStringLiteral("hh:mm:ss AP"));
+}
+
+} // namespace zp
