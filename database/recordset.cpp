@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <map>
+#include <optional>
 #include <sqlite3.h>
 #include <variant>
 #include <vector>
@@ -298,7 +299,12 @@ struct Recordset::Impl
 
     void Store()
     {
-        Transaction transaction(db);
+        // A row is one statement, which is atomic by itself; blobs are written after it, so those
+        // take a savepoint. No savepoint otherwise: inside an open transaction each one would copy
+        // every page the row touches into SQLite's sub-journal until the outer one ends.
+        std::optional<Transaction> transaction;
+        if (!pendingBlobs.empty())
+            transaction.emplace(db);
         QStringList names, placeholders;
         std::vector<QVariant> bound;
         for (size_t c = 0; c < columns.size(); ++c) {
@@ -345,7 +351,8 @@ struct Recordset::Impl
             if (!parts.empty())
                 WriteBlob(rowid, column, parts);
         }
-        transaction.Commit();
+        if (transaction)
+            transaction->Commit();
 
         Row stored = Fetch(rowid);
         if (mode == EditMode::Add) {
