@@ -13,6 +13,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace zp {
@@ -82,36 +83,60 @@ void Fold(const char16_t* text, char16_t* folded, qsizetype size, qsizetype from
     }
 }
 
-// Whether the n-unit needle lies at `at`, given that its first and last units do.
-bool MiddleMatches(const char16_t* haystack, const char16_t* needle, qsizetype n, qsizetype at)
+// How often a folded unit turns up in board files, roughly: white space, then lower-case letters and
+// the punctuation of code most often, then digits; 0 for anything else.
+int Commonness(char16_t unit)
 {
-    return std::memcmp(haystack + at + 1, needle + 1, sizeof(char16_t) * std::max<qsizetype>(n - 2, 0)) == 0;
+    static constexpr std::u16string_view common
+        = u" \tetaoinsrlhdcupmf\r\n.;=()\"'_,-/<>{}$gbyvwk[]:#*&!+|\\?@%xjqz0123456789";
+    const size_t at = common.find(unit);
+    return at == std::u16string_view::npos ? 0 : int(common.size() - at);
 }
 
-// The first n-unit needle (n >= 1) in the haystack at or after `from`, or -1: positions whose
-// first and last units match are found 8 at a time, then compared whole.
-qsizetype FindUnitsSse2(const char16_t* haystack, qsizetype size, const char16_t* needle, qsizetype n, qsizetype from)
+// The probes of a folded needle: its least common unit and the next least common one elsewhere
+// (the first one again for a needle of one unit).
+SearchProbes ProbesOf(QStringView folded)
+{
+    SearchProbes probes;
+    const auto rarest = [&folded](qsizetype skip) {
+        qsizetype best = -1;
+        for (qsizetype i = 0; i < folded.size(); ++i) {
+            if (i != skip && (best < 0 || Commonness(folded[i].unicode()) < Commonness(folded[best].unicode())))
+                best = i;
+        }
+        return best;
+    };
+    probes.first = std::max<qsizetype>(rarest(-1), 0);
+    probes.second = std::max<qsizetype>(rarest(probes.first), probes.first);
+    return probes;
+}
+
+// The first n-unit needle (n >= 1) in the haystack at or after `from`, or -1: positions whose units
+// at the two probes match are found 8 at a time, then compared whole.
+qsizetype FindUnitsSse2(
+    const char16_t* haystack, qsizetype size, const char16_t* needle, qsizetype n, SearchProbes probes, qsizetype from)
 {
     const qsizetype last = size - n; // the last possible start
+    const auto matches = [&](qsizetype at) { return std::memcmp(haystack + at, needle, sizeof(char16_t) * n) == 0; };
 #ifdef __SSE2__
-    const __m128i first = _mm_set1_epi16(static_cast<short>(needle[0]));
-    const __m128i lastUnit = _mm_set1_epi16(static_cast<short>(needle[n - 1]));
+    const __m128i first = _mm_set1_epi16(static_cast<short>(needle[probes.first]));
+    const __m128i second = _mm_set1_epi16(static_cast<short>(needle[probes.second]));
     for (; from + 7 <= last; from += 8) {
-        const __m128i starts = _mm_loadu_si128(reinterpret_cast<const __m128i*>(haystack + from));
-        const __m128i ends = _mm_loadu_si128(reinterpret_cast<const __m128i*>(haystack + from + n - 1));
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(haystack + from + probes.first));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(haystack + from + probes.second));
         unsigned candidates = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi16(starts, first), _mm_cmpeq_epi16(ends, lastUnit))));
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi16(a, first), _mm_cmpeq_epi16(b, second))));
         while (candidates != 0) {
             const int bit = std::countr_zero(candidates);
-            if (MiddleMatches(haystack, needle, n, from + bit / 2))
+            if (matches(from + bit / 2))
                 return from + bit / 2;
             candidates &= ~(3u << bit); // a unit gives two bits
         }
     }
 #endif
     for (; from <= last; ++from) {
-        if (haystack[from] == needle[0] && haystack[from + n - 1] == needle[n - 1]
-            && MiddleMatches(haystack, needle, n, from))
+        if (haystack[from + probes.first] == needle[probes.first]
+            && haystack[from + probes.second] == needle[probes.second] && matches(from))
             return from;
     }
     return -1;
@@ -119,38 +144,39 @@ qsizetype FindUnitsSse2(const char16_t* haystack, qsizetype size, const char16_t
 
 #ifdef __x86_64__
 // FindUnitsSse2 16 units at a time, for processors with AVX2.
-__attribute__((target("avx2"))) qsizetype
-FindUnitsAvx2(const char16_t* haystack, qsizetype size, const char16_t* needle, qsizetype n, qsizetype from)
+__attribute__((target("avx2"))) qsizetype FindUnitsAvx2(
+    const char16_t* haystack, qsizetype size, const char16_t* needle, qsizetype n, SearchProbes probes, qsizetype from)
 {
     const qsizetype last = size - n;
-    const __m256i first = _mm256_set1_epi16(static_cast<short>(needle[0]));
-    const __m256i lastUnit = _mm256_set1_epi16(static_cast<short>(needle[n - 1]));
+    const __m256i first = _mm256_set1_epi16(static_cast<short>(needle[probes.first]));
+    const __m256i second = _mm256_set1_epi16(static_cast<short>(needle[probes.second]));
     for (; from + 15 <= last; from += 16) {
-        const __m256i starts = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(haystack + from));
-        const __m256i ends = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(haystack + from + n - 1));
-        unsigned candidates = static_cast<unsigned>(_mm256_movemask_epi8(
-            _mm256_and_si256(_mm256_cmpeq_epi16(starts, first), _mm256_cmpeq_epi16(ends, lastUnit))));
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(haystack + from + probes.first));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(haystack + from + probes.second));
+        unsigned candidates = static_cast<unsigned>(
+            _mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpeq_epi16(a, first), _mm256_cmpeq_epi16(b, second))));
         while (candidates != 0) {
             const int bit = std::countr_zero(candidates);
-            if (MiddleMatches(haystack, needle, n, from + bit / 2))
+            if (std::memcmp(haystack + from + bit / 2, needle, sizeof(char16_t) * n) == 0)
                 return from + bit / 2;
             candidates &= ~(3u << bit);
         }
     }
-    return FindUnitsSse2(haystack, size, needle, n, from);
+    return FindUnitsSse2(haystack, size, needle, n, probes, from);
 }
 #endif
 
 // The first n-unit needle (n >= 1) in the haystack at or after `from`, or -1, the widest way the
 // processor offers.
-qsizetype FindUnits(const char16_t* haystack, qsizetype size, const char16_t* needle, qsizetype n, qsizetype from)
+qsizetype FindUnits(
+    const char16_t* haystack, qsizetype size, const char16_t* needle, qsizetype n, SearchProbes probes, qsizetype from)
 {
 #ifdef __x86_64__
     static const bool avx2 = __builtin_cpu_supports("avx2");
     if (avx2)
-        return FindUnitsAvx2(haystack, size, needle, n, from);
+        return FindUnitsAvx2(haystack, size, needle, n, probes, from);
 #endif
-    return FindUnitsSse2(haystack, size, needle, n, from);
+    return FindUnitsSse2(haystack, size, needle, n, probes, from);
 }
 
 char16_t* Units(QString& text)
@@ -334,7 +360,7 @@ void FoldedText::Lay(const std::vector<Piece>& pieces) const
         pieces_.push_back(Piece {0, 0, total});
 }
 
-qsizetype FoldedText::FindFolded(QStringView needle, qsizetype from) const
+qsizetype FoldedText::FindFolded(QStringView needle, SearchProbes probes, qsizetype from) const
 {
     const qsizetype n = needle.size();
     auto [k, base] = Locate(from);
@@ -342,7 +368,7 @@ qsizetype FoldedText::FindFolded(QStringView needle, qsizetype from) const
         const Piece& piece = pieces_[k];
         const char16_t* folded = Units(std::as_const(stores_[piece.store].folded)) + piece.start;
         const qsizetype start = std::max(from, base);
-        if (const qsizetype at = FindUnits(folded, piece.size, needle.utf16(), n, start - base); at >= 0)
+        if (const qsizetype at = FindUnits(folded, piece.size, needle.utf16(), n, probes, start - base); at >= 0)
             return base + at;
         // Occurrences that begin in this piece and end in a later one: the piece's last n - 1 units
         // with the next n - 1 of the text.
@@ -363,7 +389,7 @@ qsizetype FoldedText::FindFolded(QStringView needle, qsizetype from) const
                         sizeof(char16_t) * count);
             copied += count;
         }
-        if (const qsizetype at = FindUnits(seam.data(), seam.size(), needle.utf16(), n, 0); at >= 0)
+        if (const qsizetype at = FindUnits(seam.data(), seam.size(), needle.utf16(), n, probes, 0); at >= 0)
             return seamStart + at;
     }
     return -1;
@@ -372,6 +398,7 @@ qsizetype FoldedText::FindFolded(QStringView needle, qsizetype from) const
 FoldedSearch::FoldedSearch(const QString& needle)
     : needle_(needle)
     , folded_(FoldedCopy(needle))
+    , probes_(ProbesOf(folded_))
 {
 }
 
@@ -388,7 +415,7 @@ qsizetype FoldedSearch::IndexIn(const FoldedText& text, qsizetype from) const
     // with a lone low surrogate never matches the second half of a pair.
     const bool lowFirst = needle_[0].isLowSurrogate();
     for (;;) {
-        const qsizetype at = text.FindFolded(folded_, from);
+        const qsizetype at = text.FindFolded(folded_, probes_, from);
         if (at <= 0 || !lowFirst || !text.At(at - 1).isHighSurrogate())
             return at;
         from = at + 1;

@@ -7,6 +7,14 @@
 
 namespace zp {
 
+// Two offsets of a folded needle whose units a search compares at each position before the whole
+// needle: its rarest units, so that few positions come to the whole comparison.
+struct SearchProbes
+{
+    qsizetype first = 0;
+    qsizetype second = 0;
+};
+
 // A text with a case-folded twin of the same length beside it, so that a case-insensitive search
 // becomes a case-sensitive search of the twin at the same offsets. Each UTF-16 unit folds on its
 // own by Qt's simple case folding; a surrogate pair folds as the character it encodes and stays a
@@ -54,7 +62,7 @@ private:
     };
 
     // The first occurrence of an already folded needle at or after `from`, or -1.
-    qsizetype FindFolded(QStringView needle, qsizetype from) const;
+    qsizetype FindFolded(QStringView needle, SearchProbes probes, qsizetype from) const;
     QChar At(qsizetype i) const;
     // The index of the piece holding unit i (the number of pieces for the end) and its offset.
     std::pair<size_t, qsizetype> Locate(qsizetype i) const;
@@ -85,6 +93,7 @@ public:
 private:
     QString needle_;
     QString folded_;
+    SearchProbes probes_;
 };
 
 } // namespace zp
