@@ -9,6 +9,7 @@
 #include <immintrin.h>
 #endif
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <memory>
@@ -87,10 +88,15 @@ void Fold(const char16_t* text, char16_t* folded, qsizetype size, qsizetype from
 // the punctuation of code most often, then digits; 0 for anything else.
 int Commonness(char16_t unit)
 {
-    static constexpr std::u16string_view common
-        = u" \tetaoinsrlhdcupmf\r\n.;=()\"'_,-/<>{}$gbyvwk[]:#*&!+|\\?@%xjqz0123456789";
-    const size_t at = common.find(unit);
-    return at == std::u16string_view::npos ? 0 : int(common.size() - at);
+    static const std::array<quint8, 128> ranks = [] {
+        constexpr std::string_view common
+            = " \tetaoinsrlhdcupmf\r\n.;=()\"'_,-/<>{}$gbyvwk[]:#*&!+|\\?@%xjqz0123456789";
+        std::array<quint8, 128> table {};
+        for (size_t i = 0; i < common.size(); ++i)
+            table[size_t(common[i])] = quint8(common.size() - i);
+        return table;
+    }();
+    return unit < ranks.size() ? ranks[unit] : 0;
 }
 
 // The probes of a folded needle: its least common unit and the next least common one elsewhere
