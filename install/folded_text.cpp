@@ -9,12 +9,10 @@
 #include <immintrin.h>
 #endif
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cstring>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <utility>
 
 namespace zp {
@@ -82,39 +80,6 @@ void Fold(const char16_t* text, char16_t* folded, qsizetype size, qsizetype from
         for (const qsizetype end = std::min(i + 8, to); i < end; ++i)
             folded[i] = FoldedUnit([text](qsizetype j) { return text[j]; }, size, i, table);
     }
-}
-
-// How often a folded unit turns up in board files, roughly: white space, then lower-case letters and
-// the punctuation of code most often, then digits; 0 for anything else.
-int Commonness(char16_t unit)
-{
-    static const std::array<quint8, 128> ranks = [] {
-        constexpr std::string_view common
-            = " \tetaoinsrlhdcupmf\r\n.;=()\"'_,-/<>{}$gbyvwk[]:#*&!+|\\?@%xjqz0123456789";
-        std::array<quint8, 128> table {};
-        for (size_t i = 0; i < common.size(); ++i)
-            table[size_t(common[i])] = quint8(common.size() - i);
-        return table;
-    }();
-    return unit < ranks.size() ? ranks[unit] : 0;
-}
-
-// The probes of a folded needle: its least common unit and the next least common one elsewhere
-// (the first one again for a needle of one unit).
-SearchProbes ProbesOf(QStringView folded)
-{
-    SearchProbes probes;
-    const auto rarest = [&folded](qsizetype skip) {
-        qsizetype best = -1;
-        for (qsizetype i = 0; i < folded.size(); ++i) {
-            if (i != skip && (best < 0 || Commonness(folded[i].unicode()) < Commonness(folded[best].unicode())))
-                best = i;
-        }
-        return best;
-    };
-    probes.first = std::max<qsizetype>(rarest(-1), 0);
-    probes.second = std::max<qsizetype>(rarest(probes.first), probes.first);
-    return probes;
 }
 
 // The first n-unit needle (n >= 1) in the haystack at or after `from`, or -1: positions whose units
@@ -208,6 +173,8 @@ FoldedText::FoldedText(QString text)
     : size_(text.size())
 {
     QString folded = FoldedCopy(text);
+    for (const QChar unit : std::as_const(folded))
+        ++counts_[Bucket(unit.unicode())];
     stores_.push_back(Store {std::move(text), std::move(folded)});
     if (size_ > 0)
         pieces_.push_back(Piece {0, 0, size_});
@@ -366,9 +333,27 @@ void FoldedText::Lay(const std::vector<Piece>& pieces) const
         pieces_.push_back(Piece {0, 0, total});
 }
 
-qsizetype FoldedText::FindFolded(QStringView needle, SearchProbes probes, qsizetype from) const
+SearchProbes FoldedText::ProbesFor(QStringView needle) const
+{
+    const auto count = [&](qsizetype i) { return counts_[Bucket(needle[i].unicode())]; };
+    const auto rarest = [&](qsizetype other) {
+        qsizetype best = other == 0 ? 1 : 0;
+        for (qsizetype i = best + 1; i < needle.size(); ++i) {
+            if (i != other && count(i) < count(best))
+                best = i;
+        }
+        return best;
+    };
+    SearchProbes probes;
+    probes.first = rarest(-1);
+    probes.second = needle.size() > 1 ? rarest(probes.first) : probes.first;
+    return probes;
+}
+
+qsizetype FoldedText::FindFolded(QStringView needle, qsizetype from) const
 {
     const qsizetype n = needle.size();
+    const SearchProbes probes = ProbesFor(needle);
     auto [k, base] = Locate(from);
     for (; k < pieces_.size(); base += pieces_[k++].size) {
         const Piece& piece = pieces_[k];
@@ -404,7 +389,6 @@ qsizetype FoldedText::FindFolded(QStringView needle, SearchProbes probes, qsizet
 FoldedSearch::FoldedSearch(const QString& needle)
     : needle_(needle)
     , folded_(FoldedCopy(needle))
-    , probes_(ProbesOf(folded_))
 {
 }
 
@@ -421,7 +405,7 @@ qsizetype FoldedSearch::IndexIn(const FoldedText& text, qsizetype from) const
     // with a lone low surrogate never matches the second half of a pair.
     const bool lowFirst = needle_[0].isLowSurrogate();
     for (;;) {
-        const qsizetype at = text.FindFolded(folded_, probes_, from);
+        const qsizetype at = text.FindFolded(folded_, from);
         if (at <= 0 || !lowFirst || !text.At(at - 1).isHighSurrogate())
             return at;
         from = at + 1;
