@@ -81,8 +81,8 @@ private:
     mutable std::vector<Store> stores_;
     mutable std::vector<Piece> pieces_;
     qsizetype size_ = 0;
-    // How often folded units occur in the text as it was given, by their low byte: how rare a unit
-    // is, roughly, to choose probes by. Edits leave the counts as they were.
+    // How often folded units occur in a sample of the text as it was given, by their low byte: how
+    // rare a unit is, roughly, to choose probes by. Edits leave the counts as they were.
     std::array<qsizetype, 256> counts_ {};
 };
 
