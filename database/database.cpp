@@ -47,6 +47,11 @@ sqlite3* OpenKeyed(const QString& path, int flags, int pageSize)
         sqlite3_close_v2(db);
         Fail(QStringLiteral("cannot apply the database key"));
     }
+    // A page cache of 16 MiB (the default is 2 MiB). Every page read from the file is decrypted and
+    // checked whole, so with 64 KiB pages the default held only 31 pages, and lookups that hop from
+    // row to row (a query per hack) decrypted the same pages over and over, twice as slow as with
+    // the earlier 1 KiB pages.
+    sqlite3_exec(db, "PRAGMA cache_size = -16384", nullptr, nullptr, nullptr);
     return db;
 }
 
