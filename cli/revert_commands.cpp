@@ -29,7 +29,7 @@ int RunBackupsCommand(const GlobalOptions& options, const CommandArguments& args
                                            names[backup.hackNum],
                                            backup.time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
                                            backup.files < 0 ? QString() : QString::number(backup.files),
-                                           BackupStateText(backup.state),
+                                           QString(BackupStateText(backup.state)),
                                            backup.name});
         std::printf("%s\n", line.toUtf8().constData());
     }

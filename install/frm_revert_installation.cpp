@@ -87,7 +87,7 @@ void frmRevertInstallation::FillBackups(const QString& current)
     for (const BackupInfo& backup : backups_) {
         fgBackups->AddItem({QLocale().toString(backup.time, QLocale::ShortFormat),
                             backup.files < 0 ? QString() : QString::number(backup.files),
-                            tr(BackupStateText(backup.state).toUtf8().constData())});
+                            tr(BackupStateText(backup.state))});
         if (backup.name == current)
             row = fgBackups->Rows() - 1;
     }

@@ -233,21 +233,21 @@ void Revert::Tell(const QString& text, MsgIcon icon) const
 
 } // namespace
 
-QString BackupStateText(BackupState state)
+const char* BackupStateText(BackupState state)
 {
     switch (state) {
     case BackupState::NotReverted:
-        return QStringLiteral("not reverted");
+        return QT_TRANSLATE_NOOP("zp::frmRevertInstallation", "not reverted");
     case BackupState::Interrupted:
-        return QStringLiteral("interrupted");
+        return QT_TRANSLATE_NOOP("zp::frmRevertInstallation", "interrupted");
     case BackupState::Reverted:
-        return QStringLiteral("reverted");
+        return QT_TRANSLATE_NOOP("zp::frmRevertInstallation", "reverted");
     case BackupState::NoManifest:
-        return QStringLiteral("no manifest");
+        return QT_TRANSLATE_NOOP("zp::frmRevertInstallation", "no manifest");
     case BackupState::Damaged:
-        return QStringLiteral("damaged manifest");
+        return QT_TRANSLATE_NOOP("zp::frmRevertInstallation", "damaged manifest");
     }
-    return QString();
+    return "";
 }
 
 std::vector<BackupInfo> ListBackups(const QString& programFolder, std::optional<int> hackNum)

@@ -18,8 +18,9 @@ enum class BackupState {
     Damaged, // a manifest that cannot be trusted: no revert reads it
 };
 
-// "not reverted", "interrupted", "reverted", "no manifest", "damaged manifest".
-QString BackupStateText(BackupState state);
+// "not reverted", "interrupted", "reverted", "no manifest", "damaged manifest": marked for the
+// revert window's translation, which shows it through tr().
+const char* BackupStateText(BackupState state);
 
 // One folder backups/<HackNum>-<yyyymmdd-hhmmss>[-n] of the program folder.
 struct BackupInfo
