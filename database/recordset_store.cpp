@@ -1,0 +1,167 @@
+#include "database/recordset_impl.h"
+
+#include "database/database.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <sqlite3.h>
+
+namespace zp {
+
+namespace recordset_parts {
+
+qint64 PartSize(const BlobPart& part)
+{
+    if (const auto* bytes = std::get_if<QByteArray>(&part))
+        return bytes->size();
+    return QFileInfo(std::get<QString>(part)).size();
+}
+
+} // namespace recordset_parts
+
+void Recordset::Impl::StartEdit()
+{
+    RequireTable();
+    if (mode != EditMode::None)
+        return;
+    editValues = CurrentRow().values;
+    changed.assign(columns.size(), false);
+    mode = EditMode::Edit;
+}
+
+void Recordset::Impl::ResetEdit()
+{
+    mode = EditMode::None;
+    editValues.clear();
+    changed.clear();
+    pendingBlobs.clear();
+}
+
+void Recordset::Impl::WriteBlob(qint64 rowid, int column, const std::vector<BlobPart>& parts)
+{
+    const QByteArray tableName = table.toUtf8();
+    const QByteArray columnName = columns[size_t(column)].name.toUtf8();
+    sqlite3_blob* target = nullptr;
+    CheckResult(db.Handle(),
+                sqlite3_blob_open(db.Handle(), "main", tableName, columnName, rowid, 1, &target),
+                QStringLiteral("cannot write %1").arg(columns[size_t(column)].name));
+    try {
+        int offset = 0;
+        auto write = [&](const char* data, qint64 size) {
+            CheckResult(db.Handle(),
+                        sqlite3_blob_write(target, data, int(size), offset),
+                        QStringLiteral("cannot write %1").arg(columns[size_t(column)].name));
+            offset += int(size);
+        };
+        for (const BlobPart& part : parts) {
+            if (const auto* bytes = std::get_if<QByteArray>(&part)) {
+                write(bytes->constData(), bytes->size());
+                continue;
+            }
+            QFile file(std::get<QString>(part));
+            if (!file.open(QIODevice::ReadOnly))
+                Fail(QStringLiteral("cannot read %1: %2").arg(file.fileName(), file.errorString()));
+            const qint64 expected = PartSize(part);
+            qint64 done = 0;
+            while (done < expected) {
+                const QByteArray chunk = file.read(qMin(FileChunkSize, expected - done));
+                if (chunk.isEmpty())
+                    Fail(QStringLiteral("cannot read %1: the file shrank while it was stored").arg(file.fileName()));
+                write(chunk.constData(), chunk.size());
+                done += chunk.size();
+            }
+        }
+    } catch (...) {
+        sqlite3_blob_close(target);
+        throw;
+    }
+    sqlite3_blob_close(target);
+}
+
+qint64 Recordset::Impl::BlobTotal(const std::vector<BlobPart>& parts)
+{
+    qint64 total = 0;
+    for (const BlobPart& part : parts)
+        total += PartSize(part);
+    return total;
+}
+
+void Recordset::Impl::Store()
+{
+    // A row is one statement, which is atomic by itself; blobs are written after it, so those
+    // take a savepoint. No savepoint otherwise: inside an open transaction each one would copy
+    // every page the row touches into SQLite's sub-journal until the outer one ends.
+    std::optional<Transaction> transaction;
+    if (!pendingBlobs.empty())
+        transaction.emplace(db);
+    QStringList names, placeholders;
+    std::vector<QVariant> bound;
+    for (size_t c = 0; c < columns.size(); ++c) {
+        const auto blobIt = pendingBlobs.find(int(c));
+        if (blobIt != pendingBlobs.end()) {
+            names << Bracketed(columns[c].name);
+            if (blobIt->second.empty()) {
+                placeholders << QStringLiteral("NULL");
+            } else {
+                placeholders << QStringLiteral("zeroblob(?)");
+                bound.push_back(BlobTotal(blobIt->second));
+            }
+        } else if (changed[c]) {
+            names << Bracketed(columns[c].name);
+            placeholders << QStringLiteral("?");
+            bound.push_back(editValues[c]);
+        }
+    }
+    qint64 rowid = -1;
+    QString sql;
+    if (mode == EditMode::Add) {
+        sql = names.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(Bracketed(table))
+                              : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                    .arg(Bracketed(table), names.join(", "), placeholders.join(", "));
+    } else {
+        rowid = rows[size_t(pos)].rowid;
+        QStringList assignments;
+        for (int i = 0; i < names.size(); ++i)
+            assignments << names[i] + QStringLiteral(" = ") + placeholders[i];
+        if (!assignments.isEmpty()) {
+            sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(Bracketed(table), assignments.join(", "));
+            bound.push_back(rowid);
+        }
+    }
+    if (!sql.isEmpty()) {
+        Statement& statement = Prepared(sql);
+        for (size_t i = 0; i < bound.size(); ++i)
+            statement.Bind(int(i) + 1, bound[i]);
+        statement.Step();
+    }
+    if (mode == EditMode::Add)
+        rowid = sqlite3_last_insert_rowid(db.Handle());
+    for (const auto& [column, parts] : pendingBlobs) {
+        if (!parts.empty())
+            WriteBlob(rowid, column, parts);
+    }
+    if (transaction)
+        transaction->Commit();
+
+    Row stored = Fetch(rowid);
+    if (mode == EditMode::Add) {
+        rows.push_back(std::move(stored));
+        pos = int(rows.size()) - 1;
+        onDeletedRow = false;
+    } else {
+        rows[size_t(pos)] = std::move(stored);
+    }
+}
+
+void Recordset::Impl::BeforeMove()
+{
+    RequireOpen();
+    if (mode != EditMode::None) {
+        EndChunkRead();
+        Store();
+        ResetEdit();
+    }
+    EndChunkRead();
+}
+
+} // namespace zp
