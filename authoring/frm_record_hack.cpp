@@ -43,13 +43,6 @@ const QColor NotRecordedText(Qt::red);
 
 enum class Source { Edited, Patch, Instructions };
 
-QLabel* BuddyLabel(const QString& caption, QWidget* buddy, QWidget* parent)
-{
-    auto* label = new QLabel(caption, parent);
-    label->setBuddy(buddy);
-    return label;
-}
-
 } // namespace
 
 // What a recording and the window share: its progress, its cancel flag and its result.

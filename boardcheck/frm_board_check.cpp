@@ -15,7 +15,6 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,7 +27,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <atomic>
-#include <map>
 
 namespace zp {
 
@@ -39,47 +37,18 @@ constexpr int HeightTwips = 6600;
 constexpr int MinimumWidthTwips = 7800;
 constexpr int MinimumHeightTwips = 5400;
 constexpr int ProgressMilliseconds = 100;
-constexpr int UpgradeTabIndex = 0;
-constexpr int ConflictsTabIndex = 1;
 
-// Verdict colours: the text of an upgrade row, the background of a matrix cell.
+// Verdict colours of an upgrade row's text.
 const QColor FitsText(0, 128, 0);
 const QColor FailsText(Qt::red);
-const QColor IndependentCell(198, 239, 206);
-const QColor OrderMattersCell(255, 235, 156);
-const QColor BreaksCell(255, 199, 206);
-const QColor SameHackCell(230, 230, 230);
-
-QColor CellColor(PairVerdict verdict)
-{
-    if (Breaks(verdict))
-        return BreaksCell;
-    return verdict == PairVerdict::OrderMatters ? OrderMattersCell : IndependentCell;
-}
-
-// What the hack of a cell's row does to the hack of its column.
-QString CellText(const ConflictPair& pair, bool rowIsFirst)
-{
-    switch (pair.Verdict) {
-    case PairVerdict::Independent:
-        return frmBoardCheck::tr("independent");
-    case PairVerdict::OrderMatters:
-        return frmBoardCheck::tr("order matters");
-    case PairVerdict::FirstBreaksSecond:
-        return rowIsFirst ? frmBoardCheck::tr("breaks") : frmBoardCheck::tr("broken by");
-    case PairVerdict::SecondBreaksFirst:
-        return rowIsFirst ? frmBoardCheck::tr("broken by") : frmBoardCheck::tr("breaks");
-    case PairVerdict::Exclusive:
-        return frmBoardCheck::tr("exclusive");
-    }
-    return QString();
-}
 
 QString FailingModText(const FailingMod& mod)
 {
     return frmBoardCheck::tr("%1: %2, %3, order %4, %5\n    \"%6\"")
         .arg(mod.Hack, mod.FileName, mod.Action, QString::number(mod.ModOrder), mod.Comment, mod.OldData);
 }
+
+} // namespace
 
 QString FailingModsText(const std::vector<FailingMod>& mods)
 {
@@ -88,24 +57,6 @@ QString FailingModsText(const std::vector<FailingMod>& mods)
         lines << FailingModText(mod);
     return lines.join(QLatin1Char('\n'));
 }
-
-QString PairToolTip(const ConflictPair& pair)
-{
-    QString tip = frmBoardCheck::tr("%1 and %2: %3\nShared files: %4")
-                      .arg(pair.First.Name, pair.Second.Name, PairVerdictText(pair), pair.SharedFiles.join(", "));
-    if (!pair.Failing.empty())
-        tip += frmBoardCheck::tr("\nFailing mods:\n%1").arg(FailingModsText(pair.Failing));
-    return tip;
-}
-
-QLabel* BuddyLabel(const QString& caption, QWidget* buddy, QWidget* parent)
-{
-    auto* label = new QLabel(caption, parent);
-    label->setBuddy(buddy);
-    return label;
-}
-
-} // namespace
 
 // What a check and the window share: the check's progress and cancel flag, and its result once it
 // has ended.
@@ -226,40 +177,6 @@ QWidget* frmBoardCheck::UpgradeTab()
     return tab;
 }
 
-QWidget* frmBoardCheck::ConflictsTab()
-{
-    auto* tab = new QWidget(this);
-    for (QWidget* widget :
-         std::initializer_list<QWidget*> {cmdCheckConflicts, tblConflicts, txtOrder, cmdSaveConflicts})
-        widget->setParent(tab);
-    connect(cmdCheckConflicts, &QPushButton::clicked, this, &frmBoardCheck::CheckConflicts);
-    connect(cmdSaveConflicts, &QPushButton::clicked, this, [this] {
-        SaveReport(ConflictReport(*conflicts_, ReportFormat::Html),
-                   ConflictReport(*conflicts_, ReportFormat::Tsv),
-                   tr("conflicts"));
-    });
-    tblConflicts->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tblConflicts->setTabKeyNavigation(false);
-    connect(tblConflicts, &QTableWidget::cellDoubleClicked, this, &frmBoardCheck::ShowPair);
-    tblConflicts->setMinimumHeight(fontMetrics().height() * 6);
-    tblConflicts->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-    tblConflicts->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    txtOrder->setReadOnly(true);
-    txtOrder->setTabChangesFocus(true);
-    txtOrder->setFixedHeight(fontMetrics().height() * 3 + 2 * txtOrder->frameWidth() + 8);
-
-    auto* layout = new QGridLayout(tab);
-    layout->addWidget(BuddyLabel(tr("&Each row's hack against each column's hack:"), tblConflicts, tab), 0, 0);
-    layout->addWidget(cmdCheckConflicts, 0, 1);
-    layout->addWidget(tblConflicts, 1, 0, 1, 2);
-    layout->addWidget(BuddyLabel(tr("Suggested &install order:"), txtOrder, tab), 2, 0, 1, 2);
-    layout->addWidget(txtOrder, 3, 0, 1, 2);
-    layout->addWidget(cmdSaveConflicts, 4, 1);
-    layout->setColumnStretch(0, 1);
-    layout->setRowStretch(1, 1);
-    return tab;
-}
-
 void frmBoardCheck::Load()
 {
     ResizeInTwips(WindowFrame(this), WidthTwips, HeightTwips);
@@ -374,66 +291,6 @@ void frmBoardCheck::ShowFailingMods(int row)
         text += FailingModsText(hack.Failing);
     }
     state_.dialogs.messageBox(text, tr("Failing Mods"), MsgButtons::OK, MsgIcon::Information);
-}
-
-void frmBoardCheck::ShowPair(int row, int column)
-{
-    const QTableWidgetItem* cell = tblConflicts->item(row, column);
-    if (cell && !cell->toolTip().isEmpty())
-        state_.dialogs.messageBox(cell->toolTip(), tr("Shared Files"), MsgButtons::OK, MsgIcon::Information);
-}
-
-void frmBoardCheck::ShowConflicts(const ConflictCheckResult& result)
-{
-    conflicts_ = result;
-    cmdSaveConflicts->setEnabled(true);
-    const int count = int(result.Hacks.size());
-    QStringList names;
-    std::map<int, int> indexOf; // HackNum -> row and column
-    for (const CheckedHack& hack : result.Hacks) {
-        indexOf[hack.HackNum] = int(names.size());
-        names << hack.Name;
-    }
-    tblConflicts->clear();
-    tblConflicts->setRowCount(count);
-    tblConflicts->setColumnCount(count);
-    tblConflicts->setHorizontalHeaderLabels(names);
-    tblConflicts->setVerticalHeaderLabels(names);
-    for (int i = 0; i < count; ++i) {
-        auto* item = new QTableWidgetItem;
-        item->setBackground(SameHackCell);
-        tblConflicts->setItem(i, i, item);
-    }
-    int breaking = 0;
-    for (const ConflictPair& pair : result.Pairs) {
-        breaking += Breaks(pair.Verdict);
-        const int first = indexOf[pair.First.HackNum];
-        const int second = indexOf[pair.Second.HackNum];
-        for (const auto& [row, column] : {std::pair(first, second), std::pair(second, first)}) {
-            auto* item = new QTableWidgetItem(CellText(pair, row == first));
-            item->setBackground(CellColor(pair.Verdict));
-            item->setForeground(QColor(Qt::black));
-            item->setToolTip(PairToolTip(pair));
-            tblConflicts->setItem(row, column, item);
-        }
-    }
-    // A column as wide as its cells; a long name in its header is cut (the row's header
-    // shows it whole, its tooltip too).
-    tblConflicts->resizeColumnsToContents();
-    const int widest = fontMetrics().horizontalAdvance(tr("order matters")) + 4 * fontMetrics().averageCharWidth();
-    for (int column = 0; column < count; ++column) {
-        tblConflicts->horizontalHeaderItem(column)->setToolTip(names[column]);
-        tblConflicts->setColumnWidth(column, qMin(tblConflicts->columnWidth(column), widest));
-    }
-    txtOrder->setPlainText(result.OrderText());
-    if (result.Cancelled) {
-        txtOrder->clear();
-        SetStatus(ConflictsTabIndex, tr("The check was cancelled before every pair was tried."));
-    } else {
-        SetStatus(
-            ConflictsTabIndex,
-            tr("Pairs that share a board file: %1. Pairs that break: %2.").arg(result.Pairs.size()).arg(breaking));
-    }
 }
 
 void frmBoardCheck::SaveReport(const QString& html, const QString& tsv, const QString& fileName)

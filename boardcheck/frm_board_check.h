@@ -60,6 +60,8 @@ protected:
 
 private:
     struct Run;
+    static constexpr int UpgradeTabIndex = 0;
+    static constexpr int ConflictsTabIndex = 1;
 
     QWidget* UpgradeTab();
     QWidget* ConflictsTab();
@@ -94,5 +96,8 @@ private:
 
 // Shows the board check window in the main window; an open one is brought to the front as it is.
 frmBoardCheck& ShowBoardCheck(MainFrame& main);
+
+// The failing mods of a hack or a pair, one per line, as the window shows them.
+QString FailingModsText(const std::vector<FailingMod>& mods);
 
 } // namespace zp

@@ -119,4 +119,11 @@ void CenterInParent(QWidget* window)
     frame->move(qMax(0, (inner.width() - frame->width()) / 2), qMax(0, (inner.height() - frame->height()) / 2));
 }
 
+QLabel* BuddyLabel(const QString& caption, QWidget* buddy, QWidget* parent)
+{
+    auto* label = new QLabel(caption, parent);
+    label->setBuddy(buddy);
+    return label;
+}
+
 } // namespace zp

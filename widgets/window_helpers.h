@@ -9,6 +9,7 @@
 #include <functional>
 
 class QCloseEvent;
+class QLabel;
 class QWidget;
 
 namespace zp {
@@ -64,6 +65,9 @@ Window& ShowSingleWindow(Main& main)
 // runs on the first close only, and the window's frame in the main window closes with it.
 void CloseWorkingWindow(
     QWidget* window, QCloseEvent* event, bool busy, bool& unloaded, const std::function<void()>& unload);
+
+// A label whose mnemonic moves the focus to its buddy.
+QLabel* BuddyLabel(const QString& caption, QWidget* buddy, QWidget* parent);
 
 // A key that acts wherever the window's focus is.
 void AddWindowKey(QWidget* window, const QKeySequence& key, const std::function<void()>& act);
