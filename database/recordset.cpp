@@ -1,7 +1,9 @@
 #include "database/recordset.h"
 
 #include "database/database.h"
+#include "database/schema.h"
 #include "database/statement.h"
+#include "database/text_limit.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -32,12 +34,34 @@ struct Column
 {
     QString name;
     bool blob = false;
+    bool longText = false; // read with the row's other long texts when first asked for
 };
 
 struct Row
 {
     qint64 rowid = -1;
-    std::vector<QVariant> values; // a blob column holds its length (or Null), never its bytes
+    // A blob column holds its length (or Null), never its bytes; a long text column not yet read
+    // holds its type's name (or Null).
+    std::vector<QVariant> values;
+    bool longTextRead = false;
+};
+
+// Holds the connection's longest string or row to `bytes` while it lives.
+class LengthLimit
+{
+public:
+    LengthLimit(sqlite3* db, int bytes)
+        : db_(db)
+        , previous_(sqlite3_limit(db, SQLITE_LIMIT_LENGTH, bytes))
+    {
+    }
+    ~LengthLimit() { sqlite3_limit(db_, SQLITE_LIMIT_LENGTH, previous_); }
+    LengthLimit(const LengthLimit&) = delete;
+    LengthLimit& operator=(const LengthLimit&) = delete;
+
+private:
+    sqlite3* db_;
+    int previous_;
 };
 
 // One piece of a blob being written: bytes given by AppendChunk, or a file named by SetBlobFromFile.
@@ -68,7 +92,9 @@ struct Recordset::Impl
     QString table; // empty for a query that is not "SELECT * FROM [Table]": such a snapshot is read-only
     std::vector<Column> columns;
     QHash<QString, int> columnIndex; // name as spelt by the table, and in lower case -> column
-    QString selectList; // "rowid AS ..., [a], [b], length([blob]) AS [blob]"
+    QString selectList; // "rowid AS ..., [a], [b], length([blob]) AS [blob], typeof([memo]) AS [memo]"
+    std::vector<size_t> longColumns;
+    std::unique_ptr<Statement> longTextQuery; // the long texts of one row, kept prepared
     std::vector<Row> rows;
     int pos = 0;
     bool onDeletedRow = false;
@@ -98,6 +124,14 @@ struct Recordset::Impl
         if (!AtRow())
             Fail(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
         return rows[size_t(pos)];
+    }
+
+    Row& RowWithLongText()
+    {
+        CurrentRow();
+        Row& row = rows[size_t(pos)];
+        ReadLongText(row);
+        return row;
     }
 
     int ColumnOf(const QString& field) const
@@ -153,9 +187,14 @@ struct Recordset::Impl
         while (info.Step()) {
             Column column {info.Column(1).toString(),
                            info.Column(2).toString().compare("BLOB", Qt::CaseInsensitive) == 0};
-            // The length of a blob is read without loading its pages; the bytes are fetched in chunks.
-            select << (column.blob ? QStringLiteral("length(%1) AS %1").arg(Bracketed(column.name))
-                                   : Bracketed(column.name));
+            column.longText = !column.blob && schema::IsLongText(table, column.name);
+            if (column.longText)
+                longColumns.push_back(columns.size());
+            // The length of a blob and the type of a long text are read without loading their
+            // pages; the bytes are fetched in chunks, the texts when asked for.
+            select << (column.blob           ? QStringLiteral("length(%1) AS %1").arg(Bracketed(column.name))
+                           : column.longText ? QStringLiteral("typeof(%1) AS %1").arg(Bracketed(column.name))
+                                             : Bracketed(column.name));
             IndexColumn(column.name, int(columns.size()));
             columns.push_back(column);
         }
@@ -183,9 +222,50 @@ struct Recordset::Impl
         const int first = withRowid ? 1 : 0;
         if (withRowid)
             row.rowid = statement.Column(0).toLongLong();
-        for (int c = first; c < statement.ColumnCount(); ++c)
-            row.values.push_back(statement.Column(c));
+        for (int c = first; c < statement.ColumnCount(); ++c) {
+            QVariant value = statement.Column(c);
+            if (withRowid && columns[size_t(c - first)].longText && value.toString() == QLatin1String("null"))
+                value = QVariant();
+            row.values.push_back(std::move(value));
+        }
+        row.longTextRead = longColumns.empty();
         return row;
+    }
+
+    // Reads the long texts of the row, all in one go and at most MaxTextRowBytes of it.
+    void ReadLongText(Row& row)
+    {
+        if (row.longTextRead)
+            return;
+        if (!longTextQuery) {
+            QStringList names;
+            for (const size_t c : longColumns)
+                names << Bracketed(columns[c].name);
+            longTextQuery = std::make_unique<Statement>(
+                db.Handle(),
+                QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(names.join(", "), Bracketed(table)));
+        }
+        Statement& query = *longTextQuery;
+        query.Bind(1, row.rowid);
+        try {
+            const LengthLimit limit(db.Handle(), MaxTextRowBytes);
+            if (!query.Step())
+                Fail(QStringLiteral("the row was removed from %1 by someone else").arg(table));
+            for (size_t i = 0; i < longColumns.size(); ++i)
+                row.values[longColumns[i]] = query.Column(int(i));
+        } catch (const DatabaseError&) {
+            const bool tooLong = sqlite3_errcode(db.Handle()) == SQLITE_TOOBIG;
+            query.Reset();
+            if (tooLong)
+                throw TextTooLongError(QStringLiteral("The texts of this hack in %1 are longer than %2 MiB; Zenpatch "
+                                                      "reads no text that long.")
+                                           .arg(table)
+                                           .arg(MaxTextRowBytes >> 20)
+                                           .toStdString());
+            throw;
+        }
+        query.Reset();
+        row.longTextRead = true;
     }
 
     void Load(const QString& sql)
@@ -195,6 +275,8 @@ struct Recordset::Impl
             QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
         const auto match = selectAll.match(sql);
         rows.clear();
+        longColumns.clear();
+        longTextQuery.reset();
         if (match.hasMatch()) {
             table = match.captured(1).isEmpty() ? match.captured(2) : match.captured(1);
             LoadColumns();
@@ -432,6 +514,7 @@ void Recordset::Close()
 {
     d->EndChunkRead();
     d->ResetEdit();
+    d->longTextQuery.reset();
     d->rows.clear();
     d->open = false;
 }
@@ -572,9 +655,16 @@ int Recordset::FieldIndex(const QString& field) const
 
 QVariant Recordset::Value(int column) const
 {
-    if (d->mode != EditMode::None && !d->columns[size_t(column)].blob)
-        return d->editValues[size_t(column)];
+    const size_t c = size_t(column);
+    if (d->mode != EditMode::None && !d->columns[c].blob) {
+        // A long text the edit has not changed is read only when asked for, as outside an edit.
+        if (!d->columns[c].longText || d->mode == EditMode::Add || d->changed[c] || d->editValues[c].isNull())
+            return d->editValues[c];
+        return d->RowWithLongText().values[c];
+    }
     const Row& row = d->CurrentRow();
+    if (d->columns[c].longText && !row.values[c].isNull())
+        return d->RowWithLongText().values[c];
     if (!d->columns[size_t(column)].blob || row.values[size_t(column)].isNull())
         return row.values[size_t(column)];
     Statement query(d->db.Handle(),
