@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
+#include <algorithm>
 #include <map>
 #include <sqlite3.h>
 #include <variant>
@@ -46,7 +47,8 @@ struct Row
     bool longTextRead = false;
 };
 
-// Holds the connection's longest string or row to `bytes` while it lives.
+// Holds the connection's longest string or row to `bytes` while it lives (a negative `bytes` leaves
+// the limit in force as it is).
 class LengthLimit
 {
 public:
@@ -256,16 +258,40 @@ struct Recordset::Impl
         } catch (const DatabaseError&) {
             const bool tooLong = sqlite3_errcode(db.Handle()) == SQLITE_TOOBIG;
             query.Reset();
-            if (tooLong)
-                throw TextTooLongError(QStringLiteral("The texts of this hack in %1 are longer than %2 MiB; Zenpatch "
-                                                      "reads no text that long.")
-                                           .arg(table)
-                                           .arg(MaxTextRowBytes >> 20)
-                                           .toStdString());
+            ThrowIfTooLong(tooLong);
             throw;
         }
         query.Reset();
         row.longTextRead = true;
+    }
+
+    void ThrowIfTooLong(bool tooLong) const
+    {
+        if (tooLong)
+            throw TextTooLongError(
+                QStringLiteral("The texts of this hack in %1 are longer than %2 MiB; Zenpatch reads no text that long.")
+                    .arg(table)
+                    .arg(MaxTextRowBytes >> 20)
+                    .toStdString());
+    }
+
+    // The rows of a "SELECT * FROM [Table]" query. A snapshot that holds its rows whole (no long text
+    // left for later, no blob) reads at most MaxTextRowBytes of each.
+    void LoadSnapshot(const QString& rest)
+    {
+        LoadColumns();
+        const bool whole = longColumns.empty()
+            && std::none_of(columns.begin(), columns.end(), [](const Column& column) { return column.blob; });
+        Statement query(db.Handle(), SnapshotQuery(rest));
+        try {
+            // A negative limit leaves the one in force as it is.
+            const LengthLimit limit(db.Handle(), whole ? MaxTextRowBytes : -1);
+            while (query.Step())
+                rows.push_back(ReadRow(query, true));
+        } catch (const DatabaseError&) {
+            ThrowIfTooLong(sqlite3_errcode(db.Handle()) == SQLITE_TOOBIG);
+            throw;
+        }
     }
 
     void Load(const QString& sql)
@@ -279,10 +305,7 @@ struct Recordset::Impl
         longTextQuery.reset();
         if (match.hasMatch()) {
             table = match.captured(1).isEmpty() ? match.captured(2) : match.captured(1);
-            LoadColumns();
-            Statement query(db.Handle(), SnapshotQuery(match.captured(3)));
-            while (query.Step())
-                rows.push_back(ReadRow(query, true));
+            LoadSnapshot(match.captured(3));
         } else {
             table.clear();
             columns.clear();

@@ -37,12 +37,8 @@ QStringList CreateStatements()
 bool IsLongText(const QString& table, const QString& column)
 {
     static const QStringList hackInfo {"Comments", "PreInstallCom", "PostInstallCom", "RemFiles"};
-    static const QStringList hackData {"OldData", "NewData", "Comment"};
-    if (table.compare(QLatin1String("HackInfo"), Qt::CaseInsensitive) == 0)
-        return hackInfo.contains(column, Qt::CaseInsensitive);
-    if (table.compare(QLatin1String("HackData"), Qt::CaseInsensitive) == 0)
-        return hackData.contains(column, Qt::CaseInsensitive);
-    return false;
+    return table.compare(QLatin1String("HackInfo"), Qt::CaseInsensitive) == 0
+        && hackInfo.contains(column, Qt::CaseInsensitive);
 }
 
 } // namespace zp::schema

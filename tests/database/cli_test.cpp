@@ -138,6 +138,11 @@ TEST_F(DatabaseCommandsTest, TextsTooLongToReadAreLeftUnreadByTheListAndRefusedW
     hack.Update();
     EXPECT_EQ(hack.Text("LastInstall"), "now");
     EXPECT_THROW(hack.Text("Comments"), TextTooLongError);
+
+    // A mod is read whole with its hack's mods, and held to the same size.
+    state.Connection.Execute("INSERT INTO [HackData] ([HackNum], [ModOrder], [FileName], [OldData]) "
+                             "SELECT 2, 1, 'a.cgi', [Comments] FROM [HackInfo] WHERE [HackNum] = 1");
+    EXPECT_TRUE(Cli({"show", "Small"}, 96 << 20).err.contains("in HackData are longer than 64 MiB"));
 }
 
 TEST_F(DatabaseCommandsTest, UnconfiguredHomeSaysWhatToRunAndQuestionsShowTheAnswerTaken)
