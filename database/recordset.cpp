@@ -1,12 +1,15 @@
 #include "database/recordset.h"
 
 #include "database/database.h"
+#include "database/schema.h"
 #include "database/statement.h"
+#include "database/text_limit.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <optional>
@@ -34,12 +37,35 @@ struct Column
 {
     QString name;
     bool blob = false;
+    bool longText = false; // read with the row's other long texts when first asked for
 };
 
 struct Row
 {
     qint64 rowid = -1;
-    std::vector<QVariant> values; // a blob column holds its length (or Null), never its bytes
+    // A blob column holds its length (or Null), never its bytes; a long text column not yet read
+    // holds its type's name (or Null).
+    std::vector<QVariant> values;
+    bool longTextRead = false;
+};
+
+// Holds the connection's longest string or row to `bytes` while it lives (a negative `bytes` leaves
+// the limit in force as it is).
+class LengthLimit
+{
+public:
+    LengthLimit(sqlite3* db, int bytes)
+        : db_(db)
+        , previous_(sqlite3_limit(db, SQLITE_LIMIT_LENGTH, bytes))
+    {
+    }
+    ~LengthLimit() { sqlite3_limit(db_, SQLITE_LIMIT_LENGTH, previous_); }
+    LengthLimit(const LengthLimit&) = delete;
+    LengthLimit& operator=(const LengthLimit&) = delete;
+
+private:
+    sqlite3* db_;
+    int previous_;
 };
 
 // One piece of a blob being written: bytes given by AppendChunk, or a file named by SetBlobFromFile.
@@ -70,7 +96,9 @@ struct Recordset::Impl
     QString table; // empty for a query that is not "SELECT * FROM [Table]": such a snapshot is read-only
     std::vector<Column> columns;
     QHash<QString, int> columnIndex; // name as spelt by the table, and in lower case -> column
-    QString selectList; // "rowid AS ..., [a], [b], length([blob]) AS [blob]"
+    QString selectList; // "rowid AS ..., [a], [b], length([blob]) AS [blob], typeof([memo]) AS [memo]"
+    std::vector<size_t> longColumns;
+    std::unique_ptr<Statement> longTextQuery; // the long texts of one row, kept prepared
     std::vector<Row> rows;
     int pos = 0;
     bool onDeletedRow = false;
@@ -104,6 +132,14 @@ struct Recordset::Impl
         if (!AtRow())
             Fail(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
         return rows[size_t(pos)];
+    }
+
+    Row& RowWithLongText()
+    {
+        CurrentRow();
+        Row& row = rows[size_t(pos)];
+        ReadLongText(row);
+        return row;
     }
 
     int ColumnOf(const QString& field) const
@@ -170,9 +206,14 @@ struct Recordset::Impl
         while (info.Step()) {
             Column column {info.Column(1).toString(),
                            info.Column(2).toString().compare("BLOB", Qt::CaseInsensitive) == 0};
-            // The length of a blob is read without loading its pages; the bytes are fetched in chunks.
-            select << (column.blob ? QStringLiteral("length(%1) AS %1").arg(Bracketed(column.name))
-                                   : Bracketed(column.name));
+            column.longText = !column.blob && schema::IsLongText(table, column.name);
+            if (column.longText)
+                longColumns.push_back(columns.size());
+            // The length of a blob and the type of a long text are read without loading their
+            // pages; the bytes are fetched in chunks, the texts when asked for.
+            select << (column.blob           ? QStringLiteral("length(%1) AS %1").arg(Bracketed(column.name))
+                           : column.longText ? QStringLiteral("typeof(%1) AS %1").arg(Bracketed(column.name))
+                                             : Bracketed(column.name));
             IndexColumn(column.name, int(columns.size()));
             columns.push_back(column);
         }
@@ -200,9 +241,74 @@ struct Recordset::Impl
         const int first = withRowid ? 1 : 0;
         if (withRowid)
             row.rowid = statement.Column(0).toLongLong();
-        for (int c = first; c < statement.ColumnCount(); ++c)
-            row.values.push_back(statement.Column(c));
+        for (int c = first; c < statement.ColumnCount(); ++c) {
+            QVariant value = statement.Column(c);
+            if (withRowid && columns[size_t(c - first)].longText && value.toString() == QLatin1String("null"))
+                value = QVariant();
+            row.values.push_back(std::move(value));
+        }
+        row.longTextRead = longColumns.empty();
         return row;
+    }
+
+    // Reads the long texts of the row, all in one go and at most MaxTextRowBytes of it.
+    void ReadLongText(Row& row)
+    {
+        if (row.longTextRead)
+            return;
+        if (!longTextQuery) {
+            QStringList names;
+            for (const size_t c : longColumns)
+                names << Bracketed(columns[c].name);
+            longTextQuery = std::make_unique<Statement>(
+                db.Handle(),
+                QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(names.join(", "), Bracketed(table)));
+        }
+        Statement& query = *longTextQuery;
+        query.Bind(1, row.rowid);
+        try {
+            const LengthLimit limit(db.Handle(), MaxTextRowBytes);
+            if (!query.Step())
+                Fail(QStringLiteral("the row was removed from %1 by someone else").arg(table));
+            for (size_t i = 0; i < longColumns.size(); ++i)
+                row.values[longColumns[i]] = query.Column(int(i));
+        } catch (const DatabaseError&) {
+            const bool tooLong = sqlite3_errcode(db.Handle()) == SQLITE_TOOBIG;
+            query.Reset();
+            ThrowIfTooLong(tooLong);
+            throw;
+        }
+        query.Reset();
+        row.longTextRead = true;
+    }
+
+    void ThrowIfTooLong(bool tooLong) const
+    {
+        if (tooLong)
+            throw TextTooLongError(
+                QStringLiteral("The texts of this hack in %1 are longer than %2 MiB; Zenpatch reads no text that long.")
+                    .arg(table)
+                    .arg(MaxTextRowBytes >> 20)
+                    .toStdString());
+    }
+
+    // The rows of a "SELECT * FROM [Table]" query. A snapshot that holds its rows whole (no long text
+    // left for later, no blob) reads at most MaxTextRowBytes of each.
+    void LoadSnapshot(const QString& rest)
+    {
+        LoadColumns();
+        const bool whole = longColumns.empty()
+            && std::none_of(columns.begin(), columns.end(), [](const Column& column) { return column.blob; });
+        Statement query(db.Handle(), SnapshotQuery(rest));
+        try {
+            // A negative limit leaves the one in force as it is.
+            const LengthLimit limit(db.Handle(), whole ? MaxTextRowBytes : -1);
+            while (query.Step())
+                rows.push_back(ReadRow(query, true));
+        } catch (const DatabaseError&) {
+            ThrowIfTooLong(sqlite3_errcode(db.Handle()) == SQLITE_TOOBIG);
+            throw;
+        }
     }
 
     void Load(const QString& sql)
@@ -212,12 +318,11 @@ struct Recordset::Impl
             QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
         const auto match = selectAll.match(sql);
         rows.clear();
+        longColumns.clear();
+        longTextQuery.reset();
         if (match.hasMatch()) {
             table = match.captured(1).isEmpty() ? match.captured(2) : match.captured(1);
-            LoadColumns();
-            Statement query(db.Handle(), SnapshotQuery(match.captured(3)));
-            while (query.Step())
-                rows.push_back(ReadRow(query, true));
+            LoadSnapshot(match.captured(3));
         } else {
             table.clear();
             columns.clear();
@@ -458,6 +563,7 @@ void Recordset::Close()
 {
     d->EndChunkRead();
     d->ResetEdit();
+    d->longTextQuery.reset();
     d->rows.clear();
     d->prepared.clear();
     d->open = false;
@@ -599,9 +705,16 @@ int Recordset::FieldIndex(const QString& field) const
 
 QVariant Recordset::Value(int column) const
 {
-    if (d->mode != EditMode::None && !d->columns[size_t(column)].blob)
-        return d->editValues[size_t(column)];
+    const size_t c = size_t(column);
+    if (d->mode != EditMode::None && !d->columns[c].blob) {
+        // A long text the edit has not changed is read only when asked for, as outside an edit.
+        if (!d->columns[c].longText || d->mode == EditMode::Add || d->changed[c] || d->editValues[c].isNull())
+            return d->editValues[c];
+        return d->RowWithLongText().values[c];
+    }
     const Row& row = d->CurrentRow();
+    if (d->columns[c].longText && !row.values[c].isNull())
+        return d->RowWithLongText().values[c];
     if (!d->columns[size_t(column)].blob || row.values[size_t(column)].isNull())
         return row.values[size_t(column)];
     Statement query(d->db.Handle(),
