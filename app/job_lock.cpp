@@ -121,6 +121,17 @@ void RemoveJobFolderAndLeftovers(const QString& path)
     }
 }
 
+// Removes the source backups that a killed installation left unfinished.
+void RemoveUnfinishedBackups(const QString& programFolder)
+{
+    const QDir backups(programFolder + QStringLiteral("/backups"));
+    if (QFileInfo(backups.path()).isSymLink())
+        return;
+    for (const QString& name : backups.entryList({u'*' + UnfinishedBackupSuffix},
+                                                 QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+        RemoveJobFolder(backups.filePath(name));
+}
+
 } // namespace
 
 void RemoveJobFolderLater(const QString& path)
@@ -152,6 +163,7 @@ JobLock::JobLock(const QString& programFolder, std::chrono::milliseconds wait)
     RemoveJobFolderAndLeftovers(programFolder + QStringLiteral("/enctemp"));
     RemoveJobFolderAndLeftovers(programFolder + QStringLiteral("/zpk_inst_temp"));
     RemoveJobFolderAndLeftovers(programFolder + QStringLiteral("/zpk_rec_temp"));
+    RemoveUnfinishedBackups(programFolder);
 }
 
 JobLock::~JobLock()

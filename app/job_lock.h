@@ -18,10 +18,15 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A source backup is filled under its name with this suffix and takes its own name only once its
+// manifest is written, before the installation replaces any file; so a folder with the suffix never
+// holds the only copy of a replaced file.
+inline const QString UnfinishedBackupSuffix = QStringLiteral(".unfinished");
+
 // One job at a time per program folder: install, analysis, import, export, text export, delete,
 // backup and compaction each hold <program folder>/zpatch.lock while they run, in the program and
 // in the command line alike. Taking it also removes what a killed job left: the temporary files of
-// its unfinished writes, the exchange folder and the work folder.
+// its unfinished writes, the exchange folder, the work folder and unfinished source backups.
 class JobLock
 {
 public:

@@ -173,7 +173,7 @@ void frmListHacks::Load()
 void frmListHacks::RefillHackList(int selectHackNum)
 {
     Guarded([this, selectHackNum] {
-        rows_ = HackListRows(state_);
+        rows_ = HackListRows(state_, true);
         searchTexts_.clear();
         searchTexts_.reserve(rows_.size());
         for (const HackListRow& row : rows_)

@@ -111,7 +111,7 @@ int RunListCommand(const GlobalOptions& options, const CommandArguments& args)
     const ParsedArguments parsed = ParseArguments(args, 0, {"--filter"});
     const HackFilter filter(ArgumentText(parsed.value("--filter").value_or(std::string())));
     Session session(options);
-    for (const HackListRow& row : HackListRows(session.state)) {
+    for (const HackListRow& row : HackListRows(session.state, !filter.IsEmpty())) {
         if (filter.IsEmpty() || filter.Matches(SearchTextOf(row)))
             PrintLine(TabSeparated(QStringList {QString::number(row.HackNum)} + row.cells));
     }
@@ -124,8 +124,11 @@ int RunShowCommand(const GlobalOptions& options, const CommandArguments& args)
     Session session(options);
     session.SelectHack(parsed.positional[0]);
     const Recordset& hack = *session.state.HackInfoRecordset;
+    QStringList lines; // all read before any is printed, so a field that cannot be read prints nothing
     for (const QString& field : hack.FieldNames())
-        PrintLine(field + QStringLiteral(": ") + EscapedCell(hack.Text(field)));
+        lines << field + QStringLiteral(": ") + EscapedCell(hack.Text(field));
+    for (const QString& line : lines)
+        PrintLine(line);
     PrintMods(session.state);
     PrintSupportFiles(session.state);
     return exitSuccess;

@@ -1,6 +1,7 @@
 // zenpatch-cli [--home DIR] [--yes] COMMAND [ARGS...]
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "database/text_limit.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -111,6 +112,8 @@ int main(int argc, char** argv)
     try {
         return zp::cli::run(argc, argv);
     } catch (const zp::cli::CommandError& e) {
+        std::fprintf(stderr, "zenpatch-cli: %s\n", e.what());
+    } catch (const zp::TextTooLongError& e) {
         std::fprintf(stderr, "zenpatch-cli: %s\n", e.what());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "zenpatch-cli: unexpected error: %s\n", e.what());

@@ -22,7 +22,7 @@ int RunBackupsCommand(const GlobalOptions& options, const CommandArguments& args
         hack = session.state.CurrentHackNum;
     }
     std::map<int, QString> names;
-    for (const HackListRow& row : HackListRows(session.state))
+    for (const HackListRow& row : HackListRows(session.state, false))
         names[row.HackNum] = row.cells.value(0);
     for (const BackupInfo& backup : ListBackups(session.state.ProgramFolder, hack)) {
         const QString line = TabSeparated({QString::number(backup.hackNum),

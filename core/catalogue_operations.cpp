@@ -5,6 +5,7 @@
 #include "app/common.h"
 #include "app/job_lock.h"
 #include "database/sql.h"
+#include "database/text_limit.h"
 
 #include <QHash>
 
@@ -111,7 +112,21 @@ OwnHackRun::OwnHackRun(AppState& state, int hackNum)
 {
 }
 
-std::vector<HackListRow> HackListRows(AppState& state)
+namespace {
+
+// The comments the filter searches; a hack whose texts are too long to read is found by its cells.
+QString ListedComments(const Recordset& hacks)
+{
+    try {
+        return hacks.Text("Comments");
+    } catch (const TextTooLongError&) {
+        return QString();
+    }
+}
+
+} // namespace
+
+std::vector<HackListRow> HackListRows(AppState& state, bool withComments)
 {
     Recordset counts(state.Connection);
     counts.Open(QStringLiteral("SELECT [HackNum], count(*) AS [Files] FROM [HackFiles] GROUP BY [HackNum]"));
@@ -132,7 +147,7 @@ std::vector<HackListRow> HackListRows(AppState& state)
                          filesOf.value(number, QStringLiteral("0")),
                          hacks.Text("LastMod"),
                          hacks.Text("LastInstall")},
-                        hacks.Text("Comments")});
+                        withComments ? ListedComments(hacks) : QString()});
     }
     return rows;
 }

@@ -72,7 +72,8 @@ struct HackListRow
 };
 
 // The rows of the hack list in the order of HackInfoRecordset, which it re-opens with the list
-// query. The support files of all hacks are counted with one grouped query.
-std::vector<HackListRow> HackListRows(AppState& state);
+// query. The support files of all hacks are counted with one grouped query. The comments are read
+// only for a filter (`withComments`); a hack whose texts are too long to read has none.
+std::vector<HackListRow> HackListRows(AppState& state, bool withComments);
 
 } // namespace zp

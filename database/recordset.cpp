@@ -5,14 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QRegularExpression>
-#include <map>
-#include <memory>
-#include <optional>
-#include <sqlite3.h>
-#include <variant>
-#include <vector>
 
 namespace zp {
 
@@ -49,6 +42,7 @@ void Recordset::Close()
 {
     d->EndChunkRead();
     d->ResetEdit();
+    d->longTextQuery.reset();
     d->rows.clear();
     d->prepared.clear();
     d->open = false;
@@ -190,9 +184,16 @@ int Recordset::FieldIndex(const QString& field) const
 
 QVariant Recordset::Value(int column) const
 {
-    if (d->mode != EditMode::None && !d->columns[size_t(column)].blob)
-        return d->editValues[size_t(column)];
+    const size_t c = size_t(column);
+    if (d->mode != EditMode::None && !d->columns[c].blob) {
+        // A long text the edit has not changed is read only when asked for, as outside an edit.
+        if (!d->columns[c].longText || d->mode == EditMode::Add || d->changed[c] || d->editValues[c].isNull())
+            return d->editValues[c];
+        return d->RowWithLongText().values[c];
+    }
     const Row& row = d->CurrentRow();
+    if (d->columns[c].longText && !row.values[c].isNull())
+        return d->RowWithLongText().values[c];
     if (!d->columns[size_t(column)].blob || row.values[size_t(column)].isNull())
         return row.values[size_t(column)];
     Statement query(d->db.Handle(),

@@ -26,12 +26,16 @@ struct Column
 {
     QString name;
     bool blob = false;
+    bool longText = false; // read with the row's other long texts when first asked for
 };
 
 struct Row
 {
     qint64 rowid = -1;
-    std::vector<QVariant> values; // a blob column holds its length (or Null), never its bytes
+    // A blob column holds its length (or Null), never its bytes; a long text column not yet read
+    // holds its type's name (or Null).
+    std::vector<QVariant> values;
+    bool longTextRead = false;
 };
 
 // One piece of a blob being written: bytes given by AppendChunk, or a file named by SetBlobFromFile.
@@ -61,7 +65,9 @@ struct Recordset::Impl
     QString table; // empty for a query that is not "SELECT * FROM [Table]": such a snapshot is read-only
     std::vector<Column> columns;
     QHash<QString, int> columnIndex; // name as spelt by the table, and in lower case -> column
-    QString selectList; // "rowid AS ..., [a], [b], length([blob]) AS [blob]"
+    QString selectList; // "rowid AS ..., [a], [b], length([blob]) AS [blob], typeof([memo]) AS [memo]"
+    std::vector<size_t> longColumns;
+    std::unique_ptr<Statement> longTextQuery; // the long texts of one row, kept prepared
     std::vector<Row> rows;
     int pos = 0;
     bool onDeletedRow = false;
@@ -95,6 +101,14 @@ struct Recordset::Impl
         if (!AtRow())
             Fail(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
         return rows[size_t(pos)];
+    }
+
+    Row& RowWithLongText()
+    {
+        CurrentRow();
+        Row& row = rows[size_t(pos)];
+        ReadLongText(row);
+        return row;
     }
 
     int ColumnOf(const QString& field) const
@@ -145,6 +159,14 @@ struct Recordset::Impl
 
     Row ReadRow(const Statement& statement, bool withRowid) const;
 
+    // Reads the long texts of the row, all in one go and at most MaxTextRowBytes of it.
+    void ReadLongText(Row& row);
+
+    void ThrowIfTooLong(bool tooLong) const;
+
+    // The rows of a "SELECT * FROM [Table]" query. A snapshot that holds its rows whole (no long text
+    // left for later, no blob) reads at most MaxTextRowBytes of each.
+    void LoadSnapshot(const QString& rest);
     void Load(const QString& sql);
     Row Fetch(qint64 rowid);
     void StartEdit();

@@ -2,10 +2,37 @@
 
 #include "database/database.h"
 
+#include "database/schema.h"
+#include "database/text_limit.h"
+
 #include <QRegularExpression>
+#include <algorithm>
 #include <sqlite3.h>
 
 namespace zp {
+
+namespace {
+
+// Holds the connection's longest string or row to `bytes` while it lives (a negative `bytes` leaves
+// the limit in force as it is).
+class LengthLimit
+{
+public:
+    LengthLimit(sqlite3* db, int bytes)
+        : db_(db)
+        , previous_(sqlite3_limit(db, SQLITE_LIMIT_LENGTH, bytes))
+    {
+    }
+    ~LengthLimit() { sqlite3_limit(db_, SQLITE_LIMIT_LENGTH, previous_); }
+    LengthLimit(const LengthLimit&) = delete;
+    LengthLimit& operator=(const LengthLimit&) = delete;
+
+private:
+    sqlite3* db_;
+    int previous_;
+};
+
+} // namespace
 
 namespace recordset_parts {
 
@@ -48,9 +75,14 @@ void Recordset::Impl::LoadColumns()
     Statement info(db.Handle(), QStringLiteral("PRAGMA table_info(%1)").arg(Bracketed(table)));
     while (info.Step()) {
         Column column {info.Column(1).toString(), info.Column(2).toString().compare("BLOB", Qt::CaseInsensitive) == 0};
-        // The length of a blob is read without loading its pages; the bytes are fetched in chunks.
-        select << (column.blob ? QStringLiteral("length(%1) AS %1").arg(Bracketed(column.name))
-                               : Bracketed(column.name));
+        column.longText = !column.blob && schema::IsLongText(table, column.name);
+        if (column.longText)
+            longColumns.push_back(columns.size());
+        // The length of a blob and the type of a long text are read without loading their
+        // pages; the bytes are fetched in chunks, the texts when asked for.
+        select << (column.blob           ? QStringLiteral("length(%1) AS %1").arg(Bracketed(column.name))
+                       : column.longText ? QStringLiteral("typeof(%1) AS %1").arg(Bracketed(column.name))
+                                         : Bracketed(column.name));
         IndexColumn(column.name, int(columns.size()));
         columns.push_back(column);
     }
@@ -76,9 +108,70 @@ Row Recordset::Impl::ReadRow(const Statement& statement, bool withRowid) const
     const int first = withRowid ? 1 : 0;
     if (withRowid)
         row.rowid = statement.Column(0).toLongLong();
-    for (int c = first; c < statement.ColumnCount(); ++c)
-        row.values.push_back(statement.Column(c));
+    for (int c = first; c < statement.ColumnCount(); ++c) {
+        QVariant value = statement.Column(c);
+        if (withRowid && columns[size_t(c - first)].longText && value.toString() == QLatin1String("null"))
+            value = QVariant();
+        row.values.push_back(std::move(value));
+    }
+    row.longTextRead = longColumns.empty();
     return row;
+}
+
+void Recordset::Impl::ReadLongText(Row& row)
+{
+    if (row.longTextRead)
+        return;
+    if (!longTextQuery) {
+        QStringList names;
+        for (const size_t c : longColumns)
+            names << Bracketed(columns[c].name);
+        longTextQuery = std::make_unique<Statement>(
+            db.Handle(), QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(names.join(", "), Bracketed(table)));
+    }
+    Statement& query = *longTextQuery;
+    query.Bind(1, row.rowid);
+    try {
+        const LengthLimit limit(db.Handle(), MaxTextRowBytes);
+        if (!query.Step())
+            Fail(QStringLiteral("the row was removed from %1 by someone else").arg(table));
+        for (size_t i = 0; i < longColumns.size(); ++i)
+            row.values[longColumns[i]] = query.Column(int(i));
+    } catch (const DatabaseError&) {
+        const bool tooLong = sqlite3_errcode(db.Handle()) == SQLITE_TOOBIG;
+        query.Reset();
+        ThrowIfTooLong(tooLong);
+        throw;
+    }
+    query.Reset();
+    row.longTextRead = true;
+}
+
+void Recordset::Impl::ThrowIfTooLong(bool tooLong) const
+{
+    if (tooLong)
+        throw TextTooLongError(
+            QStringLiteral("The texts of this hack in %1 are longer than %2 MiB; Zenpatch reads no text that long.")
+                .arg(table)
+                .arg(MaxTextRowBytes >> 20)
+                .toStdString());
+}
+
+void Recordset::Impl::LoadSnapshot(const QString& rest)
+{
+    LoadColumns();
+    const bool whole = longColumns.empty()
+        && std::none_of(columns.begin(), columns.end(), [](const Column& column) { return column.blob; });
+    Statement query(db.Handle(), SnapshotQuery(rest));
+    try {
+        // A negative limit leaves the one in force as it is.
+        const LengthLimit limit(db.Handle(), whole ? MaxTextRowBytes : -1);
+        while (query.Step())
+            rows.push_back(ReadRow(query, true));
+    } catch (const DatabaseError&) {
+        ThrowIfTooLong(sqlite3_errcode(db.Handle()) == SQLITE_TOOBIG);
+        throw;
+    }
 }
 
 void Recordset::Impl::Load(const QString& sql)
@@ -88,12 +181,11 @@ void Recordset::Impl::Load(const QString& sql)
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     const auto match = selectAll.match(sql);
     rows.clear();
+    longColumns.clear();
+    longTextQuery.reset();
     if (match.hasMatch()) {
         table = match.captured(1).isEmpty() ? match.captured(2) : match.captured(1);
-        LoadColumns();
-        Statement query(db.Handle(), SnapshotQuery(match.captured(3)));
-        while (query.Step())
-            rows.push_back(ReadRow(query, true));
+        LoadSnapshot(match.captured(3));
     } else {
         table.clear();
         columns.clear();

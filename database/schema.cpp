@@ -34,4 +34,11 @@ QStringList CreateStatements()
     };
 }
 
+bool IsLongText(const QString& table, const QString& column)
+{
+    static const QStringList hackInfo {"Comments", "PreInstallCom", "PostInstallCom", "RemFiles"};
+    return table.compare(QLatin1String("HackInfo"), Qt::CaseInsensitive) == 0
+        && hackInfo.contains(column, Qt::CaseInsensitive);
+}
+
 } // namespace zp::schema

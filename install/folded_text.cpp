@@ -12,6 +12,7 @@
 #include <bit>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -212,6 +213,8 @@ std::pair<size_t, qsizetype> FoldedText::Locate(qsizetype i) const
 QChar FoldedText::At(qsizetype i) const
 {
     const auto [k, base] = Locate(i);
+    if (k == pieces_.size()) // a seam refolded against a length that is not the text's
+        throw std::logic_error("a unit past the end of the text was read");
     const Piece& piece = pieces_[k];
     return std::as_const(stores_[piece.store].text)[piece.start + i - base];
 }

@@ -14,7 +14,7 @@ enum class BackupState {
     NotReverted,
     Interrupted, // the installation was killed while replacing files; those it replaced can be reverted
     Reverted,
-    NoManifest, // kept by an installation that stopped before replacing any file, or by an older version
+    NoManifest, // kept by an older version, which wrote no manifest
     Damaged, // a manifest that cannot be trusted: no revert reads it
 };
 

@@ -1,11 +1,16 @@
 #include "install/source_backup.h"
 
 #include "app/app_state.h"
+#include "app/job_lock.h"
 #include "app/whole_file.h"
 #include "core/install_log.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
 
 namespace zp {
 
@@ -32,12 +37,14 @@ bool SourceBackup::Begin(const QStringList& files, const std::map<QString, QStri
         return true;
     if (folder_.isEmpty() || QFileInfo::exists(state_.ProgramFolder + u'/' + folder_))
         folder_ = NewBackupFolder(state_);
+    const QString finalFolder = std::exchange(folder_, folder_ + UnfinishedBackupSuffix);
     for (const QString& relative : files) {
         if (!Keep(relative, newContent.at(relative)))
             return false;
     }
     try {
         WriteManifest();
+        Publish(finalFolder);
     } catch (const std::exception& e) {
         Refuse(ManifestPath(), QString::fromStdString(e.what()));
         return false;
@@ -90,6 +97,15 @@ void SourceBackup::Refuse(const QString& what, const QString& reason)
 QString SourceBackup::ManifestPath() const
 {
     return state_.ProgramFolder + u'/' + folder_ + u'/' + ManifestFileName;
+}
+
+void SourceBackup::Publish(const QString& finalFolder)
+{
+    const QByteArray from = QFile::encodeName(state_.ProgramFolder + u'/' + folder_);
+    const QByteArray to = QFile::encodeName(state_.ProgramFolder + u'/' + finalFolder);
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) != 0)
+        throw std::runtime_error(SystemErrorText(errno).toStdString());
+    folder_ = finalFolder;
 }
 
 void SourceBackup::WriteManifest()

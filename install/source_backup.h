@@ -40,12 +40,14 @@ private:
     bool Keep(const QString& path, const QString& newContent);
     void Refuse(const QString& what, const QString& reason);
     QString ManifestPath() const;
+    // Gives the backup, filled and with its manifest, its own name; throws std::runtime_error.
+    void Publish(const QString& finalFolder);
     // Throws std::runtime_error naming the reason.
     void WriteManifest();
 
     const AppState& state_;
     LogSink& log_;
-    QString folder_; // relative to the program folder
+    QString folder_; // relative to the program folder; the unfinished name until Publish
     BackupManifest manifest_;
     std::map<QString, QString> normalPaths_; // the path as the run names it -> manifest path
 };

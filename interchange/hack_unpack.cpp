@@ -22,31 +22,34 @@ QByteArray ReadWholeFile(const QString& path)
 
 // The decoded block of each support file entry. The n-th entry of a name takes the n-th block
 // of that name, so duplicates keep their own bytes. A block matches by its file name (base name
-// "." extension), by its whole label, or by its file name in another letter case.
-QList<QString> MatchSupportFiles(const QList<SupportFileEntry>& entries, const QList<PackageBlock>& blocks)
+// "." extension), by its whole label, or by its file name in another letter case: then the file
+// takes the block's name, the name its bytes came with.
+QList<QString> MatchSupportFiles(QList<SupportFileEntry>& entries, const QList<PackageBlock>& blocks)
 {
     QList<bool> used(blocks.size(), false);
-    auto take = [&](const QString& name, auto&& matches) -> std::optional<QString> {
+    auto take = [&](const QString& name, auto&& matches) -> const PackageBlock* {
         for (qsizetype i = 0; i < blocks.size(); ++i) {
             if (!used[i] && matches(blocks[i], name)) {
                 used[i] = true;
-                return blocks[i].path;
+                return &blocks[i];
             }
         }
-        return std::nullopt;
+        return nullptr;
     };
     QList<QString> paths;
-    for (const SupportFileEntry& entry : entries) {
-        std::optional<QString> path
+    for (SupportFileEntry& entry : entries) {
+        const PackageBlock* block
             = take(entry.FileName, [](const PackageBlock& b, const QString& n) { return b.name == n || b.label == n; });
-        if (!path) {
-            path = take(entry.FileName, [](const PackageBlock& b, const QString& n) {
+        if (!block) {
+            block = take(entry.FileName, [](const PackageBlock& b, const QString& n) {
                 return b.name.compare(n, Qt::CaseInsensitive) == 0;
             });
+            if (block)
+                entry.FileName = block->name;
         }
-        if (!path)
+        if (!block)
             throw ImportError {53, "File not found: " + entry.FileName};
-        paths.append(*path);
+        paths.append(block->path);
     }
     return paths;
 }

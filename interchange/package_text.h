@@ -1,5 +1,7 @@
 #pragma once
 
+#include "database/text_limit.h"
+
 #include <QFile>
 #include <QList>
 #include <QString>
@@ -25,8 +27,9 @@ public:
     int number;
 };
 
-// The largest hack description an import reads (it is read whole); support files are streamed.
-inline constexpr qint64 MaxDescriptionSize = qint64(64) << 20;
+// The largest hack description an import reads (it is read whole); support files are streamed. It
+// carries the hack's texts, which the catalogue reads up to the same size.
+inline constexpr qint64 MaxDescriptionSize = MaxTextRowBytes;
 
 // A package that is not taken as a hack file: a block label that would name a file outside the
 // exchange folder (a path separator or ".."), or a description larger than MaxDescriptionSize.

@@ -62,6 +62,21 @@ TEST_F(AnalysisRunTest, MissingFolderMissingFileAndFileInASubfolder)
                             Found("page.tmpl", "Append")));
 }
 
+TEST_F(AnalysisRunTest, OneNameInTwoLocationsIsTwoFiles)
+{
+    Write(source + "/cgi-bin/common.txt", "alpha\r\n");
+    Write(source + "/templates/common.txt", "beta\r\n");
+    const int hack = AddHack("Trial");
+    AddMod(hack, 1, "common.txt", 0, "", Replace, 1, "alpha", "1");
+    AddMod(hack, 2, "common.txt", 4, "", Replace, 1, "beta", "2");
+    AddMod(hack, 3, "common.txt", 0, "", Replace, 1, "beta", "3", "not in cgi-bin");
+
+    EXPECT_THAT(Analyze(),
+                ElementsAre(Found("common.txt", "Replace"),
+                            Found("common.txt", "Replace"),
+                            Row("common.txt", "Replace", "Applying Mod", "ERROR: not in cgi-bin", true)));
+}
+
 // The files are read side by side and the first, large one is done last: the rows still follow the
 // mods, the missing file's row in its place.
 TEST_F(AnalysisRunTest, RowsFollowTheModsWhicheverFileIsDoneFirst)

@@ -60,6 +60,9 @@ TEST_F(JobLockTest, TheLockAndTheLeftoversOfAKilledJobAreTakenOver)
         QDir(folder.path()).mkpath("enctemp/half");
         QDir(folder.path()).mkpath("zpk_inst_temp/cgi-bin");
         QDir(folder.path()).mkpath("zpk_inst_temp.old-0badcafe/cgi-bin"); // one it was removing after a job
+        // A source backup being filled, and one of an older version that never had a manifest.
+        QDir(folder.path()).mkpath("backups/7-20240101-000000.unfinished/cgi-bin");
+        QDir(folder.path()).mkpath("backups/7-20230101-000000/cgi-bin");
         WholeFile file(folder.path(), board, "index.php");
         file.Write("half");
         _exit(0);
@@ -73,6 +76,8 @@ TEST_F(JobLockTest, TheLockAndTheLeftoversOfAKilledJobAreTakenOver)
     EXPECT_FALSE(QFile::exists(folder.filePath("enctemp")));
     EXPECT_FALSE(QFile::exists(folder.filePath("zpk_inst_temp")));
     EXPECT_FALSE(QFile::exists(folder.filePath("zpk_inst_temp.old-0badcafe")));
+    EXPECT_EQ(QDir(folder.filePath("backups")).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+              QStringList {"7-20230101-000000"});
 }
 
 TEST_F(JobLockTest, AWorkFolderRemovedLaterMakesWayAtOnce)

@@ -29,13 +29,17 @@ protected:
         return names;
     }
 
+    // The exit status; what it printed is left in `out`.
     int Cli(const QStringList& args)
     {
         QProcess cli;
         cli.start(ZENPATCH_CLI, QStringList {"--home", home.path()} + args);
         EXPECT_TRUE(cli.waitForFinished(30000));
+        out = QString::fromUtf8(cli.readAllStandardOutput());
         return cli.exitCode();
     }
+
+    QString out;
 };
 
 TEST_F(BoardCheckTest, UpgradeCheckTriesEachHackOverBothReleases)
@@ -94,7 +98,8 @@ TEST_F(BoardCheckTest, UpgradeCheckTriesEachHackOverBothReleases)
     EXPECT_TRUE(RunUpgradeCheck(state, release, source, {chain}, {{}, &cancel}).Cancelled);
     EXPECT_TRUE(RunUpgradeCheck(state, release, source, {chain}).AllFit());
     EXPECT_EQ(Cli({"check-upgrade", "--source", release, "Chain"}), 0);
-    EXPECT_EQ(Cli({"check-upgrade", "--source", release}), 1);
+    EXPECT_EQ(Cli({"check-upgrade", "--source", release, "--format", "tsv"}), 1);
+    EXPECT_TRUE(out.contains("\nRenamed\t2\t2\t0\tcgi-bin/post.cgi\tbreaks on upgrade")) << out.toStdString();
     EXPECT_EQ(Cli({"check-upgrade", "--source", home.filePath("none")}), 2);
     // A file given as the new release is refused, not taken for a board without files.
     const QString file = release + "/cgi-bin/forum.cgi";

@@ -94,7 +94,7 @@ TEST_F(CatalogueOperationsTest, ListRowsFollowTheListOrderWithFileCounts)
     AddChild("HackFiles", b);
     StampTime(*state.HackInfoRecordset, "LastInstall");
 
-    const auto rows = HackListRows(state);
+    const auto rows = HackListRows(state, true);
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].HackNum, a);
     EXPECT_EQ(rows[0].cells.mid(0, 5), QStringList({"A", "0.0.1", "", "0", ""}));

@@ -1,8 +1,10 @@
 #include "core/catalogue_operations.h"
 #include "database/sql.h"
+#include "database/text_limit.h"
 #include "program_folder_fixture.h"
 
 #include <QProcess>
+#include <sys/resource.h>
 
 using namespace zp;
 
@@ -18,9 +20,14 @@ struct CliRun
 class DatabaseCommandsTest : public ProgramFolderFixture
 {
 protected:
-    CliRun Cli(const QStringList& arguments)
+    // With `dataBytes`, the command may take no more memory than that for its data.
+    CliRun Cli(const QStringList& arguments, rlim_t dataBytes = RLIM_INFINITY)
     {
         QProcess process;
+        process.setChildProcessModifier([dataBytes] {
+            const rlimit limit {dataBytes, dataBytes};
+            setrlimit(RLIMIT_DATA, &limit);
+        });
         process.start(ZENPATCH_CLI, QStringList {"--home", folder.path()} + arguments);
         process.waitForFinished(60000);
         return {process.exitCode(),
@@ -99,6 +106,43 @@ TEST_F(DatabaseCommandsTest, ListShowAndDelete)
     EXPECT_EQ(Cli({"--yes", "delete", "1"}).status, 0);
     EXPECT_EQ(CountRows(sql::SelectHackInfo), 1);
     EXPECT_EQ(CountRows(sql::SelectHackData), 0);
+}
+
+TEST_F(DatabaseCommandsTest, TextsTooLongToReadAreLeftUnreadByTheListAndRefusedWhereNeeded)
+{
+    for (const char* name : {"Huge", "Small"}) {
+        CreateHack(state, [&](Recordset& hack) {
+            hack.SetValue("Name", name);
+            hack.SetValue("Version", "1.0");
+        });
+    }
+    // 64 MiB and two characters of comments, written without holding them here.
+    state.Connection.Execute("UPDATE [HackInfo] SET [Comments] = replace(hex(zeroblob(33554433)), '00', 'ab'), "
+                             "[LastInstall] = 'then' WHERE [Name] = 'Huge'");
+
+    // Less memory than the comments alone would take.
+    EXPECT_EQ(Cli({"list"}, 96 << 20).out, "1\tHuge\t1.0\t\t0\t\tthen\n2\tSmall\t1.0\t\t0\t\t\n");
+    // The filter searches the other cells of such a hack.
+    EXPECT_EQ(Cli({"list", "--filter", "huge"}, 96 << 20).out, "1\tHuge\t1.0\t\t0\t\tthen\n");
+    const CliRun shown = Cli({"show", "Huge"});
+    EXPECT_EQ(shown.status, 2);
+    EXPECT_EQ(shown.out, "");
+    EXPECT_TRUE(shown.err.contains("zenpatch-cli: The texts of this hack in HackInfo are longer than 64 MiB; "
+                                   "Zenpatch reads no text that long.\n"))
+        << shown.err.toStdString();
+
+    // A short field of that hack is still written, as an installation stamps it.
+    Recordset hack(state.Connection);
+    hack.Open("SELECT * FROM [HackInfo] WHERE [HackNum] = 1");
+    hack.SetValue("LastInstall", "now");
+    hack.Update();
+    EXPECT_EQ(hack.Text("LastInstall"), "now");
+    EXPECT_THROW(hack.Text("Comments"), TextTooLongError);
+
+    // A mod is read whole with its hack's mods, and held to the same size.
+    state.Connection.Execute("INSERT INTO [HackData] ([HackNum], [ModOrder], [FileName], [OldData]) "
+                             "SELECT 2, 1, 'a.cgi', [Comments] FROM [HackInfo] WHERE [HackNum] = 1");
+    EXPECT_TRUE(Cli({"show", "Small"}, 96 << 20).err.contains("in HackData are longer than 64 MiB"));
 }
 
 TEST_F(DatabaseCommandsTest, UnconfiguredHomeSaysWhatToRunAndQuestionsShowTheAnswerTaken)

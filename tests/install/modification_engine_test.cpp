@@ -118,6 +118,8 @@ TEST(ApplyModTest, AllActsOnEveryOccurrenceOnce)
     // A deletion or an empty replacement does not skip an occurrence right behind it.
     EXPECT_EQ(Applied("dup\r\ndup\r\nkeep\r\n", Delete, 0, "dup", ""), "keep\r\n");
     EXPECT_EQ(Applied("xxxy", Replace, 0, "x", ""), "y");
+    // Many occurrences are done in one pass; one that shortens the text ends it where it should.
+    EXPECT_EQ(Applied("ab" + QString(20, 'x'), Replace, 0, "x", ""), "ab");
     // Insertion before overlapping occurrences reaches each start once.
     EXPECT_EQ(Applied("aaa", Insert, 0, "aa", "X"), "XaXaa");
     const Outcome none = Mod("abc", Replace, 0, "z", "y");

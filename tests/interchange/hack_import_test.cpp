@@ -156,6 +156,16 @@ TEST_F(HackImport, ABlockLabelWithTwoPeriodsNamesItsFileByTheFirstTwoPieces)
     EXPECT_EQ(FilesOf(LastHackNum())[0].bytes, "bytes");
 }
 
+TEST_F(HackImport, AListingInAnotherLetterCaseTakesTheBlocksName)
+{
+    const QString path = HackFile(Block("h.zpx", Description("0 - ReadMe.TXT - |")) + Block("readme.txt", "bytes"));
+    ASSERT_EQ(ImportHackFile(state, path), ImportOutcome::Imported);
+    const QList<SupportFileData> files = FilesOf(LastHackNum());
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_EQ(files[0].entry.FileName, "readme.txt");
+    EXPECT_EQ(files[0].bytes, "bytes");
+}
+
 TEST_F(HackImport, DamagedFilesAreRefusedWithTheirMessage)
 {
     const QByteArray good = Block("h.zpx", Description("0 - a.txt - |")) + Block("a.txt", "x");

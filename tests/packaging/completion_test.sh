@@ -7,7 +7,10 @@ cli=$3
 compopt() { :; } # only a completion that bash runs may change its own options
 
 home=$(mktemp -d)
-trap 'rm -rf "$home"' EXIT
+# Completions without --home read the default program folder: a private one, never the user's.
+XDG_DATA_HOME=$(mktemp -d)
+export XDG_DATA_HOME
+trap 'rm -rf "$home" "$XDG_DATA_HOME"' EXIT
 "$cli" --home "$home" init-db >/dev/null && "$cli" --home "$home" import "$4" >/dev/null || exit 1
 cd "$home" && mkdir folder && touch infile
 
