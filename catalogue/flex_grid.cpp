@@ -228,7 +228,7 @@ void FlexGrid::FitColumns(int room)
     int widened = 0;
     for (int c = 0; c < count; ++c) {
         least[c] = std::max(designedWidths_[c], horizontalHeader()->sectionSizeHint(c));
-        widths[c] = std::max(least[c], std::min(sizeHintForColumn(c), 2 * designedWidths_[c]));
+        widths[c] = std::max(least[c], sizeHintForColumn(c));
         total += widths[c];
         widened += widths[c] - least[c];
     }

@@ -49,10 +49,10 @@ public:
     void SetRowNote(int row, const QString& note);
     QString RowNote(int row) const;
 
-    // Widens each column to its header and the cells in view, never below its designed width. The
-    // cells widen a column to twice its designed width at the most: a longer text is cut short and
-    // its tooltip shows it whole. With `room` (pixels), the widened columns give back width, never
-    // below their designed or header widths, until the columns together fit into it.
+    // Widens each column to its header and the cells in view, never below its designed width. With
+    // `room` (pixels), the columns the cells widened give back width, never below their designed or
+    // header widths, until the columns together fit into it: a long text is cut short then, and its
+    // tooltip shows it whole.
     void FitColumns(int room = 0);
     // The width of all columns together.
     int ColumnsWidth() const;
