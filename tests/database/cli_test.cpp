@@ -18,10 +18,10 @@ struct CliRun
 class DatabaseCommandsTest : public ProgramFolderFixture
 {
 protected:
-    CliRun Cli(const QStringList& arguments)
+    CliRun Cli(const QStringList& arguments, const QString& home = {})
     {
         QProcess process;
-        process.start(ZENPATCH_CLI, QStringList {"--home", folder.path()} + arguments);
+        process.start(ZENPATCH_CLI, QStringList {"--home", home.isEmpty() ? folder.path() : home} + arguments);
         process.waitForFinished(60000);
         return {process.exitCode(),
                 QString::fromUtf8(process.readAllStandardOutput()),
@@ -41,6 +41,16 @@ TEST_F(DatabaseCommandsTest, InitDbWritesANewDatabaseOnlyOnce)
     const CliRun second = Cli({"init-db", path});
     EXPECT_EQ(second.status, 2);
     EXPECT_TRUE(second.err.contains("already exists"));
+
+    // A home without a database says how to make one there.
+    const QString empty = folder.filePath("empty home");
+    const CliRun missing = Cli({"list"}, empty);
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_TRUE(
+        missing.err.endsWith("; to start an empty one there, run: zenpatch-cli --home '" + empty + "' init-db\n"))
+        << missing.err.toStdString();
+    EXPECT_EQ(Cli({"init-db"}, empty).status, 0);
+    EXPECT_EQ(Cli({"list"}, empty).status, 0);
 }
 
 TEST_F(DatabaseCommandsTest, ConfigSetValidatesLikeTheOptionsDialog)
