@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QStringList>
+#include <algorithm>
 #include <limits>
 #include <optional>
 
@@ -18,18 +19,26 @@ const QString kCrLf = QStringLiteral("\r\n");
 // line), with the offset at which each begins; one offset more for the end, as if a break followed.
 struct Lines
 {
+    // Breaks are found by their LF, the quickest unit to look for, with the CR before it.
     explicit Lines(const QString& text)
-        : items(text.split(kCrLf))
     {
-        offsets.reserve(items.size() + 1);
-        qsizetype at = 0;
-        for (const QString& line : items) {
-            offsets.push_back(at);
-            at += line.size() + kCrLf.size();
+        qsizetype start = 0;
+        for (qsizetype lf = text.indexOf(u'\n'); lf >= 0; lf = text.indexOf(u'\n', lf + 1)) {
+            if (lf > start && text[lf - 1] == u'\r') {
+                Add(text, start, lf - 1);
+                start = lf + 1;
+            }
         }
-        offsets.push_back(at);
+        Add(text, start, text.size());
+        offsets.push_back(text.size() + kCrLf.size());
     }
     qsizetype size() const { return items.size(); }
+
+    void Add(const QString& text, qsizetype from, qsizetype to)
+    {
+        offsets.push_back(from);
+        items.push_back(text.mid(from, to - from));
+    }
 
     QStringList items;
     std::vector<qsizetype> offsets;
@@ -210,15 +219,17 @@ private:
     {
         std::optional<Candidate> first;
         for (qsizetype context = 0; context <= MaxContextLines; ++context) {
-            std::optional<Candidate> best;
-            for (Candidate& c : Forms(context)) {
-                if (!first)
-                    first = c;
-                if (Unique(c) && (!best || c.mod.OldData.size() < best->mod.OldData.size()))
-                    best = std::move(c);
+            std::vector<Candidate> forms = Forms(context);
+            if (!first && !forms.empty())
+                first = forms.front();
+            // The shortest unique form; of equally short ones the earlier. Each check reads the text.
+            std::stable_sort(forms.begin(), forms.end(), [](const Candidate& a, const Candidate& b) {
+                return a.mod.OldData.size() < b.mod.OldData.size();
+            });
+            for (Candidate& c : forms) {
+                if (Unique(c))
+                    return std::move(c);
             }
-            if (best)
-                return *best;
         }
         // Only an empty text has no line to find; an instance must fit the field.
         if (!first || InstanceOf(*first) > std::numeric_limits<qint16>::max())

@@ -99,7 +99,7 @@ void StoreMods(AppState& state, int hack, int count, const std::function<Mod(int
 {
     Transaction transaction(state.Connection);
     Recordset mods(state.Connection);
-    mods.Open(sql::SelectHackData);
+    mods.Open(sql::SelectHackDataOf + QString::number(hack));
     for (int n = 0; n < count; ++n) {
         const Mod mod = modAt(n);
         mods.AddNew();

@@ -8,6 +8,8 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <map>
+#include <memory>
+#include <optional>
 #include <sqlite3.h>
 #include <variant>
 #include <vector>
@@ -78,6 +80,10 @@ struct Recordset::Impl
     std::vector<bool> changed;
     std::map<int, std::vector<BlobPart>> pendingBlobs; // column -> parts; an empty list stores Null
 
+    // The statements that store and fetch rows, prepared once while the recordset stays open and
+    // reused for each row, by their text.
+    std::map<QString, std::unique_ptr<Statement>> prepared;
+
     // Chunked reading of one blob field of the current row.
     sqlite3_blob* blob = nullptr;
     int chunkColumn = -1;
@@ -136,6 +142,17 @@ struct Recordset::Impl
         chunkColumn = -1;
         chunkRowid = -1;
         chunkOffset = 0;
+    }
+
+    // The statement for `sql`, ready to be bound and stepped; the caller resets it when done with
+    // a row it read, since a statement left on a row holds the database's read lock.
+    Statement& Prepared(const QString& sql)
+    {
+        std::unique_ptr<Statement>& statement = prepared[sql];
+        if (!statement)
+            statement = std::make_unique<Statement>(db.Handle(), sql);
+        statement->Reset();
+        return *statement;
     }
 
     void IndexColumn(const QString& name, int column)
@@ -217,14 +234,17 @@ struct Recordset::Impl
         onDeletedRow = false;
     }
 
-    Row Fetch(qint64 rowid) const
+    Row Fetch(qint64 rowid)
     {
-        Statement query(db.Handle(),
-                        QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(selectList, Bracketed(table)));
+        Statement& query
+            = Prepared(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(selectList, Bracketed(table)));
         query.Bind(1, rowid);
-        if (!query.Step())
+        const bool found = query.Step();
+        Row row = found ? ReadRow(query, true) : Row();
+        query.Reset();
+        if (!found)
             Fail(QStringLiteral("the row was removed from %1 by someone else").arg(table));
-        return ReadRow(query, true);
+        return row;
     }
 
     void StartEdit()
@@ -298,7 +318,12 @@ struct Recordset::Impl
 
     void Store()
     {
-        Transaction transaction(db);
+        // A row is one statement, which is atomic by itself; blobs are written after it, so those
+        // take a savepoint. No savepoint otherwise: inside an open transaction each one would copy
+        // every page the row touches into SQLite's sub-journal until the outer one ends.
+        std::optional<Transaction> transaction;
+        if (!pendingBlobs.empty())
+            transaction.emplace(db);
         QStringList names, placeholders;
         std::vector<QVariant> bound;
         for (size_t c = 0; c < columns.size(); ++c) {
@@ -328,13 +353,13 @@ struct Recordset::Impl
             QStringList assignments;
             for (int i = 0; i < names.size(); ++i)
                 assignments << names[i] + QStringLiteral(" = ") + placeholders[i];
-            if (!assignments.isEmpty())
-                sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid = %3")
-                          .arg(Bracketed(table), assignments.join(", "))
-                          .arg(rowid);
+            if (!assignments.isEmpty()) {
+                sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(Bracketed(table), assignments.join(", "));
+                bound.push_back(rowid);
+            }
         }
         if (!sql.isEmpty()) {
-            Statement statement(db.Handle(), sql);
+            Statement& statement = Prepared(sql);
             for (size_t i = 0; i < bound.size(); ++i)
                 statement.Bind(int(i) + 1, bound[i]);
             statement.Step();
@@ -345,7 +370,8 @@ struct Recordset::Impl
             if (!parts.empty())
                 WriteBlob(rowid, column, parts);
         }
-        transaction.Commit();
+        if (transaction)
+            transaction->Commit();
 
         Row stored = Fetch(rowid);
         if (mode == EditMode::Add) {
@@ -433,6 +459,7 @@ void Recordset::Close()
     d->EndChunkRead();
     d->ResetEdit();
     d->rows.clear();
+    d->prepared.clear();
     d->open = false;
 }
 

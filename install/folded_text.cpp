@@ -82,36 +82,32 @@ void Fold(const char16_t* text, char16_t* folded, qsizetype size, qsizetype from
     }
 }
 
-// Whether the n-unit needle lies at `at`, given that its first and last units do.
-bool MiddleMatches(const char16_t* haystack, const char16_t* needle, qsizetype n, qsizetype at)
-{
-    return std::memcmp(haystack + at + 1, needle + 1, sizeof(char16_t) * std::max<qsizetype>(n - 2, 0)) == 0;
-}
-
-// The first n-unit needle (n >= 1) in the haystack at or after `from`, or -1: positions whose
-// first and last units match are found 8 at a time, then compared whole.
-qsizetype FindUnitsSse2(const char16_t* haystack, qsizetype size, const char16_t* needle, qsizetype n, qsizetype from)
+// The first n-unit needle (n >= 1) in the haystack at or after `from`, or -1: positions whose units
+// at the two probes match are found 8 at a time, then compared whole.
+qsizetype FindUnitsSse2(
+    const char16_t* haystack, qsizetype size, const char16_t* needle, qsizetype n, SearchProbes probes, qsizetype from)
 {
     const qsizetype last = size - n; // the last possible start
+    const auto matches = [&](qsizetype at) { return std::memcmp(haystack + at, needle, sizeof(char16_t) * n) == 0; };
 #ifdef __SSE2__
-    const __m128i first = _mm_set1_epi16(static_cast<short>(needle[0]));
-    const __m128i lastUnit = _mm_set1_epi16(static_cast<short>(needle[n - 1]));
+    const __m128i first = _mm_set1_epi16(static_cast<short>(needle[probes.first]));
+    const __m128i second = _mm_set1_epi16(static_cast<short>(needle[probes.second]));
     for (; from + 7 <= last; from += 8) {
-        const __m128i starts = _mm_loadu_si128(reinterpret_cast<const __m128i*>(haystack + from));
-        const __m128i ends = _mm_loadu_si128(reinterpret_cast<const __m128i*>(haystack + from + n - 1));
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(haystack + from + probes.first));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(haystack + from + probes.second));
         unsigned candidates = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi16(starts, first), _mm_cmpeq_epi16(ends, lastUnit))));
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi16(a, first), _mm_cmpeq_epi16(b, second))));
         while (candidates != 0) {
             const int bit = std::countr_zero(candidates);
-            if (MiddleMatches(haystack, needle, n, from + bit / 2))
+            if (matches(from + bit / 2))
                 return from + bit / 2;
             candidates &= ~(3u << bit); // a unit gives two bits
         }
     }
 #endif
     for (; from <= last; ++from) {
-        if (haystack[from] == needle[0] && haystack[from + n - 1] == needle[n - 1]
-            && MiddleMatches(haystack, needle, n, from))
+        if (haystack[from + probes.first] == needle[probes.first]
+            && haystack[from + probes.second] == needle[probes.second] && matches(from))
             return from;
     }
     return -1;
@@ -119,38 +115,39 @@ qsizetype FindUnitsSse2(const char16_t* haystack, qsizetype size, const char16_t
 
 #ifdef __x86_64__
 // FindUnitsSse2 16 units at a time, for processors with AVX2.
-__attribute__((target("avx2"))) qsizetype
-FindUnitsAvx2(const char16_t* haystack, qsizetype size, const char16_t* needle, qsizetype n, qsizetype from)
+__attribute__((target("avx2"))) qsizetype FindUnitsAvx2(
+    const char16_t* haystack, qsizetype size, const char16_t* needle, qsizetype n, SearchProbes probes, qsizetype from)
 {
     const qsizetype last = size - n;
-    const __m256i first = _mm256_set1_epi16(static_cast<short>(needle[0]));
-    const __m256i lastUnit = _mm256_set1_epi16(static_cast<short>(needle[n - 1]));
+    const __m256i first = _mm256_set1_epi16(static_cast<short>(needle[probes.first]));
+    const __m256i second = _mm256_set1_epi16(static_cast<short>(needle[probes.second]));
     for (; from + 15 <= last; from += 16) {
-        const __m256i starts = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(haystack + from));
-        const __m256i ends = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(haystack + from + n - 1));
-        unsigned candidates = static_cast<unsigned>(_mm256_movemask_epi8(
-            _mm256_and_si256(_mm256_cmpeq_epi16(starts, first), _mm256_cmpeq_epi16(ends, lastUnit))));
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(haystack + from + probes.first));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(haystack + from + probes.second));
+        unsigned candidates = static_cast<unsigned>(
+            _mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpeq_epi16(a, first), _mm256_cmpeq_epi16(b, second))));
         while (candidates != 0) {
             const int bit = std::countr_zero(candidates);
-            if (MiddleMatches(haystack, needle, n, from + bit / 2))
+            if (std::memcmp(haystack + from + bit / 2, needle, sizeof(char16_t) * n) == 0)
                 return from + bit / 2;
             candidates &= ~(3u << bit);
         }
     }
-    return FindUnitsSse2(haystack, size, needle, n, from);
+    return FindUnitsSse2(haystack, size, needle, n, probes, from);
 }
 #endif
 
 // The first n-unit needle (n >= 1) in the haystack at or after `from`, or -1, the widest way the
 // processor offers.
-qsizetype FindUnits(const char16_t* haystack, qsizetype size, const char16_t* needle, qsizetype n, qsizetype from)
+qsizetype FindUnits(
+    const char16_t* haystack, qsizetype size, const char16_t* needle, qsizetype n, SearchProbes probes, qsizetype from)
 {
 #ifdef __x86_64__
     static const bool avx2 = __builtin_cpu_supports("avx2");
     if (avx2)
-        return FindUnitsAvx2(haystack, size, needle, n, from);
+        return FindUnitsAvx2(haystack, size, needle, n, probes, from);
 #endif
-    return FindUnitsSse2(haystack, size, needle, n, from);
+    return FindUnitsSse2(haystack, size, needle, n, probes, from);
 }
 
 char16_t* Units(QString& text)
@@ -176,6 +173,14 @@ FoldedText::FoldedText(QString text)
     : size_(text.size())
 {
     QString folded = FoldedCopy(text);
+    // A sample is enough to tell rare units from common ones: runs of units from all over the text.
+    constexpr qsizetype runs = 16, run = 256;
+    const char16_t* units = Units(std::as_const(folded));
+    for (qsizetype r = 0; r < runs; ++r) {
+        const qsizetype start = size_ * r / runs;
+        for (qsizetype i = start; i < std::min(size_, start + run); ++i)
+            ++counts_[Bucket(units[i])];
+    }
     stores_.push_back(Store {std::move(text), std::move(folded)});
     if (size_ > 0)
         pieces_.push_back(Piece {0, 0, size_});
@@ -334,15 +339,33 @@ void FoldedText::Lay(const std::vector<Piece>& pieces) const
         pieces_.push_back(Piece {0, 0, total});
 }
 
+SearchProbes FoldedText::ProbesFor(QStringView needle) const
+{
+    const auto count = [&](qsizetype i) { return counts_[Bucket(needle[i].unicode())]; };
+    const auto rarest = [&](qsizetype other) {
+        qsizetype best = other == 0 ? 1 : 0;
+        for (qsizetype i = best + 1; i < needle.size(); ++i) {
+            if (i != other && count(i) < count(best))
+                best = i;
+        }
+        return best;
+    };
+    SearchProbes probes;
+    probes.first = rarest(-1);
+    probes.second = needle.size() > 1 ? rarest(probes.first) : probes.first;
+    return probes;
+}
+
 qsizetype FoldedText::FindFolded(QStringView needle, qsizetype from) const
 {
     const qsizetype n = needle.size();
+    const SearchProbes probes = ProbesFor(needle);
     auto [k, base] = Locate(from);
     for (; k < pieces_.size(); base += pieces_[k++].size) {
         const Piece& piece = pieces_[k];
         const char16_t* folded = Units(std::as_const(stores_[piece.store].folded)) + piece.start;
         const qsizetype start = std::max(from, base);
-        if (const qsizetype at = FindUnits(folded, piece.size, needle.utf16(), n, start - base); at >= 0)
+        if (const qsizetype at = FindUnits(folded, piece.size, needle.utf16(), n, probes, start - base); at >= 0)
             return base + at;
         // Occurrences that begin in this piece and end in a later one: the piece's last n - 1 units
         // with the next n - 1 of the text.
@@ -363,7 +386,7 @@ qsizetype FoldedText::FindFolded(QStringView needle, qsizetype from) const
                         sizeof(char16_t) * count);
             copied += count;
         }
-        if (const qsizetype at = FindUnits(seam.data(), seam.size(), needle.utf16(), n, 0); at >= 0)
+        if (const qsizetype at = FindUnits(seam.data(), seam.size(), needle.utf16(), n, probes, 0); at >= 0)
             return seamStart + at;
     }
     return -1;

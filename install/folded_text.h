@@ -2,10 +2,19 @@
 
 #include <QString>
 #include <QStringView>
+#include <array>
 #include <utility>
 #include <vector>
 
 namespace zp {
+
+// Two offsets of a folded needle whose units a search compares at each position before the whole
+// needle: its units that are rarest in the text, so that few positions come to the whole comparison.
+struct SearchProbes
+{
+    qsizetype first = 0;
+    qsizetype second = 0;
+};
 
 // A text with a case-folded twin of the same length beside it, so that a case-insensitive search
 // becomes a case-sensitive search of the twin at the same offsets. Each UTF-16 unit folds on its
@@ -55,6 +64,9 @@ private:
 
     // The first occurrence of an already folded needle at or after `from`, or -1.
     qsizetype FindFolded(QStringView needle, qsizetype from) const;
+    // The probes of a folded needle: the offsets of its two units that are rarest in the text.
+    SearchProbes ProbesFor(QStringView needle) const;
+    static size_t Bucket(char16_t unit) { return unit & 0xFF; }
     QChar At(qsizetype i) const;
     // The index of the piece holding unit i (the number of pieces for the end) and its offset.
     std::pair<size_t, qsizetype> Locate(qsizetype i) const;
@@ -69,6 +81,9 @@ private:
     mutable std::vector<Store> stores_;
     mutable std::vector<Piece> pieces_;
     qsizetype size_ = 0;
+    // How often folded units occur in a sample of the text as it was given, by their low byte: how
+    // rare a unit is, roughly, to choose probes by. Edits leave the counts as they were.
+    std::array<qsizetype, 256> counts_ {};
 };
 
 // The case-insensitive search of one string: the offsets QString::indexOf with Qt::CaseInsensitive

@@ -95,7 +95,8 @@ int StoreHack(AppState& state, const UnpackedHack& hack, int replaced)
     state.HackFilesRecordset->ReOpen(sql::SelectHackFilesOf + QString::number(state.CurrentHackNum)
                                      + sql::OrderByFileName);
     StoreSupportFiles(*state.HackFilesRecordset, hackNum, hack);
-    state.HackDataRecordset->ReOpen(sql::SelectHackData);
+    // Only the new hack's rows (none yet): reading every mod of the catalogue to add a few grew with it.
+    state.HackDataRecordset->ReOpen(sql::SelectHackDataOf + QString::number(hackNum));
     StoreMods(*state.HackDataRecordset, hackNum, hack.description.Mods);
     transaction.Commit();
     return hackNum;

@@ -72,7 +72,7 @@ TEST_F(BackupTest, CancelledSaveStillRestarts)
     ASSERT_EQ(dialogs.fileDialogs.size(), 1u);
     EXPECT_EQ(dialogs.fileDialogs[0].fileName, "zpatch.bak");
     EXPECT_EQ(dialogs.fileDialogs[0].initialDir, Home());
-    EXPECT_EQ(QDir(Home()).entryList(QDir::Files), QStringList({"zpatch.zpd"}));
+    EXPECT_EQ(QDir(Home()).entryList(QDir::Files), QStringList({"zpatch.zpd", "zpatch.zpd-key"}));
 }
 
 TEST_F(BackupTest, ChosenFileGetsAByteCopyThatOpensWithTheKey)

@@ -110,6 +110,52 @@ TEST_F(DatabaseFileTest, NewDatabasesHaveLargePagesAndEarlierOnesStillOpen)
     expectEarlierRows(1 + added);
 }
 
+TEST_F(DatabaseFileTest, TheDerivedKeyIsRememberedForTheFileAndAWrongOneOnlyCostsTheDerivation)
+{
+    const QString path = PathOf(Database::FileName);
+    const QString memo = path + "-key";
+    Database::CreateNew(path);
+    Database::CreateNew(PathOf("other.zpd"));
+    const auto opens = [&] { return OpenError(path).empty(); };
+    ASSERT_TRUE(opens());
+    EXPECT_EQ(QFileInfo(memo).permissions() & 0x7077, QFile::ReadOwner | QFile::WriteOwner); // owner, group, others
+
+    // The remembered key is the one SQLCipher itself derives: it opens the file raw.
+    QFile file(memo);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray remembered = file.readAll().trimmed();
+    file.close();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+    sqlite3_key(db, remembered.constData(), int(remembered.size()));
+    sqlite3_exec(db, "PRAGMA cipher_page_size = 65536", nullptr, nullptr, nullptr);
+    EXPECT_EQ(sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+
+    // Another file's key, a damaged one and a wrong key for this salt: the file still opens, and
+    // the right key is remembered again.
+    ASSERT_TRUE(OpenError(PathOf("other.zpd")).empty());
+    QFile otherMemo(PathOf("other.zpd-key"));
+    ASSERT_TRUE(otherMemo.open(QIODevice::ReadOnly));
+    QByteArray wrongKey = remembered;
+    wrongKey[2] = wrongKey[2] == '0' ? '1' : '0';
+    for (const QByteArray& planted : {otherMemo.readAll(), QByteArray("x'zz'"), wrongKey}) {
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(planted);
+        file.close();
+        EXPECT_TRUE(opens()) << planted.constData();
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll().trimmed(), remembered);
+        file.close();
+    }
+
+    // A link in the key's place is not written through.
+    QFile::remove(memo);
+    ASSERT_TRUE(QFile::link(PathOf("outside"), memo));
+    EXPECT_TRUE(opens());
+    EXPECT_FALSE(QFileInfo::exists(PathOf("outside")));
+}
+
 TEST_F(DatabaseFileTest, CreateNewRefusesAnExistingFile)
 {
     QFile existing(PathOf("zpatch.zpd"));
@@ -180,7 +226,8 @@ TEST_F(DatabaseFileTest, CompactionInPlaceKeepsRowsNumbersAndOtherConnectionsWor
     other.Execute("INSERT INTO [HackInfo] ([Name]) VALUES ('after')");
     other.Close();
 
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList {Database::FileName});
+    // No journal or copy is left behind; the remembered key stays beside the file.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), (QStringList {Database::FileName, "zpatch.zpd-key"}));
     Database db;
     db.Open(path);
     Recordset hacks(db);

@@ -98,6 +98,25 @@ TEST_F(RecordsetTest, ModsOrderByFileThenModOrder)
     EXPECT_EQ(Column(mods, "ModOrder"), QStringList({"3", "1", "2"}));
 }
 
+// The recordset keeps the statements that store and read back its rows for the next row; none of
+// them holds the database: another connection writes between the stores, and an edit lands on its row.
+TEST_F(RecordsetTest, StoredRowsLeaveTheDatabaseToOtherConnections)
+{
+    Database other;
+    other.Open(DatabasePath());
+    AddHack("first");
+    other.Execute("INSERT INTO [HackInfo] ([Name]) VALUES ('other')");
+    AddHack("second");
+    Recordset& hacks = *state.HackInfoRecordset;
+    hacks.MoveFirst();
+    hacks.SetValue("Version", "2");
+    hacks.Update();
+    other.Execute("UPDATE [HackInfo] SET [Comments] = 'seen'");
+    EXPECT_EQ(CountRows("SELECT * FROM [HackInfo] WHERE [Comments] = 'seen'"), 3);
+    EXPECT_EQ(CountRows("SELECT * FROM [HackInfo] WHERE [Version] = '2'"), 1);
+    EXPECT_EQ(CountRows("SELECT * FROM [HackInfo] WHERE [Version] = '2' AND [Name] = 'first'"), 1);
+}
+
 TEST_F(RecordsetTest, MovesReportBofAndEof)
 {
     for (const char* name : {"a", "b", "c"})

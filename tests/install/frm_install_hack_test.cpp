@@ -201,7 +201,7 @@ TEST_F(InstallWindowTest, OverwritingTheSourceAsksFirstAndNamesTheBackupFolder)
     EXPECT_EQ(dialogs.messages[0].buttons, MsgButtons::YesNoDefaultNo);
     EXPECT_EQ(w.txtPreInstall->toPlainText(), "Read me.");
     EXPECT_TRUE(w.cmdInstall->isVisible());
-    EXPECT_EQ(FilesBelow(home.path()), (QStringList {"board/cgi-bin/forum.cgi", "zpatch.zpd"}));
+    EXPECT_EQ(FilesBelow(home.path()), (QStringList {"board/cgi-bin/forum.cgi", "zpatch.zpd", "zpatch.zpd-key"}));
 
     dialogs.answers.push_back(MsgAnswer::Yes);
     w.cmdInstall->click();
