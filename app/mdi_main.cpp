@@ -30,7 +30,6 @@
 #include <QDesktopServices>
 #include <QDropEvent>
 #include <QLabel>
-#include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -178,10 +177,10 @@ void mdiMain::CreateStatusBar()
 
 void mdiMain::UpdateClock()
 {
+    // The time and the date as the hack list shows its time stamps: "1:05pm", "12-07-2001".
     const QDateTime now = QDateTime::currentDateTime();
-    const QLocale locale;
-    SetPanelText(4, locale.toString(now.time(), QLocale::ShortFormat));
-    SetPanelText(5, locale.toString(now.date(), QLocale::ShortFormat));
+    SetPanelText(4, TimeText(now.time().toString(QStringLiteral("hh:mm:ss"))));
+    SetPanelText(5, DateText(now.date()));
 }
 
 void mdiMain::SetPanelText(int panel, const QString& text)

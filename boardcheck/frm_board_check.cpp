@@ -38,6 +38,7 @@ constexpr int WidthTwips = 10500;
 constexpr int HeightTwips = 6600;
 constexpr int MinimumWidthTwips = 7800;
 constexpr int MinimumHeightTwips = 5400;
+constexpr int HackColumnTwips = 2600;
 constexpr int ProgressMilliseconds = 100;
 constexpr int UpgradeTabIndex = 0;
 constexpr int ConflictsTabIndex = 1;
@@ -134,7 +135,7 @@ frmBoardCheck::frmBoardCheck(mdiMain& main, QWidget* parent)
     , txtNewRelease(new QLineEdit(this))
     , cmdBrowse(new QPushButton(tr("&Browse..."), this))
     , cmdCheckUpgrade(new QPushButton(tr("&Check"), this))
-    , fgUpgrade(new FlexGrid({{tr("Hack"), 2600, Qt::AlignLeft | Qt::AlignVCenter},
+    , fgUpgrade(new FlexGrid({{tr("Hack"), HackColumnTwips, Qt::AlignLeft | Qt::AlignVCenter},
                               {tr("Mods"), 700, Qt::AlignRight | Qt::AlignVCenter},
                               {tr("Apply Now"), 1100, Qt::AlignRight | Qt::AlignVCenter},
                               {tr("Apply After"), 1100, Qt::AlignRight | Qt::AlignVCenter},
@@ -244,6 +245,7 @@ QWidget* frmBoardCheck::ConflictsTab()
     tblConflicts->setMinimumHeight(fontMetrics().height() * 6);
     tblConflicts->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     tblConflicts->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    tblConflicts->verticalHeader()->setMaximumWidth(TwipsToPixels(HackColumnTwips, this));
     txtOrder->setReadOnly(true);
     txtOrder->setTabChangesFocus(true);
     txtOrder->setFixedHeight(fontMetrics().height() * 3 + 2 * txtOrder->frameWidth() + 8);
@@ -354,7 +356,8 @@ void frmBoardCheck::ShowUpgrade(const UpgradeCheckResult& result)
                             UpgradeVerdictText(row.Verdict)});
         fgUpgrade->SetRowColor(fgUpgrade->Rows() - 1, fits ? FitsText : FailsText);
     }
-    fgUpgrade->FitColumns();
+    // Every column in view, the verdict too: a long name is cut short (its tooltip shows it whole).
+    fgUpgrade->FitColumns(fgUpgrade->viewport()->width());
     SetStatus(UpgradeTabIndex,
               result.Cancelled ? tr("The check was cancelled before every hack was tried.")
                                : tr("%1 of %2 hacks fit the new release.").arg(fit).arg(result.Rows.size()));
@@ -417,12 +420,13 @@ void frmBoardCheck::ShowConflicts(const ConflictCheckResult& result)
             tblConflicts->setItem(row, column, item);
         }
     }
-    // A column as wide as its cells; a long name in its header is cut (the row's header
-    // shows it whole, its tooltip too).
+    // A column as wide as its cells, the row headers as wide as the hack column of the upgrade
+    // grid; a long name in a header is cut short, and its tooltip shows it whole.
     tblConflicts->resizeColumnsToContents();
     const int widest = fontMetrics().horizontalAdvance(tr("order matters")) + 4 * fontMetrics().averageCharWidth();
     for (int column = 0; column < count; ++column) {
         tblConflicts->horizontalHeaderItem(column)->setToolTip(names[column]);
+        tblConflicts->verticalHeaderItem(column)->setToolTip(names[column]);
         tblConflicts->setColumnWidth(column, qMin(tblConflicts->columnWidth(column), widest));
     }
     txtOrder->setPlainText(result.OrderText());
