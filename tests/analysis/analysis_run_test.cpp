@@ -84,7 +84,12 @@ TEST_F(AnalysisRunTest, OneNameInTwoLocationsIsTwoFiles)
     EXPECT_THAT(Analyze(),
                 ElementsAre(Found("common.txt", "Replace"),
                             Found("common.txt", "Replace"),
-                            Row("common.txt", "Replace", "Applying Mod", "ERROR: not in cgi-bin", true)));
+                            Row("common.txt",
+                                "Replace",
+                                "Applying Mod",
+                                "ERROR: not in cgi-bin",
+                                true,
+                                "old data not found in common.txt")));
 }
 
 // The files are read side by side and the first, large one is done last: the rows still follow the
