@@ -55,7 +55,7 @@ struct FileCheck
     QString path; // empty when every item is a row known at once
     std::vector<ModRecord> mods;
     std::vector<Item> items;
-    std::vector<char> fits; // for each mod
+    std::vector<QString> misfits; // for each mod: why it does not fit, empty when it does
     QString readError;
 
     void Run(ByteBudget& budget)
@@ -72,7 +72,7 @@ struct FileCheck
             return;
         }
         for (const ModRecord& mod : mods)
-            fits.push_back(ModFits(buffer.Searchable(), mod));
+            misfits.push_back(Misfit(buffer.Searchable(), mod));
     }
 
     void Report(LogSink& log) const
@@ -84,7 +84,7 @@ struct FileCheck
             }
             const ModRecord& mod = mods[size_t(item.mod)];
             if (readError.isEmpty())
-                ReportMod(log, mod, fits[size_t(item.mod)]);
+                ReportMod(log, mod, misfits[size_t(item.mod)]);
             else
                 log.AddFailedRow(mod.FileName, ActionName(mod.ActionType), QStringLiteral("Read Error"), readError);
         }
@@ -166,9 +166,9 @@ bool RunAnalysis(AppState& state, LogSink& log)
 
 bool AnalyzeMod(const FoldedText& text, const ModRecord& mod, LogSink& log)
 {
-    const bool found = ModFits(text, mod);
-    ReportMod(log, mod, found);
-    return found;
+    const QString misfit = Misfit(text, mod);
+    ReportMod(log, mod, misfit);
+    return misfit.isEmpty();
 }
 
 void ListSupportFiles(AppState& state, LogSink& log)

@@ -97,10 +97,14 @@ QString TimeText(const QString& time)
     return s.mid(1, 4) + QStringLiteral("am");
 }
 
+QString DateText(const QDate& date)
+{
+    return date.toString(QStringLiteral("MM-dd-yyyy"));
+}
+
 QString TimeStamp(const QDateTime& moment)
 {
-    return moment.date().toString(QStringLiteral("MM-dd-yyyy")) + QLatin1Char(' ')
-        + TimeText(moment.time().toString(QStringLiteral("hh:mm:ss")));
+    return DateText(moment.date()) + QLatin1Char(' ') + TimeText(moment.time().toString(QStringLiteral("hh:mm:ss")));
 }
 
 QString TimeStamp()

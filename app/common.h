@@ -63,7 +63,10 @@ QString FolderOf(const QString& path);
 QString CanonicalFolder(const QString& path);
 // "hh:mm:ss" (or empty for now) -> 12-hour text without seconds: 13:05:22 -> "1:05pm".
 QString TimeText(const QString& time = QString());
-// Date$ + " " + TimeText(Time$), e.g. "12-06-2001 2:49am": the LastMod / LastInstall stamp.
+// Date$: "mm-dd-yyyy", the date as every window and the command line show it.
+QString DateText(const QDate& date);
+// Date$ + " " + TimeText(Time$), e.g. "12-06-2001 2:49am": the LastMod / LastInstall stamp, and
+// how every window and the command line show a moment.
 QString TimeStamp();
 QString TimeStamp(const QDateTime& moment);
 

@@ -85,7 +85,7 @@ frmBoardCheck::frmBoardCheck(MainFrame& main, QWidget* parent)
     , txtNewRelease(new QLineEdit(this))
     , cmdBrowse(new QPushButton(tr("&Browse..."), this))
     , cmdCheckUpgrade(new QPushButton(tr("&Check"), this))
-    , fgUpgrade(new FlexGrid({{tr("Hack"), 2600, Qt::AlignLeft | Qt::AlignVCenter},
+    , fgUpgrade(new FlexGrid({{tr("Hack"), HackColumnTwips, Qt::AlignLeft | Qt::AlignVCenter},
                               {tr("Mods"), 700, Qt::AlignRight | Qt::AlignVCenter},
                               {tr("Apply Now"), 1100, Qt::AlignRight | Qt::AlignVCenter},
                               {tr("Apply After"), 1100, Qt::AlignRight | Qt::AlignVCenter},
@@ -271,7 +271,8 @@ void frmBoardCheck::ShowUpgrade(const UpgradeCheckResult& result)
                             UpgradeVerdictText(row.Verdict)});
         fgUpgrade->SetRowColor(fgUpgrade->Rows() - 1, fits ? FitsText : FailsText);
     }
-    fgUpgrade->FitColumns();
+    // Every column in view, the verdict too: a long name is cut short (its tooltip shows it whole).
+    fgUpgrade->FitColumns(fgUpgrade->viewport()->width());
     SetStatus(UpgradeTabIndex,
               result.Cancelled ? tr("The check was cancelled before every hack was tried.")
                                : tr("%1 of %2 hacks fit the new release.").arg(fit).arg(result.Rows.size()));

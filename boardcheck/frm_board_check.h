@@ -62,6 +62,8 @@ private:
     struct Run;
     static constexpr int UpgradeTabIndex = 0;
     static constexpr int ConflictsTabIndex = 1;
+    // The hack column of the upgrade grid, and the widest row header of the conflict matrix.
+    static constexpr int HackColumnTwips = 2600;
 
     QWidget* UpgradeTab();
     QWidget* ConflictsTab();

@@ -79,6 +79,7 @@ QWidget* frmBoardCheck::ConflictsTab()
     tblConflicts->setMinimumHeight(fontMetrics().height() * 6);
     tblConflicts->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     tblConflicts->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    tblConflicts->verticalHeader()->setMaximumWidth(TwipsToPixels(HackColumnTwips, this));
     txtOrder->setReadOnly(true);
     txtOrder->setTabChangesFocus(true);
     txtOrder->setFixedHeight(fontMetrics().height() * 3 + 2 * txtOrder->frameWidth() + 8);
@@ -136,12 +137,13 @@ void frmBoardCheck::ShowConflicts(const ConflictCheckResult& result)
             tblConflicts->setItem(row, column, item);
         }
     }
-    // A column as wide as its cells; a long name in its header is cut (the row's header
-    // shows it whole, its tooltip too).
+    // A column as wide as its cells, the row headers as wide as the hack column of the upgrade
+    // grid; a long name in a header is cut short, and its tooltip shows it whole.
     tblConflicts->resizeColumnsToContents();
     const int widest = fontMetrics().horizontalAdvance(tr("order matters")) + 4 * fontMetrics().averageCharWidth();
     for (int column = 0; column < count; ++column) {
         tblConflicts->horizontalHeaderItem(column)->setToolTip(names[column]);
+        tblConflicts->verticalHeaderItem(column)->setToolTip(names[column]);
         tblConflicts->setColumnWidth(column, qMin(tblConflicts->columnWidth(column), widest));
     }
     txtOrder->setPlainText(result.OrderText());

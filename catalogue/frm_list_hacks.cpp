@@ -18,6 +18,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QShortcut>
 #include <QStyle>
@@ -162,9 +163,13 @@ void frmListHacks::Load()
     ResizeInTwips(frame, WidthTwips, HeightTwips);
     RefillHackList();
     fgHackList->setFocus();
-    // Wider than designed where the desktop's font needs it, so that the six columns fit at the start.
+    // Wider than designed where the desktop's font or the texts need it, so that the six columns fit
+    // at the start, yet never wider than the main window has room for: a long name is cut instead.
     fgHackList->FitColumns();
-    frame->resize(qMax(frame->width(), frame->sizeHint().width()), frame->height());
+    const QWidget* area = frame->parentWidget();
+    const int room = area ? area->width() : frame->screen()->availableGeometry().width();
+    frame->resize(qMax(frame->width(), qMin(frame->sizeHint().width(), room)), frame->height());
+    fgHackList->FitColumns(fgHackList->viewport()->width());
     CenterInParent(this);
     // The keyboard starts in the grid; Ctrl+F goes to the filter.
     fgHackList->setFocus();

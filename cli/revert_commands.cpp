@@ -1,5 +1,6 @@
 // zenpatch-cli backups [HACK] | revert HACK [--backup NAME] [--dry-run] [--force]
 #include "app/app_state.h"
+#include "app/common.h"
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/session.h"
@@ -27,7 +28,7 @@ int RunBackupsCommand(const GlobalOptions& options, const CommandArguments& args
     for (const BackupInfo& backup : ListBackups(session.state.ProgramFolder, hack)) {
         const QString line = TabSeparated({QString::number(backup.hackNum),
                                            names[backup.hackNum],
-                                           backup.time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
+                                           TimeStamp(backup.time),
                                            backup.files < 0 ? QString() : QString::number(backup.files),
                                            QString(BackupStateText(backup.state)),
                                            backup.name});

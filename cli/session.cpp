@@ -5,6 +5,7 @@
 #include "core/catalogue_operations.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <cstdio>
 
 namespace zp::cli {
@@ -34,6 +35,15 @@ QString AnswerText(MsgAnswer answer)
         return QStringLiteral("Keep Both");
     }
     return QString();
+}
+
+// A word a shell takes as it is: in single quotes unless it holds only safe characters.
+QString ShellQuoted(QString word)
+{
+    static const QRegularExpression safe(QStringLiteral("^[A-Za-z0-9/._+,:@%=-]+$"));
+    if (safe.match(word).hasMatch())
+        return word;
+    return u'\'' + word.replace(u'\'', QStringLiteral("'\\''")) + u'\'';
 }
 
 } // namespace
@@ -80,10 +90,15 @@ Session::Session(const GlobalOptions& options, Configuring configuring)
     , state(ProgramFolder(ExecutableFolder()), dialogs)
 {
     const QString database = state.ProgramFolder + QLatin1Char('/') + Database::FileName;
-    if (!FileExists(database))
+    if (!FileExists(database)) {
+        const QString home = qEnvironmentVariable("ZENPATCH_HOME").isEmpty()
+            ? QString()
+            : QStringLiteral("--home ") + ShellQuoted(state.ProgramFolder) + u' ';
         throw CommandError("Missing Database!: Unable to locate your database file, please download a new one from "
                            "the Zenpatch web site. ("
-                           + database.toStdString() + ")");
+                           + database.toStdString() + "); to start an empty one there, run: zenpatch-cli "
+                           + home.toStdString() + "init-db");
+    }
     try {
         OpenDatabase(state);
         if (!LoadConfiguration(state, {}) && configuring == Configuring::No)

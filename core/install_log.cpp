@@ -18,7 +18,7 @@ void RecordingLog::AddRow(const QString& filename,
                           const QString& comment,
                           const QString& description)
 {
-    rows.push_back({filename, action, comment, description, false});
+    rows.push_back({filename, action, comment, description});
 }
 
 void LogSink::AddLogRow(const LogRow& row)
@@ -26,12 +26,20 @@ void LogSink::AddLogRow(const LogRow& row)
     AddRow(row.Filename, row.Action, row.Comment, row.Description);
     if (row.red)
         MarkLastRowRed();
+    if (!row.why.isEmpty())
+        ExplainLastRow(row.why);
 }
 
 void RecordingLog::MarkLastRowRed()
 {
     if (!rows.empty())
         rows.back().red = true;
+}
+
+void RecordingLog::ExplainLastRow(const QString& why)
+{
+    if (!rows.empty())
+        rows.back().why = why;
 }
 
 bool RecordingLog::AnyRed() const

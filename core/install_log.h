@@ -23,17 +23,24 @@ public:
         = 0;
     // Marks the four cells of the last row as failed (red).
     virtual void MarkLastRowRed() = 0;
+    // Says why the last row failed, beside its cells (the window shows it as the row's tooltip).
+    virtual void ExplainLastRow(const QString& /*why*/) { }
     // Row 0 is the header row; RowCount() - 1 the last row.
     virtual void SetCurrentRow(int row) = 0;
     virtual int RowCount() const = 0;
     // Lets the window repaint during a long run; the engine calls it after each of its rows.
     virtual void ProcessEvents() { }
 
-    void
-    AddFailedRow(const QString& filename, const QString& action, const QString& comment, const QString& description)
+    void AddFailedRow(const QString& filename,
+                      const QString& action,
+                      const QString& comment,
+                      const QString& description,
+                      const QString& why = QString())
     {
         AddRow(filename, action, comment, description);
         MarkLastRowRed();
+        if (!why.isEmpty())
+            ExplainLastRow(why);
     }
     // A row recorded elsewhere (RecordingLog), red if it was.
     void AddLogRow(const LogRow& row);
@@ -43,6 +50,7 @@ struct LogRow
 {
     QString Filename, Action, Comment, Description;
     bool red = false;
+    QString why {}; // of a failed row, when its cells do not say it
 
     bool operator==(const LogRow&) const = default;
 };
@@ -58,6 +66,7 @@ public:
     void
     AddRow(const QString& filename, const QString& action, const QString& comment, const QString& description) override;
     void MarkLastRowRed() override;
+    void ExplainLastRow(const QString& why) override;
     void SetCurrentRow(int row) override { currentRow = row; }
     int RowCount() const override { return static_cast<int>(rows.size()) + 1; }
 

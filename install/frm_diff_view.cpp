@@ -4,10 +4,12 @@
 #include "app/dialogs.h"
 #include "app/whole_file.h"
 #include "widgets/fixed_pitch_font.h"
+#include "widgets/flex_grid.h"
 #include "widgets/window_helpers.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -42,11 +44,43 @@ protected:
     }
 };
 
+constexpr Qt::Alignment Left = Qt::AlignLeft | Qt::AlignVCenter;
+constexpr int FailedRowsShown = 4;
+
+// The mods left out of the preview, one row each.
+FlexGrid* NewFailedModsGrid(const std::vector<ModResult>& failed, QWidget* parent)
+{
+    auto* grid = new FlexGrid({{frmDiffView::tr("Filename"), 1710, Left},
+                               {frmDiffView::tr("Action"), 1185, Left},
+                               {frmDiffView::tr("Order"), 600, Qt::AlignRight | Qt::AlignVCenter},
+                               {frmDiffView::tr("Comment"), 2295, Left},
+                               {frmDiffView::tr("Why"), 2400, Left}},
+                              parent);
+    for (const ModResult& mod : failed) {
+        grid->AddItem({mod.mod.FileName,
+                       ActionName(mod.mod.ActionType),
+                       QString::number(mod.ModOrder),
+                       mod.mod.Comment,
+                       mod.failure});
+    }
+    grid->FitColumns();
+    const int rows = qMin(int(failed.size()), FailedRowsShown);
+    grid->setFixedHeight(grid->horizontalHeader()->sizeHint().height()
+                         + rows * grid->verticalHeader()->defaultSectionSize() + 2 * grid->frameWidth());
+    grid->setAccessibleName(frmDiffView::tr("Mods left out"));
+    return grid;
+}
+
 } // namespace
 
-frmDiffView::frmDiffView(AppState& state, const QString& hackName, QByteArray diff, int failedMods, QWidget* parent)
+frmDiffView::frmDiffView(AppState& state,
+                         const QString& hackName,
+                         QByteArray diff,
+                         const std::vector<ModResult>& failedMods,
+                         QWidget* parent)
     : QWidget(parent)
     , lblFailed(new QLabel(this))
+    , fgFailed(NewFailedModsGrid(failedMods, this))
     , rtbDiff(new QPlainTextEdit(this))
     , cmdSaveAs(new QPushButton(tr("Save &As..."), this))
     , cmdClose(new QPushButton(tr("&Close"), this))
@@ -55,8 +89,11 @@ frmDiffView::frmDiffView(AppState& state, const QString& hackName, QByteArray di
     , diff_(std::move(diff))
 {
     setWindowTitle(tr("Preview of %1").arg(hackName));
-    lblFailed->setText(tr("%n mod(s) could not be applied and are left out of the preview.", nullptr, failedMods));
-    lblFailed->setVisible(failedMods > 0);
+    const int failed = int(failedMods.size());
+    lblFailed->setText(tr("%n mod(s) could not be applied and are left out of the preview:", nullptr, failed));
+    lblFailed->setBuddy(fgFailed);
+    lblFailed->setVisible(failed > 0);
+    fgFailed->setVisible(failed > 0);
     rtbDiff->setReadOnly(true);
     rtbDiff->setTabChangesFocus(true);
     rtbDiff->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -76,6 +113,7 @@ frmDiffView::frmDiffView(AppState& state, const QString& hackName, QByteArray di
     }
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblFailed);
+    layout->addWidget(fgFailed);
     layout->addWidget(rtbDiff, 1);
     layout->addLayout(buttons);
     setMinimumSize(420, 240);

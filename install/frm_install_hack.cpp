@@ -32,6 +32,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <iterator>
 
 namespace zp {
 
@@ -260,8 +261,11 @@ void frmInstallHack::Preview()
         RecordingLog log;
         TrialInstallation trial(state_.SourceDir);
         trial.Run(state_, options, log);
-        const auto failed = std::count_if(log.rows.begin(), log.rows.end(), [](const LogRow& row) { return row.red; });
-        auto* view = new frmDiffView(state_, state_.HackInfoRecordset->Text("Name"), TrialDiff(trial), int(failed));
+        std::vector<ModResult> failed;
+        std::copy_if(trial.Mods().begin(), trial.Mods().end(), std::back_inserter(failed), [](const ModResult& mod) {
+            return !mod.applied;
+        });
+        auto* view = new frmDiffView(state_, state_.HackInfoRecordset->Text("Name"), TrialDiff(trial), failed);
         ResizeInTwips(main_.ShowChild(view), WidthTwips, HeightTwips);
         CenterInParent(view);
         // Closing the preview comes back here, whichever window was opened before this one.

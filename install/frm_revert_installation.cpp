@@ -1,6 +1,7 @@
 #include "install/frm_revert_installation.h"
 
 #include "app/app_state.h"
+#include "app/common.h"
 #include "app/dialogs.h"
 #include "core/catalogue_operations.h"
 #include "widgets/flex_grid.h"
@@ -85,7 +86,7 @@ void frmRevertInstallation::FillBackups(const QString& current)
     fgBackups->SetRows(1);
     int row = 1;
     for (const BackupInfo& backup : backups_) {
-        fgBackups->AddItem({QLocale().toString(backup.time, QLocale::ShortFormat),
+        fgBackups->AddItem({TimeStamp(backup.time),
                             backup.files < 0 ? QString() : QString::number(backup.files),
                             tr(BackupStateText(backup.state))});
         if (backup.name == current)
@@ -113,9 +114,7 @@ void frmRevertInstallation::Revert()
     const QString question = tr("Revert the installation of %1 made %2? Each file it replaced in %3 gets its backup "
                                 "copy back and each file it created is removed; files changed since then are left "
                                 "alone.")
-                                 .arg(hackName_,
-                                      QLocale().toString(backup->time, QLocale::ShortFormat),
-                                      QDir::toNativeSeparators(state_.SourceDir));
+                                 .arg(hackName_, TimeStamp(backup->time), QDir::toNativeSeparators(state_.SourceDir));
     if (state_.dialogs.messageBox(question, tr("Revert Installation"), MsgButtons::YesNoDefaultNo, MsgIcon::Exclamation)
         != MsgAnswer::Yes)
         return;

@@ -25,6 +25,16 @@ void Replay(LogSink& log, const std::vector<LogRow>& rows)
         log.AddLogRow(row);
 }
 
+// Why a mod was not applied: what its red row explains, else that row's description.
+QString FailureOf(const std::vector<LogRow>& rows)
+{
+    for (const LogRow& row : rows) {
+        if (row.red)
+            return row.why.isEmpty() ? row.Description : row.why;
+    }
+    return QString();
+}
+
 } // namespace
 
 // One board file's share of the pass: its mods (one after the other in the pass), what its thread
@@ -217,8 +227,12 @@ void ModPass::Report(const FileWork& work)
         host_.ModsDone(mod.index, modCount_);
         Replay(log_, work.rows[i]);
         log_.ProcessEvents();
-        results_.push_back(
-            ModResult {mod.record, mod.order, work.target.relativePath, bool(work.applied[i]), bool(work.found[i])});
+        results_.push_back(ModResult {mod.record,
+                                      mod.order,
+                                      work.target.relativePath,
+                                      bool(work.applied[i]),
+                                      bool(work.found[i]),
+                                      work.applied[i] ? QString() : FailureOf(work.rows[i])});
     }
     for (const QString& line : work.instructions)
         host_.AppendInstructionLine(line);

@@ -26,6 +26,7 @@ struct ModResult
     QString relativePath; // the board file it names, "/" separators, below the board root
     bool applied = false; // false when its file was refused or not found, or the engine did not apply it
     bool found = false; // its board file was found and read
+    QString failure {}; // why it was not applied, as its log row says
 };
 
 // The heart of an installation: the mods of CurrentHackNum applied file by file. Each board file is

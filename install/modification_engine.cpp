@@ -119,6 +119,29 @@ FoldedText::Ranges RangesForAll(const ModRecord& mod, const std::vector<qsizetyp
     return ranges;
 }
 
+// 1st, 2nd, 3rd, 4th ... 11th, 12th, 13th ... 21st.
+QString Ordinal(int n)
+{
+    const int tens = n % 100;
+    const char* suffix = "th";
+    if (tens < 11 || tens > 13) {
+        switch (n % 10) {
+        case 1:
+            suffix = "st";
+            break;
+        case 2:
+            suffix = "nd";
+            break;
+        case 3:
+            suffix = "rd";
+            break;
+        default:
+            break;
+        }
+    }
+    return QString::number(n) + QLatin1String(suffix);
+}
+
 } // namespace
 
 qsizetype FindInstance(const FoldedText& text, const FoldedSearch& oldData, int n)
@@ -140,10 +163,7 @@ qsizetype FindInstance(const QString& text, const QString& oldData, int n)
 
 bool ModFits(const FoldedText& text, const ModRecord& mod)
 {
-    if (!IsActionCode(mod.ActionType))
-        return false;
-    const FoldedSearch search(mod.OldData);
-    return mod.ModInst == 0 ? search.IndexIn(text, 0) >= 0 : FindInstance(text, search, mod.ModInst) >= 0;
+    return Misfit(text, mod).isEmpty();
 }
 
 bool ModFits(const QString& text, const ModRecord& mod)
@@ -151,12 +171,35 @@ bool ModFits(const QString& text, const ModRecord& mod)
     return ModFits(FoldedText(text), mod);
 }
 
+QString Misfit(const FoldedText& text, const ModRecord& mod)
+{
+    if (!IsActionCode(mod.ActionType))
+        return QStringLiteral("the mod's action is unknown");
+    if (mod.OldData.isEmpty())
+        return QStringLiteral("the mod has no old data to look for");
+    if (mod.ModInst < 0)
+        return QStringLiteral("the occurrence %1 cannot be asked for").arg(mod.ModInst);
+    // "All" needs one occurrence; the n-th needs n, counted as FindInstance counts them.
+    const int wanted = qMax(mod.ModInst, 1);
+    const FoldedSearch search(mod.OldData);
+    int count = 0;
+    for (qsizetype s = search.IndexIn(text, 0); s >= 0; s = search.IndexIn(text, s + 1)) {
+        if (++count == wanted)
+            return QString();
+    }
+    if (count == 0)
+        return QStringLiteral("old data not found in ") + mod.FileName;
+    return QStringLiteral("only %1 %2, the %3 was asked")
+        .arg(count)
+        .arg(count == 1 ? QStringLiteral("occurrence") : QStringLiteral("occurrences"), Ordinal(wanted));
+}
+
 bool ApplyMod(WorkBuffer& buffer, const ModRecord& mod, LogSink& log)
 {
     // A mod whose action code the engine does not know changes nothing: it fails like one whose
     // old data is missing.
     if (!IsActionCode(mod.ActionType)) {
-        ReportMod(log, mod, false);
+        ReportMod(log, mod, Misfit(buffer.Searchable(), mod));
         return false;
     }
     bool found = false;
@@ -174,17 +217,19 @@ bool ApplyMod(WorkBuffer& buffer, const ModRecord& mod, LogSink& log)
         if (found)
             ApplyActionAt(buffer, mod, s);
     }
-    ReportMod(log, mod, found);
+    // Nothing was changed when the mod failed: the reason is looked for in the text as it was.
+    ReportMod(log, mod, found ? QString() : Misfit(buffer.Searchable(), mod));
     return found;
 }
 
-void ReportMod(LogSink& log, const ModRecord& mod, bool found)
+void ReportMod(LogSink& log, const ModRecord& mod, const QString& misfit)
 {
     const QString action = ActionName(mod.ActionType);
-    if (found)
+    if (misfit.isEmpty())
         log.AddRow(mod.FileName, action, QStringLiteral("Applying Mod"), QStringLiteral("Mod applied successfully"));
     else
-        log.AddFailedRow(mod.FileName, action, QStringLiteral("Applying Mod"), QStringLiteral("ERROR: ") + mod.Comment);
+        log.AddFailedRow(
+            mod.FileName, action, QStringLiteral("Applying Mod"), QStringLiteral("ERROR: ") + mod.Comment, misfit);
     log.ProcessEvents();
 }
 

@@ -31,6 +31,9 @@ qsizetype FindInstance(const QString& text, const QString& oldData, int n);
 // otherwise. A mod with an unknown action code never fits.
 bool ModFits(const FoldedText& text, const ModRecord& mod);
 bool ModFits(const QString& text, const ModRecord& mod);
+// Why the mod does not fit the text ("old data not found in forum.cgi", "only 2 occurrences, the
+// 3rd was asked"); empty when it fits.
+QString Misfit(const FoldedText& text, const ModRecord& mod);
 
 // Applies one mod to the buffer and logs its row ("Mod applied successfully", or a red "ERROR: "
 // row with the mod's comment when the old data is not found or the action code is unknown).
@@ -39,7 +42,8 @@ bool ModFits(const QString& text, const ModRecord& mod);
 // never searched.
 bool ApplyMod(WorkBuffer& buffer, const ModRecord& mod, LogSink& log);
 
-// The engine's log row for a mod, then a chance for the window to repaint.
-void ReportMod(LogSink& log, const ModRecord& mod, bool found);
+// The engine's log row for a mod, then a chance for the window to repaint: "Mod applied
+// successfully" when `misfit` is empty, else a red "ERROR: " row that `misfit` explains.
+void ReportMod(LogSink& log, const ModRecord& mod, const QString& misfit);
 
 } // namespace zp

@@ -89,6 +89,8 @@ UnpackedHack UnpackHackFile(const QString& path, const QString& exchange, FileEn
             packageText, exchange, [&fe](const QString& in, const QString& out) { fe.DecodeFile(in, out); });
     } catch (const RefusedPackageError&) {
         throw InvalidHackFile {};
+    } catch (const NotAPackageError& e) {
+        throw ImportError {e.number, FileNameOf(path) + " is not a hack file (its first line begins no file block)"};
     } catch (const PackageError& e) {
         throw ImportError {e.number, QString::fromStdString(e.what())};
     } catch (const EncoderError& e) {

@@ -133,6 +133,8 @@ UnpackedPackage SplitPackageText(const QString& packageFile,
                 open.reset();
                 continue;
             }
+            if (!open && lineNumber == 1)
+                throw NotAPackageError();
             if (!open)
                 throw PackageError(5, QString("Text outside a file block in line %1").arg(lineNumber));
         }

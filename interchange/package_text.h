@@ -27,6 +27,16 @@ public:
     int number;
 };
 
+// Text that is no package text at all: its first line begins no file block.
+class NotAPackageError : public PackageError
+{
+public:
+    NotAPackageError()
+        : PackageError(5, QStringLiteral("Text outside a file block in line 1"))
+    {
+    }
+};
+
 // The largest hack description an import reads (it is read whole); support files are streamed. It
 // carries the hack's texts, which the catalogue reads up to the same size.
 inline constexpr qint64 MaxDescriptionSize = MaxTextRowBytes;
@@ -60,7 +70,8 @@ using DecodeFileFn = std::function<void(const QString& input, const QString& out
 // the exchange folder and are decoded into another, named by the block's position, so that blocks
 // with the same label stay apart and no label ever becomes a path. The files are made afresh: a
 // name already taken in the exchange folder (a link planted there) is refused. Lines are read in pieces, so a
-// long one never lies whole in memory. Throws PackageError for damaged text, RefusedPackageError
+// long one never lies whole in memory. Throws PackageError for damaged text (NotAPackageError when
+// the first line is no start marker), RefusedPackageError
 // (as soon as it shows, for a description over maxDescriptionSize bytes); errors of `decode` pass
 // through.
 UnpackedPackage SplitPackageText(const QString& packageFile,

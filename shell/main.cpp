@@ -30,7 +30,9 @@ int main(int argc, char** argv)
     if (instance.HandOver(arguments.commandLine))
         return 0;
     instance.Listen();
-    std::unique_ptr<zp::mdiMain> window = zp::Start(state, arguments.commandLine);
+    // A folder named for this run (here or in the environment) is offered a new database when it has none.
+    const bool namedFolder = !qEnvironmentVariable("ZENPATCH_HOME").isEmpty();
+    std::unique_ptr<zp::mdiMain> window = zp::Start(state, arguments.commandLine, namedFolder);
     if (!window)
         return 1;
     dialogs.SetOwner(window.get());

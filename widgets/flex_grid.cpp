@@ -60,19 +60,28 @@ public:
 
     QColor Color(int row) const
     {
-        const auto found = colors_.find(row);
-        return found == colors_.end() ? QColor() : found->second;
+        const auto found = extras_.find(row);
+        return found == extras_.end() ? QColor() : found->second.color;
+    }
+
+    QString Note(int row) const
+    {
+        const auto found = extras_.find(row);
+        return found == extras_.end() ? QString() : found->second.note;
     }
 
     void SetColor(int row, const QColor& color)
     {
         if (row < 0 || row >= rows_.size())
             return;
-        if (color.isValid())
-            colors_[row] = color;
-        else
-            colors_.erase(row);
+        SetExtra(row, [&color](RowExtras& extras) { extras.color = color; });
         emit dataChanged(index(row, 0), index(row, int(columns_.size()) - 1), {Qt::ForegroundRole});
+    }
+
+    void SetNote(int row, const QString& note)
+    {
+        if (row >= 0 && row < rows_.size())
+            SetExtra(row, [&note](RowExtras& extras) { extras.note = note; });
     }
 
     void Append(const QStringList& cells)
@@ -98,7 +107,7 @@ public:
     {
         beginResetModel();
         rows_ = std::move(rows);
-        colors_.clear();
+        extras_.clear();
         endResetModel();
     }
 
@@ -108,14 +117,31 @@ public:
             return;
         beginRemoveRows({}, count, int(rows_.size()) - 1);
         rows_.resize(count);
-        colors_.erase(colors_.lower_bound(count), colors_.end());
+        extras_.erase(extras_.lower_bound(count), extras_.end());
         endRemoveRows();
     }
 
 private:
+    // What a few rows have beyond their texts.
+    struct RowExtras
+    {
+        QColor color;
+        QString note;
+    };
+
+    // Changes a row's extras; a row left with none is forgotten.
+    template <typename Change>
+    void SetExtra(int row, const Change& change)
+    {
+        RowExtras& extras = extras_[row];
+        change(extras);
+        if (!extras.color.isValid() && extras.note.isEmpty())
+            extras_.erase(row);
+    }
+
     QList<Column> columns_;
     QList<QStringList> rows_;
-    std::map<int, QColor> colors_; // the few rows with a colour of their own
+    std::map<int, RowExtras> extras_;
 };
 
 FlexGrid::FlexGrid(const QList<Column>& columns, QWidget* parent)
@@ -194,10 +220,24 @@ QString FlexGrid::TextMatrix(int row, int column) const
     return model_->Cell(row - 1, column);
 }
 
-void FlexGrid::FitColumns()
+void FlexGrid::FitColumns(int room)
 {
-    for (int c = 0; c < designedWidths_.size(); ++c)
-        setColumnWidth(c, std::max({designedWidths_[c], horizontalHeader()->sectionSizeHint(c), sizeHintForColumn(c)}));
+    const int count = int(designedWidths_.size());
+    QList<int> least(count), widths(count);
+    int total = 0;
+    int widened = 0;
+    for (int c = 0; c < count; ++c) {
+        least[c] = std::max(designedWidths_[c], horizontalHeader()->sectionSizeHint(c));
+        widths[c] = std::max(least[c], sizeHintForColumn(c));
+        total += widths[c];
+        widened += widths[c] - least[c];
+    }
+    // Each widened column gives back its share of the width beyond the room, rounded up.
+    const int over = room > 0 ? std::min(total - room, widened) : 0;
+    for (int c = 0; c < count; ++c) {
+        const int back = over > 0 ? int((qint64(widths[c] - least[c]) * over + widened - 1) / widened) : 0;
+        setColumnWidth(c, widths[c] - back);
+    }
     updateGeometry(); // the size hint follows the columns
 }
 
@@ -227,12 +267,19 @@ QString FlexGrid::CutCellText(int row, int column) const
     return needed > columnWidth(column) ? model_->Cell(row - 1, column) : QString();
 }
 
+QString FlexGrid::CellToolTip(int row, int column) const
+{
+    QStringList parts {CutCellText(row, column), RowNote(row)};
+    parts.removeAll(QString());
+    return parts.join(QStringLiteral("\n\n"));
+}
+
 bool FlexGrid::viewportEvent(QEvent* event)
 {
     if (event->type() == QEvent::ToolTip) {
         const auto* help = static_cast<QHelpEvent*>(event);
         const QModelIndex index = indexAt(help->pos());
-        const QString text = index.isValid() ? CutCellText(index.row() + 1, index.column()) : QString();
+        const QString text = index.isValid() ? CellToolTip(index.row() + 1, index.column()) : QString();
         if (text.isEmpty())
             QToolTip::hideText();
         else
@@ -250,6 +297,16 @@ void FlexGrid::SetRowColor(int row, const QColor& color)
 QColor FlexGrid::RowColor(int row) const
 {
     return row >= 1 ? model_->Color(row - 1) : QColor();
+}
+
+void FlexGrid::SetRowNote(int row, const QString& note)
+{
+    model_->SetNote(row - 1, note);
+}
+
+QString FlexGrid::RowNote(int row) const
+{
+    return row >= 1 ? model_->Note(row - 1) : QString();
 }
 
 Qt::Alignment FlexGrid::CellAlignment(int row, int column) const

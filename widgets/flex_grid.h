@@ -45,15 +45,23 @@ public:
     // The text colour of a data row's cells; an invalid colour is the normal one.
     void SetRowColor(int row, const QColor& color);
     QColor RowColor(int row) const;
+    // A note on a data row, shown in the tooltip of each of its cells.
+    void SetRowNote(int row, const QString& note);
+    QString RowNote(int row) const;
 
-    // Widens each column to its header and the cells in view, never below its designed width.
-    void FitColumns();
+    // Widens each column to its header and the cells in view, never below its designed width. With
+    // `room` (pixels), the columns the cells widened give back width, never below their designed or
+    // header widths, until the columns together fit into it: a long text is cut short then, and its
+    // tooltip shows it whole.
+    void FitColumns(int room = 0);
     // The width of all columns together.
     int ColumnsWidth() const;
     // Wide enough for every column beside a vertical scroll bar.
     QSize sizeHint() const override;
-    // The whole text of a data cell that its column cuts short (its tooltip), else empty.
+    // The whole text of a data cell that its column cuts short, else empty.
     QString CutCellText(int row, int column) const;
+    // The tooltip of a data cell: its whole text when it is cut short, then its row's note.
+    QString CellToolTip(int row, int column) const;
 
 protected:
     bool viewportEvent(QEvent* event) override;

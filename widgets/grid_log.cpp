@@ -86,6 +86,11 @@ void GridLog::MarkLastRowRed()
     grid_.SetRowColor(grid_.Rows() - 1, Qt::red);
 }
 
+void GridLog::ExplainLastRow(const QString& why)
+{
+    grid_.SetRowNote(grid_.Rows() - 1, why);
+}
+
 void GridLog::SetCurrentRow(int row)
 {
     grid_.SetRow(row);

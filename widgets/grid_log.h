@@ -14,7 +14,7 @@ class FlexGrid;
 
 // The log grid of the installation and analysis windows: "Filename", "Action", "Comment" and
 // "Description" at their designed widths; the user can widen a column, and a cut cell shows its
-// whole text as a tooltip.
+// whole text as a tooltip, a failed row also why it failed.
 FlexGrid* NewLogGrid(QWidget* parent);
 
 // The log grid as TSV: the header line, then one line per row, each cell escaped as TabSeparated
@@ -39,6 +39,7 @@ public:
     void
     AddRow(const QString& filename, const QString& action, const QString& comment, const QString& description) override;
     void MarkLastRowRed() override;
+    void ExplainLastRow(const QString& why) override;
     void SetCurrentRow(int row) override;
     int RowCount() const override;
     void ProcessEvents() override;

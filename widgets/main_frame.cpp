@@ -3,12 +3,12 @@
 #include "widgets/main_frame.h"
 
 #include "app/app_state.h"
+#include "app/common.h"
 #include "widgets/window_helpers.h"
 
 #include <QAction>
 #include <QDateTime>
 #include <QLabel>
-#include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -152,10 +152,10 @@ void MainFrame::CreateStatusBar()
 
 void MainFrame::UpdateClock()
 {
+    // The time and the date as the hack list shows its time stamps: "1:05pm", "12-07-2001".
     const QDateTime now = QDateTime::currentDateTime();
-    const QLocale locale;
-    SetPanelText(4, locale.toString(now.time(), QLocale::ShortFormat));
-    SetPanelText(5, locale.toString(now.date(), QLocale::ShortFormat));
+    SetPanelText(4, TimeText(now.time().toString(QStringLiteral("hh:mm:ss"))));
+    SetPanelText(5, DateText(now.date()));
 }
 
 void MainFrame::SetPanelText(int panel, const QString& text)

@@ -41,9 +41,19 @@ TEST_F(AnalysisRunTest, EachModIsTriedOnTheUnchangedSource)
 
     EXPECT_THAT(Analyze(),
                 ElementsAre(Found("forum.cgi", "Add Before"),
-                            Row("forum.cgi", "Replace", "Applying Mod", "ERROR: needs the first mod", true),
+                            Row("forum.cgi",
+                                "Replace",
+                                "Applying Mod",
+                                "ERROR: needs the first mod",
+                                true,
+                                "old data not found in forum.cgi"),
                             Found("forum.cgi", "Delete"),
-                            Row("forum.cgi", "Delete", "Applying Mod", "ERROR: third hook", true)));
+                            Row("forum.cgi",
+                                "Delete",
+                                "Applying Mod",
+                                "ERROR: third hook",
+                                true,
+                                "only 2 occurrences, the 3rd was asked")));
     EXPECT_EQ(Read(source + "/cgi-bin/forum.cgi"), "# hook\r\n# hook\r\n");
 }
 
@@ -74,7 +84,12 @@ TEST_F(AnalysisRunTest, OneNameInTwoLocationsIsTwoFiles)
     EXPECT_THAT(Analyze(),
                 ElementsAre(Found("common.txt", "Replace"),
                             Found("common.txt", "Replace"),
-                            Row("common.txt", "Replace", "Applying Mod", "ERROR: not in cgi-bin", true)));
+                            Row("common.txt",
+                                "Replace",
+                                "Applying Mod",
+                                "ERROR: not in cgi-bin",
+                                true,
+                                "old data not found in common.txt")));
 }
 
 // The files are read side by side and the first, large one is done last: the rows still follow the
@@ -88,11 +103,13 @@ TEST_F(AnalysisRunTest, RowsFollowTheModsWhicheverFileIsDoneFirst)
     for (int n = 0; n < 4; ++n)
         AddMod(hack, n + 1, QString("f%1.cgi").arg(n), 0, "", AddAfter, 1, "# hook", "added()", "no hook");
 
-    EXPECT_THAT(Analyze(),
-                ElementsAre(Found("f0.cgi", "Add After"),
-                            Found("f1.cgi", "Add After"),
-                            Row("f2.cgi", "", "File not found", source + "/cgi-bin", true),
-                            Row("f3.cgi", "Add After", "Applying Mod", "ERROR: no hook", true)));
+    EXPECT_THAT(
+        Analyze(),
+        ElementsAre(
+            Found("f0.cgi", "Add After"),
+            Found("f1.cgi", "Add After"),
+            Row("f2.cgi", "", "File not found", source + "/cgi-bin", true),
+            Row("f3.cgi", "Add After", "Applying Mod", "ERROR: no hook", true, "old data not found in f3.cgi")));
 }
 
 TEST_F(AnalysisRunTest, SupportFilesAreListedNotWritten)

@@ -37,7 +37,12 @@ TEST_F(AnalysisWindowTest, RunsAtLoadIntoAGridThatFillsTheWindowAndClosingBrings
     EXPECT_THAT(rows.front().Description, HackNameRow(QString("Hooks")));
     EXPECT_THAT(std::vector<LogRow>(rows.begin() + 1, rows.end() - 1),
                 ElementsAre(Found("forum.cgi", "Add After"),
-                            Row("forum.cgi", "Insert", "Applying Mod", "ERROR: needs version 6", true),
+                            Row("forum.cgi",
+                                "Insert",
+                                "Applying Mod",
+                                "ERROR: needs version 6",
+                                true,
+                                "old data not found in forum.cgi"),
                             Row("", "", "Exporting Support Files", ""),
                             Row("logo.gif", "Export", "Export Complete", "Export Successful")));
     EXPECT_EQ(rows.back().Comment, "END Analysis");

@@ -2,9 +2,11 @@
 
 #include "boardcheck/frm_board_check.h"
 #include "install/modification_engine.h"
+#include "shell/hack_list_openers.h"
 #include "widgets/window_helpers.h"
 
 #include <QAction>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -127,6 +129,32 @@ TEST_F(BoardCheckWindowTest, CancelStopsTheCheckAndTheWindowStaysUsableAndClosab
     test::RunDeferredDeletes();
     EXPECT_EQ(main->findChild<frmBoardCheck*>(), nullptr);
     EXPECT_TRUE(main->mdiArea()->subWindowList().isEmpty());
+}
+
+TEST_F(BoardCheckWindowTest, ALongHackNameIsCutShortWithATooltipAndNeverPushesTheVerdictOrAWindowOut)
+{
+    const QString name = "A hack whose name runs " + QString("on and ").repeated(40) + "on";
+    AddMod(AddHack(name), 1, "forum.cgi", 0, "", AddAfter, 1, "<anchor>", "second");
+    Check(window->cmdCheckUpgrade);
+    FlexGrid& grid = *window->fgUpgrade;
+    ASSERT_EQ(grid.Rows(), 5);
+    ASSERT_EQ(grid.TextMatrix(1, 0), name);
+    EXPECT_EQ(grid.CellToolTip(1, 0), name);
+    EXPECT_EQ(grid.CutCellText(1, 5), "");
+    EXPECT_LE(grid.columnViewportPosition(5) + grid.columnWidth(5), grid.viewport()->width());
+    EXPECT_GE(grid.columnWidth(1), TwipsToPixels(700, &grid)); // the other columns keep their widths
+
+    window->tabChecks->setCurrentIndex(1);
+    Check(window->cmdCheckConflicts);
+    const QTableWidget& matrix = *window->tblConflicts;
+    QApplication::processEvents();
+    EXPECT_LE(matrix.verticalHeader()->width(), TwipsToPixels(2600, &matrix));
+    EXPECT_EQ(matrix.verticalHeaderItem(0)->toolTip(), name);
+
+    main->resize(900, 700);
+    frmListHacks& list = ShowHackList(*main);
+    EXPECT_LE(WindowFrame(&list)->width(), main->mdiArea()->width());
+    EXPECT_EQ(list.fgHackList->CellToolTip(1, 0), name);
 }
 
 } // namespace

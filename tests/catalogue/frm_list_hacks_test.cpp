@@ -125,6 +125,7 @@ TEST_F(HackListTest, ColumnsFitAtTheStartAndCutCellsCarryTheirWholeText)
 {
     const QString name = "A hack whose name is a good deal longer than its column was designed for";
     AddHack(name, 0, 0, 0, "12-07-2001 11:05pm");
+    main->resize(1600, 900); // room for the list at the width its texts ask for
     OpenList();
     QApplication::processEvents();
     FlexGrid* grid = list->fgHackList;

@@ -21,14 +21,14 @@ class DatabaseCommandsTest : public ProgramFolderFixture
 {
 protected:
     // With `dataBytes`, the command may take no more memory than that for its data.
-    CliRun Cli(const QStringList& arguments, rlim_t dataBytes = RLIM_INFINITY)
+    CliRun Cli(const QStringList& arguments, rlim_t dataBytes = RLIM_INFINITY, const QString& home = {})
     {
         QProcess process;
         process.setChildProcessModifier([dataBytes] {
             const rlimit limit {dataBytes, dataBytes};
             setrlimit(RLIMIT_DATA, &limit);
         });
-        process.start(ZENPATCH_CLI, QStringList {"--home", folder.path()} + arguments);
+        process.start(ZENPATCH_CLI, QStringList {"--home", home.isEmpty() ? folder.path() : home} + arguments);
         process.waitForFinished(60000);
         return {process.exitCode(),
                 QString::fromUtf8(process.readAllStandardOutput()),
@@ -48,6 +48,16 @@ TEST_F(DatabaseCommandsTest, InitDbWritesANewDatabaseOnlyOnce)
     const CliRun second = Cli({"init-db", path});
     EXPECT_EQ(second.status, 2);
     EXPECT_TRUE(second.err.contains("already exists"));
+
+    // A home without a database says how to make one there.
+    const QString empty = folder.filePath("empty home");
+    const CliRun missing = Cli({"list"}, RLIM_INFINITY, empty);
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_TRUE(
+        missing.err.endsWith("; to start an empty one there, run: zenpatch-cli --home '" + empty + "' init-db\n"))
+        << missing.err.toStdString();
+    EXPECT_EQ(Cli({"init-db"}, RLIM_INFINITY, empty).status, 0);
+    EXPECT_EQ(Cli({"list"}, RLIM_INFINITY, empty).status, 0);
 }
 
 TEST_F(DatabaseCommandsTest, ConfigSetValidatesLikeTheOptionsDialog)

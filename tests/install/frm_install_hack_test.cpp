@@ -121,8 +121,18 @@ TEST_F(InstallWindowTest, TheLogShowsEveryStepFailedModsInRedThenNextShowsThePos
     EXPECT_THAT(
         std::vector<LogRow>(rows.begin() + 1, rows.end() - 1),
         ElementsAre(Found("forum.cgi", "Add After"),
-                    Row("forum.cgi", "Insert", "Applying Mod", "ERROR: needs version 6", true),
+                    Row("forum.cgi",
+                        "Insert",
+                        "Applying Mod",
+                        "ERROR: needs version 6",
+                        true,
+                        "old data not found in forum.cgi"),
                     Row("gone.cgi", "Add After", "File not found", "Unable to locate the file: gone.cgi", true)));
+    // The failed mod's cells say why in their tooltip; a cut cell shows its whole text first.
+    EXPECT_EQ(w.fgInstallLog->CellToolTip(3, 1), "old data not found in forum.cgi");
+    w.fgInstallLog->setColumnWidth(2, 10);
+    EXPECT_EQ(w.fgInstallLog->CellToolTip(3, 2), "Applying Mod\n\nold data not found in forum.cgi");
+    EXPECT_EQ(w.fgInstallLog->CellToolTip(2, 1), "");
     EXPECT_EQ(rows.back().Comment, "END Installation");
     EXPECT_THAT(rows.back().Description, HackNameRow(QString("Hooks")));
     EXPECT_EQ(w.fgInstallLog->Row(), 0);
@@ -214,7 +224,26 @@ TEST_F(InstallWindowTest, PreviewShowsTheDiffWritesNothingAndSavesThePatch)
     EXPECT_EQ(view->windowTitle(), "Preview of Hooks");
     const QString diff = "--- a/cgi-bin/forum.cgi\n+++ b/cgi-bin/forum.cgi\n@@ -1 +1,2 @@\n # hook\n+added()\n";
     EXPECT_EQ(view->rtbDiff->toPlainText(), diff);
+    // The mods left out are named: file, action, order, comment and why.
     EXPECT_TRUE(view->lblFailed->isVisibleTo(view));
+    EXPECT_EQ(view->lblFailed->text(), "2 mod(s) could not be applied and are left out of the preview:");
+    ASSERT_EQ(view->fgFailed->Rows(), 3);
+    QStringList named;
+    for (int row = 1; row < 3; ++row) {
+        for (int column = 0; column < 5; ++column)
+            named << view->fgFailed->TextMatrix(row, column);
+    }
+    EXPECT_EQ(named,
+              QStringList({"forum.cgi",
+                           "Insert",
+                           "2",
+                           "needs version 6",
+                           "old data not found in forum.cgi",
+                           "gone.cgi",
+                           "Add After",
+                           "3",
+                           "",
+                           "Unable to locate the file: gone.cgi"}));
     EXPECT_EQ(w.txtPreInstall->toPlainText(), "Read me.");
     EXPECT_TRUE(FilesBelow(output).isEmpty());
     EXPECT_TRUE(LastInstall().isEmpty());

@@ -102,7 +102,12 @@ TEST_F(InstallationRunTest, ModsOfOneFileApplyInOrderToOneBuffer)
                 ElementsAre(Found("forum.cgi", "Add After"),
                             Found("forum.cgi", "Replace"),
                             Found("forum.cgi", "Delete"),
-                            Row("forum.cgi", "Insert", "Applying Mod", "ERROR: needs version 6", true)));
+                            Row("forum.cgi",
+                                "Insert",
+                                "Applying Mod",
+                                "ERROR: needs version 6",
+                                true,
+                                "old data not found in forum.cgi")));
     EXPECT_EQ(log.currentRow, 0);
     EXPECT_FALSE(Exists(home.filePath("zpk_inst_temp")));
     EXPECT_THAT(LastInstall(hack).toStdString(),

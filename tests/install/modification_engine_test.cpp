@@ -99,6 +99,11 @@ TEST(ApplyModTest, InstanceSelection)
     const Outcome tooFew = Mod("x", Replace, 2, "x", "y");
     EXPECT_EQ(tooFew.text, "x");
     EXPECT_TRUE(tooFew.log.rows[0].red);
+    // A failed row says why: how many occurrences there were, with the ordinal asked for.
+    EXPECT_EQ(tooFew.log.rows[0].why, "only 1 occurrence, the 2nd was asked");
+    EXPECT_EQ(Mod("x x", Replace, 3, "x", "y").log.rows[0].why, "only 2 occurrences, the 3rd was asked");
+    EXPECT_EQ(Mod("x x", Replace, 13, "x", "y").log.rows[0].why, "only 2 occurrences, the 13th was asked");
+    EXPECT_EQ(Mod("x x", Replace, 21, "X", "y").log.rows[0].why, "only 2 occurrences, the 21st was asked");
     // Overlapping occurrences count separately.
     EXPECT_EQ(FindInstance("aaa", "aa", 1), 0);
     EXPECT_EQ(FindInstance("aaa", "aa", 2), 1);
@@ -133,13 +138,16 @@ TEST(ApplyModTest, UnknownActionAndEmptyOldData)
     for (const int instance : {0, 1}) {
         const Outcome unknown = Mod("abc", 6, instance, "b", "X");
         EXPECT_EQ(unknown.text, "abc");
-        EXPECT_EQ(unknown.log.rows[0], (LogRow {"forum.cgi", "", "Applying Mod", "ERROR: needs the hook", true}));
+        EXPECT_EQ(
+            unknown.log.rows[0],
+            (LogRow {"forum.cgi", "", "Applying Mod", "ERROR: needs the hook", true, "the mod's action is unknown"}));
     }
     EXPECT_FALSE(ModFits("abc", {-1, 0, "b", "", "", ""}));
 
     const Outcome empty = Mod("abc", Replace, 0, "", "X");
     EXPECT_EQ(empty.text, "abc");
     EXPECT_TRUE(empty.log.rows[0].red);
+    EXPECT_EQ(empty.log.rows[0].why, "the mod has no old data to look for");
     EXPECT_TRUE(Mod("abc", Replace, 1, "", "X").log.rows[0].red);
 }
 
@@ -159,9 +167,9 @@ TEST(ApplyModTest, LogsOneRowPerModAndMarksOnlyFailuresRed)
     ApplyMod(buffer, {Append, 1, "nothing", "", "a.cgi", ""}, log);
     const std::vector<LogRow> expected {
         {"a.cgi", "Replace", "Applying Mod", "Mod applied successfully", false},
-        {"a.cgi", "Add After", "Applying Mod", "ERROR: second", true},
+        {"a.cgi", "Add After", "Applying Mod", "ERROR: second", true, "old data not found in a.cgi"},
         {"a.cgi", "Delete", "Applying Mod", "Mod applied successfully", false},
-        {"a.cgi", "Append", "Applying Mod", "ERROR: ", true},
+        {"a.cgi", "Append", "Applying Mod", "ERROR: ", true, "old data not found in a.cgi"},
     };
     EXPECT_EQ(log.rows, expected);
     EXPECT_EQ(log.repaints, 4);

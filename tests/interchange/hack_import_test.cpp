@@ -174,8 +174,13 @@ TEST_F(HackImport, DamagedFilesAreRefusedWithTheirMessage)
     WriteBytes(Out("cut.zpp"), Compress(good).chopped(10));
     ExpectRefused(Out("cut.zpp"), invalidFile, "Invalid File");
 
+    // Not a hack file at all, and a hack file with a stray line inside.
     ExpectRefused(HackFile("stray\r\n" + good),
-                  "An unexpected error has occured, ERR: 5 - Text outside a file block in line 1",
+                  "An unexpected error has occured, ERR: 5 - in.zpp is not a hack file (its first line begins no file "
+                  "block)",
+                  "Unexpected Error");
+    ExpectRefused(HackFile(Block("h.zpx", Description()) + "stray\r\n"),
+                  "An unexpected error has occured, ERR: 5 - Text outside a file block in line 7",
                   "Unexpected Error");
     ExpectRefused(HackFile(Block("a.txt", "x")), invalidFile, "Invalid File");
     ExpectRefused(HackFile(Block("h.zpx", Description("0 - a.txt - |"))),

@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QStatusBar>
 
@@ -111,8 +112,10 @@ TEST_F(MainWindowTest, StatusBarHasFivePanels)
     EXPECT_EQ(window.PanelText(1), "Zenpatch 2");
     EXPECT_EQ(window.PanelText(2), "Total Hacks: 0");
     EXPECT_EQ(window.PanelText(3), "Hack Mods: 0");
-    EXPECT_EQ(window.PanelText(4), QLocale().toString(QTime::currentTime(), QLocale::ShortFormat));
-    EXPECT_EQ(window.PanelText(5), QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
+    // Time and date as the list shows its stamps, "1:05pm" and "12-07-2001".
+    EXPECT_TRUE(QRegularExpression("^1?[0-9]:[0-5][0-9][ap]m$").match(window.PanelText(4)).hasMatch())
+        << window.PanelText(4).toStdString();
+    EXPECT_EQ(window.PanelText(5), QDate::currentDate().toString("MM-dd-yyyy"));
     EXPECT_EQ(window.sbarMain->findChildren<QLabel*>().size(), 5);
 
     window.SetPanelText(2, "Total Hacks: 12");

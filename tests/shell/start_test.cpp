@@ -39,6 +39,17 @@ TEST_F(StartTest, MissingDatabaseShowsOnlyTheMessage)
     EXPECT_EQ(dialogs.messages[0].icon, MsgIcon::Critical);
     EXPECT_EQ(WindowsNamed("mdiMain"), 0);
     EXPECT_FALSE(state.Connection.IsOpen());
+
+    // A folder named for the run is offered an empty database; declined, nothing more is said or made.
+    dialogs.messages.clear();
+    dialogs.answers.push_back(MsgAnswer::No);
+    EXPECT_EQ(Start(state, QString(), true), nullptr);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              "There is no database in " + state.ProgramFolder + ".\n\nCreate a new, empty one there?");
+    EXPECT_EQ(dialogs.messages[0].title, "New Database");
+    EXPECT_EQ(dialogs.messages[0].buttons, MsgButtons::YesNo);
+    EXPECT_FALSE(QFile::exists(DatabasePath()));
 }
 
 TEST_F(StartTest, DamagedOrEmptyDatabaseIsReportedOnceWithoutMainWindow)
@@ -69,13 +80,17 @@ TEST_F(StartTest, UnconfiguredDatabaseOpensOptionsAndCarriesOnWhenCancelled)
         });
         static_cast<frmOptions*>(options)->cmdCancel->click();
     });
-    std::unique_ptr<mdiMain> window = Start(state, QString());
+    // The database is the empty one made for a folder named for the run.
+    QFile::remove(DatabasePath());
+    dialogs.answers.push_back(MsgAnswer::Yes);
+    std::unique_ptr<mdiMain> window = Start(state, QString(), true);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(modals, QStringList({"frmOptions", "frmAbout"}));
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].text, "It appears that Zenpatch is not configured, opening configuration window.");
-    EXPECT_EQ(dialogs.messages[0].title, "New Configuration");
-    EXPECT_EQ(dialogs.messages[0].icon, MsgIcon::Critical);
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[0].title, "New Database");
+    EXPECT_EQ(dialogs.messages[1].text, "It appears that Zenpatch is not configured, opening configuration window.");
+    EXPECT_EQ(dialogs.messages[1].title, "New Configuration");
+    EXPECT_EQ(dialogs.messages[1].icon, MsgIcon::Critical);
     EXPECT_TRUE(state.SourceDir.isEmpty());
     EXPECT_TRUE(state.OutputDir.isEmpty());
     EXPECT_TRUE(window->isVisible());

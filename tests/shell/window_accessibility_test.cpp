@@ -71,7 +71,10 @@ const std::vector<std::pair<const char*, std::function<QWidget*(Program&)>>> Win
     {"frmHackComm", [](Program& p) -> QWidget* { return new frmHackComm(p.editor, &p.main); }},
     {"frmTextFile", [](Program& p) -> QWidget* { return new frmTextFile(p.state, &p.main); }},
     {"frmInstallHack", [](Program& p) -> QWidget* { return new frmInstallHack(p.main, &p.main); }},
-    {"frmDiffView", [](Program& p) -> QWidget* { return new frmDiffView(p.state, "Hack", "+a\n", 1, &p.main); }},
+    {"frmDiffView",
+     [](Program& p) -> QWidget* {
+         return new frmDiffView(p.state, "Hack", "+a\n", std::vector<ModResult>(1), &p.main);
+     }},
     {"frmAnalyze", [](Program& p) -> QWidget* { return new frmAnalyze(p.main, &p.main); }},
     {"frmRevertInstallation", [](Program& p) -> QWidget* { return new frmRevertInstallation(p.main, &p.main); }},
     {"frmHackExport", [](Program& p) -> QWidget* { return new frmHackExport(p.state, &p.main); }},

@@ -24,7 +24,8 @@ protected:
 
     void TearDown() override { main.reset(); }
 
-    // The data rows of a log grid as log rows, red where the grid shows them red.
+    // The data rows of a log grid as log rows, red where the grid shows them red, with the notes of
+    // their tooltips.
     static std::vector<LogRow> GridRows(const FlexGrid& grid)
     {
         std::vector<LogRow> rows;
@@ -33,7 +34,8 @@ protected:
                             grid.TextMatrix(r, 1),
                             grid.TextMatrix(r, 2),
                             grid.TextMatrix(r, 3),
-                            grid.RowColor(r) == QColor(Qt::red)});
+                            grid.RowColor(r) == QColor(Qt::red),
+                            grid.RowNote(r)});
         }
         return rows;
     }

@@ -10,14 +10,20 @@ namespace zp {
 inline void PrintTo(const LogRow& row, std::ostream* os)
 {
     *os << '"' << FormatLogRow(row).toStdString() << '"';
+    if (!row.why.isEmpty())
+        *os << " (" << row.why.toStdString() << ')';
 }
 
 namespace testing {
 
-inline LogRow
-Row(const QString& file, const QString& action, const QString& comment, const QString& description, bool red = false)
+inline LogRow Row(const QString& file,
+                  const QString& action,
+                  const QString& comment,
+                  const QString& description,
+                  bool red = false,
+                  const QString& why = QString())
 {
-    return LogRow {file, action, comment, description, red};
+    return LogRow {file, action, comment, description, red, why};
 }
 
 // The engine's row for a mod whose old data was found.
