@@ -9,9 +9,12 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <fcntl.h>
 #include <future>
 #include <mutex>
+#include <spawn.h>
 #include <system_error>
 #include <unistd.h>
 #include <vector>
@@ -63,7 +66,32 @@ QString RemovedFolderName(const QString& path)
     return path + QStringLiteral(".old-%1").arg(QRandomGenerator::global()->generate(), 8, 16, QChar('0'));
 }
 
-// The removals RemoveJobFolderLater started; the program waits for them when it ends.
+// Starts `rm` on a removed job folder in a session of its own and does not wait for it; false
+// when no process could be started. The folder was renamed by this program a moment ago; `rm -rf`
+// removes a link in its place as a link and never leaves the folder's file system.
+bool StartRemoverProcess(const QString& folder)
+{
+    QByteArray path = QFile::encodeName(folder);
+    char rm[] = "rm", options[] = "-rf", oneFileSystem[] = "--one-file-system", end[] = "--";
+    char* const argv[] = {rm, options, oneFileSystem, end, path.data(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attributes);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    pid_t pid = 0;
+    const int error = ::posix_spawn(&pid, "/bin/rm", &actions, &attributes, argv, environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    return error == 0;
+}
+
+// The removals RemoveJobFolderLater started; the program waits for them when it ends, unless they
+// were handed to processes of their own.
 class LaterRemovals
 {
 public:
@@ -73,8 +101,12 @@ public:
             removal.second.wait();
     }
 
+    void Detach() { detached_ = true; }
+
     void Start(const QString& folder)
     {
+        if (detached_ && StartRemoverProcess(folder))
+            return;
         const std::lock_guard lock(mutex_);
         std::erase_if(running_, [](auto& removal) {
             return removal.second.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
@@ -98,6 +130,7 @@ public:
 private:
     std::mutex mutex_;
     std::vector<std::pair<QString, std::future<void>>> running_;
+    std::atomic<bool> detached_ = false;
 };
 
 LaterRemovals& Removals()
@@ -133,6 +166,11 @@ void RemoveUnfinishedBackups(const QString& programFolder)
 }
 
 } // namespace
+
+void RemoveJobFoldersAfterExit()
+{
+    Removals().Detach();
+}
 
 void RemoveJobFolderLater(const QString& path)
 {

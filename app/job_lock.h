@@ -45,8 +45,16 @@ private:
 // Removes a job's work folder at the end of the job without waiting for it: the folder is renamed
 // out of the way at once, so that the next job can make a new one, and its files are removed on a
 // thread of their own (removing large files can wait for the disk). The program waits for such
-// removals when it ends; a folder that a killed program left goes with the next job lock.
+// removals when it ends (but see RemoveJobFoldersAfterExit); a folder that a killed program left
+// goes with the next job lock.
 void RemoveJobFolderLater(const QString& path);
+
+// From now on RemoveJobFolderLater hands each folder to an `rm` process of its own that the
+// program does not wait for (a thread, as before, when none can be started): a command ends as
+// soon as its job is done, not when the old files it replaced are gone. On a file system mounted
+// with `discard` every removed file waits for the disk. For short-lived programs only: the
+// processes are left for init to reap.
+void RemoveJobFoldersAfterExit();
 
 // Removes what a killed job left, unless a job is running now. For the start of the program.
 void RemoveLeftoversOfKilledJobs(const QString& programFolder);

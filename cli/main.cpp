@@ -1,4 +1,5 @@
 // zenpatch-cli [--home DIR] [--yes] COMMAND [ARGS...]
+#include "app/job_lock.h"
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "database/text_limit.h"
@@ -100,6 +101,8 @@ int run(int argc, char** argv)
     } else if (const char* home = std::getenv("ZENPATCH_HOME")) {
         ArgumentText(home);
     }
+    // A command ends when its job is done; the old files its job replaced go in a process of their own.
+    RemoveJobFoldersAfterExit();
     return command->run(options, CommandArguments(argv + i + 1, argv + argc));
 }
 

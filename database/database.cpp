@@ -159,11 +159,17 @@ void Database::CheckWritable()
     if (!db_)
         Fail(QStringLiteral("the database is not open"));
     // Setting the user version dirties the first page, which goes to the journal first; the
-    // rollback puts everything back.
-    const char* probe = "SAVEPOINT zp_write_check; PRAGMA user_version = 0;";
+    // rollback puts everything back. Outside a transaction the probe is a transaction of its own,
+    // rolled back whole: releasing a savepoint would commit it, flushing the disk for nothing.
+    const bool own = sqlite3_get_autocommit(db_) != 0;
+    const char* probe
+        = own ? "BEGIN IMMEDIATE; PRAGMA user_version = 0;" : "SAVEPOINT zp_write_check; PRAGMA user_version = 0;";
     const int rc = sqlite3_exec(db_, probe, nullptr, nullptr, nullptr);
     const QString reason = QString::fromUtf8(sqlite3_errmsg(db_));
-    sqlite3_exec(db_, "ROLLBACK TO zp_write_check; RELEASE zp_write_check;", nullptr, nullptr, nullptr);
+    if (own)
+        sqlite3_exec(db_, "ROLLBACK;", nullptr, nullptr, nullptr);
+    else
+        sqlite3_exec(db_, "ROLLBACK TO zp_write_check; RELEASE zp_write_check;", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
         throw DatabaseError(reason.toStdString());
 }

@@ -92,6 +92,23 @@ TEST_F(JobLockTest, AWorkFolderRemovedLaterMakesWayAtOnce)
     EXPECT_TRUE(QDir(folder.path()).entryList({"zpk_inst_temp*"}, QDir::Dirs).isEmpty());
 }
 
+// A command-line job hands the old work folder to a process of its own: it goes all the same, and
+// a link inside it goes as a link, whatever it points at.
+TEST_F(JobLockTest, AWorkFolderHandedToAProcessGoesWithoutFollowingLinks)
+{
+    const QString work = folder.filePath("zpk_inst_temp"), outside = folder.filePath("outside");
+    QDir().mkpath(work + "/cgi-bin");
+    QDir().mkpath(outside);
+    QFile(outside + "/keep.txt").open(QIODevice::WriteOnly);
+    QFile::link(outside, work + "/cgi-bin/link");
+    RemoveJobFoldersAfterExit();
+    RemoveJobFolderLater(work);
+    for (int wait = 0; wait < 100 && !QDir(folder.path()).entryList({"zpk_inst_temp*"}, QDir::Dirs).isEmpty(); ++wait)
+        std::this_thread::sleep_for(50ms);
+    EXPECT_TRUE(QDir(folder.path()).entryList({"zpk_inst_temp*"}, QDir::Dirs).isEmpty());
+    EXPECT_TRUE(QFile::exists(outside + "/keep.txt"));
+}
+
 // The job lock says why it could not be made, not always "Permission denied".
 TEST_F(JobLockTest, ALockThatCannotBeMadeSaysTheSystemsReason)
 {
