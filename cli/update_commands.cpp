@@ -1,6 +1,6 @@
 // zenpatch-cli check-updates [HACK ...] [--format text|tsv|html]
 #include "boardcheck/report_table.h"
-#include "catalogue/network_fetcher.h"
+#include "catalogue/network_module.h"
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/session.h"
@@ -48,8 +48,13 @@ int RunCheckUpdatesCommand(const GlobalOptions& options, const CommandArguments&
         session.SelectHack(hack);
         hacks.push_back(session.state.CurrentHackNum);
     }
-    NetworkFetcher fetcher;
-    const std::vector<UpdateResult> results = CheckForUpdates(fetcher, UpdateCandidates(session.state, hacks));
+    std::unique_ptr<UrlFetcher> fetcher;
+    try {
+        fetcher = LoadNetworkFetcher(ExecutableFolder());
+    } catch (const std::runtime_error& e) {
+        throw CommandError(e.what());
+    }
+    const std::vector<UpdateResult> results = CheckForUpdates(*fetcher, UpdateCandidates(session.state, hacks));
     std::fputs(RenderReport(UpdateReport(results), format).toUtf8().constData(), stdout);
     const bool failed = std::any_of(results.begin(), results.end(), [](const UpdateResult& result) {
         return result.verdict == UpdateVerdict::Unreachable || result.verdict == UpdateVerdict::NotAHackFile;

@@ -4,7 +4,7 @@ cmake_minimum_required(VERSION 3.25)
 set(share usr/share)
 set(icons ${share}/icons/hicolor)
 set(program_files
-    usr/bin/zenpatch usr/bin/zenpatch-cli
+    usr/bin/zenpatch usr/bin/zenpatch-cli usr/${LIBDIR}/zenpatch/zenpatch-network.so
     ${share}/zenpatch/zpatch.zpd ${share}/zenpatch/zenpatch.pdf ${share}/zenpatch/zenpatch.doc
     ${share}/man/man1/zenpatch.1.gz ${share}/man/man1/zenpatch-cli.1.gz
     ${share}/applications/org.zenpatch.Zenpatch.desktop ${share}/metainfo/org.zenpatch.Zenpatch.metainfo.xml
