@@ -1,5 +1,6 @@
 #include "app/whole_file.h"
 
+#include "app/background_flush.h"
 #include "app/board_directories.h"
 #include "app/common.h"
 
@@ -305,6 +306,7 @@ struct WholeFileBatch::Staged
     QString target;
     int folder; // the target's, held by folders_
     dev_t device; // the file system of that folder
+    ino_t inode; // the source's, when it is renamed as it is
     QByteArray name; // the target's name in it
     int movedFolder; // the source's folder, held by folders_, when it is renamed as it is
     QByteArray moved; // the source's name there; empty when it was copied
@@ -363,6 +365,7 @@ void WholeFileBatch::Stage(const QString& source, const QString& root, const QSt
                            target.path,
                            folder,
                            place.st_dev,
+                           file.st_ino,
                            target.name,
                            movedFolder,
                            QFile::encodeName(FileNameOf(source)),
@@ -373,13 +376,16 @@ void WholeFileBatch::Stage(const QString& source, const QString& root, const QSt
     auto copy = std::make_unique<WholeFile>(programFolder_, root, relative);
     CopyInto(*copy, source);
     copy->Finish(false);
-    staged_.push_back({relative, target.path, folder, place.st_dev, target.name, -1, QByteArray(), std::move(copy)});
+    staged_.push_back({relative, target.path, folder, place.st_dev, 0, target.name, -1, QByteArray(), std::move(copy)});
 }
 
-void WholeFileBatch::Commit(const std::function<void(const QString& relative, const QString& reason)>& failed)
+void WholeFileBatch::Commit(const std::function<void(const QString& relative, const QString& reason)>& failed,
+                            BackgroundFlush* flushedFiles)
 {
     std::map<dev_t, int> flushed; // file system -> errno of its flush
     for (const Staged& file : staged_) {
+        if (!file.copy && flushedFiles && flushedFiles->Flushed(file.device, file.inode))
+            continue;
         if (!flushed.contains(file.device))
             flushed[file.device] = ::syncfs(file.folder) == 0 ? 0 : errno;
     }

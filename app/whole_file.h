@@ -11,6 +11,8 @@
 
 namespace zp {
 
+class BackgroundFlush;
+
 // "Refused to write through the symbolic link <link>".
 QString RefusedLinkText(const QString& link);
 
@@ -107,8 +109,10 @@ public:
     // WholeFile does, and std::runtime_error when the source cannot be read; nothing is staged then.
     void Stage(const QString& source, const QString& root, const QString& relative);
     // Puts every staged file in place; `failed` is called with the relative path and the reason
-    // for each one that could not be, which keeps its target as it was.
-    void Commit(const std::function<void(const QString& relative, const QString& reason)>& failed);
+    // for each one that could not be, which keeps its target as it was. A file that `flushed` has
+    // flushed already needs no flush of its file system.
+    void Commit(const std::function<void(const QString& relative, const QString& reason)>& failed,
+                BackgroundFlush* flushed = nullptr);
 
 private:
     struct Staged;

@@ -1,6 +1,7 @@
 #include "install/installation_run.h"
 
 #include "app/app_state.h"
+#include "app/background_flush.h"
 #include "app/board_directories.h"
 #include "app/common.h"
 #include "app/dialogs.h"
@@ -43,6 +44,7 @@ private:
     InstallationHost& host_;
     LogSink& log_;
     const QString workFolder_;
+    BackgroundFlush flush_; // the work files, flushed while the others are worked on
     std::map<QString, QString> saved_; // relative path -> its file in the work folder, in name order
     int supportFiles_ = 0; // support files staged in the work folder
     bool allWritten_ = true; // every file reached its destination so far
@@ -113,7 +115,7 @@ bool InstallationRun::PrepareFolders()
 bool InstallationRun::ApplyMods()
 {
     ModPass pass(state_, host_, log_, workFolder_, state_.SourceDir, saved_);
-    pass.StartWriteBack();
+    pass.FlushInBackground(flush_);
     const bool any = pass.Run();
     allWritten_ = allWritten_ && pass.AllWritten();
     return any;
@@ -178,7 +180,7 @@ bool InstallationRun::CopyResult()
             failed(relative, QString::fromStdString(e.what()));
         }
     }
-    batch.Commit(failed);
+    batch.Commit(failed, &flush_);
     anyPlaced_ = notPlaced.size() < files.size();
     if (overSource)
         backup.Complete(notPlaced);

@@ -1,5 +1,7 @@
 #include "install/work_buffer.h"
 
+#include "app/background_flush.h"
+
 #include <QFile>
 #include <algorithm>
 #include <fcntl.h>
@@ -53,7 +55,7 @@ void WorkBuffer::LoadFile(const QString& path)
     bom_ = board.bom;
 }
 
-void WorkBuffer::SaveFile(const QString& path, bool lfOnly, bool writeBack) const
+void WorkBuffer::SaveFile(const QString& path, bool lfOnly, BackgroundFlush* flush) const
 {
     // Made afresh (a file saved again is removed first): O_EXCL never writes through a link
     // planted at the name.
@@ -68,8 +70,10 @@ void WorkBuffer::SaveFile(const QString& path, bool lfOnly, bool writeBack) cons
             file.remove();
         throw std::runtime_error(QStringLiteral("Unable to write %1: %2").arg(path, reason).toStdString());
     }
-    if (writeBack)
+    if (flush) {
         ::sync_file_range(file.handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
+        flush->Add(file.handle());
+    }
 }
 
 } // namespace zp

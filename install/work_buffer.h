@@ -7,6 +7,8 @@
 
 namespace zp {
 
+class BackgroundFlush;
+
 // The plain-text buffer that holds one board file while mods are applied to it. Offsets count
 // characters; every line break is CR LF. The selection operations are those a text control offers.
 // A case-folded twin of the text is kept beside it for the engine's searches.
@@ -35,7 +37,7 @@ public:
     // LF-terminated lines (ToLfLines). Replaces an existing file. With writeBack the file starts on
     // its way to the disk at once, for a caller that flushes it before putting it in place. Throws
     // std::runtime_error, after removing a file it could not write whole.
-    void SaveFile(const QString& path, bool lfOnly, bool writeBack = false) const;
+    void SaveFile(const QString& path, bool lfOnly, BackgroundFlush* flush = nullptr) const;
 
 private:
     FoldedText text_;
