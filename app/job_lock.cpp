@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <future>
 #include <mutex>
+#include <set>
 #include <spawn.h>
 #include <system_error>
 #include <unistd.h>
@@ -105,8 +106,11 @@ public:
 
     void Start(const QString& folder)
     {
-        if (detached_ && StartRemoverProcess(folder))
+        if (detached_ && StartRemoverProcess(folder)) {
+            const std::lock_guard lock(mutex_);
+            handedOver_.insert(folder);
             return;
+        }
         const std::lock_guard lock(mutex_);
         std::erase_if(running_, [](auto& removal) {
             return removal.second.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
@@ -121,6 +125,8 @@ public:
     bool Removing(const QString& folder)
     {
         const std::lock_guard lock(mutex_);
+        if (handedOver_.contains(folder))
+            return true;
         return std::any_of(running_.begin(), running_.end(), [&](auto& removal) {
             return removal.first == folder
                 && removal.second.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
@@ -130,6 +136,7 @@ public:
 private:
     std::mutex mutex_;
     std::vector<std::pair<QString, std::future<void>>> running_;
+    std::set<QString> handedOver_; // to processes of their own
     std::atomic<bool> detached_ = false;
 };
 
@@ -139,18 +146,19 @@ LaterRemovals& Removals()
     return removals;
 }
 
-// Removes a job folder and what RemoveJobFolderLater left of earlier ones, except those this
-// program is still removing.
+// Removes a job folder and what RemoveJobFolderLater left of earlier ones (except those this
+// program is removing already) as RemoveJobFolderLater does: the job starts at once, and a folder
+// that a killed job or the job before left behind, large or still being removed, goes meanwhile.
 void RemoveJobFolderAndLeftovers(const QString& path)
 {
-    RemoveJobFolder(path);
+    RemoveJobFolderLater(path);
     const QFileInfo folder(path);
     const QStringList removed = folder.dir().entryList({folder.fileName() + QStringLiteral(".old-*")},
                                                        QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QString& name : removed) {
         const QString leftover = folder.dir().filePath(name);
         if (!Removals().Removing(leftover))
-            RemoveJobFolder(leftover);
+            Removals().Start(leftover);
     }
 }
 
