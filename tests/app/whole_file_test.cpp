@@ -1,3 +1,4 @@
+#include "app/background_flush.h"
 #include "app/whole_file.h"
 #include "file_size_limit.h"
 
@@ -5,6 +6,8 @@
 #include <QTemporaryDir>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace zp;
 
@@ -68,6 +71,39 @@ TEST(WholeFileTest, AMovedFileTradesPlacesWithTheOldFileButNeverWithAFolder)
     EXPECT_EQ(Read(work + "/1"), "old");
     EXPECT_EQ(failed, QStringList {"cgi/forum"});
     EXPECT_TRUE(QFileInfo(root + "/cgi/forum").isDir());
+}
+
+// A file counts as flushed only when it was handed to the background flush and its fdatasync
+// succeeded; any other needs the file system's flush.
+TEST(WholeFileTest, TheBackgroundFlushVouchesOnlyForFilesItFlushed)
+{
+    QTemporaryDir home;
+    Write(home.path(), "1", "new");
+    Write(home.path(), "2", "never handed over");
+    const auto id = [&](const char* name) {
+        struct stat st
+        {
+        };
+        ::stat(QFile::encodeName(home.filePath(name)).constData(), &st);
+        return std::pair {st.st_dev, st.st_ino};
+    };
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    struct stat pipeFile
+    {
+    };
+    ::fstat(pipe[0], &pipeFile);
+    BackgroundFlush flush;
+    QFile file(home.filePath("1"));
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    flush.Add(file.handle());
+    flush.Add(pipe[0]); // fdatasync fails on a pipe
+    file.close();
+    ::close(pipe[0]);
+    ::close(pipe[1]);
+    EXPECT_TRUE(flush.Flushed(id("1").first, id("1").second));
+    EXPECT_FALSE(flush.Flushed(id("2").first, id("2").second));
+    EXPECT_FALSE(flush.Flushed(pipeFile.st_dev, pipeFile.st_ino));
 }
 
 // The target folders are opened when a file is staged: a folder swapped for a link before the
