@@ -29,6 +29,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -191,6 +192,15 @@ std::pair<double, long> RunCli(const QStringList& arguments)
     return RunProgram(BenchFolder() + "/zenpatch-cli", arguments);
 }
 
+// Waits (untimed, up to ten seconds) until the old output files that the last zenpatch-cli install
+// handed to an `rm` of its own are gone: one command's time, not the clean-up of the one before it,
+// which no person starts within milliseconds of the next.
+void AwaitRemovals(const QString& home)
+{
+    for (int wait = 0; wait < 1000 && !QDir(home).entryList({"zpk_inst_temp.old-*"}, QDir::Dirs).isEmpty(); ++wait)
+        QThread::msleep(10);
+}
+
 // zenpatch-cli diff against zenpatch-cli install followed by diff -ruN of the source and output
 // folders (status 1 of diff: the folders differ), each the best of three, with peak RSS.
 QString DiffAgainstInstallAndDiff(const Board& board, const QString& hack)
@@ -202,6 +212,7 @@ QString DiffAgainstInstallAndDiff(const Board& board, const QString& hack)
     for (int i = 0; i < 3; ++i) {
         keep(preview, RunCli({"--home", board.Home(), "diff", hack}));
         DeleteFolderTree(board.Output());
+        AwaitRemovals(board.Home());
         keep(install, RunCli({"--home", board.Home(), "install", hack}));
         keep(compare, RunProgram("/usr/bin/diff", {"-ruN", board.Source(), board.Output()}, 1));
     }
@@ -257,7 +268,10 @@ Figures RunSize(const Size& size)
     const Split split = MeasureSplit(board);
     CloseDatabase(board.state);
     const QString hack = QString::number(board.state.CurrentHackNum);
-    const double cli = Best([] {}, [&] { RunCli({"--home", board.Home(), "install", hack}); });
+    const double cli = Best([&] { AwaitRemovals(board.Home()); },
+                            [&] {
+                                RunCli({"--home", board.Home(), "install", hack});
+                            });
     const QString diff = DiffAgainstInstallAndDiff(board, hack);
     OpenDatabase(board.state);
 
