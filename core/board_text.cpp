@@ -15,8 +15,8 @@ namespace zp {
 namespace {
 
 constexpr char kBom[] = "\xEF\xBB\xBF";
-// Units of text encoded and written at a time, so that saving a large file never holds a second
-// copy of it.
+// Units of text encoded at a time, and bytes gathered before a write, so that saving a large file
+// never holds a second copy of it.
 constexpr qsizetype kSavePiece = qsizetype(1) << 20;
 
 // The offset of the first CR or LF at or after `from`, or the text's size; 8 units at a time.
@@ -166,8 +166,19 @@ QByteArray EncodeBoardText(QStringView text, TextEncoding encoding, bool bom)
 bool WriteBoardText(
     QIODevice& device, const std::vector<QStringView>& parts, TextEncoding encoding, bool bom, bool lfOnly)
 {
-    if (bom && encoding == TextEncoding::Utf8 && !WriteFully(device, kBom, 3))
-        return false;
+    // The encoded pieces are gathered and written a megabyte at a time: an edited file is made of
+    // many small parts, and a write for each costs more than the bytes.
+    QByteArray pending;
+    const auto put = [&](QByteArrayView bytes, bool last = false) {
+        pending.append(bytes);
+        if (pending.size() < kSavePiece && !last)
+            return true;
+        const bool written = WriteFully(device, pending.constData(), pending.size());
+        pending.resize(0);
+        return written;
+    };
+    if (bom && encoding == TextEncoding::Utf8)
+        put(kBom);
     QString lines;
     QString joined; // a surrogate pair that two parts or two slices cut in two, with what follows it
     char16_t carried = 0; // the high surrogate of such a pair
@@ -192,15 +203,15 @@ bool WriteBoardText(
                 AppendLfLines(piece, lines);
                 piece = lines;
             }
-            if (!WriteFully(device, EncodeBoardText(piece, encoding, false)))
+            if (!put(EncodeBoardText(piece, encoding, false)))
                 return false;
             from = to;
         }
         end = (end + part.right(2).toString()).right(2);
     }
-    if (carried != 0 && !WriteFully(device, EncodeBoardText(QStringView(&carried, 1), encoding, false)))
+    if (carried != 0 && !put(EncodeBoardText(QStringView(&carried, 1), encoding, false)))
         return false;
-    return !(lfOnly && NeedsClosingLf(end)) || WriteFully(device, "\n", 1);
+    return put(lfOnly && NeedsClosingLf(end) ? QByteArrayView("\n") : QByteArrayView(), true);
 }
 
 } // namespace zp
