@@ -59,7 +59,7 @@ HackMods HackTrials::Run(TrialInstallation& trial, size_t index)
     Recordset& list = *state_.HackInfoRecordset;
     list.MoveFirst();
     list.Move(rows_[index]);
-    SelectCurrentHack(state_);
+    SelectCurrentHack(state_, ModsRead::ByTheJob); // the trial reads them
     FixedInstallationOptions host;
     QuietLog log;
     trial.Run(state_, host, log);

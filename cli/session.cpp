@@ -117,7 +117,8 @@ Session::~Session()
 
 void Session::SelectHack(const std::string& hack)
 {
-    if (!FindHack(state, ArgumentText(hack)))
+    // Every command reads the hack's mods in the order its job needs, so they are not read here.
+    if (!FindHack(state, ArgumentText(hack), ModsRead::ByTheJob))
         throw CommandError("no hack " + hack);
 }
 

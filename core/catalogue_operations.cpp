@@ -43,16 +43,19 @@ void StampTime(Recordset& hackInfo, const QString& field)
     hackInfo.Update();
 }
 
-void SelectCurrentHack(AppState& state)
+void SelectCurrentHack(AppState& state, ModsRead mods)
 {
     Recordset& hacks = *state.HackInfoRecordset;
     state.CurrentHackNum = hacks.Int("HackNum");
-    state.HackDataRecordset->ReOpen(sql::SelectHackDataOf + QString::number(state.CurrentHackNum));
+    if (mods == ModsRead::Now)
+        state.HackDataRecordset->ReOpen(sql::SelectHackDataOf + QString::number(state.CurrentHackNum));
+    else if (state.HackDataRecordset->IsOpen())
+        state.HackDataRecordset->Close(); // never another hack's mods
     state.CurrentHackType = qint16(hacks.Int("HackType"));
     LoadDirectoryTable(state);
 }
 
-bool FindHack(AppState& state, const QString& hack)
+bool FindHack(AppState& state, const QString& hack, ModsRead mods)
 {
     Recordset& hacks = *state.HackInfoRecordset;
     hacks.ReOpen(sql::SelectHackInfo);
@@ -63,7 +66,7 @@ bool FindHack(AppState& state, const QString& hack)
             continue;
         for (hacks.MoveFirst(); !hacks.EOF(); hacks.MoveNext()) {
             if (byNumber ? hacks.Int("HackNum") == number : hacks.Text("Name") == hack) {
-                SelectCurrentHack(state);
+                SelectCurrentHack(state, mods);
                 return true;
             }
         }

@@ -22,13 +22,18 @@ bool DeleteHack(AppState& state);
 // Sets LastMod or LastInstall of the current row of `hackInfo` to TimeStamp() and stores it.
 void StampTime(Recordset& hackInfo, const QString& field);
 
+// Whether selecting a hack reads its mods into HackDataRecordset (the windows show them), or leaves
+// that recordset closed for a job that reads them in an order of its own.
+enum class ModsRead { Now, ByTheJob };
+
 // Makes the current row of HackInfoRecordset the current hack, as selecting a list row does:
-// CurrentHackNum, HackDataRecordset re-opened with the hack's mods, CurrentHackType, DirectoryTable.
-void SelectCurrentHack(AppState& state);
+// CurrentHackNum, HackDataRecordset re-opened with the hack's mods (closed with ModsRead::ByTheJob),
+// CurrentHackType, DirectoryTable.
+void SelectCurrentHack(AppState& state, ModsRead mods = ModsRead::Now);
 
 // Positions HackInfoRecordset (re-opened with the list query) on the hack with this number or,
 // failing that, this exact name, and selects it as above. False when there is none.
-bool FindHack(AppState& state, const QString& hack);
+bool FindHack(AppState& state, const QString& hack, ModsRead mods = ModsRead::Now);
 
 // Positions HackInfoRecordset on the hack with this number and selects it as above. `rowHint`, the
 // hack's place in the list query counted from 0, spares the search when the recordset holds that

@@ -82,6 +82,10 @@ TEST_F(CatalogueOperationsTest, FindSelectsByNumberThenExactName)
     EXPECT_EQ(state.CurrentHackType, 1);
     EXPECT_EQ(state.DirectoryTable.size(), 10);
     EXPECT_TRUE(state.HackDataRecordset->IsOpen());
+    // A job that reads the mods itself finds them unread: never the last hack's.
+    ASSERT_TRUE(FindHack(state, "2", ModsRead::ByTheJob));
+    EXPECT_EQ(state.CurrentHackNum, 2);
+    EXPECT_FALSE(state.HackDataRecordset->IsOpen());
     EXPECT_FALSE(FindHack(state, "alpha"));
     EXPECT_FALSE(FindHack(state, "9"));
 }
