@@ -148,6 +148,27 @@ TEST(WorkBufferTest, TextInPiecesSavesAsTheWholeText)
     EXPECT_EQ(buffer.Text(), whole);
 }
 
+// A text of several megabytes is written in several gathered writes: each byte once, in order,
+// with a surrogate pair on the boundary of the first megabyte of units kept whole.
+TEST(WorkBufferTest, LargeTextSavesAsTheWholeText)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("board.tmpl");
+    QString text = QString((1 << 20) - 1, u'a') + QStringView(u"\U0001F600").toString();
+    while (text.size() < 3 * (1 << 20))
+        text += QStringLiteral("print $line; # \xE4\r\n");
+    WorkBuffer buffer;
+    buffer.SetText(text);
+    buffer.SetSelStart(2 * (1 << 20));
+    buffer.SetSelText(QStringLiteral("inserted\r\n"));
+    ASSERT_GT(buffer.Searchable().Parts().size(), 1u);
+    const QString whole = text.insert(2 * (1 << 20), u"inserted\r\n");
+    buffer.SaveFile(path, false);
+    EXPECT_EQ(ReadAll(path), whole.toUtf8());
+    buffer.SaveFile(path, true);
+    EXPECT_EQ(ReadAll(path), ToLfLines(whole).toUtf8());
+}
+
 TEST(WorkBufferTest, UnreadableOrUnwritablePathsThrow)
 {
     QTemporaryDir dir;
