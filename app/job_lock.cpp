@@ -11,11 +11,15 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <future>
 #include <mutex>
 #include <set>
 #include <spawn.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 #include <vector>
@@ -49,6 +53,35 @@ int LockFailureReason(const QString& programFolder)
     if (::access(lock.constData(), F_OK) == 0 && ::access(lock.constData(), R_OK | W_OK) != 0)
         return errno;
     return EACCES;
+}
+
+// Removes a lock file that names no holder, when no process holds it and it is over a second old.
+// Qt takes a lock over by the process number written in it, once that process has died; a job
+// killed between making the file and writing the number (or a machine that stopped before the
+// number reached the disk) leaves a file without one, which Qt never takes for stale, and every
+// later job would wait and give up. A running job holds the file's advisory lock from a moment
+// after making it; the second covers that moment. True when the file was removed.
+bool RemoveLockWithoutHolder(QLockFile& lock, const QString& path)
+{
+    qint64 pid = 0;
+    QString host, application;
+    if (lock.getLockInfo(&pid, &host, &application))
+        return false; // Qt's own takeover decides on a holder it can name
+    QLockFile removing(path + QStringLiteral(".rmlock")); // the lock Qt's takeovers remove under
+    if (!removing.tryLock(0))
+        return false;
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat held = {}, named = {};
+    timespec now = {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const bool removed = ::fstat(fd, &held) == 0 && std::abs(now.tv_sec - held.st_mtim.tv_sec) > 1
+        && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(name.constData(), &named) == 0 && named.st_dev == held.st_dev
+        && named.st_ino == held.st_ino && ::unlink(name.constData()) == 0;
+    ::close(fd);
+    return removed;
 }
 
 // Removes a job's own folder below the program folder; one that is a link goes as a link, so that
@@ -195,15 +228,20 @@ JobLock::JobLock(const QString& programFolder, std::chrono::milliseconds wait)
 {
     // Only a dead holder makes a lock stale: a long installation keeps it for as long as it runs.
     lock_.setStaleLockTime(0);
-    if (!lock_.tryLock(wait)) {
-        switch (lock_.error()) {
-        case QLockFile::LockFailedError:
-            throw JobError(BusyMessage(programFolder, lock_).toStdString());
-        default:
+    // Tried in steps, so that a lock file that names no holder is looked at again as it ages.
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    for (;;) {
+        const auto left
+            = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (lock_.tryLock(std::clamp(left, std::chrono::milliseconds(0), std::chrono::milliseconds(500))))
+            break;
+        if (lock_.error() != QLockFile::LockFailedError) {
             throw JobError(QStringLiteral("Cannot create the job lock %1: %2")
                                .arg(LockFilePath(programFolder), SystemErrorText(LockFailureReason(programFolder)))
                                .toStdString());
         }
+        if (!RemoveLockWithoutHolder(lock_, LockFilePath(programFolder)) && left.count() <= 0)
+            throw JobError(BusyMessage(programFolder, lock_).toStdString());
     }
     RemovePendingFiles(programFolder);
     RemoveJobFolderAndLeftovers(programFolder + QStringLiteral("/enctemp"));

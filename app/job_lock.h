@@ -31,7 +31,9 @@ class JobLock
 {
 public:
     // Waits up to `wait` for another job to end; a lock left by a process that no longer runs is
-    // taken over at once. Throws JobError ("Another Zenpatch job is using ...").
+    // taken over at once, and one that names no process (its job was killed while making it) once
+    // it is over a second old and nobody holds it. Throws JobError ("Another Zenpatch job is using
+    // ...").
     JobLock(const QString& programFolder, std::chrono::milliseconds wait);
     ~JobLock();
     JobLock(const JobLock&) = delete;

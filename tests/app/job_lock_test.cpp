@@ -3,8 +3,11 @@
 #include "core/catalogue_operations.h"
 #include "program_folder_fixture.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <fcntl.h>
 #include <optional>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -87,6 +90,34 @@ TEST_F(JobLockTest, TheLockAndTheLeftoversOfAKilledJobAreTakenOver)
     EXPECT_TRUE(GoneSoon({"enctemp*", "zpk_inst_temp*"}));
     EXPECT_EQ(QDir(folder.filePath("backups")).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
               QStringList {"7-20230101-000000"});
+}
+
+// A job killed between making the lock file and writing its process number into it leaves an empty
+// file: the next job takes it over once it is older than the moment a running job needs to write
+// its number, unless a process still holds it.
+TEST_F(JobLockTest, ALockFileThatNamesNoHolderIsTakenOverWhenNobodyHoldsIt)
+{
+    const QString path = folder.filePath("zpatch.lock");
+    const auto makeEmptyLock = [&](int ageSeconds) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.close();
+        const QDateTime then = QDateTime::currentDateTime().addSecs(-ageSeconds);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.setFileTime(then, QFileDevice::FileModificationTime));
+    };
+
+    makeEmptyLock(0); // a job that is making it now
+    EXPECT_THROW(JobLock(folder.path(), 0ms), JobError);
+
+    makeEmptyLock(60);
+    const int held = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    EXPECT_THROW(JobLock(folder.path(), 0ms), JobError);
+    EXPECT_TRUE(QFile::exists(path));
+    ::close(held);
+
+    EXPECT_NO_THROW(JobLock(folder.path(), 0ms));
+    EXPECT_FALSE(QFile::exists(path)); // the job took it and let it go
 }
 
 TEST_F(JobLockTest, AWorkFolderRemovedLaterMakesWayAtOnce)
