@@ -53,12 +53,23 @@ public:
         if (n >= 3) {
             size_t groups = n / 3;
             const size_t breaks = m_lineLength == 0 ? 0 : groups * 4 / m_lineLength + 1;
-            uint8_t* dst = out.reserve(groups * 4 + breaks * 2);
+            uint8_t* dst = out.reserve(groups * 4 + breaks * 2 + kBase64EncodeSlack);
             uint8_t* start = dst;
             const uint8_t* end = data + n;
             const Base64Kernels& kernels = Base64KernelsInUse();
             n -= groups * 3;
             while (groups > 0) {
+                if (m_lineLength != 0 && m_column == m_lineLength && groups >= m_lineLength / 4) {
+                    // Whole lines after a full one: at once, where the kernels can.
+                    const size_t lineGroups = m_lineLength / 4;
+                    const size_t lines = kernels.encodeLines(
+                        data, groups / lineGroups, lineGroups * 3, static_cast<size_t>(end - data), dst);
+                    data += lines * lineGroups * 3;
+                    dst += lines * (m_lineLength + 2);
+                    groups -= lines * lineGroups;
+                    if (groups == 0)
+                        break;
+                }
                 size_t run = groups; // the groups that go on the current line
                 if (m_lineLength != 0) {
                     if (m_column == m_lineLength) {

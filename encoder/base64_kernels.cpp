@@ -1,5 +1,6 @@
 #include "encoder/base64_kernels.h"
 
+#include <algorithm>
 #include <atomic>
 #include <immintrin.h>
 
@@ -67,30 +68,65 @@ ZP_AVX2 __m256i EncodeLanes256(__m256i in)
                            _mm256_shuffle_epi8(_mm256_setr_epi8(ZP_ENCODE_OFFSETS, ZP_ENCODE_OFFSETS), classes));
 }
 
-// 12 bytes at a time; each step reads 16.
+// 12 bytes at a time; each step reads 16. The last step may go past n (a line's end) and write
+// characters beyond its own, which the caller writes over.
 ZP_SSSE3 size_t EncodeSse(const uint8_t* src, size_t n, size_t readable, uint8_t* dst)
 {
     size_t done = 0;
-    for (; done + 12 <= n && done + 16 <= readable; done += 12, dst += 16) {
+    for (; done < n && done + 16 <= readable; done += 12, dst += 16) {
         const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + done));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), EncodeLanes128(in));
     }
-    return done;
+    return std::min(done, n);
 }
 
-// 24 bytes at a time, 12 in each half; each step reads 28.
+// 24 bytes at a time, 12 in each half; each step reads 28 and, like the SSSE3 steps, may go past n.
 ZP_AVX2 size_t EncodeAvx2(const uint8_t* src, size_t n, size_t readable, uint8_t* dst)
 {
     size_t done = 0;
-    for (; done + 24 <= n && done + 28 <= readable; done += 24, dst += 32) {
+    for (; done < n && done + 28 <= readable; done += 24, dst += 32) {
         const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + done));
         const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + done + 12));
         const __m256i in = _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), EncodeLanes256(in));
     }
-    if (done + 12 <= n && done + 16 <= readable)
-        done += EncodeSse(src + done, 12, 16, dst);
-    return done;
+    if (done < n)
+        done += EncodeSse(src + done, n - done, readable - done, dst);
+    return std::min(done, n);
+}
+
+size_t EncodeLinesNone(const uint8_t*, size_t, size_t, size_t, uint8_t*)
+{
+    return 0;
+}
+
+// Whole lines through one of the kernels above, which the callers below take in whole (flatten), so
+// that its constants stay in registers from line to line: CR LF, then the characters of the line's
+// bytes. Stops before a line the kernel cannot do whole (too near the end of what may be read).
+template <size_t (*Encode)(const uint8_t*, size_t, size_t, uint8_t*)>
+size_t EncodeLines(const uint8_t* src, size_t lines, size_t lineBytes, size_t readable, uint8_t* dst)
+{
+    const size_t lineChars = lineBytes / 3 * 4;
+    size_t line = 0;
+    for (; line < lines; ++line, src += lineBytes, readable -= lineBytes, dst += lineChars + 2) {
+        dst[0] = '\r';
+        dst[1] = '\n';
+        if (Encode(src, lineBytes, readable, dst + 2) != lineBytes)
+            break;
+    }
+    return line;
+}
+
+ZP_SSSE3 [[gnu::flatten]] size_t
+EncodeLinesSse(const uint8_t* src, size_t lines, size_t lineBytes, size_t readable, uint8_t* dst)
+{
+    return EncodeLines<EncodeSse>(src, lines, lineBytes, readable, dst);
+}
+
+ZP_AVX2 [[gnu::flatten]] size_t
+EncodeLinesAvx2(const uint8_t* src, size_t lines, size_t lineBytes, size_t readable, uint8_t* dst)
+{
+    return EncodeLines<EncodeAvx2>(src, lines, lineBytes, readable, dst);
 }
 
 // Six-bit values in, their 24 bits out in the low three bytes of each lane, first byte first.
@@ -142,9 +178,9 @@ ZP_AVX2 size_t DecodeAvx2(const uint8_t* src, size_t n, uint8_t* dst)
 }
 
 constexpr Base64Kernels kKernels[] = {
-    {EncodeNone, DecodeNone},
-    {EncodeSse, DecodeSse},
-    {EncodeAvx2, DecodeAvx2},
+    {EncodeNone, EncodeLinesNone, DecodeNone},
+    {EncodeSse, EncodeLinesSse, DecodeSse},
+    {EncodeAvx2, EncodeLinesAvx2, DecodeAvx2},
 };
 
 bool Supported(Base64Path path)

@@ -10,12 +10,19 @@ namespace zp {
 // errors; the vector ways only take runs they can do whole and leave the rest to the plain code.
 enum class Base64Path { Plain, Sse, Avx2 };
 
+inline constexpr size_t kBase64EncodeSlack = 32;
+
 struct Base64Kernels
 {
     // Encodes whole groups of three bytes from `src` (n bytes to take, `readable` bytes that may be
-    // read from src, at least n) into dst; returns the bytes taken, a multiple of three. The plain
-    // way takes none.
+    // read from src, at least n) into dst; returns the bytes taken, a multiple of three. dst has room
+    // for kBase64EncodeSlack characters more than those of n: the last vector step may write there.
+    // The plain way takes none.
     size_t (*encode)(const uint8_t* src, size_t n, size_t readable, uint8_t* dst);
+    // Encodes `lines` lines of lineBytes bytes each (a multiple of three) from src, each as CR LF and
+    // then its characters, with the same room as above after the last; returns the lines done, which
+    // stop before a line that would need reading past `readable`. The plain way does none.
+    size_t (*encodeLines)(const uint8_t* src, size_t lines, size_t lineBytes, size_t readable, uint8_t* dst);
     // Decodes alphabet characters from `src` (n bytes) up to the first run that holds anything else;
     // returns the characters taken, a multiple of four, and writes three bytes per four of them.
     // dst has room for 32 bytes more than that. The plain way takes none.
