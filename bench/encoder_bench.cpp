@@ -1,6 +1,6 @@
 // Throughput and peak memory of the encoding library on large files, beside coreutils base64 and
 // gzip (pigz -z -p1 when installed, for the same zlib stream). Each job runs in a fresh process,
-// so its peak RSS is its own.
+// so its peak RSS is its own, and three times; the best time counts.
 //
 //   encoder_bench [--sizes 64,256] [--folder DIR]      sizes in MiB; DIR defaults to $TMPDIR or /tmp
 #include "bench/timing.h"
@@ -44,11 +44,35 @@ void writeInput(const std::string& path, size_t bytes)
     std::fclose(out);
 }
 
-// Runs argv in a child with stdout sent to outputPath; wall time and the child's peak RSS.
-Outcome runChild(const std::vector<std::string>& argv, const std::string& outputPath)
+// Runs argv in a child, three times, with stdout sent to stdoutPath (when not empty) and the job's
+// output file `made` removed before each run: the best wall time and the highest peak RSS. Each run
+// starts with every earlier write on the disk, so no job pays for the writing back of another's
+// output (or of the input, written just before the first job).
+Outcome runChild(const std::vector<std::string>& argv, const std::string& stdoutPath, const std::string& made)
 {
-    const zp::bench::ChildRun run = zp::bench::RunChild(argv, outputPath);
-    return {run.seconds, run.peakRssKiB, run.status == 0};
+    Outcome best {1e9, 0, true};
+    for (int run = 0; run < 3; ++run) {
+        std::filesystem::remove(made);
+        sync();
+        const zp::bench::ChildRun child = zp::bench::RunChild(argv, stdoutPath);
+        best = {std::min(best.seconds, child.seconds),
+                std::max(best.peakRssKiB, child.peakRssKiB),
+                best.ok && child.status == 0};
+    }
+    return best;
+}
+
+// A job of this program that writes `made`.
+Outcome
+runSelf(const std::string& self, const char* operation, int encoding, const std::string& in, const std::string& made)
+{
+    return runChild({self, "run", operation, std::to_string(encoding), in, made}, "", made);
+}
+
+// A program whose standard output goes to `made`.
+Outcome runTool(const std::vector<std::string>& argv, const std::string& made)
+{
+    return runChild(argv, made, made);
 }
 
 // The child side: one FileEncoder operation.
@@ -125,27 +149,22 @@ int main(int argc, char** argv)
         writeInput(file("input"), mib << 20);
         const char* names[] = {"base64", "uuencode", "quoted-printable"};
         for (int encoding = 0; encoding < 3; ++encoding) {
-            std::string e = std::to_string(encoding);
-            ok &= report((std::string("xcoder32 ") + names[encoding] + " encode").c_str(),
-                         mib,
-                         runChild({self, "run", "encode", e, file("input"), file("encoded")}, ""));
-            ok &= report((std::string("xcoder32 ") + names[encoding] + " decode").c_str(),
-                         mib,
-                         runChild({self, "run", "decode", e, file("encoded"), file("decoded")}, ""));
+            const std::string job = std::string("xcoder32 ") + names[encoding];
+            ok &= report(
+                (job + " encode").c_str(), mib, runSelf(self, "encode", encoding, file("input"), file("encoded")));
+            ok &= report(
+                (job + " decode").c_str(), mib, runSelf(self, "decode", encoding, file("encoded"), file("decoded")));
         }
-        ok &= report("coreutils base64 -w 72", mib, runChild({"base64", "-w", "72", file("input")}, file("core.b64")));
-        ok &= report("coreutils base64 -d", mib, runChild({"base64", "-d", file("core.b64")}, file("core.out")));
-        ok &= report("xcoder32 base64 decode (same)",
-                     mib,
-                     runChild({self, "run", "decode", "0", file("core.b64"), file("decoded")}, ""));
+        ok &= report("coreutils base64 -w 72", mib, runTool({"base64", "-w", "72", file("input")}, file("core.b64")));
+        ok &= report("coreutils base64 -d", mib, runTool({"base64", "-d", file("core.b64")}, file("core.out")));
         ok &= report(
-            "xcoder32 compress", mib, runChild({self, "run", "compress", "0", file("input"), file("packed")}, ""));
-        ok &= report(
-            "xcoder32 expand", mib, runChild({self, "run", "expand", "0", file("packed"), file("expanded")}, ""));
+            "xcoder32 base64 decode (same)", mib, runSelf(self, "decode", 0, file("core.b64"), file("decoded")));
+        ok &= report("xcoder32 compress", mib, runSelf(self, "compress", 0, file("input"), file("packed")));
+        ok &= report("xcoder32 expand", mib, runSelf(self, "expand", 0, file("packed"), file("expanded")));
         if (pigz)
-            ok &= report("pigz -z -p1 -6", mib, runChild({"pigz", "-z", "-p1", "-6", "-c", file("input")}, file("gz")));
+            ok &= report("pigz -z -p1 -6", mib, runTool({"pigz", "-z", "-p1", "-6", "-c", file("input")}, file("gz")));
         else
-            ok &= report("gzip -6 -c", mib, runChild({"gzip", "-6", "-c", file("input")}, file("gz")));
+            ok &= report("gzip -6 -c", mib, runTool({"gzip", "-6", "-c", file("input")}, file("gz")));
         for (const char* name : {"encoded", "decoded", "core.b64", "core.out", "packed", "expanded", "gz"})
             std::filesystem::remove(file(name));
     }
