@@ -5,6 +5,7 @@
 #include "interchange/package_markers.h"
 
 #include <QStringList>
+#include <cstring>
 #include <vector>
 #include <zlib.h>
 
@@ -17,16 +18,6 @@ const QByteArray LineEnd("\r\n");
 // The longest piece of a line read at once.
 constexpr qint64 LinePiece = qint64(1) << 20;
 
-// The line without its CR LF or LF.
-QByteArray Chomp(QByteArray line)
-{
-    if (line.endsWith('\n'))
-        line.chop(1);
-    if (line.endsWith('\r'))
-        line.chop(1);
-    return line;
-}
-
 void Write(QFile& file, const char* bytes, qint64 size)
 {
     if (!WriteFully(file, bytes, size))
@@ -37,6 +28,48 @@ void Write(QFile& file, const char* bytes, qint64 size)
 void Write(QFile& file, const QByteArray& bytes)
 {
     Write(file, bytes.constData(), bytes.size());
+}
+
+// Copies the lines of `encoded` with each one ended by CR LF: a line's LF, or the CR LF before it,
+// or nothing when the last line has no end. A megabyte is read and written at a time; a CR at the
+// end of one is held until the next shows whether an LF follows it.
+void AppendLines(QFile& package, QFile& encoded)
+{
+    constexpr qint64 Block = qint64(1) << 20;
+    QByteArray in(Block, Qt::Uninitialized);
+    QByteArray out;
+    out.reserve(2 * Block + 1); // every byte an LF, and a CR held from the block before
+    bool heldCR = false;
+    bool lineOpen = false; // bytes have come since the last LF
+    for (;;) {
+        const qint64 n = encoded.read(in.data(), Block);
+        if (n < 0)
+            throw std::runtime_error("Cannot read " + encoded.fileName().toStdString() + ": "
+                                     + encoded.errorString().toStdString());
+        if (n == 0)
+            break;
+        out.resize(0);
+        const char* bytes = in.constData();
+        for (qint64 start = 0; start < n;) {
+            const char* lf = static_cast<const char*>(std::memchr(bytes + start, '\n', size_t(n - start)));
+            const qint64 end = lf ? lf - bytes : n;
+            if (end > start) {
+                if (heldCR)
+                    out += '\r';
+                heldCR = bytes[end - 1] == '\r';
+                out.append(bytes + start, end - start - (heldCR ? 1 : 0));
+                lineOpen = true;
+            }
+            if (lf) {
+                out += LineEnd;
+                heldCR = lineOpen = false;
+            }
+            start = end + 1;
+        }
+        Write(package, out);
+    }
+    if (lineOpen)
+        Write(package, LineEnd);
 }
 
 // The name of a block from its start marker line: the label is the text after the first "|"
@@ -64,8 +97,7 @@ void AppendBlock(QFile& package, const QString& encodedFile, const QString& labe
                                  + encoded.errorString().toStdString());
     const QByteArray labelBytes = EncodeAnsiOrUtf8(label);
     Write(package, StartFileMarker + labelBytes + LineEnd);
-    while (!encoded.atEnd())
-        Write(package, Chomp(encoded.readLine()) + LineEnd);
+    AppendLines(package, encoded);
     Write(package, EndFileMarker + labelBytes + LineEnd);
 }
 

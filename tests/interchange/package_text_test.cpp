@@ -70,10 +70,25 @@ TEST_F(PackageText, AppendBlockCopiesTheEncodedLinesBetweenMarkers)
     ASSERT_TRUE(package.open(QIODevice::WriteOnly | QIODevice::Append));
     AppendBlock(package, WriteFile("a.enc", "QUJD\r\nREVG\r\n"), "n.zpx");
     AppendBlock(package, WriteFile("b.enc", "\r\n"), "empty.txt");
+    // LF ends, a CR inside a line, two CRs before an LF, a last line without an end.
+    AppendBlock(package, WriteFile("c.enc", "QQ\nQ\rQ\r\r\n\nQUI\r"), "c.txt");
     package.close();
     EXPECT_EQ(ReadFile(Path("n.zpe")),
               "[ZPKSTARTFILE]|n.zpx\r\nQUJD\r\nREVG\r\n[ZPKENDFILE]|n.zpx\r\n"
-              "[ZPKSTARTFILE]|empty.txt\r\n\r\n[ZPKENDFILE]|empty.txt\r\n");
+              "[ZPKSTARTFILE]|empty.txt\r\n\r\n[ZPKENDFILE]|empty.txt\r\n"
+              "[ZPKSTARTFILE]|c.txt\r\nQQ\r\nQ\rQ\r\r\n\r\nQUI\r\n[ZPKENDFILE]|c.txt\r\n");
+
+    // A CR as the last byte of the first megabyte read: the end of a line, then a CR inside one.
+    const QByteArray first((1 << 20) - 1, 'A');
+    for (const auto& [tail, expected] : {std::pair<QByteArray, QByteArray> {"\r\nB", "\r\nB\r\n"},
+                                         std::pair<QByteArray, QByteArray> {"\rB\n", "\rB\r\n"}}) {
+        QFile big(Path("big.zpe"));
+        ASSERT_TRUE(big.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        AppendBlock(big, WriteFile("big.enc", first + tail), "big.bin");
+        big.close();
+        EXPECT_EQ(ReadFile(Path("big.zpe")),
+                  "[ZPKSTARTFILE]|big.bin\r\n" + first + expected + "[ZPKENDFILE]|big.bin\r\n");
+    }
 }
 
 TEST_F(PackageText, SplitsBlocksIntoSeparateFiles)
