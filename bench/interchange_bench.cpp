@@ -1,7 +1,8 @@
 // Times export and import of a large hack (200 mods, support files of 100 MiB, one of them 64 MiB)
-// and the peak resident memory of each, beside `base64 -w 72 | gzip -6` over the same bytes; then
-// the same export and import through the program's windows (offscreen, started as by a click)
-// beside the routines the command line runs, each the best of two runs in alternating order.
+// and the peak resident memory of each, beside `base64 -w 72 | gzip -6` over the same bytes, each the
+// best of two runs; then the same export and import through the program's windows (offscreen,
+// started as by a click) beside the routines the command line runs, each the best of two runs in
+// alternating order.
 // Usage: interchange_bench [total MiB of support files, default 100]
 #include "app/app_state.h"
 #include "app/common.h"
@@ -51,6 +52,18 @@ qint64 PeakMemoryKiB()
             return std::stoll(line.substr(6));
     }
     return -1;
+}
+
+// The best of two runs of the job, each begun with every earlier write on the disk, so that no run
+// pays for writing back what was written before it (the benchmark hack, just stored, or the run before).
+double QuietBestOfTwo(const std::function<void(int run)>& job)
+{
+    double best = 1e9;
+    for (int run = 0; run < 2; ++run) {
+        sync();
+        best = std::min(best, Seconds([&] { job(run); }));
+    }
+    return best;
 }
 
 // A file of pseudo-random bytes, written in pieces; appended to `all` as well.
@@ -205,7 +218,9 @@ int main(int argc, char** argv)
 
     ResetPeakMemory();
     ExportResult exported;
-    const double exportTime = Seconds([&] { exported = StartExport(state, {data.path(), "bench", false}); });
+    const double exportTime = QuietBestOfTwo([&](int run) {
+        exported = StartExport(state, {data.path(), run == 0 ? "bench" : "bench2", false});
+    });
     const qint64 exportPeak = PeakMemoryKiB();
     if (exported.hackFile.isEmpty()) {
         std::fprintf(stderr, "export failed\n");
@@ -213,17 +228,18 @@ int main(int argc, char** argv)
     }
 
     ResetPeakMemory();
-    ImportOutcome imported = ImportOutcome::Stopped;
-    const double importTime = Seconds([&] { imported = ImportHackFile(state, exported.hackFile); });
+    bool imported = true;
+    const double importTime
+        = QuietBestOfTwo([&](int) { imported &= ImportHackFile(state, exported.hackFile) == ImportOutcome::Imported; });
     const qint64 importPeak = PeakMemoryKiB();
-    if (imported != ImportOutcome::Imported) {
+    if (!imported) {
         std::fprintf(stderr, "import failed\n");
         return 1;
     }
 
     const std::string pipeline
         = "base64 -w 72 '" + allBytes.toStdString() + "' | gzip -6 > '" + data.filePath("all.gz").toStdString() + "'";
-    const double pipelineTime = Seconds([&] {
+    const double pipelineTime = QuietBestOfTwo([&](int) {
         if (std::system(pipeline.c_str()) != 0)
             std::exit(2);
     });
