@@ -74,7 +74,7 @@ bool FindHack(AppState& state, const QString& hack, ModsRead mods)
     return false;
 }
 
-bool SelectHackNum(AppState& state, int hackNum, int rowHint)
+bool SelectHackNum(AppState& state, int hackNum, int rowHint, ModsRead mods)
 {
     Recordset& hacks = *state.HackInfoRecordset;
     const auto standsOn = [&] { return !hacks.BOF() && !hacks.EOF() && hacks.Int("HackNum") == hackNum; };
@@ -88,7 +88,7 @@ bool SelectHackNum(AppState& state, int hackNum, int rowHint)
         if (hacks.EOF())
             return false;
     }
-    SelectCurrentHack(state);
+    SelectCurrentHack(state, mods);
     return true;
 }
 
@@ -111,7 +111,7 @@ KeepSelectedHack::~KeepSelectedHack()
 
 OwnHackRun::OwnHackRun(AppState& state, int hackNum)
     : KeepSelectedHack(state)
-    , found_(SelectHackNum(state, hackNum))
+    , found_(SelectHackNum(state, hackNum, -1, ModsRead::ByTheJob))
 {
 }
 

@@ -38,7 +38,7 @@ bool FindHack(AppState& state, const QString& hack, ModsRead mods = ModsRead::No
 // Positions HackInfoRecordset on the hack with this number and selects it as above. `rowHint`, the
 // hack's place in the list query counted from 0, spares the search when the recordset holds that
 // query; otherwise the recordset is re-opened with it. False when there is no such hack.
-bool SelectHackNum(AppState& state, int hackNum, int rowHint = -1);
+bool SelectHackNum(AppState& state, int hackNum, int rowHint = -1, ModsRead mods = ModsRead::Now);
 
 // Keeps the selected hack (the hack list's) across work on other hacks: when it goes, the hack that
 // was selected when it was made is selected again, or none when none was.
@@ -56,7 +56,8 @@ private:
 };
 
 // A working window's run on the hack it was opened for: that hack is selected for the time of the
-// run, and the hack selected before it afterwards. Found() is false when the hack is gone.
+// run (its mods left to the job, ModsRead::ByTheJob), and the hack selected before it afterwards.
+// Found() is false when the hack is gone.
 class OwnHackRun : public KeepSelectedHack
 {
 public:
