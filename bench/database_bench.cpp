@@ -162,6 +162,7 @@ bool SupportFileBench(AppState& state, const QString& folder, int mib)
             file.write(block);
         }
     }
+    sync(); // the input's writing back would otherwise hold up the timed writes
     const long rssBefore = CurrentRssKiB();
     Recordset& files = *state.HackFilesRecordset;
     const Timing store = Median(1, [&] {
