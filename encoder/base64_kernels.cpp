@@ -117,13 +117,13 @@ size_t EncodeLines(const uint8_t* src, size_t lines, size_t lineBytes, size_t re
     return line;
 }
 
-ZP_SSSE3 [[gnu::flatten]] size_t
+ZP_SSSE3 __attribute__((flatten)) size_t
 EncodeLinesSse(const uint8_t* src, size_t lines, size_t lineBytes, size_t readable, uint8_t* dst)
 {
     return EncodeLines<EncodeSse>(src, lines, lineBytes, readable, dst);
 }
 
-ZP_AVX2 [[gnu::flatten]] size_t
+ZP_AVX2 __attribute__((flatten)) size_t
 EncodeLinesAvx2(const uint8_t* src, size_t lines, size_t lineBytes, size_t readable, uint8_t* dst)
 {
     return EncodeLines<EncodeAvx2>(src, lines, lineBytes, readable, dst);
