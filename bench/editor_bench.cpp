@@ -1,6 +1,6 @@
 // Times the hack editor: FillModList of a hack whose mods spread over board files, with "Validate
-// Each Mod" on and off (offscreen), and adding one large support file beside `cp` of the same file,
-// with the peak RSS of a process that does nothing else.
+// Each Mod" on and off (offscreen), and adding one large support file beside `cp` of the same file
+// (the best of two each), with the peak RSS of a process that does nothing else.
 //
 //   editor_bench [MODS [FILES [KIB]]]     (defaults 500, 50 and 256)
 //   editor_bench --support-file [MIB]     (default 512)
@@ -107,35 +107,46 @@ int ModListBench(int argc, char** argv)
     return found == mods / 2 ? 0 : 1;
 }
 
+// Adds the file to a new database, twice, each time in a folder of its own that is removed again;
+// the best time, beside the best of two `cp` of the same file. Each timing starts with what was
+// written before it on the disk: the writing back of the input or of the last round's files would
+// otherwise hold up the writes that are timed.
 int SupportFileBench(int argc, char** argv)
 {
     const qint64 mib = argc > 2 ? std::atoll(argv[2]) : 512;
     QTemporaryDir dir;
     const QString input = dir.filePath("big.bin");
     WriteFile(input, mib << 20, QByteArray(1 << 16, 'z'));
-    // Each timing starts with what was written before it on the disk: the writing back of the
-    // input and of the copy would otherwise hold up the writes that are timed.
-    sync();
-    const double cp = Milliseconds([&] { QProcess::execute("cp", {input, dir.filePath("copy.bin")}); });
-    sync();
+    double cp = 1e9, add = 1e9;
+    bool stored = true;
+    for (int round = 0; round < 2; ++round) {
+        const QString folder = dir.filePath(QString("round%1").arg(round));
+        QDir().mkpath(folder);
+        sync();
+        cp = std::min(cp, Milliseconds([&] { QProcess::execute("cp", {input, folder + "/copy.bin"}); }));
+        QFile::remove(folder + "/copy.bin");
+        sync();
 
-    zp::ScriptedDialogs dialogs;
-    zp::AppState state(dir.path(), dialogs);
-    zp::Database::CreateNew(dir.filePath(zp::Database::FileName));
-    zp::OpenDatabase(state);
-    zp::Recordset& files = *state.HackFilesRecordset;
-    state.CurrentHackNum = 1;
-    files.ReOpen(QString(zp::sql::SelectHackFilesOf) + "1");
-    const double add = Milliseconds([&] { zp::AddSupportFile(state, state.CurrentHackNum, input, 0, QString()); });
-    files.ReOpen(QString(zp::sql::SelectHackFilesOf) + "1");
-    const bool stored = files.RecordCount() == 1 && files.BlobSize("FileData") == (mib << 20);
+        zp::ScriptedDialogs dialogs;
+        zp::AppState state(folder, dialogs);
+        zp::Database::CreateNew(folder + "/" + zp::Database::FileName);
+        zp::OpenDatabase(state);
+        zp::Recordset& files = *state.HackFilesRecordset;
+        state.CurrentHackNum = 1;
+        files.ReOpen(QString(zp::sql::SelectHackFilesOf) + "1");
+        add = std::min(add,
+                       Milliseconds([&] { zp::AddSupportFile(state, state.CurrentHackNum, input, 0, QString()); }));
+        files.ReOpen(QString(zp::sql::SelectHackFilesOf) + "1");
+        stored &= files.RecordCount() == 1 && files.BlobSize("FileData") == (mib << 20);
+        zp::CloseDatabase(state);
+        QDir(folder).removeRecursively();
+    }
     std::printf("Adding a %lld MiB support file: %.0f ms (cp of the same file: %.0f ms); peak RSS %.1f MiB%s\n",
                 mib,
                 add,
                 cp,
                 zp::bench::PeakMiB(),
                 stored ? "" : " - NOT STORED WHOLE");
-    zp::CloseDatabase(state);
     return stored ? 0 : 1;
 }
 
