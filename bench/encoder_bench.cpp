@@ -50,16 +50,18 @@ void writeInput(const std::string& path, size_t bytes)
 // output (or of the input, written just before the first job).
 Outcome runChild(const std::vector<std::string>& argv, const std::string& stdoutPath, const std::string& made)
 {
-    Outcome best {1e9, 0, true};
-    for (int run = 0; run < 3; ++run) {
-        std::filesystem::remove(made);
-        sync();
-        const zp::bench::ChildRun child = zp::bench::RunChild(argv, stdoutPath);
-        best = {std::min(best.seconds, child.seconds),
-                std::max(best.peakRssKiB, child.peakRssKiB),
-                best.ok && child.status == 0};
-    }
-    return best;
+    Outcome outcome {0, 0, true};
+    outcome.seconds = zp::bench::Best(
+        [&] {
+            std::filesystem::remove(made);
+            sync();
+        },
+        [&] {
+            const zp::bench::ChildRun child = zp::bench::RunChild(argv, stdoutPath);
+            outcome.peakRssKiB = std::max(outcome.peakRssKiB, child.peakRssKiB);
+            outcome.ok &= child.status == 0;
+        });
+    return outcome;
 }
 
 // A job of this program that writes `made`.

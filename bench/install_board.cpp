@@ -49,16 +49,6 @@ QString NameOfFile(int n)
     return QStringLiteral("f%1.cgi").arg(n, 4, 10, QChar('0'));
 }
 
-double Best(const std::function<void()>& prepare, const std::function<void()>& job)
-{
-    double best = 1e9;
-    for (int i = 0; i < 3; ++i) {
-        prepare();
-        best = std::min(best, Seconds(job));
-    }
-    return best;
-}
-
 void WriteFile(const QString& path, const QByteArray& bytes, int times)
 {
     QFile file(path);

@@ -15,8 +15,6 @@ struct AppState;
 
 namespace bench {
 
-// The best of three runs; prepare() runs before each, untimed.
-double Best(const std::function<void()>& prepare, const std::function<void()>& job);
 // Writes a file whole, the bytes `times` over; ends the program (status 2) when it cannot.
 void WriteFile(const QString& path, const QByteArray& bytes, int times = 1);
 

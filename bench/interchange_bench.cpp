@@ -56,14 +56,9 @@ qint64 PeakMemoryKiB()
 
 // The best of two runs of the job, each begun with every earlier write on the disk, so that no run
 // pays for writing back what was written before it (the benchmark hack, just stored, or the run before).
-double QuietBestOfTwo(const std::function<void(int run)>& job)
+double QuietBestOfTwo(const std::function<void()>& job)
 {
-    double best = 1e9;
-    for (int run = 0; run < 2; ++run) {
-        sync();
-        best = std::min(best, Seconds([&] { job(run); }));
-    }
-    return best;
+    return bench::Best([] { sync(); }, job, 2);
 }
 
 // A file of pseudo-random bytes, written in pieces; appended to `all` as well.
@@ -218,8 +213,9 @@ int main(int argc, char** argv)
 
     ResetPeakMemory();
     ExportResult exported;
-    const double exportTime = QuietBestOfTwo([&](int run) {
-        exported = StartExport(state, {data.path(), run == 0 ? "bench" : "bench2", false});
+    int exportRuns = 0;
+    const double exportTime = QuietBestOfTwo([&] {
+        exported = StartExport(state, {data.path(), ++exportRuns == 1 ? "bench" : "bench2", false});
     });
     const qint64 exportPeak = PeakMemoryKiB();
     if (exported.hackFile.isEmpty()) {
@@ -230,7 +226,7 @@ int main(int argc, char** argv)
     ResetPeakMemory();
     bool imported = true;
     const double importTime
-        = QuietBestOfTwo([&](int) { imported &= ImportHackFile(state, exported.hackFile) == ImportOutcome::Imported; });
+        = QuietBestOfTwo([&] { imported &= ImportHackFile(state, exported.hackFile) == ImportOutcome::Imported; });
     const qint64 importPeak = PeakMemoryKiB();
     if (!imported) {
         std::fprintf(stderr, "import failed\n");
@@ -239,7 +235,7 @@ int main(int argc, char** argv)
 
     const std::string pipeline
         = "base64 -w 72 '" + allBytes.toStdString() + "' | gzip -6 > '" + data.filePath("all.gz").toStdString() + "'";
-    const double pipelineTime = QuietBestOfTwo([&](int) {
+    const double pipelineTime = QuietBestOfTwo([&] {
         if (std::system(pipeline.c_str()) != 0)
             std::exit(2);
     });

@@ -27,6 +27,17 @@ inline double Milliseconds(const std::function<void()>& job)
     return Seconds(job) * 1e3;
 }
 
+// The best wall-clock time of `runs` runs of the job; prepare() runs before each, untimed.
+inline double Best(const std::function<void()>& prepare, const std::function<void()>& job, int runs = 3)
+{
+    double best = 1e9;
+    for (int i = 0; i < runs; ++i) {
+        prepare();
+        best = std::min(best, Seconds(job));
+    }
+    return best;
+}
+
 // The median of `runs` runs, in milliseconds.
 inline double MedianMs(int runs, const std::function<void()>& job)
 {
