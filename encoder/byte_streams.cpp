@@ -89,7 +89,9 @@ bool FileWriter::create(const std::string& path)
     {
     };
     if (m_fd >= 0 && ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        const int error = st.st_nlink > 1 ? EMLINK : ::ftruncate(m_fd, 0) != 0 ? errno : 0;
+        // An empty file is left as it is: on ext4 a truncation, even of nothing, makes the close
+        // start writing the whole new file back at once (its guard for files rewritten in place).
+        const int error = st.st_nlink > 1 ? EMLINK : st.st_size > 0 && ::ftruncate(m_fd, 0) != 0 ? errno : 0;
         if (error != 0) {
             ::close(m_fd);
             m_fd = -1;
