@@ -121,7 +121,10 @@ Split MeasureSplit(Board& board)
     const QString output = board.Home() + "/split-out";
     WorkBuffer buffer;
     RecordingLog log;
-    for (const auto& [relative, fileMods] : byFile) {
+    for (const auto& entry : byFile) {
+        // Named, not bound: clang 14 (the fuzz build) cannot capture structured bindings.
+        const QString& relative = entry.first;
+        const std::vector<ModRecord>& fileMods = entry.second;
         BoardText text;
         split.load += Seconds([&] {
             QFile file(board.Source() + "/" + relative);
