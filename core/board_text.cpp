@@ -2,6 +2,7 @@
 
 #include "app/ansi_text.h"
 #include "app/whole_file.h"
+#include "encoder/vector_state.h"
 
 #include <QStringDecoder>
 #include <algorithm>
@@ -133,6 +134,7 @@ QString ToLfLines(const QString& text)
 
 BoardText DecodeBoardText(QByteArray bytes)
 {
+    ClearUpperVectorState();
     BoardText result;
     QByteArrayView body(bytes);
     result.bom = body.startsWith(kBom);
@@ -168,6 +170,7 @@ bool WriteBoardText(
 {
     // The encoded pieces are gathered and written a megabyte at a time: an edited file is made of
     // many small parts, and a write for each costs more than the bytes.
+    ClearUpperVectorState();
     QByteArray pending;
     const auto put = [&](QByteArrayView bytes, bool last = false) {
         pending.append(bytes);

@@ -4,6 +4,7 @@
 
 #include "database/schema.h"
 #include "database/text_limit.h"
+#include "encoder/vector_state.h"
 
 #include <QRegularExpression>
 #include <algorithm>
@@ -236,6 +237,7 @@ QByteArray Recordset::Impl::ReadChunk(int column, int size)
     if (count <= 0)
         return {};
     QByteArray chunk(count, Qt::Uninitialized);
+    ClearUpperVectorState();
     CheckResult(db.Handle(),
                 sqlite3_blob_read(blob, chunk.data(), count, int(chunkOffset)),
                 QStringLiteral("cannot read %1").arg(columns[size_t(column)].name));

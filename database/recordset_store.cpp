@@ -1,6 +1,7 @@
 #include "database/recordset_impl.h"
 
 #include "database/database.h"
+#include "encoder/vector_state.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -48,6 +49,7 @@ void Recordset::Impl::WriteBlob(qint64 rowid, int column, const std::vector<Blob
     try {
         int offset = 0;
         auto write = [&](const char* data, qint64 size) {
+            ClearUpperVectorState();
             CheckResult(db.Handle(),
                         sqlite3_blob_write(target, data, int(size), offset),
                         QStringLiteral("cannot write %1").arg(columns[size_t(column)].name));

@@ -1,6 +1,7 @@
 #include "database/statement.h"
 
 #include "database/database.h"
+#include "encoder/vector_state.h"
 
 #include <sqlite3.h>
 
@@ -77,6 +78,8 @@ void Statement::Bind(int index, const QVariant& value)
 
 bool Statement::Step()
 {
+    // Each step may read or write pages, which SQLCipher decrypts or encrypts.
+    ClearUpperVectorState();
     const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW)
         return true;

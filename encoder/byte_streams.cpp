@@ -1,5 +1,7 @@
 #include "encoder/byte_streams.h"
 
+#include "encoder/vector_state.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
@@ -50,6 +52,8 @@ bool FileReader::refill()
             m_fetched += m_end;
             if (m_observer)
                 m_observer(m_fetched);
+            // The block goes to the codecs and zlib next, whatever the caller or the observer ran.
+            ClearUpperVectorState();
             return true;
         }
         if (got < 0 && errno == EINTR)

@@ -1,6 +1,7 @@
 #include "install/modification_engine.h"
 
 #include "core/install_log.h"
+#include "encoder/vector_state.h"
 #include "install/folded_text.h"
 #include "install/work_buffer.h"
 
@@ -173,6 +174,7 @@ bool ModFits(const QString& text, const ModRecord& mod)
 
 QString Misfit(const FoldedText& text, const ModRecord& mod)
 {
+    ClearUpperVectorState();
     if (!IsActionCode(mod.ActionType))
         return QStringLiteral("the mod's action is unknown");
     if (mod.OldData.isEmpty())
@@ -196,6 +198,7 @@ QString Misfit(const FoldedText& text, const ModRecord& mod)
 
 bool ApplyMod(WorkBuffer& buffer, const ModRecord& mod, LogSink& log)
 {
+    ClearUpperVectorState();
     // A mod whose action code the engine does not know changes nothing: it fails like one whose
     // old data is missing.
     if (!IsActionCode(mod.ActionType)) {

@@ -2,6 +2,7 @@
 
 #include "app/ansi_text.h"
 #include "app/whole_file.h"
+#include "encoder/vector_state.h"
 #include "interchange/package_markers.h"
 
 #include <QStringList>
@@ -207,6 +208,7 @@ bool ExpandsWithin(const QString& hackFile, qint64 limit)
         }
         zs.next_out = out.data();
         zs.avail_out = uInt(out.size());
+        ClearUpperVectorState();
         rc = inflate(&zs, Z_NO_FLUSH);
         if (rc != Z_OK && rc != Z_STREAM_END)
             break;

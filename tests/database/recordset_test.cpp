@@ -1,6 +1,7 @@
 #include "database/recordset.h"
 #include "database/sql.h"
 #include "program_folder_fixture.h"
+#include "tests/support/vector_state_probe.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -217,6 +218,29 @@ TEST_F(RecordsetTest, SupportFileRoundTripsInChunks)
     files.SetBlobFromFile("FileData", copy);
     files.Update();
     EXPECT_TRUE(files.Value("FileData").toByteArray() == content);
+}
+
+// SQLCipher's AES and SHA-1 ran at half speed after Qt's string hash left the upper halves of the
+// AVX registers in use: every statement and blob chunk starts with them unused.
+TEST_F(RecordsetTest, StatementsAndBlobChunksRunWithTheUpperVectorHalvesUnused)
+{
+    if (!test::CanProbeUpperVectorState())
+        GTEST_SKIP() << "the processor does not report the state of the AVX registers";
+    const int hack = AddHack("h");
+    Recordset& files = *state.HackFilesRecordset;
+    files.ReOpen(sql::SelectHackFilesOf + QString::number(hack));
+    files.AddNew();
+    files.SetValue("HackNum", hack);
+    files.AppendChunk("FileData", RandomBytes(100000));
+    files.Update();
+
+    test::UseUpperVectorState();
+    ASSERT_TRUE(test::UpperVectorStateInUse());
+    state.Connection.Execute("SELECT count(*) FROM HackFiles");
+    EXPECT_FALSE(test::UpperVectorStateInUse());
+    test::UseUpperVectorState();
+    EXPECT_EQ(files.GetChunk("FileData", 16384).size(), 16384);
+    EXPECT_FALSE(test::UpperVectorStateInUse());
 }
 
 TEST_F(RecordsetTest, EmptyAndNullSupportFilesStayApart)
