@@ -3,8 +3,13 @@
 #include "encoder/vector_state.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <fcntl.h>
+#include <mutex>
+#include <new>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -77,6 +82,123 @@ size_t FileReader::readSlow(uint8_t* dst, size_t n)
     return done;
 }
 
+namespace {
+
+constexpr size_t kBackgroundBufferSize = 1 << 20;
+
+// Writes the bytes whole, repeating an interrupted call: 0, or the error that stopped it.
+int WriteAll(int fd, const uint8_t* data, size_t n)
+{
+    while (n > 0) {
+        const ssize_t put = ::write(fd, data, n);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return put < 0 && errno != 0 ? errno : EIO;
+        data += put;
+        n -= static_cast<size_t>(put);
+    }
+    return 0;
+}
+
+} // namespace
+
+// The second thread and its two buffers: the caller fills one while the thread writes the other.
+// One buffer at a time is handed over, and it stays untouched until it is written.
+struct FileWriter::Background
+{
+    // A running thread, or nothing when the system gives no thread or no memory: the writer then
+    // writes its buffers itself. (A POSIX thread: std::thread's instances would be exported by the
+    // library.)
+    static std::unique_ptr<Background> Start(int fd)
+    {
+        std::unique_ptr<Background> background(new (std::nothrow) Background(fd));
+        if (!background || !background->buffers[0] || !background->buffers[1]
+            || pthread_create(&background->thread, nullptr, &Background::Run, background.get()) != 0)
+            return nullptr;
+        background->running = true;
+        return background;
+    }
+    ~Background()
+    {
+        if (!running)
+            return;
+        {
+            const std::lock_guard lock(mutex);
+            stop = true;
+        }
+        changed.notify_all();
+        pthread_join(thread, nullptr);
+    }
+
+    // Waits until the buffer handed over before is written, then hands this one over.
+    void hand(const uint8_t* data, size_t n)
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [this] { return pending == nullptr; });
+        pending = data;
+        pendingLength = n;
+        changed.notify_all();
+    }
+    // Waits until everything handed over is written.
+    void drain()
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [this] { return pending == nullptr; });
+    }
+    // The buffer to fill next: never the one being written.
+    uint8_t* nextBuffer()
+    {
+        next ^= 1;
+        return buffers[next].get();
+    }
+
+    const int fd;
+    std::mutex mutex;
+    std::condition_variable changed;
+    const uint8_t* pending = nullptr;
+    size_t pendingLength = 0;
+    bool stop = false;
+    std::atomic<int> error = 0; // of the first write that failed
+    std::unique_ptr<uint8_t[]> buffers[2]
+        = {std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[kBackgroundBufferSize]),
+           std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[kBackgroundBufferSize])};
+    int next = 1;
+
+private:
+    explicit Background(int fd)
+        : fd(fd)
+    {
+    }
+
+    pthread_t thread {};
+    bool running = false;
+
+    static void* Run(void* self)
+    {
+        static_cast<Background*>(self)->run();
+        return nullptr;
+    }
+    void run()
+    {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            changed.wait(lock, [this] { return pending != nullptr || stop; });
+            if (pending == nullptr)
+                return;
+            lock.unlock();
+            // After a failure the rest is not written; the failure is reported at the flush.
+            if (error == 0)
+                error = WriteAll(fd, pending, pendingLength);
+            lock.lock();
+            pending = nullptr;
+            changed.notify_all();
+        }
+    }
+};
+
+FileWriter::FileWriter() = default;
+
 FileWriter::~FileWriter()
 {
     close();
@@ -103,6 +225,7 @@ bool FileWriter::create(const std::string& path)
         }
     }
     m_failed = m_fd < 0;
+    m_error = m_failed ? errno : 0;
     return m_fd >= 0;
 }
 
@@ -112,31 +235,55 @@ void FileWriter::attach(int fd)
     m_fd = fd;
     m_owned = false;
     m_failed = false;
+    m_error = 0;
 }
 
 bool FileWriter::flush()
 {
-    size_t done = 0;
-    while (done < m_len && !m_failed) {
-        ssize_t put = ::write(m_fd, m_buffer + done, m_len - done);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
+    if (m_background) {
+        m_background->drain();
+        if (!m_failed && m_background->error != 0) {
             m_failed = true;
-        else
-            done += static_cast<size_t>(put);
+            m_error = m_background->error;
+        }
+    }
+    if (m_len > 0 && !m_failed) {
+        m_error = WriteAll(m_fd, m_data, m_len);
+        m_failed = m_error != 0;
     }
     m_len = 0;
+    // The caller learns why from errno, as from a write of its own.
+    if (m_failed)
+        errno = m_error;
     return !m_failed;
+}
+
+bool FileWriter::failed() const
+{
+    return m_failed || (m_background && m_background->error != 0);
+}
+
+void FileWriter::spill()
+{
+    if (!m_background && !m_failed)
+        m_background = Background::Start(m_fd);
+    if (!m_background || m_failed) {
+        flush();
+        return;
+    }
+    m_background->hand(m_data, m_len);
+    m_data = m_background->nextBuffer();
+    m_capacity = kBackgroundBufferSize;
+    m_len = 0;
 }
 
 void FileWriter::writeSlow(const uint8_t* src, size_t n)
 {
     while (n > 0) {
-        if (m_len == kBufferSize)
-            flush();
-        size_t take = std::min(n, kBufferSize - m_len);
-        std::memcpy(m_buffer + m_len, src, take);
+        if (m_len == m_capacity)
+            spill();
+        const size_t take = std::min(n, m_capacity - m_len);
+        std::memcpy(m_data + m_len, src, take);
         m_len += take;
         src += take;
         n -= take;
@@ -148,11 +295,19 @@ bool FileWriter::close()
     if (m_fd < 0)
         return !m_failed;
     flush();
-    if (m_owned && ::close(m_fd) != 0)
+    m_background.reset();
+    m_data = m_buffer;
+    m_capacity = kBufferSize;
+    if (m_owned && ::close(m_fd) != 0 && !m_failed) {
         m_failed = true;
+        m_error = errno;
+    }
     m_fd = -1;
-    bool ok = !m_failed;
+    const bool ok = !m_failed;
+    if (!ok)
+        errno = m_error;
     m_failed = false;
+    m_error = 0;
     return ok;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace zp {
@@ -68,10 +69,12 @@ private:
 };
 
 // Buffered writing of a file descriptor. Writers report failure once, when flushed or closed.
+// Output of more than one buffer is written by a second thread while the caller fills the next
+// buffer: copying a large output into the page cache took as long as reading and encoding it.
 class FileWriter
 {
 public:
-    FileWriter() = default;
+    FileWriter();
     FileWriter(const FileWriter&) = delete;
     FileWriter& operator=(const FileWriter&) = delete;
     ~FileWriter();
@@ -84,8 +87,8 @@ public:
 
     void write(const void* src, size_t n)
     {
-        if (n <= kBufferSize - m_len) {
-            std::memcpy(m_buffer + m_len, src, n);
+        if (n <= m_capacity - m_len) {
+            std::memcpy(m_data + m_len, src, n);
             m_len += n;
             return;
         }
@@ -93,29 +96,38 @@ public:
     }
     void put(uint8_t byte)
     {
-        if (m_len == kBufferSize)
-            flush();
-        m_buffer[m_len++] = byte;
+        if (m_len == m_capacity)
+            spill();
+        m_data[m_len++] = byte;
     }
     // Room for at least n (at most 4 KiB) bytes written directly; finish with commit().
     uint8_t* reserve(size_t n)
     {
-        if (kBufferSize - m_len < n)
-            flush();
-        return m_buffer + m_len;
+        if (m_capacity - m_len < n)
+            spill();
+        return m_data + m_len;
     }
     void commit(size_t n) { m_len += n; }
+    // Writes everything written so far; false when any write failed.
     bool flush();
-    bool failed() const { return m_failed; }
+    bool failed() const;
 
 private:
+    struct Background;
+
     void writeSlow(const uint8_t* src, size_t n);
+    // Passes the full buffer on and carries on in an empty one.
+    void spill();
 
     static constexpr size_t kBufferSize = 64 * 1024;
     int m_fd = -1;
     bool m_owned = false;
     bool m_failed = false;
+    int m_error = 0; // the errno of the first failure
+    uint8_t* m_data = m_buffer;
+    size_t m_capacity = kBufferSize;
     size_t m_len = 0;
+    std::unique_ptr<Background> m_background;
     uint8_t m_buffer[kBufferSize];
 };
 

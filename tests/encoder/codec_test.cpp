@@ -1,3 +1,4 @@
+#include "encoder/byte_streams.h"
 #include "encoder/encodings.h"
 #include "encoder_test_support.h"
 
@@ -78,6 +79,41 @@ TEST_F(CodecTest, WriteFailuresAreReported)
     for (Routine routine : {EncodeBase64File, EncodeUuFile, EncodeQuotedFile, DecodeQuotedFile, CompressFileData})
         EXPECT_FALSE(routine(in, "/dev/full", {}));
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+}
+
+// A large output is written by a second thread from two buffers in turn while the next is filled:
+// every byte lands once and in order, whichever way it was written, and a failed write is reported
+// by the writer and its close.
+TEST_F(CodecTest, FileWriterKeepsEveryByteAcrossItsBuffers)
+{
+    const std::string data = RandomBytes(5 * 1024 * 1024 + 11, 9);
+    FileWriter out;
+    ASSERT_TRUE(out.create(Path("out")));
+    for (size_t at = 0, step = 0; at < data.size(); ++step) {
+        const size_t n = std::min<size_t>(data.size() - at, step % 3 == 2 ? 1 : step * 977 % 70000);
+        if (step % 3 == 0) {
+            out.write(data.data() + at, n);
+        } else if (step % 3 == 1) {
+            const size_t part = std::min<size_t>(n, 4096);
+            std::memcpy(out.reserve(part), data.data() + at, part);
+            out.commit(part);
+            at += part;
+            continue;
+        } else {
+            out.put(static_cast<uint8_t>(data[at]));
+        }
+        at += n;
+    }
+    ASSERT_TRUE(out.close());
+    EXPECT_TRUE(ReadBytes(Path("out")) == data);
+
+    if (!std::filesystem::is_character_file("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    ASSERT_TRUE(out.create("/dev/full"));
+    for (int i = 0; i < 8 && !out.failed(); ++i)
+        out.write(data.data(), 1 << 20);
+    EXPECT_TRUE(out.failed());
+    EXPECT_FALSE(out.close());
 }
 
 TEST_F(CodecTest, RoutinesFailOnMissingInputOrUncreatableOutput)
