@@ -12,6 +12,7 @@
 #include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace zp {
 
@@ -86,6 +87,12 @@ namespace {
 
 constexpr size_t kBackgroundBufferSize = 1 << 20;
 
+// errno after a call that failed, never 0: a failure must stay one.
+int LastError()
+{
+    return errno != 0 ? errno : EIO;
+}
+
 // Writes the bytes whole, repeating an interrupted call: 0, or the error that stopped it.
 int WriteAll(int fd, const uint8_t* data, size_t n)
 {
@@ -94,7 +101,7 @@ int WriteAll(int fd, const uint8_t* data, size_t n)
         if (put < 0 && errno == EINTR)
             continue;
         if (put <= 0)
-            return put < 0 && errno != 0 ? errno : EIO;
+            return put < 0 ? LastError() : EIO;
         data += put;
         n -= static_cast<size_t>(put);
     }
@@ -224,8 +231,7 @@ bool FileWriter::create(const std::string& path)
             errno = error;
         }
     }
-    m_failed = m_fd < 0;
-    m_error = m_failed ? errno : 0;
+    m_error = m_fd < 0 ? LastError() : 0;
     return m_fd >= 0;
 }
 
@@ -234,7 +240,6 @@ void FileWriter::attach(int fd)
     close();
     m_fd = fd;
     m_owned = false;
-    m_failed = false;
     m_error = 0;
 }
 
@@ -242,32 +247,28 @@ bool FileWriter::flush()
 {
     if (m_background) {
         m_background->drain();
-        if (!m_failed && m_background->error != 0) {
-            m_failed = true;
+        if (m_error == 0)
             m_error = m_background->error;
-        }
     }
-    if (m_len > 0 && !m_failed) {
+    if (m_len > 0 && m_error == 0)
         m_error = WriteAll(m_fd, m_data, m_len);
-        m_failed = m_error != 0;
-    }
     m_len = 0;
     // The caller learns why from errno, as from a write of its own.
-    if (m_failed)
+    if (m_error != 0)
         errno = m_error;
-    return !m_failed;
+    return m_error == 0;
 }
 
 bool FileWriter::failed() const
 {
-    return m_failed || (m_background && m_background->error != 0);
+    return m_error != 0 || (m_background && m_background->error != 0);
 }
 
 void FileWriter::spill()
 {
-    if (!m_background && !m_failed)
+    if (!m_background && m_error == 0)
         m_background = Background::Start(m_fd);
-    if (!m_background || m_failed) {
+    if (!m_background || m_error != 0) {
         flush();
         return;
     }
@@ -293,22 +294,18 @@ void FileWriter::writeSlow(const uint8_t* src, size_t n)
 bool FileWriter::close()
 {
     if (m_fd < 0)
-        return !m_failed;
+        return m_error == 0;
     flush();
     m_background.reset();
     m_data = m_buffer;
     m_capacity = kBufferSize;
-    if (m_owned && ::close(m_fd) != 0 && !m_failed) {
-        m_failed = true;
-        m_error = errno;
-    }
+    if (m_owned && ::close(m_fd) != 0 && m_error == 0)
+        m_error = LastError();
     m_fd = -1;
-    const bool ok = !m_failed;
-    if (!ok)
-        errno = m_error;
-    m_failed = false;
-    m_error = 0;
-    return ok;
+    const int error = std::exchange(m_error, 0);
+    if (error != 0)
+        errno = error;
+    return error == 0;
 }
 
 } // namespace zp

@@ -122,8 +122,7 @@ private:
     static constexpr size_t kBufferSize = 64 * 1024;
     int m_fd = -1;
     bool m_owned = false;
-    bool m_failed = false;
-    int m_error = 0; // the errno of the first failure
+    int m_error = 0; // the errno of the first failure; 0 while none
     uint8_t* m_data = m_buffer;
     size_t m_capacity = kBufferSize;
     size_t m_len = 0;
