@@ -12,6 +12,8 @@
 #include "interchange/hack_unpack.h"
 #include "interchange/interchange_common.h"
 
+#include <QFileInfo>
+
 namespace zp {
 
 namespace {
@@ -215,7 +217,8 @@ ImportOutcome Import(AppState& state, const QString& path, FileEncoder* encoder,
 {
     state.ImportedHackNum = 0;
     SaveConfigText(state, "diagImportPath", FolderOf(path));
-    if (path.isEmpty() || !FileExists(path)) {
+    // Something there that is not a regular file is refused by name as it is opened.
+    if (path.isEmpty() || !QFileInfo::exists(path)) {
         state.dialogs.messageBox("Could not find file to import.", "Missing file", MsgButtons::OK, MsgIcon::None);
         return ImportOutcome::Stopped;
     }

@@ -1,6 +1,7 @@
 #include "interchange/hack_unpack.h"
 
 #include "app/common.h"
+#include "app/regular_file.h"
 #include "encoder/encoder_error.h"
 #include "interchange/encoder_calls.h"
 #include "interchange/interchange_common.h"
@@ -74,8 +75,10 @@ UnpackedHack UnpackHackFile(const QString& path, const QString& exchange, FileEn
 {
     EncoderCalls fe(encoder);
     const QString packageText = exchange + "/" + FileNameOf(path) + ".dec";
-    if (QFile file(path); !file.open(QIODevice::ReadOnly))
-        throw ImportError {75, "Cannot read " + path + ": " + file.errorString()};
+    // Anything but a regular file is refused as it is opened: a FIFO would hold the import for ever.
+    QString reason;
+    if (QFile file(path); !OpenRegularFile(file, reason))
+        throw ImportError {75, "Cannot read " + path + ": " + reason};
     if (!ExpandsWithin(path, MaxPackageTextSize))
         throw InvalidHackFile {};
     try {

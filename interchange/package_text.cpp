@@ -1,6 +1,7 @@
 #include "interchange/package_text.h"
 
 #include "app/ansi_text.h"
+#include "app/regular_file.h"
 #include "app/whole_file.h"
 #include "encoder/vector_state.h"
 #include "interchange/package_markers.h"
@@ -190,7 +191,7 @@ UnpackedPackage SplitPackageText(const QString& packageFile,
 bool ExpandsWithin(const QString& hackFile, qint64 limit)
 {
     QFile file(hackFile);
-    if (!file.open(QIODevice::ReadOnly))
+    if (QString reason; !OpenRegularFile(file, reason))
         return false;
     z_stream zs {};
     if (inflateInit(&zs) != Z_OK)

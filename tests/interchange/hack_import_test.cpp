@@ -8,6 +8,7 @@
 #include <QDate>
 #include <QDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace zp;
 using namespace zp::test;
@@ -240,6 +241,17 @@ TEST_F(HackImport, AMissingFileIsReportedAndItsFolderRemembered)
     dialogs.messages.clear();
     EXPECT_EQ(ImportHackFile(state, ""), ImportOutcome::Stopped);
     EXPECT_EQ(MessageTexts(), QStringList {"Could not find file to import."});
+}
+
+TEST_F(HackImport, AnythingButARegularFileIsRefusedByName)
+{
+    // A FIFO is refused at once, not waited on for a writer.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Out("pipe.zpx")).constData(), 0600), 0);
+    ASSERT_TRUE(QDir().mkdir(Out("folder.zpx")));
+    for (const QString& path : {Out("pipe.zpx"), Out("folder.zpx")})
+        ExpectRefused(path,
+                      "An unexpected error has occured, ERR: 75 - Cannot read " + path + ": Not a regular file",
+                      "Unexpected Error");
 }
 
 TEST_F(HackImport, ADatabaseFailureHalfWayRollsEverythingBack)
