@@ -26,7 +26,7 @@ int main(int argc, char** argv)
     zp::AppState state(zp::ProgramFolder(QApplication::applicationDirPath()), dialogs);
     // One program per program folder: a program already running for it takes the file and this
     // start ends.
-    zp::SingleInstance instance(state.ProgramFolder);
+    zp::SingleInstance instance(zp::SingleInstance::SocketName(state.ProgramFolder));
     if (instance.HandOver(arguments.commandLine))
         return 0;
     instance.Listen();

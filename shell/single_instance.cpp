@@ -6,7 +6,8 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <unistd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 
 namespace zp {
 
@@ -14,33 +15,63 @@ namespace {
 
 const QByteArray Taken = "ok\n";
 constexpr qint64 MaxLine = 64 * 1024; // a path, never more
+// The folder of the sockets, when only `user` may enter it.
+QString PrivateSocketFolder(uid_t user)
+{
+    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+        folder = QDir::tempPath() + QStringLiteral("/zenpatch-%1").arg(user);
+        ::mkdir(QFile::encodeName(folder).constData(), 0700); // it may be there already: checked below
+    }
+    struct stat info
+    {
+    };
+    if (::lstat(QFile::encodeName(folder).constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == user
+        && (info.st_mode & 077) == 0)
+        return folder;
+    qWarning("%s is not a folder of yours that only you can enter; this program does not take files from, "
+             "nor hand them to, another one",
+             qPrintable(QDir::toNativeSeparators(folder)));
+    return {};
+}
+
+// True when the other end of a connected local socket is a process of `user`.
+bool PeerIs(const QLocalSocket& socket, uid_t user)
+{
+    ucred peer {};
+    socklen_t size = sizeof peer;
+    return ::getsockopt(int(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == user;
+}
 
 } // namespace
 
-SingleInstance::SingleInstance(const QString& programFolder, QObject* parent)
+SingleInstance::SingleInstance(const QString& name, uid_t user, QObject* parent)
     : QObject(parent)
-    , name_(SocketName(programFolder))
+    , name_(name)
+    , user_(user)
 {
 }
 
 QString SingleInstance::SocketName(const QString& programFolder)
 {
+    const QString folder = PrivateSocketFolder(::getuid());
+    if (folder.isEmpty())
+        return {};
     const QString canonical = QFileInfo(programFolder).canonicalFilePath();
     const QByteArray hash = QCryptographicHash::hash(QFile::encodeName(canonical.isEmpty() ? programFolder : canonical),
                                                      QCryptographicHash::Sha256)
                                 .toHex()
                                 .left(16);
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
-        return runtime + QStringLiteral("/zenpatch-") + QString::fromLatin1(hash);
-    return QDir::tempPath() + QStringLiteral("/zenpatch-%1-").arg(::getuid()) + QString::fromLatin1(hash);
+    return folder + QStringLiteral("/zenpatch-") + QString::fromLatin1(hash);
 }
 
 bool SingleInstance::HandOver(const QString& file, int timeoutMs) const
 {
+    if (name_.isEmpty())
+        return false;
     QLocalSocket socket;
     socket.connectToServer(name_);
-    if (!socket.waitForConnected(timeoutMs))
+    if (!socket.waitForConnected(timeoutMs) || !PeerIs(socket, user_))
         return false;
     const QString absolute = file.isEmpty() ? QString() : QFileInfo(file).absoluteFilePath();
     socket.write(absolute.toUtf8().replace('\n', "") + '\n');
@@ -54,32 +85,46 @@ bool SingleInstance::HandOver(const QString& file, int timeoutMs) const
 
 bool SingleInstance::Listen()
 {
+    if (name_.isEmpty())
+        return false;
+    // The socket's folder is the user's alone, so the socket needs no access options; without them
+    // listen never takes over a name that another program listens on.
     server_ = new QLocalServer(this);
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
     if (!server_->listen(name_)) {
         // Nobody answered on it (HandOver came first), so the socket is one a program left behind.
         QLocalServer::removeServer(name_);
         if (!server_->listen(name_))
             return false;
     }
-    connect(server_, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* socket = server_->nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                if (!socket->canReadLine()) {
-                    if (socket->bytesAvailable() > MaxLine)
-                        socket->abort();
-                    return;
-                }
-                const QString file = QString::fromUtf8(socket->readLine().chopped(1));
-                socket->write(Taken);
-                socket->flush();
-                socket->disconnectFromServer();
-                Deliver(file);
-            });
-        }
-    });
+    connect(server_, &QLocalServer::newConnection, this, &SingleInstance::TakeConnections);
     return true;
+}
+
+void SingleInstance::TakeConnections()
+{
+    while (QLocalSocket* socket = server_->nextPendingConnection()) {
+        if (!PeerIs(*socket, user_)) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { Read(socket); });
+    }
+}
+
+void SingleInstance::Read(QLocalSocket* socket)
+{
+    if (!socket->canReadLine()) {
+        if (socket->bytesAvailable() > MaxLine)
+            socket->abort();
+        return;
+    }
+    const QString file = QString::fromUtf8(socket->readLine().chopped(1));
+    socket->write(Taken);
+    socket->flush();
+    socket->disconnectFromServer();
+    Deliver(file);
 }
 
 void SingleInstance::SetReceiver(std::function<void(const QString&)> receiver)

@@ -1,6 +1,7 @@
 #include "app/common.h"
 #include "database/database.h"
 #include "database/recordset.h"
+#include "scoped_env.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,29 +9,6 @@
 #include <gtest/gtest.h>
 
 using namespace zp;
-
-namespace {
-
-// Sets an environment variable for one test and puts the old value back.
-class ScopedEnv
-{
-public:
-    ScopedEnv(const char* name, const QByteArray& value)
-        : name_(name)
-        , had_(qEnvironmentVariableIsSet(name))
-        , old_(qgetenv(name))
-    {
-        value.isNull() ? qunsetenv(name) : qputenv(name, value);
-    }
-    ~ScopedEnv() { had_ ? qputenv(name_, old_) : qunsetenv(name_); }
-
-private:
-    const char* name_;
-    bool had_;
-    QByteArray old_;
-};
-
-} // namespace
 
 TEST(ProgramFolderTest, HomeVariableThenExecutableFolderThenSeededDataFolder)
 {

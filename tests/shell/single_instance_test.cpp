@@ -1,11 +1,16 @@
+#include "scoped_env.h"
 #include "shell/single_instance.h"
 #include "widget_test_app.h"
 
+#include <QDir>
 #include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace zp {
 namespace {
@@ -19,7 +24,7 @@ TEST(SingleInstanceTest, ALaterStartHandsItsFileToTheRunningProgramAndEnds)
         QFile stale(SingleInstance::SocketName(home.path()));
         ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
     }
-    SingleInstance running(home.path());
+    SingleInstance running(SingleInstance::SocketName(home.path()));
     ASSERT_TRUE(running.Listen());
     QStringList handed;
     running.SetReceiver([&handed](const QString& file) { handed << file; });
@@ -33,6 +38,90 @@ TEST(SingleInstanceTest, ALaterStartHandsItsFileToTheRunningProgramAndEnds)
     ASSERT_TRUE(ended);
     EXPECT_EQ(later.exitCode(), 0);
     EXPECT_EQ(handed, QStringList({home.filePath("new hack.zpx")}));
+}
+
+// The sockets live in a folder of the test's own.
+class SingleInstanceSocket : public testing::Test
+{
+protected:
+    SingleInstanceSocket()
+    {
+        test::EnsureApplication();
+        running.SetReceiver([this](const QString& file) { handed << file; });
+    }
+
+    // What a client of this process is answered to `line`.
+    QByteArray Answer(const QByteArray& line, int timeoutMs = 3000)
+    {
+        QLocalSocket client;
+        QObject::connect(&client, &QLocalSocket::connected, &client, [&client, &line] { client.write(line); });
+        client.connectToServer(name);
+        QByteArray answer;
+        (void)QTest::qWaitFor(
+            [&] {
+                if (client.isOpen())
+                    answer += client.readAll();
+                return answer.endsWith('\n') || client.state() == QLocalSocket::UnconnectedState;
+            },
+            timeoutMs);
+        return answer;
+    }
+
+    QTemporaryDir runtime;
+    ScopedEnv xdg {"XDG_RUNTIME_DIR", QFile::encodeName(runtime.path())};
+    QString name = SingleInstance::SocketName("/some/program/folder");
+    SingleInstance running {name};
+    QStringList handed;
+};
+
+TEST_F(SingleInstanceSocket, AFolderOthersCanEnterOrThatIsNotTheUsersOwnIsNotUsed)
+{
+    EXPECT_EQ(QFileInfo(name).absolutePath(), runtime.path());
+    ::chmod(QFile::encodeName(runtime.path()), 0701);
+    EXPECT_EQ(SingleInstance::SocketName("/some/program/folder"), QString());
+
+    // Without a runtime folder the sockets go to a private folder in the temporary folder.
+    QTemporaryDir temporary;
+    ScopedEnv noRuntime("XDG_RUNTIME_DIR", QByteArray());
+    ScopedEnv tmp("TMPDIR", QFile::encodeName(temporary.path()));
+    const QString own = temporary.filePath(QStringLiteral("zenpatch-%1").arg(::getuid()));
+    EXPECT_EQ(QFileInfo(SingleInstance::SocketName("/f")).absolutePath(), own);
+    struct stat made
+    {
+    };
+    ASSERT_EQ(::stat(QFile::encodeName(own).constData(), &made), 0);
+    EXPECT_EQ(made.st_mode & 0777, 0700u);
+    ::chmod(QFile::encodeName(own), 0750);
+    EXPECT_EQ(SingleInstance::SocketName("/f"), QString());
+    // A link in its place, even to a private folder of the user's.
+    ASSERT_TRUE(QDir(own).removeRecursively());
+    ASSERT_TRUE(QFile::link(runtime.path(), own));
+    ::chmod(QFile::encodeName(runtime.path()), 0700);
+    EXPECT_EQ(SingleInstance::SocketName("/f"), QString());
+    // Someone else's (only a superuser can give a folder away).
+    ASSERT_TRUE(QFile::remove(own));
+    ASSERT_TRUE(QDir().mkdir(own, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    if (::chown(QFile::encodeName(own), ::getuid() + 1, -1) == 0) {
+        EXPECT_EQ(SingleInstance::SocketName("/f"), QString());
+    }
+}
+
+TEST_F(SingleInstanceSocket, TheOtherEndMustBeAProgramOfTheSameUser)
+{
+    // A program that belongs to another user takes nothing from this user's start...
+    SingleInstance stranger(name, ::getuid() + 1);
+    ASSERT_TRUE(stranger.Listen());
+    EXPECT_EQ(Answer("/a.zpx\n"), QByteArray());
+
+    // ...and a start of another user hands nothing to this user's program.
+    QLocalServer::removeServer(name);
+    QLocalServer server;
+    ASSERT_TRUE(server.listen(name));
+    EXPECT_FALSE(SingleInstance(name, ::getuid() + 1).HandOver("/b.zpx", 300));
+    ASSERT_TRUE(server.waitForNewConnection(1000));
+    QLocalSocket* reached = server.nextPendingConnection();
+    reached->waitForReadyRead(300);
+    EXPECT_EQ(reached->bytesAvailable(), 0);
 }
 
 } // namespace
