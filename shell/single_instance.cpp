@@ -15,6 +15,13 @@ namespace {
 
 const QByteArray Taken = "ok\n";
 constexpr qint64 MaxLine = 64 * 1024; // a path, never more
+// A later start writes its line at once: a connection that stays silent longer is dropped, and no
+// more are held open than these, so that a flood of connections cannot use up the file handles.
+constexpr int IdleMs = 1000;
+constexpr int MaxOpen = 8;
+constexpr int MaxWaiting = 8;
+constexpr int RelistenMs = 1000;
+
 // The folder of the sockets, when only `user` may enter it.
 QString PrivateSocketFolder(uid_t user)
 {
@@ -90,6 +97,7 @@ bool SingleInstance::Listen()
     // The socket's folder is the user's alone, so the socket needs no access options; without them
     // listen never takes over a name that another program listens on.
     server_ = new QLocalServer(this);
+    server_->setMaxPendingConnections(MaxWaiting);
     if (!server_->listen(name_)) {
         // Nobody answered on it (HandOver came first), so the socket is one a program left behind.
         QLocalServer::removeServer(name_);
@@ -97,19 +105,41 @@ bool SingleInstance::Listen()
             return false;
     }
     connect(server_, &QLocalServer::newConnection, this, &SingleInstance::TakeConnections);
+    // A server that stopped listens again; a socket another program made in the meantime is that
+    // program's, and this one waits until the name is free.
+    relisten_.setInterval(RelistenMs);
+    connect(&relisten_, &QTimer::timeout, this, [this] {
+        if (!server_->isListening())
+            server_->listen(name_);
+    });
+    relisten_.start();
     return true;
 }
 
 void SingleInstance::TakeConnections()
 {
-    while (QLocalSocket* socket = server_->nextPendingConnection()) {
+    while (open_ < MaxOpen) {
+        QLocalSocket* socket = server_->nextPendingConnection();
+        if (!socket)
+            return;
         if (!PeerIs(*socket, user_)) {
             socket->abort();
             socket->deleteLater();
             continue;
         }
+        ++open_;
+        connect(socket, &QObject::destroyed, this, [this] {
+            --open_;
+            TakeConnections();
+        });
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { Read(socket); });
+        QTimer::singleShot(IdleMs, socket, [socket] {
+            socket->abort();
+            socket->deleteLater();
+        });
+        // A connection that waited may have brought its line already.
+        Read(socket);
     }
 }
 

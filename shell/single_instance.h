@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <functional>
 #include <sys/types.h>
 #include <unistd.h>
@@ -38,14 +39,16 @@ public:
     bool HandOver(const QString& file, int timeoutMs = 5000) const;
 
     // The first start: listens for later starts. A socket left behind by a program that ended is
-    // removed first. False when the socket cannot be made (the program then runs on alone).
+    // removed first. False when the socket cannot be made (the program then runs on alone). A
+    // server that stops (it does when a connection cannot be taken for want of file handles)
+    // listens again as soon as it can.
     bool Listen();
 
     // Where the files handed over go; the files that came before it was set follow at once.
     void SetReceiver(std::function<void(const QString&)> receiver);
 
 private:
-    // Takes the waiting connections of the user's programs.
+    // Takes the waiting connections while fewer than the most it holds at once are open.
     void TakeConnections();
     void Read(QLocalSocket* socket);
     void Deliver(const QString& file);
@@ -53,6 +56,8 @@ private:
     QString name_;
     uid_t user_;
     QLocalServer* server_ = nullptr;
+    QTimer relisten_;
+    int open_ = 0; // connections taken and not yet closed
     std::function<void(const QString&)> receiver_;
     QStringList waiting_;
 };

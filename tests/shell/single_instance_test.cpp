@@ -9,8 +9,13 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 
 namespace zp {
 namespace {
@@ -40,6 +45,31 @@ TEST(SingleInstanceTest, ALaterStartHandsItsFileToTheRunningProgramAndEnds)
     EXPECT_EQ(handed, QStringList({home.filePath("new hack.zpx")}));
 }
 
+// No file handle numbered `above` or higher while it lives.
+class FileHandleLimit
+{
+public:
+    explicit FileHandleLimit(rlim_t above)
+    {
+        getrlimit(RLIMIT_NOFILE, &previous_);
+        rlimit limit = previous_;
+        limit.rlim_cur = above;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+    ~FileHandleLimit() { setrlimit(RLIMIT_NOFILE, &previous_); }
+
+private:
+    rlimit previous_ {};
+};
+
+// The lowest free file handle number.
+int LowestFreeHandle()
+{
+    const int free = ::dup(0);
+    ::close(free);
+    return free;
+}
+
 // The sockets live in a folder of the test's own.
 class SingleInstanceSocket : public testing::Test
 {
@@ -47,6 +77,8 @@ protected:
     SingleInstanceSocket()
     {
         test::EnsureApplication();
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, QFile::encodeName(name).constData(), sizeof address.sun_path);
         running.SetReceiver([this](const QString& file) { handed << file; });
     }
 
@@ -67,10 +99,14 @@ protected:
         return answer;
     }
 
+    // Connects `fd` to the program's socket without Qt, and without allocating (a forked child does).
+    int Connect(int fd) const { return ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address); }
+
     QTemporaryDir runtime;
     ScopedEnv xdg {"XDG_RUNTIME_DIR", QFile::encodeName(runtime.path())};
     QString name = SingleInstance::SocketName("/some/program/folder");
     SingleInstance running {name};
+    sockaddr_un address {};
     QStringList handed;
 };
 
@@ -122,6 +158,53 @@ TEST_F(SingleInstanceSocket, TheOtherEndMustBeAProgramOfTheSameUser)
     QLocalSocket* reached = server.nextPendingConnection();
     reached->waitForReadyRead(300);
     EXPECT_EQ(reached->bytesAvailable(), 0);
+}
+
+TEST_F(SingleInstanceSocket, AFloodOfSilentConnectionsDoesNotKeepALaterStartOut)
+{
+    ASSERT_TRUE(running.Listen());
+    // Another process opens more connections than this one may hold file handles, says nothing
+    // and keeps them open.
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t flood = ::fork();
+    ASSERT_GE(flood, 0);
+    if (flood == 0) {
+        ::dup2(ready[1], 3);
+        ::close_range(4, ~0U, 0);
+        int connections = 0;
+        while (connections < 30 && Connect(::socket(AF_UNIX, SOCK_STREAM, 0)) == 0)
+            ++connections;
+        ::write(3, "", 1);
+        ::pause();
+    }
+    ::close(ready[1]);
+    char done = 0;
+    ASSERT_EQ(::read(ready[0], &done, 1), 1);
+    ::close(ready[0]);
+    {
+        FileHandleLimit limit(LowestFreeHandle() + 22);
+        EXPECT_EQ(Answer("/flood.zpx\n", 10000), "ok\n");
+    }
+    ::kill(flood, SIGKILL);
+    ::waitpid(flood, nullptr, 0);
+    EXPECT_EQ(handed, QStringList({"/flood.zpx"}));
+}
+
+TEST_F(SingleInstanceSocket, AProgramWhoseServerStoppedListensAgain)
+{
+    ASSERT_TRUE(running.Listen());
+    {
+        // A connection comes when no file handle is left to take it: the server stops.
+        const int client = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        FileHandleLimit none(LowestFreeHandle());
+        ASSERT_EQ(Connect(client), 0);
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !QFile::exists(name); }, 1000));
+        ::close(client);
+    }
+    ASSERT_TRUE(QTest::qWaitFor([this] { return QFile::exists(name); }, 3000));
+    EXPECT_EQ(Answer("/again.zpx\n"), "ok\n");
+    EXPECT_EQ(handed, QStringList({"/again.zpx"}));
 }
 
 } // namespace
