@@ -13,6 +13,7 @@
 #include "interchange/text_export.h"
 
 #include <QProcess>
+#include <sys/stat.h>
 
 namespace zp::testing {
 
@@ -66,6 +67,9 @@ protected:
         Write(path, text.toUtf8());
         return path;
     }
+
+    // The text of the error a recording stopped on.
+    QString Error(const std::function<RecordResult()>& recording) { return RecordAsJob(state, recording).error; }
 };
 
 TEST_F(ImportTest, APatchIsAppliedExactlyOrItsHunkIsNamed)
@@ -188,6 +192,35 @@ TEST_F(ImportTest, TheTextExportReadsBackAsTheSameHack)
     Recordset files(state.Connection);
     files.Open(sql::SelectHackFilesOf + QString::number(result.hackNum));
     EXPECT_EQ(files.GetChunk("FileData", 100), QByteArray("GIF\0\xFF", 5));
+}
+
+TEST_F(ImportTest, APatchThatIsNoRegularFileIsRefused)
+{
+    const QString pipe = home.filePath("pipe.diff");
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    EXPECT_EQ(Error([&] { return RecordPatch(state, Request(), pipe); }),
+              "Unable to read " + pipe + ": not a regular file (a FIFO)");
+    QFile big(home.filePath("big.diff"));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly) && big.resize(kMaxPatchBytes + 1));
+    EXPECT_EQ(Error([&] { return RecordPatch(state, Request(), big.fileName()); }),
+              "Unable to read " + big.fileName() + ": larger than 64 MiB");
+}
+
+TEST_F(ImportTest, APatchedFileIsPlacedByWholeFolderNamesAndUtf8Names)
+{
+    Write(source + "/templates2/a.tmpl", "a\r\n");
+    const QString patch = home.filePath("change.diff");
+    Write(patch,
+          UnifiedDiff("templates2/a.tmpl", "a\r\n", "a\r\nb\r\n")
+              + "--- /dev/null\n+++ b/html/n\xe9w.txt\n@@ -0,0 +1 @@\n+x\n");
+    RecordRequest request = Request();
+    request.partial = true;
+    const RecordResult result = RecordPatch(state, request, patch);
+    ASSERT_EQ(result.outcome, RecordOutcome::Stored);
+    EXPECT_EQ(Reasons(result)[QString::fromUtf8("html/n\uFFFDw.txt")], "the name is not UTF-8");
+    Recordset mods(state.Connection);
+    mods.Open(sql::SelectHackDataOf + QString::number(result.hackNum));
+    EXPECT_EQ(mods.Text("ExtendDir"), "templates2");
 }
 
 TEST_F(ImportTest, RecordCommandPrintsTheHackAndItsFiles)
