@@ -194,6 +194,93 @@ TEST_F(ImportTest, TheTextExportReadsBackAsTheSameHack)
     EXPECT_EQ(files.GetChunk("FileData", 100), QByteArray("GIF\0\xFF", 5));
 }
 
+TEST_F(ImportTest, AddedLinesAreNotSearchedByTheFindsAfterThem)
+{
+    Write(source + "/cgi-bin/viewtopic.php",
+          "<?php\r\n\t$template->assign_block_vars('postrow', array(\r\n\t\t'ROW_COLOR' => '#' . $row_color,\r\n"
+          "\t\t'ROW_CLASS' => $row_class,\r\n\t));\r\n");
+    const QString file = WriteText("install.txt",
+                                   "#-----[ OPEN ]------\r\nviewtopic.php\r\n"
+                                   "#-----[ FIND ]------\r\n   $template->assign_block_vars('postrow', array(\r\n"
+                                   "#-----[ BEFORE, ADD ]------\r\n   if ($x) {\r\n"
+                                   "   $template->assign_block_vars('postrow', array(\r\n"
+                                   "      'ROW_COLOR' => '#' . $row_color,\r\n      'ROW_CLASS' => $row_class,\r\n"
+                                   "   ));\r\n   } else {\r\n"
+                                   "#-----[ FIND ]------\r\n      'ROW_COLOR' => '#' . $row_color,\r\n"
+                                   "      'ROW_CLASS' => $row_class,\r\n"
+                                   "#-----[ BEFORE, ADD ]------\r\n      'TOP' => 1,\r\n"
+                                   "#-----[ AFTER, ADD ]------\r\n      'POSTER_ID' => $poster_id,\r\n");
+    const RecordResult result = ImportText(state, Request(), file);
+    ASSERT_EQ(result.outcome, RecordOutcome::Stored);
+    EXPECT_EQ(Installed(result.hackNum, "cgi-bin/viewtopic.php"),
+              "<?php\r\n   if ($x) {\r\n   $template->assign_block_vars('postrow', array(\r\n"
+              "      'ROW_COLOR' => '#' . $row_color,\r\n      'ROW_CLASS' => $row_class,\r\n   ));\r\n   } else {\r\n"
+              "\t$template->assign_block_vars('postrow', array(\r\n      'TOP' => 1,\r\n"
+              "\t\t'ROW_COLOR' => '#' . $row_color,\r\n\t\t'ROW_CLASS' => $row_class,\r\n"
+              "      'POSTER_ID' => $poster_id,\r\n\t));\r\n");
+}
+
+TEST_F(ImportTest, CopiesOnlyRegularFilesFromBesideTheInstructions)
+{
+    Write(source + "/cgi-bin/ubb.cgi", "print 1;\r\n");
+    Write(home.filePath("private.txt"), "secret");
+    Write(home.filePath("mod/root/html/a.html"), "<p>");
+    QFile::link(home.filePath("private.txt"), home.filePath("mod/root/html/b.html"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(home.filePath("mod/root/html/c.html")).constData(), 0600), 0);
+    const QString file = WriteText("install.txt",
+                                   "#-----[ COPY ]------\r\ncopy root/html/*.* to html/*.*\r\n"
+                                   "#-----[ OPEN ]------\r\nubb.cgi\r\n#-----[ FIND ]------\r\nprint\r\n"
+                                   "#-----[ AFTER, ADD ]------\r\nprint 2;\r\n");
+    RecordRequest request = Request();
+    request.partial = true;
+    const RecordResult result = ImportText(state, request, file);
+    ASSERT_EQ(result.outcome, RecordOutcome::Stored);
+    EXPECT_EQ(Reasons(result),
+              (std::map<QString, QString> {
+                  {"cgi-bin/ubb.cgi", ""},
+                  {"html/a.html", ""},
+                  {"html/b.html", "COPY at line 1 of the instructions: root/html/b.html: a symbolic link"},
+                  {"html/c.html", "COPY at line 1 of the instructions: root/html/c.html: not a regular file (a FIFO)"},
+              }));
+}
+
+TEST_F(ImportTest, ATextExportIsRefusedForWhatItCouldReachOutsideItsPlaces)
+{
+    const int hack = AddHack("Escape");
+    AddMod(hack, 1, "a.cgi", 0, "", Replace, 0, "old", "new");
+    AddSupportFile(hack, "logo.gif", 1, "", "GIF");
+    const QString folder = home.filePath("export");
+    ASSERT_EQ(StartTextExport(state, {folder, "escape"}).outcome, ExportOutcome::Finished);
+    const QString text = QString::fromUtf8(Read(folder + "/escape.txt"));
+    Write(home.filePath("private.txt"), "secret");
+    const struct
+    {
+        QString from, to;
+        bool link; // the support file a link to a private file
+        QString error;
+    } cases[] = {
+        {"Filename: a.cgi",
+         "Filename: ../../../etc/x.cgi",
+         false,
+         "the file name \"../../../etc/x.cgi\" of a mod leads out of its folder"},
+        {"Location: cgi-bin",
+         "Location: /../../..",
+         false,
+         "the folder \"/../../..\" of a mod of a.cgi leads out of its location"},
+        {"", "", true, "the support file html/logo.gif: a symbolic link"},
+    };
+    for (const auto& c : cases) {
+        Write(folder + "/escape.txt", (c.link ? text : QString(text).replace(c.from, c.to)).toUtf8());
+        if (c.link) {
+            QFile::remove(folder + "/html/logo.gif");
+            QFile::link(home.filePath("private.txt"), folder + "/html/logo.gif");
+        }
+        EXPECT_EQ(Error([&] { return ImportText(state, Request(), folder + "/escape.txt"); }),
+                  "not a text export that can be read back: " + c.error);
+    }
+    EXPECT_EQ(CountHacks(), 1);
+}
+
 TEST_F(ImportTest, APatchThatIsNoRegularFileIsRefused)
 {
     const QString pipe = home.filePath("pipe.diff");
