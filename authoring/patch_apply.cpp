@@ -169,8 +169,8 @@ private:
         PatchHunk hunk;
         hunk.lineNumber = number_;
         hunk.oldStart = match.captured(1).toInt();
-        hunk.oldFrom = file.oldText.size();
-        hunk.newFrom = file.newText.size();
+        hunk.oldFrom = int(file.oldText.size());
+        hunk.newFrom = int(file.newText.size());
         int oldLeft = match.captured(2).isEmpty() ? 1 : match.captured(2).toInt();
         int newLeft = match.captured(4).isEmpty() ? 1 : match.captured(4).toInt();
         Step();
@@ -204,8 +204,8 @@ private:
         }
         if (oldLeft > 0 || newLeft > 0)
             Fail("a hunk shorter than its header says");
-        hunk.oldSize = file.oldText.size() - hunk.oldFrom;
-        hunk.newSize = file.newText.size() - hunk.newFrom;
+        hunk.oldSize = int(file.oldText.size()) - hunk.oldFrom;
+        hunk.newSize = int(file.newText.size()) - hunk.newFrom;
         file.hunks.push_back(hunk);
     }
 

@@ -17,8 +17,10 @@ struct PatchHunk
     int oldStart = 0; // 1-based; with no old lines, the line after which the new ones go
     int lineNumber = 0; // where the hunk's "@@" line is in the patch
     int oldCount = 0; // how many lines it expects
-    qsizetype oldFrom = 0, oldSize = 0; // in FilePatch::oldText
-    qsizetype newFrom = 0, newSize = 0; // in FilePatch::newText
+    // Where its lines are in FilePatch::oldText and newText; ints, since a patch is at most kMaxPatchBytes
+    // and a patch of small hunks has many of them.
+    int oldFrom = 0, oldSize = 0;
+    int newFrom = 0, newSize = 0;
 };
 
 // What a unified diff does to one file. The path is below the board root: the first element of
