@@ -2,6 +2,8 @@
 
 #include "app/app_state.h"
 #include "app/board_directories.h"
+#include "app/regular_file.h"
+#include "authoring/line_buffer.h"
 #include "authoring/text_export_reader.h"
 #include "core/board_text.h"
 #include "install/find_routines.h"
@@ -11,6 +13,7 @@
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <optional>
 #include <stdexcept>
 
 namespace zp {
@@ -18,6 +21,8 @@ namespace zp {
 namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
+// The largest instructions file read.
+constexpr qint64 kMaxInstructionsBytes = qint64(64) << 20;
 
 [[noreturn]] void StepError(const InstructionStep& step, const QString& what)
 {
@@ -48,7 +53,7 @@ struct OpenFile
     QString relativePath;
     QString originalPath;
     BoardText original;
-    QStringList lines;
+    LineBuffer lines;
     QString failure; // the first step that could not be done; the file is not recorded then
     // After a FIND: the found lines [first, end), where AFTER, ADD puts lines, where the next FIND
     // starts; after an IN-LINE FIND: the found part [from, to) of the last found line.
@@ -59,9 +64,10 @@ struct OpenFile
 class StepRunner
 {
 public:
-    StepRunner(const RecordRequest& request, QString folder)
+    StepRunner(const RecordRequest& request, QString folder, const RecordingWorkFolder& work)
         : request_(request)
         , folder_(std::move(folder))
+        , work_(work)
     {
     }
 
@@ -73,6 +79,9 @@ public:
             Do(step);
         }
     }
+
+    // A private copy of the bytes in the work folder.
+    QString Keep(const QByteArray& bytes) { return work_.Write(QString::number(++kept_), bytes); }
 
     std::vector<OpenFile> files;
     std::vector<FileChange> copies;
@@ -110,24 +119,21 @@ private:
         if (inlineSteps.contains(name))
             return Inline(file, step, fail);
         const QStringList& body = step.body;
+        const qsizetype added = body.size();
         if (name == QStringLiteral("AFTER ADD")) {
-            Insert(file, file.insertAt, body);
-            file.insertAt += body.size();
+            file.lines.insert(file.insertAt, body);
+            file.insertAt += added;
         } else if (name == QStringLiteral("BEFORE ADD")) {
-            Insert(file, file.first, body);
-            file.first += body.size(), file.end += body.size(), file.insertAt += body.size();
+            // The found lines, and the search after them, move down past the added ones: a copy
+            // of the lines a later FIND looks for, added here, is not found in their place.
+            file.lines.insert(file.first, body);
+            file.first += added, file.end += added, file.insertAt += added, file.searchFrom += added;
         } else { // REPLACE WITH: the found lines become the new ones
             file.lines.remove(file.first, file.end - file.first);
-            Insert(file, file.first, body);
-            file.end = file.insertAt = file.first + body.size();
+            file.lines.insert(file.first, body);
+            file.end = file.insertAt = file.first + added;
             file.from = file.to = -1;
         }
-    }
-
-    static void Insert(OpenFile& file, qsizetype at, const QStringList& lines)
-    {
-        for (qsizetype i = 0; i < lines.size(); ++i)
-            file.lines.insert(at + i, lines[i]);
     }
 
     void Open(const InstructionStep& step)
@@ -156,7 +162,7 @@ private:
         }
         file.originalPath = path;
         file.original = DecodeBoardText(TrialInstallation::Bytes(path));
-        file.lines = file.original.text.split(kCrLf);
+        file.lines = LineBuffer(file.original.text.split(kCrLf));
     }
 
     // A FIND's lines may be parts of lines: the whole lines that contain them, in a row, searched
@@ -169,19 +175,13 @@ private:
             parts << line.trimmed();
         if (parts.isEmpty())
             return fail(QStringLiteral("nothing to find"));
-        for (qsizetype at = file.searchFrom; at + parts.size() <= file.lines.size(); ++at) {
-            bool all = true;
-            for (qsizetype j = 0; all && j < parts.size(); ++j)
-                all = file.lines[at + j].contains(parts[j]);
-            if (all) {
-                file.first = at;
-                file.end = file.insertAt = at + parts.size();
-                file.searchFrom = at + 1;
-                file.from = file.to = -1;
-                return;
-            }
-        }
-        fail(QStringLiteral("not found in %1").arg(file.relativePath));
+        const qsizetype at = FindLines(file.lines, parts, file.searchFrom);
+        if (at < 0)
+            return fail(QStringLiteral("not found in %1").arg(file.relativePath));
+        file.first = at;
+        file.end = file.insertAt = at + parts.size();
+        file.searchFrom = at + 1;
+        file.from = file.to = -1;
     }
 
     // IN-LINE steps act inside the last found line.
@@ -239,52 +239,97 @@ private:
             const std::optional<QString> from = JoinInsideRoot(folder_, source);
             if (!from)
                 StepError(step, QStringLiteral("a path that leads out of the instructions' folder"));
+            const QDir folder(folder_);
             if (!all) {
-                AddCopy(step, *from, target);
+                AddCopy(step, folder.relativeFilePath(*from), target);
                 continue;
             }
-            QDirIterator it(*from, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+            // FIFOs and the like are listed too, to be named as not copied.
+            QDirIterator it(*from, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
             while (it.hasNext()) {
                 const QString found = it.next();
-                AddCopy(step, found, target + QDir(*from).relativeFilePath(found));
+                AddCopy(step, folder.relativeFilePath(found), target + QDir(*from).relativeFilePath(found));
             }
         }
     }
 
-    void AddCopy(const InstructionStep& step, const QString& from, const QString& target)
+    // The source is read, below the instructions' folder, without following a symbolic link: a
+    // link to a private file would otherwise put its bytes into the board.
+    void AddCopy(const InstructionStep& step, const QString& source, const QString& target)
     {
         const std::optional<QString> original = JoinInsideRoot(request_.originalRoot, target);
         if (!original || QDir::isAbsolutePath(target))
             StepError(step, QStringLiteral("a path that leads out of the board"));
-        FileChange change {QDir::cleanPath(target), QString(), from, QString()};
-        if (!QFileInfo(from).isFile())
-            change.reason
-                = QStringLiteral("COPY at line %1 of the instructions: no such file beside them").arg(step.line);
+        FileChange change {QDir::cleanPath(target), QString(), QString(), QString()};
+        const FileBytes read = ReadRegularFileBelow(folder_, source, kMaxSupportFileBytes);
+        const QString copy = QStringLiteral("COPY at line %1 of the instructions: ").arg(step.line);
+        if (read.missing)
+            change.reason = copy + QStringLiteral("no such file beside them");
+        else if (!read.Read())
+            change.reason = copy + source + QStringLiteral(": ") + read.problem;
         if (QFileInfo(*original).isFile()) {
             change.originalPath = *original;
-            if (change.reason.isEmpty() && TrialInstallation::Bytes(from) == TrialInstallation::Bytes(*original))
+            if (read.Read() && read.bytes == TrialInstallation::Bytes(*original))
                 return;
         }
+        if (read.Read())
+            change.editedPath = Keep(read.bytes);
         copies.push_back(change);
     }
 
     const RecordRequest& request_;
     const QString folder_;
+    const RecordingWorkFolder& work_;
+    int kept_ = 0; // the private copies made
     qsizetype current_ = -1; // the file the last OPEN named
 };
+
+bool IsBlank(QChar c)
+{
+    return c == u' ' || (c >= u'\t' && c <= u'\r');
+}
+
+// The name of a step heading ("#-----[ AFTER, ADD ]-----": #s, dashes, the name in brackets,
+// dashes), read in one pass: a pattern for it backtracked on lines full of blanks and brackets.
+std::optional<QString> HeadingName(QStringView line)
+{
+    qsizetype at = 0;
+    const auto skip = [&](auto&& what) {
+        const qsizetype start = at;
+        while (at < line.size() && what(line[at]))
+            ++at;
+        return at > start;
+    };
+    const auto is = [](char16_t c) { return [c](QChar x) { return x == c; }; };
+    if (!skip(is(u'#')))
+        return std::nullopt;
+    skip(IsBlank);
+    if (!skip(is(u'-')))
+        return std::nullopt;
+    skip(IsBlank);
+    if (at >= line.size() || line[at] != u'[')
+        return std::nullopt;
+    const qsizetype open = at, close = line.lastIndexOf(u']');
+    if (close <= open + 1)
+        return std::nullopt;
+    at = close + 1;
+    skip(IsBlank), skip(is(u'-')), skip(IsBlank);
+    if (at < line.size())
+        return std::nullopt;
+    return line.sliced(open + 1, close - open - 1).trimmed().toString();
+}
 
 } // namespace
 
 Instructions ReadInstructions(const QString& text)
 {
-    static const QRegularExpression heading(QStringLiteral("^#+\\s*-+\\s*\\[\\s*(.+?)\\s*\\]\\s*-*\\s*$"));
     static const QRegularExpression header(QStringLiteral("^##\\s*MOD (Title|Author|Description|Version):\\s*(.*)$"),
                                            QRegularExpression::CaseInsensitiveOption);
     Instructions instructions;
     const QStringList lines = text.split(kCrLf);
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (const QRegularExpressionMatch step = heading.match(lines[i]); step.hasMatch()) {
-            instructions.steps.push_back({StepName(step.captured(1)), int(i + 1), {}});
+        if (const std::optional<QString> step = HeadingName(lines[i])) {
+            instructions.steps.push_back({StepName(*step), int(i + 1), {}});
             continue;
         }
         if (instructions.steps.empty()) {
@@ -314,7 +359,10 @@ Instructions ReadInstructions(const QString& text)
 
 RecordResult ImportText(AppState& state, RecordRequest request, const QString& file)
 {
-    const QString text = DecodeBoardText(TrialInstallation::Bytes(file)).text;
+    const FileBytes read = ReadRegularFile(file, kMaxInstructionsBytes);
+    if (!read.Read())
+        throw std::runtime_error(QStringLiteral("Unable to read %1: %2").arg(file, read.problem).toStdString());
+    const QString text = DecodeBoardText(read.bytes).text;
     if (IsTextExport(text))
         return StoreTextExport(state, request, file);
 
@@ -327,24 +375,21 @@ RecordResult ImportText(AppState& state, RecordRequest request, const QString& f
         if (instructions.info.*field)
             info.*field = instructions.info.*field;
     }
-    StepRunner runner(request, QFileInfo(file).absolutePath());
+    const RecordingWorkFolder work(state.ProgramFolder);
+    StepRunner runner(request, QFileInfo(file).absolutePath(), work);
     runner.Run(instructions);
     if (!runner.messages.isEmpty())
         info.PostInstallCom = runner.messages.join(kCrLf + kCrLf);
 
-    const RecordingWorkFolder work(state.ProgramFolder);
     std::vector<FileChange> changes = runner.copies;
-    int number = 0;
     for (const OpenFile& open : runner.files) {
         FileChange change {open.relativePath, open.originalPath, QString(), open.failure};
         if (open.failure.isEmpty()) {
             const QString edited = open.lines.join(kCrLf);
             if (edited == open.original.text)
                 continue;
-            change.editedPath = work.Write(QString::number(++number),
-                                           EncodeBoardText(request.lfLineEnds ? ToLfLines(edited) : edited,
-                                                           open.original.encoding,
-                                                           open.original.bom));
+            change.editedPath = runner.Keep(EncodeBoardText(
+                request.lfLineEnds ? ToLfLines(edited) : edited, open.original.encoding, open.original.bom));
         }
         changes.push_back(change);
     }

@@ -55,21 +55,27 @@ QList<QString> MatchSupportFiles(QList<SupportFileEntry>& entries, const QList<P
     return paths;
 }
 
-// Names and sub-paths from the file must stay inside the folders they will be joined to.
-void CheckConfinement(const HackDescription& d)
-{
-    for (const SupportFileEntry& f : d.SupportFiles) {
-        if (!IsPlainFileName(f.FileName) || !IsConfinedSubPath(f.CustomDir.value_or(QString())))
-            throw InvalidHackFile {};
-    }
-    for (const ModEntry& m : d.Mods) {
-        if (!IsConfinedSubPath(m.ExtendDir.value_or(QString())))
-            throw InvalidHackFile {};
-    }
-}
-
 // Expands the hack file, splits the package text and reads the description.
 } // namespace
+
+QString ConfinementProblem(const HackDescription& d)
+{
+    for (const SupportFileEntry& f : d.SupportFiles) {
+        if (!IsPlainFileName(f.FileName))
+            return QStringLiteral("the support file name \"%1\" is not a plain file name").arg(f.FileName);
+        if (!IsConfinedSubPath(f.CustomDir.value_or(QString())))
+            return QStringLiteral("the folder \"%1\" of the support file %2 leads out of its location")
+                .arg(*f.CustomDir, f.FileName);
+    }
+    for (const ModEntry& m : d.Mods) {
+        const QString name = m.FileName.value_or(QString());
+        if (!IsConfinedSubPath(m.ExtendDir.value_or(QString())))
+            return QStringLiteral("the folder \"%1\" of a mod of %2 leads out of its location").arg(*m.ExtendDir, name);
+        if (!IsConfinedSubPath(name))
+            return QStringLiteral("the file name \"%1\" of a mod leads out of its folder").arg(name);
+    }
+    return QString();
+}
 
 UnpackedHack UnpackHackFile(const QString& path, const QString& exchange, FileEncoder* encoder)
 {
@@ -112,7 +118,8 @@ UnpackedHack UnpackHackFile(const QString& path, const QString& exchange, FileEn
     }
     if (hack.description.TooOld)
         return hack;
-    CheckConfinement(hack.description);
+    if (!ConfinementProblem(hack.description).isEmpty())
+        throw InvalidHackFile {};
     hack.supportFilePaths = MatchSupportFiles(hack.description.SupportFiles, package.files);
     return hack;
 }

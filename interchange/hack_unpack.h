@@ -31,6 +31,11 @@ struct UnpackedHack
     QList<QString> supportFilePaths; // parallel to description.SupportFiles
 };
 
+// Why a name or sub-path of the hack would lead out of the folder it is joined to (a support file's
+// name that is not a plain file name, a ".." in a sub-path or a mod's file name), in words; empty when
+// none does.
+QString ConfinementProblem(const HackDescription& description);
+
 // Expands the hack file into the exchange folder, splits the package text into its blocks, reads
 // the description and pairs every listed support file with its block. Names and sub-paths from the
 // file are checked to stay inside the folders they will be joined to. Throws InvalidHackFile or

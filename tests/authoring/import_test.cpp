@@ -13,6 +13,7 @@
 #include "interchange/text_export.h"
 
 #include <QProcess>
+#include <sys/stat.h>
 
 namespace zp::testing {
 
@@ -66,6 +67,9 @@ protected:
         Write(path, text.toUtf8());
         return path;
     }
+
+    // The text of the error a recording stopped on.
+    QString Error(const std::function<RecordResult()>& recording) { return RecordAsJob(state, recording).error; }
 };
 
 TEST_F(ImportTest, APatchIsAppliedExactlyOrItsHunkIsNamed)
@@ -188,6 +192,122 @@ TEST_F(ImportTest, TheTextExportReadsBackAsTheSameHack)
     Recordset files(state.Connection);
     files.Open(sql::SelectHackFilesOf + QString::number(result.hackNum));
     EXPECT_EQ(files.GetChunk("FileData", 100), QByteArray("GIF\0\xFF", 5));
+}
+
+TEST_F(ImportTest, AddedLinesAreNotSearchedByTheFindsAfterThem)
+{
+    Write(source + "/cgi-bin/viewtopic.php",
+          "<?php\r\n\t$template->assign_block_vars('postrow', array(\r\n\t\t'ROW_COLOR' => '#' . $row_color,\r\n"
+          "\t\t'ROW_CLASS' => $row_class,\r\n\t));\r\n");
+    const QString file = WriteText("install.txt",
+                                   "#-----[ OPEN ]------\r\nviewtopic.php\r\n"
+                                   "#-----[ FIND ]------\r\n   $template->assign_block_vars('postrow', array(\r\n"
+                                   "#-----[ BEFORE, ADD ]------\r\n   if ($x) {\r\n"
+                                   "   $template->assign_block_vars('postrow', array(\r\n"
+                                   "      'ROW_COLOR' => '#' . $row_color,\r\n      'ROW_CLASS' => $row_class,\r\n"
+                                   "   ));\r\n   } else {\r\n"
+                                   "#-----[ FIND ]------\r\n      'ROW_COLOR' => '#' . $row_color,\r\n"
+                                   "      'ROW_CLASS' => $row_class,\r\n"
+                                   "#-----[ BEFORE, ADD ]------\r\n      'TOP' => 1,\r\n"
+                                   "#-----[ AFTER, ADD ]------\r\n      'POSTER_ID' => $poster_id,\r\n");
+    const RecordResult result = ImportText(state, Request(), file);
+    ASSERT_EQ(result.outcome, RecordOutcome::Stored);
+    EXPECT_EQ(Installed(result.hackNum, "cgi-bin/viewtopic.php"),
+              "<?php\r\n   if ($x) {\r\n   $template->assign_block_vars('postrow', array(\r\n"
+              "      'ROW_COLOR' => '#' . $row_color,\r\n      'ROW_CLASS' => $row_class,\r\n   ));\r\n   } else {\r\n"
+              "\t$template->assign_block_vars('postrow', array(\r\n      'TOP' => 1,\r\n"
+              "\t\t'ROW_COLOR' => '#' . $row_color,\r\n\t\t'ROW_CLASS' => $row_class,\r\n"
+              "      'POSTER_ID' => $poster_id,\r\n\t));\r\n");
+}
+
+TEST_F(ImportTest, CopiesOnlyRegularFilesFromBesideTheInstructions)
+{
+    Write(source + "/cgi-bin/ubb.cgi", "print 1;\r\n");
+    Write(home.filePath("private.txt"), "secret");
+    Write(home.filePath("mod/root/html/a.html"), "<p>");
+    QFile::link(home.filePath("private.txt"), home.filePath("mod/root/html/b.html"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(home.filePath("mod/root/html/c.html")).constData(), 0600), 0);
+    const QString file = WriteText("install.txt",
+                                   "#-----[ COPY ]------\r\ncopy root/html/*.* to html/*.*\r\n"
+                                   "#-----[ OPEN ]------\r\nubb.cgi\r\n#-----[ FIND ]------\r\nprint\r\n"
+                                   "#-----[ AFTER, ADD ]------\r\nprint 2;\r\n");
+    RecordRequest request = Request();
+    request.partial = true;
+    const RecordResult result = ImportText(state, request, file);
+    ASSERT_EQ(result.outcome, RecordOutcome::Stored);
+    EXPECT_EQ(Reasons(result),
+              (std::map<QString, QString> {
+                  {"cgi-bin/ubb.cgi", ""},
+                  {"html/a.html", ""},
+                  {"html/b.html", "COPY at line 1 of the instructions: root/html/b.html: a symbolic link"},
+                  {"html/c.html", "COPY at line 1 of the instructions: root/html/c.html: not a regular file (a FIFO)"},
+              }));
+}
+
+TEST_F(ImportTest, ATextExportIsRefusedForWhatItCouldReachOutsideItsPlaces)
+{
+    const int hack = AddHack("Escape");
+    AddMod(hack, 1, "a.cgi", 0, "", Replace, 0, "old", "new");
+    AddSupportFile(hack, "logo.gif", 1, "", "GIF");
+    const QString folder = home.filePath("export");
+    ASSERT_EQ(StartTextExport(state, {folder, "escape"}).outcome, ExportOutcome::Finished);
+    const QString text = QString::fromUtf8(Read(folder + "/escape.txt"));
+    Write(home.filePath("private.txt"), "secret");
+    const struct
+    {
+        QString from, to;
+        bool link; // the support file a link to a private file
+        QString error;
+    } cases[] = {
+        {"Filename: a.cgi",
+         "Filename: ../../../etc/x.cgi",
+         false,
+         "the file name \"../../../etc/x.cgi\" of a mod leads out of its folder"},
+        {"Location: cgi-bin",
+         "Location: /../../..",
+         false,
+         "the folder \"/../../..\" of a mod of a.cgi leads out of its location"},
+        {"", "", true, "the support file html/logo.gif: a symbolic link"},
+    };
+    for (const auto& c : cases) {
+        Write(folder + "/escape.txt", (c.link ? text : QString(text).replace(c.from, c.to)).toUtf8());
+        if (c.link) {
+            QFile::remove(folder + "/html/logo.gif");
+            QFile::link(home.filePath("private.txt"), folder + "/html/logo.gif");
+        }
+        EXPECT_EQ(Error([&] { return ImportText(state, Request(), folder + "/escape.txt"); }),
+                  "not a text export that can be read back: " + c.error);
+    }
+    EXPECT_EQ(CountHacks(), 1);
+}
+
+TEST_F(ImportTest, APatchThatIsNoRegularFileIsRefused)
+{
+    const QString pipe = home.filePath("pipe.diff");
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    EXPECT_EQ(Error([&] { return RecordPatch(state, Request(), pipe); }),
+              "Unable to read " + pipe + ": not a regular file (a FIFO)");
+    QFile big(home.filePath("big.diff"));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly) && big.resize(kMaxPatchBytes + 1));
+    EXPECT_EQ(Error([&] { return RecordPatch(state, Request(), big.fileName()); }),
+              "Unable to read " + big.fileName() + ": larger than 64 MiB");
+}
+
+TEST_F(ImportTest, APatchedFileIsPlacedByWholeFolderNamesAndUtf8Names)
+{
+    Write(source + "/templates2/a.tmpl", "a\r\n");
+    const QString patch = home.filePath("change.diff");
+    Write(patch,
+          UnifiedDiff("templates2/a.tmpl", "a\r\n", "a\r\nb\r\n")
+              + "--- /dev/null\n+++ b/html/n\xe9w.txt\n@@ -0,0 +1 @@\n+x\n");
+    RecordRequest request = Request();
+    request.partial = true;
+    const RecordResult result = RecordPatch(state, request, patch);
+    ASSERT_EQ(result.outcome, RecordOutcome::Stored);
+    EXPECT_EQ(Reasons(result)[QString::fromUtf8("html/n\uFFFDw.txt")], "the name is not UTF-8");
+    Recordset mods(state.Connection);
+    mods.Open(sql::SelectHackDataOf + QString::number(result.hackNum));
+    EXPECT_EQ(mods.Text("ExtendDir"), "templates2");
 }
 
 TEST_F(ImportTest, RecordCommandPrintsTheHackAndItsFiles)
