@@ -157,11 +157,11 @@ frmListHacks::frmListHacks(MainFrame& main, HackListOpeners openers, QWidget* pa
     connect(cmdImport, &QPushButton::clicked, this, &frmListHacks::Import);
 }
 
-void frmListHacks::Load()
+void frmListHacks::Load(int selectHackNum)
 {
     QWidget* frame = WindowFrame(this);
     ResizeInTwips(frame, WidthTwips, HeightTwips);
-    RefillHackList();
+    RefillHackList(selectHackNum);
     fgHackList->setFocus();
     // Wider than designed where the desktop's font or the texts need it, so that the six columns fit
     // at the start, yet never wider than the main window has room for: a long name is cut instead.
@@ -347,13 +347,18 @@ void frmListHacks::DeleteSelectedHack()
                                      MsgIcon::Exclamation)
             == MsgAnswer::Yes) {
         // The hack deleted is the one the grid shows as selected, with its own children, whatever
-        // another window has selected since.
+        // another window has selected since. The row after it (before it, for the last row) is
+        // selected next.
+        const int row = fgHackList->Row();
+        const int next = row < int(shown_.size()) ? rows_[size_t(shown_[size_t(row)])].HackNum
+            : row > 1                             ? rows_[size_t(shown_[size_t(row - 2)])].HackNum
+                                                  : 0;
         Guarded([this] {
             if (SelectListedHack())
                 DeleteHack(state_);
         });
         SetHackListMenuEnabled(true);
-        RefillHackList();
+        RefillHackList(next);
         return;
     }
     SetHackListMenuEnabled(true);
@@ -417,12 +422,12 @@ void frmListHacks::Import()
     openers_.ImportHack();
     SetHackListMenuEnabled(true);
     if (WindowFrame(this)->isVisible())
-        RefillAfterImport();
+        RefillSelecting(state_.ImportedHackNum);
 }
 
-void frmListHacks::RefillAfterImport()
+void frmListHacks::RefillSelecting(int hackNum)
 {
-    RefillHackList(state_.ImportedHackNum != 0 ? state_.ImportedHackNum : SelectedHackNum());
+    RefillHackList(hackNum != 0 ? hackNum : SelectedHackNum());
 }
 
 void frmListHacks::EnableCommands(bool enabled)
@@ -461,7 +466,7 @@ frmListHacks* FindHackList(QMdiArea* area)
     return FindWorkingWindow<frmListHacks>(area);
 }
 
-frmListHacks& ShowHackList(MainFrame& main, HackListOpeners openers)
+frmListHacks& ShowHackList(MainFrame& main, HackListOpeners openers, int selectHackNum)
 {
     if (frmListHacks* list = FindHackList(main.mdiArea())) {
         QWidget* frame = WindowFrame(list);
@@ -469,12 +474,15 @@ frmListHacks& ShowHackList(MainFrame& main, HackListOpeners openers)
         if (auto* sub = qobject_cast<QMdiSubWindow*>(frame))
             main.mdiArea()->setActiveSubWindow(sub);
         // The current hack and the status bar are the list's again.
-        list->SelectHackRow();
+        if (selectHackNum != 0)
+            list->RefillHackList(selectHackNum);
+        else
+            list->SelectHackRow();
         return *list;
     }
     auto* list = new frmListHacks(main, std::move(openers));
     main.ShowChild(list);
-    list->Load();
+    list->Load(selectHackNum);
     return *list;
 }
 

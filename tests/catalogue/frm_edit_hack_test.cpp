@@ -3,6 +3,7 @@
 #include "app/board_directories.h"
 #include "catalogue/frm_list_hacks.h"
 #include "catalogue_fixture.h"
+#include "shell/hack_list_openers.h"
 #include "shell/mdi_main.h"
 #include "viewer/frm_text_file.h"
 #include "widgets/flex_grid.h"
@@ -174,6 +175,27 @@ TEST_F(HackEditorTest, NewHackIsStoredAtOnceAndClosingBringsTheListBack)
     EXPECT_EQ(list->fgHackList->TextMatrix(1, 0), "New Hack");
     EXPECT_TRUE(main->mnuHackList->isEnabled());
     EXPECT_FALSE(state.HackFilesRecordset->IsOpen());
+}
+
+TEST_F(HackEditorTest, TheListComesBackOnTheEditedHackNotOneOfTheSameName)
+{
+    AddHack("Footer Note");
+    const int second = AddHack("Footer Note");
+    frmListHacks& list = ShowHackList(*main);
+    list.fgHackList->SetRow(2);
+    list.cmdEditHack->click();
+    test::RunDeferredDeletes();
+    editor = FindWorkingWindow<frmEditHack>(main->mdiArea());
+    ASSERT_NE(editor, nullptr);
+    editor->txtHackVersion->setText("1.1");
+    editor->cmdSaveHackInfo->click();
+    editor->parentWidget()->close();
+    QCoreApplication::processEvents();
+    test::RunDeferredDeletes();
+    frmListHacks* shown = FindHackList(main->mdiArea());
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->SelectedHackNum(), second);
+    EXPECT_EQ(state.CurrentHackNum, second);
 }
 
 TEST_F(HackEditorTest, EachTabSavesOnlyItsOwnFields)
