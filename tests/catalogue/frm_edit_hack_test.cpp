@@ -386,6 +386,35 @@ TEST_F(HackEditorTest, UnsavedChangesAreAskedAboutBeforeTheyAreLost)
     EXPECT_EQ(Values("SELECT * FROM [HackData]", "OldData"), QVariantList {"From the larger window"});
 }
 
+TEST_F(HackEditorTest, ASupportFilesLocationOrSubFolderAloneIsAnUnsavedChange)
+{
+    Open(AddHack("Files", 0, 0, 1)); // the file has no location: the list shows none
+    const std::pair<std::function<void()>, std::function<void()>> changes[] = {
+        {[&] { editor->cmbFileLoc->setCurrentIndex(2); }, [&] { editor->cmbFileLoc->setCurrentIndex(-1); }},
+        {[&] { editor->txtSupDir->setText("img"); }, [&] { editor->txtSupDir->clear(); }},
+    };
+    for (const auto& [change, undo] : changes) {
+        change();
+        dialogs.messages.clear();
+        editor->parentWidget()->close(); // answered Cancel
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_EQ(dialogs.messages[0].text, "Save changes to Files?");
+        undo();
+    }
+}
+
+TEST_F(HackEditorTest, ASaveRefusedForWantOfANameKeepsTheEditorOpen)
+{
+    Open(AddHack("Named"));
+    editor->txtHackName->clear();
+    dialogs.answers = {MsgAnswer::Save};
+    EXPECT_FALSE(main->CloseChildWindows());
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[1].text, "You must include a name for this hack.");
+    EXPECT_EQ(FindWorkingWindow<frmEditHack>(main->mdiArea()), editor);
+    EXPECT_EQ(CountRows("SELECT * FROM [HackInfo] WHERE Name = 'Named'"), 1);
+}
+
 TEST_F(HackEditorTest, AddMultipleKeepsFileLocationInstanceAndAction)
 {
     const int hack = AddHack("Series");
