@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QSaveFile>
-#include <limits>
 #include <set>
 
 namespace zp {
@@ -203,7 +202,7 @@ std::function<void()> DownloadHackFile(UrlFetcher& fetcher,
     struct Download
     {
         QSaveFile file;
-        DescriptionScanner scanner {std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::max()};
+        DescriptionScanner scanner; // with the update check's bounds
         qint64 size = -1;
         qint64 received = 0;
         QString failure;
@@ -230,7 +229,9 @@ std::function<void()> DownloadHackFile(UrlFetcher& fetcher,
                                     = QStringLiteral("the file is larger than %1").arg(SizeText(maxBytes));
                                 return false;
                             }
-                            download->scanner.Feed(bytes);
+                            // A file found to be no hack file is fetched no further.
+                            if (download->scanner.Feed(bytes) == DescriptionScanner::State::NotAHackFile)
+                                return false;
                             if (download->file.write(bytes) != bytes.size()) {
                                 download->failure = QStringLiteral("cannot write %1: %2")
                                                         .arg(download->file.fileName(), download->file.errorString());

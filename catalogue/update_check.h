@@ -105,7 +105,9 @@ private:
 std::vector<UpdateResult> CheckForUpdates(UrlFetcher& fetcher, std::vector<UpdateCandidate> hacks);
 
 // Fetches a whole hack file into `path` (written as a temporary file beside it, then renamed),
-// stopping at `maxBytes`; the file is kept only when it holds a readable hack description.
+// stopping at `maxBytes`; the file is kept only when it holds a readable hack description, found
+// within the bounds the update check reads (DescriptionScanner's), and fetched no further once it
+// is found not to.
 // `progress` gets the bytes so far and the size (-1 when unknown); `done` gets an empty text on
 // success, else the reason. Returns the function that cancels the download.
 std::function<void()> DownloadHackFile(UrlFetcher& fetcher,

@@ -50,10 +50,30 @@ TEST(DescriptionScannerTest, ReadsTheDescriptionAPieceAtATimeAndNothingAfterIt)
     EXPECT_EQ(verdict("<html>not found</html>"), DescriptionScanner::State::NotAHackFile);
     EXPECT_EQ(verdict(HackFileBytes("1.0").chopped(20)), DescriptionScanner::State::NotAHackFile);
     EXPECT_EQ(verdict(qCompress("plain text\r\n").mid(4)), DescriptionScanner::State::NotAHackFile);
+    EXPECT_EQ(verdict(qCompress(test::HackPackageText("1.0", 0, "1.5.0")).mid(4)),
+              DescriptionScanner::State::NotAHackFile)
+        << "written by a version whose files this one does not read";
     // A description that begins after 1.5 MiB of another block is more than the first MiB allows.
     const QByteArray late = HackFileBytes("1.0", qsizetype(3) << 19);
     EXPECT_EQ(verdict(late), DescriptionScanner::State::NotAHackFile);
     EXPECT_EQ(verdict(late, qint64(4) << 20), DescriptionScanner::State::Read);
+}
+
+TEST(DescriptionScannerTest, TakesNoByteBeyondItsBoundsOfFileAndText)
+{
+    const QByteArray text = test::HackPackageText("1.0");
+    const QByteArray file = qCompress(text).mid(4);
+    // The fewest bytes of the file that hold the whole description.
+    qint64 needed = 0;
+    DescriptionScanner whole;
+    while (whole.Feed(QByteArrayView(file).sliced(needed++, 1)) == DescriptionScanner::State::Reading) { }
+    const auto feed = [&](qint64 maxFileBytes, qint64 maxTextBytes) {
+        DescriptionScanner scanner(maxFileBytes, maxTextBytes);
+        return scanner.Feed(file);
+    };
+    EXPECT_EQ(feed(needed, text.size()), DescriptionScanner::State::Read);
+    EXPECT_EQ(feed(needed - 1, text.size()), DescriptionScanner::State::NotAHackFile);
+    EXPECT_EQ(feed(needed, text.size() - 1), DescriptionScanner::State::NotAHackFile);
 }
 
 class UpdateCheckTest : public test::CatalogueTest
@@ -216,6 +236,9 @@ TEST_F(UpdateCheckTest, DownloadsAWholeHackFileWithinItsCapOrNothing)
     EXPECT_FALSE(QFile::exists(folder.filePath("download.zpx")));
     EXPECT_EQ(download("/garbage.zpx", file.size()), "not a hack file");
     EXPECT_FALSE(QFile::exists(folder.filePath("download.zpx")));
+    // A description beyond what the update check reads is not looked for further.
+    server.Serve("/late.zpx", {200, HackFileBytes("1.1", qsizetype(3) << 19)});
+    EXPECT_EQ(download("/late.zpx", qint64(4) << 20), "not a hack file");
     EXPECT_EQ(download("/hack.zpx", file.size()), "");
     QFile written(folder.filePath("download.zpx"));
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));

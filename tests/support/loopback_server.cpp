@@ -38,7 +38,7 @@ QByteArray LoopbackCertificatePem()
     return DataFile("loopback-cert.pem");
 }
 
-QByteArray HackFileBytes(const QString& version, qsizetype leadingBlockBytes)
+QByteArray HackPackageText(const QString& version, qsizetype leadingBlockBytes, const QString& writtenBy)
 {
     HackInfoFields info;
     info.HackType = 0;
@@ -57,8 +57,16 @@ QByteArray HackFileBytes(const QString& version, qsizetype leadingBlockBytes)
             c = char(generator.bounded(256));
         text += Block("noise.bin", noise);
     }
-    text += Block("update.zpx", WriteHackDescription(QStringLiteral("update"), info, {}, {mod}));
-    return qCompress(text, 6).mid(4); // without qCompress's own length prefix: the bare zlib stream
+    QByteArray description = WriteHackDescription(QStringLiteral("update"), info, {}, {mod});
+    if (!writtenBy.isEmpty())
+        description.replace(QByteArray("\r\n") + ZenpatchVersion + "\r\n", "\r\n" + writtenBy.toUtf8() + "\r\n");
+    return text + Block("update.zpx", description);
+}
+
+QByteArray HackFileBytes(const QString& version, qsizetype leadingBlockBytes)
+{
+    // Without qCompress's own length prefix: the bare zlib stream.
+    return qCompress(HackPackageText(version, leadingBlockBytes), 6).mid(4);
 }
 
 LoopbackServer::LoopbackServer(bool https)

@@ -58,8 +58,12 @@ private:
 // The server's certificate, for a client that trusts it explicitly.
 QByteArray LoopbackCertificatePem();
 
-// A hack file (a zlib stream of the package text) whose description carries this version; extra
-// bytes of another block come before the description when `leadingBlockBytes` is not 0.
+// The package text of a hack whose description carries this version, written by the given
+// version of the program (this one when empty); extra bytes of another block come before the
+// description when `leadingBlockBytes` is not 0. The description's end is the text's end.
+QByteArray HackPackageText(const QString& version, qsizetype leadingBlockBytes = 0, const QString& writtenBy = {});
+
+// A hack file of that package text: its zlib stream.
 QByteArray HackFileBytes(const QString& version, qsizetype leadingBlockBytes = 0);
 
 } // namespace zp::test
