@@ -64,6 +64,16 @@ std::vector<UpdateCandidate> UpdateCandidates(AppState& state, const std::vector
     return candidates;
 }
 
+namespace {
+
+// The server an address reaches: its host and port.
+QString ServerOf(const QUrl& url)
+{
+    return QStringLiteral("%1:%2").arg(url.host()).arg(url.port(url.scheme() == QLatin1String("https") ? 443 : 80));
+}
+
+} // namespace
+
 struct UpdateCheck::Running
 {
     DescriptionScanner scanner;
@@ -127,6 +137,12 @@ void UpdateCheck::StartNext()
             Conclude(index, UpdateVerdict::Unreachable);
             continue;
         }
+        const QString server = ServerOf(*url);
+        if (silences_[server] >= SilencesBeforeGivingUp) {
+            result.reason = QStringLiteral("the server did not answer earlier requests");
+            Conclude(index, UpdateVerdict::Unreachable);
+            continue;
+        }
         ++inFlight_;
         running_[index] = std::make_unique<Running>();
         Running& running = *running_[index];
@@ -156,7 +172,8 @@ void UpdateCheck::StartNext()
                                            running_[index].reset();
                                            StartNext();
                                            FinishIfDone();
-                                       }});
+                                       },
+                                       [this, server] { ++silences_[server]; }});
     }
 }
 
@@ -251,7 +268,8 @@ std::function<void()> DownloadHackFile(UrlFetcher& fetcher,
                             if (!reason.isEmpty())
                                 download->file.cancelWriting();
                             done(reason);
-                        }});
+                        },
+                        {}});
 }
 
 } // namespace zp

@@ -21,12 +21,18 @@ class LoopbackServer : public QObject
 public:
     struct Response
     {
-        Response(int status = 200, QByteArray body = {}, QByteArray headers = {}, int delayMs = 0, bool endless = false)
+        Response(int status = 200,
+                 QByteArray body = {},
+                 QByteArray headers = {},
+                 int delayMs = 0,
+                 bool endless = false,
+                 bool chunked = false)
             : status(status)
             , body(std::move(body))
             , headers(std::move(headers))
             , delayMs(delayMs)
             , endless(endless)
+            , chunked(chunked)
         {
         }
         int status;
@@ -34,6 +40,7 @@ public:
         QByteArray headers; // further header lines, each ended by CR LF
         int delayMs; // before the answer starts
         bool endless; // the body is announced whole, sent in part, and the rest never comes
+        bool chunked; // the body is sent as one chunk after another, for as long as the client reads
     };
 
     explicit LoopbackServer(bool https = false);
@@ -45,6 +52,7 @@ public:
     QUrl Url(const QString& path) const;
 
     QList<QByteArray> requests; // each request's head, request line first
+    int connections = 0; // the connections open now
 
 private:
     void Accept();
