@@ -302,7 +302,7 @@ void frmRecordHack::ShowResult(const RecordResult& result)
         stored_ = result.hackNum;
         cmdOpenEditor->setEnabled(true);
         lblStatus->setText(tr("Stored as hack %1.").arg(result.hackNum));
-        main_.RefillShowingHackList();
+        main_.RefillShowingHackList(result.hackNum);
         break;
     case RecordOutcome::NotRecorded:
         lblStatus->setText(result.error.isEmpty() ? tr("Nothing was stored: the files in red could not be recorded.")

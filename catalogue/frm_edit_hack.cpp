@@ -279,7 +279,7 @@ void frmEditHack::Unload()
     main_.SetPanelText(3, tr("Hack Mods: %1").arg(0));
     main_.mnuHackList->setEnabled(true);
     state_.CurrentHackNum = 0;
-    main_.ShowHackListLater();
+    main_.ShowHackListLater(hackNum_);
 }
 
 Recordset& frmEditHack::HackRow()

@@ -12,14 +12,12 @@
 
 #include <QAction>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QScreen>
-#include <QSettings>
 #include <QShortcut>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -45,16 +43,6 @@ QList<FlexGrid::Column> HackListColumns()
         {frmListHacks::tr("Last Installed"), 1845, Left},
     };
 }
-
-// Where the list keeps its order between runs: ~/.config/zenpatch/zenpatch.ini.
-QSettings ListSettings()
-{
-    return QSettings(
-        QSettings::IniFormat, QSettings::UserScope, QStringLiteral("zenpatch"), QStringLiteral("zenpatch"));
-}
-
-const QString SortColumnKey = QStringLiteral("HackList/SortColumn");
-const QString SortOrderKey = QStringLiteral("HackList/SortDescending");
 
 QPushButton* MakeButton(const QString& caption, const QString& toolTip, QWidget* parent)
 {
@@ -157,11 +145,11 @@ frmListHacks::frmListHacks(MainFrame& main, HackListOpeners openers, QWidget* pa
     connect(cmdImport, &QPushButton::clicked, this, &frmListHacks::Import);
 }
 
-void frmListHacks::Load()
+void frmListHacks::Load(int selectHackNum)
 {
     QWidget* frame = WindowFrame(this);
     ResizeInTwips(frame, WidthTwips, HeightTwips);
-    RefillHackList();
+    RefillHackList(selectHackNum);
     fgHackList->setFocus();
     // Wider than designed where the desktop's font or the texts need it, so that the six columns fit
     // at the start, yet never wider than the main window has room for: a long name is cut instead.
@@ -237,82 +225,6 @@ bool frmListHacks::SelectListedHack()
     return hackNum != 0 && SelectHackNum(state_, hackNum, shown_[size_t(fgHackList->Row() - 1)]);
 }
 
-void frmListHacks::SortBy(int column, Qt::SortOrder order)
-{
-    if (column < 0 || column >= fgHackList->model()->columnCount())
-        column = -1;
-    sortColumn_ = column;
-    sortOrder_ = column < 0 ? Qt::AscendingOrder : order;
-    QSettings settings = ListSettings();
-    settings.setValue(SortColumnKey, sortColumn_);
-    settings.setValue(SortOrderKey, sortOrder_ == Qt::DescendingOrder);
-    QHeaderView* header = fgHackList->horizontalHeader();
-    if (header->sortIndicatorSection() != sortColumn_ || header->sortIndicatorOrder() != sortOrder_) {
-        const QSignalBlocker quiet(header);
-        header->setSortIndicator(sortColumn_, sortOrder_);
-    }
-    OrderRows();
-    ShowRows(SelectedHackNum(), false);
-}
-
-void frmListHacks::OrderRows()
-{
-    if (sortColumn_ >= 0) {
-        order_ = SortedRowOrder(rows_, sortColumn_, sortOrder_);
-        return;
-    }
-    order_.resize(rows_.size());
-    for (size_t i = 0; i < rows_.size(); ++i)
-        order_[i] = int(i);
-}
-
-void frmListHacks::CycleSort(int column)
-{
-    if (column != sortColumn_)
-        SortBy(column, Qt::AscendingOrder);
-    else if (sortOrder_ == Qt::AscendingOrder)
-        SortBy(column, Qt::DescendingOrder);
-    else
-        SortBy(-1, Qt::AscendingOrder);
-}
-
-void frmListHacks::AddSortActions()
-{
-    QSettings settings = ListSettings();
-    sortColumn_ = settings.value(SortColumnKey, -1).toInt();
-    sortOrder_ = settings.value(SortOrderKey, false).toBool() ? Qt::DescendingOrder : Qt::AscendingOrder;
-    if (sortColumn_ < 0 || sortColumn_ >= fgHackList->model()->columnCount())
-        sortColumn_ = -1;
-
-    QHeaderView* header = fgHackList->horizontalHeader();
-    header->setSectionsClickable(true);
-    header->setSortIndicatorShown(true);
-    header->setSortIndicatorClearable(true);
-    header->setSortIndicator(sortColumn_, sortOrder_);
-    header->setToolTip(tr("Click a column to sort by it (Ctrl+1 to Ctrl+6); Ctrl+0 for the catalogue's order"));
-    connect(header, &QHeaderView::sortIndicatorChanged, this, &frmListHacks::SortBy);
-
-    QList<QAction*> actions;
-    for (int c = 0; c < fgHackList->model()->columnCount(); ++c) {
-        auto* sort = new QAction(tr("Sort by %1").arg(fgHackList->TextMatrix(0, c)), this);
-        sort->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + c)));
-        connect(sort, &QAction::triggered, this, [this, c] { CycleSort(c); });
-        actions << sort;
-    }
-    auto* catalogue = new QAction(tr("Catalogue Order"), this);
-    catalogue->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
-    connect(catalogue, &QAction::triggered, this, [this] { SortBy(-1, Qt::AscendingOrder); });
-    actions << catalogue;
-    for (QAction* action : actions)
-        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    // The keys work anywhere in the window; the grid's and the header's context menus list them.
-    addActions(actions);
-    for (QWidget* menuOwner : {static_cast<QWidget*>(fgHackList), static_cast<QWidget*>(header)}) {
-        menuOwner->addActions(actions);
-        menuOwner->setContextMenuPolicy(Qt::ActionsContextMenu);
-    }
-}
-
 void frmListHacks::CreateHack()
 {
     SetHackListMenuEnabled(false);
@@ -347,13 +259,18 @@ void frmListHacks::DeleteSelectedHack()
                                      MsgIcon::Exclamation)
             == MsgAnswer::Yes) {
         // The hack deleted is the one the grid shows as selected, with its own children, whatever
-        // another window has selected since.
+        // another window has selected since. The row after it (before it, for the last row) is
+        // selected next.
+        const int row = fgHackList->Row();
+        const int next = row < int(shown_.size()) ? rows_[size_t(shown_[size_t(row)])].HackNum
+            : row > 1                             ? rows_[size_t(shown_[size_t(row - 2)])].HackNum
+                                                  : 0;
         Guarded([this] {
             if (SelectListedHack())
                 DeleteHack(state_);
         });
         SetHackListMenuEnabled(true);
-        RefillHackList();
+        RefillHackList(next);
         return;
     }
     SetHackListMenuEnabled(true);
@@ -417,12 +334,12 @@ void frmListHacks::Import()
     openers_.ImportHack();
     SetHackListMenuEnabled(true);
     if (WindowFrame(this)->isVisible())
-        RefillAfterImport();
+        RefillSelecting(state_.ImportedHackNum);
 }
 
-void frmListHacks::RefillAfterImport()
+void frmListHacks::RefillSelecting(int hackNum)
 {
-    RefillHackList(state_.ImportedHackNum != 0 ? state_.ImportedHackNum : SelectedHackNum());
+    RefillHackList(hackNum != 0 ? hackNum : SelectedHackNum());
 }
 
 void frmListHacks::EnableCommands(bool enabled)
@@ -461,7 +378,7 @@ frmListHacks* FindHackList(QMdiArea* area)
     return FindWorkingWindow<frmListHacks>(area);
 }
 
-frmListHacks& ShowHackList(MainFrame& main, HackListOpeners openers)
+frmListHacks& ShowHackList(MainFrame& main, HackListOpeners openers, int selectHackNum)
 {
     if (frmListHacks* list = FindHackList(main.mdiArea())) {
         QWidget* frame = WindowFrame(list);
@@ -469,12 +386,15 @@ frmListHacks& ShowHackList(MainFrame& main, HackListOpeners openers)
         if (auto* sub = qobject_cast<QMdiSubWindow*>(frame))
             main.mdiArea()->setActiveSubWindow(sub);
         // The current hack and the status bar are the list's again.
-        list->SelectHackRow();
+        if (selectHackNum != 0)
+            list->RefillHackList(selectHackNum);
+        else
+            list->SelectHackRow();
         return *list;
     }
     auto* list = new frmListHacks(main, std::move(openers));
     main.ShowChild(list);
-    list->Load();
+    list->Load(selectHackNum);
     return *list;
 }
 

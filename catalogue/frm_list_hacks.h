@@ -37,8 +37,9 @@ class frmListHacks : public QWidget
 public:
     frmListHacks(MainFrame& main, HackListOpeners openers, QWidget* parent = nullptr);
 
-    // Sets the size, centres the window in the main window and fills the grid.
-    void Load();
+    // Sets the size, centres the window in the main window and fills the grid, the row of
+    // `selectHackNum` selected (the first row when it is not there).
+    void Load(int selectHackNum = 0);
     // Rebuilds the grid from the database, selects the row of `selectHackNum` (the first row when
     // it is not there) and updates the status bar.
     void RefillHackList(int selectHackNum = 0);
@@ -46,9 +47,9 @@ public:
     void SelectHackRow();
     // The HackNum of the row the grid shows as selected; 0 when none is.
     int SelectedHackNum() const;
-    // Refills the list after an import: the hack imported is the selected row, or the row selected
-    // before stays when none was.
-    void RefillAfterImport();
+    // Refills the list with the hack of this number selected (the hack a window stored or
+    // imported), or with the row selected before when it is 0.
+    void RefillSelecting(int hackNum);
     // Orders the rows by a column (-1: the catalogue's order) and keeps that order for the next
     // run. The selection stays on the same hack.
     void SortBy(int column, Qt::SortOrder order);
@@ -116,7 +117,8 @@ private:
 // The hack list in the main window (also while hidden), or nullptr when it is not open.
 frmListHacks* FindHackList(QMdiArea* area);
 // Shows the single hack list: opens and loads it with these openers when it is not open, otherwise
-// shows it again as it is and brings it to the front.
-frmListHacks& ShowHackList(MainFrame& main, HackListOpeners openers);
+// shows it again and brings it to the front. With a hack number, the list is (re)filled with that
+// hack selected; without, an open list shows its rows as they were.
+frmListHacks& ShowHackList(MainFrame& main, HackListOpeners openers, int selectHackNum = 0);
 
 } // namespace zp

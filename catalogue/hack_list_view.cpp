@@ -31,6 +31,19 @@ std::optional<qint64> StampMinutes(const QString& text)
     return days * 1440 + hour * 60 + m.captured(5).toInt();
 }
 
+// A version part made of decimal digits only, without its leading zeros ("007" is "7", "0" is
+// ""), so that two numbers of any length compare as their values: the longer one is the larger,
+// else the first digit that differs decides. Nothing for any other part.
+std::optional<QStringView> Digits(const QString& part)
+{
+    if (part.isEmpty() || !std::all_of(part.begin(), part.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return std::nullopt;
+    QStringView digits(part);
+    while (digits.startsWith(u'0'))
+        digits = digits.sliced(1);
+    return digits;
+}
+
 int CompareStamps(const QString& a, const QString& b)
 {
     const std::optional<qint64> x = StampMinutes(a), y = StampMinutes(b);
@@ -98,14 +111,13 @@ int CompareVersions(const QString& a, const QString& b)
     const QStringList y = b.split(separators, Qt::SkipEmptyParts);
     for (qsizetype i = 0; i < qMax(x.size(), y.size()); ++i) {
         const QString p = x.value(i), q = y.value(i);
-        bool pNumber = false, qNumber = false;
-        const qulonglong m = p.toULongLong(&pNumber), n = q.toULongLong(&qNumber);
+        const std::optional<QStringView> m = Digits(p), n = Digits(q);
         int result = 0;
-        if (pNumber && qNumber)
-            result = m < n ? -1 : m > n ? 1 : 0;
+        if (m && n)
+            result = m->size() != n->size() ? (m->size() < n->size() ? -1 : 1) : m->compare(*n);
         else if (p.isEmpty() || q.isEmpty())
             // 1.0 is 1, and 1.0.1 is newer than 1.0: a missing part counts as 0 against a number.
-            result = (p.isEmpty() ? (qNumber && n == 0 ? 0 : -1) : (pNumber && m == 0 ? 0 : 1));
+            result = (p.isEmpty() ? (n && n->isEmpty() ? 0 : -1) : (m && m->isEmpty() ? 0 : 1));
         else
             result = p.compare(q, Qt::CaseInsensitive);
         if (result != 0)

@@ -32,7 +32,7 @@ QString SearchTextOf(const HackListRow& row);
 
 // Negative, zero or positive as version `a` is older than, the same as or newer than `b`. The
 // versions are compared part by part (parts split at ".", "-", "_" and blanks); two parts that are
-// both numbers compare as numbers (1.10 is newer than 1.9), others as text without regard to case;
+// both numbers compare as numbers however long (1.10 is newer than 1.9), others as text without regard to case;
 // a missing part counts as 0 against a number (1.0 equals 1, 1.0.1 is newer than 1.0) and as older
 // than any text.
 int CompareVersions(const QString& a, const QString& b);

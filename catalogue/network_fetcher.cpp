@@ -39,6 +39,15 @@ QString FailureOf(QNetworkReply& reply)
     return reply.errorString();
 }
 
+// Stops a reply and lets it go. Its signals stay connected: the reply tells the network thread
+// through them to drop the request, which frees its connection to the server and stops the body
+// from coming; the handlers hear nothing more, as their request is over.
+void Stop(QNetworkReply* reply)
+{
+    reply->abort();
+    reply->deleteLater();
+}
+
 // One request: its handlers, and whether they have had their last word.
 struct Request
 {
@@ -76,6 +85,8 @@ std::function<void()> NetworkFetcher::Get(const QUrl& url, Handlers handlers)
     // The manager has no cache: nothing is kept, and no cache headers are sent.
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     QNetworkReply* reply = manager_->get(request);
+    // What the network thread holds for the reader between two reads; the update check reads no more.
+    reply->setReadBufferSize(qint64(1) << 20);
     auto state = std::make_shared<Request>(Request {std::move(handlers)});
 
     // Ends the request once: the handlers hear no more, the reply stops and goes.
@@ -83,9 +94,7 @@ std::function<void()> NetworkFetcher::Get(const QUrl& url, Handlers handlers)
         if (state->over)
             return;
         state->over = true;
-        reply->disconnect();
-        reply->abort();
-        reply->deleteLater();
+        Stop(reply);
         state->handlers.finished(failure);
     };
     const auto begin = [reply, state] {
@@ -107,7 +116,9 @@ std::function<void()> NetworkFetcher::Get(const QUrl& url, Handlers handlers)
     auto* timer = new QTimer(reply);
     timer->setSingleShot(true);
     const qint64 seconds = std::chrono::duration_cast<std::chrono::seconds>(timeout_).count();
-    QObject::connect(timer, &QTimer::timeout, reply, [end, seconds, timeout = timeout_] {
+    QObject::connect(timer, &QTimer::timeout, reply, [state, end, seconds, timeout = timeout_] {
+        if (!state->over && state->handlers.timedOut)
+            state->handlers.timedOut();
         end(seconds > 0 ? QStringLiteral("no answer within %1 s").arg(seconds)
                         : QStringLiteral("no answer within %1 ms").arg(timeout.count()));
     });
@@ -123,11 +134,8 @@ std::function<void()> NetworkFetcher::Get(const QUrl& url, Handlers handlers)
         if (state->over)
             return;
         state->over = true;
-        if (reply) {
-            reply->disconnect();
-            reply->abort();
-            reply->deleteLater();
-        }
+        if (reply)
+            Stop(reply);
     };
 }
 

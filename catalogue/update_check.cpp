@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QSaveFile>
-#include <limits>
 #include <set>
 
 namespace zp {
@@ -64,6 +63,16 @@ std::vector<UpdateCandidate> UpdateCandidates(AppState& state, const std::vector
     }
     return candidates;
 }
+
+namespace {
+
+// The server an address reaches: its host and port.
+QString ServerOf(const QUrl& url)
+{
+    return QStringLiteral("%1:%2").arg(url.host()).arg(url.port(url.scheme() == QLatin1String("https") ? 443 : 80));
+}
+
+} // namespace
 
 struct UpdateCheck::Running
 {
@@ -128,6 +137,12 @@ void UpdateCheck::StartNext()
             Conclude(index, UpdateVerdict::Unreachable);
             continue;
         }
+        const QString server = ServerOf(*url);
+        if (silences_[server] >= SilencesBeforeGivingUp) {
+            result.reason = QStringLiteral("the server did not answer earlier requests");
+            Conclude(index, UpdateVerdict::Unreachable);
+            continue;
+        }
         ++inFlight_;
         running_[index] = std::make_unique<Running>();
         Running& running = *running_[index];
@@ -157,7 +172,8 @@ void UpdateCheck::StartNext()
                                            running_[index].reset();
                                            StartNext();
                                            FinishIfDone();
-                                       }});
+                                       },
+                                       [this, server] { ++silences_[server]; }});
     }
 }
 
@@ -203,7 +219,7 @@ std::function<void()> DownloadHackFile(UrlFetcher& fetcher,
     struct Download
     {
         QSaveFile file;
-        DescriptionScanner scanner {std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::max()};
+        DescriptionScanner scanner; // with the update check's bounds
         qint64 size = -1;
         qint64 received = 0;
         QString failure;
@@ -230,7 +246,9 @@ std::function<void()> DownloadHackFile(UrlFetcher& fetcher,
                                     = QStringLiteral("the file is larger than %1").arg(SizeText(maxBytes));
                                 return false;
                             }
-                            download->scanner.Feed(bytes);
+                            // A file found to be no hack file is fetched no further.
+                            if (download->scanner.Feed(bytes) == DescriptionScanner::State::NotAHackFile)
+                                return false;
                             if (download->file.write(bytes) != bytes.size()) {
                                 download->failure = QStringLiteral("cannot write %1: %2")
                                                         .arg(download->file.fileName(), download->file.errorString());
@@ -250,7 +268,8 @@ std::function<void()> DownloadHackFile(UrlFetcher& fetcher,
                             if (!reason.isEmpty())
                                 download->file.cancelWriting();
                             done(reason);
-                        }});
+                        },
+                        {}});
 }
 
 } // namespace zp

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QUrl>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -22,6 +23,7 @@ public:
         std::function<void(qint64 size)> started; // a successful answer begins: its size, -1 when not given
         std::function<bool(const QByteArray& bytes)> received; // its next bytes; false: enough, stop
         std::function<void(const QString& failure)> finished; // empty when read whole or stopped by `received`
+        std::function<void()> timedOut; // optional: the server did not answer in time; `finished` follows
     };
     virtual ~UrlFetcher() = default;
     // Starts the GET. The function returned cancels it: no handler runs after it.
@@ -63,12 +65,14 @@ QString SizeText(qint64 bytes);
 std::optional<QUrl> UpdateAddress(const QString& updateURL);
 
 // Asks each hack's update address whether it names a newer version of the hack: a few hacks at
-// once, each answer read only as far as the end of its hack description. Runs in the event loop of
-// the thread that starts it; writes nothing.
+// once, each answer read only as far as the end of its hack description. A server that has twice
+// not answered in time is not asked again in this check. Runs in the event loop of the thread that
+// starts it; writes nothing.
 class UpdateCheck
 {
 public:
     static constexpr int MaxParallel = 4;
+    static constexpr int SilencesBeforeGivingUp = 2;
 
     UpdateCheck(UrlFetcher& fetcher, std::vector<UpdateCandidate> hacks);
     ~UpdateCheck(); // cancels what is still under way
@@ -95,6 +99,7 @@ private:
     std::vector<UpdateResult> results_;
     std::vector<std::unique_ptr<Running>> running_; // parallel to results_; null when not running
     size_t next_ = 0;
+    std::map<QString, int> silences_; // by server: the requests it did not answer in time
     int inFlight_ = 0;
     int checked_ = 0;
     bool started_ = false;
@@ -105,7 +110,9 @@ private:
 std::vector<UpdateResult> CheckForUpdates(UrlFetcher& fetcher, std::vector<UpdateCandidate> hacks);
 
 // Fetches a whole hack file into `path` (written as a temporary file beside it, then renamed),
-// stopping at `maxBytes`; the file is kept only when it holds a readable hack description.
+// stopping at `maxBytes`; the file is kept only when it holds a readable hack description, found
+// within the bounds the update check reads (DescriptionScanner's), and fetched no further once it
+// is found not to.
 // `progress` gets the bytes so far and the size (-1 when unknown); `done` gets an empty text on
 // success, else the reason. Returns the function that cancels the download.
 std::function<void()> DownloadHackFile(UrlFetcher& fetcher,

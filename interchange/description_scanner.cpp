@@ -28,7 +28,7 @@ DescriptionScanner::State DescriptionScanner::Feed(QByteArrayView bytes)
     const QByteArrayView taken = bytes.first(qMin(bytes.size(), maxFileBytes_ - fileBytes_));
     fileBytes_ += taken.size();
     Expand(taken);
-    if (state_ == State::Reading && (fileBytes_ >= maxFileBytes_ || textBytes_ > maxTextBytes_))
+    if (state_ == State::Reading && fileBytes_ >= maxFileBytes_)
         Fail();
     return state_;
 }
@@ -46,21 +46,23 @@ void DescriptionScanner::Expand(QByteArrayView bytes)
     zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
     zs.avail_in = uInt(bytes.size());
     char out[65536];
-    while (state_ == State::Reading && textBytes_ <= maxTextBytes_) {
+    while (state_ == State::Reading) {
         zs.next_out = reinterpret_cast<Bytef*>(out);
         zs.avail_out = sizeof out;
         const int rc = inflate(&zs, Z_NO_FLUSH);
-        if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) {
-            Fail();
-            return;
-        }
+        // The text up to the limit, or up to damage in the stream, is looked at first, so that the
+        // verdict is the same however the file arrives in pieces.
         const qsizetype produced = qsizetype(sizeof out - zs.avail_out);
+        pending_.append(out, qsizetype(qMin<qint64>(produced, maxTextBytes_ - textBytes_)));
         textBytes_ += produced;
-        pending_.append(out, produced);
         TakeLines();
+        if (state_ != State::Reading)
+            return;
+        if (textBytes_ > maxTextBytes_ || (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR))
+            return Fail();
         if (rc == Z_STREAM_END) {
             // The package text is complete: its last line may lack a line end.
-            if (state_ == State::Reading && !pending_.isEmpty())
+            if (!pending_.isEmpty())
                 TakeLine(std::exchange(pending_, QByteArray()));
             Finish();
             return;

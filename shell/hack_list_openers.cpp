@@ -21,9 +21,9 @@ HackListOpeners ProgramHackListOpeners(MainFrame& main)
     return openers;
 }
 
-frmListHacks& ShowHackList(MainFrame& main)
+frmListHacks& ShowHackList(MainFrame& main, int selectHackNum)
 {
-    return ShowHackList(main, ProgramHackListOpeners(main));
+    return ShowHackList(main, ProgramHackListOpeners(main), selectHackNum);
 }
 
 } // namespace zp

@@ -8,6 +8,6 @@ namespace zp {
 HackListOpeners ProgramHackListOpeners(MainFrame& main);
 
 // The program's hack list, with those commands: see ShowHackList(main, openers).
-frmListHacks& ShowHackList(MainFrame& main);
+frmListHacks& ShowHackList(MainFrame& main, int selectHackNum = 0);
 
 } // namespace zp

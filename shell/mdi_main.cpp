@@ -111,7 +111,7 @@ void mdiMain::CreateMenus()
         mnuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     mnuHacks = AddMenu(tr("&Hacks"), "mnuHacks");
-    mnuHackList = add(mnuHacks, "mnuHackList", tr("&List Hacks"), &mdiMain::ShowHackList);
+    mnuHackList = add(mnuHacks, "mnuHackList", tr("&List Hacks"), [this] { ShowHackList(); });
     mnuImport = add(mnuHacks, "mnuImport", tr("&Import Hack"), &mdiMain::ShowImport);
     mnuImport->setEnabled(bool(ProgramHackListOpeners(*this).ImportHack));
     mnuOpenFile = add(mnuHacks, "mnuOpenFile", tr("&Open Text File"), &mdiMain::OpenTextFile);
@@ -158,9 +158,8 @@ void mdiMain::Load()
     else
         ImportHackFileAtStartup(State(), file);
     show();
-    frmListHacks& list = zp::ShowHackList(*this);
-    if (!file.isEmpty())
-        list.RefillHackList(State().ImportedHackNum); // the imported hack is the selected row
+    // The imported hack is the selected row.
+    zp::ShowHackList(*this, file.isEmpty() ? 0 : State().ImportedHackNum);
 }
 
 void mdiMain::RegisterFileTypes()
@@ -182,9 +181,9 @@ void mdiMain::ShowSplash()
     splashTimerSpent_ = true;
 }
 
-void mdiMain::ShowHackList()
+void mdiMain::ShowHackList(int selectHackNum)
 {
-    zp::ShowHackList(*this);
+    zp::ShowHackList(*this, selectHackNum);
 }
 
 void mdiMain::ShowImport()
@@ -193,13 +192,13 @@ void mdiMain::ShowImport()
     if (!openers.ImportHack)
         return;
     openers.ImportHack();
-    RefillShowingHackList();
+    RefillShowingHackList(State().ImportedHackNum);
 }
 
 void mdiMain::ImportDroppedFile(const QString& file)
 {
     ShowHackImport(*this, file);
-    RefillShowingHackList();
+    RefillShowingHackList(State().ImportedHackNum);
 }
 
 void mdiMain::OpenHandedFile(const QString& file)
@@ -229,11 +228,10 @@ bool mdiMain::RunGoing() const
     return (install && install->IsRunning()) || (analysis && analysis->IsRunning()) || (revert && revert->IsRunning());
 }
 
-void mdiMain::RefillShowingHackList()
+void mdiMain::RefillShowingHackList(int selectHackNum)
 {
-    // The hack imported just now is the selected row.
     if (frmListHacks* list = FindHackList(mdiArea()); list && list->isVisible())
-        list->RefillAfterImport();
+        list->RefillSelecting(selectHackNum);
 }
 
 void mdiMain::RefillOpenHackList()

@@ -45,8 +45,8 @@ public:
     // returns false.
     bool CloseChildWindows();
 
-    void ShowHackList() override;
-    void RefillShowingHackList() override;
+    void ShowHackList(int selectHackNum = 0) override;
+    void RefillShowingHackList(int selectHackNum) override;
     void RefillOpenHackList() override;
     void ImportDroppedFile(const QString& file) override;
 

@@ -55,13 +55,13 @@ QMenu* MainFrame::AddMenu(const QString& caption, const char* name)
     return menu;
 }
 
-void MainFrame::ShowHackListLater()
+void MainFrame::ShowHackListLater(int selectHackNum)
 {
-    QTimer::singleShot(0, this, [this] {
+    QTimer::singleShot(0, this, [this, selectHackNum] {
         if (!state_.Connection.IsOpen())
             return;
         try {
-            ShowHackList();
+            ShowHackList(selectHackNum);
         } catch (const std::exception&) {
         }
     });

@@ -55,15 +55,16 @@ public:
     void Cascade();
     void ArrangeIcons();
 
-    // Shows the hack list: the open one comes to the front, else a new one is loaded.
-    virtual void ShowHackList() = 0;
+    // Shows the hack list: the open one comes to the front, else a new one is loaded. With a hack
+    // number, the list is (re)filled with that hack selected.
+    virtual void ShowHackList(int selectHackNum = 0) = 0;
     // Shows the hack list once the close under way is done, unless the database has gone meanwhile
     // (the program is ending, or a backup is under way, which shows a new list itself). For the
-    // windows that replace the list while they are open.
-    void ShowHackListLater();
-    // Refills the hack list when it is showing (a window that added a hack): the hack imported
-    // last is the selected row.
-    virtual void RefillShowingHackList() = 0;
+    // windows that replace the list while they are open: the list comes back on their hack.
+    void ShowHackListLater(int selectHackNum = 0);
+    // Refills the hack list when it is showing (a window that stored or imported a hack), the hack
+    // of this number selected; with 0, the row selected before.
+    virtual void RefillShowingHackList(int selectHackNum) = 0;
     // Refills the open hack list, shown or not, with its selected row kept (a run that stamped the
     // hack's "Last Installed").
     virtual void RefillOpenHackList() = 0;

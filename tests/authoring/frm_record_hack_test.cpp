@@ -1,6 +1,7 @@
 #include "authoring/frm_record_hack.h"
 #include "board_windows.h"
 #include "catalogue/frm_edit_hack.h"
+#include "shell/hack_list_openers.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -51,6 +52,23 @@ TEST_F(RecordHackWindowTest, RecordsInTheBackgroundListsRedFilesAndOpensTheEdito
     window->cmdOpenEditor->click();
     EXPECT_NE(main->findChild<frmEditHack*>(), nullptr);
     EXPECT_EQ(state.HackInfoRecordset->Text("Name"), "Windowed");
+}
+
+TEST_F(RecordHackWindowTest, TheShowingListSelectsTheStoredHackNotOneOfTheSameName)
+{
+    const int taken = AddHack("Taken");
+    frmListHacks& list = ShowHackList(*main);
+    Write(source + "/templates/a.tmpl", "a\r\n");
+    Write(home.filePath("edited/templates/a.tmpl"), "a\r\nb\r\n");
+    main->mnuRecordHack->trigger();
+    window = main->findChild<frmRecordHack*>();
+    ASSERT_NE(window, nullptr);
+    QTest::keyClicks(window->txtEdited, home.filePath("edited"));
+    window->txtName->setText("Taken");
+    Record();
+    ASSERT_EQ(list.fgHackList->Rows(), 3);
+    EXPECT_EQ(list.fgHackList->Row(), 2);
+    EXPECT_NE(list.SelectedHackNum(), taken);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "app/board_directories.h"
 #include "catalogue/frm_list_hacks.h"
 #include "catalogue_fixture.h"
+#include "shell/hack_list_openers.h"
 #include "shell/mdi_main.h"
 #include "viewer/frm_text_file.h"
 #include "widgets/flex_grid.h"
@@ -174,6 +175,27 @@ TEST_F(HackEditorTest, NewHackIsStoredAtOnceAndClosingBringsTheListBack)
     EXPECT_EQ(list->fgHackList->TextMatrix(1, 0), "New Hack");
     EXPECT_TRUE(main->mnuHackList->isEnabled());
     EXPECT_FALSE(state.HackFilesRecordset->IsOpen());
+}
+
+TEST_F(HackEditorTest, TheListComesBackOnTheEditedHackNotOneOfTheSameName)
+{
+    AddHack("Footer Note");
+    const int second = AddHack("Footer Note");
+    frmListHacks& list = ShowHackList(*main);
+    list.fgHackList->SetRow(2);
+    list.cmdEditHack->click();
+    test::RunDeferredDeletes();
+    editor = FindWorkingWindow<frmEditHack>(main->mdiArea());
+    ASSERT_NE(editor, nullptr);
+    editor->txtHackVersion->setText("1.1");
+    editor->cmdSaveHackInfo->click();
+    editor->parentWidget()->close();
+    QCoreApplication::processEvents();
+    test::RunDeferredDeletes();
+    frmListHacks* shown = FindHackList(main->mdiArea());
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->SelectedHackNum(), second);
+    EXPECT_EQ(state.CurrentHackNum, second);
 }
 
 TEST_F(HackEditorTest, EachTabSavesOnlyItsOwnFields)
@@ -362,6 +384,35 @@ TEST_F(HackEditorTest, UnsavedChangesAreAskedAboutBeforeTheyAreLost)
     EXPECT_EQ(Values(row, "PreInstallCom"), QVariantList {"Back up first."});
     EXPECT_EQ(Values("SELECT * FROM [HackData]", "Comment"), QVariantList {"changed"});
     EXPECT_EQ(Values("SELECT * FROM [HackData]", "OldData"), QVariantList {"From the larger window"});
+}
+
+TEST_F(HackEditorTest, ASupportFilesLocationOrSubFolderAloneIsAnUnsavedChange)
+{
+    Open(AddHack("Files", 0, 0, 1)); // the file has no location: the list shows none
+    const std::pair<std::function<void()>, std::function<void()>> changes[] = {
+        {[&] { editor->cmbFileLoc->setCurrentIndex(2); }, [&] { editor->cmbFileLoc->setCurrentIndex(-1); }},
+        {[&] { editor->txtSupDir->setText("img"); }, [&] { editor->txtSupDir->clear(); }},
+    };
+    for (const auto& [change, undo] : changes) {
+        change();
+        dialogs.messages.clear();
+        editor->parentWidget()->close(); // answered Cancel
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_EQ(dialogs.messages[0].text, "Save changes to Files?");
+        undo();
+    }
+}
+
+TEST_F(HackEditorTest, ASaveRefusedForWantOfANameKeepsTheEditorOpen)
+{
+    Open(AddHack("Named"));
+    editor->txtHackName->clear();
+    dialogs.answers = {MsgAnswer::Save};
+    EXPECT_FALSE(main->CloseChildWindows());
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[1].text, "You must include a name for this hack.");
+    EXPECT_EQ(FindWorkingWindow<frmEditHack>(main->mdiArea()), editor);
+    EXPECT_EQ(CountRows("SELECT * FROM [HackInfo] WHERE Name = 'Named'"), 1);
 }
 
 TEST_F(HackEditorTest, AddMultipleKeepsFileLocationInstanceAndAction)

@@ -243,6 +243,19 @@ TEST_F(HackListTest, DeleteRemovesTheHackWithItsModsAndFiles)
     EXPECT_TRUE(main->mnuHackList->isEnabled());
 }
 
+TEST_F(HackListTest, DeleteSelectsTheHackThatTakesTheDeletedRow)
+{
+    AddHack("A");
+    AddHack("B");
+    const int c = AddHack("C");
+    OpenList();
+    list->fgHackList->SetRow(2);
+    dialogs.answers.push_back(MsgAnswer::Yes);
+    list->cmdDeleteHack->click();
+    EXPECT_EQ(list->SelectedHackNum(), c);
+    EXPECT_EQ(state.CurrentHackNum, c);
+}
+
 TEST_F(HackListTest, DeletingTheLastHackLeavesAnEmptyList)
 {
     AddHack("Only", 0, 2);

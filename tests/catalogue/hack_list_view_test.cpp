@@ -39,6 +39,13 @@ TEST(CompareVersionsTest, ComparesPartByPartAsNumbersWhereTheyAreNumbers)
     EXPECT_LT(CompareVersions("", "0.0.1"), 0);
 }
 
+TEST(CompareVersionsTest, NumbersTooLongForAnIntegerCompareByTheirValue)
+{
+    EXPECT_LT(CompareVersions("99999999999999999999", "100000000000000000000"), 0);
+    EXPECT_GT(CompareVersions("1.100000000000000000001", "1.100000000000000000000"), 0);
+    EXPECT_EQ(CompareVersions("2.000000000000000000000007", "2.7"), 0);
+}
+
 TEST(SortedRowOrderTest, SortsEachColumnByItsKindAndKeepsTheCatalogueOrderForTies)
 {
     std::vector<HackListRow> rows = {

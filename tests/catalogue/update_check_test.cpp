@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QSslCertificate>
 #include <QSslConfiguration>
+#include <QTest>
 #include <QTimer>
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -50,10 +51,30 @@ TEST(DescriptionScannerTest, ReadsTheDescriptionAPieceAtATimeAndNothingAfterIt)
     EXPECT_EQ(verdict("<html>not found</html>"), DescriptionScanner::State::NotAHackFile);
     EXPECT_EQ(verdict(HackFileBytes("1.0").chopped(20)), DescriptionScanner::State::NotAHackFile);
     EXPECT_EQ(verdict(qCompress("plain text\r\n").mid(4)), DescriptionScanner::State::NotAHackFile);
+    EXPECT_EQ(verdict(qCompress(test::HackPackageText("1.0", 0, "1.5.0")).mid(4)),
+              DescriptionScanner::State::NotAHackFile)
+        << "written by a version whose files this one does not read";
     // A description that begins after 1.5 MiB of another block is more than the first MiB allows.
     const QByteArray late = HackFileBytes("1.0", qsizetype(3) << 19);
     EXPECT_EQ(verdict(late), DescriptionScanner::State::NotAHackFile);
     EXPECT_EQ(verdict(late, qint64(4) << 20), DescriptionScanner::State::Read);
+}
+
+TEST(DescriptionScannerTest, TakesNoByteBeyondItsBoundsOfFileAndText)
+{
+    const QByteArray text = test::HackPackageText("1.0");
+    const QByteArray file = qCompress(text).mid(4);
+    // The fewest bytes of the file that hold the whole description.
+    qint64 needed = 0;
+    DescriptionScanner whole;
+    while (whole.Feed(QByteArrayView(file).sliced(needed++, 1)) == DescriptionScanner::State::Reading) { }
+    const auto feed = [&](qint64 maxFileBytes, qint64 maxTextBytes) {
+        DescriptionScanner scanner(maxFileBytes, maxTextBytes);
+        return scanner.Feed(file);
+    };
+    EXPECT_EQ(feed(needed, text.size()), DescriptionScanner::State::Read);
+    EXPECT_EQ(feed(needed - 1, text.size()), DescriptionScanner::State::NotAHackFile);
+    EXPECT_EQ(feed(needed, text.size() - 1), DescriptionScanner::State::NotAHackFile);
 }
 
 class UpdateCheckTest : public test::CatalogueTest
@@ -97,6 +118,11 @@ protected:
     };
 
     int mostAtOnce = 0;
+#ifdef __SANITIZE_ADDRESS__
+    // Qt's network thread keeps what it made for aborted answers past the manager's end; the leak
+    // checker would blame that on the test.
+    const __lsan::ScopedDisabler qtNetworkShutdown;
+#endif
 };
 
 TEST_F(UpdateCheckTest, GivesEveryVerdictFourRequestsAtOnceAndWritesNothing)
@@ -123,11 +149,6 @@ TEST_F(UpdateCheckTest, GivesEveryVerdictFourRequestsAtOnceAndWritesNothing)
     AddHack("Ftp", "1.0", "ftp://127.0.0.1/hack.zpx");
     const QByteArray before = FileHash(DatabasePath());
 
-#ifdef __SANITIZE_ADDRESS__
-    // Qt's network thread keeps what it made for the aborted slow and endless answers past the
-    // manager's end; the leak checker would blame that on this test.
-    const __lsan::ScopedDisabler qtNetworkShutdown;
-#endif
     std::map<QString, UpdateResult> results = Check();
 
     EXPECT_EQ(results["Newer"].Text(), "newer version 1.10");
@@ -157,6 +178,52 @@ TEST_F(UpdateCheckTest, GivesEveryVerdictFourRequestsAtOnceAndWritesNothing)
         EXPECT_TRUE(head.contains("\r\nAccept-Language: *\r\n")) << head.toStdString();
     }
     EXPECT_EQ(FileHash(DatabasePath()), before);
+}
+
+TEST_F(UpdateCheckTest, ARequestGivenUpFreesItsConnectionForTheNext)
+{
+    LoopbackServer server;
+    server.Serve("/silent.zpx", {200, HackFileBytes("2.0"), {}, 60000});
+    server.Serve("/hack.zpx", {200, HackFileBytes("2.0")});
+    NetworkFetcher fetcher(200ms); // Qt opens at most six connections to one server
+    QStringList failures;
+    const auto get = [&](const QString& path) {
+        fetcher.Get(
+            server.Url(path),
+            {[](qint64) {}, [](const QByteArray&) { return true; }, [&](const QString& f) { failures << f; }, {}});
+    };
+    for (int i = 0; i < 6; ++i)
+        get("/silent.zpx");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return failures.size() == 6; }, 5000));
+    get("/hack.zpx");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return failures.size() == 7; }, 5000));
+    EXPECT_EQ(failures.last(), "");
+}
+
+TEST_F(UpdateCheckTest, StopsReadingABodyWithoutEndOnceItIsNoHackFile)
+{
+    LoopbackServer server;
+    server.Serve("/endless.zpx", {200, QByteArray(65536, 'x'), {}, 0, false, true});
+    AddHack("Endless", "1.0", server.Url("/endless.zpx").toString());
+    NetworkFetcher fetcher(5s); // lives on, as in a longer check
+    EXPECT_EQ(CheckForUpdates(fetcher, UpdateCandidates(state)).at(0).Text(), "not a hack file");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.connections == 0; }, 3000)) << "the body is still being read";
+}
+
+TEST_F(UpdateCheckTest, AServerSilentTwiceIsNotAskedAgain)
+{
+    LoopbackServer dead;
+    LoopbackServer live;
+    dead.Serve("/hack.zpx", {200, HackFileBytes("2.0"), {}, 60000});
+    live.Serve("/hack.zpx", {200, HackFileBytes("2.0")});
+    for (int i = 1; i <= 8; ++i)
+        AddHack(QString("Dead %1").arg(i), "1.0", dead.Url("/hack.zpx").toString());
+    AddHack("Live", "1.0", live.Url("/hack.zpx").toString());
+    std::map<QString, UpdateResult> results = Check();
+    EXPECT_EQ(results["Dead 1"].Text(), "unreachable: no answer within 1 s");
+    EXPECT_EQ(results["Dead 8"].Text(), "unreachable: the server did not answer earlier requests");
+    EXPECT_EQ(results["Live"].Text(), "newer version 2.0");
+    EXPECT_LE(dead.requests.size(), 5) << "four at once, and one more after the first silence";
 }
 
 TEST_F(UpdateCheckTest, HttpsWithATrustedCertificateOnlyAndNeverDownToHttp)
@@ -216,6 +283,9 @@ TEST_F(UpdateCheckTest, DownloadsAWholeHackFileWithinItsCapOrNothing)
     EXPECT_FALSE(QFile::exists(folder.filePath("download.zpx")));
     EXPECT_EQ(download("/garbage.zpx", file.size()), "not a hack file");
     EXPECT_FALSE(QFile::exists(folder.filePath("download.zpx")));
+    // A description beyond what the update check reads is not looked for further.
+    server.Serve("/late.zpx", {200, HackFileBytes("1.1", qsizetype(3) << 19)});
+    EXPECT_EQ(download("/late.zpx", qint64(4) << 20), "not a hack file");
     EXPECT_EQ(download("/hack.zpx", file.size()), "");
     QFile written(folder.filePath("download.zpx"));
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));

@@ -7,6 +7,7 @@
 
 #include <QDate>
 #include <QDir>
+#include <QProcess>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -137,6 +138,17 @@ TEST_F(HackImport, AHackAlreadyInTheCatalogueIsKeptBesideOrReplacedWhole)
     ASSERT_EQ(FilesOf(first).size(), 1);
     EXPECT_EQ(FilesOf(first)[0].bytes, "changed");
     EXPECT_EQ(FilesOf(second)[0].bytes, "first");
+}
+
+TEST_F(HackImport, CommandLineYesLeavesTheDuplicateQuestionAtKeepBoth)
+{
+    const QString path = HackFile(Block("h.zpx", Description()));
+    ASSERT_EQ(ImportHackFile(state, path), ImportOutcome::Imported);
+    QProcess cli;
+    cli.start(ZENPATCH_CLI, {"--home", folder.path(), "--yes", "import", path});
+    ASSERT_TRUE(cli.waitForFinished(30000));
+    EXPECT_TRUE(QString::fromUtf8(cli.readAllStandardError()).contains(" or keep both? Keep Both\n"));
+    EXPECT_EQ(Count("HackInfo"), 2);
 }
 
 TEST_F(HackImport, DuplicateNamesKeepTheirOwnBytes)

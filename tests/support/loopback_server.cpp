@@ -38,7 +38,7 @@ QByteArray LoopbackCertificatePem()
     return DataFile("loopback-cert.pem");
 }
 
-QByteArray HackFileBytes(const QString& version, qsizetype leadingBlockBytes)
+QByteArray HackPackageText(const QString& version, qsizetype leadingBlockBytes, const QString& writtenBy)
 {
     HackInfoFields info;
     info.HackType = 0;
@@ -57,8 +57,16 @@ QByteArray HackFileBytes(const QString& version, qsizetype leadingBlockBytes)
             c = char(generator.bounded(256));
         text += Block("noise.bin", noise);
     }
-    text += Block("update.zpx", WriteHackDescription(QStringLiteral("update"), info, {}, {mod}));
-    return qCompress(text, 6).mid(4); // without qCompress's own length prefix: the bare zlib stream
+    QByteArray description = WriteHackDescription(QStringLiteral("update"), info, {}, {mod});
+    if (!writtenBy.isEmpty())
+        description.replace(QByteArray("\r\n") + ZenpatchVersion + "\r\n", "\r\n" + writtenBy.toUtf8() + "\r\n");
+    return text + Block("update.zpx", description);
+}
+
+QByteArray HackFileBytes(const QString& version, qsizetype leadingBlockBytes)
+{
+    // Without qCompress's own length prefix: the bare zlib stream.
+    return qCompress(HackPackageText(version, leadingBlockBytes), 6).mid(4);
 }
 
 LoopbackServer::LoopbackServer(bool https)
@@ -100,7 +108,11 @@ void LoopbackServer::Accept()
 {
     while (QTcpSocket* socket = server_->nextPendingConnection()) {
         auto head = std::make_shared<QByteArray>();
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        ++connections;
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            --connections;
+            socket->deleteLater();
+        });
         connect(socket, &QTcpSocket::readyRead, this, [this, socket, head] {
             if (head->endsWith("\r\n\r\n"))
                 return; // one request per connection
@@ -122,14 +134,26 @@ void LoopbackServer::Answer(QTcpSocket* socket, const QByteArray& head)
     const Response response = routes_.value(path, Response {404, "no such file"});
     const auto send = [socket, response] {
         const qsizetype announced = response.endless ? response.body.size() * 100 + 1000 : response.body.size();
-        socket->write(QStringLiteral("HTTP/1.1 %1 %2\r\nContent-Length: %3\r\nConnection: close\r\n")
+        socket->write(QStringLiteral("HTTP/1.1 %1 %2\r\n%3\r\nConnection: close\r\n")
                           .arg(response.status)
                           .arg(response.status == 200       ? "OK"
                                    : response.status == 404 ? "Not Found"
                                                             : "Found")
-                          .arg(announced)
+                          .arg(response.chunked ? QStringLiteral("Transfer-Encoding: chunked")
+                                                : QStringLiteral("Content-Length: %1").arg(announced))
                           .toLatin1()
                       + response.headers + "\r\n");
+        if (response.chunked) {
+            // A new chunk whenever the last is nearly sent: the client's reading sets the pace.
+            const QByteArray chunk = QByteArray::number(response.body.size(), 16) + "\r\n" + response.body + "\r\n";
+            const auto more = [socket, chunk] {
+                while (socket->bytesToWrite() < chunk.size())
+                    socket->write(chunk);
+            };
+            connect(socket, &QTcpSocket::bytesWritten, socket, more);
+            more();
+            return;
+        }
         if (response.endless) {
             socket->write(response.body.left(response.body.size() / 2));
             return;

@@ -21,12 +21,18 @@ class LoopbackServer : public QObject
 public:
     struct Response
     {
-        Response(int status = 200, QByteArray body = {}, QByteArray headers = {}, int delayMs = 0, bool endless = false)
+        Response(int status = 200,
+                 QByteArray body = {},
+                 QByteArray headers = {},
+                 int delayMs = 0,
+                 bool endless = false,
+                 bool chunked = false)
             : status(status)
             , body(std::move(body))
             , headers(std::move(headers))
             , delayMs(delayMs)
             , endless(endless)
+            , chunked(chunked)
         {
         }
         int status;
@@ -34,6 +40,7 @@ public:
         QByteArray headers; // further header lines, each ended by CR LF
         int delayMs; // before the answer starts
         bool endless; // the body is announced whole, sent in part, and the rest never comes
+        bool chunked; // the body is sent as one chunk after another, for as long as the client reads
     };
 
     explicit LoopbackServer(bool https = false);
@@ -45,6 +52,7 @@ public:
     QUrl Url(const QString& path) const;
 
     QList<QByteArray> requests; // each request's head, request line first
+    int connections = 0; // the connections open now
 
 private:
     void Accept();
@@ -58,8 +66,12 @@ private:
 // The server's certificate, for a client that trusts it explicitly.
 QByteArray LoopbackCertificatePem();
 
-// A hack file (a zlib stream of the package text) whose description carries this version; extra
-// bytes of another block come before the description when `leadingBlockBytes` is not 0.
+// The package text of a hack whose description carries this version, written by the given
+// version of the program (this one when empty); extra bytes of another block come before the
+// description when `leadingBlockBytes` is not 0. The description's end is the text's end.
+QByteArray HackPackageText(const QString& version, qsizetype leadingBlockBytes = 0, const QString& writtenBy = {});
+
+// A hack file of that package text: its zlib stream.
 QByteArray HackFileBytes(const QString& version, qsizetype leadingBlockBytes = 0);
 
 } // namespace zp::test
