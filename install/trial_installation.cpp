@@ -17,19 +17,18 @@ namespace zp {
 TrialInstallation::TrialInstallation(QString sourceRoot, BoardFileCache* cache)
     : sourceRoot_(std::move(sourceRoot))
     , cache_(cache)
-    , folder_(QDir::tempPath() + QStringLiteral("/zenpatch-trial-XXXXXX"))
 {
-    if (!folder_.isValid())
-        throw std::runtime_error("Unable to create a temporary folder: " + folder_.errorString().toStdString());
 }
 
 bool TrialInstallation::Run(AppState& state, InstallationHost& host, LogSink& log)
 {
+    if (!folder_)
+        folder_.emplace(state.ProgramFolder);
     log.Clear();
     state.CurrentHackType = static_cast<qint16>(state.HackInfoRecordset->Int("HackType"));
     LoadDirectoryTable(state);
     LogHackName(state, log, QStringLiteral("BEGIN Installation"));
-    ModPass pass(state, host, log, folder_.path(), sourceRoot_, saved_, cache_);
+    ModPass pass(state, host, log, folder_->path(), sourceRoot_, saved_, cache_);
     if (limit_)
         pass.LimitTo(&*limit_);
     const bool any = pass.Run();
@@ -56,7 +55,7 @@ void TrialInstallation::WriteSupportFile(const QString& relative, Recordset& fil
         path.remove(0, 1);
     if (limit_ && !limit_->contains(path))
         return;
-    const QString workFile = folder_.filePath(QStringLiteral("s") + QString::number(++supportFiles_));
+    const QString workFile = folder_->filePath(QStringLiteral("s") + QString::number(++supportFiles_));
     QFile out(workFile);
     if (!out.open(QIODevice::WriteOnly))
         throw std::runtime_error(out.errorString().toStdString());
