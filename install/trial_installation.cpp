@@ -9,7 +9,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <algorithm>
 #include <stdexcept>
 
 namespace zp {
@@ -69,13 +68,13 @@ void TrialInstallation::WriteSupportFile(const QString& relative, Recordset& fil
 
 void TrialInstallation::Keep(const QString& relative, const QString& origin, const QString& workFile, bool support)
 {
-    const auto known
-        = std::find_if(files_.begin(), files_.end(), [&](const File& file) { return file.relativePath == relative; });
-    if (known == files_.end()) {
+    const auto [known, added] = places_.try_emplace(relative, files_.size());
+    if (added) {
         files_.push_back({relative, origin, workFile, support});
     } else {
-        known->workFile = workFile;
-        known->support = known->support || support;
+        File& file = files_[known->second];
+        file.workFile = workFile;
+        file.support = file.support || support;
     }
 }
 

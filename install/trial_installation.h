@@ -75,6 +75,7 @@ private:
     std::optional<HeldTemporaryFolder> folder_;
     std::map<QString, QString> saved_; // relative path -> work file
     std::vector<File> files_;
+    std::map<QString, size_t> places_; // relative path -> its index in files_
     std::vector<ModResult> mods_;
     int supportFiles_ = 0;
 };
