@@ -16,33 +16,47 @@ namespace {
 const QString kCrLf = QStringLiteral("\r\n");
 
 // A text as the lines between its CR LF breaks (a text that ends with a break has an empty last
-// line), with the offset at which each begins; one offset more for the end, as if a break followed.
-struct Lines
+// line), held as the offset at which each begins, with one offset more for the end, as if a break
+// followed. The text itself stays with the caller.
+class Lines
 {
+public:
     // Breaks are found by their LF, the quickest unit to look for, with the CR before it.
     explicit Lines(const QString& text)
+        : text_(text)
     {
-        qsizetype start = 0;
+        offsets_.push_back(0);
         for (qsizetype lf = text.indexOf(u'\n'); lf >= 0; lf = text.indexOf(u'\n', lf + 1)) {
-            if (lf > start && text[lf - 1] == u'\r') {
-                Add(text, start, lf - 1);
-                start = lf + 1;
-            }
+            if (lf > 0 && text[lf - 1] == u'\r')
+                offsets_.push_back(lf + 1);
         }
-        Add(text, start, text.size());
-        offsets.push_back(text.size() + kCrLf.size());
+        offsets_.push_back(text.size() + kCrLf.size());
     }
-    qsizetype size() const { return items.size(); }
-
-    void Add(const QString& text, qsizetype from, qsizetype to)
+    qsizetype size() const { return qsizetype(offsets_.size()) - 1; }
+    qsizetype Offset(qsizetype i) const { return offsets_[size_t(i)]; }
+    QStringView operator[](qsizetype i) const { return Span(i, i + 1); }
+    // The lines [from, to) with the breaks between them; empty when there are none.
+    QStringView Span(qsizetype from, qsizetype to) const
     {
-        offsets.push_back(from);
-        items.push_back(text.mid(from, to - from));
+        if (from >= to)
+            return QStringView();
+        return QStringView(text_).sliced(Offset(from), Offset(to) - kCrLf.size() - Offset(from));
     }
 
-    QStringList items;
-    std::vector<qsizetype> offsets;
+private:
+    const QString& text_;
+    std::vector<qsizetype> offsets_;
 };
+
+// Two runs of lines, `firstCount` and `secondCount` of them, as one text.
+QString Joined(QStringView first, qsizetype firstCount, QStringView second, qsizetype secondCount)
+{
+    if (firstCount == 0)
+        return second.toString();
+    if (secondCount == 0)
+        return first.toString();
+    return first.toString() + kCrLf + second.toString();
+}
 
 // Old lines [i0, i1) became new lines [j0, j1).
 struct Region
@@ -50,23 +64,62 @@ struct Region
     qsizetype i0, i1, j0, j1;
 };
 
-std::vector<Region> ChangedRegions(const Lines& before, const Lines& after)
+// Each line as a number, equal lines equal numbers, over both texts.
+struct NumberedLines
 {
-    QHash<QString, int> numbers;
-    const auto numbered = [&numbers](const QStringList& lines) {
+    std::vector<int> before, after;
+};
+
+NumberedLines Numbered(const Lines& before, const Lines& after)
+{
+    QHash<QStringView, int> numbers;
+    const auto numbered = [&numbers](const Lines& lines) {
         std::vector<int> out;
-        out.reserve(lines.size());
-        for (const QString& line : lines) {
-            auto known = numbers.constFind(line);
+        out.reserve(size_t(lines.size()));
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            auto known = numbers.constFind(lines[i]);
             if (known == numbers.constEnd())
-                known = numbers.insert(line, int(numbers.size()));
+                known = numbers.insert(lines[i], int(numbers.size()));
             out.push_back(*known);
         }
         return out;
     };
-    const std::vector<int> oldNumbers = numbered(before.items);
-    const std::vector<int> newNumbers = numbered(after.items);
-    const LineChanges changes = CompareLines(oldNumbers, newNumbers);
+    NumberedLines numbered_;
+    numbered_.before = numbered(before);
+    numbered_.after = numbered(after);
+    return numbered_;
+}
+
+// Whether the lines [from, from + count) equal those `shift` lines further on.
+bool Repeats(const std::vector<int>& lines, qsizetype from, qsizetype count, qsizetype shift)
+{
+    for (qsizetype t = 0; t < count; ++t) {
+        if (lines[size_t(from + t)] != lines[size_t(from + shift + t)])
+            return false;
+    }
+    return true;
+}
+
+// The region that `a` and `b` make together when the lines of one of them, only removed or only
+// added, can move past the equal lines between them to meet the other.
+std::optional<Region> Joined(const Region& a, const Region& b, const NumberedLines& lines)
+{
+    const qsizetype gap = b.i0 - a.i1;
+    if (a.j0 == a.j1 && Repeats(lines.before, a.i0, gap, a.i1 - a.i0))
+        return Region {a.i0 + gap, b.i1, b.j0, b.j1};
+    if (a.i0 == a.i1 && Repeats(lines.after, a.j0, gap, a.j1 - a.j0))
+        return Region {b.i0, b.i1, a.j0 + gap, b.j1};
+    if (b.j0 == b.j1 && Repeats(lines.before, a.i1, gap, b.i1 - b.i0))
+        return Region {a.i0, b.i1 - gap, a.j0, a.j1};
+    if (b.i0 == b.i1 && Repeats(lines.after, a.j1, gap, b.j1 - b.j0))
+        return Region {a.i0, a.i1, a.j0, b.j1 - gap};
+    return std::nullopt;
+}
+
+std::vector<Region> ChangedRegions(const Lines& before, const Lines& after)
+{
+    const NumberedLines numbered = Numbered(before, after);
+    const LineChanges changes = CompareLines(numbered.before, numbered.after);
 
     std::vector<Region> regions;
     const qsizetype n = before.size(), m = after.size();
@@ -80,9 +133,15 @@ std::vector<Region> ChangedRegions(const Lines& before, const Lines& after)
             ++region.i1;
         while (region.j1 < m && changes.added[region.j1])
             ++region.j1;
-        regions.push_back(region);
         i = region.i1;
         j = region.j1;
+        if (!regions.empty()) {
+            if (const std::optional<Region> joined = Joined(regions.back(), region, numbered)) {
+                regions.back() = *joined;
+                continue;
+            }
+        }
+        regions.push_back(region);
     }
     return regions;
 }
@@ -110,51 +169,44 @@ public:
     {
     }
 
-    std::optional<std::vector<ModRecord>> Run()
+    TextChanges Run()
     {
-        std::vector<ModRecord> mods;
+        TextChanges changes;
         for (const Region& region : ChangedRegions(before_, after_)) {
             region_ = region;
-            const std::optional<Candidate> chosen = Choose();
+            const std::optional<Candidate> chosen = Choose(changes.refusal);
             if (!chosen)
-                return std::nullopt;
+                return {{}, changes.refusal};
             current_.Replace(chosen->start, chosen->length, chosen->replacement);
-            mods.push_back(chosen->mod);
+            changes.mods.push_back(chosen->mod);
         }
-        return mods;
+        return changes;
     }
 
 private:
     qsizetype Removed() const { return region_.i1 - region_.i0; }
     qsizetype Added() const { return region_.j1 - region_.j0; }
 
-    // The lines [from, to) of the new text (above the region) or of the old one (from it on).
-    static QStringList Slice(const Lines& lines, qsizetype from, qsizetype to)
-    {
-        return lines.items.mid(from, to - from);
-    }
-
     // The region with `above` and `below` unchanged lines around it, written as `action`; nothing
-    // when that form cannot express it.
+    // when that form cannot express it. The lines above are the new text's, the rest the old one's.
     std::optional<Candidate> Make(int action, qsizetype above, qsizetype below) const
     {
         const Region& r = region_;
         if (above > r.j0 || r.i1 + below > before_.size())
             return std::nullopt;
-        const QStringList context = Slice(after_, r.j0 - above, r.j0);
-        const QStringList following = Slice(before_, r.i1, r.i1 + below);
-        const QStringList oldLines = context + Slice(before_, r.i0, r.i1) + following;
-        const QStringList newLines = context + Slice(after_, r.j0, r.j1) + following;
+        const qsizetype oldCount = above + Removed() + below, newCount = above + Added() + below;
+        const QStringView context = after_.Span(r.j0 - above, r.j0);
+        const QStringView following = before_.Span(r.i1, r.i1 + below);
         Candidate c;
         c.mod.ActionType = action;
         c.mod.ModInst = 1;
-        c.mod.OldData = oldLines.join(kCrLf);
-        if (oldLines.isEmpty() || c.mod.OldData.isEmpty())
+        c.mod.OldData = Joined(context, above, before_.Span(r.i0, r.i1 + below), Removed() + below);
+        if (oldCount == 0 || c.mod.OldData.isEmpty())
             return std::nullopt;
-        c.start = after_.offsets[r.j0 - above];
+        c.start = after_.Offset(r.j0 - above);
         c.length = c.mod.OldData.size();
-        c.replacement = newLines.join(kCrLf);
-        const QString added = Slice(after_, r.j0, r.j1).join(kCrLf);
+        c.replacement = Joined(after_.Span(r.j0 - above, r.j1), above + Added(), following, below);
+        const QString added = after_.Span(r.j0, r.j1).toString();
         switch (action) {
         case AddAfter: // the engine puts a line break in front unless the new text has one
             c.mod.NewData = added.startsWith(kCrLf) ? kCrLf + added : added;
@@ -169,7 +221,7 @@ private:
             break;
         default:
             // Lines taken out with nothing around them would leave their line break behind.
-            if (newLines.isEmpty())
+            if (newCount == 0)
                 return std::nullopt;
             c.mod.NewData = c.replacement;
         }
@@ -215,7 +267,8 @@ private:
         return n;
     }
 
-    std::optional<Candidate> Choose() const
+    // The form the region is written as; nothing, with the reason, when none can be.
+    std::optional<Candidate> Choose(QString& refusal) const
     {
         std::optional<Candidate> first;
         for (qsizetype context = 0; context <= MaxContextLines; ++context) {
@@ -232,9 +285,19 @@ private:
             }
         }
         // Only an empty text has no line to find; an instance must fit the field.
-        if (!first || InstanceOf(*first) > std::numeric_limits<qint16>::max())
+        if (!first) {
+            refusal = QStringLiteral("the original is empty: a mod has no line to find");
             return std::nullopt;
-        first->mod.ModInst = InstanceOf(*first);
+        }
+        const int instance = InstanceOf(*first);
+        if (instance > std::numeric_limits<qint16>::max()) {
+            refusal = QStringLiteral("no lines around line %1 occur only once, and the nearest occur more than %2 "
+                                     "times above it: a mod's instance number counts no further")
+                          .arg(region_.i0 + 1)
+                          .arg(std::numeric_limits<qint16>::max());
+            return std::nullopt;
+        }
+        first->mod.ModInst = instance;
         return first;
     }
 
@@ -246,7 +309,7 @@ private:
 
 } // namespace
 
-std::optional<std::vector<ModRecord>> RecordTextChanges(const QString& before, const QString& after)
+TextChanges RecordTextChanges(const QString& before, const QString& after)
 {
     return Recorder(before, after).Run();
 }
