@@ -70,6 +70,28 @@ QString LineEndReason(const QByteArray& bytes, bool lf)
     return QString();
 }
 
+// Whether an installation writes the text as exactly these bytes, in the original's encoding. With
+// CR LF line ends the text is encoded a stretch of whole lines at a time, so that a large file is
+// never held encoded beside its text.
+bool WritesAs(const QString& text, const BoardText& original, bool lf, QByteArrayView bytes)
+{
+    if (lf)
+        return EncodeBoardText(ToLfLines(text), original.encoding, original.bom) == bytes;
+    constexpr qsizetype kStretch = 1 << 20;
+    qsizetype at = 0, from = 0;
+    do {
+        const qsizetype cut = from + kStretch < text.size() ? text.indexOf(u'\n', from + kStretch) : -1;
+        const qsizetype to = cut < 0 ? text.size() : cut + 1;
+        const QByteArray encoded
+            = EncodeBoardText(QStringView(text).sliced(from, to - from), original.encoding, original.bom && from == 0);
+        if (bytes.size() - at < encoded.size() || bytes.sliced(at, encoded.size()) != encoded)
+            return false;
+        at += encoded.size();
+        from = to;
+    } while (from < text.size());
+    return at == bytes.size();
+}
+
 EditedText ReadEdited(const QByteArray& bytes, const BoardText& original, bool lf)
 {
     EditedText edited;
@@ -87,7 +109,7 @@ EditedText ReadEdited(const QByteArray& bytes, const BoardText& original, bool l
         }
         edited.text = decoded.text;
     }
-    if (EncodeBoardText(lf ? ToLfLines(edited.text) : edited.text, original.encoding, original.bom) != bytes) {
+    if (!WritesAs(edited.text, original, lf, bytes)) {
         edited.reason = LineEndReason(bytes, lf);
         if (edited.reason.isEmpty())
             edited.reason = QStringLiteral("its bytes cannot be written in the original's encoding");

@@ -299,6 +299,20 @@ TEST_F(RecordingTest, FilesThatCannotBeRecordedAreNamedAndNothingIsStored)
     EXPECT_EQ(CountHacks(), 1);
 }
 
+// A large file is checked a stretch at a time: a stray LF far into it still stops it.
+TEST_F(RecordingTest, ALineEndFarIntoALargeFileIsFound)
+{
+    const QByteArray lines = QByteArray("line of a large file\r\n").repeated(100000);
+    Both("templates/large.tmpl", lines + "a\r\n", lines + "b\r\n");
+    Both("templates/stray.tmpl", lines + "a\r\n", lines + "b\n");
+    std::map<QString, QString> reasons;
+    for (const RecordedFile& file : Record(state, Request(), CompareFolders(source, edited)).files)
+        reasons[file.relativePath] = file.reason;
+    EXPECT_EQ(reasons["templates/large.tmpl"], "");
+    EXPECT_EQ(reasons["templates/stray.tmpl"],
+              "mixed line ends (CR LF and LF in one file): an installation writes one kind");
+}
+
 // Files that are not regular or whose names are not UTF-8 are named with the reason, never read:
 // a FIFO would never end its read.
 TEST_F(RecordingTest, FilesNotRegularOrNotNamedInUtf8AreNamedWithTheReason)
