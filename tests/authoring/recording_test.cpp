@@ -252,6 +252,22 @@ TEST(LineModsTest, ALineRemovedBesideAnEqualOneIsPartOfTheNextChange)
     EXPECT_EQ(Applied(before, mods), after);
 }
 
+// An anchor is unique in the whole text: an equal line far above the change counts too.
+TEST(LineModsTest, AnEqualLineFarAboveTheChangeIsCounted)
+{
+    QStringList lines;
+    for (int i = 0; i < 300; ++i)
+        lines << QString("line %1").arg(i);
+    lines[10] = lines[250] = "dup";
+    QStringList edited = lines;
+    edited[250] = "new";
+    const QString before = lines.join("\r\n"), after = edited.join("\r\n");
+    const std::vector<ModRecord> mods = RecordTextChanges(before, after).mods;
+    ASSERT_EQ(mods.size(), 1u);
+    EXPECT_NE(mods[0].OldData, "dup");
+    EXPECT_EQ(Applied(before, mods), after);
+}
+
 // Many random texts of lines that repeat, through the engine alone.
 TEST(LineModsTest, RandomEditsApplyExactly)
 {
