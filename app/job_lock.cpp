@@ -5,6 +5,7 @@
 #include "app/dialogs.h"
 #include "app/whole_file.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -195,6 +196,37 @@ void RemoveJobFolderAndLeftovers(const QString& path)
     }
 }
 
+// The names of the program folder's held temporary folders begin with this: the system's temporary
+// folder, then a hash of the program folder, so that each program folder finds its own.
+QString HeldFolderPrefix(const QString& programFolder)
+{
+    const QByteArray hash
+        = QCryptographicHash::hash(QFile::encodeName(CanonicalFolder(programFolder)), QCryptographicHash::Sha256);
+    return QDir::tempPath() + QStringLiteral("/zenpatch-trial-") + QString::fromLatin1(hash.toHex().left(16)) + u'-';
+}
+
+// Removes the held temporary folders of the program folder that nobody holds. One younger than two
+// seconds is left alone: its maker may not have taken its lock yet.
+void RemoveHeldFoldersLeft(const QString& programFolder)
+{
+    const QFileInfo prefix(HeldFolderPrefix(programFolder));
+    const QDir temporary = prefix.dir();
+    for (const QString& name : temporary.entryList({prefix.fileName() + u'*'},
+                                                   QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        const QString path = temporary.filePath(name);
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat st
+        {
+        };
+        const bool left = fd >= 0 && ::fstat(fd, &st) == 0 && std::time(nullptr) - st.st_mtim.tv_sec >= 2
+            && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        if (left && !Removals().Removing(path))
+            RemoveJobFolderLater(path);
+    }
+}
+
 // Removes the source backups that a killed installation left unfinished.
 void RemoveUnfinishedBackups(const QString& programFolder)
 {
@@ -248,12 +280,35 @@ JobLock::JobLock(const QString& programFolder, std::chrono::milliseconds wait)
     RemoveJobFolderAndLeftovers(programFolder + QStringLiteral("/zpk_inst_temp"));
     RemoveJobFolderAndLeftovers(programFolder + QStringLiteral("/zpk_rec_temp"));
     RemoveUnfinishedBackups(programFolder);
+    RemoveHeldFoldersLeft(programFolder);
 }
 
 JobLock::~JobLock()
 {
     // Every write of the job has been committed or removed: the pending list has served.
     RemovePendingFiles(programFolder_);
+}
+
+HeldTemporaryFolder::HeldTemporaryFolder(const QString& programFolder)
+    : folder_(HeldFolderPrefix(programFolder) + QStringLiteral("XXXXXX"))
+{
+    if (!folder_.isValid())
+        throw std::runtime_error("Unable to create a temporary folder: " + folder_.errorString().toStdString());
+    held_ = ::open(QFile::encodeName(folder_.path()).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (held_ >= 0 && ::flock(held_, LOCK_SH | LOCK_NB) != 0) {
+        ::close(held_);
+        held_ = -1;
+    }
+    if (held_ < 0)
+        throw std::runtime_error(QStringLiteral("Unable to hold the folder %1: %2")
+                                     .arg(folder_.path(), SystemErrorText(errno))
+                                     .toStdString());
+}
+
+HeldTemporaryFolder::~HeldTemporaryFolder()
+{
+    if (held_ >= 0)
+        ::close(held_);
 }
 
 void RemoveLeftoversOfKilledJobs(const QString& programFolder)
@@ -276,15 +331,20 @@ std::optional<QString> DatabaseWriteRefusal(AppState& state)
     }
 }
 
+void RunJob(AppState& state, DatabaseUse use, const std::function<void()>& job)
+{
+    JobLock lock(state.ProgramFolder, state.JobLockWait);
+    if (use == DatabaseUse::Writes) {
+        if (const std::optional<QString> refusal = DatabaseWriteRefusal(state))
+            throw JobError(refusal->toStdString());
+    }
+    job();
+}
+
 bool RunAsJob(AppState& state, DatabaseUse use, const std::function<void()>& job)
 {
     try {
-        JobLock lock(state.ProgramFolder, state.JobLockWait);
-        if (use == DatabaseUse::Writes) {
-            if (const std::optional<QString> refusal = DatabaseWriteRefusal(state))
-                throw JobError(refusal->toStdString());
-        }
-        job();
+        RunJob(state, use, job);
         return true;
     } catch (const JobError& e) {
         state.dialogs.messageBox(QString::fromStdString(e.what()), ProgramTitle, MsgButtons::OK, MsgIcon::Exclamation);

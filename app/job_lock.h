@@ -2,6 +2,7 @@
 
 #include <QLockFile>
 #include <QString>
+#include <QTemporaryDir>
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -44,6 +45,27 @@ private:
     QLockFile lock_;
 };
 
+// A private folder of work that may run beside a job (a trial installation writes the files a hack
+// changes into one): made below the system's temporary folder, its name beginning with a prefix of
+// the program folder's own, and held by an advisory lock on the folder while it exists. Taking the
+// job lock removes those that nobody holds any more: what a killed process left. Throws
+// std::runtime_error when it cannot be made.
+class HeldTemporaryFolder
+{
+public:
+    explicit HeldTemporaryFolder(const QString& programFolder);
+    ~HeldTemporaryFolder();
+    HeldTemporaryFolder(const HeldTemporaryFolder&) = delete;
+    HeldTemporaryFolder& operator=(const HeldTemporaryFolder&) = delete;
+
+    QString path() const { return folder_.path(); }
+    QString filePath(const QString& name) const { return folder_.filePath(name); }
+
+private:
+    QTemporaryDir folder_;
+    int held_ = -1;
+};
+
 // Removes a job's work folder at the end of the job without waiting for it: the folder is renamed
 // out of the way at once, so that the next job can make a new one, and its files are removed on a
 // thread of their own (removing large files can wait for the disk). The program waits for such
@@ -70,7 +92,10 @@ enum class DatabaseUse { Reads, Writes };
 std::optional<QString> DatabaseWriteRefusal(AppState& state);
 
 // Runs `job` under the job lock of the state's program folder (waiting state.JobLockWait). When the
-// job cannot start, shows why (title "Zenpatch") and returns false without running it.
+// job cannot start, throws JobError saying why without running it.
+void RunJob(AppState& state, DatabaseUse use, const std::function<void()>& job);
+
+// As RunJob; when the job cannot start, shows why (title "Zenpatch") and returns false.
 bool RunAsJob(AppState& state, DatabaseUse use, const std::function<void()>& job);
 
 } // namespace zp

@@ -67,19 +67,35 @@ QStringList ElementsOf(const QString& relative)
     return elements;
 }
 
-// Opens root + the folders named by `elements`, one by one from the root, making the missing ones.
-// Each is opened without following a symbolic link, so that a link planted on the way later in the
-// run cannot redirect what is written into the folder: a link met is refused with UnsafePathError.
-// The root itself may be a link, and is made when missing. `target` names the file in the errors.
-int OpenFolderBelow(const QString& root, const QStringList& elements, const QString& target)
+bool IsLinkAt(int folder, const QByteArray& name)
 {
-    const QByteArray rootName = QFile::encodeName(root);
-    int folder = ::open(rootName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder < 0 && errno == ENOENT && QDir().mkpath(root))
-        folder = ::open(rootName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder < 0)
-        FailToWrite(target, SystemErrorText(errno));
-    QString path = root;
+    struct stat st
+    {
+    };
+    return ::fstatat(folder, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool IsRegularFileAt(int folder, const QByteArray& name, struct stat* info = nullptr)
+{
+    struct stat st
+    {
+    };
+    if (::fstatat(folder, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    if (info)
+        *info = st;
+    return true;
+}
+
+// Opens the folders named by `elements` one by one from the open root (which it takes over and
+// closes; `rootPath` names it in the errors), making the missing ones. Each is opened without
+// following a symbolic link, so that a link planted on the way later in the run cannot redirect
+// what is written into the folder: a link met is refused with UnsafePathError. `target` names the
+// file in the errors.
+int OpenFolderBelow(int root, const QString& rootPath, const QStringList& elements, const QString& target)
+{
+    int folder = root;
+    QString path = rootPath;
     for (const QString& element : elements) {
         path += (path.endsWith(u'/') ? QString() : QStringLiteral("/")) + element;
         const QByteArray name = QFile::encodeName(element);
@@ -89,10 +105,7 @@ int OpenFolderBelow(const QString& root, const QStringList& elements, const QStr
             next = ::openat(folder, name.constData(), flags);
         if (next < 0) {
             const int error = errno;
-            struct stat st
-            {
-            };
-            const bool link = ::fstatat(folder, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+            const bool link = IsLinkAt(folder, name);
             ::close(folder);
             if (link)
                 throw UnsafePathError(path);
@@ -102,6 +115,18 @@ int OpenFolderBelow(const QString& root, const QStringList& elements, const QStr
         folder = next;
     }
     return folder;
+}
+
+// As above from the root folder's path: the root itself may be a link, and is made when missing.
+int OpenFolderBelow(const QString& root, const QStringList& elements, const QString& target)
+{
+    const QByteArray rootName = QFile::encodeName(root);
+    int folder = ::open(rootName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0 && errno == ENOENT && QDir().mkpath(root))
+        folder = ::open(rootName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0)
+        FailToWrite(target, SystemErrorText(errno));
+    return OpenFolderBelow(folder, root, elements, target);
 }
 
 // The target root + "/" + relative, once it is sure that the path stays below root: its opened
@@ -122,18 +147,6 @@ PreparedTarget PrepareTarget(const QString& root, const QString& relative)
         throw std::runtime_error(QStringLiteral("Refused a file outside %1: %2").arg(root, relative).toStdString());
     const QByteArray name = QFile::encodeName(elements.takeLast());
     return {*target, QFileInfo(*target).absolutePath(), name, elements};
-}
-
-bool IsRegularFileAt(int folder, const QByteArray& name, struct stat* info = nullptr)
-{
-    struct stat st
-    {
-    };
-    if (::fstatat(folder, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
-        return false;
-    if (info)
-        *info = st;
-    return true;
 }
 
 // A new file takes the place of an old one with its permissions (a script stays executable).
@@ -283,6 +296,35 @@ void WholeFile::Publish()
     if (::renameat(folder_, QFile::encodeName(FileNameOf(temporaryPath_)).constData(), folder_, name_.constData()) != 0)
         Fail(SystemErrorText(errno));
     committed_ = true;
+}
+
+QString WriteNewFileBelow(int root, const QString& rootPath, const QString& relative, const QByteArray& bytes)
+{
+    const PreparedTarget target = PrepareTarget(rootPath, relative);
+    const int own = ::fcntl(root, F_DUPFD_CLOEXEC, 0);
+    if (own < 0)
+        FailToWrite(target.path, SystemErrorText(errno));
+    const int folder = OpenFolderBelow(own, rootPath, target.folders, target.path);
+    const auto create = [&] {
+        return ::openat(folder, target.name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    };
+    // A name that is taken is made afresh, never written through: a link there is refused.
+    int fd = create();
+    if (fd < 0 && errno == EEXIST && IsRegularFileAt(folder, target.name)
+        && ::unlinkat(folder, target.name.constData(), 0) == 0)
+        fd = create();
+    const int error = errno;
+    const bool link = fd < 0 && IsLinkAt(folder, target.name);
+    ::close(folder);
+    if (link)
+        throw UnsafePathError(target.path);
+    if (fd < 0)
+        FailToWrite(target.path, SystemErrorText(error));
+    QFile file;
+    file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle);
+    if (!WriteFully(file, bytes))
+        FailToWrite(target.path, file.errorString());
+    return target.path;
 }
 
 void WriteWholeFile(const QString& programFolder,

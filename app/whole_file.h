@@ -40,6 +40,13 @@ inline bool WriteFully(QIODevice& device, const QByteArray& bytes)
     return WriteFully(device, bytes.constData(), bytes.size());
 }
 
+// Writes a new file at `relative` below the open folder `root` (whose path is `rootPath`) and returns
+// its path. The folders on the way are opened from `root` without following a link (made when
+// missing) and the file is created afresh (a regular file there is removed first), so that a link
+// planted below the folder is refused, never written through. Throws UnsafePathError when a link
+// is in the way, std::runtime_error naming the file and the system's reason otherwise.
+QString WriteNewFileBelow(int root, const QString& rootPath, const QString& relative, const QByteArray& bytes);
+
 // One file written whole or not at all. The content goes into a temporary file in the target's
 // folder, listed in the program folder's pending list while it exists; Commit flushes it to disk
 // and renames it over the target, which keeps its permissions. The target's folder is opened once,

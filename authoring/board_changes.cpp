@@ -3,42 +3,16 @@
 #include "app/ansi_text.h"
 #include "app/app_state.h"
 #include "app/board_directories.h"
+#include "authoring/copy_files.h"
 #include "authoring/line_mods.h"
 #include "core/board_text.h"
-#include "install/trial_installation.h"
 
-#include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
 #include <algorithm>
-#include <map>
 #include <optional>
+#include <utility>
 
 namespace zp {
-
-namespace {
-
-// Every file below the root, by relative path; with the symbolic links among them.
-std::map<QString, QFileInfo> FilesBelow(const QString& root)
-{
-    std::map<QString, QFileInfo> files;
-    if (root.isEmpty() || !QFileInfo(root).isDir())
-        return files;
-    const QDir base(root);
-    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QFileInfo info = it.nextFileInfo();
-        files.emplace(base.relativeFilePath(info.filePath()), info);
-    }
-    return files;
-}
-
-bool SameBytes(const QFileInfo& a, const QFileInfo& b)
-{
-    return a.size() == b.size() && TrialInstallation::Bytes(a.filePath()) == TrialInstallation::Bytes(b.filePath());
-}
-
-} // namespace
 
 std::optional<Placement> PlaceFolder(const AppState& state, const QString& folder)
 {
@@ -83,7 +57,9 @@ QString LineEndReason(const QByteArray& bytes, bool lf)
     const qsizetype crlf = bytes.count("\r\n");
     const qsizetype lfs = bytes.count('\n') - crlf;
     const qsizetype crs = bytes.count('\r') - crlf;
-    if (crs > 0 || (crlf > 0 && lfs > 0))
+    if (crs > 0)
+        return QStringLiteral("a line ends in a lone CR: an installation writes CR LF or LF");
+    if (crlf > 0 && lfs > 0)
         return QStringLiteral("mixed line ends (CR LF and LF in one file): an installation writes one kind");
     if (lf && crlf > 0)
         return QStringLiteral("CR LF line ends, but the record writes LF");
@@ -92,6 +68,28 @@ QString LineEndReason(const QByteArray& bytes, bool lf)
     if (lf && !bytes.isEmpty() && !bytes.endsWith('\n'))
         return QStringLiteral("no line break at the end, which LF line ends always write");
     return QString();
+}
+
+// Whether an installation writes the text as exactly these bytes, in the original's encoding. With
+// CR LF line ends the text is encoded a stretch of whole lines at a time, so that a large file is
+// never held encoded beside its text.
+bool WritesAs(const QString& text, const BoardText& original, bool lf, QByteArrayView bytes)
+{
+    if (lf)
+        return EncodeBoardText(ToLfLines(text), original.encoding, original.bom) == bytes;
+    constexpr qsizetype kStretch = 1 << 20;
+    qsizetype at = 0, from = 0;
+    do {
+        const qsizetype cut = from + kStretch < text.size() ? text.indexOf(u'\n', from + kStretch) : -1;
+        const qsizetype to = cut < 0 ? text.size() : cut + 1;
+        const QByteArray encoded
+            = EncodeBoardText(QStringView(text).sliced(from, to - from), original.encoding, original.bom && from == 0);
+        if (bytes.size() - at < encoded.size() || bytes.sliced(at, encoded.size()) != encoded)
+            return false;
+        at += encoded.size();
+        from = to;
+    } while (from < text.size());
+    return at == bytes.size();
 }
 
 EditedText ReadEdited(const QByteArray& bytes, const BoardText& original, bool lf)
@@ -111,12 +109,40 @@ EditedText ReadEdited(const QByteArray& bytes, const BoardText& original, bool l
         }
         edited.text = decoded.text;
     }
-    if (EncodeBoardText(lf ? ToLfLines(edited.text) : edited.text, original.encoding, original.bom) != bytes) {
+    if (!WritesAs(edited.text, original, lf, bytes)) {
         edited.reason = LineEndReason(bytes, lf);
         if (edited.reason.isEmpty())
             edited.reason = QStringLiteral("its bytes cannot be written in the original's encoding");
     }
     return edited;
+}
+
+// The texts of a changed file as the recorder compares them, or why they cannot be compared. The
+// bytes are let go once decoded: a large file is held as its two texts only.
+struct ChangedText
+{
+    QString before, after;
+    QString reason;
+};
+
+ChangedText ReadChangedText(const FileChange& change, bool lf)
+{
+    ChangedText text;
+    FileBytes before = ReadRegularFile(QFile::encodeName(change.originalPath), true, MaxChangedTextBytes);
+    FileBytes after = ReadRegularFile(QFile::encodeName(change.editedPath), false, MaxChangedTextBytes);
+    text.reason = before.reason.isEmpty() ? after.reason : QStringLiteral("the original is ") + before.reason;
+    if (!text.reason.isEmpty())
+        return text;
+    if (IsBinary(before.bytes) || IsBinary(after.bytes)) {
+        text.reason = QStringLiteral("a binary file changed: mods change text only");
+        return text;
+    }
+    BoardText original = DecodeBoardText(std::exchange(before.bytes, {}));
+    EditedText edited = ReadEdited(after.bytes, original, lf);
+    text.reason = edited.reason;
+    text.before = std::move(original.text);
+    text.after = std::move(edited.text);
+    return text;
 }
 
 } // namespace
@@ -139,32 +165,6 @@ HackTypeScope::~HackTypeScope()
 bool RecordedHack::AllRecorded() const
 {
     return std::all_of(files.begin(), files.end(), [](const RecordedFile& file) { return file.Recorded(); });
-}
-
-std::vector<FileChange> CompareFolders(const QString& originalRoot, const QString& editedRoot)
-{
-    const std::map<QString, QFileInfo> original = FilesBelow(originalRoot);
-    const std::map<QString, QFileInfo> edited = FilesBelow(editedRoot);
-    std::vector<FileChange> changes;
-    for (const auto& [path, info] : edited) {
-        const auto before = original.find(path);
-        FileChange change {path, QString(), info.filePath(), QString()};
-        if (before != original.end())
-            change.originalPath = before->second.filePath();
-        if (info.isSymLink())
-            change.reason = QStringLiteral("a symbolic link");
-        else if (before != original.end() && !before->second.isSymLink() && SameBytes(before->second, info))
-            continue;
-        changes.push_back(change);
-    }
-    for (const auto& [path, info] : original) {
-        if (!edited.contains(path) && !info.isSymLink())
-            changes.push_back({path, info.filePath(), QString(), QString()});
-    }
-    std::sort(changes.begin(), changes.end(), [](const FileChange& a, const FileChange& b) {
-        return a.relativePath < b.relativePath;
-    });
-    return changes;
 }
 
 RecordedHack BuildRecordedHack(AppState& state,
@@ -197,28 +197,22 @@ RecordedHack BuildRecordedHack(AppState& state,
             hack.supportFiles.push_back({place->location, path.fileName(), NonEmpty(place->subPath)});
             hack.supportFilePaths.push_back(change.editedPath);
         } else {
-            const QByteArray before = TrialInstallation::Bytes(change.originalPath);
-            const QByteArray after = TrialInstallation::Bytes(change.editedPath);
-            if (IsBinary(before) || IsBinary(after)) {
-                file.reason = QStringLiteral("a binary file changed: mods change text only");
+            const ChangedText text = ReadChangedText(change, request.lfLineEnds);
+            if (!text.reason.isEmpty()) {
+                file.reason = text.reason;
                 continue;
             }
-            const BoardText original = DecodeBoardText(before);
-            const EditedText edited = ReadEdited(after, original, request.lfLineEnds);
-            if (!edited.reason.isEmpty()) {
-                file.reason = edited.reason;
+            const TextChanges changed = RecordTextChanges(text.before, text.after);
+            const std::vector<ModRecord>& mods = changed.mods;
+            if (!changed.refusal.isEmpty()) {
+                file.reason = changed.refusal;
                 continue;
             }
-            const std::optional<std::vector<ModRecord>> mods = RecordTextChanges(original.text, edited.text);
-            if (!mods) {
-                file.reason = QStringLiteral("the original is empty: a mod has no line to find");
-                continue;
-            }
-            if (mods->empty()) {
+            if (mods.empty()) {
                 file.reason = QStringLiteral("only its line ends or encoding differ: mods change lines");
                 continue;
             }
-            for (const ModRecord& mod : *mods) {
+            for (const ModRecord& mod : mods) {
                 ModEntry entry;
                 entry.FileName = path.fileName();
                 entry.ModOrder = hack.mods.size() + 1;
@@ -230,7 +224,7 @@ RecordedHack BuildRecordedHack(AppState& state,
                 entry.NewData = mod.NewData;
                 hack.mods.push_back(entry);
             }
-            file.mods = int(mods->size());
+            file.mods = int(mods.size());
         }
     }
     if (progress)

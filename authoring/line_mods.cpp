@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QStringList>
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <optional>
 
@@ -16,33 +17,47 @@ namespace {
 const QString kCrLf = QStringLiteral("\r\n");
 
 // A text as the lines between its CR LF breaks (a text that ends with a break has an empty last
-// line), with the offset at which each begins; one offset more for the end, as if a break followed.
-struct Lines
+// line), held as the offset at which each begins, with one offset more for the end, as if a break
+// followed. The text itself stays with the caller.
+class Lines
 {
+public:
     // Breaks are found by their LF, the quickest unit to look for, with the CR before it.
     explicit Lines(const QString& text)
+        : text_(text)
     {
-        qsizetype start = 0;
+        offsets_.push_back(0);
         for (qsizetype lf = text.indexOf(u'\n'); lf >= 0; lf = text.indexOf(u'\n', lf + 1)) {
-            if (lf > start && text[lf - 1] == u'\r') {
-                Add(text, start, lf - 1);
-                start = lf + 1;
-            }
+            if (lf > 0 && text[lf - 1] == u'\r')
+                offsets_.push_back(lf + 1);
         }
-        Add(text, start, text.size());
-        offsets.push_back(text.size() + kCrLf.size());
+        offsets_.push_back(text.size() + kCrLf.size());
     }
-    qsizetype size() const { return items.size(); }
-
-    void Add(const QString& text, qsizetype from, qsizetype to)
+    qsizetype size() const { return qsizetype(offsets_.size()) - 1; }
+    qsizetype Offset(qsizetype i) const { return offsets_[size_t(i)]; }
+    QStringView operator[](qsizetype i) const { return Span(i, i + 1); }
+    // The lines [from, to) with the breaks between them; empty when there are none.
+    QStringView Span(qsizetype from, qsizetype to) const
     {
-        offsets.push_back(from);
-        items.push_back(text.mid(from, to - from));
+        if (from >= to)
+            return QStringView();
+        return QStringView(text_).sliced(Offset(from), Offset(to) - kCrLf.size() - Offset(from));
     }
 
-    QStringList items;
-    std::vector<qsizetype> offsets;
+private:
+    const QString& text_;
+    std::vector<qsizetype> offsets_;
 };
+
+// Two runs of lines, `firstCount` and `secondCount` of them, as one text.
+QString Joined(QStringView first, qsizetype firstCount, QStringView second, qsizetype secondCount)
+{
+    if (firstCount == 0)
+        return second.toString();
+    if (secondCount == 0)
+        return first.toString();
+    return first.toString() + kCrLf + second.toString();
+}
 
 // Old lines [i0, i1) became new lines [j0, j1).
 struct Region
@@ -50,23 +65,62 @@ struct Region
     qsizetype i0, i1, j0, j1;
 };
 
-std::vector<Region> ChangedRegions(const Lines& before, const Lines& after)
+// Each line as a number, equal lines equal numbers, over both texts.
+struct NumberedLines
 {
-    QHash<QString, int> numbers;
-    const auto numbered = [&numbers](const QStringList& lines) {
+    std::vector<int> before, after;
+};
+
+NumberedLines Numbered(const Lines& before, const Lines& after)
+{
+    QHash<QStringView, int> numbers;
+    const auto numbered = [&numbers](const Lines& lines) {
         std::vector<int> out;
-        out.reserve(lines.size());
-        for (const QString& line : lines) {
-            auto known = numbers.constFind(line);
+        out.reserve(size_t(lines.size()));
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            auto known = numbers.constFind(lines[i]);
             if (known == numbers.constEnd())
-                known = numbers.insert(line, int(numbers.size()));
+                known = numbers.insert(lines[i], int(numbers.size()));
             out.push_back(*known);
         }
         return out;
     };
-    const std::vector<int> oldNumbers = numbered(before.items);
-    const std::vector<int> newNumbers = numbered(after.items);
-    const LineChanges changes = CompareLines(oldNumbers, newNumbers);
+    NumberedLines numbered_;
+    numbered_.before = numbered(before);
+    numbered_.after = numbered(after);
+    return numbered_;
+}
+
+// Whether the lines [from, from + count) equal those `shift` lines further on.
+bool Repeats(const std::vector<int>& lines, qsizetype from, qsizetype count, qsizetype shift)
+{
+    for (qsizetype t = 0; t < count; ++t) {
+        if (lines[size_t(from + t)] != lines[size_t(from + shift + t)])
+            return false;
+    }
+    return true;
+}
+
+// The region that `a` and `b` make together when the lines of one of them, only removed or only
+// added, can move past the equal lines between them to meet the other.
+std::optional<Region> Joined(const Region& a, const Region& b, const NumberedLines& lines)
+{
+    const qsizetype gap = b.i0 - a.i1;
+    if (a.j0 == a.j1 && Repeats(lines.before, a.i0, gap, a.i1 - a.i0))
+        return Region {a.i0 + gap, b.i1, b.j0, b.j1};
+    if (a.i0 == a.i1 && Repeats(lines.after, a.j0, gap, a.j1 - a.j0))
+        return Region {b.i0, b.i1, a.j0 + gap, b.j1};
+    if (b.j0 == b.j1 && Repeats(lines.before, a.i1, gap, b.i1 - b.i0))
+        return Region {a.i0, b.i1 - gap, a.j0, a.j1};
+    if (b.i0 == b.i1 && Repeats(lines.after, a.j1, gap, b.j1 - b.j0))
+        return Region {a.i0, a.i1, a.j0, b.j1 - gap};
+    return std::nullopt;
+}
+
+std::vector<Region> ChangedRegions(const Lines& before, const Lines& after)
+{
+    const NumberedLines numbered = Numbered(before, after);
+    const LineChanges changes = CompareLines(numbered.before, numbered.after);
 
     std::vector<Region> regions;
     const qsizetype n = before.size(), m = after.size();
@@ -80,9 +134,15 @@ std::vector<Region> ChangedRegions(const Lines& before, const Lines& after)
             ++region.i1;
         while (region.j1 < m && changes.added[region.j1])
             ++region.j1;
-        regions.push_back(region);
         i = region.i1;
         j = region.j1;
+        if (!regions.empty()) {
+            if (const std::optional<Region> joined = Joined(regions.back(), region, numbered)) {
+                regions.back() = *joined;
+                continue;
+            }
+        }
+        regions.push_back(region);
     }
     return regions;
 }
@@ -98,6 +158,69 @@ struct Candidate
     QString replacement;
 };
 
+// Which pairs of neighbouring units each block of lines of a text holds, folded as the case-
+// insensitive search folds them, as bits of a hash: a block that lacks a pair of the first line of
+// a needle holds no occurrence of it that begins in one of its lines. A search of the whole text
+// for each region made recording quadratic; the blocks make each search read a few lines.
+class PairBlocks
+{
+public:
+    static constexpr qsizetype LinesPerBlock = 64;
+    using Bits = std::array<quint64, 16>;
+
+    explicit PairBlocks(const Lines& lines)
+        : blocks_(size_t((lines.size() + LinesPerBlock - 1) / LinesPerBlock))
+    {
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            Add(lines[i], blocks_[size_t(i / LinesPerBlock)]);
+    }
+
+    // The pairs of a needle's first line; a leading LF is the end of a line break in the text.
+    static Bits Of(QStringView needle)
+    {
+        QStringView first = needle.left(needle.indexOf(kCrLf));
+        if (first.startsWith(u'\n'))
+            first = first.sliced(1);
+        Bits bits {};
+        Add(first, bits);
+        return bits;
+    }
+
+    bool Holds(qsizetype block, const Bits& wanted) const
+    {
+        const Bits& bits = blocks_[size_t(block)];
+        for (size_t w = 0; w < bits.size(); ++w) {
+            if ((bits[w] & wanted[w]) != wanted[w])
+                return false;
+        }
+        return true;
+    }
+
+private:
+    // A unit's folded form when that is ASCII other than CR and LF; -1 for the others, which no
+    // pair takes in.
+    static int Key(QChar unit)
+    {
+        if (unit.isSurrogate())
+            return -1;
+        const char32_t folded = QChar::toCaseFolded(char32_t(unit.unicode()));
+        return folded < 128 && folded != u'\r' && folded != u'\n' ? int(folded) : -1;
+    }
+
+    static void Add(QStringView text, Bits& bits)
+    {
+        for (qsizetype i = 1; i < text.size(); ++i) {
+            const int a = Key(text[i - 1]), b = Key(text[i]);
+            if (a < 0 || b < 0)
+                continue;
+            const int bit = (a * 131 + b) & 1023;
+            bits[size_t(bit / 64)] |= quint64(1) << (bit % 64);
+        }
+    }
+
+    std::vector<Bits> blocks_;
+};
+
 // The mods of one text, region by region, over the text as the mods before leave it: the new lines
 // above the region, the old lines from it on.
 class Recorder
@@ -106,55 +229,50 @@ public:
     Recorder(const QString& before, const QString& after)
         : before_(before)
         , after_(after)
+        , beforePairs_(before_)
+        , afterPairs_(after_)
         , current_(before)
     {
     }
 
-    std::optional<std::vector<ModRecord>> Run()
+    TextChanges Run()
     {
-        std::vector<ModRecord> mods;
+        TextChanges changes;
         for (const Region& region : ChangedRegions(before_, after_)) {
             region_ = region;
-            const std::optional<Candidate> chosen = Choose();
+            const std::optional<Candidate> chosen = Choose(changes.refusal);
             if (!chosen)
-                return std::nullopt;
+                return {{}, changes.refusal};
             current_.Replace(chosen->start, chosen->length, chosen->replacement);
-            mods.push_back(chosen->mod);
+            changes.mods.push_back(chosen->mod);
         }
-        return mods;
+        return changes;
     }
 
 private:
     qsizetype Removed() const { return region_.i1 - region_.i0; }
     qsizetype Added() const { return region_.j1 - region_.j0; }
 
-    // The lines [from, to) of the new text (above the region) or of the old one (from it on).
-    static QStringList Slice(const Lines& lines, qsizetype from, qsizetype to)
-    {
-        return lines.items.mid(from, to - from);
-    }
-
     // The region with `above` and `below` unchanged lines around it, written as `action`; nothing
-    // when that form cannot express it.
+    // when that form cannot express it. The lines above are the new text's, the rest the old one's.
     std::optional<Candidate> Make(int action, qsizetype above, qsizetype below) const
     {
         const Region& r = region_;
         if (above > r.j0 || r.i1 + below > before_.size())
             return std::nullopt;
-        const QStringList context = Slice(after_, r.j0 - above, r.j0);
-        const QStringList following = Slice(before_, r.i1, r.i1 + below);
-        const QStringList oldLines = context + Slice(before_, r.i0, r.i1) + following;
-        const QStringList newLines = context + Slice(after_, r.j0, r.j1) + following;
+        const qsizetype oldCount = above + Removed() + below, newCount = above + Added() + below;
+        const QStringView context = after_.Span(r.j0 - above, r.j0);
+        const QStringView following = before_.Span(r.i1, r.i1 + below);
         Candidate c;
         c.mod.ActionType = action;
         c.mod.ModInst = 1;
-        c.mod.OldData = oldLines.join(kCrLf);
-        if (oldLines.isEmpty() || c.mod.OldData.isEmpty())
+        c.mod.OldData = Joined(context, above, before_.Span(r.i0, r.i1 + below), Removed() + below);
+        if (oldCount == 0 || c.mod.OldData.isEmpty())
             return std::nullopt;
-        c.start = after_.offsets[r.j0 - above];
+        c.start = after_.Offset(r.j0 - above);
         c.length = c.mod.OldData.size();
-        c.replacement = newLines.join(kCrLf);
-        const QString added = Slice(after_, r.j0, r.j1).join(kCrLf);
+        c.replacement = Joined(after_.Span(r.j0 - above, r.j1), above + Added(), following, below);
+        const QString added = after_.Span(r.j0, r.j1).toString();
         switch (action) {
         case AddAfter: // the engine puts a line break in front unless the new text has one
             c.mod.NewData = added.startsWith(kCrLf) ? kCrLf + added : added;
@@ -169,7 +287,7 @@ private:
             break;
         default:
             // Lines taken out with nothing around them would leave their line break behind.
-            if (newLines.isEmpty())
+            if (newCount == 0)
                 return std::nullopt;
             c.mod.NewData = c.replacement;
         }
@@ -198,10 +316,40 @@ private:
         return forms;
     }
 
+    // Whether the candidate's old data occurs in the current text at its own place only. The text
+    // is the new lines above the region and the old ones from it on; only the blocks of them that
+    // hold the pairs of its first line are searched, each from the unit before it (an occurrence
+    // may begin with the LF of a line break).
     bool Unique(const Candidate& c) const
     {
         const FoldedSearch search(c.mod.OldData);
-        return search.IndexIn(current_, 0) == c.start && search.IndexIn(current_, c.start + 1) < 0;
+        const PairBlocks::Bits wanted = PairBlocks::Of(c.mod.OldData);
+        bool found = false;
+        const auto onlyItself = [&](qsizetype from, qsizetype to) {
+            const qsizetype until = to + search.size() - 1;
+            for (qsizetype at = search.IndexIn(current_, std::max<qsizetype>(from - 1, 0), until); at >= 0;
+                 at = search.IndexIn(current_, at + 1, until)) {
+                if (at != c.start)
+                    return false;
+                found = true;
+            }
+            return true;
+        };
+        constexpr qsizetype kBlock = PairBlocks::LinesPerBlock;
+        const Region& r = region_;
+        for (qsizetype b = 0; b * kBlock < r.j0; ++b) {
+            const qsizetype to = after_.Offset(std::min((b + 1) * kBlock, r.j0));
+            if (afterPairs_.Holds(b, wanted) && !onlyItself(after_.Offset(b * kBlock), to))
+                return false;
+        }
+        const qsizetype shift = after_.Offset(r.j0) - before_.Offset(r.i0);
+        for (qsizetype b = r.i0 / kBlock; b * kBlock < before_.size(); ++b) {
+            const qsizetype from = shift + before_.Offset(std::max(b * kBlock, r.i0));
+            const qsizetype to = shift + before_.Offset(std::min((b + 1) * kBlock, before_.size()));
+            if (beforePairs_.Holds(b, wanted) && !onlyItself(from, std::min(to, current_.size())))
+                return false;
+        }
+        return found;
     }
 
     // Which occurrence the engine counts the candidate's as: each search starts one unit after the
@@ -215,7 +363,8 @@ private:
         return n;
     }
 
-    std::optional<Candidate> Choose() const
+    // The form the region is written as; nothing, with the reason, when none can be.
+    std::optional<Candidate> Choose(QString& refusal) const
     {
         std::optional<Candidate> first;
         for (qsizetype context = 0; context <= MaxContextLines; ++context) {
@@ -232,21 +381,33 @@ private:
             }
         }
         // Only an empty text has no line to find; an instance must fit the field.
-        if (!first || InstanceOf(*first) > std::numeric_limits<qint16>::max())
+        if (!first) {
+            refusal = QStringLiteral("the original is empty: a mod has no line to find");
             return std::nullopt;
-        first->mod.ModInst = InstanceOf(*first);
+        }
+        const int instance = InstanceOf(*first);
+        if (instance > std::numeric_limits<qint16>::max()) {
+            refusal = QStringLiteral("no lines around line %1 occur only once, and the nearest occur more than %2 "
+                                     "times above it: a mod's instance number counts no further")
+                          .arg(region_.i0 + 1)
+                          .arg(std::numeric_limits<qint16>::max());
+            return std::nullopt;
+        }
+        first->mod.ModInst = instance;
         return first;
     }
 
     const Lines before_;
     const Lines after_;
+    const PairBlocks beforePairs_;
+    const PairBlocks afterPairs_;
     FoldedText current_;
     Region region_ {};
 };
 
 } // namespace
 
-std::optional<std::vector<ModRecord>> RecordTextChanges(const QString& before, const QString& after)
+TextChanges RecordTextChanges(const QString& before, const QString& after)
 {
     return Recorder(before, after).Run();
 }

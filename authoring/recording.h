@@ -106,12 +106,13 @@ RecordResult Record(AppState& state,
                     const RecordProgress& progress = {});
 
 // Runs a recording as one job (JobLock, the database written); Halted with the reason when the job
-// cannot start or an error stops it.
+// cannot start or an error stops it. Nothing is shown: the caller tells the reason.
 RecordResult RecordAsJob(AppState& state, const std::function<RecordResult()>& recording);
 
 // The program's work area for the private copies a recording makes, <program folder>/zpk_rec_temp:
-// made at once, removed when the recording is done (what a killed one left goes with the next job
-// lock). Throws std::runtime_error when it cannot be made.
+// made afresh at once and opened without following a link, removed when the recording is done
+// (what a killed one left goes with the next job lock). Throws std::runtime_error when it cannot be
+// made.
 class RecordingWorkFolder
 {
 public:
@@ -120,12 +121,14 @@ public:
     RecordingWorkFolder(const RecordingWorkFolder&) = delete;
     RecordingWorkFolder& operator=(const RecordingWorkFolder&) = delete;
 
-    // Writes a private copy at `relative` below the folder and returns its path; throws
-    // std::runtime_error naming the failure.
+    // Writes a private copy at `relative` below the folder and returns its path; every folder and
+    // the file are opened from the folder itself, so a link planted inside it is refused, never
+    // written through. Throws std::runtime_error naming the failure.
     QString Write(const QString& relative, const QByteArray& bytes) const;
 
 private:
     QString path_;
+    int folder_ = -1;
 };
 
 // The current hack type and its directory table for a while; as they were afterwards.

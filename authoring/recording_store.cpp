@@ -2,6 +2,7 @@
 #include "app/board_directories.h"
 #include "app/job_lock.h"
 #include "app/whole_file.h"
+#include "authoring/copy_files.h"
 #include "authoring/recording.h"
 #include "core/catalogue_operations.h"
 #include "core/install_log.h"
@@ -11,13 +12,15 @@
 #include "interchange/hack_import.h"
 #include "interchange/hack_unpack.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
+#include <cerrno>
+#include <fcntl.h>
 #include <map>
 #include <optional>
 #include <set>
 #include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zp {
 
@@ -35,7 +38,7 @@ QString FirstDifference(const TrialInstallation& trial, const std::map<QString, 
     for (const TrialInstallation::File& file : trial.Files()) {
         const auto edited = expected.find(file.relativePath);
         if (edited == expected.end()
-            || TrialInstallation::Bytes(file.workFile) != TrialInstallation::Bytes(edited->second))
+            || !SameRegularFiles(QFile::encodeName(file.workFile), QFile::encodeName(edited->second)))
             return file.relativePath;
         seen.insert(file.relativePath);
     }
@@ -61,25 +64,29 @@ std::map<QString, QString> EditedFiles(const RecordedHack& hack, const std::vect
 RecordingWorkFolder::RecordingWorkFolder(const QString& programFolder)
     : path_(programFolder + QStringLiteral("/zpk_rec_temp"))
 {
-    if (!QDir().mkpath(path_))
-        throw std::runtime_error(QStringLiteral("Unable to create the folder %1").arg(path_).toStdString());
+    // Made afresh: whatever lies at the name (a link planted there) goes first, a link as a link.
+    const QByteArray name = QFile::encodeName(path_);
+    if (::mkdir(name.constData(), 0777) != 0 && errno == EEXIST) {
+        RemoveJobFolderLater(path_);
+        ::mkdir(name.constData(), 0777);
+    }
+    folder_ = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder_ < 0)
+        throw std::runtime_error(
+            QStringLiteral("Unable to create the folder %1: %2").arg(path_, SystemErrorText(errno)).toStdString());
 }
 
 RecordingWorkFolder::~RecordingWorkFolder()
 {
+    ::close(folder_);
     RemoveJobFolderLater(path_);
 }
 
 QString RecordingWorkFolder::Write(const QString& relative, const QByteArray& bytes) const
 {
-    const std::optional<QString> path = JoinInsideRoot(path_, relative);
-    if (!path)
+    if (!JoinInsideRoot(path_, relative))
         throw std::runtime_error(QStringLiteral("%1 leads out of %2").arg(relative, path_).toStdString());
-    QDir().mkpath(QFileInfo(*path).path());
-    QFile out(*path);
-    if (!out.open(QIODevice::WriteOnly) || !WriteFully(out, bytes) || !out.flush())
-        throw std::runtime_error(QStringLiteral("Unable to write %1: %2").arg(*path, out.errorString()).toStdString());
-    return *path;
+    return WriteNewFileBelow(folder_, path_, relative, bytes);
 }
 
 RecordResult StoreRecordedHack(AppState& state,
@@ -143,8 +150,7 @@ RecordResult RecordAsJob(AppState& state, const std::function<RecordResult()>& r
 {
     RecordResult result;
     try {
-        if (!RunAsJob(state, DatabaseUse::Writes, [&] { result = recording(); }))
-            result.error = QStringLiteral("another job is running");
+        RunJob(state, DatabaseUse::Writes, [&] { result = recording(); });
     } catch (const std::exception& e) {
         result = RecordResult();
         result.error = QString::fromStdString(e.what());

@@ -21,6 +21,8 @@ namespace zp {
 namespace recordset_parts {
 
 constexpr qint64 FileChunkSize = 16384;
+// Blobs up to this size are stored by the row's own statement, larger ones a chunk at a time.
+constexpr qint64 InlineBlobSize = 1 << 20;
 
 struct Column
 {
@@ -175,6 +177,8 @@ struct Recordset::Impl
 
     // The value bound for a blob column: zeroblob(total size), then filled by WriteBlob.
     static qint64 BlobTotal(const std::vector<BlobPart>& parts);
+    // The parts' bytes as one.
+    static QByteArray JoinedParts(const std::vector<BlobPart>& parts);
     void Store();
 
     // ADO stores a pending edit when the cursor moves.

@@ -88,11 +88,39 @@ qint64 Recordset::Impl::BlobTotal(const std::vector<BlobPart>& parts)
     return total;
 }
 
+QByteArray Recordset::Impl::JoinedParts(const std::vector<BlobPart>& parts)
+{
+    QByteArray joined;
+    for (const BlobPart& part : parts) {
+        if (const auto* bytes = std::get_if<QByteArray>(&part)) {
+            joined += *bytes;
+            continue;
+        }
+        QFile file(std::get<QString>(part));
+        if (!file.open(QIODevice::ReadOnly))
+            Fail(QStringLiteral("cannot read %1: %2").arg(file.fileName(), file.errorString()));
+        joined += file.readAll();
+    }
+    return joined;
+}
+
 void Recordset::Impl::Store()
 {
-    // A row is one statement, which is atomic by itself; blobs are written after it, so those
-    // take a savepoint. No savepoint otherwise: inside an open transaction each one would copy
-    // every page the row touches into SQLite's sub-journal until the outer one ends.
+    // A small blob is bound into the row's statement like any value.
+    for (auto it = pendingBlobs.begin(); it != pendingBlobs.end();) {
+        const qint64 total = it->second.empty() ? 0 : BlobTotal(it->second);
+        if (total <= 0 || total > InlineBlobSize) {
+            ++it;
+            continue;
+        }
+        editValues[size_t(it->first)] = JoinedParts(it->second);
+        changed[size_t(it->first)] = true;
+        it = pendingBlobs.erase(it);
+    }
+    // A row is one statement, which is atomic by itself; larger blobs are written after it, so
+    // those take a savepoint. No savepoint otherwise: inside an open transaction each one would
+    // copy every page the row touches into SQLite's sub-journal until the outer one ends (many
+    // support files stored in the savepoint of a recording held two pages each in memory).
     std::optional<Transaction> transaction;
     if (!pendingBlobs.empty())
         transaction.emplace(db);

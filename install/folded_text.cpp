@@ -359,22 +359,23 @@ SearchProbes FoldedText::ProbesFor(QStringView needle) const
     return probes;
 }
 
-qsizetype FoldedText::FindFolded(QStringView needle, qsizetype from) const
+qsizetype FoldedText::FindFolded(QStringView needle, qsizetype from, qsizetype until) const
 {
     const qsizetype n = needle.size();
     const SearchProbes probes = ProbesFor(needle);
     auto [k, base] = Locate(from);
-    for (; k < pieces_.size(); base += pieces_[k++].size) {
+    for (; k < pieces_.size() && base < until; base += pieces_[k++].size) {
         const Piece& piece = pieces_[k];
+        const qsizetype size = std::min(piece.size, until - base);
         const char16_t* folded = Units(std::as_const(stores_[piece.store].folded)) + piece.start;
         const qsizetype start = std::max(from, base);
-        if (const qsizetype at = FindUnits(folded, piece.size, needle.utf16(), n, probes, start - base); at >= 0)
+        if (const qsizetype at = FindUnits(folded, size, needle.utf16(), n, probes, start - base); at >= 0)
             return base + at;
         // Occurrences that begin in this piece and end in a later one: the piece's last n - 1 units
         // with the next n - 1 of the text.
-        const qsizetype end = base + piece.size;
+        const qsizetype end = base + size;
         const qsizetype seamStart = std::max(start, end - n + 1);
-        const qsizetype seamEnd = std::min(size_, end + n - 1);
+        const qsizetype seamEnd = std::min(until, end + n - 1);
         if (seamEnd - seamStart < n)
             continue;
         QVarLengthArray<char16_t, 256> seam(seamEnd - seamStart);
@@ -401,20 +402,23 @@ FoldedSearch::FoldedSearch(const QString& needle)
 {
 }
 
-qsizetype FoldedSearch::IndexIn(const FoldedText& text, qsizetype from) const
+qsizetype FoldedSearch::IndexIn(const FoldedText& text, qsizetype from, qsizetype until) const
 {
     const qsizetype n = needle_.size();
-    if (n == 0 || from > text.size() - n)
+    until = std::min(until, text.size());
+    if (n == 0 || from > until - n)
         return -1;
     // Qt compares a needle of one unit on its own: a lone surrogate matches itself, also inside
     // a pair.
-    if (n == 1 && needle_[0].isSurrogate())
-        return text.Text().indexOf(needle_[0], from);
+    if (n == 1 && needle_[0].isSurrogate()) {
+        const qsizetype at = text.Text().indexOf(needle_[0], from);
+        return at < until ? at : -1;
+    }
     // Qt folds a low surrogate together with the high one before it, so a needle that begins
     // with a lone low surrogate never matches the second half of a pair.
     const bool lowFirst = needle_[0].isLowSurrogate();
     for (;;) {
-        const qsizetype at = text.FindFolded(folded_, from);
+        const qsizetype at = text.FindFolded(folded_, from, until);
         if (at <= 0 || !lowFirst || !text.At(at - 1).isHighSurrogate())
             return at;
         from = at + 1;

@@ -62,8 +62,8 @@ private:
         qsizetype size;
     };
 
-    // The first occurrence of an already folded needle at or after `from`, or -1.
-    qsizetype FindFolded(QStringView needle, qsizetype from) const;
+    // The first occurrence of an already folded needle at or after `from` that ends by `until`, or -1.
+    qsizetype FindFolded(QStringView needle, qsizetype from, qsizetype until) const;
     // The probes of a folded needle: the offsets of its two units that are rarest in the text.
     SearchProbes ProbesFor(QStringView needle) const;
     static size_t Bucket(char16_t unit) { return unit & 0xFF; }
@@ -94,7 +94,9 @@ public:
     explicit FoldedSearch(const QString& needle);
 
     // The first occurrence at or after `from`, or -1. An empty needle is never found.
-    qsizetype IndexIn(const FoldedText& text, qsizetype from) const;
+    qsizetype IndexIn(const FoldedText& text, qsizetype from) const { return IndexIn(text, from, text.size()); }
+    // The same among the occurrences that end by `until`: a search of part of the text.
+    qsizetype IndexIn(const FoldedText& text, qsizetype from, qsizetype until) const;
     qsizetype size() const { return needle_.size(); }
 
 private:

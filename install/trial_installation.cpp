@@ -9,7 +9,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <algorithm>
 #include <stdexcept>
 
 namespace zp {
@@ -17,19 +16,18 @@ namespace zp {
 TrialInstallation::TrialInstallation(QString sourceRoot, BoardFileCache* cache)
     : sourceRoot_(std::move(sourceRoot))
     , cache_(cache)
-    , folder_(QDir::tempPath() + QStringLiteral("/zenpatch-trial-XXXXXX"))
 {
-    if (!folder_.isValid())
-        throw std::runtime_error("Unable to create a temporary folder: " + folder_.errorString().toStdString());
 }
 
 bool TrialInstallation::Run(AppState& state, InstallationHost& host, LogSink& log)
 {
+    if (!folder_)
+        folder_.emplace(state.ProgramFolder);
     log.Clear();
     state.CurrentHackType = static_cast<qint16>(state.HackInfoRecordset->Int("HackType"));
     LoadDirectoryTable(state);
     LogHackName(state, log, QStringLiteral("BEGIN Installation"));
-    ModPass pass(state, host, log, folder_.path(), sourceRoot_, saved_, cache_);
+    ModPass pass(state, host, log, folder_->path(), sourceRoot_, saved_, cache_);
     if (limit_)
         pass.LimitTo(&*limit_);
     const bool any = pass.Run();
@@ -56,7 +54,7 @@ void TrialInstallation::WriteSupportFile(const QString& relative, Recordset& fil
         path.remove(0, 1);
     if (limit_ && !limit_->contains(path))
         return;
-    const QString workFile = folder_.filePath(QStringLiteral("s") + QString::number(++supportFiles_));
+    const QString workFile = folder_->filePath(QStringLiteral("s") + QString::number(++supportFiles_));
     QFile out(workFile);
     if (!out.open(QIODevice::WriteOnly))
         throw std::runtime_error(out.errorString().toStdString());
@@ -70,13 +68,13 @@ void TrialInstallation::WriteSupportFile(const QString& relative, Recordset& fil
 
 void TrialInstallation::Keep(const QString& relative, const QString& origin, const QString& workFile, bool support)
 {
-    const auto known
-        = std::find_if(files_.begin(), files_.end(), [&](const File& file) { return file.relativePath == relative; });
-    if (known == files_.end()) {
+    const auto [known, added] = places_.try_emplace(relative, files_.size());
+    if (added) {
         files_.push_back({relative, origin, workFile, support});
     } else {
-        known->workFile = workFile;
-        known->support = known->support || support;
+        File& file = files_[known->second];
+        file.workFile = workFile;
+        file.support = file.support || support;
     }
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "app/job_lock.h"
 #include "install/mod_pass.h"
 
 #include <QByteArray>
 #include <QString>
-#include <QTemporaryDir>
 #include <map>
 #include <optional>
 #include <set>
@@ -28,7 +28,8 @@ class LogSink;
 //   configured SourceDir or any other copy of a board), and below the configured OutputDir first
 //   when the host's SearchOutputFirst says so.
 // - Working copy: the trial keeps every board or support file its runs changed or made, in its
-//   temporary folder until it is destroyed. Run may be called for several hacks in turn: a later
+//   temporary folder (a HeldTemporaryFolder of the program folder, made by the first run) until it
+//   is destroyed. Run may be called for several hacks in turn: a later
 //   hack finds the files an earlier one changed (or made) in the working copy and builds on them.
 // - Results: Mods() tells for each mod of the last run whether it applied, with its FileName,
 //   ActionType, ModOrder and Comment; Files() lists the working copy with where each file came
@@ -45,7 +46,6 @@ public:
         bool support = false; // a support file: written as stored, into the output folder
     };
 
-    // Throws std::runtime_error when the temporary folder cannot be made.
     // With a cache, the board files are read through it (one cache per source root).
     explicit TrialInstallation(QString sourceRoot, BoardFileCache* cache = nullptr);
 
@@ -54,7 +54,8 @@ public:
     void LimitTo(std::set<QString> files) { limit_ = std::move(files); }
 
     // Tries the hack at the current row of HackInfoRecordset (CurrentHackNum) over the working
-    // copy, logging as the installation does. False when the hack has no mods.
+    // copy, logging as the installation does. False when the hack has no mods. Throws
+    // std::runtime_error when the temporary folder cannot be made.
     bool Run(AppState& state, InstallationHost& host, LogSink& log);
 
     // Every file of the working copy, in the order an installation writes them: the support files
@@ -71,9 +72,10 @@ private:
     QString sourceRoot_;
     BoardFileCache* const cache_;
     std::optional<std::set<QString>> limit_;
-    QTemporaryDir folder_;
+    std::optional<HeldTemporaryFolder> folder_;
     std::map<QString, QString> saved_; // relative path -> work file
     std::vector<File> files_;
+    std::map<QString, size_t> places_; // relative path -> its index in files_
     std::vector<ModResult> mods_;
     int supportFiles_ = 0;
 };

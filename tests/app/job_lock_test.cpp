@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <ctime>
 #include <fcntl.h>
 #include <optional>
 #include <sys/file.h>
@@ -64,6 +65,8 @@ TEST_F(JobLockTest, ASecondJobWaitsThenStopsWithTheMessage)
 TEST_F(JobLockTest, TheLockAndTheLeftoversOfAKilledJobAreTakenOver)
 {
     const QString board = folder.filePath("board");
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
     const pid_t child = fork();
     if (child == 0) {
         // A job killed in the middle of its writes: nothing of it runs any more.
@@ -71,6 +74,11 @@ TEST_F(JobLockTest, TheLockAndTheLeftoversOfAKilledJobAreTakenOver)
         QDir(folder.path()).mkpath("enctemp/half");
         QDir(folder.path()).mkpath("zpk_inst_temp/cgi-bin");
         QDir(folder.path()).mkpath("zpk_inst_temp.old-0badcafe/cgi-bin"); // one it was removing after a job
+        QDir(folder.path()).mkpath("zpk_rec_temp/templates");
+        QDir(folder.path()).mkpath("zpk_rec_temp.old-0badcafe/templates");
+        HeldTemporaryFolder trial(folder.path());
+        const QByteArray trialPath = trial.path().toUtf8() + '\n';
+        (void)!::write(pipe[1], trialPath.constData(), trialPath.size());
         // A source backup being filled, and one of an older version that never had a manifest.
         QDir(folder.path()).mkpath("backups/7-20240101-000000.unfinished/cgi-bin");
         QDir(folder.path()).mkpath("backups/7-20230101-000000/cgi-bin");
@@ -80,14 +88,27 @@ TEST_F(JobLockTest, TheLockAndTheLeftoversOfAKilledJobAreTakenOver)
     }
     ASSERT_GT(child, 0);
     waitpid(child, nullptr, 0);
+    ::close(pipe[1]);
+    char killedTrial[4096] = {};
+    ASSERT_GT(::read(pipe[0], killedTrial, sizeof killedTrial - 1), 0);
+    ::close(pipe[0]);
+    const QString killed = QString::fromUtf8(killedTrial).trimmed();
     ASSERT_EQ(QDir(board).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    // A trial folder in use beside the job stays; both are old enough to have been taken hold of.
+    const HeldTemporaryFolder running(folder.path());
+    for (const QString& trial : {killed, running.path()}) {
+        const timespec old[2] = {{0, UTIME_OMIT}, {std::time(nullptr) - 60, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(trial).constData(), old, 0), 0);
+    }
 
     EXPECT_NO_THROW(JobLock(folder.path(), 0ms));
     EXPECT_TRUE(QDir(board).isEmpty(QDir::Files | QDir::Hidden));
     // The job folders make way at once and go while the job runs.
-    EXPECT_FALSE(QFile::exists(folder.filePath("enctemp")));
-    EXPECT_FALSE(QFile::exists(folder.filePath("zpk_inst_temp")));
-    EXPECT_TRUE(GoneSoon({"enctemp*", "zpk_inst_temp*"}));
+    for (const char* work : {"enctemp", "zpk_inst_temp", "zpk_rec_temp"})
+        EXPECT_FALSE(QFile::exists(folder.filePath(work))) << work;
+    EXPECT_TRUE(GoneSoon({"enctemp*", "zpk_inst_temp*", "zpk_rec_temp*"}));
+    EXPECT_FALSE(QFile::exists(killed));
+    EXPECT_TRUE(QFile::exists(running.path()));
     EXPECT_EQ(QDir(folder.filePath("backups")).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
               QStringList {"7-20230101-000000"});
 }

@@ -1,3 +1,4 @@
+#include "app/whole_file.h"
 #include "authoring/line_mods.h"
 #include "authoring/recording.h"
 #include "board_tree.h"
@@ -8,6 +9,10 @@
 #include "install/work_buffer.h"
 
 #include <QRandomGenerator>
+#include <QThread>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zp::testing {
 
@@ -201,30 +206,67 @@ TEST(LineModsTest, ShortUniqueAnchorsOneModPerRegion)
 {
     const QString before = "a\r\n}\r\nb\r\n}\r\nc\r\nx\r\nd\r\n";
     const QString after = "a\r\n}\r\nNEW\r\nb\r\n}\r\nc\r\nd\r\n";
-    const auto mods = RecordTextChanges(before, after);
-    ASSERT_TRUE(mods);
-    ASSERT_EQ(mods->size(), 2u);
-    EXPECT_EQ((*mods)[0].ActionType, AddBefore); // "}" above is not unique; "b" below is
-    EXPECT_EQ((*mods)[0].OldData, "b");
-    EXPECT_EQ((*mods)[0].NewData, "NEW");
-    EXPECT_EQ((*mods)[1].ActionType, Delete);
-    EXPECT_EQ((*mods)[1].OldData, "x");
-    EXPECT_EQ((*mods)[1].ModInst, 1);
+    const std::vector<ModRecord> mods = RecordTextChanges(before, after).mods;
+    ASSERT_EQ(mods.size(), 2u);
+    EXPECT_EQ(mods[0].ActionType, AddBefore); // "}" above is not unique; "b" below is
+    EXPECT_EQ(mods[0].OldData, "b");
+    EXPECT_EQ(mods[0].NewData, "NEW");
+    EXPECT_EQ(mods[1].ActionType, Delete);
+    EXPECT_EQ(mods[1].OldData, "x");
+    EXPECT_EQ(mods[1].ModInst, 1);
 
-    EXPECT_EQ(Applied(before, *mods), after);
+    EXPECT_EQ(Applied(before, mods), after);
 
     // A text that repeats itself: no anchor of a few lines occurs once, so an instance tells.
     QString periodic = QString("a\r\nb\r\n").repeated(20);
     QString changed = periodic;
     changed.replace(14 * 6, 1, "z");
-    const auto counted = RecordTextChanges(periodic, changed);
-    ASSERT_TRUE(counted);
-    ASSERT_EQ(counted->size(), 1u);
-    EXPECT_EQ((*counted)[0].ActionType, Replace);
-    EXPECT_EQ((*counted)[0].OldData, "a");
-    EXPECT_EQ((*counted)[0].ModInst, 15);
-    EXPECT_EQ(Applied(periodic, *counted), changed);
-    EXPECT_FALSE(RecordTextChanges("", "x"));
+    const std::vector<ModRecord> counted = RecordTextChanges(periodic, changed).mods;
+    ASSERT_EQ(counted.size(), 1u);
+    EXPECT_EQ(counted[0].ActionType, Replace);
+    EXPECT_EQ(counted[0].OldData, "a");
+    EXPECT_EQ(counted[0].ModInst, 15);
+    EXPECT_EQ(Applied(periodic, counted), changed);
+}
+
+// A change that no mod can find is refused with the reason.
+TEST(LineModsTest, ChangesNoModCanFindAreRefusedWithTheReason)
+{
+    EXPECT_EQ(RecordTextChanges("", "x").refusal, "the original is empty: a mod has no line to find");
+    // Every line alike: the change below the 40,000th is beyond what an instance number counts.
+    const QString same = QString("x\r\n").repeated(40000);
+    EXPECT_EQ(RecordTextChanges(same + "x", same + "y").refusal,
+              "no lines around line 40001 occur only once, and the nearest occur more than 32767 times above it: "
+              "a mod's instance number counts no further");
+}
+
+// A kept line equal to a removed one beside it takes the removed one's place: one region, one mod.
+TEST(LineModsTest, ALineRemovedBesideAnEqualOneIsPartOfTheNextChange)
+{
+    // The earlier swap keeps the last "}" rather than the first; the end is still one change.
+    const QString before = "a\r\nb\r\nc\r\n}\r\n}\r\n# end", after = "b\r\na\r\nc\r\n}";
+    const std::vector<ModRecord> mods = RecordTextChanges(before, after).mods;
+    ASSERT_FALSE(mods.empty());
+    EXPECT_EQ(mods.back().OldData, "}\r\n}\r\n# end");
+    EXPECT_EQ(mods.back().NewData, "}");
+    EXPECT_FALSE(mods[mods.size() - 2].OldData.contains("}"));
+    EXPECT_EQ(Applied(before, mods), after);
+}
+
+// An anchor is unique in the whole text: an equal line far above the change counts too.
+TEST(LineModsTest, AnEqualLineFarAboveTheChangeIsCounted)
+{
+    QStringList lines;
+    for (int i = 0; i < 300; ++i)
+        lines << QString("line %1").arg(i);
+    lines[10] = lines[250] = "dup";
+    QStringList edited = lines;
+    edited[250] = "new";
+    const QString before = lines.join("\r\n"), after = edited.join("\r\n");
+    const std::vector<ModRecord> mods = RecordTextChanges(before, after).mods;
+    ASSERT_EQ(mods.size(), 1u);
+    EXPECT_NE(mods[0].OldData, "dup");
+    EXPECT_EQ(Applied(before, mods), after);
 }
 
 // Many random texts of lines that repeat, through the engine alone.
@@ -236,11 +278,11 @@ TEST(LineModsTest, RandomEditsApplyExactly)
         const bool finalBreak = board.Below(2) == 0;
         const QString before = QString::fromLatin1(Joined(lines, "\r\n", finalBreak));
         const QString after = QString::fromLatin1(Joined(board.Edit(lines), "\r\n", finalBreak));
-        const auto mods = RecordTextChanges(before, after);
-        ASSERT_EQ(mods.has_value(), !before.isEmpty()) << seed; // an empty text has no line to find
-        if (!mods)
+        const TextChanges changes = RecordTextChanges(before, after);
+        ASSERT_EQ(changes.refusal.isEmpty(), !before.isEmpty()) << seed; // an empty text has no line to find
+        if (!changes.refusal.isEmpty())
             continue;
-        ASSERT_EQ(Applied(before, *mods), after) << seed;
+        ASSERT_EQ(Applied(before, changes.mods), after) << seed;
     }
 }
 
@@ -251,6 +293,7 @@ TEST_F(RecordingTest, FilesThatCannotBeRecordedAreNamedAndNothingIsStored)
     Both("html/logo.gif", QByteArray("GIF\0\1", 5), QByteArray("GIF\0\2", 5));
     Write(source + "/templates/gone.tmpl", "x");
     Both("cgi-bin/lf.cgi", "a\nb\n", "a\nc\n");
+    Both("templates/cr.tmpl", "a\r\nb\r\n", "a\rc\r\n");
 
     RecordRequest request = Request();
     RecordResult result = Record(state, request, CompareFolders(source, edited));
@@ -262,6 +305,7 @@ TEST_F(RecordingTest, FilesThatCannotBeRecordedAreNamedAndNothingIsStored)
     EXPECT_EQ(reasons["templates/mixed.tmpl"],
               "mixed line ends (CR LF and LF in one file): an installation writes one kind");
     EXPECT_EQ(reasons["cgi-bin/lf.cgi"], "LF line ends, but the record writes CR LF");
+    EXPECT_EQ(reasons["templates/cr.tmpl"], "a line ends in a lone CR: an installation writes CR LF or LF");
     EXPECT_EQ(reasons["html/logo.gif"], "a binary file changed: mods change text only");
     EXPECT_EQ(reasons["templates/gone.tmpl"], "deleted: a hack cannot delete a file");
     EXPECT_EQ(reasons["templates/ok.tmpl"], "");
@@ -270,6 +314,95 @@ TEST_F(RecordingTest, FilesThatCannotBeRecordedAreNamedAndNothingIsStored)
     result = Record(state, request, CompareFolders(source, edited));
     ASSERT_EQ(result.outcome, RecordOutcome::Stored);
     EXPECT_EQ(CountHacks(), 1);
+}
+
+// A large file is checked a stretch at a time: a stray LF far into it still stops it.
+TEST_F(RecordingTest, ALineEndFarIntoALargeFileIsFound)
+{
+    const QByteArray lines = QByteArray("line of a large file\r\n").repeated(100000);
+    Both("templates/large.tmpl", lines + "a\r\n", lines + "b\r\n");
+    Both("templates/stray.tmpl", lines + "a\r\n", lines + "b\n");
+    std::map<QString, QString> reasons;
+    for (const RecordedFile& file : Record(state, Request(), CompareFolders(source, edited)).files)
+        reasons[file.relativePath] = file.reason;
+    EXPECT_EQ(reasons["templates/large.tmpl"], "");
+    EXPECT_EQ(reasons["templates/stray.tmpl"],
+              "mixed line ends (CR LF and LF in one file): an installation writes one kind");
+}
+
+// Files that are not regular or whose names are not UTF-8 are named with the reason, never read:
+// a FIFO would never end its read.
+TEST_F(RecordingTest, FilesNotRegularOrNotNamedInUtf8AreNamedWithTheReason)
+{
+    const auto writeRaw = [](const QString& root, const QByteArray& relative, const QByteArray& bytes) {
+        const int fd = ::open((QFile::encodeName(root) + "/" + relative).constData(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, bytes.constData(), bytes.size()), bytes.size());
+        ::close(fd);
+    };
+    for (const QString& root : {source, edited}) {
+        QDir().mkpath(root + "/templates");
+        ASSERT_EQ(::mkfifo(QFile::encodeName(root + "/templates/pipe").constData(), 0644), 0);
+    }
+    writeRaw(edited, "templates/caf\xE9.tmpl", "new");
+    writeRaw(source, "templates/\xE9t\xE9.tmpl", "a\r\n");
+    writeRaw(edited, "templates/\xE9t\xE9.tmpl", "b\r\n");
+    writeRaw(source, "templates/same\xE9.tmpl", "a\r\n");
+    writeRaw(edited, "templates/same\xE9.tmpl", "a\r\n");
+    Both("templates/ok.tmpl", "a\r\n", "b\r\n");
+
+    const RecordResult result = Record(state, Request(), CompareFolders(source, edited));
+    EXPECT_EQ(result.outcome, RecordOutcome::NotRecorded);
+    std::map<QString, QString> reasons;
+    for (const RecordedFile& file : result.files)
+        reasons[file.relativePath] = file.reason;
+    const QString notText = "its name is not UTF-8: a hack names its files as text";
+    EXPECT_EQ(reasons,
+              (std::map<QString, QString> {{"templates/caf\\xe9.tmpl", notText},
+                                           {"templates/ok.tmpl", ""},
+                                           {"templates/pipe", "not a regular file (a FIFO)"},
+                                           {"templates/\\xe9t\\xe9.tmpl", notText}}));
+    // Qt cannot remove what it cannot name.
+    for (const QString& root : {source, edited}) {
+        for (const QByteArray name : {"caf\xE9", "\xE9t\xE9", "same\xE9"})
+            ::unlink((QFile::encodeName(root) + "/templates/" + name + ".tmpl").constData());
+    }
+}
+
+// Links planted at the work folder's name or inside it are never written through.
+TEST_F(RecordingTest, TheWorkFolderNeverWritesThroughALink)
+{
+    const QString outside = home.filePath("outside"), folder = home.filePath("zpk_rec_temp");
+    Write(outside + "/kept.cgi", "kept");
+    ASSERT_TRUE(QFile::link(outside, folder));
+    {
+        const RecordingWorkFolder work(home.path());
+        EXPECT_EQ(work.Write("html/new.html", "new"), folder + "/html/new.html");
+        QDir().mkpath(folder + "/templates");
+        ASSERT_TRUE(QFile::link(outside, folder + "/cgi-bin"));
+        ASSERT_TRUE(QFile::link(outside + "/kept.cgi", folder + "/templates/a.tmpl"));
+        EXPECT_THROW(work.Write("cgi-bin/new.cgi", "new"), UnsafePathError);
+        EXPECT_THROW(work.Write("templates/a.tmpl", "new"), UnsafePathError);
+    }
+    EXPECT_EQ(FilesBelow(outside), QStringList {"kept.cgi"});
+    EXPECT_EQ(Read(outside + "/kept.cgi"), "kept");
+    // The folder goes in the background; the test's own folder goes after it.
+    for (int wait = 0; wait < 100 && !QDir(home.path()).entryList({"zpk_rec_temp*"}, QDir::Dirs).isEmpty(); ++wait)
+        QThread::msleep(50);
+}
+
+// The job cannot start: its reason is the result's, told once, by the caller.
+TEST_F(RecordingTest, AJobThatCannotStartGivesItsOwnReasonOnly)
+{
+    Both("templates/a.tmpl", "a\r\n", "b\r\n");
+    state.Connection.Execute("PRAGMA query_only = 1");
+    const RecordResult result
+        = RecordAsJob(state, [&] { return Record(state, Request(), CompareFolders(source, edited)); });
+    EXPECT_EQ(result.outcome, RecordOutcome::Halted);
+    EXPECT_EQ(result.error,
+              "Zenpatch cannot write to its database " + home.filePath("zpatch.zpd")
+                  + " (attempt to write a readonly database). Nothing was changed.");
+    EXPECT_TRUE(dialogs.messages.empty());
 }
 
 } // namespace

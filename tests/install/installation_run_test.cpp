@@ -2,6 +2,7 @@
 #include "log_rows.h"
 
 #include "analysis/analysis_run.h"
+#include "app/job_lock.h"
 #include "app/worker_threads.h"
 #include "database/recordset.h"
 #include "install/installation_run.h"
@@ -656,6 +657,9 @@ TEST_F(InstallationRunTest, TrialMakesTheInstallsBytesAndWritesNothing)
     EXPECT_EQ(paths, QStringList({"cgi-bin/new.cgi", "cgi-bin/forum.cgi", "html/index.html"}));
     EXPECT_EQ(trial.Files()[0].origin, "");
     EXPECT_EQ(trial.Files()[1].origin, source + "/cgi-bin/forum.cgi");
+    // In a folder named for the program folder, which the next job removes once a kill left it.
+    const auto prefix = [](const QString& folder) { return QFileInfo(folder).fileName().chopped(6); };
+    EXPECT_EQ(prefix(QFileInfo(trial.Files()[0].workFile).path()), prefix(HeldTemporaryFolder(home.path()).path()));
 }
 
 TEST_F(InstallationRunTest, TrialsInSequenceBuildOnEachOtherOverAnyBoard)
