@@ -267,6 +267,23 @@ TEST_F(InstallationRunTest, OverwritingTheSourceBacksUpWhatItReplaces)
               (std::map<QString, QByteArray> {{"cgi-bin/forum.cgi", "x\r\n"}, {"cgi-bin/other.cgi", "untouched"}}));
 }
 
+TEST_F(InstallationRunTest, OverwritingTheSourceNeitherEmptiesNorMakesTheOutputFolder)
+{
+    Write(source + "/cgi-bin/forum.cgi", "x\r\n");
+    const int hack = AddHack("Over");
+    AddMod(hack, 1, "forum.cgi", 0, "", Replace, 1, "x", "y");
+    host.overwrite = true;
+    host.deleteOutput = true;
+
+    Write(output + "/earlier.cgi", "an earlier installation");
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+    EXPECT_EQ(FilesBelow(output), QStringList {"earlier.cgi"});
+
+    QDir(output).removeRecursively();
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+    EXPECT_FALSE(Exists(output));
+}
+
 TEST_F(InstallationRunTest, TheManifestListsOnlyTheFilesReallyReplaced)
 {
     Write(source + "/cgi-bin/forum.cgi", "x\r\n");
