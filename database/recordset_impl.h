@@ -175,6 +175,9 @@ struct Recordset::Impl
 
     // The value bound for a blob column: zeroblob(total size), then filled by WriteBlob.
     static qint64 BlobTotal(const std::vector<BlobPart>& parts);
+    // SQLite's "string or blob too big" for a row with blobs, in words: the largest of them (the file
+    // it comes from) and the most a row holds.
+    [[noreturn]] void FailTooLarge() const;
     void Store();
 
     // ADO stores a pending edit when the cursor moves.
