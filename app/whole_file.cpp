@@ -34,11 +34,14 @@ QString NewTemporaryName(const QString& folder)
 
 void AddToPendingList(const QString& programFolder, const QString& path)
 {
-    QFile list(PendingListPath(programFolder));
+    const QString listPath = PendingListPath(programFolder);
     const QByteArray line = path.toUtf8() + '\n';
-    if (!list.open(QIODevice::WriteOnly | QIODevice::Append) || list.write(line) != line.size() || !list.flush())
-        throw std::runtime_error(
-            QStringLiteral("Cannot write %1: %2").arg(list.fileName(), list.errorString()).toStdString());
+    QFile list;
+    QString refusal = OpenRegularFile(list, listPath, QIODevice::WriteOnly | QIODevice::Append);
+    if (refusal.isEmpty() && (list.write(line) != line.size() || !list.flush()))
+        refusal = list.errorString();
+    if (!refusal.isEmpty())
+        throw std::runtime_error(QStringLiteral("Cannot write %1: %2").arg(listPath, refusal).toStdString());
 }
 
 bool IsRegularFile(const QString& path, struct stat* info = nullptr)
@@ -148,9 +151,9 @@ void KeepPermissions(int folder, const QByteArray& name, int fd)
 
 void CopyInto(WholeFile& out, const QString& source)
 {
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
-        throw std::runtime_error(QStringLiteral("Cannot read %1: %2").arg(source, in.errorString()).toStdString());
+    QFile in;
+    if (const QString refusal = OpenRegularFile(in, source); !refusal.isEmpty())
+        throw std::runtime_error(QStringLiteral("Cannot read %1: %2").arg(source, refusal).toStdString());
     while (!in.atEnd()) {
         const QByteArray chunk = in.read(65536);
         if (in.error() != QFileDevice::NoError)
@@ -339,7 +342,7 @@ void WholeFileBatch::Stage(const QString& source, const QString& root, const QSt
     const PreparedTarget target = PrepareTarget(root, relative);
     const int folder = Folder(root, target.folders, target.folderPath, target.path);
     // Only a regular file is staged: a link planted in its place is never moved into a board.
-    const int from = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int from = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     struct stat file
     {
     }, place {};
@@ -406,9 +409,12 @@ void WholeFileBatch::Commit(const std::function<void(const QString& relative, co
 
 void RemovePendingFiles(const QString& programFolder)
 {
-    QFile list(PendingListPath(programFolder));
-    if (!list.open(QIODevice::ReadOnly))
+    const QString listPath = PendingListPath(programFolder);
+    if (!QFile::exists(listPath))
         return;
+    QFile list;
+    if (const QString refusal = OpenRegularFile(list, listPath); !refusal.isEmpty())
+        throw std::runtime_error(QStringLiteral("Cannot read %1: %2").arg(listPath, refusal).toStdString());
     while (!list.atEnd()) {
         QByteArray line = list.readLine();
         if (line.endsWith('\n'))
@@ -420,12 +426,13 @@ void RemovePendingFiles(const QString& programFolder)
             && TemporaryName.match(FileNameOf(path)).hasMatch();
         if (!ours)
             qWarning("%s names %s, which is no temporary file of Zenpatch: left alone",
-                     qUtf8Printable(list.fileName()),
+                     qUtf8Printable(listPath),
                      qUtf8Printable(path));
         else if (IsRegularFile(path))
             QFile::remove(path);
     }
-    list.remove();
+    list.close();
+    QFile::remove(listPath);
 }
 
 } // namespace zp

@@ -125,6 +125,7 @@ private:
 };
 
 // Removes the temporary files that a killed job left (those in the pending list), then the list.
+// Throws std::runtime_error naming the list when it cannot be read (a FIFO in its place).
 void RemovePendingFiles(const QString& programFolder);
 
 } // namespace zp

@@ -1,5 +1,7 @@
 #include "install/backup_manifest.h"
 
+#include "app/common.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QRegularExpression>
@@ -125,10 +127,13 @@ bool ReservedInBackup(const QString& path)
 
 QByteArray FileSha256(const QString& path)
 {
-    QFile file(path);
+    QFile file;
     QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
-        throw std::runtime_error(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()).toStdString());
+    QString refusal = OpenRegularFile(file, path);
+    if (refusal.isEmpty() && !hash.addData(&file))
+        refusal = file.errorString();
+    if (!refusal.isEmpty())
+        throw std::runtime_error(QStringLiteral("Cannot read %1: %2").arg(path, refusal).toStdString());
     return hash.result().toHex();
 }
 

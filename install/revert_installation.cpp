@@ -1,6 +1,7 @@
 #include "install/revert_installation.h"
 
 #include "app/app_state.h"
+#include "app/common.h"
 #include "app/dialogs.h"
 #include "app/job_lock.h"
 #include "app/whole_file.h"
@@ -31,20 +32,20 @@ QString BackupFolder(const QString& name)
 }
 
 // The manifest of a backup, or nothing when it has none. Throws ManifestError for one that cannot
-// be trusted: behind a symbolic link, not a file, too large, unreadable or not as written.
+// be trusted: behind a symbolic link, not a regular file, too large, unreadable or not as written.
 std::optional<BackupManifest> ReadManifest(const QString& programFolder, const QString& name)
 {
     const QString relative = BackupFolder(name) + u'/' + ManifestFileName;
     if (const QString link = LinkOnTheWay(programFolder, relative); !link.isEmpty())
         throw ManifestError(QStringLiteral("it lies behind the symbolic link %1").arg(link).toStdString());
-    QFile file(programFolder + u'/' + relative);
-    const QFileInfo info(file.fileName());
-    if (!info.exists())
+    const QString path = programFolder + u'/' + relative;
+    if (!QFile::exists(path))
         return std::nullopt;
-    if (!info.isFile() || info.size() > ManifestLimit)
+    QFile file;
+    if (const QString refusal = OpenRegularFile(file, path); !refusal.isEmpty())
+        throw ManifestError(refusal.toStdString());
+    if (file.size() > ManifestLimit)
         throw ManifestError("it is not a manifest file");
-    if (!file.open(QIODevice::ReadOnly))
-        throw ManifestError(file.errorString().toStdString());
     return ParseManifest(file.readAll());
 }
 

@@ -488,6 +488,23 @@ TEST_F(InstallationRunTest, FailedCopyIsARedRowNotACrash)
     EXPECT_EQ(LastInstall(hack), "");
 }
 
+// A FIFO would hold the run forever on its first read: it is refused, named, and the run goes on.
+TEST_F(InstallationRunTest, AFifoInPlaceOfABoardFileIsRefusedNamingIt)
+{
+    QDir().mkpath(source + "/cgi-bin");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(source + "/cgi-bin/forum.cgi").constData(), 0600), 0);
+    const int hack = AddHack("Fifo");
+    AddMod(hack, 1, "forum.cgi", 0, "", Replace, 1, "x", "y");
+
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+    EXPECT_THAT(Steps(),
+                ElementsAre(Row("forum.cgi",
+                                "Replace",
+                                "Read Error",
+                                "Unable to read " + source + "/cgi-bin/forum.cgi: it is a FIFO, not a regular file",
+                                true)));
+}
+
 TEST_F(InstallationRunTest, NothingIsWrittenThroughASymbolicLink)
 {
     const QString outside = home.filePath("outside");
