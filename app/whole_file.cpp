@@ -70,15 +70,16 @@ QStringList ElementsOf(const QString& relative)
     return elements;
 }
 
-// Opens root + the folders named by `elements`, one by one from the root, making the missing ones.
-// Each is opened without following a symbolic link, so that a link planted on the way later in the
-// run cannot redirect what is written into the folder: a link met is refused with UnsafePathError.
-// The root itself may be a link, and is made when missing. `target` names the file in the errors.
-int OpenFolderBelow(const QString& root, const QStringList& elements, const QString& target)
+// Opens root + the folders named by `elements`, one by one from the root, making the missing ones
+// when `make`. Each is opened without following a symbolic link, so that a link planted on the way
+// later in the run cannot redirect what is written into the folder: a link met is refused with
+// UnsafePathError. The root itself may be a link, and is made when missing and `make`. `target`
+// names the file in the errors.
+int OpenFolderBelow(const QString& root, const QStringList& elements, const QString& target, bool make = true)
 {
     const QByteArray rootName = QFile::encodeName(root);
     int folder = ::open(rootName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder < 0 && errno == ENOENT && QDir().mkpath(root))
+    if (folder < 0 && errno == ENOENT && make && QDir().mkpath(root))
         folder = ::open(rootName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder < 0)
         FailToWrite(target, SystemErrorText(errno));
@@ -88,7 +89,7 @@ int OpenFolderBelow(const QString& root, const QStringList& elements, const QStr
         const QByteArray name = QFile::encodeName(element);
         constexpr int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
         int next = ::openat(folder, name.constData(), flags);
-        if (next < 0 && errno == ENOENT && (::mkdirat(folder, name.constData(), 0777) == 0 || errno == EEXIST))
+        if (next < 0 && errno == ENOENT && make && (::mkdirat(folder, name.constData(), 0777) == 0 || errno == EEXIST))
             next = ::openat(folder, name.constData(), flags);
         if (next < 0) {
             const int error = errno;
@@ -405,6 +406,15 @@ void WholeFileBatch::Commit(const std::function<void(const QString& relative, co
         }
     }
     staged_.clear();
+}
+
+int RemoveEmptyFolder(const QString& root, const QString& relative)
+{
+    const PreparedTarget target = PrepareTarget(root, relative);
+    const int folder = OpenFolderBelow(root, target.folders, target.path, false);
+    const int result = ::unlinkat(folder, target.name.constData(), AT_REMOVEDIR) == 0 ? 0 : errno;
+    ::close(folder);
+    return result;
 }
 
 void RemovePendingFiles(const QString& programFolder)

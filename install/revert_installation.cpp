@@ -14,6 +14,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
+#include <cerrno>
+#include <functional>
 
 namespace zp {
 
@@ -98,6 +100,7 @@ public:
 
 private:
     void RevertFile(const ManifestRow& row);
+    void RevertFolder(const QString& folder);
     // The backup copy of a replaced file, once it is sure that it holds the bytes the file had.
     QString CheckedCopy(const ManifestRow& row) const;
     void PutBack(const ManifestRow& row, const QString& target) const;
@@ -140,6 +143,11 @@ RevertOutcome Revert::Run()
         RevertFile(row);
         log_.ProcessEvents();
     }
+    // Innermost first: a folder's path sorts before the paths of the folders it holds.
+    std::vector<QString> folders = manifest->folders;
+    std::sort(folders.begin(), folders.end(), std::greater<>());
+    for (const QString& folder : folders)
+        RevertFolder(folder);
     if (allAsBefore_ && !options_.dryRun)
         WriteMark();
     LogHackName(state_, log_, QStringLiteral("END Revert"));
@@ -189,6 +197,36 @@ void Revert::RevertFile(const ManifestRow& row)
                 action,
                 created ? QStringLiteral("Removed") : QStringLiteral("Restored"),
                 asInstalled ? target : QStringLiteral("changed since the installation, put back anyway: ") + target);
+}
+
+// A folder the installation made goes when it is empty again; one that holds anything else stays.
+void Revert::RevertFolder(const QString& folder)
+{
+    const QString shown = folder + u'/';
+    const QString action = QStringLiteral("Remove");
+    const QString target = state_.SourceDir + u'/' + folder;
+    const auto failed = [&](const QString& comment, const QString& description) {
+        allAsBefore_ = false;
+        log_.AddFailedRow(shown, action, comment, description);
+    };
+    if (const QString link = LinkOnTheWay(state_.SourceDir, folder); !link.isEmpty())
+        return failed(QStringLiteral("Unsafe Path"), RefusedLinkText(link));
+    if (!QFileInfo::exists(target))
+        return log_.AddRow(shown, action, QStringLiteral("Already as before"), target);
+    if (options_.dryRun)
+        return log_.AddRow(shown, action, QStringLiteral("Would be removed when empty"), target);
+    int error = 0;
+    try {
+        error = RemoveEmptyFolder(state_.SourceDir, folder);
+    } catch (const std::exception& e) {
+        return failed(QStringLiteral("Remove Error"), QString::fromStdString(e.what()));
+    }
+    if (error == ENOTEMPTY || error == EEXIST)
+        return log_.AddRow(shown, action, QStringLiteral("Kept, not empty"), target);
+    if (error != 0)
+        return failed(QStringLiteral("Remove Error"),
+                      QStringLiteral("Cannot remove %1: %2").arg(target, SystemErrorText(error)));
+    log_.AddRow(shown, action, QStringLiteral("Removed"), target);
 }
 
 QString Revert::CheckedCopy(const ManifestRow& row) const
