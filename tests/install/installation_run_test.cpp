@@ -340,6 +340,16 @@ TEST_F(InstallationRunTest, AManifestWithoutFolderRowsStillReverts)
     EXPECT_TRUE(Exists(source + "/html/notes"));
 }
 
+TEST_F(InstallationRunTest, BackupsAreListedNewestFirst)
+{
+    for (const QString name : {"7-20240101-120000", "7-20250101-000000", "7-20240101-120000-2", "8-20260101-000000"})
+        QDir().mkpath(home.filePath("backups/" + name));
+    QStringList names;
+    for (const BackupInfo& backup : ListBackups(home.path(), 7))
+        names << backup.name;
+    EXPECT_EQ(names, QStringList({"7-20250101-000000", "7-20240101-120000-2", "7-20240101-120000"}));
+}
+
 TEST_F(InstallationRunTest, TheManifestListsOnlyTheFilesReallyReplaced)
 {
     Write(source + "/cgi-bin/forum.cgi", "x\r\n");
