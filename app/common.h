@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -42,6 +43,16 @@ struct ProgramArguments
     QString commandLine;
 };
 ProgramArguments SplitProgramArguments(QStringList arguments);
+
+// Opens the file at `path` into `file` without ever waiting on it: a FIFO, a socket, a device or a
+// folder in its place, or behind a link there, is refused before a byte is read or written. `mode`
+// is ReadOnly, or WriteOnly (with Append), which makes a missing file. Returns why it could not be
+// opened ("it is a FIFO, not a regular file", or the system's reason); empty once it is open. The
+// file is opened by its descriptor, so `file` has no name: errors and removals name `path`.
+QString OpenRegularFile(QFile& file, const QString& path, QIODevice::OpenMode mode = QIODevice::ReadOnly);
+// "it is a FIFO, not a regular file" (a folder, a socket, a device) for `mode` as stat gives it;
+// empty for a regular file.
+QString NotRegularText(unsigned mode);
 
 bool FileExists(const QString& path);
 // True for an existing folder and, like the directory listing it stands for, an existing file.

@@ -1,10 +1,16 @@
 #include "app/common.h"
 
+#include "app/whole_file.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
 #include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zp {
 
@@ -65,6 +71,43 @@ bool MayDelete(const QString& path)
 }
 
 } // namespace
+
+QString NotRegularText(unsigned mode)
+{
+    if (S_ISREG(mode))
+        return QString();
+    const QString kind = S_ISDIR(mode) ? QStringLiteral("a folder")
+        : S_ISFIFO(mode)               ? QStringLiteral("a FIFO")
+        : S_ISSOCK(mode)               ? QStringLiteral("a socket")
+                                       : QStringLiteral("a device");
+    return QStringLiteral("it is %1, not a regular file").arg(kind);
+}
+
+QString OpenRegularFile(QFile& file, const QString& path, QIODevice::OpenMode mode)
+{
+    // O_NONBLOCK: opening a FIFO would otherwise wait for the other end. One to be written is opened
+    // for reading too, which opens a FIFO at once, to be refused below.
+    const int access
+        = mode & QIODevice::WriteOnly ? O_RDWR | O_CREAT | (mode & QIODevice::Append ? O_APPEND : 0) : O_RDONLY;
+    const int fd = ::open(QFile::encodeName(path).constData(), access | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return SystemErrorText(errno);
+    struct stat info
+    {
+    };
+    const bool known = ::fstat(fd, &info) == 0;
+    const QString refusal = known ? NotRegularText(info.st_mode) : SystemErrorText(errno);
+    if (!refusal.isEmpty()) {
+        ::close(fd);
+        return refusal;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!file.open(fd, mode, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return file.errorString();
+    }
+    return QString();
+}
 
 bool FileExists(const QString& path)
 {

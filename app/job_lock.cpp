@@ -34,6 +34,12 @@ QString LockFilePath(const QString& programFolder)
     return programFolder + QStringLiteral("/zpatch.lock");
 }
 
+// The lock under which Qt's takeovers (and RemoveLockWithoutHolder) remove a stale lock file.
+QString RemovalLockPath(const QString& lockPath)
+{
+    return lockPath + QStringLiteral(".rmlock");
+}
+
 QString BusyMessage(const QString& programFolder, QLockFile& lock)
 {
     qint64 pid = 0;
@@ -56,6 +62,19 @@ int LockFailureReason(const QString& programFolder)
     return EACCES;
 }
 
+// Refuses a lock file that is no regular file, or a link to none: QLockFile reads the holder's
+// name from one it finds, and would wait forever on a FIFO.
+void RefuseSpecialLockFile(const QString& path)
+{
+    struct stat info
+    {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return;
+    if (const QString refusal = NotRegularText(info.st_mode); !refusal.isEmpty())
+        throw JobError(QStringLiteral("Cannot create the job lock %1: %2").arg(path, refusal).toStdString());
+}
+
 // Removes a lock file that names no holder, when no process holds it and it is over a second old.
 // Qt takes a lock over by the process number written in it, once that process has died; a job
 // killed between making the file and writing the number (or a machine that stopped before the
@@ -68,7 +87,7 @@ bool RemoveLockWithoutHolder(QLockFile& lock, const QString& path)
     QString host, application;
     if (lock.getLockInfo(&pid, &host, &application))
         return false; // Qt's own takeover decides on a holder it can name
-    QLockFile removing(path + QStringLiteral(".rmlock")); // the lock Qt's takeovers remove under
+    QLockFile removing(RemovalLockPath(path));
     if (!removing.tryLock(0))
         return false;
     const QByteArray name = QFile::encodeName(path);
@@ -258,6 +277,8 @@ JobLock::JobLock(const QString& programFolder, std::chrono::milliseconds wait)
     : programFolder_(programFolder)
     , lock_(LockFilePath(programFolder))
 {
+    RefuseSpecialLockFile(LockFilePath(programFolder));
+    RefuseSpecialLockFile(RemovalLockPath(LockFilePath(programFolder)));
     // Only a dead holder makes a lock stale: a long installation keeps it for as long as it runs.
     lock_.setStaleLockTime(0);
     // Tried in steps, so that a lock file that names no holder is looked at again as it ages.
@@ -275,7 +296,11 @@ JobLock::JobLock(const QString& programFolder, std::chrono::milliseconds wait)
         if (!RemoveLockWithoutHolder(lock_, LockFilePath(programFolder)) && left.count() <= 0)
             throw JobError(BusyMessage(programFolder, lock_).toStdString());
     }
-    RemovePendingFiles(programFolder);
+    try {
+        RemovePendingFiles(programFolder);
+    } catch (const std::runtime_error& e) {
+        throw JobError(e.what());
+    }
     RemoveJobFolderAndLeftovers(programFolder + QStringLiteral("/enctemp"));
     RemoveJobFolderAndLeftovers(programFolder + QStringLiteral("/zpk_inst_temp"));
     RemoveJobFolderAndLeftovers(programFolder + QStringLiteral("/zpk_rec_temp"));
@@ -286,7 +311,11 @@ JobLock::JobLock(const QString& programFolder, std::chrono::milliseconds wait)
 JobLock::~JobLock()
 {
     // Every write of the job has been committed or removed: the pending list has served.
-    RemovePendingFiles(programFolder_);
+    try {
+        RemovePendingFiles(programFolder_);
+    } catch (const std::runtime_error&) {
+        // The next job says why it cannot read the list.
+    }
 }
 
 HeldTemporaryFolder::HeldTemporaryFolder(const QString& programFolder)

@@ -34,11 +34,14 @@ QString NewTemporaryName(const QString& folder)
 
 void AddToPendingList(const QString& programFolder, const QString& path)
 {
-    QFile list(PendingListPath(programFolder));
+    const QString listPath = PendingListPath(programFolder);
     const QByteArray line = path.toUtf8() + '\n';
-    if (!list.open(QIODevice::WriteOnly | QIODevice::Append) || list.write(line) != line.size() || !list.flush())
-        throw std::runtime_error(
-            QStringLiteral("Cannot write %1: %2").arg(list.fileName(), list.errorString()).toStdString());
+    QFile list;
+    QString refusal = OpenRegularFile(list, listPath, QIODevice::WriteOnly | QIODevice::Append);
+    if (refusal.isEmpty() && (list.write(line) != line.size() || !list.flush()))
+        refusal = list.errorString();
+    if (!refusal.isEmpty())
+        throw std::runtime_error(QStringLiteral("Cannot write %1: %2").arg(listPath, refusal).toStdString());
 }
 
 bool IsRegularFile(const QString& path, struct stat* info = nullptr)
@@ -88,11 +91,11 @@ bool IsRegularFileAt(int folder, const QByteArray& name, struct stat* info = nul
 }
 
 // Opens the folders named by `elements` one by one from the open root (which it takes over and
-// closes; `rootPath` names it in the errors), making the missing ones. Each is opened without
+// closes; `rootPath` names it in the errors), making the missing ones when `make`. Each is opened without
 // following a symbolic link, so that a link planted on the way later in the run cannot redirect
 // what is written into the folder: a link met is refused with UnsafePathError. `target` names the
 // file in the errors.
-int OpenFolderBelow(int root, const QString& rootPath, const QStringList& elements, const QString& target)
+int OpenFolderBelow(int root, const QString& rootPath, const QStringList& elements, const QString& target, bool make = true)
 {
     int folder = root;
     QString path = rootPath;
@@ -101,7 +104,7 @@ int OpenFolderBelow(int root, const QString& rootPath, const QStringList& elemen
         const QByteArray name = QFile::encodeName(element);
         constexpr int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
         int next = ::openat(folder, name.constData(), flags);
-        if (next < 0 && errno == ENOENT && (::mkdirat(folder, name.constData(), 0777) == 0 || errno == EEXIST))
+        if (next < 0 && errno == ENOENT && make && (::mkdirat(folder, name.constData(), 0777) == 0 || errno == EEXIST))
             next = ::openat(folder, name.constData(), flags);
         if (next < 0) {
             const int error = errno;
@@ -117,16 +120,17 @@ int OpenFolderBelow(int root, const QString& rootPath, const QStringList& elemen
     return folder;
 }
 
-// As above from the root folder's path: the root itself may be a link, and is made when missing.
-int OpenFolderBelow(const QString& root, const QStringList& elements, const QString& target)
+// As above from the root folder's path: the root itself may be a link, and is made when missing and
+// `make`.
+int OpenFolderBelow(const QString& root, const QStringList& elements, const QString& target, bool make = true)
 {
     const QByteArray rootName = QFile::encodeName(root);
     int folder = ::open(rootName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder < 0 && errno == ENOENT && QDir().mkpath(root))
+    if (folder < 0 && errno == ENOENT && make && QDir().mkpath(root))
         folder = ::open(rootName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder < 0)
         FailToWrite(target, SystemErrorText(errno));
-    return OpenFolderBelow(folder, root, elements, target);
+    return OpenFolderBelow(folder, root, elements, target, make);
 }
 
 // The target root + "/" + relative, once it is sure that the path stays below root: its opened
@@ -161,9 +165,9 @@ void KeepPermissions(int folder, const QByteArray& name, int fd)
 
 void CopyInto(WholeFile& out, const QString& source)
 {
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
-        throw std::runtime_error(QStringLiteral("Cannot read %1: %2").arg(source, in.errorString()).toStdString());
+    QFile in;
+    if (const QString refusal = OpenRegularFile(in, source); !refusal.isEmpty())
+        throw std::runtime_error(QStringLiteral("Cannot read %1: %2").arg(source, refusal).toStdString());
     while (!in.atEnd()) {
         const QByteArray chunk = in.read(65536);
         if (in.error() != QFileDevice::NoError)
@@ -381,7 +385,7 @@ void WholeFileBatch::Stage(const QString& source, const QString& root, const QSt
     const PreparedTarget target = PrepareTarget(root, relative);
     const int folder = Folder(root, target.folders, target.folderPath, target.path);
     // Only a regular file is staged: a link planted in its place is never moved into a board.
-    const int from = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int from = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     struct stat file
     {
     }, place {};
@@ -446,11 +450,23 @@ void WholeFileBatch::Commit(const std::function<void(const QString& relative, co
     staged_.clear();
 }
 
+int RemoveEmptyFolder(const QString& root, const QString& relative)
+{
+    const PreparedTarget target = PrepareTarget(root, relative);
+    const int folder = OpenFolderBelow(root, target.folders, target.path, false);
+    const int result = ::unlinkat(folder, target.name.constData(), AT_REMOVEDIR) == 0 ? 0 : errno;
+    ::close(folder);
+    return result;
+}
+
 void RemovePendingFiles(const QString& programFolder)
 {
-    QFile list(PendingListPath(programFolder));
-    if (!list.open(QIODevice::ReadOnly))
+    const QString listPath = PendingListPath(programFolder);
+    if (!QFile::exists(listPath))
         return;
+    QFile list;
+    if (const QString refusal = OpenRegularFile(list, listPath); !refusal.isEmpty())
+        throw std::runtime_error(QStringLiteral("Cannot read %1: %2").arg(listPath, refusal).toStdString());
     while (!list.atEnd()) {
         QByteArray line = list.readLine();
         if (line.endsWith('\n'))
@@ -462,12 +478,13 @@ void RemovePendingFiles(const QString& programFolder)
             && TemporaryName.match(FileNameOf(path)).hasMatch();
         if (!ours)
             qWarning("%s names %s, which is no temporary file of Zenpatch: left alone",
-                     qUtf8Printable(list.fileName()),
+                     qUtf8Printable(listPath),
                      qUtf8Printable(path));
         else if (IsRegularFile(path))
             QFile::remove(path);
     }
-    list.remove();
+    list.close();
+    QFile::remove(listPath);
 }
 
 } // namespace zp

@@ -131,7 +131,15 @@ private:
     std::map<QString, int> folders_; // path -> open folder
 };
 
+// Removes the folder root + "/" + relative when it is empty. The folder it lies in is reached as
+// WholeFile reaches a target's folder, never through a link, and a link in the folder's place is not
+// removed. Returns 0 once it is removed, else the system's errno (ENOENT, ENOTEMPTY, ENOTDIR ...).
+// Throws UnsafePathError for a link on the way, std::runtime_error when `relative` leads out of
+// root or a folder on the way is missing.
+int RemoveEmptyFolder(const QString& root, const QString& relative);
+
 // Removes the temporary files that a killed job left (those in the pending list), then the list.
+// Throws std::runtime_error naming the list when it cannot be read (a FIFO in its place).
 void RemovePendingFiles(const QString& programFolder);
 
 } // namespace zp

@@ -19,8 +19,8 @@ namespace zp::cli {
 
 namespace {
 
-// The installation options from the flags, else from the configuration, with the window's rule
-// that searching the output folder and deleting it first exclude each other.
+// The installation options from the flags, else from the configuration, with the window's rules
+// that deleting the output folder first excludes searching it and overwriting the source.
 class FlagOptions : public InstallationHost
 {
 public:
@@ -30,9 +30,12 @@ public:
         const bool del = args.flag("--delete-output");
         if (search && del)
             throw CommandError("--search-output and --delete-output exclude each other");
-        searchOutput_ = search || (!del && state.cfgSearchOutputDir != 0 && state.cfgDelOutputDir == 0);
-        deleteOutput_ = del || (!search && state.cfgDelOutputDir != 0);
         overwriteSource_ = args.flag("--overwrite-source") || state.cfgOverWriteSource != 0;
+        if (overwriteSource_ && del)
+            throw CommandError("--delete-output and overwriting the source files (--overwrite-source or "
+                               "cfgOverWriteSource in the configuration) exclude each other");
+        searchOutput_ = search || (!del && state.cfgSearchOutputDir != 0 && state.cfgDelOutputDir == 0);
+        deleteOutput_ = del || (!search && !overwriteSource_ && state.cfgDelOutputDir != 0);
         const std::string eol = args.value("--eol").value_or(state.cfgEOL == 1 ? "lf" : "crlf");
         if (eol != "crlf" && eol != "lf")
             throw CommandError("--eol takes crlf or lf, not " + eol);

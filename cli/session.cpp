@@ -90,7 +90,8 @@ Session::Session(const GlobalOptions& options, Configuring configuring)
     , state(ProgramFolder(ExecutableFolder()), dialogs)
 {
     const QString database = state.ProgramFolder + QLatin1Char('/') + Database::FileName;
-    if (!FileExists(database)) {
+    // Anything else in its place (a FIFO) is opened, and refused naming what it is.
+    if (!QFileInfo::exists(database)) {
         const QString home = qEnvironmentVariable("ZENPATCH_HOME").isEmpty()
             ? QString()
             : QStringLiteral("--home ") + ShellQuoted(state.ProgramFolder) + u' ';

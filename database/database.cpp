@@ -97,8 +97,10 @@ void Database::Open(const QString& path)
 {
     Close();
     const QFileInfo info(path);
-    if (!info.isFile())
+    if (!info.exists())
         Fail(QStringLiteral("database file not found"));
+    if (!info.isFile())
+        Fail(QStringLiteral("not a regular file"));
     // The page size lies inside the encrypted header. A file of whole 64 KiB pages is tried as a new
     // database first, any other as an earlier one; the other size is tried when the first cannot
     // read the file.

@@ -4,7 +4,10 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <cctype>
+#include <fcntl.h>
 #include <openssl/evp.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zp {
 
@@ -24,23 +27,38 @@ QByteArray RawKey(const QByteArray& key, const QByteArray& salt)
     return "x'" + key.toHex() + salt.toHex() + "'";
 }
 
+// Up to `size` bytes from the start of a regular file (a link followed); nothing from anything else,
+// which is never waited on: a FIFO in the file's place would hold every open.
+QByteArray ReadStart(const QString& path, qint64 size)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    struct stat info
+    {
+    };
+    QFile file;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)
+        || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {};
+    }
+    return file.read(size);
+}
+
 } // namespace
 
 QByteArray FileSalt(const QString& databasePath)
 {
-    QFile file(databasePath);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray salt = file.read(SaltBytes);
+    const QByteArray salt = ReadStart(databasePath, SaltBytes);
     return salt.size() == SaltBytes ? salt : QByteArray();
 }
 
 QByteArray RememberedRawKey(const QString& databasePath, const QByteArray& salt)
 {
-    QFile file(MemoPath(databasePath));
-    if (salt.size() != SaltBytes || !file.open(QIODevice::ReadOnly))
+    if (salt.size() != SaltBytes)
         return {};
-    const QByteArray memo = file.read(128).trimmed();
+    const QByteArray memo = ReadStart(MemoPath(databasePath), 128).trimmed();
     const qsizetype hexDigits = 2 * (KeyBytes + SaltBytes);
     if (memo.size() != hexDigits + 3 || !memo.startsWith("x'") || !memo.endsWith('\''))
         return {};

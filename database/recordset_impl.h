@@ -179,6 +179,9 @@ struct Recordset::Impl
     static qint64 BlobTotal(const std::vector<BlobPart>& parts);
     // The parts' bytes as one.
     static QByteArray JoinedParts(const std::vector<BlobPart>& parts);
+    // SQLite's "string or blob too big" for a row with blobs, in words: the largest of them (the file
+    // it comes from) and the most a row holds.
+    [[noreturn]] void FailTooLarge() const;
     void Store();
 
     // ADO stores a pending edit when the cursor moves.

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <sqlite3.h>
 
 namespace zp {
@@ -78,6 +79,19 @@ void Recordset::Impl::WriteBlob(qint64 rowid, int column, const std::vector<Blob
         throw;
     }
     sqlite3_blob_close(target);
+}
+
+void Recordset::Impl::FailTooLarge() const
+{
+    const auto largest = std::max_element(pendingBlobs.begin(), pendingBlobs.end(), [](const auto& a, const auto& b) {
+        return BlobTotal(a.second) < BlobTotal(b.second);
+    });
+    const std::vector<BlobPart>& parts = largest->second;
+    const QString* file = parts.size() == 1 ? std::get_if<QString>(&parts.front()) : nullptr;
+    Fail(QStringLiteral("%1 (%2 bytes) is larger than the database can hold (%3 bytes at most)")
+             .arg(file ? *file : columns[size_t(largest->first)].name)
+             .arg(BlobTotal(parts))
+             .arg(sqlite3_limit(db.Handle(), SQLITE_LIMIT_LENGTH, -1)));
 }
 
 qint64 Recordset::Impl::BlobTotal(const std::vector<BlobPart>& parts)
@@ -162,7 +176,13 @@ void Recordset::Impl::Store()
         Statement& statement = Prepared(sql);
         for (size_t i = 0; i < bound.size(); ++i)
             statement.Bind(int(i) + 1, bound[i]);
-        statement.Step();
+        try {
+            statement.Step();
+        } catch (const DatabaseError&) {
+            if (sqlite3_errcode(db.Handle()) == SQLITE_TOOBIG && !pendingBlobs.empty())
+                FailTooLarge();
+            throw;
+        }
     }
     if (mode == EditMode::Add)
         rowid = sqlite3_last_insert_rowid(db.Handle());

@@ -1,5 +1,7 @@
 #include "install/backup_manifest.h"
 
+#include "app/common.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QRegularExpression>
@@ -65,6 +67,8 @@ bool IsSha256(const QByteArray& field)
 QByteArray ManifestBytes(const BackupManifest& manifest)
 {
     QByteArray bytes = Header;
+    for (const QString& folder : manifest.folders)
+        bytes += Escaped(folder) + "/\t\t\n";
     for (const ManifestRow& row : manifest.rows)
         bytes += Escaped(row.path) + '\t' + row.before + '\t' + row.after + '\n';
     if (manifest.complete)
@@ -90,16 +94,23 @@ BackupManifest ParseManifest(const QByteArray& bytes)
         const QList<QByteArray> fields = lines[i].split('\t');
         if (fields.size() != 3)
             Refuse(line, QStringLiteral("not three tab-separated fields"));
-        const QString path = Unescaped(fields[0], line);
+        const bool folder = fields[0].endsWith('/');
+        const QString path = Unescaped(folder ? fields[0].chopped(1) : fields[0], line);
         if (path.isEmpty() || NormalRelativePath(path) != path || path.contains(QChar(0)))
             Refuse(line, QStringLiteral("%1 is not a path below the source folder").arg(QString::fromUtf8(fields[0])));
-        if (ReservedInBackup(path))
-            Refuse(line, QStringLiteral("%1 is the name of the backup's own file").arg(path));
         if (paths.contains(path))
             Refuse(line, QStringLiteral("%1 is listed twice").arg(path));
+        paths.insert(path);
+        if (folder) {
+            if (!fields[1].isEmpty() || !fields[2].isEmpty())
+                Refuse(line, QStringLiteral("the folder %1 is listed with checksums").arg(path));
+            manifest.folders.push_back(path);
+            continue;
+        }
+        if (ReservedInBackup(path))
+            Refuse(line, QStringLiteral("%1 is the name of the backup's own file").arg(path));
         if (!(fields[1].isEmpty() || IsSha256(fields[1])) || !IsSha256(fields[2]))
             Refuse(line, QStringLiteral("a checksum is not 64 lowercase hexadecimal digits"));
-        paths.insert(path);
         manifest.rows.push_back({path, fields[1], fields[2]});
     }
     return manifest;
@@ -125,10 +136,13 @@ bool ReservedInBackup(const QString& path)
 
 QByteArray FileSha256(const QString& path)
 {
-    QFile file(path);
+    QFile file;
     QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
-        throw std::runtime_error(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()).toStdString());
+    QString refusal = OpenRegularFile(file, path);
+    if (refusal.isEmpty() && !hash.addData(&file))
+        refusal = file.errorString();
+    if (!refusal.isEmpty())
+        throw std::runtime_error(QStringLiteral("Cannot read %1: %2").arg(path, refusal).toStdString());
     return hash.result().toHex();
 }
 

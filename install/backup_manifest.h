@@ -24,9 +24,12 @@ struct ManifestRow
 // The manifest.tsv of a backup folder: what a revert needs to undo the installation. It is written
 // before the first source file is replaced and again, complete, when the run ends; a run killed
 // meanwhile leaves it without the completion line, and each of its files is then either replaced
-// (its bytes match "after") or not yet (they match "before").
+// (its bytes match "after") or not yet (they match "before"). The folders the installation makes
+// for its files are listed first, each as a row of its path with a trailing '/' and no checksums;
+// a manifest of an older version has none.
 struct BackupManifest
 {
+    std::vector<QString> folders; // made by the installation below the source folder, outermost first
     std::vector<ManifestRow> rows;
     bool complete = false;
 };

@@ -102,6 +102,12 @@ frmInstallHack::frmInstallHack(MainFrame& main, QWidget* parent)
     cmdNext->hide();
     cmdSaveLog->hide();
     ExcludeEachOther(chkUseOutputDir, chkDelOutputDir);
+    // Over the source nothing goes to the output folder, so there is nothing to delete there first.
+    connect(chkOverSource, &QCheckBox::toggled, chkDelOutputDir, [this](bool on) {
+        if (on)
+            chkDelOutputDir->setChecked(false);
+        chkDelOutputDir->setEnabled(!on);
+    });
     LayOut();
     ShowDestination();
 
@@ -238,6 +244,7 @@ void frmInstallHack::Install()
             return;
         ShowLog();
         RunInstallation(state_, *this, log_);
+        installedOverSource_ = OverwriteSource();
     });
     prgModsDone->hide();
     cmdSaveLog->setEnabled(true);
@@ -323,8 +330,8 @@ void frmInstallHack::ShowLog()
 void frmInstallHack::Next()
 {
     if (showingPostInstall_ || postInstall_.isNull()) {
-        if (AskOpenOutputFolder(state_.dialogs))
-            QDesktopServices::openUrl(QUrl::fromLocalFile(state_.OutputDir));
+        if (installedOverSource_ ? AskOpenSourceFolder() : AskOpenOutputFolder(state_.dialogs))
+            QDesktopServices::openUrl(QUrl::fromLocalFile(installedOverSource_ ? state_.SourceDir : state_.OutputDir));
         CloseWindow(this);
         return;
     }
@@ -336,6 +343,14 @@ void frmInstallHack::Next()
     txtPreInstall->show();
     lblLogCap->setText(tr("Post Install Instructions"));
     lblLogCap->setBuddy(txtPreInstall);
+}
+
+bool frmInstallHack::AskOpenSourceFolder()
+{
+    const QString text = tr("The installation changed the source folder %1. Would you like to open it now?")
+                             .arg(QDir::toNativeSeparators(state_.SourceDir));
+    return state_.dialogs.messageBox(text, tr("Open source folder"), MsgButtons::YesNo, MsgIcon::None)
+        == MsgAnswer::Yes;
 }
 
 void frmInstallHack::SaveLog()

@@ -24,7 +24,8 @@ class MainFrame;
 // The installation window: shows the pre-install instructions of the hack selected in the hack list
 // and the installation options; "&Install" runs the installation with the options as the controls
 // show them, logging every step in the grid; "&Next" shows the post-install instructions and offers
-// to open the output folder. While the run goes on the window cannot be closed.
+// to open the folder the run wrote into, the output folder or the source folder. While the run goes on the window
+// cannot be closed.
 class frmInstallHack : public QWidget, public InstallationHost
 {
     Q_OBJECT
@@ -77,6 +78,8 @@ private:
     bool ConfirmOverwrite();
     void ShowLog();
     void Next();
+    // The closing question after an installation over the source folder, which it names.
+    bool AskOpenSourceFolder();
     // Saves the log as TSV in a file the user chooses.
     void SaveLog();
     void Unload();
@@ -90,6 +93,7 @@ private:
     QString backupFolder_;
     std::pair<int, int> modsDone_; // mods done and total not shown yet; total 0 when none waits
     bool showingPostInstall_ = false;
+    bool installedOverSource_ = false; // the last run put its files over the source folder
     bool unloaded_ = false;
 };
 

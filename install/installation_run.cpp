@@ -35,6 +35,8 @@ public:
 
 private:
     bool PrepareFolders();
+    // Empties the output folder when asked to, and makes it when it is missing.
+    bool PrepareOutputFolder();
     bool ApplyMods();
     bool CopyResult();
     void StageSupportFile(const QString& relative, Recordset& files);
@@ -86,6 +88,20 @@ void InstallationRun::Halt(const QString& message)
 
 bool InstallationRun::PrepareFolders()
 {
+    // Over the source nothing goes to the output folder: an earlier installation there stays, and
+    // no empty folder is made.
+    if (!host_.OverwriteSource() && !PrepareOutputFolder())
+        return false;
+    // The job lock has emptied the work folder: files of a run that halted are never copied.
+    if (!MakePath(workFolder_)) {
+        Halt(QStringLiteral("Unable to create temporary work directory, process halted."));
+        return false;
+    }
+    return true;
+}
+
+bool InstallationRun::PrepareOutputFolder()
+{
     // Checked again here, whatever the configuration says: a folder of ours is never emptied.
     if (host_.DeleteOutputFirst()) {
         if (const QString refusal = DeleteOutputFolder(state_); !refusal.isEmpty()) {
@@ -102,11 +118,6 @@ bool InstallationRun::PrepareFolders()
                     QString(),
                     QStringLiteral("Missing Directory"),
                     QStringLiteral("Created Output directory: ") + state_.OutputDir);
-    }
-    // The job lock has emptied the work folder: files of a run that halted are never copied.
-    if (!MakePath(workFolder_)) {
-        Halt(QStringLiteral("Unable to create temporary work directory, process halted."));
-        return false;
     }
     return true;
 }

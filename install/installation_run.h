@@ -37,8 +37,9 @@ enum class InstallOutcome {
 // Installs the hack at the current row of HackInfoRecordset (CurrentHackNum) as one job (JobLock):
 // copies the board files its mods name into the work folder, applies the mods, writes the support
 // files and copies the result into the output folder or over the source folder, logging every
-// step. Every file written appears whole or not at all, and nothing is written through a symbolic
-// link below the output or source folder.
+// step. Over the source folder the output folder is neither emptied nor made, whatever
+// DeleteOutputFirst says. Every file written appears whole or not at all, and nothing is written
+// through a symbolic link below the output or source folder.
 InstallOutcome RunInstallation(AppState& state, InstallationHost& host, LogSink& log);
 
 // Writes the FileData of the support file at the current row of `files`, bound for `relative` below

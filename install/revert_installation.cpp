@@ -1,6 +1,7 @@
 #include "install/revert_installation.h"
 
 #include "app/app_state.h"
+#include "app/common.h"
 #include "app/dialogs.h"
 #include "app/job_lock.h"
 #include "app/whole_file.h"
@@ -13,6 +14,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
+#include <cerrno>
+#include <functional>
 
 namespace zp {
 
@@ -31,20 +34,20 @@ QString BackupFolder(const QString& name)
 }
 
 // The manifest of a backup, or nothing when it has none. Throws ManifestError for one that cannot
-// be trusted: behind a symbolic link, not a file, too large, unreadable or not as written.
+// be trusted: behind a symbolic link, not a regular file, too large, unreadable or not as written.
 std::optional<BackupManifest> ReadManifest(const QString& programFolder, const QString& name)
 {
     const QString relative = BackupFolder(name) + u'/' + ManifestFileName;
     if (const QString link = LinkOnTheWay(programFolder, relative); !link.isEmpty())
         throw ManifestError(QStringLiteral("it lies behind the symbolic link %1").arg(link).toStdString());
-    QFile file(programFolder + u'/' + relative);
-    const QFileInfo info(file.fileName());
-    if (!info.exists())
+    const QString path = programFolder + u'/' + relative;
+    if (!QFile::exists(path))
         return std::nullopt;
-    if (!info.isFile() || info.size() > ManifestLimit)
+    QFile file;
+    if (const QString refusal = OpenRegularFile(file, path); !refusal.isEmpty())
+        throw ManifestError(refusal.toStdString());
+    if (file.size() > ManifestLimit)
         throw ManifestError("it is not a manifest file");
-    if (!file.open(QIODevice::ReadOnly))
-        throw ManifestError(file.errorString().toStdString());
     return ParseManifest(file.readAll());
 }
 
@@ -97,6 +100,7 @@ public:
 
 private:
     void RevertFile(const ManifestRow& row);
+    void RevertFolder(const QString& folder);
     // The backup copy of a replaced file, once it is sure that it holds the bytes the file had.
     QString CheckedCopy(const ManifestRow& row) const;
     void PutBack(const ManifestRow& row, const QString& target) const;
@@ -139,6 +143,11 @@ RevertOutcome Revert::Run()
         RevertFile(row);
         log_.ProcessEvents();
     }
+    // Innermost first: a folder's path sorts before the paths of the folders it holds.
+    std::vector<QString> folders = manifest->folders;
+    std::sort(folders.begin(), folders.end(), std::greater<>());
+    for (const QString& folder : folders)
+        RevertFolder(folder);
     if (allAsBefore_ && !options_.dryRun)
         WriteMark();
     LogHackName(state_, log_, QStringLiteral("END Revert"));
@@ -188,6 +197,36 @@ void Revert::RevertFile(const ManifestRow& row)
                 action,
                 created ? QStringLiteral("Removed") : QStringLiteral("Restored"),
                 asInstalled ? target : QStringLiteral("changed since the installation, put back anyway: ") + target);
+}
+
+// A folder the installation made goes when it is empty again; one that holds anything else stays.
+void Revert::RevertFolder(const QString& folder)
+{
+    const QString shown = folder + u'/';
+    const QString action = QStringLiteral("Remove");
+    const QString target = state_.SourceDir + u'/' + folder;
+    const auto failed = [&](const QString& comment, const QString& description) {
+        allAsBefore_ = false;
+        log_.AddFailedRow(shown, action, comment, description);
+    };
+    if (const QString link = LinkOnTheWay(state_.SourceDir, folder); !link.isEmpty())
+        return failed(QStringLiteral("Unsafe Path"), RefusedLinkText(link));
+    if (!QFileInfo::exists(target))
+        return log_.AddRow(shown, action, QStringLiteral("Already as before"), target);
+    if (options_.dryRun)
+        return log_.AddRow(shown, action, QStringLiteral("Would be removed when empty"), target);
+    int error = 0;
+    try {
+        error = RemoveEmptyFolder(state_.SourceDir, folder);
+    } catch (const std::exception& e) {
+        return failed(QStringLiteral("Remove Error"), QString::fromStdString(e.what()));
+    }
+    if (error == ENOTEMPTY || error == EEXIST)
+        return log_.AddRow(shown, action, QStringLiteral("Kept, not empty"), target);
+    if (error != 0)
+        return failed(QStringLiteral("Remove Error"),
+                      QStringLiteral("Cannot remove %1: %2").arg(target, SystemErrorText(error)));
+    log_.AddRow(shown, action, QStringLiteral("Removed"), target);
 }
 
 QString Revert::CheckedCopy(const ManifestRow& row) const

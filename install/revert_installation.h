@@ -58,8 +58,9 @@ enum class RevertOutcome {
 // HackInfoRecordset, as one job (JobLock), logging a row per file: a file whose bytes are still
 // those the installation wrote gets its backup copy back (whole: a temporary file renamed over it),
 // a file it created is removed, a file changed since then is left alone (a red row) unless
-// `force`. Once every file is as before the installation, a mark in the backup folder says it has
-// been reverted, and a second revert changes nothing. Nothing is written outside the source folder
+// `force`. Then each folder the installation made is removed when it is empty, innermost first.
+// Once every file is as before the installation, a mark in the backup folder says it has been
+// reverted, and a second revert changes nothing. Nothing is written outside the source folder
 // or through a symbolic link, whatever the manifest says.
 RevertOutcome RevertInstallation(AppState& state, const QString& name, const RevertOptions& options, LogSink& log);
 

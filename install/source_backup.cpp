@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -69,6 +70,7 @@ bool SourceBackup::Keep(const QString& relative, const QString& newContent)
         Refuse(original, QStringLiteral("the backup folder keeps its own file under that name"));
         return false;
     }
+    NoteNewFolders(path);
     ManifestRow row {path, QByteArray(), QByteArray()};
     try {
         if (QFileInfo(original).isFile()) {
@@ -83,6 +85,19 @@ bool SourceBackup::Keep(const QString& relative, const QString& newContent)
     normalPaths_[relative] = path;
     manifest_.rows.push_back(row);
     return true;
+}
+
+void SourceBackup::NoteNewFolders(const QString& path)
+{
+    const QStringList elements = path.split(u'/');
+    QString folder;
+    for (qsizetype i = 0; i + 1 < elements.size(); ++i) {
+        folder += (i > 0 ? QStringLiteral("/") : QString()) + elements[i];
+        const QFileInfo info(state_.SourceDir + u'/' + folder);
+        if (!info.exists() && !info.isSymLink()
+            && std::find(manifest_.folders.begin(), manifest_.folders.end(), folder) == manifest_.folders.end())
+            manifest_.folders.push_back(folder);
+    }
 }
 
 void SourceBackup::Refuse(const QString& what, const QString& reason)

@@ -17,7 +17,8 @@ class LogSink;
 QString NewBackupFolder(const AppState& state);
 
 // What an installation over the source folder keeps so that a revert can undo it: a copy of every
-// source file it replaces, at the same relative place in the backup folder, and the manifest.
+// source file it replaces, at the same relative place in the backup folder, and the manifest, which
+// also lists the folders the installation makes.
 class SourceBackup
 {
 public:
@@ -38,6 +39,8 @@ public:
 
 private:
     bool Keep(const QString& path, const QString& newContent);
+    // Lists in the manifest the folders on the way to `path` (normalised) that placing it will make.
+    void NoteNewFolders(const QString& path);
     void Refuse(const QString& what, const QString& reason);
     QString ManifestPath() const;
     // Gives the backup, filled and with its manifest, its own name; throws std::runtime_error.

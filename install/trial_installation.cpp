@@ -2,6 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/board_directories.h"
+#include "app/common.h"
 #include "app/whole_file.h"
 #include "core/install_log.h"
 #include "database/recordset.h"
@@ -80,9 +81,9 @@ void TrialInstallation::Keep(const QString& relative, const QString& origin, con
 
 QByteArray TrialInstallation::Bytes(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error(QStringLiteral("Unable to read %1: %2").arg(path, file.errorString()).toStdString());
+    QFile file;
+    if (const QString refusal = OpenRegularFile(file, path); !refusal.isEmpty())
+        throw std::runtime_error(QStringLiteral("Unable to read %1: %2").arg(path, refusal).toStdString());
     return file.readAll();
 }
 

@@ -1,6 +1,7 @@
 #include "install/work_buffer.h"
 
 #include "app/background_flush.h"
+#include "app/common.h"
 
 #include <QFile>
 #include <algorithm>
@@ -44,9 +45,9 @@ void WorkBuffer::SetSelText(const QString& text)
 void WorkBuffer::LoadFile(const QString& path)
 {
     SetText(QString()); // the old text goes before the new one is read
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error(QStringLiteral("Unable to read %1: %2").arg(path, file.errorString()).toStdString());
+    QFile file;
+    if (const QString refusal = OpenRegularFile(file, path); !refusal.isEmpty())
+        throw std::runtime_error(QStringLiteral("Unable to read %1: %2").arg(path, refusal).toStdString());
     BoardText board = DecodeBoardText(file.readAll());
     if (file.error() != QFileDevice::NoError)
         throw std::runtime_error(QStringLiteral("Unable to read %1: %2").arg(path, file.errorString()).toStdString());

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace zp;
 
@@ -128,4 +129,37 @@ TEST(QtPrintersTest, TextAndBytesPrintAsQuotedText)
     EXPECT_EQ(::testing::PrintToString(QString("f\u00fcr \"x\"")), "\"f\u00fcr \"x\"\"");
     EXPECT_EQ(::testing::PrintToString(QByteArray("a\0\"\x7f", 4)), "\"a\\x00\\\"\\x7f\"");
     EXPECT_EQ(::testing::PrintToString(QStringList {"U"}), "{ \"U\" }");
+}
+
+TEST(OpenRegularFileTest, RefusesAnythingButARegularFileWithoutWaitingOnIt)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(fifo, dir.filePath("link")));
+    QDir(dir.path()).mkdir("folder");
+    QFile regular(dir.filePath("file"));
+    ASSERT_TRUE(regular.open(QIODevice::WriteOnly) && regular.write("bytes") == 5);
+    regular.close();
+
+    const struct
+    {
+        const char* name;
+        QIODevice::OpenMode mode;
+        const char* refusal;
+    } cases[] = {
+        {"fifo", QIODevice::ReadOnly, "it is a FIFO, not a regular file"},
+        {"fifo", QIODevice::WriteOnly | QIODevice::Append, "it is a FIFO, not a regular file"},
+        {"link", QIODevice::ReadOnly, "it is a FIFO, not a regular file"},
+        {"folder", QIODevice::ReadOnly, "it is a folder, not a regular file"},
+        {"absent", QIODevice::ReadOnly, "No such file or directory"},
+        {"file", QIODevice::ReadOnly, ""},
+    };
+    for (const auto& c : cases) {
+        QFile file;
+        EXPECT_EQ(OpenRegularFile(file, dir.filePath(c.name), c.mode), c.refusal) << c.name;
+        EXPECT_EQ(file.isOpen(), *c.refusal == '\0') << c.name;
+    }
+    EXPECT_EQ(OpenRegularFile(regular, regular.fileName()), "");
+    EXPECT_EQ(regular.readAll(), "bytes");
 }

@@ -7,8 +7,10 @@
 #include <QDir>
 #include <ctime>
 #include <fcntl.h>
+#include <gmock/gmock.h>
 #include <optional>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -177,5 +179,21 @@ TEST_F(JobLockTest, ALockThatCannotBeMadeSaysTheSystemsReason)
         EXPECT_STREQ(
             e.what(),
             ("Cannot create the job lock " + gone + "/zpatch.lock: No such file or directory").toStdString().c_str());
+    }
+}
+
+// A FIFO among the job's own files would hold the job forever on its first read: it is refused,
+// named, and the job does not start.
+TEST_F(JobLockTest, AFifoInPlaceOfTheLockOrThePendingListStopsTheJobNamingIt)
+{
+    for (const QString name : {"zpatch.lock", "zpatch.lock.rmlock", "zpatch.pending"}) {
+        const QString path = folder.filePath(name);
+        ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        dialogs.messages.clear();
+        EXPECT_FALSE(RunAsJob(state, DatabaseUse::Reads, [] { ADD_FAILURE() << "the job ran"; }));
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_THAT(dialogs.messages[0].text.toStdString(),
+                    ::testing::EndsWith(path.toStdString() + ": it is a FIFO, not a regular file"));
+        QFile::remove(path);
     }
 }

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 using namespace zp;
 
@@ -154,6 +155,26 @@ TEST_F(DatabaseFileTest, TheDerivedKeyIsRememberedForTheFileAndAWrongOneOnlyCost
     ASSERT_TRUE(QFile::link(PathOf("outside"), memo));
     EXPECT_TRUE(opens());
     EXPECT_FALSE(QFileInfo::exists(PathOf("outside")));
+}
+
+// A FIFO is never waited on: in the database's place it is refused, in its key's place (or behind a
+// link there) it is passed over.
+TEST_F(DatabaseFileTest, AFifoInPlaceOfTheDatabaseOrItsKeyIsNeverWaitedOn)
+{
+    const QString path = PathOf(Database::FileName);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    EXPECT_EQ(OpenError(path), "not a regular file");
+
+    QFile::remove(path);
+    Database::CreateNew(path);
+    const QString fifo = PathOf("fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QFile::remove(path + "-key");
+    ASSERT_TRUE(QFile::link(fifo, path + "-key"));
+    EXPECT_EQ(OpenError(path), "");
+    QFile::remove(path + "-key");
+    ASSERT_TRUE(QFile::rename(fifo, path + "-key"));
+    EXPECT_EQ(OpenError(path), "");
 }
 
 TEST_F(DatabaseFileTest, CreateNewRefusesAnExistingFile)

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QRandomGenerator>
+#include <sqlite3.h>
 
 using namespace zp;
 
@@ -218,6 +219,31 @@ TEST_F(RecordsetTest, SupportFileRoundTripsInChunks)
     files.SetBlobFromFile("FileData", copy);
     files.Update();
     EXPECT_TRUE(files.Value("FileData").toByteArray() == content);
+}
+
+// A file beyond the longest value the database stores is refused naming the file and the limit, not
+// with SQLite's "string or blob too big".
+TEST_F(RecordsetTest, AFileTooLargeForTheDatabaseIsRefusedInWords)
+{
+    const int hack = AddHack("h");
+    const QString big = folder.filePath("big.bin");
+    QFile file(big);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(QByteArray(5000, 'x')) == 5000);
+    file.close();
+    sqlite3_limit(state.Connection.Handle(), SQLITE_LIMIT_LENGTH, 4000);
+    Recordset& files = *state.HackFilesRecordset;
+    files.ReOpen(sql::SelectHackFilesOf + QString::number(hack));
+    files.AddNew();
+    files.SetValue("HackNum", hack);
+    files.SetBlobFromFile("FileData", big);
+    try {
+        files.Update();
+        ADD_FAILURE() << "a file over the limit was stored";
+    } catch (const DatabaseError& e) {
+        EXPECT_EQ(e.what(),
+                  big.toStdString() + " (5000 bytes) is larger than the database can hold (4000 bytes at most)");
+    }
+    files.CancelUpdate();
 }
 
 // SQLCipher's AES and SHA-1 ran at half speed after Qt's string hash left the upper halves of the

@@ -215,6 +215,30 @@ TEST_F(InstallWindowTest, OverwritingTheSourceAsksFirstAndNamesTheBackupFolder)
     EXPECT_EQ(Read(source + "/cgi-bin/forum.cgi"), "# hook\r\nadded()\r\n");
 }
 
+TEST_F(InstallWindowTest, OverwritingTheSourceLeavesTheOutputAloneAndOffersToOpenTheSource)
+{
+    OpenedUrls opened;
+    state.cfgDelOutputDir = 1;
+    state.cfgOverWriteSource = 1;
+    Write(output + "/earlier.cgi", "an earlier installation");
+    frmInstallHack& w = Open();
+    EXPECT_FALSE(w.chkDelOutputDir->isChecked() || w.chkDelOutputDir->isEnabled());
+    w.chkOverSource->click();
+    EXPECT_TRUE(w.chkDelOutputDir->isEnabled());
+    w.chkDelOutputDir->click();
+    w.chkOverSource->click();
+    EXPECT_FALSE(w.DeleteOutputFirst());
+
+    dialogs.answers = {MsgAnswer::Yes, MsgAnswer::Yes};
+    w.cmdInstall->click();
+    w.cmdNext->click();
+    EXPECT_EQ(FilesBelow(output), QStringList {"earlier.cgi"});
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[1].text,
+              "The installation changed the source folder " + source + ". Would you like to open it now?");
+    EXPECT_EQ(opened.urls, QList<QUrl> {QUrl::fromLocalFile(source)});
+}
+
 TEST_F(InstallWindowTest, PreviewShowsTheDiffWritesNothingAndSavesThePatch)
 {
     frmInstallHack& w = Open("Read me.");

@@ -60,6 +60,7 @@ TEST_F(InstallCommandsTest, InstallTakesItsOptionsFromTheFlags)
     AddMod(hack, 1, "forum.cgi", 0, "", Replace, 1, "x", "y");
 
     EXPECT_EQ(Cli({"install", "Cli", "--search-output", "--delete-output"}).status, 2);
+    EXPECT_EQ(Cli({"install", "Cli", "--overwrite-source", "--delete-output"}).status, 2);
     EXPECT_EQ(Cli({"install", "Cli", "--eol", "cr"}).status, 2);
     EXPECT_EQ(Cli({"install", "Nobody"}).status, 2);
     EXPECT_FALSE(Exists(output + "/cgi-bin/forum.cgi"));

@@ -268,6 +268,89 @@ TEST_F(InstallationRunTest, OverwritingTheSourceBacksUpWhatItReplaces)
               (std::map<QString, QByteArray> {{"cgi-bin/forum.cgi", "x\r\n"}, {"cgi-bin/other.cgi", "untouched"}}));
 }
 
+TEST_F(InstallationRunTest, OverwritingTheSourceNeitherEmptiesNorMakesTheOutputFolder)
+{
+    Write(source + "/cgi-bin/forum.cgi", "x\r\n");
+    const int hack = AddHack("Over");
+    AddMod(hack, 1, "forum.cgi", 0, "", Replace, 1, "x", "y");
+    host.overwrite = true;
+    host.deleteOutput = true;
+
+    Write(output + "/earlier.cgi", "an earlier installation");
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+    EXPECT_EQ(FilesBelow(output), QStringList {"earlier.cgi"});
+
+    QDir(output).removeRecursively();
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+    EXPECT_FALSE(Exists(output));
+}
+
+// A support file in a folder the board did not have: the revert takes the folders away again,
+// innermost first, and leaves one that holds anything else and one the board had.
+TEST_F(InstallationRunTest, RevertRemovesTheFoldersTheInstallationMadeOnceEmpty)
+{
+    Write(source + "/cgi-bin/forum.cgi", "x\r\n");
+    QDir().mkpath(source + "/html");
+    const int hack = AddHack("Over");
+    AddMod(hack, 1, "forum.cgi", 0, "", Replace, 1, "x", "y");
+    AddSupportFile(hack, "a.txt", 1, "notes/deep", "a");
+    AddSupportFile(hack, "b.txt", 4, "kept", "b");
+    host.overwrite = true;
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+    Write(source + "/templates/kept/mine.txt", "added by hand");
+
+    RecordingLog revertLog;
+    const QString backup = ListBackups(home.path()).at(0).name;
+    EXPECT_EQ(RevertInstallation(state, backup, {}, revertLog), RevertOutcome::Done);
+    const auto rowOf = [&revertLog](const QString& file) {
+        return std::find_if(revertLog.rows.begin(),
+                            revertLog.rows.end(),
+                            [&](const LogRow& row) { return row.Filename == file; })
+            - revertLog.rows.begin();
+    };
+    EXPECT_LT(rowOf("html/notes/deep/"), rowOf("html/notes/"));
+    EXPECT_EQ(revertLog.rows.at(rowOf("html/notes/")), Row("html/notes/", "Remove", "Removed", source + "/html/notes"));
+    EXPECT_FALSE(revertLog.AnyRed());
+    EXPECT_TRUE(QFileInfo(source + "/html").isDir() && QDir(source + "/html").isEmpty()); // the board had it
+    EXPECT_EQ(FilesBelow(source), QStringList({"cgi-bin/forum.cgi", "templates/kept/mine.txt"}));
+}
+
+// A manifest written before folders were listed reverts its files as it always did.
+TEST_F(InstallationRunTest, AManifestWithoutFolderRowsStillReverts)
+{
+    Write(source + "/cgi-bin/forum.cgi", "x\r\n");
+    const int hack = AddHack("Over");
+    AddMod(hack, 1, "forum.cgi", 0, "", Replace, 1, "x", "y");
+    AddSupportFile(hack, "a.txt", 1, "notes", "a");
+    host.overwrite = true;
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+    const QString backup = ListBackups(home.path()).at(0).name;
+    const QString manifest = home.filePath("backups/" + backup + "/manifest.tsv");
+    QByteArray files;
+    for (const QByteArray& line : Read(manifest).split('\n')) {
+        if (!line.endsWith("/\t\t"))
+            files += line + '\n';
+    }
+    ASSERT_NE(files.size(), Read(manifest).size());
+    Write(manifest, files.chopped(1));
+
+    RecordingLog revertLog;
+    EXPECT_EQ(RevertInstallation(state, backup, {}, revertLog), RevertOutcome::Done);
+    EXPECT_EQ(Read(source + "/cgi-bin/forum.cgi"), "x\r\n");
+    EXPECT_EQ(FilesBelow(source + "/html"), QStringList {});
+    EXPECT_TRUE(Exists(source + "/html/notes"));
+}
+
+TEST_F(InstallationRunTest, BackupsAreListedNewestFirst)
+{
+    for (const QString name : {"7-20240101-120000", "7-20250101-000000", "7-20240101-120000-2", "8-20260101-000000"})
+        QDir().mkpath(home.filePath("backups/" + name));
+    QStringList names;
+    for (const BackupInfo& backup : ListBackups(home.path(), 7))
+        names << backup.name;
+    EXPECT_EQ(names, QStringList({"7-20250101-000000", "7-20240101-120000-2", "7-20240101-120000"}));
+}
+
 TEST_F(InstallationRunTest, TheManifestListsOnlyTheFilesReallyReplaced)
 {
     Write(source + "/cgi-bin/forum.cgi", "x\r\n");
@@ -470,6 +553,23 @@ TEST_F(InstallationRunTest, FailedCopyIsARedRowNotACrash)
     EXPECT_EQ(steps[1].Comment, "Copy Files");
     EXPECT_TRUE(steps[1].red);
     EXPECT_EQ(LastInstall(hack), "");
+}
+
+// A FIFO would hold the run forever on its first read: it is refused, named, and the run goes on.
+TEST_F(InstallationRunTest, AFifoInPlaceOfABoardFileIsRefusedNamingIt)
+{
+    QDir().mkpath(source + "/cgi-bin");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(source + "/cgi-bin/forum.cgi").constData(), 0600), 0);
+    const int hack = AddHack("Fifo");
+    AddMod(hack, 1, "forum.cgi", 0, "", Replace, 1, "x", "y");
+
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+    EXPECT_THAT(Steps(),
+                ElementsAre(Row("forum.cgi",
+                                "Replace",
+                                "Read Error",
+                                "Unable to read " + source + "/cgi-bin/forum.cgi: it is a FIFO, not a regular file",
+                                true)));
 }
 
 TEST_F(InstallationRunTest, NothingIsWrittenThroughASymbolicLink)
