@@ -33,17 +33,18 @@ bool SameLines(const std::vector<int>& a, int a0, int a1, const std::vector<int>
 
 } // namespace
 
-std::vector<int> LineTable::Number(const QString& text)
+// Numbers the lines of `text`, which begins at `offset` of into.text, onto the end of `into`.
+void LineTable::Add(NumberedText& into, qsizetype offset, QStringView text)
 {
-    std::vector<int> out;
     const auto add = [&](qsizetype from, qsizetype to) {
-        const QString line = text.mid(from, to - from);
+        const QStringView line = text.mid(from, to - from);
         auto known = ids_.constFind(line);
         if (known == ids_.constEnd()) {
             known = ids_.insert(line, int(lines_.size()));
             lines_.push_back(line);
         }
-        out.push_back(*known);
+        into.lines.push_back(*known);
+        into.starts.push_back(offset + from);
     };
     qsizetype start = 0;
     for (qsizetype lf = text.indexOf(u'\n'); lf >= 0; lf = text.indexOf(u'\n', lf + 1)) {
@@ -53,7 +54,42 @@ std::vector<int> LineTable::Number(const QString& text)
         }
     }
     add(start, text.size());
-    return out;
+}
+
+LineTable::NumberedText LineTable::NumberText(const QString& text)
+{
+    texts_.push_back(text);
+    NumberedText numbered {text, {}, {}};
+    Add(numbered, 0, texts_.back());
+    return numbered;
+}
+
+LineTable::NumberedText LineTable::Renumber(const NumberedText& before, const QString& after)
+{
+    const QString& old = before.text;
+    const qsizetype shortest = std::min(old.size(), after.size());
+    const qsizetype head = std::mismatch(old.begin(), old.begin() + shortest, after.begin()).first - old.begin();
+    qsizetype tail = 0;
+    while (tail < shortest - head && old[old.size() - 1 - tail] == after[after.size() - 1 - tail])
+        ++tail;
+    // Line k holds the first unit that differs; line j is the first after it whose line break in
+    // front lies in the common end.
+    const size_t k
+        = size_t(std::upper_bound(before.starts.begin(), before.starts.end(), head) - before.starts.begin()) - 1;
+    size_t j = k + 1;
+    while (j < before.starts.size() && before.starts[j] - 2 < old.size() - tail)
+        ++j;
+    const qsizetype shift = after.size() - old.size();
+    const qsizetype middleEnd = j < before.starts.size() ? before.starts[j] - 2 + shift : after.size();
+    texts_.push_back(after);
+    NumberedText numbered {
+        after, {before.lines.begin(), before.lines.begin() + k}, {before.starts.begin(), before.starts.begin() + k}};
+    Add(numbered, before.starts[k], QStringView(texts_.back()).mid(before.starts[k], middleEnd - before.starts[k]));
+    for (size_t i = j; i < before.starts.size(); ++i) {
+        numbered.lines.push_back(before.lines[i]);
+        numbered.starts.push_back(before.starts[i] + shift);
+    }
+    return numbered;
 }
 
 QString LineTable::Join(const std::vector<int>& lines) const

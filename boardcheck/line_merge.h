@@ -12,12 +12,28 @@ namespace zp {
 class LineTable
 {
 public:
-    std::vector<int> Number(const QString& text);
+    // A text with its lines numbered and the offset at which each begins.
+    struct NumberedText
+    {
+        QString text;
+        std::vector<int> lines;
+        std::vector<qsizetype> starts;
+    };
+
+    std::vector<int> Number(const QString& text) { return NumberText(text).lines; }
+    NumberedText NumberText(const QString& text);
+    // `after`, a text that differs from `before` in one stretch, numbered by reading that stretch
+    // only: the lines before it and after it are `before`'s.
+    NumberedText Renumber(const NumberedText& before, const QString& after);
     QString Join(const std::vector<int>& lines) const;
 
 private:
-    QHash<QString, int> ids_;
-    std::vector<QString> lines_;
+    void Add(NumberedText& into, qsizetype offset, QStringView text);
+
+    // The lines are views of the texts numbered, which the table keeps.
+    std::vector<QString> texts_;
+    QHash<QStringView, int> ids_;
+    std::vector<QStringView> lines_;
 };
 
 // Lines [base0, base1) of the base, [ours0, ours1) of ours and [theirs0, theirs1) of theirs that

@@ -25,21 +25,33 @@ qsizetype CommonPrefix(const QString& a, const QString& b)
     return i;
 }
 
-// The mod at the same old data, the occurrence that gives `after`: its own instance first, then
-// the occurrences that begin before the first unit that changed, nearest first.
-std::optional<CarriedMod> SameOldData(const QString& before, const QString& after, const ModRecord& mod)
+// The buffer with the mod applied, as the engine applies it; nothing when it does not apply.
+std::optional<WorkBuffer> AppliedTo(const WorkBuffer& buffer, const ModRecord& mod)
 {
-    const std::optional<QString> own = AppliedMod(before, mod);
-    if (own && *own == after)
+    WorkBuffer applied = buffer; // shares the text until the mod changes it
+    RecordingLog log;
+    if (!ApplyMod(applied, mod, log))
+        return std::nullopt;
+    return applied;
+}
+
+// The mod at the same old data, the occurrence that turns `ported` into `after`: its own instance
+// first, then the occurrences that begin before the first unit that changed, nearest first. On
+// success `ported` holds `after`.
+std::optional<CarriedMod> SameOldData(WorkBuffer& ported, const QString& after, const ModRecord& mod)
+{
+    if (std::optional<WorkBuffer> own = AppliedTo(ported, mod); own && own->Text() == after) {
+        ported = std::move(*own);
         return CarriedMod {ModVerdict::Unchanged, mod, {}};
+    }
     if (mod.ModInst == 0)
         return std::nullopt; // "All" is carried as it is or not at all
-    const FoldedText text(before);
     const FoldedSearch search(mod.OldData);
-    const qsizetype changed = CommonPrefix(before, after);
+    const qsizetype changed = CommonPrefix(ported.Text(), after);
     std::vector<int> instances;
     int n = 1;
-    for (qsizetype at = search.IndexIn(text, 0); at >= 0 && at <= changed; at = search.IndexIn(text, at + 1), ++n)
+    for (qsizetype at = search.IndexIn(ported.Searchable(), 0); at >= 0 && at <= changed;
+         at = search.IndexIn(ported.Searchable(), at + 1), ++n)
         instances.push_back(n);
     std::reverse(instances.begin(), instances.end());
     if (instances.size() > size_t(kOccurrencesTried))
@@ -47,8 +59,12 @@ std::optional<CarriedMod> SameOldData(const QString& before, const QString& afte
     for (const int instance : instances) {
         ModRecord recounted = mod;
         recounted.ModInst = instance;
-        if (instance != mod.ModInst && AppliedMod(before, recounted) == after)
+        if (instance == mod.ModInst)
+            continue;
+        if (std::optional<WorkBuffer> other = AppliedTo(ported, recounted); other && other->Text() == after) {
+            ported = std::move(*other);
             return CarriedMod {ModVerdict::Recounted, recounted, {}};
+        }
     }
     return std::nullopt;
 }
@@ -88,67 +104,72 @@ std::optional<QString> AppliedMod(const QString& text, const ModRecord& mod)
 {
     WorkBuffer buffer;
     buffer.SetText(text);
-    RecordingLog log;
-    if (!ApplyMod(buffer, mod, log))
+    const std::optional<WorkBuffer> applied = AppliedTo(buffer, mod);
+    if (!applied)
         return std::nullopt;
-    return buffer.Text();
+    return applied->Text();
 }
 
 CarriedFile CarryMods(const QString& base, const QString& theirs, const std::vector<ModToCarry>& mods)
 {
     LineTable table;
     CarriedFile file;
-    QString old = base; // the old release with the mods so far
-    std::vector<int> oldLines = table.Number(old);
-    const std::vector<int> baseLines = oldLines;
-    file.ported = theirs; // the new release with the mods carried so far
-    std::vector<int> portedLines = table.Number(theirs);
+    // The old release with the mods so far, and the new one with the mods carried so far; each
+    // buffer keeps its searchable twin up to date as the mods change it.
+    LineTable::NumberedText old = table.NumberText(base);
+    WorkBuffer oldBuffer, portedBuffer;
+    oldBuffer.SetText(base);
+    portedBuffer.SetText(theirs);
+    const std::vector<int> baseLines = old.lines;
+    const std::vector<int> theirLines = table.Number(theirs);
+    std::vector<int> portedLines = theirLines;
     for (const ModToCarry& step : mods) {
         if (!step.applied) {
             file.mods.push_back(
                 NeedsPerson(step.mod, QStringLiteral("it does not apply to the release it was written for")));
             continue;
         }
-        const QString next = AppliedMod(old, step.mod).value_or(old);
-        const std::vector<int> nextLines = table.Number(next);
+        RecordingLog log;
+        ApplyMod(oldBuffer, step.mod, log);
+        LineTable::NumberedText next = table.Renumber(old, oldBuffer.Text());
         std::optional<CarriedMod> carried;
         if (step.byPerson) {
-            if (const std::optional<QString> done = AppliedMod(file.ported, *step.byPerson)) {
+            if (std::optional<WorkBuffer> done = AppliedTo(portedBuffer, *step.byPerson)) {
                 carried = CarriedMod {ModVerdict::ByPerson, *step.byPerson, {}};
-                file.ported = *done;
-                portedLines = table.Number(file.ported);
+                portedBuffer = std::move(*done);
+                portedLines = table.Number(portedBuffer.Text());
             } else {
                 file.mods.push_back(
                     NeedsPerson(*step.byPerson, QStringLiteral("the mod written for it does not apply")));
             }
         } else {
-            const LineMerge merge = MergeLines(oldLines, nextLines, portedLines);
+            const LineMerge merge = MergeLines(old.lines, next.lines, portedLines);
             if (!merge.Clean()) {
                 file.mods.push_back(NeedsPerson(step.mod, QStringLiteral("the release changed the lines it changes")));
-            } else if (merge.lines == portedLines && next != old) {
+            } else if (merge.lines == portedLines && next.lines != old.lines) {
                 file.mods.push_back({ModVerdict::AlreadyInRelease, step.mod, {}});
             } else {
                 const QString after = table.Join(merge.lines);
-                carried = SameOldData(file.ported, after, step.mod);
+                carried = SameOldData(portedBuffer, after, step.mod);
                 if (!carried) {
-                    if (const std::optional<ModRecord> anchored = ReanchoredMod(file.ported, after, step.mod))
+                    if (const std::optional<ModRecord> anchored = ReanchoredMod(portedBuffer.Text(), after, step.mod)) {
                         carried = CarriedMod {ModVerdict::Reanchored, *anchored, {}};
+                        portedBuffer.SetText(after);
+                    }
                 }
-                if (carried) {
-                    file.ported = after;
+                if (carried)
                     portedLines = merge.lines;
-                } else {
+                else
                     file.mods.push_back(
                         NeedsPerson(step.mod, QStringLiteral("no anchor for it occurs once in the release")));
-                }
             }
         }
         if (carried)
             file.mods.push_back(*carried);
-        old = next;
-        oldLines = nextLines;
+        old = std::move(next);
     }
-    const LineMerge whole = MergeLines(baseLines, oldLines, table.Number(theirs));
+    file.ported = portedBuffer.Text();
+    const LineMerge whole = MergeLines(baseLines, old.lines, theirLines);
     if (whole.Clean())
         file.merged = table.Join(whole.lines);
     return file;
