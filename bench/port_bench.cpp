@@ -76,7 +76,7 @@ void WriteBoard(const QString& root, int files, QStringList (*linesOf)(int))
         bench::WriteFile(Path(root, n), (linesOf(n).join("\r\n") + "\r\n").toUtf8());
 }
 
-// Hack h changes 1 + h % 5 files, its mods at distinct hooks, the six actions in turn, every third
+// Hack h changes 1 + h % 5 files, its mods at distinct hooks, the six actions in turn, every fourth
 // with the line above its hook in its old data.
 std::vector<int> AddHacks(AppState& state, int hacks, int mods, int files)
 {
@@ -101,7 +101,7 @@ std::vector<int> AddHacks(AppState& state, int hacks, int mods, int files)
             const int file = touched[size_t(m) % touched.size()];
             const int hook = (first + m) % kHooks;
             const QString above = QStringLiteral("print \"line %1 of %2\";").arg(hook * 90 + 44).arg(file);
-            const QString old = m % 3 == 2 ? above + "\r\n" + Hook(file, hook) : Hook(file, hook);
+            const QString old = m % 4 == 1 ? above + "\r\n" + Hook(file, hook) : Hook(file, hook);
             const int action = m % 6;
             const QString added = QStringLiteral("# hack %1 mod %2").arg(h).arg(m);
             return bench::Mod {bench::NameOfFile(file),

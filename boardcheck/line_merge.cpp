@@ -59,6 +59,7 @@ void LineTable::Add(NumberedText& into, qsizetype offset, QStringView text)
 LineTable::NumberedText LineTable::NumberText(const QString& text)
 {
     texts_.push_back(text);
+    ids_.reserve(ids_.size() + text.count(u'\n') + 1); // grown once, not line by line
     NumberedText numbered {text, {}, {}};
     Add(numbered, 0, texts_.back());
     return numbered;

@@ -115,6 +115,10 @@ TEST_F(PortPropertyTest, StoredHacksInstallAsTheMergeAndConflictsNeedAPerson)
                 EXPECT_NE(hack.Verdict, HackVerdict::Ported);
                 EXPECT_EQ(hack.StoredAs, 0);
             }
+            if (merge.Clean()) {
+                for (const PortedMod& mod : hack.Mods)
+                    EXPECT_NE(mod.Reason, "the release changed the lines it changes");
+            }
             if (hack.StoredAs == 0)
                 continue;
             ++ported;
