@@ -2,6 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/regular_file.h"
+#include "app/worker_threads.h"
 #include "boardcheck/hack_trials.h"
 #include "boardcheck/port_proof.h"
 #include "core/board_text.h"
@@ -98,8 +99,19 @@ public:
             if (std::find(files.begin(), files.end(), result.relativePath) == files.end())
                 files.push_back(result.relativePath);
         }
+        // The files are carried side by side.
+        std::vector<FileToCarry> work;
         for (const QString& file : files)
-            CarryFile(trial, results, file);
+            work.push_back(Prepare(trial, results, file));
+        std::vector<std::future<void>> carried;
+        for (FileToCarry& file : work)
+            carried.push_back(BoardFileWorkers().Run([&file] { Carry(file); }));
+        for (std::future<void>& done : carried)
+            done.wait(); // every job ends before a failure is passed on
+        for (std::future<void>& done : carried)
+            done.get();
+        for (const FileToCarry& file : work)
+            Record(file, results);
         CheckSupportFiles(trial);
         Judge();
         PortedRows kept = rows_;
@@ -114,53 +126,68 @@ public:
     }
 
 private:
-    void CarryFile(const TrialInstallation& trial, const HackMods& results, const QString& relative)
+    // One board file of the hack: its mods and where its texts are; then what became of them.
+    struct FileToCarry
     {
-        std::vector<size_t> indexes;
+        QString relative;
+        std::vector<size_t> indexes; // of its mods among the hack's
         std::vector<ModToCarry> steps;
+        QString base, release; // its files in the two releases; empty when there is none
+        CarriedFile carried;
+    };
+
+    FileToCarry Prepare(const TrialInstallation& trial, const HackMods& results, const QString& relative) const
+    {
+        FileToCarry file {relative, {}, {}, {}, {}, {}};
         for (size_t i = 0; i < results.size(); ++i) {
             if (results[i].relativePath != relative)
                 continue;
-            indexes.push_back(i);
+            file.indexes.push_back(i);
             ModToCarry step {results[i].mod, results[i].applied, {}};
             if (const auto person = request_.byPerson.find({ported_.Hack.HackNum, int(i)});
                 person != request_.byPerson.end())
                 step.byPerson = person->second;
-            steps.push_back(step);
+            file.steps.push_back(step);
         }
         const auto origin = std::find_if(trial.Files().begin(), trial.Files().end(), [&](const auto& file) {
             return file.relativePath == relative && !file.support;
         });
-        const std::optional<QString> base
-            = origin != trial.Files().end() ? BoardTextOf(origin->origin) : std::optional<QString>();
-        const std::optional<QString> theirs = BoardTextOf(FileInRelease(request_.to, results[indexes.front()]));
-        CarriedFile carried;
-        if (!base) {
-            for (const ModToCarry& step : steps)
-                carried.mods.push_back({ModVerdict::NeedsPerson,
-                                        step.mod,
-                                        QStringLiteral("it does not apply to the release it was written for")});
-        } else if (!theirs) {
-            for (const ModToCarry& step : steps)
-                carried.mods.push_back(
-                    {ModVerdict::NeedsPerson,
-                     step.mod,
-                     QStringLiteral("the new release has no %1 (removed or renamed)").arg(relative)});
-        } else {
-            carried = CarryMods(*base, *theirs, steps);
+        if (origin != trial.Files().end())
+            file.base = origin->origin;
+        file.release = FileInRelease(request_.to, results[file.indexes.front()]);
+        return file;
+    }
+
+    // On a board file thread: reads the file's two texts and carries its mods.
+    static void Carry(FileToCarry& file)
+    {
+        const std::optional<QString> base = BoardTextOf(file.base);
+        const std::optional<QString> theirs = base ? BoardTextOf(file.release) : std::nullopt;
+        const QString reason = !base
+            ? QStringLiteral("it does not apply to the release it was written for")
+            : QStringLiteral("the new release has no %1 (removed or renamed)").arg(file.relative);
+        if (base && theirs) {
+            file.carried = CarryMods(*base, *theirs, file.steps);
+            return;
         }
+        for (const ModToCarry& step : file.steps)
+            file.carried.mods.push_back({ModVerdict::NeedsPerson, step.mod, reason});
+    }
+
+    void Record(const FileToCarry& file, const HackMods& results)
+    {
         bool all = true;
-        for (size_t k = 0; k < indexes.size(); ++k) {
-            const size_t i = indexes[k];
-            const CarriedMod& mod = carried.mods[k];
-            ported_.Mods[i]
-                = {results[i].ModOrder, relative, ActionName(mod.mod.ActionType), mod.verdict, mod.mod, mod.reason};
+        for (size_t k = 0; k < file.indexes.size(); ++k) {
+            const size_t i = file.indexes[k];
+            const CarriedMod& mod = file.carried.mods[k];
+            ported_.Mods[i] = {
+                results[i].ModOrder, file.relative, ActionName(mod.mod.ActionType), mod.verdict, mod.mod, mod.reason};
             if (Carried(mod.verdict))
                 SetCarried(rows_.mods[i], mod.mod);
             all = all && mod.verdict != ModVerdict::NeedsPerson;
         }
         if (all)
-            rows_.promised[relative] = carried.merged;
+            rows_.promised[file.relative] = file.carried.merged;
     }
 
     // A support file replaces its file in the new release: a person must look at it when the
