@@ -124,13 +124,14 @@ CarriedFile CarryMods(const QString& base, const QString& theirs, const std::vec
     const std::vector<int> theirLines = table.Number(theirs);
     std::vector<int> portedLines = theirLines;
     for (const ModToCarry& step : mods) {
-        if (!step.applied) {
+        if (!step.applied && !step.byPerson) {
             file.mods.push_back(
                 NeedsPerson(step.mod, QStringLiteral("it does not apply to the release it was written for")));
             continue;
         }
         RecordingLog log;
-        ApplyMod(oldBuffer, step.mod, log);
+        if (step.applied)
+            ApplyMod(oldBuffer, step.mod, log);
         LineTable::NumberedText next = table.Renumber(old, oldBuffer.Text());
         std::optional<CarriedMod> carried;
         if (step.byPerson) {
@@ -169,8 +170,13 @@ CarriedFile CarryMods(const QString& base, const QString& theirs, const std::vec
         old = std::move(next);
     }
     file.ported = portedBuffer.Text();
+    // Where a person wrote a mod, their text stands for the merge's.
+    const bool byPerson = std::any_of(
+        file.mods.begin(), file.mods.end(), [](const CarriedMod& mod) { return mod.verdict == ModVerdict::ByPerson; });
     const LineMerge whole = MergeLines(baseLines, old.lines, theirLines);
-    if (whole.Clean())
+    if (byPerson)
+        file.merged = file.ported;
+    else if (whole.Clean())
         file.merged = table.Join(whole.lines);
     return file;
 }

@@ -45,7 +45,7 @@ struct CarriedFile
     // The release's text with every carried mod applied, in order.
     QString ported;
     // The three-way merge of the file (the old release, the hack's text over it, the new release);
-    // nothing when it has a conflict.
+    // nothing when it has a conflict. Where a person wrote a mod, the ported text.
     std::optional<QString> merged;
 };
 

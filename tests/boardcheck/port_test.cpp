@@ -164,5 +164,21 @@ TEST_F(PortTest, ACancelledRunStoresNothing)
     EXPECT_EQ(HackCount(), 2);
 }
 
+TEST_F(PortTest, AModAPersonWroteIsCarriedAsWritten)
+{
+    WriteBoth("forum.cgi", "a\r\nb\r\nc\r\n", "a\r\nB2\r\nc\r\n");
+    const int hack = AddHack("Bold");
+    AddMod(hack, 1, "forum.cgi", 0, "", Replace, 1, "b", "<b>b</b>");
+    request.hacks = {hack};
+    request.store = true;
+    request.byPerson[{hack, 0}] = {Replace, 1, "B2", "<b>B2</b>", "forum.cgi", {}};
+
+    const PortResult result = RunPort(state, request);
+    ASSERT_EQ(result.Hacks.size(), 1u);
+    EXPECT_EQ(ModVerdictText(result.Hacks[0].Mods[0].Verdict), "finished by a person");
+    ASSERT_NE(result.Hacks[0].StoredAs, 0);
+    EXPECT_EQ(Installed(result.Hacks[0].StoredAs, release)["cgi-bin/forum.cgi"], "a\r\n<b>B2</b>\r\nc\r\n");
+}
+
 } // namespace
 } // namespace zp::testing
