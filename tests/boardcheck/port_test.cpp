@@ -2,14 +2,12 @@
 
 #include "boardcheck/hack_port.h"
 #include "boardcheck/hack_trials.h"
-#include "boardcheck/line_merge.h"
 #include "core/board_text.h"
 #include "database/recordset.h"
 #include "install/modification_engine.h"
 #include "install/trial_installation.h"
 
 #include <QProcess>
-#include <random>
 
 namespace zp::testing {
 namespace {
@@ -178,6 +176,32 @@ TEST_F(PortTest, AModAPersonWroteIsCarriedAsWritten)
     EXPECT_EQ(ModVerdictText(result.Hacks[0].Mods[0].Verdict), "finished by a person");
     ASSERT_NE(result.Hacks[0].StoredAs, 0);
     EXPECT_EQ(Installed(result.Hacks[0].StoredAs, release)["cgi-bin/forum.cgi"], "a\r\n<b>B2</b>\r\nc\r\n");
+}
+
+TEST_F(PortTest, TheCommandPrintsARowPerModAndTheHacksItStored)
+{
+    WriteBoth("forum.cgi", "a\r\nb\r\nc\r\n", "a\r\nB2\r\nc\r\n");
+    AddMod(AddHack("Fits"), 1, "forum.cgi", 0, "", AddBefore, 1, "a", "top");
+    const int clash = AddHack("Clash");
+    AddMod(clash, 1, "forum.cgi", 0, "", Replace, 1, "b", "bb");
+    const auto cli = [&](const QStringList& args, QString* out = nullptr) {
+        QProcess run;
+        run.start(ZENPATCH_CLI, QStringList {"--home", home.path(), "port", "--to", release, "--format", "tsv"} + args);
+        EXPECT_TRUE(run.waitForFinished(30000));
+        if (out)
+            *out = QString::fromUtf8(run.readAllStandardOutput());
+        return run.exitCode();
+    };
+
+    QString out;
+    EXPECT_EQ(cli({"Fits", "--store", "--label", "7"}, &out), 0);
+    EXPECT_EQ(out,
+              "Hack\tVersion\tOrder\tFile\tAction\tVerdict\tInstance\tDetail\n"
+              "Fits\t\t1\tcgi-bin/forum.cgi\tAdd Before\tunchanged\t1\t\n"
+              "\nstored\t3\tFits\t for 7\n");
+    EXPECT_EQ(cli({"Clash", "--store"}, &out), 1);
+    EXPECT_FALSE(out.contains("stored"));
+    EXPECT_EQ(cli({"--label"}), 2);
 }
 
 } // namespace
