@@ -59,10 +59,15 @@ HackMods HackTrials::Run(TrialInstallation& trial, size_t index)
     Recordset& list = *state_.HackInfoRecordset;
     list.MoveFirst();
     list.Move(rows_[index]);
-    SelectCurrentHack(state_, ModsRead::ByTheJob); // the trial reads them
+    return TryCurrentHack(state_, trial);
+}
+
+HackMods TryCurrentHack(AppState& state, TrialInstallation& trial)
+{
+    SelectCurrentHack(state, ModsRead::ByTheJob); // the trial reads them
     FixedInstallationOptions host;
     QuietLog log;
-    trial.Run(state_, host, log);
+    trial.Run(state, host, log);
     return trial.Mods();
 }
 

@@ -39,6 +39,11 @@ private:
     std::vector<int> rows_; // the row of each hack in HackInfoRecordset
 };
 
+// Runs the current hack (CurrentHackNum at the current row of HackInfoRecordset) over the trial's
+// working copy as the checks do: without logging, the installation options all off, CR LF line
+// ends. The result of each mod.
+HackMods TryCurrentHack(AppState& state, TrialInstallation& trial);
+
 // The mod as a failing row of a report.
 FailingMod FailingModOf(const QString& hack, const ModResult& result);
 

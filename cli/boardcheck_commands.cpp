@@ -1,8 +1,12 @@
 // zenpatch-cli check-upgrade [--source DIR] [--against DIR] [HACK ...] [--format text|tsv|html]
 // zenpatch-cli conflicts [HACK ...] [--format text|tsv|html]
+// zenpatch-cli port [HACK ...] --to DIR [--from DIR] [--store] [--label TEXT] [--partial] [--format text|tsv|html]
 #include "app/common.h"
+#include "app/job_lock.h"
 #include "boardcheck/board_check.h"
 #include "boardcheck/board_check_report.h"
+#include "boardcheck/hack_port.h"
+#include "boardcheck/port_report.h"
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/session.h"
@@ -83,6 +87,38 @@ int RunConflictsCommand(const GlobalOptions& options, const CommandArguments& ar
     } catch (const std::runtime_error& e) {
         throw CommandError(std::string("the check stopped: ") + e.what());
     }
+}
+
+int RunPortCommand(const GlobalOptions& options, const CommandArguments& args)
+{
+    const ParsedArguments parsed
+        = ParseArguments(args, AnyCount, {"--to", "--from", "--label", "--format"}, {"--store", "--partial"});
+    const ReportFormat format = FormatOf(parsed);
+    if (!parsed.value("--to"))
+        throw CommandError("port needs --to DIR, the new release");
+    Session session(options);
+    PortRequest request;
+    request.to = BoardFolder(session, parsed, "--to");
+    request.from = BoardFolder(session, parsed, "--from");
+    request.hacks = NamedHacks(session, parsed);
+    request.store = parsed.flag("--store");
+    request.partial = parsed.flag("--partial");
+    request.label = ArgumentText(parsed.value("--label").value_or(""));
+    PortResult result;
+    std::string failure;
+    // Even a port that stores nothing proves each hack by storing it for a moment.
+    const bool ran = RunAsJob(session.state, DatabaseUse::Writes, [&] {
+        try {
+            result = RunPort(session.state, request);
+        } catch (const std::runtime_error& e) {
+            failure = e.what();
+        }
+    });
+    if (!ran)
+        throw CommandError("the port could not start");
+    if (!failure.empty())
+        throw CommandError("the port stopped, nothing was stored: " + failure);
+    return Print(PortReport(result, format), result.AllCarried());
 }
 
 } // namespace zp::cli

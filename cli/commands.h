@@ -68,6 +68,7 @@ struct ParsedArguments;
 ReportFormat FormatOf(const ParsedArguments& args);
 int RunCheckUpgradeCommand(const GlobalOptions& options, const CommandArguments& args);
 int RunConflictsCommand(const GlobalOptions& options, const CommandArguments& args);
+int RunPortCommand(const GlobalOptions& options, const CommandArguments& args);
 
 // interchange_commands.cpp
 int RunExportCommand(const GlobalOptions& options, const CommandArguments& args);
