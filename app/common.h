@@ -47,11 +47,11 @@ ProgramArguments SplitProgramArguments(QStringList arguments);
 // Opens the file at `path` into `file` without ever waiting on it: a FIFO, a socket, a device or a
 // folder in its place, or behind a link there, is refused before a byte is read or written. `mode`
 // is ReadOnly, or WriteOnly (with Append), which makes a missing file. Returns why it could not be
-// opened ("it is a FIFO, not a regular file", or the system's reason); empty once it is open. The
+// opened ("not a regular file (a FIFO)", or the system's reason); empty once it is open. The
 // file is opened by its descriptor, so `file` has no name: errors and removals name `path`.
 QString OpenRegularFile(QFile& file, const QString& path, QIODevice::OpenMode mode = QIODevice::ReadOnly);
-// "it is a FIFO, not a regular file" (a folder, a socket, a device) for `mode` as stat gives it;
-// empty for a regular file.
+// "not a regular file (a FIFO)" (a folder, a socket, a device) for `mode` as stat gives it; empty
+// for a regular file.
 QString NotRegularText(unsigned mode);
 
 bool FileExists(const QString& path);

@@ -80,7 +80,7 @@ QString NotRegularText(unsigned mode)
         : S_ISFIFO(mode)               ? QStringLiteral("a FIFO")
         : S_ISSOCK(mode)               ? QStringLiteral("a socket")
                                        : QStringLiteral("a device");
-    return QStringLiteral("it is %1, not a regular file").arg(kind);
+    return QStringLiteral("not a regular file (%1)").arg(kind);
 }
 
 QString OpenRegularFile(QFile& file, const QString& path, QIODevice::OpenMode mode)

@@ -1,11 +1,11 @@
 #include "app/regular_file.h"
 
+#include "app/common.h"
 #include "app/whole_file.h"
 
 #include <QFile>
 #include <QStringList>
 #include <algorithm>
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,98 +16,114 @@ namespace {
 
 constexpr int kReadFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 
-FileBytes Problem(const QString& problem, bool missing = false)
+FileBytes Problem(const QString& problem, int error = 0)
 {
-    return FileBytes {QByteArray(), problem, missing};
+    return FileBytes {QByteArray(), problem, error};
 }
 
+FileBytes SystemProblem(int error)
+{
+    return Problem(SystemErrorText(error), error);
+}
+
+// ELOOP: a symbolic link opened without following it, or a loop of links; either is refused as a link.
 FileBytes OpenProblem(int error)
 {
-    return Problem(error == ELOOP ? QStringLiteral("a symbolic link") : SystemErrorText(error), error == ENOENT);
+    return error == ELOOP ? Problem(QStringLiteral("a symbolic link")) : SystemProblem(error);
 }
 
-QString KindOf(mode_t mode)
+FileBytes TooLarge(qint64 limit)
 {
-    if (S_ISDIR(mode))
-        return QStringLiteral("a folder");
-    if (S_ISFIFO(mode))
-        return QStringLiteral("a FIFO");
-    if (S_ISSOCK(mode))
-        return QStringLiteral("a socket");
-    if (S_ISCHR(mode) || S_ISBLK(mode))
-        return QStringLiteral("a device");
-    return QStringLiteral("of an unknown kind");
+    return Problem(limit >= (qint64(1) << 20) ? QStringLiteral("larger than %1 MiB").arg(limit >> 20)
+                                              : QStringLiteral("larger than %1 bytes").arg(limit),
+                   EFBIG);
 }
 
-QString TooLarge(qint64 limit)
+// The whole of an opened regular file within the limit.
+FileBytes ReadWhole(const OpenedFile& file, qint64 limit)
 {
-    return limit >= (qint64(1) << 20) ? QStringLiteral("larger than %1 MiB").arg(limit >> 20)
-                                      : QStringLiteral("larger than %1 bytes").arg(limit);
-}
-
-// Reads what the descriptor (which it closes) has opened, when that is a regular file within the limit.
-FileBytes ReadOpened(int fd, qint64 limit)
-{
-    struct stat info
-    {
-    };
+    if (!file.Problem().isEmpty())
+        return Problem(file.Problem(), file.Error());
+    if (file.Size() > limit)
+        return TooLarge(limit);
     FileBytes result;
-    if (::fstat(fd, &info) != 0)
-        result = Problem(SystemErrorText(errno));
-    else if (!S_ISREG(info.st_mode))
-        result = Problem(QStringLiteral("not a regular file (%1)").arg(KindOf(info.st_mode)));
-    else if (info.st_size > limit)
-        result = Problem(TooLarge(limit));
-    else
-        result.bytes.resize(qsizetype(info.st_size) + 1); // one more: a file that grew is seen
+    result.bytes.resize(qsizetype(file.Size()) + 1); // one more: a file that grew is seen
     qsizetype done = 0;
-    while (result.Read() && done < result.bytes.size()) {
-        const ssize_t got = ::read(fd, result.bytes.data() + done, size_t(result.bytes.size() - done));
-        if (got < 0 && errno == EINTR)
-            continue;
+    for (;;) {
+        const qint64 got = file.Read(result.bytes.data() + done, result.bytes.size() - done);
         if (got < 0)
-            result = Problem(SystemErrorText(errno));
-        else if (got == 0)
+            return SystemProblem(errno);
+        if ((done += qsizetype(got)) < result.bytes.size()) {
             result.bytes.resize(done);
-        else if ((done += got) == result.bytes.size() && done <= limit)
-            result.bytes.resize(qsizetype(std::min<qint64>(limit + 1, 2 * qint64(done))));
+            return result;
+        }
+        if (done > limit)
+            return TooLarge(limit);
+        result.bytes.resize(qsizetype(std::min<qint64>(limit + 1, 2 * qint64(done))));
     }
-    if (result.Read() && done > limit)
-        result = Problem(TooLarge(limit));
-    ::close(fd);
-    return result;
 }
 
 } // namespace
 
-bool OpenRegularFile(QFile& file, QString& reason)
+OpenedFile::OpenedFile(const QByteArray& path, bool followLink)
 {
-    // O_NONBLOCK changes nothing for the reads of a regular file, so it stays set.
-    const int fd = ::open(QFile::encodeName(file.fileName()).constData(), kReadFlags);
-    if (fd < 0) {
-        reason = SystemErrorText(errno);
-        return false;
-    }
+    const int fd = ::open(path.constData(), kReadFlags | (followLink ? 0 : O_NOFOLLOW));
+    Take(fd, errno);
+}
+
+OpenedFile::OpenedFile(int fd, int openError)
+{
+    Take(fd, openError);
+}
+
+void OpenedFile::Take(int fd, int openError)
+{
+    fd_ = fd;
     struct stat info
     {
     };
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        reason = QStringLiteral("Not a regular file");
-        return false;
+    FileBytes problem;
+    if (fd < 0)
+        problem = OpenProblem(openError);
+    else if (::fstat(fd, &info) != 0)
+        problem = SystemProblem(errno);
+    else
+        problem.problem = NotRegularText(info.st_mode);
+    problem_ = problem.problem;
+    error_ = problem.error;
+    size_ = info.st_size;
+}
+
+OpenedFile::~OpenedFile()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+qint64 OpenedFile::Read(char* data, qint64 size) const
+{
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t got = ::read(fd_, data + done, size_t(size - done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return -1;
+        if (got == 0)
+            break;
+        done += got;
     }
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        reason = file.errorString();
-        return false;
-    }
-    return true;
+    return done;
 }
 
 FileBytes ReadRegularFile(const QString& path, qint64 limit)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), kReadFlags);
-    return fd < 0 ? OpenProblem(errno) : ReadOpened(fd, limit);
+    return ReadRegularFile(QFile::encodeName(path), true, limit);
+}
+
+FileBytes ReadRegularFile(const QByteArray& path, bool followLink, qint64 limit)
+{
+    return ReadWhole(OpenedFile(path, followLink), limit);
 }
 
 FileBytes ReadRegularFileBelow(const QString& root, const QString& relative, qint64 limit)
@@ -140,7 +156,7 @@ FileBytes ReadRegularFileBelow(const QString& root, const QString& relative, qin
     const int fd = ::openat(folder, QFile::encodeName(elements.last()).constData(), kReadFlags | O_NOFOLLOW);
     const int error = errno;
     ::close(folder);
-    return fd < 0 ? OpenProblem(error) : ReadOpened(fd, limit);
+    return ReadWhole(OpenedFile(fd, error), limit);
 }
 
 } // namespace zp

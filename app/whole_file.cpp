@@ -95,7 +95,8 @@ bool IsRegularFileAt(int folder, const QByteArray& name, struct stat* info = nul
 // following a symbolic link, so that a link planted on the way later in the run cannot redirect
 // what is written into the folder: a link met is refused with UnsafePathError. `target` names the
 // file in the errors.
-int OpenFolderBelow(int root, const QString& rootPath, const QStringList& elements, const QString& target, bool make = true)
+int OpenFolderBelow(
+    int root, const QString& rootPath, const QStringList& elements, const QString& target, bool make = true)
 {
     int folder = root;
     QString path = rootPath;
@@ -389,17 +390,14 @@ void WholeFileBatch::Stage(const QString& source, const QString& root, const QSt
     struct stat file
     {
     }, place {};
-    const bool regular = from >= 0 && ::fstat(from, &file) == 0 && S_ISREG(file.st_mode);
+    const bool known = from >= 0 && ::fstat(from, &file) == 0;
     const int error = errno;
-    if (!regular) {
+    if (const QString refusal = known ? NotRegularText(file.st_mode) : SystemErrorText(error); !refusal.isEmpty()) {
         if (from >= 0)
             ::close(from);
-        if (error == ELOOP)
+        if (from < 0 && error == ELOOP)
             throw UnsafePathError(source);
-        throw std::runtime_error(
-            QStringLiteral("Cannot read %1: %2")
-                .arg(source, from < 0 ? SystemErrorText(error) : QStringLiteral("Not a regular file"))
-                .toStdString());
+        throw std::runtime_error(QStringLiteral("Cannot read %1: %2").arg(source, refusal).toStdString());
     }
     ::fstat(folder, &place);
     if (file.st_dev == place.st_dev) {

@@ -128,9 +128,9 @@ struct ChangedText
 ChangedText ReadChangedText(const FileChange& change, bool lf)
 {
     ChangedText text;
-    FileBytes before = ReadRegularFile(QFile::encodeName(change.originalPath), true, MaxChangedTextBytes);
-    FileBytes after = ReadRegularFile(QFile::encodeName(change.editedPath), false, MaxChangedTextBytes);
-    text.reason = before.reason.isEmpty() ? after.reason : QStringLiteral("the original is ") + before.reason;
+    FileBytes before = ReadChangedFile(QFile::encodeName(change.originalPath), true);
+    FileBytes after = ReadChangedFile(QFile::encodeName(change.editedPath), false);
+    text.reason = before.Read() ? after.problem : QStringLiteral("the original is ") + before.problem;
     if (!text.reason.isEmpty())
         return text;
     if (IsBinary(before.bytes) || IsBinary(after.bytes)) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/regular_file.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
@@ -10,7 +12,8 @@ namespace zp {
 // The files of the board copies a recording compares are read only when they are regular files: a
 // FIFO or a device would never end a read. Each is opened without blocking and looked at through
 // the opened file, so that one put in place of a regular file after the folders were listed is
-// refused as well. A file of the edited copy is never read through a symbolic link.
+// refused as well. A file of the edited copy is never read through a symbolic link. Paths are given
+// as the system names them (QFile::encodeName), so that a name that is not UTF-8 is read too.
 
 // Why a file of this kind is not recorded ("a symbolic link", "not a regular file (a FIFO)"); empty
 // for a regular file.
@@ -20,19 +23,9 @@ QString KindRefusal(mode_t mode);
 // lines of both at once, several times the bytes.
 inline constexpr qint64 MaxChangedTextBytes = qint64(256) << 20;
 
-// The bytes of a file, or why they were not read (not a regular file, or larger than `limit`).
-struct FileBytes
-{
-    QByteArray bytes;
-    QString reason;
-};
-
-// Paths are given as the system names them (QFile::encodeName), so that a name that is not UTF-8
-// is read too.
-
-// Reads a regular file whole, following a symbolic link only with `followLink`. Throws
-// std::runtime_error naming the file when it cannot be read.
-FileBytes ReadRegularFile(const QByteArray& path, bool followLink, qint64 limit);
+// Reads a changed file whole (up to MaxChangedTextBytes), following a symbolic link only with
+// `followLink`. Throws std::runtime_error naming the file when the system cannot read it.
+FileBytes ReadChangedFile(const QByteArray& path, bool followLink);
 
 // Whether two files are regular files holding the same bytes, read a block at a time (the second
 // never through a link). Throws std::runtime_error naming a file that cannot be read.

@@ -263,7 +263,7 @@ private:
         FileChange change {QDir::cleanPath(target), QString(), QString(), QString()};
         const FileBytes read = ReadRegularFileBelow(folder_, source, kMaxSupportFileBytes);
         const QString copy = QStringLiteral("COPY at line %1 of the instructions: ").arg(step.line);
-        if (read.missing)
+        if (read.Missing())
             change.reason = copy + QStringLiteral("no such file beside them");
         else if (!read.Read())
             change.reason = copy + source + QStringLiteral(": ") + read.problem;

@@ -151,7 +151,7 @@ ModEntry ReadMod(const AppState& state, Cursor& text)
 void ReadReadme(const QString& folder, HackInfoFields& info)
 {
     const FileBytes read = ReadRegularFileBelow(folder, QStringLiteral("README.TXT"), kMaxTextBytes);
-    if (read.missing)
+    if (read.Missing())
         return;
     if (!read.Read())
         Unreadable(QStringLiteral("README.TXT: %1").arg(read.problem));
@@ -213,7 +213,7 @@ RecordResult StoreTextExport(AppState& state, const RecordRequest& request, cons
             // into the catalogue and from there into the board.
             const QString relative = location + u'/' + file.FileName;
             const FileBytes read = ReadRegularFileBelow(folder, relative, kMaxSupportFileBytes);
-            if (file.FileName.isEmpty() || read.missing)
+            if (file.FileName.isEmpty() || read.Missing())
                 Unreadable(QStringLiteral("the support file %1 is not beside it").arg(relative));
             if (!read.Read())
                 Unreadable(QStringLiteral("the support file %1: %2").arg(relative, read.problem));

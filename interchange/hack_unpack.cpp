@@ -1,7 +1,6 @@
 #include "interchange/hack_unpack.h"
 
 #include "app/common.h"
-#include "app/regular_file.h"
 #include "encoder/encoder_error.h"
 #include "interchange/encoder_calls.h"
 #include "interchange/interchange_common.h"
@@ -82,9 +81,11 @@ UnpackedHack UnpackHackFile(const QString& path, const QString& exchange, FileEn
     EncoderCalls fe(encoder);
     const QString packageText = exchange + "/" + FileNameOf(path) + ".dec";
     // Anything but a regular file is refused as it is opened: a FIFO would hold the import for ever.
-    QString reason;
-    if (QFile file(path); !OpenRegularFile(file, reason))
-        throw ImportError {75, "Cannot read " + path + ": " + reason};
+    {
+        QFile file;
+        if (const QString reason = OpenRegularFile(file, path); !reason.isEmpty())
+            throw ImportError {75, "Cannot read " + path + ": " + reason};
+    }
     if (!ExpandsWithin(path, MaxPackageTextSize))
         throw InvalidHackFile {};
     try {

@@ -1,7 +1,7 @@
 #include "interchange/package_text.h"
 
 #include "app/ansi_text.h"
-#include "app/regular_file.h"
+#include "app/common.h"
 #include "app/whole_file.h"
 #include "encoder/vector_state.h"
 #include "interchange/package_markers.h"
@@ -190,8 +190,8 @@ UnpackedPackage SplitPackageText(const QString& packageFile,
 
 bool ExpandsWithin(const QString& hackFile, qint64 limit)
 {
-    QFile file(hackFile);
-    if (QString reason; !OpenRegularFile(file, reason))
+    QFile file;
+    if (!OpenRegularFile(file, hackFile).isEmpty())
         return false;
     z_stream zs {};
     if (inflateInit(&zs) != Z_OK)

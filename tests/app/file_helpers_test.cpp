@@ -148,10 +148,10 @@ TEST(OpenRegularFileTest, RefusesAnythingButARegularFileWithoutWaitingOnIt)
         QIODevice::OpenMode mode;
         const char* refusal;
     } cases[] = {
-        {"fifo", QIODevice::ReadOnly, "it is a FIFO, not a regular file"},
-        {"fifo", QIODevice::WriteOnly | QIODevice::Append, "it is a FIFO, not a regular file"},
-        {"link", QIODevice::ReadOnly, "it is a FIFO, not a regular file"},
-        {"folder", QIODevice::ReadOnly, "it is a folder, not a regular file"},
+        {"fifo", QIODevice::ReadOnly, "not a regular file (a FIFO)"},
+        {"fifo", QIODevice::WriteOnly | QIODevice::Append, "not a regular file (a FIFO)"},
+        {"link", QIODevice::ReadOnly, "not a regular file (a FIFO)"},
+        {"folder", QIODevice::ReadOnly, "not a regular file (a folder)"},
         {"absent", QIODevice::ReadOnly, "No such file or directory"},
         {"file", QIODevice::ReadOnly, ""},
     };

@@ -193,7 +193,7 @@ TEST_F(JobLockTest, AFifoInPlaceOfTheLockOrThePendingListStopsTheJobNamingIt)
         EXPECT_FALSE(RunAsJob(state, DatabaseUse::Reads, [] { ADD_FAILURE() << "the job ran"; }));
         ASSERT_EQ(dialogs.messages.size(), 1u);
         EXPECT_THAT(dialogs.messages[0].text.toStdString(),
-                    ::testing::EndsWith(path.toStdString() + ": it is a FIFO, not a regular file"));
+                    ::testing::EndsWith(path.toStdString() + ": not a regular file (a FIFO)"));
         QFile::remove(path);
     }
 }

@@ -45,7 +45,7 @@ TEST(RegularFileTest, OnlyARegularFileWithinTheLimitIsRead)
         EXPECT_EQ(read.bytes, c.bytes) << c.relative;
         EXPECT_EQ(read.problem, c.problem) << c.relative;
     }
-    EXPECT_TRUE(ReadRegularFileBelow(root.filePath("in"), "sub/none.txt", 100).missing);
+    EXPECT_TRUE(ReadRegularFileBelow(root.filePath("in"), "sub/none.txt", 100).Missing());
     // A path the user typed may be a link; what it leads to must still be a regular file.
     EXPECT_EQ(ReadRegularFile(root.filePath("in/link.txt"), 100).bytes, "private");
     EXPECT_EQ(ReadRegularFile(root.filePath("in/pipe"), 100).problem, "not a regular file (a FIFO)");

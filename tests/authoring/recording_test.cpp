@@ -350,6 +350,7 @@ TEST_F(RecordingTest, FilesNotRegularOrNotNamedInUtf8AreNamedWithTheReason)
     writeRaw(source, "templates/same\xE9.tmpl", "a\r\n");
     writeRaw(edited, "templates/same\xE9.tmpl", "a\r\n");
     Both("templates/ok.tmpl", "a\r\n", "b\r\n");
+    ASSERT_TRUE(QFile::link("ok.tmpl", edited + "/templates/link.tmpl"));
 
     const RecordResult result = Record(state, Request(), CompareFolders(source, edited));
     EXPECT_EQ(result.outcome, RecordOutcome::NotRecorded);
@@ -359,6 +360,7 @@ TEST_F(RecordingTest, FilesNotRegularOrNotNamedInUtf8AreNamedWithTheReason)
     const QString notText = "its name is not UTF-8: a hack names its files as text";
     EXPECT_EQ(reasons,
               (std::map<QString, QString> {{"templates/caf\\xe9.tmpl", notText},
+                                           {"templates/link.tmpl", "a symbolic link"},
                                            {"templates/ok.tmpl", ""},
                                            {"templates/pipe", "not a regular file (a FIFO)"},
                                            {"templates/\\xe9t\\xe9.tmpl", notText}}));

@@ -568,7 +568,7 @@ TEST_F(InstallationRunTest, AFifoInPlaceOfABoardFileIsRefusedNamingIt)
                 ElementsAre(Row("forum.cgi",
                                 "Replace",
                                 "Read Error",
-                                "Unable to read " + source + "/cgi-bin/forum.cgi: it is a FIFO, not a regular file",
+                                "Unable to read " + source + "/cgi-bin/forum.cgi: not a regular file (a FIFO)",
                                 true)));
 }
 

@@ -260,9 +260,10 @@ TEST_F(HackImport, AnythingButARegularFileIsRefusedByName)
     // A FIFO is refused at once, not waited on for a writer.
     ASSERT_EQ(::mkfifo(QFile::encodeName(Out("pipe.zpx")).constData(), 0600), 0);
     ASSERT_TRUE(QDir().mkdir(Out("folder.zpx")));
-    for (const QString& path : {Out("pipe.zpx"), Out("folder.zpx")})
+    for (const auto& [path, kind] : {std::pair {Out("pipe.zpx"), "a FIFO"}, std::pair {Out("folder.zpx"), "a folder"}})
         ExpectRefused(path,
-                      "An unexpected error has occured, ERR: 75 - Cannot read " + path + ": Not a regular file",
+                      "An unexpected error has occured, ERR: 75 - Cannot read " + path + ": not a regular file (" + kind
+                          + ")",
                       "Unexpected Error");
 }
 
