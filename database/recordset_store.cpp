@@ -120,6 +120,12 @@ QByteArray Recordset::Impl::JoinedParts(const std::vector<BlobPart>& parts)
 
 void Recordset::Impl::Store()
 {
+    // A blob over the connection's length limit is refused in words before any statement runs.
+    const qint64 limit = sqlite3_limit(db.Handle(), SQLITE_LIMIT_LENGTH, -1);
+    for (const auto& [column, parts] : pendingBlobs) {
+        if (BlobTotal(parts) > limit)
+            FailTooLarge();
+    }
     // A small blob is bound into the row's statement like any value.
     for (auto it = pendingBlobs.begin(); it != pendingBlobs.end();) {
         const qint64 total = it->second.empty() ? 0 : BlobTotal(it->second);
