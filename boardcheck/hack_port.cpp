@@ -24,16 +24,18 @@ namespace zp {
 
 namespace {
 
+// A board file the port holds three times over (the release it fits, the trial's and the new one).
+constexpr qint64 MaxBoardFileBytes = qint64(256) << 20;
+
 // The bytes of a board file, read only when it is a regular file; nothing when there is none.
 std::optional<QByteArray> ReadBoardFile(const QString& path)
 {
     if (path.isEmpty())
         return std::nullopt;
-    QFile file(path);
-    QString reason;
-    if (!OpenRegularFile(file, reason))
+    FileBytes read = ReadRegularFile(path, MaxBoardFileBytes);
+    if (!read.Read())
         return std::nullopt;
-    return file.readAll();
+    return std::move(read.bytes);
 }
 
 std::optional<QString> BoardTextOf(const QString& path)
