@@ -4,6 +4,7 @@
 
 #include "app/app_state.h"
 #include "app/common.h"
+#include "widgets/chord_keys.h"
 #include "widgets/window_helpers.h"
 
 #include <QAction>
@@ -39,6 +40,8 @@ MainFrame::MainFrame(AppState& state, QWidget* parent)
     setCentralWidget(mdiArea_);
     CreateStatusBar();
     connect(mdiArea_, &QMdiArea::subWindowActivated, this, &MainFrame::GiveMenuKeysTo);
+    // Every window of the program lives in the main window: from its making on, no chord types.
+    KeepChordsFromTyping();
 }
 
 MainFrame::~MainFrame()

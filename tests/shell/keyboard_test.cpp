@@ -1,0 +1,139 @@
+#include "authoring/frm_record_hack.h"
+#include "boardcheck/frm_board_check.h"
+#include "catalogue/frm_edit_hack.h"
+#include "catalogue/frm_list_hacks.h"
+#include "core/catalogue_operations.h"
+#include "database/recordset.h"
+#include "install/frm_install_hack.h"
+#include "program_folder_fixture.h"
+#include "shell/frm_options.h"
+#include "shell/mdi_main.h"
+#include "widget_test_app.h"
+#include "widgets/window_helpers.h"
+
+#include <QAbstractSpinBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QTabWidget>
+#include <QTest>
+#include <QTextEdit>
+#include <functional>
+
+namespace zp::test {
+namespace {
+
+// One window of each family with boxes to type in, opened as the program opens it. (The installer,
+// its preview and the update check have none.)
+const std::vector<std::pair<const char*, std::function<QWidget*(mdiMain&)>>> Families = {
+    {"list", [](mdiMain& main) -> QWidget* { return FindHackList(main.mdiArea()); }},
+    {"editor", [](mdiMain& main) -> QWidget* { return &ShowHackEditor(main); }},
+    {"board check", [](mdiMain& main) -> QWidget* { return &ShowBoardCheck(main); }},
+    {"record", [](mdiMain& main) -> QWidget* { return &ShowRecordHack(main); }},
+    {"options",
+     [](mdiMain& main) -> QWidget* {
+         auto* options = new frmOptions(main.State(), &main);
+         options->setAttribute(Qt::WA_DeleteOnClose);
+         options->show();
+         return options;
+     }},
+};
+
+// The text of a box a user types in, or a null string for any other widget.
+QString TypedText(QWidget* box)
+{
+    if (auto* line = qobject_cast<QLineEdit*>(box); line && !line->isReadOnly())
+        return line->text();
+    if (auto* text = qobject_cast<QTextEdit*>(box); text && !text->isReadOnly())
+        return text->toPlainText();
+    if (auto* text = qobject_cast<QPlainTextEdit*>(box); text && !text->isReadOnly())
+        return text->toPlainText();
+    if (auto* spin = qobject_cast<QAbstractSpinBox*>(box); spin && !spin->isReadOnly())
+        return spin->text();
+    if (auto* combo = qobject_cast<QComboBox*>(box); combo && combo->isEditable())
+        return combo->currentText();
+    return QString();
+}
+
+class KeyboardTest : public ProgramFolderFixture
+{
+protected:
+    void SetUp() override
+    {
+        EnsureApplication();
+        ProgramFolderFixture::SetUp();
+        const int hack = CreateHack(state, [](Recordset& row) { row.SetValue("Name", "Calendar"); });
+        ASSERT_TRUE(FindHack(state, QString::number(hack)));
+        main = std::make_unique<mdiMain>(state);
+        main->resize(1100, 800);
+        main->show();
+        main->ShowHackList(hack);
+        main->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(main.get()));
+    }
+
+    void TearDown() override
+    {
+        main.reset();
+        RunDeferredDeletes();
+        ProgramFolderFixture::TearDown();
+    }
+
+    // The Alt keys the window's controls and the main window's menus take.
+    QList<QKeySequence> TakenKeys(QWidget* window) const
+    {
+        QList<QKeySequence> taken = MnemonicKeys(window);
+        for (QAction* menu : main->menuBar()->actions())
+            taken << QKeySequence::mnemonic(menu->text());
+        return taken;
+    }
+
+    std::unique_ptr<mdiMain> main;
+};
+
+// Alt and Meta with every letter that no control of the window takes, typed into each box of every
+// tab a user can type in, leave its text as it was.
+TEST_F(KeyboardTest, ChordsNoControlTakesTypeNothing)
+{
+    for (const auto& [name, open] : Families) {
+        SCOPED_TRACE(name);
+        QPointer<QWidget> window = open(*main);
+        ASSERT_TRUE(window);
+        const QList<QKeySequence> taken = TakenKeys(window);
+        QList<QTabWidget*> tabs = window->findChildren<QTabWidget*>();
+        const int pages = tabs.isEmpty() ? 1 : int(tabs.first()->count());
+        int typedInto = 0;
+        for (int page = 0; page < pages; ++page) {
+            if (!tabs.isEmpty())
+                tabs.first()->setCurrentIndex(page);
+            for (QWidget* box : window->findChildren<QWidget*>()) {
+                const QString before = TypedText(box);
+                if (before.isNull() || !box->isVisibleTo(window) || !box->isEnabled()
+                    || qobject_cast<QComboBox*>(box->parentWidget())
+                    || qobject_cast<QAbstractSpinBox*>(box->parentWidget()))
+                    continue;
+                SCOPED_TRACE(box->objectName().toStdString());
+                box->setFocus();
+                ++typedInto;
+                for (int letter = Qt::Key_A; letter <= Qt::Key_Z; ++letter) {
+                    if (!taken.contains(QKeySequence(Qt::ALT | Qt::Key(letter))))
+                        QTest::keyClick(box, Qt::Key(letter), Qt::AltModifier);
+                    QTest::keyClick(box, Qt::Key(letter), Qt::MetaModifier);
+                }
+                EXPECT_EQ(TypedText(box), before);
+            }
+        }
+        EXPECT_GT(typedInto, 0);
+        if (window && window != FindHackList(main->mdiArea()))
+            CloseWindow(window);
+        RunDeferredDeletes();
+    }
+}
+
+} // namespace
+} // namespace zp::test
