@@ -321,7 +321,7 @@ QWidget* frmEditHack::CreateFilesTab()
 
 void frmEditHack::AddKeys()
 {
-    // Escape leaves the mod being edited.
+    // Escape leaves the mod being edited, or closes the window when none is.
     auto* cancel = new QAction(this);
     cancel->setShortcut(QKeySequence::Cancel);
     cancel->setShortcutContext(Qt::WidgetWithChildrenShortcut);

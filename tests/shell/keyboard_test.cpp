@@ -9,8 +9,10 @@
 #include "shell/frm_options.h"
 #include "shell/mdi_main.h"
 #include "widget_test_app.h"
+#include "widgets/qt_dialogs.h"
 #include "widgets/window_helpers.h"
 
+#include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QDialog>
@@ -18,6 +20,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTabWidget>
@@ -132,6 +135,23 @@ TEST_F(KeyboardTest, ChordsNoControlTakesTypeNothing)
         if (window && window != FindHackList(main->mdiArea()))
             CloseWindow(window);
         RunDeferredDeletes();
+    }
+}
+
+// Each answer of the save question has its Alt key.
+TEST_F(KeyboardTest, TheSaveQuestionsAnswersHaveAltKeys)
+{
+    const std::pair<Qt::Key, MsgAnswer> keys[]
+        = {{Qt::Key_S, MsgAnswer::Save}, {Qt::Key_D, MsgAnswer::Discard}, {Qt::Key_C, MsgAnswer::Cancel}};
+    for (const auto& [key, answer] : keys) {
+        const std::unique_ptr<QMessageBox> box = MakeMessageBox(
+            "Save changes to Calendar?", "Create/Edit Hack", MsgButtons::SaveDiscardCancel, MsgIcon::Question, nullptr);
+        box->show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(box.get()));
+        QTest::keyClick(box.get(), key, Qt::AltModifier);
+        // A key clicks its button as the mouse would, pressed for a moment.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return box->isHidden(); }, 1000));
+        EXPECT_EQ(AnswerOf(*box), answer) << QKeySequence(key).toString().toStdString();
     }
 }
 
