@@ -100,6 +100,10 @@ void MainFrame::SaveWindowState()
 
 void MainFrame::GiveMenuKeysTo(QMdiSubWindow* active)
 {
+    // The window that comes to the front takes the keyboard, also when chosen from the Window menu.
+    if (active && active->widget())
+        FocusFirstControl(active->widget());
+
     const QList<QKeySequence> taken
         = active && active->widget() ? MnemonicKeys(active->widget()) : QList<QKeySequence>();
     for (const auto& [menu, caption] : menuCaptions_) {
@@ -191,6 +195,8 @@ QMdiSubWindow* MainFrame::ShowChild(QWidget* form)
         action->setShortcuts(keys);
     }
     form->show();
+    mdiArea_->setActiveSubWindow(sub);
+    FocusFirstControl(form);
     return sub;
 }
 

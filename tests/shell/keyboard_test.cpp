@@ -4,11 +4,13 @@
 #include "catalogue/frm_list_hacks.h"
 #include "core/catalogue_operations.h"
 #include "database/recordset.h"
+#include "install/frm_diff_view.h"
 #include "install/frm_install_hack.h"
 #include "program_folder_fixture.h"
 #include "shell/frm_options.h"
 #include "shell/mdi_main.h"
 #include "widget_test_app.h"
+#include "widgets/flex_grid.h"
 #include "widgets/qt_dialogs.h"
 #include "widgets/window_helpers.h"
 
@@ -23,6 +25,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
 #include <QTextEdit>
@@ -135,6 +138,49 @@ TEST_F(KeyboardTest, ChordsNoControlTakesTypeNothing)
         if (window && window != FindHackList(main->mdiArea()))
             CloseWindow(window);
         RunDeferredDeletes();
+    }
+}
+
+// A working window opened from the hack list takes the keyboard on one of its controls, Tab stays in
+// it, and once it closes (Escape) the keyboard is back on the list's row.
+TEST_F(KeyboardTest, WorkingWindowsTakeTheKeyboardAndGiveItBackToTheListsRow)
+{
+    const std::pair<const char*, QPushButton * frmListHacks::*> commands[] = {
+        {"edit", &frmListHacks::cmdEditHack},
+        {"install", &frmListHacks::cmdInstallHack},
+        {"analyze", &frmListHacks::cmdAnalyze},
+        {"text export", &frmListHacks::cmdExportText},
+    };
+    // Each window as the user reaches it: the preview from the installer.
+    const auto open = [this](QPushButton* button) {
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Space);
+        QCoreApplication::processEvents();
+        return main->mdiArea()->activeSubWindow();
+    };
+    const auto keepsTheKeyboard = [](QMdiSubWindow* opened) {
+        for (int tab = 0; tab < 30; ++tab) {
+            if (!opened->isAncestorOf(QApplication::focusWidget()))
+                return false;
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        return true;
+    };
+    QMdiSubWindow* preview = open(ShowInstaller(*main).cmdPreview);
+    ASSERT_TRUE(preview && qobject_cast<frmDiffView*>(preview->widget()));
+    EXPECT_TRUE(keepsTheKeyboard(preview));
+    EXPECT_TRUE(main->CloseChildWindows());
+    main->ShowHackList();
+
+    for (const auto& [name, command] : commands) {
+        SCOPED_TRACE(name);
+        QMdiSubWindow* opened = open(FindHackList(main->mdiArea())->*command);
+        ASSERT_TRUE(opened && !qobject_cast<frmListHacks*>(opened->widget()));
+        EXPECT_TRUE(keepsTheKeyboard(opened));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        RunDeferredDeletes();
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(FindHackList(main->mdiArea())->fgHackList->hasFocus());
     }
 }
 
