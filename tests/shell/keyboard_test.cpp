@@ -7,6 +7,7 @@
 #include "install/frm_diff_view.h"
 #include "install/frm_install_hack.h"
 #include "program_folder_fixture.h"
+#include "shell/frm_about.h"
 #include "shell/frm_options.h"
 #include "shell/mdi_main.h"
 #include "widget_test_app.h"
@@ -18,6 +19,7 @@
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -29,6 +31,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 #include <functional>
 
 namespace zp::test {
@@ -181,6 +184,28 @@ TEST_F(KeyboardTest, WorkingWindowsTakeTheKeyboardAndGiveItBackToTheListsRow)
         RunDeferredDeletes();
         QCoreApplication::processEvents();
         EXPECT_TRUE(FindHackList(main->mdiArea())->fgHackList->hasFocus());
+    }
+}
+
+// Return and Escape close the splash at once, with the keyboard where it is after it opens, and
+// stop its timer.
+TEST_F(KeyboardTest, ReturnAndEscapeCloseTheSplash)
+{
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+        QTimer timer;
+        timer.start(5000);
+        frmAbout splash(main.get(), &timer);
+        QString focus;
+        WhenModal([&](QWidget*) {
+            focus = QApplication::focusWidget()->objectName();
+            QTest::keyClick(QApplication::focusWidget(), key);
+        });
+        QTimer::singleShot(2000, &splash, [&] { splash.done(QDialog::Rejected); }); // a key that went nowhere
+        QElapsedTimer shown;
+        shown.start();
+        splash.exec();
+        EXPECT_LT(shown.elapsed(), 1500);
+        EXPECT_EQ(focus, "cmdOK");
     }
 }
 
