@@ -16,6 +16,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QSettings>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
@@ -40,6 +41,13 @@ MainFrame::MainFrame(AppState& state, QWidget* parent)
     setCentralWidget(mdiArea_);
     CreateStatusBar();
     connect(mdiArea_, &QMdiArea::subWindowActivated, this, &MainFrame::GiveMenuKeysTo);
+    // F10 opens the menu bar's first menu, whichever window has the keyboard, also while a working
+    // window's controls have taken the menus' Alt letters.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, this, [this] {
+        if (!menuBar()->actions().isEmpty())
+            menuBar()->setActiveAction(menuBar()->actions().first());
+    });
     // Every window of the program lives in the main window: from its making on, no chord types.
     KeepChordsFromTyping();
 }

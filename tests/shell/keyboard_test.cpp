@@ -209,6 +209,18 @@ TEST_F(KeyboardTest, ReturnAndEscapeCloseTheSplash)
     }
 }
 
+// F10 opens the menu bar wherever the keyboard is, also in a working window that took the letters.
+TEST_F(KeyboardTest, F10OpensTheMenuBar)
+{
+    for (QWidget* window :
+         {static_cast<QWidget*>(FindHackList(main->mdiArea())), static_cast<QWidget*>(&ShowInstaller(*main))}) {
+        FocusFirstControl(window);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10);
+        EXPECT_TRUE(main->mnuFile->isVisible()) << window->metaObject()->className();
+        main->mnuFile->close();
+    }
+}
+
 // Each answer of the save question has its Alt key.
 TEST_F(KeyboardTest, TheSaveQuestionsAnswersHaveAltKeys)
 {
