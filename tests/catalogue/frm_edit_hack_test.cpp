@@ -440,6 +440,24 @@ TEST_F(HackEditorTest, ASaveRefusedForWantOfANameKeepsTheEditorOpen)
     EXPECT_EQ(CountRows("SELECT * FROM [HackInfo] WHERE Name = 'Named'"), 1);
 }
 
+// Saving or cancelling a mod from the keyboard leaves the keyboard on the mod list.
+TEST_F(HackEditorTest, AModSavedOrCancelledByKeyboardLeavesTheKeyboardOnTheModList)
+{
+    ASSERT_TRUE(Activate());
+    Open(AddHack("Keyed"));
+    for (int tab = 0; tab < editor->sstabHack->count(); ++tab) {
+        if (editor->sstabHack->widget(tab)->isAncestorOf(editor->fgModList))
+            editor->sstabHack->setCurrentIndex(tab);
+    }
+    for (QPushButton* button : {editor->cmdModSave, editor->cmdHackCancel}) {
+        editor->cmdNewMod->click();
+        editor->txtModFile->setText("forum.cgi");
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Space);
+        EXPECT_TRUE(editor->fgModList->hasFocus()) << button->text().toStdString();
+    }
+}
+
 TEST_F(HackEditorTest, AddMultipleKeepsFileLocationInstanceAndAction)
 {
     const int hack = AddHack("Series");
