@@ -31,6 +31,13 @@ frmAnalyze::frmAnalyze(MainFrame& main, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(fgAnaLog);
     CloseOnEscape(this);
+    // Why a mod failed stands in the status bar while its row is selected, for the keyboard too.
+    connect(fgAnaLog, &FlexGrid::RowChanged, this, [this](int row) {
+        if (panelBefore_.isNull())
+            panelBefore_ = main_.PanelText(1);
+        const QString why = fgAnaLog->RowNote(row);
+        main_.SetPanelText(1, why.isEmpty() ? panelBefore_ : why);
+    });
 }
 
 void frmAnalyze::Load()
@@ -52,6 +59,8 @@ void frmAnalyze::closeEvent(QCloseEvent* event)
 {
     // The analysis runs inside the load; the window stays until it has ended.
     CloseWorkingWindow(this, event, log_.Running(), unloaded_, [this] {
+        if (!panelBefore_.isNull())
+            main_.SetPanelText(1, panelBefore_);
         main_.mnuHackList->setEnabled(true);
         main_.ShowHackListLater();
     });

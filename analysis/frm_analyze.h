@@ -2,6 +2,7 @@
 
 #include "widgets/grid_log.h"
 
+#include <QString>
 #include <QWidget>
 
 namespace zp {
@@ -35,6 +36,7 @@ private:
     AppState& state_;
     GridLog log_;
     bool unloaded_ = false;
+    QString panelBefore_; // the status bar's first panel before a row's reason took it
 };
 
 // Shows the analysis window in the main window and runs the analysis; an open one is brought to

@@ -46,8 +46,8 @@ constexpr Qt::Alignment General = Qt::AlignLeft | Qt::AlignVCenter;
 QList<FlexGrid::Column> ModListColumns()
 {
     return {
-        {QObject::tr("FF"), 405, Centre},
-        {QObject::tr("MP"), 405, Centre},
+        {QObject::tr("FF"), 405, Centre, General, QObject::tr("file found")},
+        {QObject::tr("MP"), 405, Centre, General, QObject::tr("old data found in the file")},
         {QObject::tr("Order"), 540, Centre},
         {QObject::tr("Instance"), 750, Centre},
         {QObject::tr("Filename"), 1860, General},
@@ -321,7 +321,7 @@ QWidget* frmEditHack::CreateFilesTab()
 
 void frmEditHack::AddKeys()
 {
-    // Escape leaves the mod being edited.
+    // Escape leaves the mod being edited, or closes the window when none is.
     auto* cancel = new QAction(this);
     cancel->setShortcut(QKeySequence::Cancel);
     cancel->setShortcutContext(Qt::WidgetWithChildrenShortcut);

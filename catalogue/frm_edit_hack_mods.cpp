@@ -253,6 +253,9 @@ void frmEditHack::CancelMod()
     }
     SetModButtons(false);
     ShowSelectedMod();
+    // The keyboard goes back to the mod list, not to the control after the button just disabled.
+    if (fgModList->isVisible())
+        fgModList->setFocus();
 }
 
 bool frmEditHack::SaveMod()

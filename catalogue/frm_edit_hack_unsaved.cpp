@@ -4,6 +4,7 @@
 
 #include "app/app_state.h"
 #include "app/dialogs.h"
+#include "widgets/window_helpers.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -135,8 +136,11 @@ void frmEditHack::EscapePressed()
         popup->close();
         return;
     }
-    if (!cmdHackCancel->isEnabled())
+    // With no mod being edited, Escape closes the editor as Ctrl+F4 does, asking about changes.
+    if (!cmdHackCancel->isEnabled()) {
+        CloseWindow(this);
         return;
+    }
     if (!ModChanged()) {
         Guarded([this] { CancelMod(); });
         return;

@@ -11,6 +11,7 @@
 #include "widgets/window_helpers.h"
 
 #include <QAction>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -134,6 +135,12 @@ frmListHacks::frmListHacks(MainFrame& main, HackListOpeners openers, QWidget* pa
     // gives the focus back to the grid, at its row, when it closes.
     for (QPushButton* button : Commands())
         connect(button, &QPushButton::clicked, fgHackList, qOverload<>(&QWidget::setFocus));
+    // The list coming to the front by keyboard, or as the window before it closes, has the keyboard
+    // on its row; a click into the list keeps the control clicked.
+    connect(main.mdiArea(), &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* active) {
+        if (active && active == WindowFrame(this) && QGuiApplication::mouseButtons() == Qt::NoButton)
+            fgHackList->setFocus();
+    });
     connect(cmdCreateHack, &QPushButton::clicked, this, &frmListHacks::CreateHack);
     connect(cmdEditHack, &QPushButton::clicked, this, &frmListHacks::EditHack);
     connect(cmdDeleteHack, &QPushButton::clicked, this, &frmListHacks::DeleteSelectedHack);

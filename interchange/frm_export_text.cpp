@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QGridLayout>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -41,7 +42,8 @@ frmExportText::frmExportText(AppState& state, QWidget* parent)
     setLayout(targetGrid);
     setMinimumSize(sizeHint());
 
-    txtExpFolder->setText(LoadExportFolder(state));
+    // The text export fills a folder of its own: a new one named after the hack, in the proposal.
+    txtExpFolder->setText(QDir(LoadExportFolder(state)).filePath(txtHackFileName->text()));
     setFocusProxy(txtHackFileName);
     CloseOnEscape(this);
 }

@@ -8,6 +8,7 @@
 #include "database/sql.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
 
@@ -47,9 +48,11 @@ QString LoadExportFolder(AppState& state)
     if (!config.IsOpen())
         config.Open(sql::SelectConfig);
     const QString last = config.RecordCount() > 0 ? config.Text("diagExportPath") : QString();
-    if (!last.isEmpty() && !CheckFolderForm(last) && !ExportFolderConflict(state, last))
+    if (!last.isEmpty() && !CheckFolderForm(last) && !ExportFolderConflict(state, last) && QFileInfo(last).isDir())
         return last;
-    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    // A proposal that does not exist would only fail with "Create new folder" left unticked.
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileInfo(documents).isDir() ? documents : QDir::homePath();
 }
 
 void ShowMissingExportName(Dialogs& dialogs)

@@ -16,8 +16,9 @@ QString ExportFolderText(const QString& typed);
 // lies where Zenpatch deletes files (the output folder, the exchange and work folders): true when
 // the export may write there.
 bool AcceptExportFolder(const AppState& state, const QString& folder);
-// The folder the export windows propose: the last one an export used (diagExportPath) while it is
-// still acceptable, else the user's documents folder.
+// The folder the export windows propose, one that exists: the last one an export used
+// (diagExportPath) while it is still there and acceptable, else the user's documents folder, else
+// the home folder.
 QString LoadExportFolder(AppState& state);
 
 // The messages that the export windows share.

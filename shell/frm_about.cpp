@@ -79,7 +79,7 @@ frmAbout::frmAbout(QWidget* parent, QTimer* splashTimer)
     cmdOK = new QPushButton(tr("OK"), this);
     cmdOK->setObjectName("cmdOK");
     cmdOK->setDefault(true);
-    connect(cmdOK, &QPushButton::clicked, this, &frmAbout::Dismiss);
+    connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
 
     auto* text = new QVBoxLayout;
     text->addWidget(lblTitle);
@@ -116,14 +116,24 @@ QString frmAbout::VersionText()
 void frmAbout::mousePressEvent(QMouseEvent* event)
 {
     QDialog::mousePressEvent(event);
-    Dismiss();
+    accept();
 }
 
-void frmAbout::Dismiss()
+void frmAbout::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    raise();
+    activateWindow();
+    // The splash opens before the main window: it asks for the keyboard itself, with OK focused, so
+    // that Return and Escape reach it at once.
+    cmdOK->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+void frmAbout::done(int result)
 {
     if (splashTimer_)
         splashTimer_->stop();
-    accept();
+    QDialog::done(result);
 }
 
 } // namespace zp

@@ -9,8 +9,8 @@ class QTimer;
 namespace zp {
 
 // The About window, also the splash screen at start: the program's picture, version and credits,
-// links that open in the browser, and an OK button. OK or a click anywhere on the window stops
-// the splash timer (when one is given) and closes the window.
+// links that open in the browser, and an OK button. OK, Return, Escape or a click anywhere on the
+// window stops the splash timer (when one is given) and closes the window.
 class frmAbout : public QDialog
 {
     Q_OBJECT
@@ -29,12 +29,13 @@ public:
     QLabel* lblLinks;
     QPushButton* cmdOK;
 
+    void done(int result) override;
+
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
-    void Dismiss();
-
     QTimer* splashTimer_;
 };
 

@@ -49,6 +49,8 @@ public:
             return columns_[section].header;
         if (role == Qt::TextAlignmentRole)
             return QVariant::fromValue(columns_[section].headerAlignment);
+        if (role == Qt::ToolTipRole && !columns_[section].headerToolTip.isEmpty())
+            return columns_[section].headerToolTip;
         return {};
     }
 

@@ -22,6 +22,7 @@ public:
         int widthTwips;
         Qt::Alignment alignment;
         Qt::Alignment headerAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+        QString headerToolTip = QString(); // what a terse header stands for
     };
 
     explicit FlexGrid(const QList<Column>& columns, QWidget* parent = nullptr);

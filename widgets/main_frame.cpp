@@ -4,6 +4,7 @@
 
 #include "app/app_state.h"
 #include "app/common.h"
+#include "widgets/chord_keys.h"
 #include "widgets/window_helpers.h"
 
 #include <QAction>
@@ -15,6 +16,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QSettings>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
@@ -39,6 +41,15 @@ MainFrame::MainFrame(AppState& state, QWidget* parent)
     setCentralWidget(mdiArea_);
     CreateStatusBar();
     connect(mdiArea_, &QMdiArea::subWindowActivated, this, &MainFrame::GiveMenuKeysTo);
+    // F10 opens the menu bar's first menu, whichever window has the keyboard, also while a working
+    // window's controls have taken the menus' Alt letters.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, this, [this] {
+        if (!menuBar()->actions().isEmpty())
+            menuBar()->setActiveAction(menuBar()->actions().first());
+    });
+    // Every window of the program lives in the main window: from its making on, no chord types.
+    KeepChordsFromTyping();
 }
 
 MainFrame::~MainFrame()
@@ -97,6 +108,10 @@ void MainFrame::SaveWindowState()
 
 void MainFrame::GiveMenuKeysTo(QMdiSubWindow* active)
 {
+    // The window that comes to the front takes the keyboard, also when chosen from the Window menu.
+    if (active && active->widget())
+        FocusFirstControl(active->widget());
+
     const QList<QKeySequence> taken
         = active && active->widget() ? MnemonicKeys(active->widget()) : QList<QKeySequence>();
     for (const auto& [menu, caption] : menuCaptions_) {
@@ -188,6 +203,8 @@ QMdiSubWindow* MainFrame::ShowChild(QWidget* form)
         action->setShortcuts(keys);
     }
     form->show();
+    mdiArea_->setActiveSubWindow(sub);
+    FocusFirstControl(form);
     return sub;
 }
 

@@ -87,8 +87,9 @@ private:
     void Tile(Qt::Orientation direction);
     void CreateStatusBar();
     void UpdateClock();
-    // While a working window is active, a menu whose letter the window's own controls take loses its
-    // mnemonic (F10 still opens it): Alt+letter then reaches the window's control, never the menu.
+    // The active window takes the keyboard. While a working window is active, a menu whose letter the window's own
+    // controls take loses its mnemonic (F10 still opens it): Alt+letter then reaches the window's control, never the
+    // menu.
     void GiveMenuKeysTo(QMdiSubWindow* active);
 
     AppState& state_;

@@ -1,5 +1,6 @@
 #include "widgets/qt_dialogs.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -9,6 +10,7 @@
 #include <QRegularExpression>
 #include <QThread>
 #include <algorithm>
+#include <utility>
 
 namespace zp {
 
@@ -53,9 +55,49 @@ QMessageBox::Icon IconOf(MsgIcon icon)
     return QMessageBox::NoIcon;
 }
 
-MsgAnswer AnswerOf(int button)
+// "Name (*.a *.b);;All Files (*)" -> the filter at a zero-based index, or empty.
+QString SelectedFilter(const FileDialogOptions& options)
 {
-    switch (button) {
+    const QStringList filters = options.filter.split(";;", Qt::SkipEmptyParts);
+    return options.filterIndex >= 0 && options.filterIndex < filters.size() ? filters[options.filterIndex] : QString();
+}
+
+} // namespace
+
+std::unique_ptr<QMessageBox>
+MakeMessageBox(const QString& text, const QString& title, MsgButtons buttons, MsgIcon icon, QWidget* owner)
+{
+    auto box = std::make_unique<QMessageBox>(IconOf(icon), title, text, ButtonsOf(buttons), owner);
+    // The desktop's captions of these buttons have no Alt key (its Yes and No have theirs).
+    const std::pair<QMessageBox::StandardButton, const char*> captions[] = {
+        {QMessageBox::Save, QT_TRANSLATE_NOOP("zp::QtDialogs", "&Save")},
+        {QMessageBox::Discard, QT_TRANSLATE_NOOP("zp::QtDialogs", "&Discard")},
+        {QMessageBox::Cancel, QT_TRANSLATE_NOOP("zp::QtDialogs", "&Cancel")},
+        {QMessageBox::Retry, QT_TRANSLATE_NOOP("zp::QtDialogs", "&Retry")},
+    };
+    for (const auto& [which, caption] : captions) {
+        if (QAbstractButton* button = box->button(which))
+            button->setText(QCoreApplication::translate("zp::QtDialogs", caption));
+    }
+    if (buttons == MsgButtons::YesNoDefaultNo)
+        box->setDefaultButton(QMessageBox::No);
+    if (buttons == MsgButtons::SaveDiscardCancel)
+        box->setDefaultButton(QMessageBox::Save);
+    if (buttons == MsgButtons::ReplaceKeepBothCancel) {
+        box->addButton(QCoreApplication::translate("zp::QtDialogs", "&Replace"), QMessageBox::DestructiveRole)
+            ->setObjectName("cmdReplace");
+        QPushButton* keepBoth
+            = box->addButton(QCoreApplication::translate("zp::QtDialogs", "&Keep Both"), QMessageBox::AcceptRole);
+        keepBoth->setObjectName("cmdKeepBoth");
+        box->setDefaultButton(keepBoth);
+    }
+    return box;
+}
+
+MsgAnswer AnswerOf(const QMessageBox& box)
+{
+    QAbstractButton* clicked = box.clickedButton();
+    switch (box.standardButton(clicked)) {
     case QMessageBox::Ok:
         return MsgAnswer::OK;
     case QMessageBox::Yes:
@@ -69,18 +111,14 @@ MsgAnswer AnswerOf(int button)
     case QMessageBox::Discard:
         return MsgAnswer::Discard;
     default:
-        return MsgAnswer::Cancel;
+        break;
     }
+    if (clicked && clicked->objectName() == QLatin1String("cmdReplace"))
+        return MsgAnswer::Replace;
+    if (clicked && clicked->objectName() == QLatin1String("cmdKeepBoth"))
+        return MsgAnswer::KeepBoth;
+    return MsgAnswer::Cancel;
 }
-
-// "Name (*.a *.b);;All Files (*)" -> the filter at a zero-based index, or empty.
-QString SelectedFilter(const FileDialogOptions& options)
-{
-    const QStringList filters = options.filter.split(";;", Qt::SkipEmptyParts);
-    return options.filterIndex >= 0 && options.filterIndex < filters.size() ? filters[options.filterIndex] : QString();
-}
-
-} // namespace
 
 void PrepareFileDialog(QFileDialog& dialog, const FileDialogOptions& options)
 {
@@ -123,23 +161,9 @@ MsgAnswer QtDialogs::messageBox(const QString& text, const QString& title, MsgBu
             app, [&] { answer = messageBox(text, title, buttons, icon); }, Qt::BlockingQueuedConnection);
         return answer;
     }
-    QMessageBox box(IconOf(icon), title, text, ButtonsOf(buttons), Owner());
-    if (buttons == MsgButtons::YesNoDefaultNo)
-        box.setDefaultButton(QMessageBox::No);
-    if (buttons == MsgButtons::SaveDiscardCancel)
-        box.setDefaultButton(QMessageBox::Save);
-    if (buttons == MsgButtons::ReplaceKeepBothCancel) {
-        QPushButton* replace
-            = box.addButton(QCoreApplication::translate("zp::QtDialogs", "&Replace"), QMessageBox::DestructiveRole);
-        QPushButton* keepBoth
-            = box.addButton(QCoreApplication::translate("zp::QtDialogs", "&Keep Both"), QMessageBox::AcceptRole);
-        box.setDefaultButton(keepBoth);
-        box.exec();
-        if (box.clickedButton() == replace)
-            return MsgAnswer::Replace;
-        return box.clickedButton() == keepBoth ? MsgAnswer::KeepBoth : MsgAnswer::Cancel;
-    }
-    return AnswerOf(box.exec());
+    const std::unique_ptr<QMessageBox> box = MakeMessageBox(text, title, buttons, icon, Owner());
+    box->exec();
+    return AnswerOf(*box);
 }
 
 QStringList QtDialogs::openFiles(const FileDialogOptions& options)

@@ -2,7 +2,10 @@
 
 #include "app/dialogs.h"
 
+#include <memory>
+
 class QFileDialog;
+class QMessageBox;
 class QWidget;
 
 namespace zp {
@@ -30,6 +33,13 @@ private:
 
     QWidget* owner_;
 };
+
+// The message box messageBox shows, not shown yet: every button with a word for a caption has an
+// Alt key, and the answer a button gives is AnswerOf(box).
+std::unique_ptr<QMessageBox>
+MakeMessageBox(const QString& text, const QString& title, MsgButtons buttons, MsgIcon icon, QWidget* owner);
+// The answer of the button that closed the box; Cancel when none did.
+MsgAnswer AnswerOf(const QMessageBox& box);
 
 // Gives an open or save dialog its title, filters, folder and proposed name.
 void PrepareFileDialog(QFileDialog& dialog, const FileDialogOptions& options);

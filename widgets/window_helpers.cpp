@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGroupBox>
@@ -117,6 +118,22 @@ void CenterInParent(QWidget* window)
     // An MDI sub-window lives in the area's viewport; its inner size is the client area.
     const QSize inner = area->size();
     frame->move(qMax(0, (inner.width() - frame->width()) / 2), qMax(0, (inner.height() - frame->height()) / 2));
+}
+
+void FocusFirstControl(QWidget* window)
+{
+    auto takes = [window](const QWidget* control) {
+        return control && window->isAncestorOf(control) && (control->focusPolicy() & Qt::TabFocus)
+            && control->isVisible() && control->isEnabled();
+    };
+    const QWidget* focus = QApplication::focusWidget();
+    if (takes(focus))
+        return;
+    QWidget* control = window->focusWidget();
+    for (QWidget* next = window->nextInFocusChain(); !takes(control) && next != window; next = next->nextInFocusChain())
+        control = next;
+    if (takes(control))
+        control->setFocus(Qt::OtherFocusReason);
 }
 
 QLabel* BuddyLabel(const QString& caption, QWidget* buddy, QWidget* parent)

@@ -66,6 +66,10 @@ Window& ShowSingleWindow(Main& main)
 void CloseWorkingWindow(
     QWidget* window, QCloseEvent* event, bool busy, bool& unloaded, const std::function<void()>& unload);
 
+// Gives the keyboard to a window that comes to the front: the control that had its focus last when
+// it still can take it, else its first control in Tab order.
+void FocusFirstControl(QWidget* window);
+
 // A label whose mnemonic moves the focus to its buddy.
 QLabel* BuddyLabel(const QString& caption, QWidget* buddy, QWidget* parent);
 

@@ -57,5 +57,29 @@ TEST_F(AnalysisWindowTest, RunsAtLoadIntoAGridThatFillsTheWindowAndClosingBrings
     EXPECT_TRUE(main->mnuHackList->isEnabled());
 }
 
+// While a failed mod's row is selected the status bar says why it failed; other rows and the
+// window's close give the panel back.
+TEST_F(AnalysisWindowTest, AFailedRowsReasonStandsInTheStatusBarWhileSelected)
+{
+    Write(source + "/cgi-bin/forum.cgi", "# hook\r\n");
+    const int hack = AddHack("Hooks");
+    AddMod(hack, 1, "forum.cgi", 0, "", Insert, 1, "missing", "x");
+    ShowHackList(*main).cmdAnalyze->click();
+    auto* w = main->findChild<frmAnalyze*>();
+    ASSERT_NE(w, nullptr);
+    const QString before = main->PanelText(1);
+    int failed = 0;
+    for (int row = 1; row < w->fgAnaLog->Rows() && !failed; ++row)
+        failed = w->fgAnaLog->RowNote(row).isEmpty() ? 0 : row;
+    ASSERT_GT(failed, 0);
+    w->fgAnaLog->SetRow(failed);
+    EXPECT_EQ(main->PanelText(1), w->fgAnaLog->RowNote(failed));
+    w->fgAnaLog->SetRow(1);
+    EXPECT_EQ(main->PanelText(1), before);
+    w->fgAnaLog->SetRow(failed);
+    CloseWindow(w);
+    EXPECT_EQ(main->PanelText(1), before);
+}
+
 } // namespace
 } // namespace zp::testing

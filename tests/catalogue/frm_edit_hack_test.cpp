@@ -386,6 +386,31 @@ TEST_F(HackEditorTest, UnsavedChangesAreAskedAboutBeforeTheyAreLost)
     EXPECT_EQ(Values("SELECT * FROM [HackData]", "OldData"), QVariantList {"From the larger window"});
 }
 
+// With no mod being edited, Escape closes the editor as Ctrl+F4 does: at once without changes,
+// after "Save changes to ...?" with them.
+TEST_F(HackEditorTest, EscapeOutsideAModClosesTheEditorAskingAboutChanges)
+{
+    const int hack = AddHack("Kept");
+    ASSERT_TRUE(Activate());
+    Open(hack);
+    editor->txtAuthName->setText("QA Walker");
+    QTest::keyClick(editor->txtAuthName, Qt::Key_Escape); // answered Cancel
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "Save changes to Kept?");
+    ASSERT_EQ(FindWorkingWindow<frmEditHack>(main->mdiArea()), editor);
+
+    dialogs.answers = {MsgAnswer::Discard};
+    QTest::keyClick(editor->txtAuthName, Qt::Key_Escape);
+    test::RunDeferredDeletes();
+    EXPECT_EQ(FindWorkingWindow<frmEditHack>(main->mdiArea()), nullptr);
+
+    Open(hack);
+    QTest::keyClick(editor->txtHackName, Qt::Key_Escape);
+    test::RunDeferredDeletes();
+    EXPECT_EQ(FindWorkingWindow<frmEditHack>(main->mdiArea()), nullptr);
+    EXPECT_EQ(dialogs.messages.size(), 2u);
+}
+
 TEST_F(HackEditorTest, ASupportFilesLocationOrSubFolderAloneIsAnUnsavedChange)
 {
     Open(AddHack("Files", 0, 0, 1)); // the file has no location: the list shows none
@@ -413,6 +438,24 @@ TEST_F(HackEditorTest, ASaveRefusedForWantOfANameKeepsTheEditorOpen)
     EXPECT_EQ(dialogs.messages[1].text, "You must include a name for this hack.");
     EXPECT_EQ(FindWorkingWindow<frmEditHack>(main->mdiArea()), editor);
     EXPECT_EQ(CountRows("SELECT * FROM [HackInfo] WHERE Name = 'Named'"), 1);
+}
+
+// Saving or cancelling a mod from the keyboard leaves the keyboard on the mod list.
+TEST_F(HackEditorTest, AModSavedOrCancelledByKeyboardLeavesTheKeyboardOnTheModList)
+{
+    ASSERT_TRUE(Activate());
+    Open(AddHack("Keyed"));
+    for (int tab = 0; tab < editor->sstabHack->count(); ++tab) {
+        if (editor->sstabHack->widget(tab)->isAncestorOf(editor->fgModList))
+            editor->sstabHack->setCurrentIndex(tab);
+    }
+    for (QPushButton* button : {editor->cmdModSave, editor->cmdHackCancel}) {
+        editor->cmdNewMod->click();
+        editor->txtModFile->setText("forum.cgi");
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Space);
+        EXPECT_TRUE(editor->fgModList->hasFocus()) << button->text().toStdString();
+    }
 }
 
 TEST_F(HackEditorTest, AddMultipleKeepsFileLocationInstanceAndAction)

@@ -2,11 +2,11 @@
 #include "interchange/hack_import.h"
 #include "interchange/interchange_common.h"
 #include "interchange_fixture.h"
+#include "scoped_env.h"
 
 #include "database/recordset.h"
 
 #include <QDir>
-#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 using namespace zp;
@@ -173,10 +173,12 @@ TEST_F(HackExport, FolderHandling)
 TEST_F(HackExport, NeverIntoAFolderAnInstallEmptiesNorARelativeOne)
 {
     SelectHack(AddLogoHack());
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    EXPECT_EQ(LoadExportFolder(state), documents); // nothing exported yet: never the output folder
+    // Nothing exported yet and no documents folder: the home folder, never the output folder.
+    const ScopedEnv homeWithoutDocuments("HOME", Out("home").toUtf8());
+    QDir().mkpath(Out("home"));
+    EXPECT_EQ(LoadExportFolder(state), Out("home"));
     SaveConfigText(state, "diagExportPath", state.OutputDir); // as an older version stored it
-    EXPECT_EQ(LoadExportFolder(state), documents);
+    EXPECT_EQ(LoadExportFolder(state), Out("home"));
 
     for (const QString& refused : {state.OutputDir, state.OutputDir + "/hacks", ExchangeFolder()}) {
         dialogs.messages.clear();

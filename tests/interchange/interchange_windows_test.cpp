@@ -6,6 +6,7 @@
 #include "interchange/hack_import.h"
 #include "interchange/interchange_common.h"
 #include "interchange_fixture.h"
+#include "scoped_env.h"
 #include "widget_test_app.h"
 
 #include "shell/hack_list_openers.h"
@@ -25,7 +26,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 
@@ -120,14 +120,14 @@ void Drop(QWidget* target, const QString& file)
 
 TEST_F(InterchangeWindows, ExportStaysOpenAfterRefusalsAndClosesAfterTheFolderQuestion)
 {
+    const ScopedEnv home("HOME", Out("home").toUtf8());
+    QDir().mkpath(Out("home/Documents"));
     for (MsgAnswer answer : {MsgAnswer::Yes, MsgAnswer::No}) {
         dialogs.messages.clear();
         frmHackExport window(state);
         window.show();
         // The folder comes from the last export (the documents folder at first); the name is asked.
-        EXPECT_EQ(window.txtExpFolder->text(),
-                  answer == MsgAnswer::Yes ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
-                                           : Out("made"));
+        EXPECT_EQ(window.txtExpFolder->text(), answer == MsgAnswer::Yes ? Out("home/Documents") : Out("made"));
         EXPECT_EQ(window.focusWidget(), window.txtHackFileName);
         // The window names the hack and proposes a file name made from it.
         EXPECT_EQ(window.windowTitle(), "Export Hack — Logo Hack");
@@ -264,8 +264,10 @@ TEST_F(InterchangeWindows, TextExportRefusesAFolderInUseAndClosesWithItsFrameWhe
     ShowExportText(main);
     QPointer<frmExportText> window = main.findChild<frmExportText*>();
     ASSERT_TRUE(window);
-    EXPECT_EQ(window->txtExpFolder->text(), Out());
+    // A new folder named after the hack there, as a text export fills its folder.
+    EXPECT_EQ(window->txtExpFolder->text(), Out(window->txtHackFileName->text()));
 
+    window->txtExpFolder->setText(Out());
     window->txtHackFileName->setText("logohack");
     QTest::keyClick(window->txtHackFileName, Qt::Key_Return);
     EXPECT_EQ(MessageTexts(),
