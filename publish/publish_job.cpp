@@ -17,11 +17,13 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <cerrno>
 #include <fcntl.h>
 #include <map>
 #include <memory>
 #include <set>
+#include <unistd.h>
 
 namespace zp {
 
@@ -74,7 +76,9 @@ private:
     void Send(PublishFile& file);
     void Complete(const std::vector<PublishFile*>& sending);
     QString Remote(const QString& path) const { return server_.folder + u'/' + path; }
-    QString Copy(const QString& path) const { return backup_ + u'/' + path; }
+    // Where the server's copy of a file is kept until the backup takes its own name.
+    QString Copy(const QString& path) const { return backup_ + UnfinishedBackupSuffix + u'/' + path; }
+    QByteArray ReadServerFile(const QString& path, qint64 size);
 
     AppState& state_;
     const Server& server_;
@@ -138,6 +142,7 @@ PublishOutcome PublishRun::Run(const ConnectOptions& connect, std::vector<Publis
         LogHackName(state_, log_, QStringLiteral("END Publish"));
         return sending.empty() ? PublishOutcome::Done : PublishOutcome::Failed;
     }
+    remote_->ForgetFolders();
     for (size_t i = 0; i < sending.size() && !lost_; ++i) {
         Send(*sending[i]);
         Progress(int(i) + 1, int(sending.size()), *sending[i]);
@@ -182,19 +187,21 @@ void PublishRun::CheckOnServer(PublishFile& file, const FileBytes& source)
 {
     const bool inSource = source.Read();
     const QString target = Remote(file.path);
-    if (const QString unsafe = remote_->UnsafeElement(server_.folder, file.path); !unsafe.isEmpty()) {
+    RemoteEntry entry;
+    if (const QString unsafe = remote_->UnsafeElement(server_.folder, file.path, &entry); !unsafe.isEmpty()) {
         file.state = PublishState::Unsafe;
         file.reason = QStringLiteral("%1 on the server is a symbolic link or not a folder; nothing is written "
                                      "through it.")
                           .arg(unsafe);
         return;
     }
-    if (!options_.dryRun && remote_->Recover(target))
+    if (entry.kind == RemoteKind::Missing && !options_.dryRun && remote_->Recover(target)) {
         log_.AddRow(file.path,
                     Action,
                     QStringLiteral("Recovered"),
                     QStringLiteral("The server's file was put back from where an interrupted publish had moved it."));
-    const RemoteEntry entry = remote_->Lstat(target);
+        entry = remote_->Lstat(target);
+    }
     file.onServer = entry.kind == RemoteKind::File;
     if (entry.kind == RemoteKind::Missing) {
         file.mode = NewFileMode(server_, state_.CurrentHackType, file.location);
@@ -216,26 +223,13 @@ void PublishRun::CheckOnServer(PublishFile& file, const FileBytes& source)
     }
     file.mode = entry.mode;
     // Only a file of the size of the new bytes or the source's can hold either of them.
-    if (entry.size == file.bytes || (inSource && entry.size == source.bytes.size())) {
-        if (options_.dryRun) {
-            file.before = remote_->Sha256(target);
-        } else {
-            WriteWholeFile(state_.ProgramFolder,
-                           state_.ProgramFolder,
-                           backup_ + UnfinishedBackupSuffix + u'/' + file.path,
-                           [&](WholeFile& out) {
-                               file.before = remote_->Sha256(target, [&out](const QByteArray& chunk) {
-                                   if (!out.Write(chunk))
-                                       throw std::runtime_error("cannot keep the server's copy");
-                               });
-                           });
-        }
-    }
+    if (entry.size == file.bytes || (inSource && entry.size == source.bytes.size()))
+        file.before = ReadServerFile(file.path, entry.size);
     const QByteArray sourceSha
         = inSource ? QCryptographicHash::hash(source.bytes, QCryptographicHash::Sha256).toHex() : QByteArray();
     if (file.before == file.after) {
         file.state = PublishState::Unchanged;
-        QFile::remove(state_.ProgramFolder + u'/' + backup_ + UnfinishedBackupSuffix + u'/' + file.path);
+        QFile::remove(state_.ProgramFolder + u'/' + Copy(file.path));
     } else if (inSource && file.before == sourceSha) {
         file.state = PublishState::Replace;
     } else {
@@ -245,6 +239,24 @@ void PublishRun::CheckOnServer(PublishFile& file, const FileBytes& source)
                                      .arg(target)
                                : QStringLiteral("%1 is on the server already, with other bytes.").arg(target);
     }
+}
+
+// The server's file, hashed; outside a dry run its bytes are kept in the unfinished backup.
+QByteArray PublishRun::ReadServerFile(const QString& path, qint64 size)
+{
+    if (options_.dryRun)
+        return remote_->Sha256(Remote(path), size);
+    if (const QString link = LinkOnTheWay(state_.ProgramFolder, Copy(path)); !link.isEmpty())
+        throw UnsafePathError(link);
+    QFile copy(state_.ProgramFolder + u'/' + Copy(path));
+    if (!QDir().mkpath(QFileInfo(copy).path()) || !copy.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        throw std::runtime_error(
+            QStringLiteral("Cannot write %1: %2").arg(copy.fileName(), copy.errorString()).toStdString());
+    return remote_->Sha256(Remote(path), size, [&copy](const QByteArray& chunk) {
+        if (!WriteFully(copy, chunk))
+            throw std::runtime_error(
+                QStringLiteral("Cannot write %1: %2").arg(copy.fileName(), copy.errorString()).toStdString());
+    });
 }
 
 bool PublishRun::Sendable(const PublishFile& file) const
@@ -288,17 +300,19 @@ bool PublishRun::Backup(std::vector<PublishFile*>& sending)
     try {
         for (PublishFile* file : sending) {
             // A refused file whose bytes the check did not read: read (and keep) them now.
-            if (file->onServer && file->before.isEmpty()) {
-                WriteWholeFile(
-                    state_.ProgramFolder, state_.ProgramFolder, unfinished + u'/' + file->path, [&](WholeFile& out) {
-                        file->before = remote_->Sha256(Remote(file->path), [&out](const QByteArray& chunk) {
-                            if (!out.Write(chunk))
-                                throw std::runtime_error("cannot keep the server's copy");
-                        });
-                    });
-            }
+            if (file->onServer && file->before.isEmpty())
+                file->before = ReadServerFile(file->path, -1);
             manifest_.rows.push_back({file->path, file->onServer ? file->before : QByteArray(), file->after});
         }
+        // The copies were written without a flush each: one flush of their file system for all.
+        const int folder
+            = ::open(QFile::encodeName(state_.ProgramFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int flushed = folder < 0 ? -1 : ::syncfs(folder);
+        const int error = errno;
+        if (folder >= 0)
+            ::close(folder);
+        if (flushed != 0)
+            throw std::runtime_error(SystemErrorText(error).toStdString());
         WriteWholeFile(state_.ProgramFolder,
                        state_.ProgramFolder,
                        unfinished + u'/' + ManifestFileName,

@@ -13,7 +13,8 @@ namespace zp {
 
 namespace {
 
-constexpr int ChunkSize = 64 * 1024;
+// Well below the 256 KiB that OpenSSH's server takes in one request.
+constexpr int ChunkSize = 128 * 1024;
 
 QByteArray Bytes(const QString& path)
 {
@@ -85,30 +86,38 @@ RemoteEntry RemoteFiles::Lstat(const QString& path) const
     return entry;
 }
 
-QString RemoteFiles::UnsafeElement(const QString& root, const QString& relative) const
+QString RemoteFiles::UnsafeElement(const QString& root, const QString& relative, RemoteEntry* file) const
 {
     const QStringList elements = relative.split(u'/');
     QString path = root;
     for (qsizetype i = 0; i < elements.size(); ++i) {
         path += u'/' + elements[i];
-        const RemoteKind kind = Lstat(path).kind;
-        if (kind == RemoteKind::Missing)
-            return QString();
         const bool last = i == elements.size() - 1;
-        if (kind == RemoteKind::Link || (!last && kind != RemoteKind::Folder))
+        if (!last && safeFolders_.contains(path))
+            continue;
+        const RemoteEntry entry = Lstat(path);
+        if (last && file)
+            *file = entry;
+        if (entry.kind == RemoteKind::Missing)
+            return QString();
+        if (entry.kind == RemoteKind::Link || (!last && entry.kind != RemoteKind::Folder))
             return path;
+        if (!last)
+            safeFolders_.insert(path);
     }
     return QString();
 }
 
-QByteArray RemoteFiles::Sha256(const QString& path, const std::function<void(const QByteArray&)>& sink) const
+QByteArray
+RemoteFiles::Sha256(const QString& path, qint64 size, const std::function<void(const QByteArray&)>& sink) const
 {
     const OpenFile file(sftp_open(sftp_, Bytes(path).constData(), O_RDONLY, 0));
     if (!file)
         Fail(QStringLiteral("Cannot read"), path);
     QCryptographicHash hash(QCryptographicHash::Sha256);
     QByteArray chunk(ChunkSize, Qt::Uninitialized);
-    for (;;) {
+    // A known size saves the request that would only say the file has ended.
+    for (qint64 done = 0; size < 0 || done < size;) {
         const ssize_t read = sftp_read(file.get(), chunk.data(), size_t(chunk.size()));
         if (read < 0)
             Fail(QStringLiteral("Cannot read"), path);
@@ -118,6 +127,7 @@ QByteArray RemoteFiles::Sha256(const QString& path, const std::function<void(con
         hash.addData(bytes);
         if (sink)
             sink(bytes);
+        done += read;
     }
     return hash.result().toHex();
 }
@@ -152,10 +162,11 @@ void RemoteFiles::Upload(const QString& path, const QByteArray& bytes, int mode)
                               .arg(bytes.size())
                               .toStdString());
     }
+    const bool modeSet = int(attributes->permissions & 07777) == mode;
     if (sftp_close(file.release()) != SSH_OK)
         Fail(QStringLiteral("Cannot write"), path);
-    // Set after the open, which the server's umask narrows.
-    if (sftp_chmod(sftp_, Bytes(path).constData(), mode_t(mode)) != SSH_OK)
+    // The server's umask may have narrowed the mode of the open.
+    if (!modeSet && sftp_chmod(sftp_, Bytes(path).constData(), mode_t(mode)) != SSH_OK)
         Fail(QStringLiteral("Cannot set the mode of"), path);
 }
 

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <set>
 
 struct sftp_session_struct;
 
@@ -30,10 +31,15 @@ public:
     RemoteEntry Lstat(const QString& path) const;
     // The first of the folders below root on the way to root + "/" + relative, and the file itself,
     // that is a symbolic link (or a folder that is not one); empty when there is none. The walk ends
-    // at the first element that does not exist.
-    QString UnsafeElement(const QString& root, const QString& relative) const;
-    // The SHA-256 (lowercase hex) of a remote file's bytes, each chunk also handed to `sink`.
-    QByteArray Sha256(const QString& path, const std::function<void(const QByteArray&)>& sink = {}) const;
+    // at the first element that does not exist; `file` gets what lstat says of the file. A folder
+    // found safe is not looked at again until ForgetFolders.
+    QString UnsafeElement(const QString& root, const QString& relative, RemoteEntry* file = nullptr) const;
+    // From now on every folder is looked at again: for the moment of writing.
+    void ForgetFolders() const { safeFolders_.clear(); }
+    // The SHA-256 (lowercase hex) of the first `size` bytes of a remote file (all of them when
+    // negative), each chunk also handed to `sink`.
+    QByteArray
+    Sha256(const QString& path, qint64 size = -1, const std::function<void(const QByteArray&)>& sink = {}) const;
     // Writes `bytes` into a file that must not exist yet (a link there is not followed), checks its
     // size on the server and gives it `mode`. A regular file of this name is the leftover of an
     // earlier, killed publish and is removed first.
@@ -58,6 +64,7 @@ private:
 
     RemoteSession& session_;
     sftp_session_struct* sftp_;
+    mutable std::set<QString> safeFolders_;
 };
 
 } // namespace zp

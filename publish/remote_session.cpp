@@ -67,6 +67,10 @@ RemoteSession::RemoteSession(const Server& server, const ConnectOptions& options
         ssh_options_set(session_, SSH_OPTIONS_USER, user.constData());
         ssh_options_set(session_, SSH_OPTIONS_KNOWNHOSTS, knownHosts.constData());
         ssh_options_set(session_, SSH_OPTIONS_TIMEOUT, &timeout);
+        // Each SFTP request waits for its answer: Nagle's algorithm would hold every small one back
+        // until the server's delayed acknowledgement, some 40 ms a request.
+        const int noDelay = 1;
+        ssh_options_set(session_, SSH_OPTIONS_NODELAY, &noDelay);
         if (ssh_connect(session_) != SSH_OK)
             Fail(QStringLiteral("Cannot connect to %1").arg(name_));
         CheckHostKey(server, options);

@@ -107,12 +107,12 @@ void RevertRun::RevertFile(const ManifestRow& row)
     const QString action = created ? QStringLiteral("Remove") : QStringLiteral("Restore");
     const QString target = server_.folder + u'/' + row.path;
     try {
-        if (const QString unsafe = remote_->UnsafeElement(server_.folder, row.path); !unsafe.isEmpty())
+        RemoteEntry entry;
+        if (const QString unsafe = remote_->UnsafeElement(server_.folder, row.path, &entry); !unsafe.isEmpty())
             return Failed(row, QStringLiteral("Unsafe Path"), RefusedLinkText(unsafe));
-        if (!dryRun_)
-            remote_->Recover(target);
-        const RemoteEntry entry = remote_->Lstat(target);
-        const QByteArray current = entry.kind == RemoteKind::File ? remote_->Sha256(target) : QByteArray();
+        if (entry.kind == RemoteKind::Missing && !dryRun_ && remote_->Recover(target))
+            entry = remote_->Lstat(target);
+        const QByteArray current = entry.kind == RemoteKind::File ? remote_->Sha256(target, entry.size) : QByteArray();
         if (created ? entry.kind == RemoteKind::Missing : current == row.before)
             return log_.AddRow(row.path, action, QStringLiteral("Already as before"), target);
         if (entry.kind != RemoteKind::File || current != row.after)

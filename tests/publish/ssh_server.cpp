@@ -80,11 +80,15 @@ SshServer::SshServer(const QString& passphrase)
     known.write(QStringLiteral("[127.0.0.1]:%1 %2\n").arg(port_).arg(hostKey).toUtf8());
     known.close();
     Run("ssh-keygen", {"-q", "-H", "-f", KnownHosts()});
-    QProcess::startDetached(
-        Sshd,
-        {"-D", "-e", "-f", d + "/sshd_config", "-p", QString::number(port_), "-o", "ListenAddress=127.0.0.1"},
-        d,
-        &pid_);
+    // Its output goes nowhere: a pipe the caller reads would stay open while the server runs.
+    QProcess sshd;
+    sshd.setProgram(Sshd);
+    sshd.setArguments(
+        {"-D", "-e", "-f", d + "/sshd_config", "-p", QString::number(port_), "-o", "ListenAddress=127.0.0.1"});
+    sshd.setWorkingDirectory(d);
+    sshd.setStandardOutputFile(QProcess::nullDevice());
+    sshd.setStandardErrorFile(QProcess::nullDevice());
+    sshd.startDetached(&pid_);
     for (int i = 0; i < 100 && !Accepts(port_); ++i)
         QThread::msleep(50);
     if (!Accepts(port_))
