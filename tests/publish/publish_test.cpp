@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
 #include <memory>
 
 namespace zp::testing {
@@ -255,6 +257,44 @@ TEST_F(PublishTest, NeverWritesThroughALinkPlantedInTheServersFolder)
     Publish(force);
     EXPECT_EQ(StateOf(Page), PublishState::Unsafe);
     EXPECT_TRUE(QDir(elsewhere).isEmpty());
+}
+
+TEST_F(PublishTest, TheCommandLineTrustsANewHostOnlyByTheFingerprintItIsGiven)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("HOME", home.filePath("user")); // ~/.ssh/known_hosts of its own
+    environment.insert("ZENPATCH_HOME", home.path());
+    const auto run = [&](const QStringList& arguments, QString* errors = nullptr) {
+        QProcess cli;
+        cli.setProcessEnvironment(environment);
+        cli.start(ZENPATCH_CLI, arguments);
+        cli.waitForFinished(60000);
+        if (errors)
+            *errors = QString::fromUtf8(cli.readAllStandardError());
+        return cli.exitCode();
+    };
+    ASSERT_EQ(run({"servers",
+                   "add",
+                   "live",
+                   "--host",
+                   "127.0.0.1",
+                   "--port",
+                   QString::number(ssh->Port()),
+                   "--user",
+                   ssh->User(),
+                   "--folder",
+                   home.filePath("live"),
+                   "--key",
+                   ssh->ClientKey()}),
+              0);
+    QString errors;
+    EXPECT_EQ(run({"publish", "Shoutbox", "--server", "live"}, &errors), 2);
+    const QString fingerprint = QRegularExpression("SHA256:[A-Za-z0-9+/]+").match(errors).captured();
+    ASSERT_FALSE(fingerprint.isEmpty()) << errors.toStdString();
+    EXPECT_EQ(Read(live(Page)), Read(source + "/" + Page));
+    EXPECT_EQ(run({"publish", "Shoutbox", "--server", "live", "--accept-host-key", "SHA256:other"}), 2);
+    EXPECT_EQ(run({"publish", "Shoutbox", "--server", "live", "--accept-host-key", fingerprint}), 0);
+    EXPECT_EQ(Read(live(Page)), Read(output + "/" + Page));
 }
 
 } // namespace
