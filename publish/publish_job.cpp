@@ -12,17 +12,19 @@
 #include "install/mod_target.h"
 #include "publish/publish_backup.h"
 #include "publish/remote_files.h"
+#include "publish/remote_workers.h"
 #include "publish/servers.h"
+#include "publish/sha256.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <map>
 #include <memory>
-#include <set>
 #include <unistd.h>
 
 namespace zp {
@@ -33,6 +35,10 @@ namespace {
 constexpr qint64 FileLimit = qint64(64) << 20;
 
 const QString Action = QStringLiteral("Publish");
+
+// A publish opens one more connection for every so many files (up to four): each waits for its own
+// round trips.
+constexpr int Batch = 16;
 
 void AddFile(std::map<QString, PublishFile>& files, const QString& relative, int location)
 {
@@ -67,30 +73,32 @@ private:
         log_.ProcessEvents();
     }
     // Reads the output file, the source's copy and the server's file, and decides the file's state.
-    void Check(PublishFile& file);
-    void CheckOnServer(PublishFile& file, const FileBytes& source);
+    void Check(size_t index, PublishFile& file, RemoteFiles& remote);
+    void CheckOnServer(size_t index, PublishFile& file, const FileBytes& source, RemoteFiles& remote);
     void LogChecked(const PublishFile& file);
     bool Sendable(const PublishFile& file) const;
     // Keeps the server's files that will be replaced and writes the manifest; false after a red row.
     bool Backup(std::vector<PublishFile*>& sending);
-    void Send(PublishFile& file);
-    void Complete(const std::vector<PublishFile*>& sending);
+    void Send(size_t index, PublishFile& file, RemoteFiles& remote);
+    void LogSent(const PublishFile& file);
+    void Complete(std::vector<PublishFile>& files, const std::vector<size_t>& sending);
     QString Remote(const QString& path) const { return server_.folder + u'/' + path; }
     // Where the server's copy of a file is kept until the backup takes its own name.
     QString Copy(const QString& path) const { return backup_ + UnfinishedBackupSuffix + u'/' + path; }
-    QByteArray ReadServerFile(const QString& path, qint64 size);
+    QByteArray ReadServerFile(const QString& path, qint64 size, RemoteFiles& remote);
 
     AppState& state_;
     const Server& server_;
     const PublishOptions& options_;
     LogSink& log_;
-    std::unique_ptr<RemoteSession> session_;
-    std::unique_ptr<RemoteFiles> remote_;
-    std::map<QString, QByteArray> output_; // path -> the bytes to send
+    std::unique_ptr<RemoteWorkers> workers_;
+    // By the index of the file: its bytes to send, whether an interrupted publish's old file was
+    // put back, and whether the connection dropped while it was put in place (renamed or not).
+    std::vector<QByteArray> output_;
+    std::vector<char> recovered_, uncertain_;
     QString backup_; // relative to the program folder: unfinished until the manifest is written
     BackupManifest manifest_;
-    std::set<QString> uncertain_; // renamed or not: the connection dropped while the file was put in place
-    bool lost_ = false; // the connection dropped or the user cancelled
+    std::atomic<bool> lost_ = false; // the connection dropped or the user cancelled
 };
 
 PublishOutcome PublishRun::Run(const ConnectOptions& connect, std::vector<PublishFile>& files)
@@ -103,22 +111,36 @@ PublishOutcome PublishRun::Run(const ConnectOptions& connect, std::vector<Publis
     files = InstalledFiles(state_);
     for (PublishFile& file : files)
         file.overwrite = options_.force || choices[file.path];
+    output_.resize(files.size());
+    recovered_.resize(files.size());
+    uncertain_.resize(files.size());
     try {
-        session_ = std::make_unique<RemoteSession>(server_, connect);
-        remote_ = std::make_unique<RemoteFiles>(*session_);
+        // One connection for every Batch files, up to four.
+        workers_ = std::make_unique<RemoteWorkers>(server_, connect, std::clamp(int(files.size()) / Batch, 1, 4));
     } catch (const RemoteError& e) {
         log_.AddFailedRow(QString(), Action, QStringLiteral("Connection Refused"), QString::fromStdString(e.what()));
         return PublishOutcome::Failed;
     }
     backup_ = NewPublishBackupFolder(state_.ProgramFolder, state_.CurrentHackNum, server_.name);
     bool refused = false;
-    for (size_t i = 0; i < files.size() && !lost_; ++i) {
-        Check(files[i]);
-        LogChecked(files[i]);
-        refused = refused || (!Sendable(files[i]) && !files[i].overwrite);
-        Progress(int(i) + 1, int(files.size()), files[i]);
-        lost_ = lost_ || Cancelled();
-    }
+    int checked = 0;
+    workers_->ForEach(
+        int(files.size()),
+        [&](int i, RemoteFiles& remote) { Check(size_t(i), files[size_t(i)], remote); },
+        [&](int i) {
+            const PublishFile& file = files[size_t(i)];
+            if (recovered_[size_t(i)])
+                log_.AddRow(file.path,
+                            Action,
+                            QStringLiteral("Recovered"),
+                            QStringLiteral("The server's file was put back from where an interrupted publish had "
+                                           "moved it."));
+            LogChecked(file);
+            refused = refused || (!Sendable(file) && !file.overwrite);
+            Progress(++checked, int(files.size()), file);
+        },
+        [this] { return lost_ || Cancelled(); });
+    lost_ = lost_ || checked < int(files.size());
     const QString copies = state_.ProgramFolder + u'/' + backup_ + UnfinishedBackupSuffix;
     if (options_.dryRun || refused || lost_) {
         QDir(copies).removeRecursively();
@@ -131,30 +153,40 @@ PublishOutcome PublishRun::Run(const ConnectOptions& connect, std::vector<Publis
         LogHackName(state_, log_, QStringLiteral("END Publish"));
         return options_.dryRun ? PublishOutcome::Done : lost_ ? PublishOutcome::Stopped : PublishOutcome::Refused;
     }
-    std::vector<PublishFile*> sending;
-    for (PublishFile& file : files) {
+    std::vector<size_t> sending;
+    std::vector<PublishFile*> kept;
+    for (size_t i = 0; i < files.size(); ++i) {
+        const PublishFile& file = files[i];
         if (file.state == PublishState::New || file.state == PublishState::Replace
-            || (file.state == PublishState::Refused && file.overwrite))
-            sending.push_back(&file);
+            || (file.state == PublishState::Refused && file.overwrite)) {
+            sending.push_back(i);
+            kept.push_back(&files[i]);
+        }
     }
-    if (sending.empty() || !Backup(sending)) {
+    if (sending.empty() || !Backup(kept)) {
         QDir(copies).removeRecursively();
         LogHackName(state_, log_, QStringLiteral("END Publish"));
         return sending.empty() ? PublishOutcome::Done : PublishOutcome::Failed;
     }
-    remote_->ForgetFolders();
-    for (size_t i = 0; i < sending.size() && !lost_; ++i) {
-        Send(*sending[i]);
-        Progress(int(i) + 1, int(sending.size()), *sending[i]);
-        lost_ = lost_ || Cancelled();
-    }
-    Complete(sending);
+    int sent = 0;
+    workers_->ForgetFolders();
+    workers_->ForEach(
+        int(sending.size()),
+        [&](int i, RemoteFiles& remote) { Send(sending[size_t(i)], files[sending[size_t(i)]], remote); },
+        [&](int i) {
+            const PublishFile& file = files[sending[size_t(i)]];
+            LogSent(file);
+            Progress(++sent, int(sending.size()), file);
+        },
+        [this] { return lost_ || Cancelled(); });
+    lost_ = lost_ || sent < int(sending.size());
+    Complete(files, sending);
     LogHackName(state_, log_, QStringLiteral("END Publish"));
     log_.SetCurrentRow(0);
     return lost_ ? PublishOutcome::Stopped : PublishOutcome::Done;
 }
 
-void PublishRun::Check(PublishFile& file)
+void PublishRun::Check(size_t index, PublishFile& file, RemoteFiles& remote)
 {
     const FileBytes output = ReadRegularFileBelow(state_.OutputDir, file.path, FileLimit);
     if (!output.Read()) {
@@ -164,7 +196,7 @@ void PublishRun::Check(PublishFile& file)
         return;
     }
     file.bytes = output.bytes.size();
-    file.after = QCryptographicHash::hash(output.bytes, QCryptographicHash::Sha256).toHex();
+    file.after = Sha256::Hex(output.bytes);
     const FileBytes source = ReadRegularFileBelow(state_.SourceDir, file.path, FileLimit);
     if (!source.Read() && !source.missing) {
         file.state = PublishState::Refused;
@@ -172,41 +204,38 @@ void PublishRun::Check(PublishFile& file)
         return;
     }
     try {
-        CheckOnServer(file, source);
+        CheckOnServer(index, file, source, remote);
     } catch (const std::exception& e) {
-        lost_ = lost_ || !session_->Connected();
+        lost_ = lost_ || !remote.Connected();
         file.state = lost_ ? PublishState::Failed : PublishState::Refused;
         file.reason = QString::fromStdString(e.what());
         return;
     }
     if (file.state != PublishState::Unchanged && file.state != PublishState::Unsafe)
-        output_[file.path] = output.bytes;
+        output_[index] = output.bytes;
 }
 
-void PublishRun::CheckOnServer(PublishFile& file, const FileBytes& source)
+void PublishRun::CheckOnServer(size_t index, PublishFile& file, const FileBytes& source, RemoteFiles& remote)
 {
     const bool inSource = source.Read();
     const QString target = Remote(file.path);
     RemoteEntry entry;
-    if (const QString unsafe = remote_->UnsafeElement(server_.folder, file.path, &entry); !unsafe.isEmpty()) {
+    if (const QString unsafe = remote.UnsafeElement(server_.folder, file.path, &entry); !unsafe.isEmpty()) {
         file.state = PublishState::Unsafe;
         file.reason = QStringLiteral("%1 on the server is a symbolic link or not a folder; nothing is written "
                                      "through it.")
                           .arg(unsafe);
         return;
     }
-    if (entry.kind == RemoteKind::Missing && !options_.dryRun && remote_->Recover(target)) {
-        log_.AddRow(file.path,
-                    Action,
-                    QStringLiteral("Recovered"),
-                    QStringLiteral("The server's file was put back from where an interrupted publish had moved it."));
-        entry = remote_->Lstat(target);
+    if (entry.kind == RemoteKind::Missing && !options_.dryRun && remote.Recover(target)) {
+        recovered_[index] = 1;
+        entry = remote.Lstat(target);
     }
     file.onServer = entry.kind == RemoteKind::File;
     if (entry.kind == RemoteKind::Missing) {
         file.mode = NewFileMode(server_, state_.CurrentHackType, file.location);
         const QString folder = target.section(u'/', 0, -2);
-        file.folderMissing = remote_->Lstat(folder).kind != RemoteKind::Folder;
+        file.folderMissing = remote.Lstat(folder).kind != RemoteKind::Folder;
         file.state = file.folderMissing || inSource ? PublishState::Refused : PublishState::New;
         if (file.folderMissing)
             file.reason = QStringLiteral("The folder %1 is missing on the server.").arg(folder);
@@ -224,9 +253,8 @@ void PublishRun::CheckOnServer(PublishFile& file, const FileBytes& source)
     file.mode = entry.mode;
     // Only a file of the size of the new bytes or the source's can hold either of them.
     if (entry.size == file.bytes || (inSource && entry.size == source.bytes.size()))
-        file.before = ReadServerFile(file.path, entry.size);
-    const QByteArray sourceSha
-        = inSource ? QCryptographicHash::hash(source.bytes, QCryptographicHash::Sha256).toHex() : QByteArray();
+        file.before = ReadServerFile(file.path, entry.size, remote);
+    const QByteArray sourceSha = inSource ? Sha256::Hex(source.bytes) : QByteArray();
     if (file.before == file.after) {
         file.state = PublishState::Unchanged;
         QFile::remove(state_.ProgramFolder + u'/' + Copy(file.path));
@@ -242,17 +270,17 @@ void PublishRun::CheckOnServer(PublishFile& file, const FileBytes& source)
 }
 
 // The server's file, hashed; outside a dry run its bytes are kept in the unfinished backup.
-QByteArray PublishRun::ReadServerFile(const QString& path, qint64 size)
+QByteArray PublishRun::ReadServerFile(const QString& path, qint64 size, RemoteFiles& remote)
 {
     if (options_.dryRun)
-        return remote_->Sha256(Remote(path), size);
+        return remote.Sha256(Remote(path), size);
     if (const QString link = LinkOnTheWay(state_.ProgramFolder, Copy(path)); !link.isEmpty())
         throw UnsafePathError(link);
     QFile copy(state_.ProgramFolder + u'/' + Copy(path));
     if (!QDir().mkpath(QFileInfo(copy).path()) || !copy.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         throw std::runtime_error(
             QStringLiteral("Cannot write %1: %2").arg(copy.fileName(), copy.errorString()).toStdString());
-    return remote_->Sha256(Remote(path), size, [&copy](const QByteArray& chunk) {
+    return remote.Sha256(Remote(path), size, [&copy](const QByteArray& chunk) {
         if (!WriteFully(copy, chunk))
             throw std::runtime_error(
                 QStringLiteral("Cannot write %1: %2").arg(copy.fileName(), copy.errorString()).toStdString());
@@ -301,7 +329,7 @@ bool PublishRun::Backup(std::vector<PublishFile*>& sending)
         for (PublishFile* file : sending) {
             // A refused file whose bytes the check did not read: read (and keep) them now.
             if (file->onServer && file->before.isEmpty())
-                file->before = ReadServerFile(file->path, -1);
+                file->before = ReadServerFile(file->path, -1, workers_->First());
             manifest_.rows.push_back({file->path, file->onServer ? file->before : QByteArray(), file->after});
         }
         // The copies were written without a flush each: one flush of their file system for all.
@@ -336,42 +364,52 @@ bool PublishRun::Backup(std::vector<PublishFile*>& sending)
     return true;
 }
 
-void PublishRun::Send(PublishFile& file)
+void PublishRun::Send(size_t index, PublishFile& file, RemoteFiles& remote)
 {
     const QString target = Remote(file.path);
     const QString temporary = RemoteFiles::TemporaryName(target);
     bool replacing = false;
     try {
         if (file.folderMissing)
-            remote_->MakeFolders(server_.folder, file.path.section(u'/', 0, -2));
+            remote.MakeFolders(server_.folder, file.path.section(u'/', 0, -2));
         // Again at the moment of writing: a link planted since the check is never written through.
-        if (const QString unsafe = remote_->UnsafeElement(server_.folder, file.path); !unsafe.isEmpty())
+        if (const QString unsafe = remote.UnsafeElement(server_.folder, file.path); !unsafe.isEmpty())
             throw RemoteError(RefusedLinkText(unsafe).toStdString());
-        remote_->Upload(temporary, output_.at(file.path), file.mode);
+        remote.Upload(temporary, output_[index], file.mode);
         replacing = true;
-        remote_->Replace(temporary, target, file.onServer);
+        remote.Replace(temporary, target, file.onServer);
     } catch (const std::exception& e) {
-        lost_ = lost_ || !session_->Connected();
-        if (replacing && lost_)
-            uncertain_.insert(file.path);
+        const bool dropped = !remote.Connected();
+        lost_ = lost_ || dropped;
+        uncertain_[index] = replacing && dropped;
         file.state = PublishState::Failed;
         file.reason = QString::fromStdString(e.what());
-        return log_.AddFailedRow(file.path, Action, QStringLiteral("Send Failed"), file.reason);
+        return;
     }
     file.state = PublishState::Sent;
+}
+
+void PublishRun::LogSent(const PublishFile& file)
+{
+    if (file.state != PublishState::Sent)
+        return log_.AddFailedRow(file.path, Action, QStringLiteral("Send Failed"), file.reason);
     log_.AddRow(file.path,
                 Action,
                 file.onServer ? QStringLiteral("Replaced") : QStringLiteral("Created"),
-                QStringLiteral("%1 (%2 bytes, mode %3)").arg(target).arg(file.bytes).arg(file.mode, 4, 8, QChar(u'0')));
+                QStringLiteral("%1 (%2 bytes, mode %3)")
+                    .arg(Remote(file.path))
+                    .arg(file.bytes)
+                    .arg(file.mode, 4, 8, QChar(u'0')));
 }
 
 // The manifest again, complete, without the files that were never sent: one whose connection
 // dropped while it was put in place stays listed, since it may be new.
-void PublishRun::Complete(const std::vector<PublishFile*>& sending)
+void PublishRun::Complete(std::vector<PublishFile>& files, const std::vector<size_t>& sending)
 {
-    for (const PublishFile* file : sending) {
-        if (file->state != PublishState::Sent && !uncertain_.contains(file->path))
-            std::erase_if(manifest_.rows, [file](const ManifestRow& row) { return row.path == file->path; });
+    for (size_t index : sending) {
+        const QString& path = files[index].path;
+        if (files[index].state != PublishState::Sent && !uncertain_[index])
+            std::erase_if(manifest_.rows, [&path](const ManifestRow& row) { return row.path == path; });
     }
     manifest_.complete = true;
     try {

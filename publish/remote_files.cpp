@@ -1,8 +1,8 @@
 #include "publish/remote_files.h"
 
 #include "publish/remote_session.h"
+#include "publish/sha256.h"
 
-#include <QCryptographicHash>
 #include <QStringList>
 #include <fcntl.h>
 #include <libssh/libssh.h>
@@ -67,6 +67,11 @@ void RemoteFiles::Fail(const QString& what, const QString& path) const
     throw RemoteError(QStringLiteral("%1 %2 on %3: %4.").arg(what, path, session_.Name(), reason).toStdString());
 }
 
+bool RemoteFiles::Connected() const
+{
+    return session_.Connected();
+}
+
 RemoteEntry RemoteFiles::Lstat(const QString& path) const
 {
     const std::unique_ptr<sftp_attributes_struct, FreeAttributes> attributes(
@@ -114,7 +119,7 @@ RemoteFiles::Sha256(const QString& path, qint64 size, const std::function<void(c
     const OpenFile file(sftp_open(sftp_, Bytes(path).constData(), O_RDONLY, 0));
     if (!file)
         Fail(QStringLiteral("Cannot read"), path);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    zp::Sha256 hash;
     QByteArray chunk(ChunkSize, Qt::Uninitialized);
     // A known size saves the request that would only say the file has ended.
     for (qint64 done = 0; size < 0 || done < size;) {
@@ -124,12 +129,12 @@ RemoteFiles::Sha256(const QString& path, qint64 size, const std::function<void(c
         if (read == 0)
             break;
         const QByteArray bytes = QByteArray::fromRawData(chunk.constData(), qsizetype(read));
-        hash.addData(bytes);
+        hash.Add(bytes);
         if (sink)
             sink(bytes);
         done += read;
     }
-    return hash.result().toHex();
+    return hash.HexResult();
 }
 
 void RemoteFiles::Upload(const QString& path, const QByteArray& bytes, int mode) const

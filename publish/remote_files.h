@@ -28,6 +28,9 @@ class RemoteFiles
 public:
     explicit RemoteFiles(RemoteSession& session);
 
+    // Whether the connection still stands.
+    bool Connected() const;
+
     RemoteEntry Lstat(const QString& path) const;
     // The first of the folders below root on the way to root + "/" + relative, and the file itself,
     // that is a symbolic link (or a folder that is not one); empty when there is none. The walk ends

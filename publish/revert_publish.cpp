@@ -9,8 +9,8 @@
 #include "publish/publish_backup.h"
 #include "publish/remote_files.h"
 #include "publish/servers.h"
+#include "publish/sha256.h"
 
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QFileInfo>
 
@@ -120,7 +120,7 @@ void RevertRun::RevertFile(const ManifestRow& row)
         QByteArray original;
         if (!created) {
             const FileBytes copy = ReadRegularFileBelow(state_.ProgramFolder, folder_ + u'/' + row.path, FileLimit);
-            if (!copy.Read() || QCryptographicHash::hash(copy.bytes, QCryptographicHash::Sha256).toHex() != row.before)
+            if (!copy.Read() || Sha256::Hex(copy.bytes) != row.before)
                 return Failed(
                     row,
                     QStringLiteral("Restore Error"),
