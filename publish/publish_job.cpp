@@ -372,8 +372,11 @@ void PublishRun::Send(size_t index, PublishFile& file, RemoteFiles& remote)
     try {
         if (file.folderMissing)
             remote.MakeFolders(server_.folder, file.path.section(u'/', 0, -2));
-        // Again at the moment of writing: a link planted since the check is never written through.
-        if (const QString unsafe = remote.UnsafeElement(server_.folder, file.path); !unsafe.isEmpty())
+        // The folders again at the moment of writing: a link planted on the way since the check is never
+        // written through. The file itself is never opened for writing, only renamed over.
+        const QString folder = file.path.section(u'/', 0, -2);
+        if (const QString unsafe = folder.isEmpty() ? QString() : remote.UnsafeElement(server_.folder, folder);
+            !unsafe.isEmpty())
             throw RemoteError(RefusedLinkText(unsafe).toStdString());
         remote.Upload(temporary, output_[index], file.mode);
         replacing = true;

@@ -19,12 +19,23 @@ RemoteWorkers::RemoteWorkers(const Server& server, const ConnectOptions& connect
     ConnectOptions again = connect;
     again.acceptUnknownHost = nullptr; // known by now, or refused already
     again.askSecret = [&secret](const QString&) { return secret; };
-    for (int i = 1; i < count; ++i) {
-        try {
-            workers_.push_back({std::make_unique<RemoteSession>(server, again), nullptr});
-        } catch (const RemoteError&) {
-            break; // the server takes no more connections: fewer will do
-        }
+    // The others connect side by side: each key exchange and sign-in waits for its own round trips.
+    std::vector<std::unique_ptr<RemoteSession>> others(size_t(std::max(count - 1, 0)));
+    std::vector<std::thread> threads;
+    for (auto& other : others) {
+        threads.emplace_back([&server, &again, &other] {
+            try {
+                other = std::make_unique<RemoteSession>(server, again);
+            } catch (const RemoteError&) {
+                // the server takes no more connections: fewer will do
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    for (auto& other : others) {
+        if (other)
+            workers_.push_back({std::move(other), nullptr});
     }
     for (Worker& worker : workers_)
         worker.files = std::make_unique<RemoteFiles>(*worker.session);
