@@ -17,6 +17,14 @@ namespace {
 
 const char* const Sshd = "/usr/sbin/sshd";
 
+// The key type and key of an OpenSSH public key file, as known_hosts names them.
+QString PublicKey(const QString& path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(file.readAll()).section(' ', 0, 1);
+}
+
 int FreePort()
 {
     const int s = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -74,7 +82,7 @@ SshServer::SshServer(const QString& passphrase)
     if (::geteuid() == 0)
         QDir().mkpath("/run/sshd");
     port_ = FreePort();
-    const QString hostKey = Run("/bin/cat", {d + "/host_key.pub"}).section(' ', 0, 1);
+    const QString hostKey = PublicKey(d + "/host_key.pub");
     QFile known(KnownHosts());
     known.open(QIODevice::WriteOnly);
     known.write(QStringLiteral("[127.0.0.1]:%1 %2\n").arg(port_).arg(hostKey).toUtf8());
@@ -112,7 +120,7 @@ QString SshServer::User() const
 void SshServer::PlantOtherHostKey()
 {
     Run("ssh-keygen", {"-q", "-t", "ed25519", "-N", "", "-f", dir_.filePath("other_key")});
-    const QString other = Run("/bin/cat", {dir_.filePath("other_key.pub")}).section(' ', 0, 1);
+    const QString other = PublicKey(dir_.filePath("other_key.pub"));
     QFile known(KnownHosts());
     known.open(QIODevice::WriteOnly);
     known.write(QStringLiteral("[127.0.0.1]:%1 %2\n").arg(port_).arg(other).toUtf8());
