@@ -81,11 +81,17 @@ SshServer::SshServer(const QString& passphrase)
     config.close();
     if (::geteuid() == 0)
         QDir().mkpath("/run/sshd");
+    // Another test may take the free port first: its own server then stops at once.
+    for (int attempt = 0; attempt < 3 && !Listen(); ++attempt) { }
+}
+
+bool SshServer::Listen()
+{
+    const QString d = dir_.path();
     port_ = FreePort();
-    const QString hostKey = PublicKey(d + "/host_key.pub");
     QFile known(KnownHosts());
     known.open(QIODevice::WriteOnly);
-    known.write(QStringLiteral("[127.0.0.1]:%1 %2\n").arg(port_).arg(hostKey).toUtf8());
+    known.write(QStringLiteral("[127.0.0.1]:%1 %2\n").arg(port_).arg(PublicKey(d + "/host_key.pub")).toUtf8());
     known.close();
     Run("ssh-keygen", {"-q", "-H", "-f", KnownHosts()});
     // Its output goes nowhere: a pipe the caller reads would stay open while the server runs.
@@ -96,11 +102,16 @@ SshServer::SshServer(const QString& passphrase)
     sshd.setWorkingDirectory(d);
     sshd.setStandardOutputFile(QProcess::nullDevice());
     sshd.setStandardErrorFile(QProcess::nullDevice());
-    sshd.startDetached(&pid_);
-    for (int i = 0; i < 100 && !Accepts(port_); ++i)
+    if (!sshd.startDetached(&pid_))
+        return false;
+    for (int i = 0; i < 100 && ::kill(pid_t(pid_), 0) == 0; ++i) {
+        if (Accepts(port_))
+            return true;
         QThread::msleep(50);
-    if (!Accepts(port_))
-        pid_ = 0;
+    }
+    ::kill(pid_t(pid_), SIGTERM);
+    pid_ = 0;
+    return false;
 }
 
 SshServer::~SshServer()

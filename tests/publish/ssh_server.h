@@ -32,6 +32,8 @@ public:
 
 private:
     static QString Run(const QString& program, const QStringList& arguments);
+    // Starts the server at a free port; false when it did not listen there.
+    bool Listen();
 
     QTemporaryDir dir_;
     int port_ = 0;
