@@ -54,6 +54,13 @@ void RemoteWorkers::ForEach(int total,
                             const std::function<void(int)>& done,
                             const std::function<bool()>& stop)
 {
+    if (workers_.size() == 1) {
+        for (int index = 0; index < total && !stop(); ++index) {
+            job(index, *workers_.front().files);
+            done(index);
+        }
+        return;
+    }
     std::mutex mutex;
     std::condition_variable changed;
     std::vector<char> finished(size_t(std::max(total, 0)), 0);

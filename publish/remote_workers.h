@@ -29,7 +29,8 @@ public:
 
     // Runs job(index, files) for every index below `total` on the sessions' threads, and done(index)
     // on the calling thread, in index order, once the job of that index and of all before it are
-    // done. Once stop() (asked on the calling thread) says so, no further job starts.
+    // done. Once stop() (asked on the calling thread) says so, no further job starts. With one
+    // session, each job runs on the calling thread, followed at once by its done().
     void ForEach(int total,
                  const std::function<void(int index, RemoteFiles& files)>& job,
                  const std::function<void(int index)>& done,

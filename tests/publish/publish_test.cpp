@@ -109,6 +109,28 @@ TEST_F(PublishTest, PutsTheOutputFilesInPlaceWithTheirModes)
     EXPECT_EQ(FilesBelow(home.filePath("live")).size(), 4) << "no temporary file is left";
 }
 
+TEST_F(PublishTest, ManyFilesGoOverSeveralConnectionsAndAreLoggedInTheirOrder)
+{
+    for (int n = 0; n < 40; ++n)
+        AddSupportFile(
+            state.CurrentHackNum, QString("many%1.txt").arg(n, 2, 10, QChar('0')), 1, "", QByteArray(n, 'm'));
+    Host host;
+    RecordingLog installed;
+    ASSERT_EQ(RunInstallation(state, host, installed), InstallOutcome::Completed);
+    ASSERT_EQ(Publish(), PublishOutcome::Done);
+    QStringList logged;
+    for (const LogRow& row : log.rows) {
+        if (row.Comment == "Created" || row.Comment == "Replaced")
+            logged << row.Filename;
+    }
+    QStringList sorted = logged;
+    sorted.sort();
+    EXPECT_EQ(logged, sorted);
+    EXPECT_EQ(logged.size(), 44);
+    for (const QString& file : FilesBelow(output))
+        EXPECT_EQ(Read(live(file)), Read(output + "/" + file)) << file.toStdString();
+}
+
 TEST_F(PublishTest, SkipsTheFilesTheServerHasAlready)
 {
     ASSERT_EQ(Publish(), PublishOutcome::Done);
