@@ -83,4 +83,9 @@ int RunImportTextCommand(const GlobalOptions& options, const CommandArguments& a
 int RunBackupsCommand(const GlobalOptions& options, const CommandArguments& args);
 int RunRevertCommand(const GlobalOptions& options, const CommandArguments& args);
 
+// publish_commands.cpp
+int RunServersCommand(const GlobalOptions& options, const CommandArguments& args);
+int RunPublishCommand(const GlobalOptions& options, const CommandArguments& args);
+int RunRevertPublishCommand(const GlobalOptions& options, const CommandArguments& args);
+
 } // namespace zp::cli

@@ -44,6 +44,14 @@ const Command kCommands[] = {
      "FILE [--name NAME] [--original DIR] [--type ubb|vbulletin] [--eol crlf|lf] [--partial]",
      RunImportTextCommand},
     {"revert", "HACK [--backup NAME] [--dry-run] [--force]", RunRevertCommand},
+    {"servers",
+     "list | add NAME --host H [--port P] --user U --folder DIR [--key FILE | --agent | --password] "
+     "[--mode LOCATION=MODE,...] | remove NAME",
+     RunServersCommand},
+    {"publish", "HACK --server NAME [--dry-run] [--force] [--accept-host-key SHA256:...]", RunPublishCommand},
+    {"revert-publish",
+     "HACK --server NAME [--backup NAME] [--dry-run] [--accept-host-key SHA256:...]",
+     RunRevertPublishCommand},
 };
 
 void printHelp()

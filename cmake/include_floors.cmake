@@ -11,6 +11,7 @@ set(floors
     "widgets" # general widgets and the main window's frame as the working windows see it
     "viewer interchange"
     "install"
+    "publish" # sending an installation's files to the board's server, and undoing it
     "analysis boardcheck catalogue"
     "authoring"
     "shell cli" # what composes the windows, and the command line

@@ -86,6 +86,13 @@ void CheckTables(const QStringList& tables)
         Fail(QStringLiteral("table %1 is missing").arg(missing.first()));
 }
 
+// A read-only file keeps its tables as they are: what needs a missing table says so when it is used.
+void AddMissingTables(sqlite3* db)
+{
+    for (const QString& sql : schema::AddedTableStatements())
+        sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
+}
+
 } // namespace
 
 Database::~Database()
@@ -122,6 +129,7 @@ void Database::Open(const QString& path)
             }
             db_ = db;
             path_ = path;
+            AddMissingTables(db);
             return true;
         }
         return false;

@@ -6,7 +6,7 @@ namespace zp::schema {
 // and the file ordering of installations expect. Memo columns are unbounded TEXT; FileData holds bytes.
 QStringList CreateStatements()
 {
-    return {
+    const QStringList original {
         "CREATE TABLE [HackInfo] ("
         "[HackNum] INTEGER PRIMARY KEY AUTOINCREMENT, [Name] TEXT COLLATE NOCASE, [Version] TEXT COLLATE NOCASE, "
         "[AuthName] TEXT COLLATE NOCASE, [AuthEmail] TEXT COLLATE NOCASE, [HomePage] TEXT COLLATE NOCASE, "
@@ -31,6 +31,17 @@ QStringList CreateStatements()
         "[vbAdminDir] TEXT, [vbModDir] TEXT, [vbImagesDir] TEXT, [vbSmiliesDir] TEXT, [vbPollsDir] TEXT, "
         "[vbIconsDir] TEXT, [vbAttachDir] TEXT, [diagExportPath] TEXT, [diagImportPath] TEXT)",
         "INSERT INTO [MainConfig] DEFAULT VALUES",
+    };
+    return original + AddedTableStatements();
+}
+
+// The servers a run's files are published to. No password or passphrase is ever stored.
+QStringList AddedTableStatements()
+{
+    return {
+        "CREATE TABLE IF NOT EXISTS [Servers] ("
+        "[Name] TEXT PRIMARY KEY COLLATE NOCASE, [Host] TEXT, [Port] INTEGER, [User] TEXT, [Folder] TEXT, "
+        "[SignIn] INTEGER, [KeyFile] TEXT, [Modes] TEXT)",
     };
 }
 

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "publish/remote_session.h"
+
+#include <QString>
+
+namespace zp {
+
+struct AppState;
+class LogSink;
+struct Server;
+
+enum class RevertPublishOutcome {
+    Done, // every file logged; red rows for those left alone or failed
+    AlreadyReverted, // said so; nothing changed
+    Failed, // no job, no manifest, no connection; the log says why
+};
+
+// Undoes the publish kept in the backup `name` (see PublishBackup) as one job, logging a row per
+// file: a server file that still holds the bytes the publish sent gets its backup copy back (under
+// a temporary name, renamed over it, keeping its mode), a file the publish created is removed, and
+// a file changed on the server since then is left alone (a red row). Once every file is as before,
+// a mark in the backup folder says so. A dry run writes nothing anywhere.
+RevertPublishOutcome RevertPublish(AppState& state,
+                                   const Server& server,
+                                   const ConnectOptions& connect,
+                                   const QString& name,
+                                   bool dryRun,
+                                   LogSink& log);
+
+} // namespace zp
