@@ -198,7 +198,7 @@ void PublishRun::Check(size_t index, PublishFile& file, RemoteFiles& remote)
     file.bytes = output.bytes.size();
     file.after = Sha256::Hex(output.bytes);
     const FileBytes source = ReadRegularFileBelow(state_.SourceDir, file.path, FileLimit);
-    if (!source.Read() && !source.missing) {
+    if (!source.Read() && !source.Missing()) {
         file.state = PublishState::Refused;
         file.reason = QStringLiteral("The source folder's copy cannot be read: %1").arg(source.problem);
         return;
