@@ -1,8 +1,11 @@
 #include "install/backup_manifest.h"
 
 #include "app/common.h"
+#include "app/whole_file.h"
+#include "core/install_log.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSet>
@@ -144,6 +147,17 @@ QByteArray FileSha256(const QString& path)
     if (!refusal.isEmpty())
         throw std::runtime_error(QStringLiteral("Cannot read %1: %2").arg(path, refusal).toStdString());
     return hash.result().toHex();
+}
+
+void WriteRevertedMark(const QString& programFolder, const QString& backupFolder, LogSink& log)
+{
+    try {
+        WriteWholeFile(programFolder, programFolder, backupFolder + u'/' + RevertedMarkName, [](WholeFile& out) {
+            out.Write(QDateTime::currentDateTime().toString(Qt::ISODate).toUtf8() + '\n');
+        });
+    } catch (const std::exception& e) {
+        log.AddFailedRow(QString(), QString(), QStringLiteral("Write Error"), QString::fromStdString(e.what()));
+    }
 }
 
 } // namespace zp

@@ -7,6 +7,8 @@
 
 namespace zp {
 
+class LogSink;
+
 // The folder of the program folder that holds the backups of the source, one folder per
 // installation over it.
 inline constexpr char BackupsFolder[] = "backups";
@@ -37,6 +39,10 @@ struct BackupManifest
 inline const QString ManifestFileName = QStringLiteral("manifest.tsv");
 // The mark a revert leaves in the backup folder.
 inline const QString RevertedMarkName = QStringLiteral("reverted");
+
+// Leaves the mark, with the time, in the backup folder `backupFolder` (relative to the program
+// folder); a failure is logged as "Write Error", the revert itself having been done.
+void WriteRevertedMark(const QString& programFolder, const QString& backupFolder, LogSink& log);
 
 // A manifest refused: the text says where and why ("line 3: ...").
 class ManifestError : public std::runtime_error

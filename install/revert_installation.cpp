@@ -255,14 +255,7 @@ void Revert::PutBack(const ManifestRow& row, const QString& target) const
 
 void Revert::WriteMark()
 {
-    try {
-        WriteWholeFile(
-            state_.ProgramFolder, state_.ProgramFolder, folder_ + u'/' + RevertedMarkName, [](WholeFile& out) {
-                out.Write(QDateTime::currentDateTime().toString(Qt::ISODate).toUtf8() + '\n');
-            });
-    } catch (const std::exception& e) {
-        log_.AddFailedRow(QString(), QString(), QStringLiteral("Write Error"), QString::fromStdString(e.what()));
-    }
+    WriteRevertedMark(state_.ProgramFolder, folder_, log_);
 }
 
 void Revert::Tell(const QString& text, MsgIcon icon) const

@@ -11,7 +11,6 @@
 #include "publish/servers.h"
 #include "publish/sha256.h"
 
-#include <QDateTime>
 #include <QFileInfo>
 
 namespace zp {
@@ -80,16 +79,8 @@ RevertPublishOutcome RevertRun::Run(const ConnectOptions& connect)
         RevertFile(row);
         log_.ProcessEvents();
     }
-    if (allAsBefore_ && !dryRun_) {
-        try {
-            WriteWholeFile(
-                state_.ProgramFolder, state_.ProgramFolder, folder_ + u'/' + RevertedMarkName, [](WholeFile& out) {
-                    out.Write(QDateTime::currentDateTime().toString(Qt::ISODate).toUtf8() + '\n');
-                });
-        } catch (const std::exception& e) {
-            log_.AddFailedRow(QString(), QString(), QStringLiteral("Write Error"), QString::fromStdString(e.what()));
-        }
-    }
+    if (allAsBefore_ && !dryRun_)
+        WriteRevertedMark(state_.ProgramFolder, folder_, log_);
     LogHackName(state_, log_, QStringLiteral("END Revert Publish"));
     log_.SetCurrentRow(0);
     return RevertPublishOutcome::Done;
