@@ -184,21 +184,6 @@ void Database::CheckWritable()
         throw DatabaseError(reason.toStdString());
 }
 
-void Database::BeginTransaction()
-{
-    Execute(QStringLiteral("BEGIN"));
-}
-
-void Database::Commit()
-{
-    Execute(QStringLiteral("COMMIT"));
-}
-
-void Database::Rollback()
-{
-    Execute(QStringLiteral("ROLLBACK"));
-}
-
 void Database::CreateNew(const QString& path)
 {
     if (QFileInfo::exists(path))

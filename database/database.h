@@ -44,10 +44,6 @@ public:
     // database", "unable to open database file").
     void CheckWritable();
 
-    void BeginTransaction();
-    void Commit();
-    void Rollback();
-
     // Writes a new database with the four tables and one MainConfig row whose SourceDir and
     // OutputDir are Null. Refuses (DatabaseError "the file already exists") to overwrite a file.
     static void CreateNew(const QString& path);

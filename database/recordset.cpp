@@ -9,6 +9,8 @@
 
 namespace zp {
 
+using namespace recordset_parts;
+
 Recordset::Recordset(Database& db)
     : d(std::make_unique<Impl>(db))
 {

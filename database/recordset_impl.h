@@ -51,8 +51,6 @@ qint64 PartSize(const BlobPart& part);
 
 } // namespace recordset_parts
 
-using namespace recordset_parts;
-
 struct Recordset::Impl
 {
     explicit Impl(Database& database)
@@ -65,19 +63,19 @@ struct Recordset::Impl
     bool open = false;
     QString source;
     QString table; // empty for a query that is not "SELECT * FROM [Table]": such a snapshot is read-only
-    std::vector<Column> columns;
+    std::vector<recordset_parts::Column> columns;
     QHash<QString, int> columnIndex; // name as spelt by the table, and in lower case -> column
     QString selectList; // "rowid AS ..., [a], [b], length([blob]) AS [blob], typeof([memo]) AS [memo]"
     std::vector<size_t> longColumns;
     std::unique_ptr<Statement> longTextQuery; // the long texts of one row, kept prepared
-    std::vector<Row> rows;
+    std::vector<recordset_parts::Row> rows;
     int pos = 0;
     bool onDeletedRow = false;
 
-    EditMode mode = EditMode::None;
+    recordset_parts::EditMode mode = recordset_parts::EditMode::None;
     std::vector<QVariant> editValues;
     std::vector<bool> changed;
-    std::map<int, std::vector<BlobPart>> pendingBlobs; // column -> parts; an empty list stores Null
+    std::map<int, std::vector<recordset_parts::BlobPart>> pendingBlobs; // column -> parts; an empty list stores Null
 
     // The statements that store and fetch rows, prepared once while the recordset stays open and
     // reused for each row, by their text.
@@ -92,23 +90,23 @@ struct Recordset::Impl
     void RequireOpen() const
     {
         if (!open)
-            Fail(QStringLiteral("Operation is not allowed when the object is closed."));
+            recordset_parts::Fail(QStringLiteral("Operation is not allowed when the object is closed."));
     }
 
     bool AtRow() const { return open && !onDeletedRow && pos >= 0 && pos < int(rows.size()); }
 
-    const Row& CurrentRow() const
+    const recordset_parts::Row& CurrentRow() const
     {
         RequireOpen();
         if (!AtRow())
-            Fail(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
+            recordset_parts::Fail(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
         return rows[size_t(pos)];
     }
 
-    Row& RowWithLongText()
+    recordset_parts::Row& RowWithLongText()
     {
         CurrentRow();
-        Row& row = rows[size_t(pos)];
+        recordset_parts::Row& row = rows[size_t(pos)];
         ReadLongText(row);
         return row;
     }
@@ -121,9 +119,10 @@ struct Recordset::Impl
         if (it == columnIndex.constEnd())
             it = columnIndex.constFind(field.toLower());
         if (it == columnIndex.constEnd())
-            Fail(QStringLiteral("Item cannot be found in the collection corresponding to the requested name or "
-                                "ordinal: %1")
-                     .arg(field));
+            recordset_parts::Fail(
+                QStringLiteral("Item cannot be found in the collection corresponding to the requested name or "
+                               "ordinal: %1")
+                    .arg(field));
         return *it;
     }
 
@@ -131,14 +130,14 @@ struct Recordset::Impl
     {
         const int column = ColumnOf(field);
         if (!columns[size_t(column)].blob)
-            Fail(QStringLiteral("field %1 does not hold bytes").arg(field));
+            recordset_parts::Fail(QStringLiteral("field %1 does not hold bytes").arg(field));
         return column;
     }
 
     void RequireTable() const
     {
         if (table.isEmpty())
-            Fail(QStringLiteral("the recordset cannot be updated: %1").arg(source));
+            recordset_parts::Fail(QStringLiteral("the recordset cannot be updated: %1").arg(source));
     }
 
     void EndChunkRead();
@@ -159,10 +158,10 @@ struct Recordset::Impl
     // (and a query without one) keep insertion order.
     QString SnapshotQuery(QString rest) const;
 
-    Row ReadRow(const Statement& statement, bool withRowid) const;
+    recordset_parts::Row ReadRow(const Statement& statement, bool withRowid) const;
 
     // Reads the long texts of the row, all in one go and at most MaxTextRowBytes of it.
-    void ReadLongText(Row& row);
+    void ReadLongText(recordset_parts::Row& row);
 
     void ThrowIfTooLong(bool tooLong) const;
 
@@ -170,15 +169,15 @@ struct Recordset::Impl
     // left for later, no blob) reads at most MaxTextRowBytes of each.
     void LoadSnapshot(const QString& rest);
     void Load(const QString& sql);
-    Row Fetch(qint64 rowid);
+    recordset_parts::Row Fetch(qint64 rowid);
     void StartEdit();
     void ResetEdit();
-    void WriteBlob(qint64 rowid, int column, const std::vector<BlobPart>& parts);
+    void WriteBlob(qint64 rowid, int column, const std::vector<recordset_parts::BlobPart>& parts);
 
     // The value bound for a blob column: zeroblob(total size), then filled by WriteBlob.
-    static qint64 BlobTotal(const std::vector<BlobPart>& parts);
+    static qint64 BlobTotal(const std::vector<recordset_parts::BlobPart>& parts);
     // The parts' bytes as one.
-    static QByteArray JoinedParts(const std::vector<BlobPart>& parts);
+    static QByteArray JoinedParts(const std::vector<recordset_parts::BlobPart>& parts);
     // SQLite's "string or blob too big" for a row with blobs, in words: the largest of them (the file
     // it comes from) and the most a row holds.
     [[noreturn]] void FailTooLarge() const;

@@ -12,6 +12,8 @@
 
 namespace zp {
 
+using namespace recordset_parts;
+
 namespace {
 
 // Holds the connection's longest string or row to `bytes` while it lives (a negative `bytes` leaves

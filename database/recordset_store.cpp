@@ -10,6 +10,8 @@
 
 namespace zp {
 
+using namespace recordset_parts;
+
 namespace recordset_parts {
 
 qint64 PartSize(const BlobPart& part)

@@ -31,7 +31,6 @@ public:
 
     // The program's arguments joined by single spaces: the path of a hack file to import at start.
     void SetCommandLine(const QString& commandLine) { commandLine_ = commandLine; }
-    QString CommandLine() const { return commandLine_; }
 
     // The load routine: opens the database, loads the configuration (Options when unconfigured),
     // registers the file types, imports the command-line file or shows the splash, then shows the
