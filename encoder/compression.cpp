@@ -1,8 +1,6 @@
 #include "encoder/encodings.h"
 #include "encoder/file_routine.h"
 
-#include <cstdio>
-#include <sys/stat.h>
 #include <zlib.h>
 
 namespace zp {
@@ -60,29 +58,6 @@ bool runZlib(FileReader& in, FileWriter& out, Direction direction)
     return ok;
 }
 
-bool runZlibFile(const std::string& inputPath,
-                 const std::string& outputPath,
-                 Direction direction,
-                 const ReadObserver& observer)
-{
-    FileReader in;
-    if (!in.open(inputPath))
-        return false;
-    in.observe(observer);
-    FileWriter out;
-    if (!out.create(outputPath))
-        return false;
-    bool ok = runZlib(in, out, direction);
-    ok = out.close() && ok;
-    // Only a regular file is removed: a device named as output (the control refuses those) stays.
-    struct stat output
-    {
-    };
-    if (!ok && stat(outputPath.c_str(), &output) == 0 && S_ISREG(output.st_mode))
-        std::remove(outputPath.c_str());
-    return ok;
-}
-
 } // namespace
 
 bool CompressStream(FileReader& in, FileWriter& out)
@@ -97,12 +72,12 @@ bool ExpandStream(FileReader& in, FileWriter& out)
 
 bool CompressFileData(const std::string& inputPath, const std::string& outputPath, const ReadObserver& observer)
 {
-    return runZlibFile(inputPath, outputPath, Direction::Compress, observer);
+    return RunFileRoutine(inputPath, outputPath, CompressStream, observer, PartialOutput::Remove);
 }
 
 bool ExpandFileData(const std::string& inputPath, const std::string& outputPath, const ReadObserver& observer)
 {
-    return runZlibFile(inputPath, outputPath, Direction::Expand, observer);
+    return RunFileRoutine(inputPath, outputPath, ExpandStream, observer, PartialOutput::Remove);
 }
 
 } // namespace zp

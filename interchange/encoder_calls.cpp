@@ -6,13 +6,12 @@
 
 namespace zp {
 
-void EncoderCalls::Call(FileEncoder::DispId dispid, const QString& input, const QString& output, bool base64)
+void EncoderCalls::Call(const QString& input, const QString& output, Method method)
 {
     const Variant in(QFile::encodeName(input).toStdString());
     const Variant out(QFile::encodeName(output).toStdString());
-    const Variant method(int16_t {encodeBase64});
     try {
-        fe.Invoke(dispid, base64 ? std::vector<Variant> {in, out, method} : std::vector<Variant> {in, out});
+        method(fe, in, out);
     } catch (const EncoderError&) {
         // The control raises error 5 for a failed read or write as for bad data; the system's
         // reason tells them apart.

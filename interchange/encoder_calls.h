@@ -15,11 +15,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The encoder calls of the export and import, by dispatch identifier with an input and an output
-// path, as the program reaches the control: on the window's control `fe` when one is given (its
-// Progress event then follows the job), else on an instance of their own. Hack files carry base64
-// blocks, so encoding and decoding pass Method 0 whatever Encoding the control was given. Failures
-// are EncoderError, or EncoderFileError when a read or write of a file failed.
+// The encoder calls of the export and import, each with an input and an output path: on the
+// window's control `fe` when one is given (its Progress event then follows the job), else on an
+// instance of their own. Hack files carry base64 blocks, so encoding and decoding pass Method 0
+// whatever Encoding the control was given. Failures are EncoderError, or EncoderFileError when a
+// read or write of a file failed.
 class EncoderCalls
 {
 public:
@@ -30,23 +30,28 @@ public:
 
     void EncodeFile(const QString& input, const QString& output)
     {
-        Call(FileEncoder::dispidEncodeFile, input, output, true);
+        Call(input, output, [](FileEncoder& fe, const Variant& in, const Variant& out) {
+            fe.EncodeFile(in, out, Variant(int16_t {encodeBase64}));
+        });
     }
     void DecodeFile(const QString& input, const QString& output)
     {
-        Call(FileEncoder::dispidDecodeFile, input, output, true);
+        Call(input, output, [](FileEncoder& fe, const Variant& in, const Variant& out) {
+            fe.DecodeFile(in, out, Variant(int16_t {encodeBase64}));
+        });
     }
     void CompressFile(const QString& input, const QString& output)
     {
-        Call(FileEncoder::dispidCompressFile, input, output, false);
+        Call(input, output, [](FileEncoder& fe, const Variant& in, const Variant& out) { fe.CompressFile(in, out); });
     }
     void ExpandFile(const QString& input, const QString& output)
     {
-        Call(FileEncoder::dispidExpandFile, input, output, false);
+        Call(input, output, [](FileEncoder& fe, const Variant& in, const Variant& out) { fe.ExpandFile(in, out); });
     }
 
 private:
-    void Call(FileEncoder::DispId dispid, const QString& input, const QString& output, bool base64);
+    using Method = void (*)(FileEncoder&, const Variant& input, const Variant& output);
+    void Call(const QString& input, const QString& output, Method method);
 
     FileEncoder own;
     FileEncoder& fe;
