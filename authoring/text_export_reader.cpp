@@ -9,6 +9,7 @@
 #include "install/trial_installation.h"
 #include "interchange/hack_import.h"
 #include "interchange/hack_unpack.h"
+#include "interchange/text_export_labels.h"
 
 #include <QFileInfo>
 #include <stdexcept>
@@ -86,20 +87,11 @@ OptText DataText(const QString& text)
 
 void ReadInformation(Cursor& text, HackInfoFields& info)
 {
-    const std::pair<QString, OptText HackInfoFields::*> labels[] = {
-        {QStringLiteral("Hack Name: "), &HackInfoFields::Name},
-        {QStringLiteral("Author: "), &HackInfoFields::AuthName},
-        {QStringLiteral("Email Address: "), &HackInfoFields::AuthEmail},
-        {QStringLiteral("Home Page: "), &HackInfoFields::HomePage},
-        {QStringLiteral("Update Page: "), &HackInfoFields::UpdateURL},
-        {QStringLiteral("Copyright: "), &HackInfoFields::Copyright},
-        {QStringLiteral("Version: "), &HackInfoFields::Version},
-    };
     for (QString line = text.Line(); !line.isEmpty(); line = text.Line()) {
         bool known = false;
-        for (const auto& [label, field] : labels) {
-            if (const auto value = Labelled(line, label)) {
-                info.*field = *value;
+        for (const TextExportLabel& labelled : kTextExportInformation) {
+            if (const auto value = Labelled(line, labelled.label)) {
+                info.*labelled.field = *value;
                 known = true;
                 break;
             }
@@ -156,11 +148,11 @@ void ReadReadme(const QString& folder, HackInfoFields& info)
     if (!read.Read())
         Unreadable(QStringLiteral("README.TXT: %1").arg(read.problem));
     const QString text = DecodeBoardText(read.bytes).text;
-    const std::pair<QString, OptText HackInfoFields::*> sections[] = {
-        {QStringLiteral("Comments by the author") + kCrLf + QString(22, u'-') + kCrLf, &HackInfoFields::Comments},
-        {QStringLiteral("Pre-Install Information") + kCrLf + QString(23, u'-') + kCrLf, &HackInfoFields::PreInstallCom},
-        {QStringLiteral("Post Install Information") + kCrLf + kDashes + kCrLf, &HackInfoFields::PostInstallCom},
-    };
+    std::vector<std::pair<QString, OptText HackInfoFields::*>> sections; // each heading with its underline
+    for (const TextExportLabel& section : kTextExportReadme) {
+        const QString title = section.label;
+        sections.emplace_back(title + kCrLf + QString(title.size(), u'-') + kCrLf, section.field);
+    }
     qsizetype at = text.indexOf(kCrLf + kCrLf); // after the header line and the empty line
     if (at < 0)
         return;

@@ -71,4 +71,12 @@ ParsedArguments ParseArguments(const CommandArguments& args,
     return parsed;
 }
 
+bool LfLineEnds(const ParsedArguments& args, bool lfDefault)
+{
+    const std::string eol = args.value("--eol").value_or(lfDefault ? "lf" : "crlf");
+    if (eol != "crlf" && eol != "lf")
+        throw CommandError("--eol takes crlf or lf, not " + eol);
+    return eol == "lf";
+}
+
 } // namespace zp::cli

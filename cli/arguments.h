@@ -38,4 +38,8 @@ ParsedArguments ParseArguments(const CommandArguments& args,
                                std::initializer_list<std::string_view> valueOptions,
                                std::initializer_list<std::string_view> flagOptions = {});
 
+// "--eol crlf|lf": true for LF line ends; without the option, the configuration's choice (lfDefault).
+// Raises CommandError for any other value.
+bool LfLineEnds(const ParsedArguments& args, bool lfDefault);
+
 } // namespace zp::cli

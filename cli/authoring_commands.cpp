@@ -27,10 +27,7 @@ RecordRequest RequestFrom(const AppState& state, const ParsedArguments& parsed)
     if (type != "ubb" && type != "vbulletin")
         throw CommandError("--type takes ubb or vbulletin, not " + type);
     request.hackType = type == "vbulletin" ? 1 : 0;
-    const std::string eol = parsed.value("--eol").value_or(state.cfgEOL == 1 ? "lf" : "crlf");
-    if (eol != "crlf" && eol != "lf")
-        throw CommandError("--eol takes crlf or lf, not " + eol);
-    request.lfLineEnds = eol == "lf";
+    request.lfLineEnds = LfLineEnds(parsed, state.cfgEOL == 1);
     request.partial = parsed.flag("--partial");
     return request;
 }

@@ -36,10 +36,7 @@ public:
                                "cfgOverWriteSource in the configuration) exclude each other");
         searchOutput_ = search || (!del && state.cfgSearchOutputDir != 0 && state.cfgDelOutputDir == 0);
         deleteOutput_ = del || (!search && !overwriteSource_ && state.cfgDelOutputDir != 0);
-        const std::string eol = args.value("--eol").value_or(state.cfgEOL == 1 ? "lf" : "crlf");
-        if (eol != "crlf" && eol != "lf")
-            throw CommandError("--eol takes crlf or lf, not " + eol);
-        lf_ = eol == "lf";
+        lf_ = cli::LfLineEnds(args, state.cfgEOL == 1);
     }
 
     bool SearchOutputFirst() const override { return searchOutput_; }

@@ -124,14 +124,8 @@ ExportResult Export(AppState& state, const ExportRequest& request)
     const QString exchange = ExchangeFolder(state);
     try {
         SaveConfigText(state, "diagExportPath", folder);
-        if (request.makeFolder && !DirExists(folder) && !MakePath(folder)) {
-            ShowCannotCreateExportFolder(dialogs);
+        if (!ExportFolderReady(dialogs, folder, request.makeFolder))
             return result;
-        }
-        if (!DirExists(folder)) {
-            ShowExportFolderMissing(dialogs);
-            return result;
-        }
         if (!IsPlainFileName(request.name))
             throw std::runtime_error("the export name is not a file name");
         result.hackFile = WriteHackFile(state, folder, request.name, request.encoder);

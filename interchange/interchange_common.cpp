@@ -65,14 +65,19 @@ void ShowMissingExportPath(Dialogs& dialogs)
     dialogs.messageBox("You need to specify a directory to export to.", "Missing Path", MsgButtons::OK, MsgIcon::None);
 }
 
-void ShowCannotCreateExportFolder(Dialogs& dialogs)
+bool ExportFolderReady(Dialogs& dialogs, const QString& folder, bool make)
 {
-    dialogs.messageBox("Unable to create export folder, process halted.", ProgramTitle, MsgButtons::OK, MsgIcon::None);
-}
-
-void ShowExportFolderMissing(Dialogs& dialogs)
-{
-    dialogs.messageBox("Directory does not exist, cannot export file.", "Export Failed", MsgButtons::OK, MsgIcon::None);
+    if (make && !DirExists(folder) && !MakePath(folder)) {
+        dialogs.messageBox(
+            "Unable to create export folder, process halted.", ProgramTitle, MsgButtons::OK, MsgIcon::None);
+        return false;
+    }
+    if (!DirExists(folder)) {
+        dialogs.messageBox(
+            "Directory does not exist, cannot export file.", "Export Failed", MsgButtons::OK, MsgIcon::None);
+        return false;
+    }
+    return true;
 }
 
 void ShowExportFolderNotEmpty(Dialogs& dialogs, const QString& folder)

@@ -16,6 +16,9 @@ QString ExportFolderText(const QString& typed);
 // lies where Zenpatch deletes files (the output folder, the exchange and work folders): true when
 // the export may write there.
 bool AcceptExportFolder(const AppState& state, const QString& folder);
+// Creates the export folder when `make` is set and it is missing; true when it exists then, else
+// false after the message that says why.
+bool ExportFolderReady(Dialogs& dialogs, const QString& folder, bool make);
 // The folder the export windows propose, one that exists: the last one an export used
 // (diagExportPath) while it is still there and acceptable, else the user's documents folder, else
 // the home folder.
@@ -24,8 +27,6 @@ QString LoadExportFolder(AppState& state);
 // The messages that the export windows share.
 void ShowMissingExportName(Dialogs& dialogs);
 void ShowMissingExportPath(Dialogs& dialogs);
-void ShowCannotCreateExportFolder(Dialogs& dialogs);
-void ShowExportFolderMissing(Dialogs& dialogs);
 void ShowExportFolderNotEmpty(Dialogs& dialogs, const QString& folder);
 // "There was an error writing the file.", followed by the reason when one is known.
 void ShowExportWriteError(Dialogs& dialogs, const QString& reason);

@@ -11,6 +11,7 @@
 #include "database/sql.h"
 #include "interchange/hack_description.h"
 #include "interchange/interchange_common.h"
+#include "interchange/text_export_labels.h"
 
 #include <QDir>
 
@@ -44,12 +45,14 @@ QString ReadmeText(const Recordset& info, const QString& header)
 {
     TextLines out;
     out << header << "";
-    if (!info.IsNull("Comments"))
-        out << "Comments by the author" << QString(22, '-') << info.Text("Comments") << "";
-    if (!info.IsNull("PreInstallCom"))
-        out << "Pre-Install Information" << QString(23, '-') << info.Text("PreInstallCom") << "";
-    if (!info.IsNull("PostInstallCom"))
-        out << "Post Install Information" << Dashes24 << info.Text("PostInstallCom");
+    for (const TextExportLabel& section : kTextExportReadme) {
+        if (info.IsNull(section.column))
+            continue;
+        const QString title = section.label;
+        out << title << QString(title.size(), '-') << info.Text(section.column);
+        if (&section != &kTextExportReadme.back()) // the last section ends the file
+            out << "";
+    }
     return out.Text();
 }
 
@@ -85,18 +88,9 @@ QString HackText(AppState& state, const QString& header)
     const Recordset& info = *state.HackInfoRecordset;
     TextLines out;
     out << header << "";
-    const std::pair<const char*, const char*> labels[] = {
-        {"Hack Name: ", "Name"},
-        {"Author: ", "AuthName"},
-        {"Email Address: ", "AuthEmail"},
-        {"Home Page: ", "HomePage"},
-        {"Update Page: ", "UpdateURL"},
-        {"Copyright: ", "Copyright"},
-        {"Version: ", "Version"},
-    };
-    for (const auto& [label, field] : labels) {
-        if (!info.IsNull(field))
-            out << label + info.Text(field);
+    for (const TextExportLabel& line : kTextExportInformation) {
+        if (!info.IsNull(line.column))
+            out << line.label + info.Text(line.column);
     }
     out << "";
 
@@ -165,14 +159,8 @@ ExportResult TextExport(AppState& state, const TextExportRequest& request, const
     }
     if (!AcceptExportFolder(state, folder))
         return result;
-    if (!DirExists(folder) && !MakePath(folder)) {
-        ShowCannotCreateExportFolder(dialogs);
+    if (!ExportFolderReady(dialogs, folder, true))
         return result;
-    }
-    if (!DirExists(folder)) {
-        ShowExportFolderMissing(dialogs);
-        return result;
-    }
     // The export writes into a fresh folder: files of an earlier export (or anything else) would
     // mix with this hack's, and nothing that this export did not write may be deleted.
     if (!QDir(folder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
