@@ -7,9 +7,9 @@
 #include "app/worker_threads.h"
 #include "core/install_log.h"
 #include "database/sql.h"
-#include "install/find_routines.h"
-#include "install/mod_target.h"
-#include "install/work_buffer.h"
+#include "engine/find_routines.h"
+#include "engine/mod_target.h"
+#include "engine/work_buffer.h"
 
 #include <QFileInfo>
 #include <QHash>

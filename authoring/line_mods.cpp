@@ -1,7 +1,7 @@
 #include "authoring/line_mods.h"
 
-#include "install/folded_text.h"
-#include "install/line_diff.h"
+#include "engine/folded_text.h"
+#include "engine/line_diff.h"
 
 #include <QHash>
 #include <QStringList>

@@ -6,7 +6,7 @@
 #include "authoring/line_buffer.h"
 #include "authoring/text_export_reader.h"
 #include "core/board_text.h"
-#include "install/find_routines.h"
+#include "engine/find_routines.h"
 #include "install/trial_installation.h"
 
 #include <QDir>

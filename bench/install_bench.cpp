@@ -20,10 +20,10 @@
 #include "database/database.h"
 #include "database/recordset.h"
 #include "database/sql.h"
+#include "engine/mod_target.h"
+#include "engine/modification_engine.h"
+#include "engine/work_buffer.h"
 #include "install/installation_run.h"
-#include "install/mod_target.h"
-#include "install/modification_engine.h"
-#include "install/work_buffer.h"
 #include "install_board.h"
 
 #include <QDir>

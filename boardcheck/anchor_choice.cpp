@@ -1,7 +1,7 @@
 #include "boardcheck/anchor_choice.h"
 
 #include "boardcheck/mod_carry.h"
-#include "install/folded_text.h"
+#include "engine/folded_text.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "boardcheck/line_merge.h"
 
-#include "install/line_diff.h"
+#include "engine/line_diff.h"
 
 #include <algorithm>
 

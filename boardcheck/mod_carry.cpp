@@ -3,8 +3,8 @@
 #include "boardcheck/anchor_choice.h"
 #include "boardcheck/line_merge.h"
 #include "core/install_log.h"
-#include "install/folded_text.h"
-#include "install/work_buffer.h"
+#include "engine/folded_text.h"
+#include "engine/work_buffer.h"
 
 #include <algorithm>
 

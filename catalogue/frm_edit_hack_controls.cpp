@@ -3,7 +3,7 @@
 #include "widgets/flex_grid.h"
 
 #include "app/board_directories.h"
-#include "install/modification_engine.h"
+#include "engine/modification_engine.h"
 #include "widgets/main_frame.h"
 #include "widgets/window_helpers.h"
 

@@ -5,10 +5,10 @@
 #include "app/common.h"
 #include "core/board_text.h"
 #include "database/recordset.h"
-#include "install/find_routines.h"
-#include "install/mod_target.h"
-#include "install/modification_engine.h"
-#include "install/work_buffer.h"
+#include "engine/find_routines.h"
+#include "engine/mod_target.h"
+#include "engine/modification_engine.h"
+#include "engine/work_buffer.h"
 #include "interchange/interchange_common.h"
 
 #include <QFile>

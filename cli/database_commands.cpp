@@ -9,7 +9,7 @@
 #include "core/catalogue_operations.h"
 #include "core/install_log.h"
 #include "database/sql.h"
-#include "install/modification_engine.h"
+#include "engine/modification_engine.h"
 
 #include <QDir>
 #include <cstdio>

@@ -10,6 +10,7 @@ set(floors
     "core" # the catalogue operations, the mods' action names, board files, the log of a run
     "widgets" # general widgets and the main window's frame as the working windows see it
     "viewer interchange"
+    "engine" # the text engine: the case-folded search, the mods' actions, the work buffer, the line diff
     "install"
     "publish" # sending an installation's files to the board's server, and undoing it
     "analysis boardcheck catalogue"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "install/work_buffer.h"
+#include "engine/work_buffer.h"
 
 #include <QString>
 #include <map>

@@ -7,10 +7,10 @@
 #include "core/install_log.h"
 #include "database/recordset.h"
 #include "database/sql.h"
+#include "engine/find_routines.h"
+#include "engine/work_buffer.h"
 #include "install/board_file_cache.h"
-#include "install/find_routines.h"
 #include "install/installation_run.h"
-#include "install/work_buffer.h"
 
 #include <QFileInfo>
 #include <algorithm>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "install/mod_target.h"
-#include "install/modification_engine.h"
+#include "engine/mod_target.h"
+#include "engine/modification_engine.h"
 
 #include <QString>
 #include <map>

@@ -1,7 +1,7 @@
 #include "install/unified_diff.h"
 
 #include "app/worker_threads.h"
-#include "install/line_diff.h"
+#include "engine/line_diff.h"
 #include "install/trial_installation.h"
 
 #include <QScopeGuard>

@@ -2,7 +2,7 @@
 #include "log_rows.h"
 
 #include "analysis/analysis_run.h"
-#include "install/modification_engine.h"
+#include "engine/modification_engine.h"
 
 #include <gmock/gmock.h>
 

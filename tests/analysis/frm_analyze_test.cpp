@@ -2,7 +2,7 @@
 #include "log_rows.h"
 
 #include "analysis/frm_analyze.h"
-#include "install/modification_engine.h"
+#include "engine/modification_engine.h"
 #include "shell/hack_list_openers.h"
 #include "widgets/window_helpers.h"
 

@@ -4,9 +4,9 @@
 #include "board_tree.h"
 #include "core/install_log.h"
 #include "database/recordset.h"
+#include "engine/work_buffer.h"
 #include "install/fixed_installation_options.h"
 #include "install/trial_installation.h"
-#include "install/work_buffer.h"
 
 #include <QRandomGenerator>
 #include <QThread>

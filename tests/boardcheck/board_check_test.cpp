@@ -2,7 +2,7 @@
 
 #include "analysis/analysis_run.h"
 #include "boardcheck/board_check.h"
-#include "install/modification_engine.h"
+#include "engine/modification_engine.h"
 
 #include <QProcess>
 

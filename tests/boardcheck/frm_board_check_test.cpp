@@ -1,7 +1,7 @@
 #include "board_windows.h"
 
 #include "boardcheck/frm_board_check.h"
-#include "install/modification_engine.h"
+#include "engine/modification_engine.h"
 #include "shell/hack_list_openers.h"
 #include "widgets/window_helpers.h"
 

@@ -4,7 +4,7 @@
 #include "boardcheck/hack_trials.h"
 #include "core/board_text.h"
 #include "database/recordset.h"
-#include "install/modification_engine.h"
+#include "engine/modification_engine.h"
 #include "install/trial_installation.h"
 
 #include <QProcess>

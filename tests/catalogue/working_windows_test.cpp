@@ -4,8 +4,8 @@
 
 #include "catalogue/frm_edit_hack.h"
 #include "database/recordset.h"
+#include "engine/modification_engine.h"
 #include "install/frm_install_hack.h"
-#include "install/modification_engine.h"
 #include "shell/hack_list_openers.h"
 #include "widgets/window_helpers.h"
 

@@ -1,5 +1,5 @@
 #include "core/board_text.h"
-#include "install/work_buffer.h"
+#include "engine/work_buffer.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,9 +2,9 @@
 #include "log_rows.h"
 
 #include "database/recordset.h"
+#include "engine/modification_engine.h"
 #include "install/frm_diff_view.h"
 #include "install/frm_install_hack.h"
-#include "install/modification_engine.h"
 #include "shell/hack_list_openers.h"
 #include "widgets/window_helpers.h"
 

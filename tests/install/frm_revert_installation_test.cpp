@@ -1,8 +1,8 @@
 #include "board_windows.h"
 
+#include "engine/modification_engine.h"
 #include "install/fixed_installation_options.h"
 #include "install/frm_revert_installation.h"
-#include "install/modification_engine.h"
 
 #include <QMenu>
 #include <QPushButton>

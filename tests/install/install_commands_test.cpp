@@ -1,6 +1,6 @@
 #include "board_tree.h"
 
-#include "install/modification_engine.h"
+#include "engine/modification_engine.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>

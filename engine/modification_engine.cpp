@@ -1,9 +1,9 @@
-#include "install/modification_engine.h"
+#include "engine/modification_engine.h"
 
 #include "core/install_log.h"
 #include "encoder/vector_state.h"
-#include "install/folded_text.h"
-#include "install/work_buffer.h"
+#include "engine/folded_text.h"
+#include "engine/work_buffer.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "install/mod_target.h"
+#include "engine/mod_target.h"
 
 #include "app/app_state.h"
 #include "app/board_directories.h"

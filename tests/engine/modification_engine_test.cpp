@@ -1,6 +1,6 @@
 #include "core/install_log.h"
-#include "install/modification_engine.h"
-#include "install/work_buffer.h"
+#include "engine/modification_engine.h"
+#include "engine/work_buffer.h"
 #include "log_rows.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "install/modification_engine.h"
+#include "engine/modification_engine.h"
 
 #include <QString>
 #include <QVariant>

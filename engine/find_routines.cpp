@@ -1,4 +1,4 @@
-#include "install/find_routines.h"
+#include "engine/find_routines.h"
 
 #include <QDir>
 #include <QFileInfo>

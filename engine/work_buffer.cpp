@@ -1,4 +1,4 @@
-#include "install/work_buffer.h"
+#include "engine/work_buffer.h"
 
 #include "app/background_flush.h"
 #include "app/common.h"

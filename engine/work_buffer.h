@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/board_text.h"
-#include "install/folded_text.h"
+#include "engine/folded_text.h"
 
 #include <QString>
 

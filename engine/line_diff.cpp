@@ -1,4 +1,4 @@
-#include "install/line_diff.h"
+#include "engine/line_diff.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "install/folded_text.h"
+#include "engine/folded_text.h"
 
 #include <QRandomGenerator>
 #include <QStringList>
