@@ -67,6 +67,7 @@ std::optional<BackupInfo> DescribeBackup(const QString& programFolder, const QSt
     try {
         if (const std::optional<BackupManifest> manifest = ReadManifest(programFolder, name)) {
             info.files = int(manifest->rows.size());
+            info.hacks = manifest->hacks;
             info.state = manifest->complete ? BackupState::NotReverted : BackupState::Interrupted;
         }
     } catch (const ManifestError&) {
@@ -139,6 +140,17 @@ RevertOutcome Revert::Run()
     }
     log_.Clear();
     LogHackName(state_, log_, QStringLiteral("BEGIN Revert"));
+    if (!manifest->hacks.empty()) {
+        QStringList numbers;
+        for (const int hack : manifest->hacks)
+            numbers << QString::number(hack);
+        log_.AddRow(QString(),
+                    QString(),
+                    QStringLiteral("Several Hacks"),
+                    QStringLiteral("The backup keeps one installation of the hacks numbered %1: the files of all of "
+                                   "them are put back.")
+                        .arg(numbers.join(QStringLiteral(", "))));
+    }
     for (const ManifestRow& row : manifest->rows) {
         RevertFile(row);
         log_.ProcessEvents();
@@ -282,6 +294,11 @@ const char* BackupStateText(BackupState state)
     return "";
 }
 
+bool BackupInfo::Covers(int hack) const
+{
+    return hack == hackNum || std::find(hacks.begin(), hacks.end(), hack) != hacks.end();
+}
+
 std::vector<BackupInfo> ListBackups(const QString& programFolder, std::optional<int> hackNum)
 {
     std::vector<BackupInfo> backups;
@@ -290,7 +307,7 @@ std::vector<BackupInfo> ListBackups(const QString& programFolder, std::optional<
         = QDir(programFolder + u'/' + BackupsFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
     for (const QString& name : names) {
         const std::optional<BackupInfo> backup = DescribeBackup(programFolder, name);
-        if (backup && (!hackNum || backup->hackNum == *hackNum))
+        if (backup && (!hackNum || backup->Covers(*hackNum)))
             backups.push_back(*backup);
     }
     std::sort(backups.begin(), backups.end(), [](const BackupInfo& a, const BackupInfo& b) {
