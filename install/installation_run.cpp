@@ -49,13 +49,14 @@ public:
     InstallOutcome RunSeveral(const std::vector<int>& hackNums);
 
 private:
-    // The first row about the hack now current, which names it.
+    // Readies the engine for the hack now current and logs the row that names it.
     void BeginHack();
     bool PrepareFolders();
     // Empties the output folder when asked to, and makes it when it is missing.
     bool PrepareOutputFolder();
-    // Applies the mods of the current hack, then writes its support files, into part_; false when
-    // the hack has no mods.
+    // Applies the mods of the current hack, then writes its support files (staged in the work
+    // folder, or into the output folder), noting its files in the last part; false when the hack has
+    // no mods.
     bool InstallHack(bool stageSupportFiles);
     bool CopyResult(const std::vector<int>& hackNums);
     // Every file of the part reached its place, and it has one.

@@ -78,6 +78,18 @@ std::optional<BackupInfo> DescribeBackup(const QString& programFolder, const QSt
     return info;
 }
 
+// The hacks as "Name (number), ...", the number alone for a hack no longer in the database.
+QString HackNames(AppState& state, const std::vector<int>& hacks)
+{
+    QStringList names;
+    for (const int hack : hacks) {
+        Recordset info(state.Connection);
+        info.Open(QStringLiteral("SELECT [Name] FROM [HackInfo] WHERE [HackNum] = %1").arg(hack));
+        names << (info.EOF() ? QString::number(hack) : QStringLiteral("%1 (%2)").arg(info.Text("Name")).arg(hack));
+    }
+    return names.join(QStringLiteral(", "));
+}
+
 // The second of two backups made within one second has the suffix 2, and so on.
 int Suffix(const BackupInfo& backup)
 {
@@ -140,17 +152,12 @@ RevertOutcome Revert::Run()
     }
     log_.Clear();
     LogHackName(state_, log_, QStringLiteral("BEGIN Revert"));
-    if (!manifest->hacks.empty()) {
-        QStringList numbers;
-        for (const int hack : manifest->hacks)
-            numbers << QString::number(hack);
+    if (!manifest->hacks.empty())
         log_.AddRow(QString(),
                     QString(),
                     QStringLiteral("Several Hacks"),
-                    QStringLiteral("The backup keeps one installation of the hacks numbered %1: the files of all of "
-                                   "them are put back.")
-                        .arg(numbers.join(QStringLiteral(", "))));
-    }
+                    QStringLiteral("The backup keeps one installation of %1: the files of all of them are put back.")
+                        .arg(HackNames(state_, manifest->hacks)));
     for (const ManifestRow& row : manifest->rows) {
         RevertFile(row);
         log_.ProcessEvents();

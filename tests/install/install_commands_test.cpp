@@ -353,6 +353,12 @@ TEST_F(SeveralHacksTest, OneRevertUndoesEveryHackOfARunOverTheSource)
 
     const CliResult reverted = Cli({"revert", "After"});
     EXPECT_EQ(reverted.status, 0) << qPrintable(reverted.out);
+    EXPECT_THAT(
+        reverted.out.toStdString(),
+        ::testing::HasSubstr(QString("Several Hacks\tThe backup keeps one installation of Swap (%1), After (%2):")
+                                 .arg(swap)
+                                 .arg(after)
+                                 .toStdString()));
     EXPECT_EQ(FilesBelow(source), before);
     EXPECT_EQ(Read(source + "/cgi-bin/forum.cgi"), forum);
     EXPECT_EQ(Read(source + "/html/page.html"), "<p>old</p>\r\n");
