@@ -345,6 +345,7 @@ TEST_F(SeveralHacksTest, OneRevertUndoesEveryHackOfARunOverTheSource)
     EXPECT_EQ(Cli({"install", "Swap", "After", "--overwrite-source"}).status, 0);
     EXPECT_EQ(Read(source + "/cgi-bin/forum.cgi"), "y\r\nb\r\n");
     EXPECT_EQ(Read(source + "/html/page.html"), "<p>new</p>\r\n");
+    EXPECT_EQ(Read(source + "/html/made.txt"), "made");
     // One backup, listed for each hack of the run.
     const QString listed = Cli({"backups"}).out;
     EXPECT_EQ(listed.count('\n'), 1);
