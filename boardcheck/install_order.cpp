@@ -1,5 +1,7 @@
 #include "boardcheck/install_order.h"
 
+#include "app/app_state.h"
+
 #include <algorithm>
 #include <map>
 
@@ -76,6 +78,23 @@ void SuggestInstallOrder(ConflictCheckResult& result)
         for (const size_t hack : CycleAmong(before, placed))
             result.Cycle.push_back(result.Hacks[hack]);
     }
+}
+
+PlannedOrder
+PlanInstallOrder(AppState& state, const std::vector<int>& hacks, InstallOrder order, const BoardCheckControl& control)
+{
+    PlannedOrder planned;
+    if (order == InstallOrder::Given) {
+        planned.Hacks = hacks;
+        return planned;
+    }
+    const ConflictCheckResult check = RunConflictCheck(state, state.SourceDir, hacks, control);
+    planned.Cancelled = check.Cancelled;
+    if (!check.Cycle.empty())
+        planned.Cycle = check.OrderText();
+    for (const CheckedHack& hack : check.SafeOrder)
+        planned.Hacks.push_back(hack.HackNum);
+    return planned;
 }
 
 } // namespace zp

@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -72,6 +73,9 @@ frmListHacks::frmListHacks(MainFrame& main, HackListOpeners openers, QWidget* pa
     , openers_(std::move(openers))
 {
     setWindowTitle(tr("Hack List"));
+    // Several rows can be selected for the commands that take several hacks; the current row stays
+    // the current hack.
+    fgHackList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     cmdHackInfo->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
     // The button without a caption still has a name for screen readers and a key.
     cmdHackInfo->setAccessibleName(tr("View Hack Information"));
@@ -187,6 +191,20 @@ int frmListHacks::SelectedHackNum() const
 {
     const int row = fgHackList->Row();
     return row >= 1 && row <= int(shown_.size()) ? rows_[size_t(shown_[size_t(row - 1)])].HackNum : 0;
+}
+
+std::vector<int> frmListHacks::SelectedHackNums() const
+{
+    std::vector<int> rows;
+    for (const QModelIndex& index : fgHackList->selectionModel()->selectedRows())
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    std::vector<int> hacks;
+    for (const int row : rows) {
+        if (row < int(shown_.size()))
+            hacks.push_back(rows_[size_t(shown_[size_t(row)])].HackNum);
+    }
+    return hacks;
 }
 
 void frmListHacks::ShowRows(int selectHackNum, bool reselect)

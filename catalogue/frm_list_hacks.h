@@ -47,6 +47,8 @@ public:
     void SelectHackRow();
     // The HackNum of the row the grid shows as selected; 0 when none is.
     int SelectedHackNum() const;
+    // The HackNums of every row selected (Ctrl- or Shift-click adds rows), top to bottom.
+    std::vector<int> SelectedHackNums() const;
     // Refills the list with the hack of this number selected (the hack a window stored or
     // imported), or with the row selected before when it is 0.
     void RefillSelecting(int hackNum);

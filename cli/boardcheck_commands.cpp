@@ -39,17 +39,6 @@ QString BoardFolder(const Session& session, const ParsedArguments& args, std::st
     return folder;
 }
 
-// The HackNums of the hacks named (a HackNum or an exact name each); none for every hack.
-std::vector<int> NamedHacks(Session& session, const ParsedArguments& args)
-{
-    std::vector<int> hacks;
-    for (const std::string& hack : args.positional) {
-        session.SelectHack(hack);
-        hacks.push_back(session.state.CurrentHackNum);
-    }
-    return hacks;
-}
-
 int Print(const QString& report, bool allWell)
 {
     std::fputs(report.toUtf8().constData(), stdout);
@@ -65,7 +54,7 @@ int RunCheckUpgradeCommand(const GlobalOptions& options, const CommandArguments&
     Session session(options);
     const QString newSource = BoardFolder(session, parsed, "--source");
     const QString currentSource = BoardFolder(session, parsed, "--against");
-    const std::vector<int> hacks = NamedHacks(session, parsed);
+    const std::vector<int> hacks = session.NamedHacks(parsed.positional);
     try {
         const UpgradeCheckResult result = RunUpgradeCheck(session.state, newSource, currentSource, hacks);
         return Print(UpgradeReport(result, format), result.AllFit());
@@ -80,7 +69,7 @@ int RunConflictsCommand(const GlobalOptions& options, const CommandArguments& ar
     const ReportFormat format = FormatOf(parsed);
     Session session(options);
     const QString source = BoardFolder(session, parsed, "--source");
-    const std::vector<int> hacks = NamedHacks(session, parsed);
+    const std::vector<int> hacks = session.NamedHacks(parsed.positional);
     try {
         const ConflictCheckResult result = RunConflictCheck(session.state, source, hacks);
         return Print(ConflictReport(result, format), !result.AnyBreaks());
@@ -100,7 +89,7 @@ int RunPortCommand(const GlobalOptions& options, const CommandArguments& args)
     PortRequest request;
     request.to = BoardFolder(session, parsed, "--to");
     request.from = BoardFolder(session, parsed, "--from");
-    request.hacks = NamedHacks(session, parsed);
+    request.hacks = session.NamedHacks(parsed.positional);
     request.store = parsed.flag("--store");
     request.partial = parsed.flag("--partial");
     request.label = ArgumentText(parsed.value("--label").value_or(""));

@@ -1,8 +1,9 @@
-// zenpatch-cli analyze HACK | install HACK [--search-output] [--delete-output] [--overwrite-source] [--eol crlf|lf]
-//   | diff HACK [--eol crlf|lf] [--search-output] [--output FILE]
+// zenpatch-cli analyze HACK | install HACK [HACK ...] [--order given|safe] [--search-output] [--delete-output]
+//   [--overwrite-source] [--eol crlf|lf] | diff HACK [--eol crlf|lf] [--search-output] [--output FILE]
 #include "analysis/analysis_run.h"
 #include "app/app_state.h"
 #include "app/whole_file.h"
+#include "boardcheck/install_order.h"
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/session.h"
@@ -64,15 +65,49 @@ int RunAnalyzeCommand(const GlobalOptions& options, const CommandArguments& args
     return PrintLog(log);
 }
 
+namespace {
+
+InstallOrder OrderOf(const ParsedArguments& args)
+{
+    const std::string order = args.value("--order").value_or("given");
+    if (order != "given" && order != "safe")
+        throw CommandError("--order takes given or safe, not " + order);
+    return order == "safe" ? InstallOrder::Safe : InstallOrder::Given;
+}
+
+// The hacks named, in the order to install them; CommandError when there is no safe one.
+std::vector<int> InstallSequence(Session& session, const ParsedArguments& args)
+{
+    const std::vector<int> hacks = session.NamedHacks(args.positional);
+    PlannedOrder planned;
+    try {
+        planned = PlanInstallOrder(session.state, hacks, OrderOf(args));
+    } catch (const std::runtime_error& e) {
+        throw CommandError(std::string("the conflict check stopped, nothing was installed: ") + e.what());
+    }
+    if (!planned.Cycle.isEmpty())
+        throw CommandError("the hacks have " + planned.Cycle.toStdString() + "; nothing was installed");
+    return planned.Hacks;
+}
+
+} // namespace
+
 int RunInstallCommand(const GlobalOptions& options, const CommandArguments& args)
 {
-    const ParsedArguments parsed
-        = ParseArguments(args, 1, {"--eol"}, {"--search-output", "--delete-output", "--overwrite-source"});
+    const ParsedArguments parsed = ParseArguments(
+        args, AnyCount, {"--eol", "--order"}, {"--search-output", "--delete-output", "--overwrite-source"});
+    if (parsed.positional.empty())
+        throw CommandError("expected 1 arguments, got 0");
     Session session(options);
     FlagOptions host(session.state, parsed);
-    session.SelectHack(parsed.positional[0]);
     RecordingLog log;
-    const InstallOutcome outcome = RunInstallation(session.state, host, log);
+    InstallOutcome outcome = InstallOutcome::Halted;
+    if (parsed.positional.size() == 1 && !parsed.value("--order")) {
+        session.SelectHack(parsed.positional[0]);
+        outcome = RunInstallation(session.state, host, log);
+    } else {
+        outcome = RunInstallations(session.state, InstallSequence(session, parsed), host, log);
+    }
     const int status = PrintLog(log);
     // The message that halted the run is already on stderr.
     return outcome == InstallOutcome::Halted ? exitError : status;

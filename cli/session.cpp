@@ -123,4 +123,14 @@ void Session::SelectHack(const std::string& hack)
         throw CommandError("no hack " + hack);
 }
 
+std::vector<int> Session::NamedHacks(const std::vector<std::string>& hacks)
+{
+    std::vector<int> hackNums;
+    for (const std::string& hack : hacks) {
+        SelectHack(hack);
+        hackNums.push_back(state.CurrentHackNum);
+    }
+    return hackNums;
+}
+
 } // namespace zp::cli

@@ -7,6 +7,8 @@
 
 #include <QString>
 #include <map>
+#include <string>
+#include <vector>
 
 namespace zp::cli {
 
@@ -57,6 +59,9 @@ public:
 
     // Makes HACK (a HackNum or an exact name) the current hack; CommandError when there is none.
     void SelectHack(const std::string& hack);
+    // The HackNums of the hacks named (a HackNum or an exact name each), in their order; the last
+    // one is the current hack. CommandError for one that is not there.
+    std::vector<int> NamedHacks(const std::vector<std::string>& hacks);
 
     TerminalDialogs dialogs;
     AppState state;

@@ -17,6 +17,7 @@ namespace {
 
 const QByteArray Header = "path\tsha256-before\tsha256-after\n";
 const QByteArray CompleteLine = "# complete";
+const QByteArray HacksLine = "# hacks";
 
 // A TAB, CR or LF in a file name is written as \t, \r or \n, so that a row stays one line of three
 // fields. A path never holds a backslash (it separates, as '/' does), so nothing else needs escaping.
@@ -59,6 +60,20 @@ QString Unescaped(const QByteArray& field, qsizetype line)
     return path;
 }
 
+// The numbers of the "# hacks" line, the second of the manifest.
+std::vector<int> HackNumbers(const QByteArray& fields)
+{
+    std::vector<int> hacks;
+    for (const QByteArray& field : fields.split('\t')) {
+        bool isNumber = false;
+        const int hack = field.toInt(&isNumber);
+        if (!isNumber || hack <= 0 || QByteArray::number(hack) != field)
+            Refuse(2, QStringLiteral("%1 is not a hack number").arg(QString::fromUtf8(field)));
+        hacks.push_back(hack);
+    }
+    return hacks;
+}
+
 bool IsSha256(const QByteArray& field)
 {
     static const QRegularExpression hex(QStringLiteral("^[0-9a-f]{64}$"));
@@ -70,6 +85,12 @@ bool IsSha256(const QByteArray& field)
 QByteArray ManifestBytes(const BackupManifest& manifest)
 {
     QByteArray bytes = Header;
+    if (!manifest.hacks.empty()) {
+        bytes += HacksLine;
+        for (const int hack : manifest.hacks)
+            bytes += '\t' + QByteArray::number(hack);
+        bytes += '\n';
+    }
     for (const QString& folder : manifest.folders)
         bytes += Escaped(folder) + "/\t\t\n";
     for (const ManifestRow& row : manifest.rows)
@@ -87,8 +108,13 @@ BackupManifest ParseManifest(const QByteArray& bytes)
         Refuse(bytes.count('\n') + 1, QStringLiteral("the last line is cut short"));
     const QList<QByteArray> lines = bytes.chopped(1).split('\n');
     BackupManifest manifest;
+    qsizetype first = 1;
+    if (lines.size() > 1 && lines[1].startsWith(HacksLine + '\t')) {
+        manifest.hacks = HackNumbers(lines[1].mid(HacksLine.size() + 1));
+        ++first;
+    }
     QSet<QString> paths;
-    for (qsizetype i = 1; i < lines.size(); ++i) {
+    for (qsizetype i = first; i < lines.size(); ++i) {
         const qsizetype line = i + 1;
         if (lines[i] == CompleteLine && i == lines.size() - 1) {
             manifest.complete = true;

@@ -28,9 +28,11 @@ struct ManifestRow
 // meanwhile leaves it without the completion line, and each of its files is then either replaced
 // (its bytes match "after") or not yet (they match "before"). The folders the installation makes
 // for its files are listed first, each as a row of its path with a trailing '/' and no checksums;
-// a manifest of an older version has none.
+// a manifest of an older version has none. A run that installed several hacks names them, in its
+// order, on a line "# hacks" before everything else, each number after a TAB.
 struct BackupManifest
 {
+    std::vector<int> hacks; // the hacks of a run of several; empty for one
     std::vector<QString> folders; // made by the installation below the source folder, outermost first
     std::vector<ManifestRow> rows;
     bool complete = false;

@@ -81,6 +81,7 @@ frmInstallHack::frmInstallHack(MainFrame& main, QWidget* parent)
     , cmdCancel(new QPushButton(tr("&Cancel"), this))
     , cmdNext(new QPushButton(tr("&Next"), this))
     , cmdSaveLog(new QPushButton(tr("Save &Log..."), this))
+    , options_(new QVBoxLayout)
     , main_(main)
     , state_(main.State())
     , log_(*fgInstallLog)
@@ -121,17 +122,16 @@ frmInstallHack::frmInstallHack(MainFrame& main, QWidget* parent)
 
 void frmInstallHack::LayOut()
 {
-    auto* options = new QVBoxLayout;
     for (QCheckBox* box : {chkUseOutputDir, chkDelOutputDir, chkOverSource})
-        options->addWidget(box);
+        options_->addWidget(box);
     auto* eol = new QHBoxLayout;
     eol->addWidget(Label1);
     eol->addWidget(cmbEOL);
     eol->addStretch();
-    options->addLayout(eol);
+    options_->addLayout(eol);
 
     auto* bottom = new QHBoxLayout;
-    bottom->addLayout(options);
+    bottom->addLayout(options_);
     bottom->addStretch();
     for (QPushButton* button : {cmdInstall, cmdPreview, cmdCancel, cmdSaveLog, cmdNext}) {
         button->setAutoDefault(true);
@@ -168,21 +168,35 @@ void frmInstallHack::ShowDestination()
 void frmInstallHack::Load()
 {
     log_.Run(state_.dialogs, windowTitle(), [this] {
-        QWidget* frame = WindowFrame(this);
-        ResizeInTwips(frame, WidthTwips, HeightTwips);
-        CenterInParent(this);
-        // In this order, as a user would click them: both search and delete configured leaves delete.
-        chkUseOutputDir->setChecked(state_.cfgSearchOutputDir == 1);
-        chkDelOutputDir->setChecked(state_.cfgDelOutputDir == 1);
-        chkOverSource->setChecked(state_.cfgOverWriteSource == 1);
-        cmbEOL->setCurrentIndex(state_.cfgEOL == 1 ? 1 : 0);
+        LoadOptions();
         const Recordset& hack = *state_.HackInfoRecordset;
         hackNum_ = hack.Int("HackNum");
-        hackName_ = hack.Text("Name");
-        setWindowTitle(tr("Install Hack — %1").arg(hackName_));
-        txtPreInstall->setPlainText(hack.Text("PreInstallCom"));
-        postInstall_ = hack.Value("PostInstallCom");
+        const QString name = hack.Text("Name");
+        ShowHack(tr("Install Hack — %1").arg(name), name, hack.Text("PreInstallCom"), hack.Value("PostInstallCom"));
     });
+}
+
+void frmInstallHack::LoadOptions()
+{
+    QWidget* frame = WindowFrame(this);
+    ResizeInTwips(frame, WidthTwips, HeightTwips);
+    CenterInParent(this);
+    // In this order, as a user would click them: both search and delete configured leaves delete.
+    chkUseOutputDir->setChecked(state_.cfgSearchOutputDir == 1);
+    chkDelOutputDir->setChecked(state_.cfgDelOutputDir == 1);
+    chkOverSource->setChecked(state_.cfgOverWriteSource == 1);
+    cmbEOL->setCurrentIndex(state_.cfgEOL == 1 ? 1 : 0);
+}
+
+void frmInstallHack::ShowHack(const QString& title,
+                              const QString& name,
+                              const QString& preInstall,
+                              const QVariant& postInstall)
+{
+    hackName_ = name;
+    setWindowTitle(title);
+    txtPreInstall->setPlainText(preInstall);
+    postInstall_ = postInstall;
 }
 
 bool frmInstallHack::SearchOutputFirst() const
@@ -234,23 +248,34 @@ void frmInstallHack::ModsDone(int done, int total)
 void frmInstallHack::Install()
 {
     log_.Run(state_.dialogs, windowTitle(), [this] {
-        // The hack this window was opened for, whatever the list has selected since; the list's
-        // selection is the current hack again afterwards.
-        const OwnHackRun run(state_, hackNum_);
-        if (!OwnHackFound(run))
-            return;
-        backupFolder_.clear();
-        if (chkOverSource->isChecked() && !ConfirmOverwrite())
-            return;
-        ShowLog();
-        RunInstallation(state_, *this, log_);
-        installedOverSource_ = OverwriteSource();
+        if (RunInstall())
+            installedOverSource_ = OverwriteSource();
     });
     prgModsDone->hide();
     cmdSaveLog->setEnabled(true);
     cmdNext->setEnabled(true);
     if (cmdNext->isVisible())
         cmdNext->setFocus();
+}
+
+bool frmInstallHack::RunInstall()
+{
+    // The hack this window was opened for, whatever the list has selected since; the list's
+    // selection is the current hack again afterwards.
+    const OwnHackRun run(state_, hackNum_);
+    if (!OwnHackFound(run) || !StartRun(hackNum_))
+        return false;
+    RunInstallation(state_, *this, log_);
+    return true;
+}
+
+bool frmInstallHack::StartRun(int hackNum)
+{
+    backupFolder_.clear();
+    if (chkOverSource->isChecked() && !ConfirmOverwrite(hackNum))
+        return false;
+    ShowLog();
+    return true;
 }
 
 void frmInstallHack::Preview()
@@ -292,9 +317,10 @@ bool frmInstallHack::OwnHackFound(const OwnHackRun& run)
     return false;
 }
 
-bool frmInstallHack::ConfirmOverwrite()
+// Asks before the source files are overwritten, naming the folder that keeps their copies.
+bool frmInstallHack::ConfirmOverwrite(int hackNum)
 {
-    const QString folder = NewBackupFolder(state_);
+    const QString folder = NewBackupFolder(state_, hackNum);
     const QString text = tr("The source files will be overwritten with the hack's board files and support files. "
                             "A copy of each replaced file is kept in %1. Continue?")
                              .arg(QDir::toNativeSeparators(state_.ProgramFolder + u'/' + folder));

@@ -14,6 +14,7 @@ class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QVBoxLayout;
 
 namespace zp {
 
@@ -65,6 +66,22 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Sizes and centres the window and sets the options from the configuration.
+    void LoadOptions();
+    // Shows what the window installs: its title, the instructions before and after the run (Null
+    // when there are none), and the name the saved log is given.
+    void ShowHack(const QString& title, const QString& name, const QString& preInstall, const QVariant& postInstall);
+    // The run of "&Install", inside the guard of the log: the window offers "&Next" afterwards.
+    // False when it did not start.
+    virtual bool RunInstall();
+    // Before a run whose first hack is `hackNum`: asks before the source files are overwritten,
+    // naming the folder that will keep their copies, then shows the log. False when declined.
+    bool StartRun(int hackNum);
+
+    QVBoxLayout* options_; // the option controls, beside the buttons
+    MainFrame& main_;
+    AppState& state_;
+    GridLog log_;
 
 private:
     void LayOut();
@@ -74,8 +91,7 @@ private:
     void Preview();
     // Says so when the hack this window was opened for is no longer in the database.
     bool OwnHackFound(const OwnHackRun& run);
-    // Asks before the source files are overwritten, naming the folder that keeps their copies.
-    bool ConfirmOverwrite();
+    bool ConfirmOverwrite(int hackNum);
     void ShowLog();
     void Next();
     // The closing question after an installation over the source folder, which it names.
@@ -84,9 +100,6 @@ private:
     void SaveLog();
     void Unload();
 
-    MainFrame& main_;
-    AppState& state_;
-    GridLog log_;
     int hackNum_ = 0;
     QString hackName_;
     QVariant postInstall_; // PostInstallCom of the hack, Null when it has none

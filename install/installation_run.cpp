@@ -14,11 +14,22 @@
 #include "install/mod_pass.h"
 #include "install/source_backup.h"
 
+#include <algorithm>
 #include <map>
+#include <set>
 
 namespace zp {
 
 namespace {
+
+// One hack's share of a run: the files it put into the work folder, and whether each of them got
+// there.
+struct HackPart
+{
+    int hackNum = 0;
+    std::set<QString> files {}; // relative paths of its board files and staged support files
+    bool allWritten = true;
+};
 
 class InstallationRun
 {
@@ -31,14 +42,26 @@ public:
     {
     }
 
+    // The current hack alone.
     InstallOutcome Run();
+    // Several hacks in this order, each over the working copies the earlier ones left; every file
+    // is put in place once all of them are done.
+    InstallOutcome RunSeveral(const std::vector<int>& hackNums);
 
 private:
+    // Readies the engine for the hack now current and logs the row that names it.
+    void BeginHack();
     bool PrepareFolders();
     // Empties the output folder when asked to, and makes it when it is missing.
     bool PrepareOutputFolder();
-    bool ApplyMods();
-    bool CopyResult();
+    // Applies the mods of the current hack, then writes its support files (staged in the work
+    // folder, or into the output folder), noting its files in the last part; false when the hack has
+    // no mods.
+    bool InstallHack(bool stageSupportFiles);
+    bool CopyResult(const std::vector<int>& hackNums);
+    // Every file of the part reached its place, and it has one.
+    bool Arrived(const HackPart& part) const;
+    void Finish();
     void StageSupportFile(const QString& relative, Recordset& files);
     void Halt(const QString& message);
 
@@ -48,37 +71,93 @@ private:
     const QString workFolder_;
     BackgroundFlush flush_; // the work files, flushed while the others are worked on
     std::map<QString, QString> saved_; // relative path -> its file in the work folder, in name order
+    std::vector<HackPart> parts_; // the hacks installed so far; the last is the one at work
+    std::set<QString> placed_; // the files put in their place
     int supportFiles_ = 0; // support files staged in the work folder
-    bool allWritten_ = true; // every file reached its destination so far
-    bool anyPlaced_ = false; // a board file was put in place
 };
 
 InstallOutcome InstallationRun::Run()
 {
     log_.Clear();
+    BeginHack();
+    if (!PrepareFolders())
+        return InstallOutcome::Halted;
+    parts_.push_back({state_.CurrentHackNum});
+    // Over the source, the support files go where the board files go: staged with them in the work
+    // folder, backed up and listed in the manifest like every file the run replaces or creates.
+    if (!InstallHack(host_.OverwriteSource()))
+        return InstallOutcome::NothingToDo;
+    if (!CopyResult({state_.CurrentHackNum}))
+        return InstallOutcome::Halted;
+    LogHackName(state_, log_, QStringLiteral("END Installation"));
+    Finish();
+    // A run that changed no board file (a missing source folder) is no installation.
+    if (Arrived(parts_.front()))
+        StampTime(*state_.HackInfoRecordset, QStringLiteral("LastInstall"));
+    return InstallOutcome::Completed;
+}
+
+InstallOutcome InstallationRun::RunSeveral(const std::vector<int>& hackNums)
+{
+    log_.Clear();
+    std::vector<int> installed;
+    for (const int hackNum : hackNums) {
+        if (std::any_of(
+                parts_.begin(), parts_.end(), [hackNum](const HackPart& part) { return part.hackNum == hackNum; }))
+            continue; // a hack named twice is installed once
+        // The engine reads the current hack: each is selected for its share, the one selected
+        // before afterwards.
+        const OwnHackRun selected(state_, hackNum);
+        if (!selected.Found()) {
+            log_.AddFailedRow(
+                QString(),
+                QString(),
+                QStringLiteral("Hack not found"),
+                QStringLiteral("There is no hack number %1 in the database; it was left out.").arg(hackNum));
+            continue;
+        }
+        BeginHack();
+        if (parts_.empty() && !PrepareFolders())
+            return InstallOutcome::Halted;
+        parts_.push_back({hackNum});
+        // Staged, so that a later hack finds them and an earlier hack's copy does not replace them.
+        if (InstallHack(true))
+            installed.push_back(hackNum);
+    }
+    if (installed.empty())
+        return InstallOutcome::NothingToDo;
+    if (!CopyResult(installed))
+        return InstallOutcome::Halted;
+    for (const HackPart& part : parts_) {
+        const OwnHackRun selected(state_, part.hackNum);
+        if (!selected.Found())
+            continue;
+        LogHackName(state_, log_, QStringLiteral("END Installation"));
+        if (Arrived(part))
+            StampTime(*state_.HackInfoRecordset, QStringLiteral("LastInstall"));
+    }
+    Finish();
+    return InstallOutcome::Completed;
+}
+
+void InstallationRun::BeginHack()
+{
     state_.CurrentHackType = static_cast<qint16>(state_.HackInfoRecordset->Int("HackType"));
     LoadDirectoryTable(state_);
     LogHackName(state_, log_, QStringLiteral("BEGIN Installation"));
-    if (!PrepareFolders())
-        return InstallOutcome::Halted;
-    if (!ApplyMods())
-        return InstallOutcome::NothingToDo;
-    // Over the source, the support files go where the board files go: staged with them in the work
-    // folder, backed up and listed in the manifest like every file the run replaces or creates.
-    SupportFileWrite intoWorkFolder;
-    if (host_.OverwriteSource())
-        intoWorkFolder = [this](const QString& relative, Recordset& files) { StageSupportFile(relative, files); };
-    if (!WriteSupportFiles(state_, log_, intoWorkFolder))
-        allWritten_ = false;
-    if (!CopyResult())
-        return InstallOutcome::Halted;
-    LogHackName(state_, log_, QStringLiteral("END Installation"));
+}
+
+void InstallationRun::Finish()
+{
     log_.SetCurrentRow(0);
     RemoveJobFolderLater(workFolder_);
-    // A run that changed no board file (a missing source folder) is no installation.
-    if (allWritten_ && anyPlaced_)
-        StampTime(*state_.HackInfoRecordset, QStringLiteral("LastInstall"));
-    return InstallOutcome::Completed;
+}
+
+bool InstallationRun::Arrived(const HackPart& part) const
+{
+    return part.allWritten && !part.files.empty()
+        && std::all_of(
+               part.files.begin(), part.files.end(), [this](const QString& file) { return placed_.contains(file); });
 }
 
 void InstallationRun::Halt(const QString& message)
@@ -122,36 +201,49 @@ bool InstallationRun::PrepareOutputFolder()
     return true;
 }
 
-// Applies the mods file by file; false when the hack has none.
-bool InstallationRun::ApplyMods()
+bool InstallationRun::InstallHack(bool stageSupportFiles)
 {
+    HackPart& part = parts_.back();
     ModPass pass(state_, host_, log_, workFolder_, state_.SourceDir, saved_);
     pass.FlushInBackground(flush_);
-    const bool any = pass.Run();
-    allWritten_ = allWritten_ && pass.AllWritten();
-    return any;
+    if (!pass.Run())
+        return false;
+    part.allWritten = pass.AllWritten();
+    for (const ModResult& mod : pass.Results()) {
+        if (saved_.count(mod.relativePath) > 0)
+            part.files.insert(mod.relativePath);
+    }
+    SupportFileWrite intoWorkFolder;
+    if (stageSupportFiles)
+        intoWorkFolder = [this](const QString& relative, Recordset& files) { StageSupportFile(relative, files); };
+    if (!WriteSupportFiles(state_, log_, intoWorkFolder))
+        part.allWritten = false;
+    return true;
 }
 
-// A support file bound for `relative` below the source folder, written into the work folder. A
-// board file of the hack at the same place wins, as it does when both go to the output folder.
+// A support file bound for `relative` below the destination, written into the work folder. A board
+// file of the same hack at the same place wins, as it does when both go to the output folder; the
+// file of an earlier hack there gives way, as it would when installed before.
 void InstallationRun::StageSupportFile(const QString& relative, Recordset& files)
 {
+    HackPart& part = parts_.back();
     const QString path = JoinInsideRoot(QString(), relative).value_or(QString()).mid(1);
-    if (path.isEmpty() || saved_.count(path) > 0)
+    if (path.isEmpty() || part.files.contains(path))
         return;
     if (!DirExists(workFolder_) && !MakePath(workFolder_))
         throw std::runtime_error("Unable to create temporary work directory.");
     const QString workFile = workFolder_ + QStringLiteral("/s") + QString::number(++supportFiles_);
     files.WriteBlobToFile(QStringLiteral("FileData"), workFile);
     saved_[path] = workFile;
+    part.files.insert(path);
 }
 
 // Puts every file of the work folder in its place below the output folder, or over the source
 // folder after backing up what it replaces: moved there when the work folder lies on the same file
 // system, copied otherwise, each whole or not at all after one flush of the disk for all of them.
 // One whose place lies behind a symbolic link is skipped. False when the output folder has gone and
-// cannot be made again.
-bool InstallationRun::CopyResult()
+// cannot be made again. The backup is the installation of `hackNums`.
+bool InstallationRun::CopyResult(const std::vector<int>& hackNums)
 {
     const bool overSource = host_.OverwriteSource();
     const QString destination = overSource ? state_.SourceDir : state_.OutputDir;
@@ -162,20 +254,16 @@ bool InstallationRun::CopyResult()
     QStringList files;
     for (const auto& [relative, workFile] : saved_) {
         if (const QString link = LinkOnTheWay(destination, relative); !link.isEmpty()) {
-            allWritten_ = false;
             log_.AddFailedRow(FileNameOf(relative), QString(), QStringLiteral("Unsafe Path"), RefusedLinkText(link));
         } else {
             files << relative;
         }
     }
-    SourceBackup backup(state_, log_, host_.SourceBackupFolder());
-    if (overSource && !backup.Begin(files, saved_)) {
-        allWritten_ = false;
+    SourceBackup backup(state_, log_, host_.SourceBackupFolder(), hackNums);
+    if (overSource && !backup.Begin(files, saved_))
         return true;
-    }
     QStringList notPlaced;
     const auto failed = [this, &notPlaced](const QString& relative, const QString& reason) {
-        allWritten_ = false;
         notPlaced << relative;
         log_.AddFailedRow(FileNameOf(relative), QString(), QStringLiteral("Copy Files"), reason);
     };
@@ -184,7 +272,6 @@ bool InstallationRun::CopyResult()
         try {
             batch.Stage(saved_.at(relative), destination, relative);
         } catch (const UnsafePathError& e) {
-            allWritten_ = false;
             notPlaced << relative;
             log_.AddFailedRow(FileNameOf(relative), QString(), QStringLiteral("Unsafe Path"), RefusedLinkText(e.link));
         } catch (const std::exception& e) {
@@ -192,7 +279,9 @@ bool InstallationRun::CopyResult()
         }
     }
     batch.Commit(failed, &flush_);
-    anyPlaced_ = notPlaced.size() < files.size();
+    placed_.insert(files.begin(), files.end());
+    for (const QString& relative : notPlaced)
+        placed_.erase(relative);
     if (overSource)
         backup.Complete(notPlaced);
     return true;
@@ -204,6 +293,13 @@ InstallOutcome RunInstallation(AppState& state, InstallationHost& host, LogSink&
 {
     InstallOutcome outcome = InstallOutcome::Halted;
     RunAsJob(state, DatabaseUse::Writes, [&] { outcome = InstallationRun(state, host, log).Run(); });
+    return outcome;
+}
+
+InstallOutcome RunInstallations(AppState& state, const std::vector<int>& hackNums, InstallationHost& host, LogSink& log)
+{
+    InstallOutcome outcome = InstallOutcome::Halted;
+    RunAsJob(state, DatabaseUse::Writes, [&] { outcome = InstallationRun(state, host, log).RunSeveral(hackNums); });
     return outcome;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <functional>
+#include <vector>
 
 namespace zp {
 
@@ -41,6 +42,18 @@ enum class InstallOutcome {
 // DeleteOutputFirst says. Every file written appears whole or not at all, and nothing is written
 // through a symbolic link below the output or source folder.
 InstallOutcome RunInstallation(AppState& state, InstallationHost& host, LogSink& log);
+
+// Installs several hacks in this order as one job, a hack named twice once: each hack's mods are
+// applied over the working copies the hacks before it left (or the board files found as for one
+// hack), its support files staged with them, and every file is put in its place (backed up, over
+// the source folder, in one backup that names every hack of the run) once all hacks are done. The
+// log names each hack at the start of its rows and again, with the end, once the files are in
+// place; each hack's LastInstall is stamped only when every file it wrote reached its place. The
+// engine reads the current hack: each hack is selected for its share, and the hack selected
+// before is selected again after it. A hack no longer in the database is a red row and left out.
+// NothingToDo when none of the hacks has a mod.
+InstallOutcome
+RunInstallations(AppState& state, const std::vector<int>& hackNums, InstallationHost& host, LogSink& log);
 
 // Writes the FileData of the support file at the current row of `files`, bound for `relative` below
 // the output folder, somewhere else than there; throws std::runtime_error naming the failure.

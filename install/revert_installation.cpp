@@ -67,6 +67,7 @@ std::optional<BackupInfo> DescribeBackup(const QString& programFolder, const QSt
     try {
         if (const std::optional<BackupManifest> manifest = ReadManifest(programFolder, name)) {
             info.files = int(manifest->rows.size());
+            info.hacks = manifest->hacks;
             info.state = manifest->complete ? BackupState::NotReverted : BackupState::Interrupted;
         }
     } catch (const ManifestError&) {
@@ -75,6 +76,18 @@ std::optional<BackupInfo> DescribeBackup(const QString& programFolder, const QSt
     if (info.Revertible() && MarkedReverted(programFolder, name))
         info.state = BackupState::Reverted;
     return info;
+}
+
+// The hacks as "Name (number), ...", the number alone for a hack no longer in the database.
+QString HackNames(AppState& state, const std::vector<int>& hacks)
+{
+    QStringList names;
+    for (const int hack : hacks) {
+        Recordset info(state.Connection);
+        info.Open(QStringLiteral("SELECT [Name] FROM [HackInfo] WHERE [HackNum] = %1").arg(hack));
+        names << (info.EOF() ? QString::number(hack) : QStringLiteral("%1 (%2)").arg(info.Text("Name")).arg(hack));
+    }
+    return names.join(QStringLiteral(", "));
 }
 
 // The second of two backups made within one second has the suffix 2, and so on.
@@ -139,6 +152,12 @@ RevertOutcome Revert::Run()
     }
     log_.Clear();
     LogHackName(state_, log_, QStringLiteral("BEGIN Revert"));
+    if (!manifest->hacks.empty())
+        log_.AddRow(QString(),
+                    QString(),
+                    QStringLiteral("Several Hacks"),
+                    QStringLiteral("The backup keeps one installation of %1: the files of all of them are put back.")
+                        .arg(HackNames(state_, manifest->hacks)));
     for (const ManifestRow& row : manifest->rows) {
         RevertFile(row);
         log_.ProcessEvents();
@@ -282,6 +301,11 @@ const char* BackupStateText(BackupState state)
     return "";
 }
 
+bool BackupInfo::Covers(int hack) const
+{
+    return hack == hackNum || std::find(hacks.begin(), hacks.end(), hack) != hacks.end();
+}
+
 std::vector<BackupInfo> ListBackups(const QString& programFolder, std::optional<int> hackNum)
 {
     std::vector<BackupInfo> backups;
@@ -290,7 +314,7 @@ std::vector<BackupInfo> ListBackups(const QString& programFolder, std::optional<
         = QDir(programFolder + u'/' + BackupsFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
     for (const QString& name : names) {
         const std::optional<BackupInfo> backup = DescribeBackup(programFolder, name);
-        if (backup && (!hackNum || backup->hackNum == *hackNum))
+        if (backup && (!hackNum || backup->Covers(*hackNum)))
             backups.push_back(*backup);
     }
     std::sort(backups.begin(), backups.end(), [](const BackupInfo& a, const BackupInfo& b) {

@@ -26,15 +26,19 @@ const char* BackupStateText(BackupState state);
 struct BackupInfo
 {
     QString name; // the folder's name
-    int hackNum = 0;
+    int hackNum = 0; // the hack installed, the first one of a run of several
     QDateTime time;
     int files = -1; // the files its manifest lists; -1 without a readable one
     BackupState state = BackupState::NoManifest;
+    std::vector<int> hacks {}; // every hack of a run of several, from its manifest; empty for one
 
     bool Revertible() const { return state == BackupState::NotReverted || state == BackupState::Interrupted; }
+    // Whether the installation it keeps installed this hack.
+    bool Covers(int hack) const;
 };
 
-// The backups of the program folder (of one hack when `hackNum` is given), newest first.
+// The backups of the program folder (those that cover one hack when `hackNum` is given), newest
+// first: the newest backup of a hack may be the one of a run that installed several.
 std::vector<BackupInfo> ListBackups(const QString& programFolder, std::optional<int> hackNum = std::nullopt);
 // The backup of the hack with this folder name, or its newest one when `name` is empty.
 std::optional<BackupInfo> FindBackup(const QString& programFolder, int hackNum, const QString& name);
@@ -55,13 +59,12 @@ enum class RevertOutcome {
 };
 
 // Undoes the installation kept in the backup `name` of the hack at the current row of
-// HackInfoRecordset, as one job (JobLock), logging a row per file: a file whose bytes are still
-// those the installation wrote gets its backup copy back (whole: a temporary file renamed over it),
-// a file it created is removed, a file changed since then is left alone (a red row) unless
-// `force`. Then each folder the installation made is removed when it is empty, innermost first.
-// Once every file is as before the installation, a mark in the backup folder says it has been
-// reverted, and a second revert changes nothing. Nothing is written outside the source folder
-// or through a symbolic link, whatever the manifest says.
+// HackInfoRecordset (of every hack of its run, for a run of several), as one job (JobLock), logging a row per file: a
+// file whose bytes are still those the installation wrote gets its backup copy back (whole: a temporary file renamed
+// over it), a file it created is removed, a file changed since then is left alone (a red row) unless `force`. Then each
+// folder the installation made is removed when it is empty, innermost first. Once every file is as before the
+// installation, a mark in the backup folder says it has been reverted, and a second revert changes nothing. Nothing is
+// written outside the source folder or through a symbolic link, whatever the manifest says.
 RevertOutcome RevertInstallation(AppState& state, const QString& name, const RevertOptions& options, LogSink& log);
 
 } // namespace zp

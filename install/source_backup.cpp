@@ -15,9 +15,9 @@
 
 namespace zp {
 
-QString NewBackupFolder(const AppState& state)
+QString NewBackupFolder(const AppState& state, int hackNum)
 {
-    const QString base = QString(BackupsFolder) + u'/' + QString::number(state.CurrentHackNum) + u'-'
+    const QString base = QString(BackupsFolder) + u'/' + QString::number(hackNum) + u'-'
         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
     QString folder = base;
     for (int n = 2; QFileInfo::exists(state.ProgramFolder + u'/' + folder); ++n)
@@ -25,11 +25,14 @@ QString NewBackupFolder(const AppState& state)
     return folder;
 }
 
-SourceBackup::SourceBackup(const AppState& state, LogSink& log, const QString& folder)
+SourceBackup::SourceBackup(const AppState& state, LogSink& log, const QString& folder, const std::vector<int>& hackNums)
     : state_(state)
     , log_(log)
     , folder_(folder)
+    , firstHack_(hackNums.front())
 {
+    if (hackNums.size() > 1)
+        manifest_.hacks = hackNums;
 }
 
 bool SourceBackup::Begin(const QStringList& files, const std::map<QString, QString>& newContent)
@@ -37,7 +40,7 @@ bool SourceBackup::Begin(const QStringList& files, const std::map<QString, QStri
     if (files.isEmpty())
         return true;
     if (folder_.isEmpty() || QFileInfo::exists(state_.ProgramFolder + u'/' + folder_))
-        folder_ = NewBackupFolder(state_);
+        folder_ = NewBackupFolder(state_, firstHack_);
     const QString finalFolder = std::exchange(folder_, folder_ + UnfinishedBackupSuffix);
     for (const QString& relative : files) {
         if (!Keep(relative, newContent.at(relative)))

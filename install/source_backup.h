@@ -5,16 +5,17 @@
 #include <QString>
 #include <QStringList>
 #include <map>
+#include <vector>
 
 namespace zp {
 
 struct AppState;
 class LogSink;
 
-// The backup folder an installation of CurrentHackNum over the source folder would make now,
-// relative to the program folder: backups/<HackNum>-<yyyymmdd-hhmmss>, with "-2", "-3" ... when two
-// runs fall within one second.
-QString NewBackupFolder(const AppState& state);
+// The backup folder an installation over the source folder would make now, relative to the program
+// folder: backups/<HackNum>-<yyyymmdd-hhmmss>, with "-2", "-3" ... when two runs fall within one
+// second. `hackNum` is the hack installed, or the first of several installed in one run.
+QString NewBackupFolder(const AppState& state, int hackNum);
 
 // What an installation over the source folder keeps so that a revert can undo it: a copy of every
 // source file it replaces, at the same relative place in the backup folder, and the manifest, which
@@ -23,8 +24,9 @@ class SourceBackup
 {
 public:
     // `folder`: from NewBackupFolder, named when the user was asked; a new one is taken when it is
-    // empty or has been taken meanwhile.
-    SourceBackup(const AppState& state, LogSink& log, const QString& folder);
+    // empty or has been taken meanwhile. `hackNums`: the hacks the run installs (at least one), in its
+    // order; the folder is named for the first, and the manifest names them all when there are several.
+    SourceBackup(const AppState& state, LogSink& log, const QString& folder, const std::vector<int>& hackNums);
 
     // Before files are put over the source folder: `files` are their paths relative to the source
     // folder, `newContent` maps each to the file that will take its place. Copies every source
@@ -51,6 +53,7 @@ private:
     const AppState& state_;
     LogSink& log_;
     QString folder_; // relative to the program folder; the unfinished name until Publish
+    const int firstHack_;
     BackupManifest manifest_;
     std::map<QString, QString> normalPaths_; // the path as the run names it -> manifest path
 };

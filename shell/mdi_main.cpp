@@ -6,6 +6,7 @@
 #include "app/dialogs.h"
 #include "authoring/frm_record_hack.h"
 #include "boardcheck/frm_board_check.h"
+#include "boardcheck/frm_install_several.h"
 #include "catalogue/frm_check_updates.h"
 #include "catalogue/frm_edit_hack.h"
 #include "install/frm_install_hack.h"
@@ -116,12 +117,18 @@ void mdiMain::CreateMenus()
     mnuImport->setEnabled(bool(ProgramHackListOpeners(*this).ImportHack));
     mnuOpenFile = add(mnuHacks, "mnuOpenFile", tr("&Open Text File"), &mdiMain::OpenTextFile);
     mnuOpenFile->setShortcuts(QKeySequence::Open);
+    mnuInstallSeveral = add(mnuHacks, "mnuInstallSeveral", tr("Install &Several..."), [this] {
+        if (const std::vector<int> hacks = ListedSelection(); !hacks.empty())
+            ShowSeveralInstaller(*this, hacks);
+    });
     mnuRevertInstall = add(mnuHacks, "mnuRevertInstall", tr("&Revert Installation..."), [this] {
         if (CurrentHackHasBackup(State()))
             ShowRevertInstallation(*this);
     });
-    connect(
-        mnuHacks, &QMenu::aboutToShow, this, [this] { mnuRevertInstall->setEnabled(CurrentHackHasBackup(State())); });
+    connect(mnuHacks, &QMenu::aboutToShow, this, [this] {
+        mnuInstallSeveral->setEnabled(!ListedSelection().empty());
+        mnuRevertInstall->setEnabled(CurrentHackHasBackup(State()));
+    });
     mnuBoardCheck = add(mnuHacks, "mnuBoardCheck", tr("&Board Check..."), [this] { ShowBoardCheck(*this); });
     mnuRecordHack = add(mnuHacks, "mnuRecordHack", tr("&New Hack from Changes..."), [this] { ShowRecordHack(*this); });
     mnuCheckUpdates
@@ -184,6 +191,14 @@ void mdiMain::ShowSplash()
 void mdiMain::ShowHackList(int selectHackNum)
 {
     zp::ShowHackList(*this, selectHackNum);
+}
+
+std::vector<int> mdiMain::ListedSelection()
+{
+    frmListHacks* list = FindHackList(mdiArea());
+    if (!list || !WindowFrame(list)->isVisible())
+        return {};
+    return list->SelectedHackNums();
 }
 
 void mdiMain::ShowImport()

@@ -3,6 +3,7 @@
 #include "widgets/main_frame.h"
 
 #include <QString>
+#include <vector>
 
 class QAction;
 class QMenu;
@@ -56,6 +57,7 @@ public:
     QMenu* mnuHacks;
     QAction* mnuImport;
     QAction* mnuOpenFile;
+    QAction* mnuInstallSeveral; // enabled when the hack list shows selected rows
     QAction* mnuRevertInstall; // enabled when the selected hack has a backup
     QAction* mnuBoardCheck;
     QAction* mnuRecordHack;
@@ -91,6 +93,8 @@ private:
     void ShowOptions();
     // The import window, modal; the hack list (when showing) is refilled afterwards.
     void ShowImport();
+    // The HackNums of the rows selected in the hack list, when it is showing; none otherwise.
+    std::vector<int> ListedSelection();
     void ImportWhenIdle(const QString& file);
     // True while an installation, analysis or revert runs in a working window.
     bool RunGoing() const;

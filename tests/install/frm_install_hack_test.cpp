@@ -1,6 +1,7 @@
 #include "board_windows.h"
 #include "log_rows.h"
 
+#include "boardcheck/frm_install_several.h"
 #include "database/recordset.h"
 #include "engine/modification_engine.h"
 #include "install/frm_diff_view.h"
@@ -11,8 +12,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProgressBar>
@@ -282,6 +285,38 @@ TEST_F(InstallWindowTest, PreviewShowsTheDiffWritesNothingAndSavesThePatch)
     EXPECT_EQ(main->mdiArea()->activeSubWindow(), w.parentWidget());
     w.cmdInstall->click();
     EXPECT_FALSE(w.cmdPreview->isVisible());
+}
+
+// Hacks > Install Several opens the installation window for the rows selected in the hack list and
+// installs them, each over the one before it.
+TEST_F(InstallWindowTest, InstallSeveralOpensTheWindowForTheSelectedRows)
+{
+    const int first = AddHack("First");
+    AddMod(first, 1, "forum.cgi", 0, "", AddBefore, 1, "# hook", "first()");
+    AddHack("Left Out");
+    frmListHacks& list = ShowHackList(*main);
+    emit main->mnuHacks->aboutToShow();
+    EXPECT_TRUE(main->mnuInstallSeveral->isEnabled()); // the current row is selected
+    list.fgHackList->clearSelection();
+    emit main->mnuHacks->aboutToShow();
+    EXPECT_FALSE(main->mnuInstallSeveral->isEnabled());
+    for (int row = 1; row < list.fgHackList->Rows(); ++row) {
+        if (list.fgHackList->TextMatrix(row, 0) != "Left Out")
+            list.fgHackList->selectionModel()->select(list.fgHackList->model()->index(row - 1, 0),
+                                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    emit main->mnuHacks->aboutToShow();
+    main->mnuInstallSeveral->trigger();
+
+    auto* window = main->findChild<frmInstallSeveral*>();
+    ASSERT_NE(window, nullptr);
+    EXPECT_THAT(window->Hacks(), ::testing::UnorderedElementsAre(hack, first));
+    const QString instructions = window->txtPreInstall->toPlainText();
+    EXPECT_TRUE(instructions.contains("== Hooks ==") && instructions.contains("== First =="));
+    EXPECT_FALSE(instructions.contains("Left Out"));
+    window->cmbOrder->setCurrentIndex(1);
+    window->cmdInstall->click();
+    EXPECT_EQ(Read(output + "/cgi-bin/forum.cgi"), "first()\r\n# hook\r\nadded()\r\n");
 }
 
 } // namespace

@@ -278,5 +278,93 @@ TEST_F(RevertCommandsTest, ARestoredFileIsANewFileRenamedIntoPlace)
     EXPECT_EQ(Read(home.filePath("installed.cgi")), "y\r\n");
 }
 
+// "Swap" replaces the line x; "Follow" adds a line after it, so Swap installed first breaks Follow,
+// and the safe order puts Follow first.
+class SeveralHacksTest : public InstallCommandsTest
+{
+protected:
+    SeveralHacksTest()
+    {
+        Write(source + "/cgi-bin/forum.cgi", "x\r\n");
+        swap = AddHack("Swap");
+        AddMod(swap, 1, "forum.cgi", 0, "", Replace, 1, "x", "y");
+        follow = AddHack("Follow");
+        AddMod(follow, 1, "forum.cgi", 0, "", AddAfter, 1, "x", "b");
+    }
+
+    int swap = 0, follow = 0;
+};
+
+TEST_F(SeveralHacksTest, EachHackInstallsOverTheOnesBeforeItInTheOrderChosen)
+{
+    const struct
+    {
+        QStringList hacks;
+        QByteArray forum;
+        int status;
+        QString second; // the hack installed second
+    } cases[] = {
+        {{"Follow", "Swap"}, "y\r\nb\r\n", 0, "Swap"},
+        {{"Swap", "Follow", "--order", "given"}, "y\r\n", 1, "Follow"},
+        {{"Swap", "Follow", "--order", "safe"}, "y\r\nb\r\n", 0, "Swap"},
+    };
+    for (const auto& c : cases) {
+        const CliResult result = Cli(QStringList {"install", "--delete-output"} + c.hacks);
+        EXPECT_EQ(result.status, c.status) << qPrintable(c.hacks.join(' ') + result.err);
+        EXPECT_EQ(Read(output + "/cgi-bin/forum.cgi"), c.forum) << qPrintable(c.hacks.join(' '));
+        const QStringList named = result.out.split('\n').filter("BEGIN Installation\tHack Name:");
+        ASSERT_EQ(named.size(), 2);
+        EXPECT_TRUE(named[1].contains("Hack Name:" + c.second + " at ")) << qPrintable(named[1]);
+    }
+    EXPECT_EQ(Cli({"install", "Swap", "Follow", "--order", "best"}).status, 2);
+}
+
+TEST_F(SeveralHacksTest, AHackOrderWithACycleIsNamedAndNothingIsInstalled)
+{
+    const int other = AddHack("Other");
+    AddMod(other, 1, "forum.cgi", 0, "", Replace, 1, "x", "z"); // each of Swap and Other breaks the other
+    const CliResult result = Cli({"install", "Swap", "Other", "--order", "safe"});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_THAT(result.err.toStdString(), ::testing::HasSubstr("no safe order: "));
+    EXPECT_THAT(result.err.toStdString(), ::testing::HasSubstr("nothing was installed"));
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(FilesBelow(output), QStringList());
+    EXPECT_EQ(Read(source + "/cgi-bin/forum.cgi"), "x\r\n");
+}
+
+TEST_F(SeveralHacksTest, OneRevertUndoesEveryHackOfARunOverTheSource)
+{
+    Write(source + "/html/page.html", "<p>old</p>\r\n");
+    const int after = AddHack("After");
+    AddMod(after, 1, "forum.cgi", 0, "", AddAfter, 1, "y", "b"); // finds only what Swap wrote
+    AddMod(after, 2, "page.html", 1, "", Replace, 1, "old", "new");
+    AddSupportFile(after, "made.txt", 1, "", "made");
+    const QStringList before = FilesBelow(source);
+    const QByteArray forum = Read(source + "/cgi-bin/forum.cgi");
+
+    EXPECT_EQ(Cli({"install", "Swap", "After", "--overwrite-source"}).status, 0);
+    EXPECT_EQ(Read(source + "/cgi-bin/forum.cgi"), "y\r\nb\r\n");
+    EXPECT_EQ(Read(source + "/html/page.html"), "<p>new</p>\r\n");
+    EXPECT_EQ(Read(source + "/html/made.txt"), "made");
+    // One backup, listed for each hack of the run.
+    const QString listed = Cli({"backups"}).out;
+    EXPECT_EQ(listed.count('\n'), 1);
+    EXPECT_EQ(Cli({"backups", "Swap"}).out, listed);
+    EXPECT_EQ(Cli({"backups", "After"}).out, listed);
+
+    const CliResult reverted = Cli({"revert", "After"});
+    EXPECT_EQ(reverted.status, 0) << qPrintable(reverted.out);
+    EXPECT_THAT(
+        reverted.out.toStdString(),
+        ::testing::HasSubstr(QString("Several Hacks\tThe backup keeps one installation of Swap (%1), After (%2):")
+                                 .arg(swap)
+                                 .arg(after)
+                                 .toStdString()));
+    EXPECT_EQ(FilesBelow(source), before);
+    EXPECT_EQ(Read(source + "/cgi-bin/forum.cgi"), forum);
+    EXPECT_EQ(Read(source + "/html/page.html"), "<p>old</p>\r\n");
+    EXPECT_THAT(Cli({"backups", "Swap"}).out.toStdString(), ::testing::HasSubstr("\treverted\t"));
+}
+
 } // namespace
 } // namespace zp::testing

@@ -555,6 +555,44 @@ TEST_F(InstallationRunTest, FailedCopyIsARedRowNotACrash)
     EXPECT_EQ(LastInstall(hack), "");
 }
 
+// A run of several stamps each hack whose files all arrived, names each hack's rows, and leaves the
+// hack list's selection as it was.
+TEST_F(InstallationRunTest, SeveralHacksAreStampedOnlyWhenTheirFilesAllArrived)
+{
+    Write(source + "/cgi-bin/forum.cgi", "x");
+    Write(source + "/html/page.html", "old");
+    Write(output + "/cgi-bin", "a file where the folder belongs");
+    const int blocked = AddHack("Blocked");
+    AddMod(blocked, 1, "forum.cgi", 0, "", Replace, 1, "x", "y");
+    const int shared = AddHack("Shared");
+    AddMod(shared, 1, "page.html", 1, "", Replace, 1, "old", "mid");
+    AddMod(shared, 2, "forum.cgi", 0, "", Replace, 1, "y", "z");
+    const int page = AddHack("Page");
+    AddMod(page, 1, "page.html", 1, "", Replace, 1, "mid", "new");
+    const int selected = AddHack("Selected");
+    SelectHack(selected);
+
+    EXPECT_EQ(RunInstallations(state, {blocked, shared, page}, host, log), InstallOutcome::Completed);
+    EXPECT_EQ(Read(output + "/html/page.html"), "new");
+    EXPECT_EQ(LastInstall(blocked), "");
+    EXPECT_EQ(LastInstall(shared), ""); // its forum.cgi did not arrive either
+    EXPECT_NE(LastInstall(page), "");
+    QStringList named;
+    for (const LogRow& row : log.rows) {
+        if (row.Comment.endsWith(" Installation"))
+            named << row.Comment + ' ' + row.Description.section(" at ", 0, 0);
+    }
+    EXPECT_EQ(named,
+              QStringList({"BEGIN Installation Hack Name:Blocked",
+                           "BEGIN Installation Hack Name:Shared",
+                           "BEGIN Installation Hack Name:Page",
+                           "END Installation Hack Name:Blocked",
+                           "END Installation Hack Name:Shared",
+                           "END Installation Hack Name:Page"}));
+    EXPECT_EQ(state.CurrentHackNum, selected);
+    EXPECT_EQ(state.HackInfoRecordset->Int("HackNum"), selected);
+}
+
 // A FIFO would hold the run forever on its first read: it is refused, named, and the run goes on.
 TEST_F(InstallationRunTest, AFifoInPlaceOfABoardFileIsRefusedNamingIt)
 {

@@ -61,6 +61,7 @@ TEST_F(MainWindowTest, MenusCarryEveryCaptionInOrder)
               QStringList({"mnuHackList=&List Hacks",
                            "mnuImport=&Import Hack",
                            "mnuOpenFile=&Open Text File",
+                           "mnuInstallSeveral=Install &Several...",
                            "mnuRevertInstall=&Revert Installation...",
                            "mnuBoardCheck=&Board Check...",
                            "mnuRecordHack=&New Hack from Changes...",
