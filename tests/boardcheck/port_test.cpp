@@ -182,7 +182,7 @@ TEST_F(PortTest, AModAPersonWroteIsCarriedAsWritten)
 TEST_F(PortTest, APersonSeesTheConflictAndTriesTheirModOnThatHackAloneStoringNothing)
 {
     WriteBoth("forum.cgi", "a\r\nb\r\nc\r\n", "top\r\na\r\nB2\r\nc\r\n");
-    AddMod(AddHack("Other"), 1, "forum.cgi", 0, "", AddBefore, 1, "a", "x");
+    AddMod(AddHack("Above"), 1, "forum.cgi", 0, "", AddBefore, 1, "a", "x");
     const int hack = AddHack("Bold");
     AddMod(hack, 1, "forum.cgi", 0, "", Replace, 1, "b", "<b>b</b>");
     const MergeTexts texts = PortMergeTexts(state, request, hack, "cgi-bin/forum.cgi");
