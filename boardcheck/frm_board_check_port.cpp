@@ -47,7 +47,7 @@ QString HackDetail(const PortedHack& hack)
 QStringList HackRow(const PortedHack& hack)
 {
     const QString name = hack.Version.isEmpty() ? hack.Hack.Name : hack.Hack.Name + u' ' + hack.Version;
-    return {name, QString(), QString(), QString(), HackVerdictText(hack), HackDetail(hack)};
+    return {name, HackVerdictText(hack), QString(), QString(), QString(), HackDetail(hack)};
 }
 
 bool SupportFile(const PortedMod& mod)
@@ -60,10 +60,10 @@ QStringList ModRow(const PortedMod& mod)
     const QString what
         = SupportFile(mod) ? frmBoardCheck::tr("support file") : frmBoardCheck::tr("mod %1").arg(mod.ModOrder);
     return {ModIndent + what,
+            ModVerdictText(mod.Verdict),
             mod.File,
             mod.Action,
             Carried(mod.Verdict) ? QString::number(mod.Mod.ModInst) : QString(),
-            ModVerdictText(mod.Verdict),
             PortDetail(mod)};
 }
 
@@ -75,11 +75,12 @@ QWidget* frmBoardCheck::PortTab()
     lblPortRelease = new QLabel(tab);
     cmdPortAll = new QPushButton(tr("Port A&ll"), tab);
     cmdPortSelected = new QPushButton(tr("Port Selecte&d"), tab);
+    // The verdict beside the name, in view however narrow the window.
     fgPort = new FlexGrid({{tr("Hack / Mod"), HackColumnTwips, Qt::AlignLeft | Qt::AlignVCenter},
+                           {tr("Verdict"), 1900, Qt::AlignLeft | Qt::AlignVCenter},
                            {tr("File"), 1900, Qt::AlignLeft | Qt::AlignVCenter},
                            {tr("Action"), 1100, Qt::AlignLeft | Qt::AlignVCenter},
                            {tr("Instance"), 800, Qt::AlignRight | Qt::AlignVCenter},
-                           {tr("Verdict"), 1900, Qt::AlignLeft | Qt::AlignVCenter},
                            {tr("Detail"), 2400, Qt::AlignLeft | Qt::AlignVCenter}},
                           tab);
     cmdResolveMod = new QPushButton(tr("&Resolve Mod..."), tab);

@@ -27,7 +27,7 @@ namespace {
 constexpr int WidthTwips = 12000;
 constexpr int HeightTwips = 8400;
 constexpr int MinimumWidthTwips = 7800;
-constexpr int MinimumHeightTwips = 6000;
+constexpr int MinimumHeightTwips = 6600;
 
 // The background of the lines where the hack and the new release conflict.
 const QColor ConflictBack(255, 199, 206);
@@ -109,7 +109,7 @@ frmPortMerge::frmPortMerge(MainFrame& main, PortRequest request, PortedHack hack
         box->setTabChangesFocus(true);
     for (QPlainTextEdit* box : {txtOldData, txtNewData}) {
         box->setFont(fixed);
-        box->setFixedHeight(fontMetrics().height() * 4 + 2 * box->frameWidth() + 8);
+        box->setFixedHeight(fontMetrics().height() * 3 + 2 * box->frameWidth() + 8);
     }
     txtOldData->setPlainText(mod.Mod.OldData);
     txtNewData->setPlainText(mod.Mod.NewData);
