@@ -173,6 +173,7 @@ void frmPortMerge::Load()
     CenterInParent(this);
     txtOldData->setFocus();
     work_ = std::make_shared<Work>();
+    work_->reading = true;
     cmdTryAgain->setEnabled(false);
     lblResult->setText(tr("Reading the three texts..."));
     job_.StartOnOwnState(
@@ -209,7 +210,8 @@ void frmPortMerge::EndWork(const QString& error)
 {
     cmdTryAgain->setEnabled(true);
     if (!error.isEmpty())
-        return lblResult->setText(tr("The port stopped: %1").arg(error));
+        return lblResult->setText(work_->reading ? tr("The three texts could not be read: %1").arg(error)
+                                                 : tr("The port stopped: %1").arg(error));
     lblResult->clear();
     if (work_->texts)
         ShowTexts(*work_->texts);
@@ -257,7 +259,10 @@ void frmPortMerge::GoToConflict(int index)
 
 void frmPortMerge::ShowPorted(const PortedHack& hack)
 {
-    const PortedMod& mod = hack.Mods.at(size_t(modIndex_));
+    if (size_t(modIndex_) >= hack.Mods.size())
+        return lblResult->setText(
+            tr("Not kept: the mods of %1 changed since the port; port it again.").arg(hack.Hack.Name));
+    const PortedMod& mod = hack.Mods[size_t(modIndex_)];
     if (!hack.BrokenFile.isEmpty())
         return lblResult->setText(
             tr("Not kept: installing the hack over the new release does not give the merged text of %1.")

@@ -61,6 +61,7 @@ private:
     // What a job of the view and the view share: the texts read, or the hack ported again.
     struct Work
     {
+        bool reading = false; // the texts, not a port
         std::optional<MergeTexts> texts;
         std::optional<PortedHack> ported;
     };
