@@ -1,5 +1,9 @@
 #include "app/background_job.h"
 
+#include "app/app_state.h"
+#include "app/common.h"
+
+#include <QScopeGuard>
 #include <QThread>
 #include <memory>
 
@@ -32,6 +36,17 @@ void BackgroundJob::Start(std::function<void()> job)
         emit Finished(*error);
     });
     thread_->start();
+}
+
+void BackgroundJob::StartOnOwnState(const AppState& state, std::function<void(AppState&)> job)
+{
+    Start([folder = state.ProgramFolder, &dialogs = state.dialogs, job = std::move(job)] {
+        AppState own(folder, dialogs);
+        const auto close = qScopeGuard([&own] { CloseDatabase(own); });
+        OpenDatabase(own);
+        LoadConfiguration(own, nullptr);
+        job(own);
+    });
 }
 
 } // namespace zp

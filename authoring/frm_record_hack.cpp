@@ -25,7 +25,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScopeGuard>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <atomic>
@@ -253,11 +252,7 @@ void frmRecordHack::StartRecord()
     SetRecording(true);
     // The recording writes the database: on a connection and a state of its own, so that the
     // windows keep theirs.
-    job_.Start([run = run_, folder = state_.ProgramFolder, &dialogs = state_.dialogs, request, source, input] {
-        AppState own(folder, dialogs);
-        const auto close = qScopeGuard([&own] { CloseDatabase(own); });
-        OpenDatabase(own);
-        LoadConfiguration(own, nullptr);
+    job_.StartOnOwnState(state_, [run = run_, request, source, input](AppState& own) {
         const RecordProgress progress = [&run = *run](int done, int total) {
             run.total = total;
             run.done = done;

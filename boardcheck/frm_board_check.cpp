@@ -1,8 +1,6 @@
 #include "boardcheck/frm_board_check.h"
 
 #include "app/app_state.h"
-#include "app/common.h"
-#include "app/configuration.h"
 #include "app/dialogs.h"
 #include "app/job_lock.h"
 #include "app/whole_file.h"
@@ -21,12 +19,10 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <atomic>
 
 namespace zp {
 
@@ -58,26 +54,14 @@ QString FailingModsText(const std::vector<FailingMod>& mods)
     return lines.join(QLatin1Char('\n'));
 }
 
-// What a check and the window share: the check's progress and cancel flag, and its result once it
-// has ended.
-struct frmBoardCheck::Run
+BoardCheckControl frmBoardCheck::Run::Control()
 {
-    int tab = 0; // the tab that shows its result
-    std::atomic<bool> cancel {false};
-    std::atomic<int> done {0};
-    std::atomic<int> total {0};
-    std::optional<UpgradeCheckResult> upgrade;
-    std::optional<ConflictCheckResult> conflicts;
-
-    BoardCheckControl Control()
-    {
-        return {[this](int doneSteps, int totalSteps) {
-                    total = totalSteps;
-                    done = doneSteps;
-                },
-                &cancel};
-    }
-};
+    return {[this](int doneSteps, int totalSteps) {
+                total = totalSteps;
+                done = doneSteps;
+            },
+            &cancel};
+}
 
 frmBoardCheck::frmBoardCheck(MainFrame& main, QWidget* parent)
     : QWidget(parent)
@@ -100,12 +84,14 @@ frmBoardCheck::frmBoardCheck(MainFrame& main, QWidget* parent)
     , prgCheck(new QProgressBar(this))
     , lblStatus(new QLabel(this))
     , cmdCancel(new QPushButton(tr("C&ancel"), this))
+    , main_(main)
     , state_(main.State())
     , progress_(new QTimer(this))
 {
     setWindowTitle(tr("Board Check"));
     tabChecks->addTab(UpgradeTab(), tr("&Upgrade"));
     tabChecks->addTab(ConflictsTab(), tr("C&onflicts"));
+    tabChecks->addTab(PortTab(), tr("Por&t"));
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(prgCheck, 1);
@@ -217,13 +203,7 @@ void frmBoardCheck::StartCheck(int tab, std::function<void(AppState&, Run&)> che
     SetStatus(tab, tr("Checking..."));
     // The check selects hack after hack: on a connection and a state of its own, so that the
     // windows keep theirs.
-    job_.Start([run = run_, folder = state_.ProgramFolder, &dialogs = state_.dialogs, check = std::move(check)] {
-        AppState own(folder, dialogs);
-        const auto close = qScopeGuard([&own] { CloseDatabase(own); });
-        OpenDatabase(own);
-        LoadConfiguration(own, nullptr);
-        check(own, *run);
-    });
+    job_.StartOnOwnState(state_, [run = run_, check = std::move(check)](AppState& own) { check(own, *run); });
 }
 
 void frmBoardCheck::EndCheck(const QString& error)
@@ -231,12 +211,18 @@ void frmBoardCheck::EndCheck(const QString& error)
     SetChecking(false);
     if (!error.isEmpty()) {
         SetStatus(run_->tab, QString());
+        if (run_->tab == PortTabIndex)
+            return Message(tr("The port stopped; nothing was stored: %1").arg(error), true);
         return Message(tr("The check stopped: %1").arg(error), true);
     }
     if (run_->upgrade)
         ShowUpgrade(*run_->upgrade);
     if (run_->conflicts)
         ShowConflicts(*run_->conflicts);
+    if (run_->port && run_->storing)
+        AfterStore(*run_->port);
+    else if (run_->port)
+        ShowPort(*run_->port);
 }
 
 void frmBoardCheck::SetChecking(bool checking)
@@ -245,6 +231,10 @@ void frmBoardCheck::SetChecking(bool checking)
     cmdCheckConflicts->setEnabled(!checking);
     cmdSaveUpgrade->setEnabled(!checking && upgrade_);
     cmdSaveConflicts->setEnabled(!checking && conflicts_);
+    cmdPortAll->setEnabled(!checking);
+    cmdPortSelected->setEnabled(!checking && fgUpgrade->selectionModel()->hasSelection());
+    cmdStorePorted->setEnabled(!checking && CanStore());
+    cmdResolveMod->setEnabled(!checking && CanResolve(fgPort->Row()));
     cmdCancel->setEnabled(checking);
     prgCheck->setRange(0, checking ? 0 : 1); // busy until the check tells its number of steps
     prgCheck->setValue(0);
@@ -333,13 +323,16 @@ void frmBoardCheck::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter)
         return QWidget::keyPressEvent(event);
-    // Enter on a row of hacks shows its failing mods, on a matrix cell what the pair shares; anywhere
-    // else it runs the tab's check.
+    // Enter on a row of hacks shows its failing mods, on a matrix cell what the pair shares, on a mod
+    // that needs a person its three-way view; anywhere else it runs the tab's check.
     if (fgUpgrade->hasFocus() && fgUpgrade->Row() > 0)
         return ShowFailingMods(fgUpgrade->Row());
     if (tblConflicts->hasFocus() && tblConflicts->currentItem())
         return ShowPair(tblConflicts->currentRow(), tblConflicts->currentColumn());
-    QPushButton* check = tabChecks->currentIndex() == UpgradeTabIndex ? cmdCheckUpgrade : cmdCheckConflicts;
+    if (fgPort->hasFocus())
+        return ResolveMod(fgPort->Row());
+    QPushButton* const checks[] = {cmdCheckUpgrade, cmdCheckConflicts, cmdPortAll};
+    QPushButton* check = checks[tabChecks->currentIndex()];
     if (check->isEnabled())
         check->click();
 }

@@ -1,15 +1,13 @@
 #include "boardcheck/hack_port.h"
 
 #include "app/app_state.h"
-#include "app/regular_file.h"
 #include "app/worker_threads.h"
 #include "boardcheck/hack_trials.h"
+#include "boardcheck/port_files.h"
 #include "boardcheck/port_proof.h"
-#include "core/board_text.h"
 #include "core/catalogue_operations.h"
 #include "database/recordset.h"
 #include "database/sql.h"
-#include "engine/find_routines.h"
 #include "engine/mod_target.h"
 #include "install/trial_installation.h"
 #include "interchange/hack_fields.h"
@@ -23,37 +21,6 @@
 namespace zp {
 
 namespace {
-
-// A board file the port holds three times over (the release it fits, the trial's and the new one).
-constexpr qint64 MaxBoardFileBytes = qint64(256) << 20;
-
-// The bytes of a board file, read only when it is a regular file; nothing when there is none.
-std::optional<QByteArray> ReadBoardFile(const QString& path)
-{
-    if (path.isEmpty())
-        return std::nullopt;
-    FileBytes read = ReadRegularFile(path, MaxBoardFileBytes);
-    if (!read.Read())
-        return std::nullopt;
-    return std::move(read.bytes);
-}
-
-std::optional<QString> BoardTextOf(const QString& path)
-{
-    std::optional<QByteArray> bytes = ReadBoardFile(path);
-    if (!bytes)
-        return std::nullopt;
-    return DecodeBoardText(std::move(*bytes)).text;
-}
-
-// The new release's file that the installation would find for a mod of `relative`.
-QString FileInRelease(const QString& release, const ModResult& result)
-{
-    const QString& relative = result.relativePath;
-    const QString name = result.mod.FileName;
-    const QString folder = relative.size() > name.size() ? relative.left(relative.size() - name.size() - 1) : QString();
-    return FindFileInTree(name, Below(release, folder));
-}
 
 std::vector<ModEntry> ModRowsOf(AppState& state, int hackNum)
 {

@@ -12,15 +12,6 @@ ReportCell::Tone ToneOf(ModVerdict verdict)
     return verdict == ModVerdict::NeedsPerson ? ReportCell::Bad : ReportCell::Plain;
 }
 
-QString DetailOf(const PortedMod& mod)
-{
-    if (mod.Verdict == ModVerdict::NeedsPerson)
-        return mod.Reason;
-    if (mod.Verdict == ModVerdict::Reanchored)
-        return mod.Mod.OldData.section(QStringLiteral("\r\n"), 0, 0);
-    return QString();
-}
-
 ReportTable ModTable(const PortResult& result)
 {
     ReportTable table {
@@ -35,7 +26,7 @@ ReportTable ModTable(const PortResult& result)
                                   {mod.Action},
                                   {ModVerdictText(mod.Verdict), ToneOf(mod.Verdict)},
                                   {Carried(mod.Verdict) ? QString::number(mod.Mod.ModInst) : QString()},
-                                  {DetailOf(mod)}});
+                                  {PortDetail(mod)}});
         }
     }
     return table;
@@ -53,6 +44,15 @@ ReportTable HackTable(const PortResult& result)
 }
 
 } // namespace
+
+QString PortDetail(const PortedMod& mod)
+{
+    if (mod.Verdict == ModVerdict::NeedsPerson)
+        return mod.Reason;
+    if (mod.Verdict == ModVerdict::Reanchored)
+        return mod.Mod.OldData.section(QStringLiteral("\r\n"), 0, 0);
+    return QString();
+}
 
 QString PortReport(const PortResult& result, ReportFormat format)
 {

@@ -12,4 +12,8 @@ namespace zp {
 // could not be proved, and the hacks stored ("stored", HackNum, Name, Version as TSV cells).
 QString PortReport(const PortResult& result, ReportFormat format);
 
+// The Detail of a mod's row: why it needs a person, the first line of a re-anchored mod's new old
+// data, else nothing.
+QString PortDetail(const PortedMod& mod);
+
 } // namespace zp

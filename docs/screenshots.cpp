@@ -1,10 +1,13 @@
 // Takes the screenshots of the manual and the README: the main window with the hack list, each tab
 // of the Options dialog, the About window, the hack information viewer, the text viewer, the hack
 // editor, the export, import and text export windows, the encoding control's dialogs, the
-// installation window (before, during and after a run), the analysis and both tabs of the board
-// check, rendered offscreen over the catalogue the demo home has (the demo hacks, imported).
+// installation window (before, during and after a run), the analysis, the tabs of the board check
+// and the three-way view of its port, rendered offscreen over the catalogue the demo home has (the
+// demo hacks, imported).
 //
 //   zenpatch-screenshots OUTPUT_FOLDER DEMO_FOLDER      (DEMO_FOLDER: share/demo)
+
+#include "port_shots.h"
 
 #include "analysis/frm_analyze.h"
 #include "app/app_state.h"
@@ -235,9 +238,10 @@ void Edit(const QString& path, const QByteArray& before, const QByteArray& after
     file.write(bytes.replace(before, after));
 }
 
-// Both tabs of the board check, with two more hacks on the forum's home page: a new release in which
-// the welcome line reads differently (the banner breaks, the template check is fixed), and the home
-// page hacks against each other.
+// The tabs of the board check, with two more hacks on the forum's home page: a new release in which
+// the welcome line reads differently (the banner breaks, the template check is fixed), the home page
+// hacks against each other, and the hacks carried to the new release, the link after the welcome line
+// finished by hand.
 bool CheckBoard(zp::mdiMain& window, zp::AppState& state, const QString& demo, const QString& out)
 {
     const QString welcome = R"($welcometext = "Welcome to the demo forum.";)";
@@ -271,7 +275,10 @@ bool CheckBoard(zp::mdiMain& window, zp::AppState& state, const QString& demo, c
     run(check.cmdCheckUpgrade, "board_check_upgrade.png");
     check.tabChecks->setCurrentIndex(1);
     run(check.cmdCheckConflicts, "board_check_conflicts.png");
-    return ok;
+    check.txtNewRelease->setText(release);
+    return ok
+        && PortScreenshots(
+               window, check, "/home/admin/forum/release-2.3", "$welcometext = $vboptions['welcome'];", out, Save);
 }
 
 // New Hack from Changes: a copy of the demo UBB board with the shared routines edited and one file

@@ -2,6 +2,7 @@
 
 #include "boardcheck/hack_port.h"
 #include "boardcheck/hack_trials.h"
+#include "boardcheck/port_by_person.h"
 #include "core/board_text.h"
 #include "database/recordset.h"
 #include "engine/modification_engine.h"
@@ -176,6 +177,31 @@ TEST_F(PortTest, AModAPersonWroteIsCarriedAsWritten)
     EXPECT_EQ(ModVerdictText(result.Hacks[0].Mods[0].Verdict), "finished by a person");
     ASSERT_NE(result.Hacks[0].StoredAs, 0);
     EXPECT_EQ(Installed(result.Hacks[0].StoredAs, release)["cgi-bin/forum.cgi"], "a\r\n<b>B2</b>\r\nc\r\n");
+}
+
+TEST_F(PortTest, APersonSeesTheConflictAndTriesTheirModOnThatHackAloneStoringNothing)
+{
+    WriteBoth("forum.cgi", "a\r\nb\r\nc\r\n", "top\r\na\r\nB2\r\nc\r\n");
+    AddMod(AddHack("Above"), 1, "forum.cgi", 0, "", AddBefore, 1, "a", "x");
+    const int hack = AddHack("Bold");
+    AddMod(hack, 1, "forum.cgi", 0, "", Replace, 1, "b", "<b>b</b>");
+    const MergeTexts texts = PortMergeTexts(state, request, hack, "cgi-bin/forum.cgi");
+    EXPECT_EQ(texts.base, "a\r\nb\r\nc\r\n");
+    EXPECT_EQ(texts.ours, "a\r\n<b>b</b>\r\nc\r\n");
+    EXPECT_EQ(texts.theirs, "top\r\na\r\nB2\r\nc\r\n");
+    ASSERT_EQ(texts.conflicts.size(), 1u);
+    const MergeConflict& lines = texts.conflicts[0];
+    EXPECT_EQ(std::vector<int>({lines.base0, lines.base1, lines.ours0, lines.ours1, lines.theirs0, lines.theirs1}),
+              std::vector<int>({1, 2, 1, 2, 2, 3}));
+
+    request.store = true;
+    for (const auto& [oldData, verdict] : {std::pair("zz", "cannot port"), std::pair("B2", "ported")}) {
+        request.byPerson[{hack, 0}] = {Replace, 1, oldData, "<b>B2</b>", "forum.cgi", {}};
+        const PortedHack ported = PortAgain(state, request, hack);
+        EXPECT_EQ(ported.Hack.Name, "Bold");
+        EXPECT_EQ(HackVerdictText(ported), verdict);
+    }
+    EXPECT_EQ(HackCount(), 2);
 }
 
 TEST_F(PortTest, TheCommandPrintsARowPerModAndTheHacksItStored)

@@ -1,6 +1,7 @@
 #include "analysis/frm_analyze.h"
 #include "app/common.h"
 #include "boardcheck/frm_board_check.h"
+#include "boardcheck/frm_port_merge.h"
 #include "catalogue/frm_edit_hack.h"
 #include "catalogue/frm_hack_comm.h"
 #include "catalogue/frm_hack_info.h"
@@ -81,6 +82,12 @@ const std::vector<std::pair<const char*, std::function<QWidget*(Program&)>>> Win
     {"frmHackImport", [](Program& p) -> QWidget* { return new frmHackImport(p.state, &p.main); }},
     {"frmExportText", [](Program& p) -> QWidget* { return new frmExportText(p.state, &p.main); }},
     {"frmBoardCheck", [](Program& p) -> QWidget* { return new frmBoardCheck(p.main, &p.main); }},
+    {"frmPortMerge",
+     [](Program& p) -> QWidget* {
+         PortedHack hack;
+         hack.Mods.resize(1);
+         return new frmPortMerge(p.main, {}, hack, 0, &p.main);
+     }},
     {"CFileEncoderPropPage",
      [](Program& p) -> QWidget* {
          auto* window = new frmHackImport(p.state, &p.main);
