@@ -30,6 +30,8 @@ public:
     std::deque<QString> saveResults; // results of saveFile
     std::deque<QString> folderResults; // results of chooseFolder
     std::deque<std::optional<FontChoice>> fontResults;
+    std::vector<QString> secretPrompts; // every password or passphrase prompt, in order
+    std::deque<std::optional<QString>> secretResults; // results of askSecret; cancelled when empty
 
     MsgAnswer messageBox(const QString& text, const QString& title, MsgButtons buttons, MsgIcon icon) override
     {
@@ -68,6 +70,17 @@ public:
             fontResults.pop_front();
         }
         return choice;
+    }
+
+    std::optional<QString> askSecret(const QString& prompt, const QString&) override
+    {
+        secretPrompts.push_back(prompt);
+        std::optional<QString> secret;
+        if (!secretResults.empty()) {
+            secret.swap(secretResults.front());
+            secretResults.pop_front();
+        }
+        return secret;
     }
 
     static MsgAnswer defaultAnswer(MsgButtons buttons)

@@ -81,6 +81,7 @@ frmInstallHack::frmInstallHack(MainFrame& main, QWidget* parent)
     , cmdCancel(new QPushButton(tr("&Cancel"), this))
     , cmdNext(new QPushButton(tr("&Next"), this))
     , cmdSaveLog(new QPushButton(tr("Save &Log..."), this))
+    , cmdPublish(new QPushButton(tr("P&ublish..."), this))
     , main_(main)
     , state_(main.State())
     , log_(*fgInstallLog)
@@ -101,6 +102,7 @@ frmInstallHack::frmInstallHack(MainFrame& main, QWidget* parent)
     Label1->setBuddy(cmbEOL);
     cmdNext->hide();
     cmdSaveLog->hide();
+    cmdPublish->hide();
     ExcludeEachOther(chkUseOutputDir, chkDelOutputDir);
     // Over the source nothing goes to the output folder, so there is nothing to delete there first.
     connect(chkOverSource, &QCheckBox::toggled, chkDelOutputDir, [this](bool on) {
@@ -116,6 +118,7 @@ frmInstallHack::frmInstallHack(MainFrame& main, QWidget* parent)
     connect(cmdCancel, &QPushButton::clicked, this, [this] { CloseWindow(this); });
     connect(cmdNext, &QPushButton::clicked, this, &frmInstallHack::Next);
     connect(cmdSaveLog, &QPushButton::clicked, this, &frmInstallHack::SaveLog);
+    connect(cmdPublish, &QPushButton::clicked, this, [this] { main_.ShowPublish(hackNum_); });
     CloseOnEscape(this);
 }
 
@@ -133,7 +136,7 @@ void frmInstallHack::LayOut()
     auto* bottom = new QHBoxLayout;
     bottom->addLayout(options);
     bottom->addStretch();
-    for (QPushButton* button : {cmdInstall, cmdPreview, cmdCancel, cmdSaveLog, cmdNext}) {
+    for (QPushButton* button : {cmdInstall, cmdPreview, cmdCancel, cmdSaveLog, cmdPublish, cmdNext}) {
         button->setAutoDefault(true);
         bottom->addWidget(button, 0, Qt::AlignBottom);
     }
@@ -245,6 +248,7 @@ void frmInstallHack::Install()
         ShowLog();
         RunInstallation(state_, *this, log_);
         installedOverSource_ = OverwriteSource();
+        cmdPublish->setVisible(!installedOverSource_);
     });
     prgModsDone->hide();
     cmdSaveLog->setEnabled(true);

@@ -15,6 +15,7 @@
 #include "interchange/frm_hack_export.h"
 #include "interchange/frm_hack_import.h"
 #include "program_folder_fixture.h"
+#include "publish/frm_publish.h"
 #include "shell/frm_about.h"
 #include "shell/frm_options.h"
 #include "shell/mdi_main.h"
@@ -81,6 +82,7 @@ const std::vector<std::pair<const char*, std::function<QWidget*(Program&)>>> Win
     {"frmHackImport", [](Program& p) -> QWidget* { return new frmHackImport(p.state, &p.main); }},
     {"frmExportText", [](Program& p) -> QWidget* { return new frmExportText(p.state, &p.main); }},
     {"frmBoardCheck", [](Program& p) -> QWidget* { return new frmBoardCheck(p.main, &p.main); }},
+    {"frmPublish", [](Program& p) -> QWidget* { return new frmPublish(p.main, p.state.CurrentHackNum, &p.main); }},
     {"CFileEncoderPropPage",
      [](Program& p) -> QWidget* {
          auto* window = new frmHackImport(p.state, &p.main);
