@@ -341,6 +341,7 @@ void frmPublish::SetRunning(bool running)
     cmdCancel->setEnabled(running);
     prgFiles->setRange(0, running ? 0 : 1); // busy until the job tells its number of files
     prgFiles->setValue(0);
+    prgFiles->setTextVisible(running);
     if (running) {
         progress_->start();
         cmdCancel->setFocus();
