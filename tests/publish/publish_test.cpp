@@ -1,6 +1,7 @@
 #include "installed_board.h"
 
 #include "publish/publish_backup.h"
+#include "publish/remote_files.h"
 #include "publish/revert_publish.h"
 
 #include <QDir>
@@ -180,6 +181,23 @@ TEST_F(PublishTest, AConnectionKilledMidwayLeavesEveryFileOldOrNewAndTheNextPubl
     EXPECT_EQ(Publish(), PublishOutcome::Done);
     for (const QString& file : FilesBelow(output))
         EXPECT_EQ(Read(live(file)), Read(output + "/" + file)) << file.toStdString();
+}
+
+TEST_F(PublishTest, ANewFileThatCannotBePutInPlaceLeavesTheOldOneWhereItWas)
+{
+    RemoteSession session(server, connect);
+    RemoteFiles remote(session);
+    const QString target = server.folder + "/cgi-bin/forum.cgi";
+    const QByteArray old = Read(live("cgi-bin/forum.cgi"));
+    // No new file under the temporary name: its rename fails once the old file is moved aside.
+    try {
+        remote.Replace(RemoteFiles::TemporaryName(target), target, true);
+        ADD_FAILURE() << "the rename of a missing file succeeded";
+    } catch (const RemoteError& e) {
+        EXPECT_TRUE(QString(e.what()).startsWith("Cannot put in place " + target)) << e.what();
+    }
+    EXPECT_EQ(Read(live("cgi-bin/forum.cgi")), old);
+    EXPECT_FALSE(QFileInfo::exists(RemoteFiles::AsideName(target)));
 }
 
 TEST_F(PublishTest, RevertPutsTheServersFilesBackAndRemovesThoseItCreated)
