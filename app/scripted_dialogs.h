@@ -10,7 +10,7 @@ namespace zp {
 // A Dialogs implementation for tests and for the command line: answers come from queues filled
 // beforehand, every call is recorded. With an empty queue a message box gets its default answer
 // (OK, or No / Cancel for questions, Keep Both for a hack already in the catalogue) and a file or
-// folder dialog counts as cancelled.
+// folder dialog, or a password prompt, counts as cancelled.
 class ScriptedDialogs : public Dialogs
 {
 public:
