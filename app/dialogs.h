@@ -56,6 +56,8 @@ public:
     virtual QString saveFile(const FileDialogOptions& options) = 0;
     virtual QString chooseFolder(const QString& title, const QString& initialDir) = 0;
     virtual std::optional<FontChoice> chooseFont(const FontChoice& initial) = 0;
+    // A password or a key's passphrase, typed into a masked box; nothing when the user cancelled.
+    virtual std::optional<QString> askSecret(const QString& prompt, const QString& title) = 0;
 };
 
 } // namespace zp

@@ -10,7 +10,7 @@ namespace zp {
 // A Dialogs implementation for tests and for the command line: answers come from queues filled
 // beforehand, every call is recorded. With an empty queue a message box gets its default answer
 // (OK, or No / Cancel for questions, Keep Both for a hack already in the catalogue) and a file or
-// folder dialog counts as cancelled.
+// folder dialog, or a password prompt, counts as cancelled.
 class ScriptedDialogs : public Dialogs
 {
 public:
@@ -30,6 +30,8 @@ public:
     std::deque<QString> saveResults; // results of saveFile
     std::deque<QString> folderResults; // results of chooseFolder
     std::deque<std::optional<FontChoice>> fontResults;
+    std::vector<QString> secretPrompts; // every password or passphrase prompt, in order
+    std::deque<std::optional<QString>> secretResults; // results of askSecret; cancelled when empty
 
     MsgAnswer messageBox(const QString& text, const QString& title, MsgButtons buttons, MsgIcon icon) override
     {
@@ -68,6 +70,17 @@ public:
             fontResults.pop_front();
         }
         return choice;
+    }
+
+    std::optional<QString> askSecret(const QString& prompt, const QString&) override
+    {
+        secretPrompts.push_back(prompt);
+        std::optional<QString> secret;
+        if (!secretResults.empty()) {
+            secret.swap(secretResults.front());
+            secretResults.pop_front();
+        }
+        return secret;
     }
 
     static MsgAnswer defaultAnswer(MsgButtons buttons)

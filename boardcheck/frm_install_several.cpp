@@ -37,6 +37,7 @@ frmInstallSeveral::frmInstallSeveral(MainFrame& main, std::vector<int> hacks, QW
     options_->addLayout(order);
     // The preview shows one hack's changes; the run of several has its log.
     cmdPreview->hide();
+    offersPublish_ = false;
 }
 
 void frmInstallSeveral::Load()

@@ -33,6 +33,8 @@
 #include "interchange/frm_hack_export.h"
 #include "interchange/frm_hack_import.h"
 #include "interchange/hack_import.h"
+#include "publish/servers.h"
+#include "publish_screenshots.h"
 #include "shell/frm_about.h"
 #include "shell/frm_options.h"
 #include "shell/hack_list_openers.h"
@@ -433,10 +435,12 @@ int main(int argc, char** argv)
     QApplication::processEvents();
     ok &= Save(window, out + "/main_window.png");
 
+    zp::AddServer(state.Connection,
+                  {"live", "board.example.org", 22, "admin", "/home/admin/public_html", zp::SignIn::Agent, {}, {}});
     zp::frmOptions options(state, &window);
     options.show();
-    const char* tabs[] = {"options_local_paths.png", "options_ubb.png", "options_vbulletin.png"};
-    for (int i = 0; i < 3; ++i) {
+    const char* tabs[] = {"options_local_paths.png", "options_ubb.png", "options_vbulletin.png", "options_servers.png"};
+    for (int i = 0; i < 4; ++i) {
         options.SSTab1->setCurrentIndex(i);
         QApplication::processEvents();
         ok &= Save(options, out + "/" + tabs[i]);
@@ -517,6 +521,7 @@ int main(int argc, char** argv)
     }
 
     ok &= InstallAndAnalyse(window, state, demo, out);
+    ok &= PublishWindowShot(window, state, "Who's Online Count", out);
     ok &= CheckBoard(window, state, demo, out);
     ok &= RecordHack(window, state, demo, out);
     ok &= CheckForUpdates(window, state, demo, out);

@@ -81,6 +81,7 @@ frmInstallHack::frmInstallHack(MainFrame& main, QWidget* parent)
     , cmdCancel(new QPushButton(tr("&Cancel"), this))
     , cmdNext(new QPushButton(tr("&Next"), this))
     , cmdSaveLog(new QPushButton(tr("Save &Log..."), this))
+    , cmdPublish(new QPushButton(tr("P&ublish..."), this))
     , options_(new QVBoxLayout)
     , main_(main)
     , state_(main.State())
@@ -102,6 +103,7 @@ frmInstallHack::frmInstallHack(MainFrame& main, QWidget* parent)
     Label1->setBuddy(cmbEOL);
     cmdNext->hide();
     cmdSaveLog->hide();
+    cmdPublish->hide();
     ExcludeEachOther(chkUseOutputDir, chkDelOutputDir);
     // Over the source nothing goes to the output folder, so there is nothing to delete there first.
     connect(chkOverSource, &QCheckBox::toggled, chkDelOutputDir, [this](bool on) {
@@ -117,6 +119,7 @@ frmInstallHack::frmInstallHack(MainFrame& main, QWidget* parent)
     connect(cmdCancel, &QPushButton::clicked, this, [this] { CloseWindow(this); });
     connect(cmdNext, &QPushButton::clicked, this, &frmInstallHack::Next);
     connect(cmdSaveLog, &QPushButton::clicked, this, &frmInstallHack::SaveLog);
+    connect(cmdPublish, &QPushButton::clicked, this, [this] { main_.ShowPublish(hackNum_); });
     CloseOnEscape(this);
 }
 
@@ -133,7 +136,7 @@ void frmInstallHack::LayOut()
     auto* bottom = new QHBoxLayout;
     bottom->addLayout(options_);
     bottom->addStretch();
-    for (QPushButton* button : {cmdInstall, cmdPreview, cmdCancel, cmdSaveLog, cmdNext}) {
+    for (QPushButton* button : {cmdInstall, cmdPreview, cmdCancel, cmdSaveLog, cmdPublish, cmdNext}) {
         button->setAutoDefault(true);
         bottom->addWidget(button, 0, Qt::AlignBottom);
     }
@@ -248,8 +251,10 @@ void frmInstallHack::ModsDone(int done, int total)
 void frmInstallHack::Install()
 {
     log_.Run(state_.dialogs, windowTitle(), [this] {
-        if (RunInstall())
+        if (RunInstall()) {
             installedOverSource_ = OverwriteSource();
+            cmdPublish->setVisible(offersPublish_ && !installedOverSource_);
+        }
     });
     prgModsDone->hide();
     cmdSaveLog->setEnabled(true);

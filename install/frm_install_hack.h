@@ -25,7 +25,8 @@ class MainFrame;
 // The installation window: shows the pre-install instructions of the hack selected in the hack list
 // and the installation options; "&Install" runs the installation with the options as the controls
 // show them, logging every step in the grid; "&Next" shows the post-install instructions and offers
-// to open the folder the run wrote into, the output folder or the source folder. While the run goes on the window
+// to open the folder the run wrote into, the output folder or the source folder; after a run to the output folder
+// "P&ublish..." opens the window that sends its files to the board's server. While the run goes on the window
 // cannot be closed.
 class frmInstallHack : public QWidget, public InstallationHost
 {
@@ -63,6 +64,7 @@ public:
     QPushButton* cmdCancel;
     QPushButton* cmdNext;
     QPushButton* cmdSaveLog; // shown with the log, once the run has ended
+    QPushButton* cmdPublish; // shown once a run to the output folder has ended
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -79,6 +81,9 @@ protected:
     bool StartRun(int hackNum);
 
     QVBoxLayout* options_; // the option controls, beside the buttons
+    // Whether "P&ublish..." follows a run to the output folder: the publish sends one hack's last
+    // installation, so a run of several offers none.
+    bool offersPublish_ = true;
     MainFrame& main_;
     AppState& state_;
     GridLog log_;

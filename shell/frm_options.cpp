@@ -2,6 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/dialogs.h"
+#include "publish/servers_tab.h"
 #include "widgets/window_helpers.h"
 
 #include <QCheckBox>
@@ -67,6 +68,8 @@ frmOptions::frmOptions(AppState& state, QWidget* parent)
                        {&txtvbAttachDir, "txtvbAttachDir", QT_TR_NOOP("Images/Attach Directory")},
                    }),
                    tr("vBulletin"));
+    tabServers = Named(new ServersTab(state_.Connection, state_.dialogs), "tabServers");
+    SSTab1->addTab(tabServers, tr("Servers"));
 
     cmdSave = Named(new QPushButton(tr("&Save Changes"), this), "cmdSave");
     cmdCancel = Named(new QPushButton(tr("&Cancel Changes"), this), "cmdCancel");

@@ -16,10 +16,11 @@ class QTabWidget;
 namespace zp {
 
 struct AppState;
+class ServersTab;
 
-// The Options dialog: board folders, installation defaults and the author details new hacks start
-// with. Loads from the configuration row when created; "Save Changes" validates and stores through
-// the configuration store, "Cancel Changes" closes without writing.
+// The Options dialog: board folders, installation defaults, the author details new hacks start
+// with and the boards' servers. Loads from the configuration row when created; "Save Changes" validates and stores
+// through the configuration store, "Cancel Changes" closes without writing.
 class frmOptions : public QDialog
 {
     Q_OBJECT
@@ -52,6 +53,8 @@ public:
     QLineEdit* txtvbPollsDir;
     QLineEdit* txtvbIconsDir;
     QLineEdit* txtvbAttachDir;
+    // Servers: stored as they are added, changed or removed
+    ServersTab* tabServers;
     // [ Zenpatch Defaults ]
     QComboBox* cmbDefHackType;
     QComboBox* cmbEOL;

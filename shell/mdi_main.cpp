@@ -15,6 +15,7 @@
 #include "interchange/file_encoder_dialogs.h"
 #include "interchange/frm_hack_import.h"
 #include "interchange/hack_import.h"
+#include "publish/frm_publish.h"
 #include "shell/file_menu.h"
 #include "shell/frm_about.h"
 #include "shell/frm_options.h"
@@ -214,6 +215,11 @@ void mdiMain::ImportDroppedFile(const QString& file)
 {
     ShowHackImport(*this, file);
     RefillShowingHackList(State().ImportedHackNum);
+}
+
+void mdiMain::ShowPublish(int hackNum)
+{
+    ShowPublishWindow(*this, hackNum);
 }
 
 void mdiMain::OpenHandedFile(const QString& file)

@@ -71,6 +71,9 @@ public:
     // Imports a given hack file (dropped onto the window, or downloaded as an update) through the
     // import window; the hack list (when showing) is refilled afterwards.
     virtual void ImportDroppedFile(const QString& file) = 0;
+    // Shows the window that publishes the files of the hack's installation in the output folder to
+    // a board's server.
+    virtual void ShowPublish(int hackNum) = 0;
 
     QAction* mnuHackList = nullptr; // Hacks > List Hacks: off while a window that ends in the list is open
     QStatusBar* sbarMain;

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -203,6 +205,25 @@ std::optional<FontChoice> QtDialogs::chooseFont(const FontChoice& initial)
     if (!ok)
         return std::nullopt;
     return FontChoice {chosen.family(), chosen.pointSize(), chosen.bold(), chosen.italic()};
+}
+
+std::optional<QString> QtDialogs::askSecret(const QString& prompt, const QString& title)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (QThread::currentThread() != app->thread()) {
+        std::optional<QString> secret;
+        QMetaObject::invokeMethod(
+            app, [&] { secret = askSecret(prompt, title); }, Qt::BlockingQueuedConnection);
+        return secret;
+    }
+    QInputDialog dialog(Owner());
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(prompt);
+    dialog.setTextEchoMode(QLineEdit::Password);
+    dialog.setInputMode(QInputDialog::TextInput);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.textValue();
 }
 
 } // namespace zp

@@ -11,8 +11,8 @@ class QWidget;
 namespace zp {
 
 // The program's dialogs: Qt message boxes, file, folder and font dialogs, owned by the main window.
-// A job that runs off the window thread (BackgroundJob) may show message boxes too: the box opens
-// on the window thread while the job waits for the answer.
+// A job that runs off the window thread (BackgroundJob) may show message boxes and ask for a secret
+// too: the box opens on the window thread while the job waits for the answer.
 class QtDialogs : public Dialogs
 {
 public:
@@ -27,6 +27,7 @@ public:
     QString saveFile(const FileDialogOptions& options) override;
     QString chooseFolder(const QString& title, const QString& initialDir) override;
     std::optional<FontChoice> chooseFont(const FontChoice& initial) override;
+    std::optional<QString> askSecret(const QString& prompt, const QString& title) override;
 
 private:
     QWidget* Owner() const;

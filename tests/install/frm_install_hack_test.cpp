@@ -6,6 +6,7 @@
 #include "engine/modification_engine.h"
 #include "install/frm_diff_view.h"
 #include "install/frm_install_hack.h"
+#include "publish/frm_publish.h"
 #include "shell/hack_list_openers.h"
 #include "widgets/window_helpers.h"
 
@@ -234,12 +235,25 @@ TEST_F(InstallWindowTest, OverwritingTheSourceLeavesTheOutputAloneAndOffersToOpe
 
     dialogs.answers = {MsgAnswer::Yes, MsgAnswer::Yes};
     w.cmdInstall->click();
+    EXPECT_FALSE(w.cmdPublish->isVisible()) << "nothing went to the output folder";
     w.cmdNext->click();
     EXPECT_EQ(FilesBelow(output), QStringList {"earlier.cgi"});
     ASSERT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(dialogs.messages[1].text,
               "The installation changed the source folder " + source + ". Would you like to open it now?");
     EXPECT_EQ(opened.urls, QList<QUrl> {QUrl::fromLocalFile(source)});
+}
+
+TEST_F(InstallWindowTest, ARunToTheOutputFolderOffersToPublishItsHack)
+{
+    frmInstallHack& w = Open();
+    EXPECT_FALSE(w.cmdPublish->isVisible());
+    w.cmdInstall->click();
+    ASSERT_TRUE(w.cmdPublish->isVisible());
+    w.cmdPublish->click();
+    const frmPublish* publish = FindWorkingWindow<frmPublish>(main->mdiArea());
+    ASSERT_NE(publish, nullptr);
+    EXPECT_EQ(publish->HackNum(), hack);
 }
 
 TEST_F(InstallWindowTest, PreviewShowsTheDiffWritesNothingAndSavesThePatch)

@@ -1,85 +1,24 @@
-#include "board_tree.h"
-#include "ssh_server.h"
+#include "installed_board.h"
 
-#include "core/mod_actions.h"
-#include "install/installation_run.h"
 #include "publish/publish_backup.h"
-#include "publish/publish_job.h"
+#include "publish/remote_files.h"
 #include "publish/revert_publish.h"
-#include "publish/servers.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
-#include <memory>
 
 namespace zp::testing {
 namespace {
 
-class Host : public InstallationHost
-{
-public:
-    bool SearchOutputFirst() const override { return false; }
-    bool DeleteOutputFirst() const override { return false; }
-    bool OverwriteSource() const override { return false; }
-    bool LfLineEnds() const override { return true; }
-    void AppendInstructionLine(const QString&) override { }
-};
-
-const QString Page = QString::fromUtf8("html/page one \xc3\xa9.html");
-
-// A UBB hack over two board files (one with spaces and a non-ASCII letter in its name) with two
-// support files, installed to the output folder; the live board's folder a copy of the source.
-class PublishTest : public BoardTree
+class PublishTest : public InstalledBoard<BoardTree>
 {
 protected:
-    void SetUp() override
-    {
-        if (!SshServer::Available())
-            GTEST_SKIP() << "/usr/sbin/sshd is not installed";
-        ssh = std::make_unique<SshServer>();
-        ASSERT_TRUE(ssh->Started());
-        server = {"live",
-                  "127.0.0.1",
-                  ssh->Port(),
-                  ssh->User(),
-                  home.filePath("live"),
-                  SignIn::KeyFile,
-                  ssh->ClientKey(),
-                  {}};
-        connect.knownHostsFile = ssh->KnownHosts();
-        Write(source + "/cgi-bin/forum.cgi", "# hook\n");
-        Write(source + "/" + Page, "<p>hook</p>\n");
-        const int hack = AddHack("Shoutbox");
-        AddMod(hack, 1, "forum.cgi", 0, "", AddAfter, 1, "# hook", "shout()");
-        AddMod(hack, 2, "page one \xc3\xa9.html", 1, "", AddAfter, 1, "<p>hook</p>", "<p>shout</p>");
-        AddSupportFile(hack, "shout.cgi", 0, "", "#!/usr/bin/perl\n");
-        AddSupportFile(hack, "shout.txt", 1, "", "words\n");
-        SelectHack(hack);
-        Host host;
-        RecordingLog installed;
-        ASSERT_EQ(RunInstallation(state, host, installed), InstallOutcome::Completed);
-        for (const QString& file : FilesBelow(source))
-            Write(live(file), Read(source + "/" + file));
-        QFile::setPermissions(live("cgi-bin/forum.cgi"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-
-    QString live(const QString& path) const { return home.filePath("live/" + path); }
-
     PublishOutcome Publish(PublishOptions options = {})
     {
         files.clear();
         return PublishInstallation(state, server, connect, options, log, files);
-    }
-
-    std::map<QString, QByteArray> Snapshot(const QString& folder)
-    {
-        std::map<QString, QByteArray> snapshot;
-        for (const QString& file : FilesBelow(folder))
-            snapshot[file] = Read(folder + "/" + file);
-        return snapshot;
     }
 
     PublishState StateOf(const QString& path) const
@@ -91,9 +30,6 @@ protected:
         return PublishState::Failed;
     }
 
-    std::unique_ptr<SshServer> ssh;
-    Server server;
-    ConnectOptions connect;
     RecordingLog log;
     std::vector<PublishFile> files;
 };
@@ -114,7 +50,7 @@ TEST_F(PublishTest, ManyFilesGoOverSeveralConnectionsAndAreLoggedInTheirOrder)
     for (int n = 0; n < 40; ++n)
         AddSupportFile(
             state.CurrentHackNum, QString("many%1.txt").arg(n, 2, 10, QChar('0')), 1, "", QByteArray(n, 'm'));
-    Host host;
+    QuietHost host;
     RecordingLog installed;
     ASSERT_EQ(RunInstallation(state, host, installed), InstallOutcome::Completed);
     ASSERT_EQ(Publish(), PublishOutcome::Done);
@@ -245,6 +181,23 @@ TEST_F(PublishTest, AConnectionKilledMidwayLeavesEveryFileOldOrNewAndTheNextPubl
     EXPECT_EQ(Publish(), PublishOutcome::Done);
     for (const QString& file : FilesBelow(output))
         EXPECT_EQ(Read(live(file)), Read(output + "/" + file)) << file.toStdString();
+}
+
+TEST_F(PublishTest, ANewFileThatCannotBePutInPlaceLeavesTheOldOneWhereItWas)
+{
+    RemoteSession session(server, connect);
+    RemoteFiles remote(session);
+    const QString target = server.folder + "/cgi-bin/forum.cgi";
+    const QByteArray old = Read(live("cgi-bin/forum.cgi"));
+    // No new file under the temporary name: its rename fails once the old file is moved aside.
+    try {
+        remote.Replace(RemoteFiles::TemporaryName(target), target, true);
+        ADD_FAILURE() << "the rename of a missing file succeeded";
+    } catch (const RemoteError& e) {
+        EXPECT_TRUE(QString(e.what()).startsWith("Cannot put in place " + target)) << e.what();
+    }
+    EXPECT_EQ(Read(live("cgi-bin/forum.cgi")), old);
+    EXPECT_FALSE(QFileInfo::exists(RemoteFiles::AsideName(target)));
 }
 
 TEST_F(PublishTest, RevertPutsTheServersFilesBackAndRemovesThoseItCreated)

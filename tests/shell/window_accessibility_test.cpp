@@ -16,6 +16,7 @@
 #include "interchange/frm_hack_export.h"
 #include "interchange/frm_hack_import.h"
 #include "program_folder_fixture.h"
+#include "publish/frm_publish.h"
 #include "shell/frm_about.h"
 #include "shell/frm_options.h"
 #include "shell/mdi_main.h"
@@ -88,6 +89,7 @@ const std::vector<std::pair<const char*, std::function<QWidget*(Program&)>>> Win
          hack.Mods.resize(1);
          return new frmPortMerge(p.main, {}, hack, 0, &p.main);
      }},
+    {"frmPublish", [](Program& p) -> QWidget* { return new frmPublish(p.main, p.state.CurrentHackNum, &p.main); }},
     {"CFileEncoderPropPage",
      [](Program& p) -> QWidget* {
          auto* window = new frmHackImport(p.state, &p.main);
