@@ -31,7 +31,7 @@ expect()
 expect "$cli exp" "expand export export-text"
 expect "$cli --h" "--help --home"
 expect "$cli --home " "folder"
-expect "$cli install 1 --" "--delete-output --eol --overwrite-source --search-output"
+expect "$cli install 1 --" "--delete-output --eol --order --overwrite-source --search-output"
 expect "$cli install 1 --eol " "crlf lf"
 expect "$cli --home $home show Wh" "Who's Online Count"
 expect "$cli --home=$home delete W" "Who's Online Count"
