@@ -5,6 +5,7 @@
 #include "app/app_state.h"
 #include "app/common.h"
 #include "widgets/chord_keys.h"
+#include "widgets/focus_return.h"
 #include "widgets/window_helpers.h"
 
 #include <QAction>
@@ -50,6 +51,7 @@ MainFrame::MainFrame(AppState& state, QWidget* parent)
     });
     // Every window of the program lives in the main window: from its making on, no chord types.
     KeepChordsFromTyping();
+    ReturnFocusAfterDialogs();
 }
 
 MainFrame::~MainFrame()

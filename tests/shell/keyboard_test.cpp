@@ -29,6 +29,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
@@ -185,6 +186,49 @@ TEST_F(KeyboardTest, WorkingWindowsTakeTheKeyboardAndGiveItBackToTheListsRow)
         QCoreApplication::processEvents();
         EXPECT_TRUE(FindHackList(main->mdiArea())->fgHackList->hasFocus());
     }
+}
+
+// A message box, and a dialog closed right after its box, give the keyboard back where it was: to the
+// control that asked, in its working window, with the main window active, also when the window
+// manager left no window active and another working window came to the front behind the box.
+TEST_F(KeyboardTest, MessageBoxesGiveTheKeyboardBack)
+{
+    QtDialogs boxes(main.get());
+    frmEditHack& editor = ShowHackEditor(*main);
+    main->ShowHackList();
+    frmListHacks* list = FindHackList(main->mdiArea());
+    const std::pair<const char*, QWidget*> askers[] = {
+        {"list's filter", list->txtFilter},
+        {"list's row", list->fgHackList},
+        {"editor", editor.txtHackName},
+    };
+    for (const auto& [name, asker] : askers) {
+        SCOPED_TRACE(name);
+        asker->setFocus();
+        WhenModal([&](QWidget* box) {
+            main->mdiArea()->activateNextSubWindow();
+            QTest::keyClick(box, Qt::Key_Return);
+            QApplication::setActiveWindow(nullptr);
+        });
+        boxes.messageBox("Import Complete", "Import Complete!", MsgButtons::OK, MsgIcon::None);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(QApplication::focusWidget(), asker);
+        EXPECT_EQ(QApplication::activeWindow(), main.get());
+    }
+
+    frmOptions options(main->State(), main.get());
+    const QTemporaryDir board;
+    WhenModal([&](QWidget*) {
+        options.txtSourceDir->setText(board.path() + "/source");
+        options.txtOutputDir->setText(board.path() + "/output");
+        QTest::mouseClick(options.cmdSave, Qt::LeftButton);
+        QApplication::setActiveWindow(nullptr);
+    });
+    list->fgHackList->setFocus();
+    ASSERT_EQ(options.exec(), QDialog::Accepted);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QApplication::activeWindow(), main.get());
+    EXPECT_EQ(QApplication::focusWidget(), list->fgHackList);
 }
 
 // Return and Escape close the splash at once, with the keyboard where it is after it opens, and
