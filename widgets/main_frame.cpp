@@ -39,6 +39,9 @@ MainFrame::MainFrame(AppState& state, QWidget* parent)
     mdiArea_->setObjectName("mdiArea");
     mdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     mdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // A working window that closes gives the front back to the one that was there before it (the
+    // editor that opened a comments window, the list that opened the installer).
+    mdiArea_->setActivationOrder(QMdiArea::ActivationHistoryOrder);
     setCentralWidget(mdiArea_);
     CreateStatusBar();
     connect(mdiArea_, &QMdiArea::subWindowActivated, this, &MainFrame::GiveMenuKeysTo);

@@ -1,6 +1,8 @@
 #include "authoring/frm_record_hack.h"
 #include "boardcheck/frm_board_check.h"
+#include "catalogue/frm_check_updates.h"
 #include "catalogue/frm_edit_hack.h"
+#include "catalogue/frm_hack_comm.h"
 #include "catalogue/frm_list_hacks.h"
 #include "core/catalogue_operations.h"
 #include "database/recordset.h"
@@ -33,6 +35,7 @@
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
+#include <QToolButton>
 #include <functional>
 
 namespace zp::test {
@@ -229,6 +232,29 @@ TEST_F(KeyboardTest, MessageBoxesGiveTheKeyboardBack)
     QCoreApplication::processEvents();
     EXPECT_EQ(QApplication::activeWindow(), main.get());
     EXPECT_EQ(QApplication::focusWidget(), list->fgHackList);
+}
+
+// Escape closes the long-text window and the update check (once nothing is under way), and the
+// keyboard goes back to the window beneath: the editor, the list's row.
+TEST_F(KeyboardTest, EscapeClosesTheLongTextWindowAndTheUpdateCheck)
+{
+    frmEditHack& editor = ShowHackEditor(*main);
+    editor.cmdViewFS->click();
+    ASSERT_TRUE(FindWorkingWindow<frmHackComm>(main->mdiArea()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    RunDeferredDeletes();
+    EXPECT_FALSE(FindWorkingWindow<frmHackComm>(main->mdiArea()));
+    EXPECT_TRUE(editor.isAncestorOf(QApplication::focusWidget()));
+    ASSERT_TRUE(CloseWindow(&editor));
+    RunDeferredDeletes();
+
+    main->ShowHackList();
+    frmCheckUpdates& updates = ShowCheckUpdates(*main);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !updates.IsBusy(); }, 5000));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    RunDeferredDeletes();
+    EXPECT_FALSE(FindWorkingWindow<frmCheckUpdates>(main->mdiArea()));
+    EXPECT_EQ(QApplication::focusWidget(), FindHackList(main->mdiArea())->fgHackList);
 }
 
 // Return and Escape close the splash at once, with the keyboard where it is after it opens, and
