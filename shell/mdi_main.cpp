@@ -201,6 +201,13 @@ void mdiMain::ImportDroppedFile(const QString& file)
     RefillShowingHackList(State().ImportedHackNum);
 }
 
+int mdiMain::ImportDownloadedFile(const QString& file)
+{
+    ShowHackImport(*this, file, ImportWindowEnd::AlwaysClose);
+    RefillShowingHackList(State().ImportedHackNum);
+    return State().ImportedHackNum;
+}
+
 void mdiMain::OpenHandedFile(const QString& file)
 {
     if (isMinimized())

@@ -49,6 +49,7 @@ public:
     void RefillShowingHackList(int selectHackNum) override;
     void RefillOpenHackList() override;
     void ImportDroppedFile(const QString& file) override;
+    int ImportDownloadedFile(const QString& file) override;
 
     QMenu* mnuFile;
     QAction* mnuOptions;

@@ -71,6 +71,10 @@ public:
     // Imports a given hack file (dropped onto the window, or downloaded as an update) through the
     // import window; the hack list (when showing) is refilled afterwards.
     virtual void ImportDroppedFile(const QString& file) = 0;
+    // Imports a downloaded hack file through the import window, which closes also when the import
+    // stops (the file is deleted afterwards, so there is nothing to try again); the hack list (when
+    // showing) is refilled. Returns the number of the hack stored, 0 when none was.
+    virtual int ImportDownloadedFile(const QString& file) = 0;
 
     QAction* mnuHackList = nullptr; // Hacks > List Hacks: off while a window that ends in the list is open
     QStatusBar* sbarMain;
