@@ -295,7 +295,8 @@ void mdiMain::OpenTextFile()
 
 void mdiMain::OpenDocumentation(const QString& fileName)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(ResourcePath(QCoreApplication::applicationDirPath(), fileName)));
+    OpenManual(
+        State().dialogs, ResourcePath(QCoreApplication::applicationDirPath(), fileName), &QDesktopServices::openUrl);
 }
 
 void mdiMain::ShowAbout()
