@@ -118,6 +118,13 @@ void frmCheckUpdates::Load()
     UpdateButtons();
 }
 
+void frmCheckUpdates::FitColumns()
+{
+    // Each verdict widens its column where the window has room; a longer one is cut short, and its
+    // tooltip shows it whole.
+    fgUpdates->FitColumns(fgUpdates->viewport()->width());
+}
+
 bool frmCheckUpdates::IsBusy() const
 {
     return (check_ && check_->IsRunning()) || cancelDownload_;
@@ -132,6 +139,7 @@ void frmCheckUpdates::ShowResult(int index)
         fgUpdates->SetTextMatrix(row, SizeColumn, SizeText(result.size));
     const bool failed = result.verdict == UpdateVerdict::Unreachable || result.verdict == UpdateVerdict::NotAHackFile;
     fgUpdates->SetRowColor(row, failed ? QColor(Qt::red) : QColor());
+    FitColumns();
     prgCheck->setValue(check_->CheckedCount());
     UpdateButtons();
 }
@@ -148,6 +156,7 @@ void frmCheckUpdates::CheckFinished()
         if (results[i].verdict == UpdateVerdict::Pending)
             fgUpdates->SetTextMatrix(int(i) + 1, UpdateColumn, tr("not checked"));
     }
+    FitColumns();
     lblStatus->setText(
         pending > 0
             ? tr("Cancelled: %1 of %2 hacks checked.").arg(results.size() - pending).arg(results.size())
@@ -254,6 +263,7 @@ void frmCheckUpdates::ImportDownload(int index, const QString& file)
     downloads_.reset();
     if (stored == 0) {
         fgUpdates->SetTextMatrix(row, UpdateColumn, tr("%1: import cancelled").arg(result.Text()));
+        FitColumns();
         lblStatus->setText(
             tr("The import of \"%1\" was cancelled; the downloaded file was deleted.").arg(result.hack.Name));
         return;
@@ -267,6 +277,7 @@ void frmCheckUpdates::ImportDownload(int index, const QString& file)
     fgUpdates->SetTextMatrix(row, UpdateColumn, tr("imported: version %1").arg(version));
     if (stored == result.hack.HackNum) // it replaced the hack of the row
         fgUpdates->SetTextMatrix(row, VersionColumn, version);
+    FitColumns();
     lblStatus->setText(tr("Version %1 of \"%2\" imported.").arg(version, result.hack.Name));
     UpdateButtons();
 }

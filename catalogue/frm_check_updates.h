@@ -56,6 +56,7 @@ private:
     void ImportDownload(int index, const QString& file);
     void Cancel();
     void UpdateButtons();
+    void FitColumns();
 
     AppState& state_;
     std::unique_ptr<UrlFetcher> fetcher_;

@@ -119,6 +119,7 @@ TEST_F(CheckUpdatesWindowTest, ACancelledImportClosesItsWindowAndDeletesTheDownl
         }
     });
     window->fgUpdates->SetRow(1);
+    window->fgUpdates->setColumnWidth(2, 40); // the row's new text widens it again
     dialogs.answers = {MsgAnswer::Yes, MsgAnswer::Cancel};
     window->cmdDownload->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !downloaded.isEmpty() && !window->IsBusy(); }, 10000));
@@ -126,6 +127,7 @@ TEST_F(CheckUpdatesWindowTest, ACancelledImportClosesItsWindowAndDeletesTheDownl
     EXPECT_EQ(dialogs.messages.back().buttons, MsgButtons::ReplaceKeepBothCancel);
     EXPECT_FALSE(QFileInfo::exists(downloaded));
     EXPECT_EQ(window->fgUpdates->TextMatrix(1, 2), "newer version 1.5: import cancelled");
+    EXPECT_EQ(window->fgUpdates->CutCellText(1, 2), "");
     EXPECT_EQ(window->lblStatus->text(), "The import of \"Calendar\" was cancelled; the downloaded file was deleted.");
     EXPECT_TRUE(window->cmdDownload->isEnabled());
 }
