@@ -145,6 +145,20 @@ ChangedText ReadChangedText(const FileChange& change, bool lf)
     return text;
 }
 
+// For a folder outside the layout of the hack type: when the other type's layout holds it, the
+// advice to choose that type; else nothing.
+QString OtherLayoutHint(AppState& state, int hackType, const QString& folder)
+{
+    if (hackType != 0 && hackType != 1)
+        return QString();
+    const int other = 1 - hackType;
+    const HackTypeScope scope(state, other);
+    if (!PlaceFolder(state, folder))
+        return QString();
+    const QString name = other == 0 ? QStringLiteral("Ultimate Bulletin Board") : QStringLiteral("vBulletin");
+    return QStringLiteral(" (it lies in the %1 layout: choose the type %1)").arg(name);
+}
+
 } // namespace
 
 HackTypeScope::HackTypeScope(AppState& state, int hackType)
@@ -189,7 +203,8 @@ RecordedHack BuildRecordedHack(AppState& state,
         const QString folder = path.path() == QStringLiteral(".") ? QString() : path.path();
         const std::optional<Placement> place = PlaceFolder(state, folder);
         if (!place) {
-            file.reason = QStringLiteral("outside the board's directories");
+            file.reason
+                = QStringLiteral("outside the board's directories") + OtherLayoutHint(state, request.hackType, folder);
         } else if (change.editedPath.isEmpty()) {
             file.reason = QStringLiteral("deleted: a hack cannot delete a file");
         } else if (change.originalPath.isEmpty()) {

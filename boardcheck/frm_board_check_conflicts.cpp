@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableWidget>
 #include <map>
 
@@ -145,6 +146,19 @@ void frmBoardCheck::ShowConflicts(const ConflictCheckResult& result)
         tblConflicts->horizontalHeaderItem(column)->setToolTip(names[column]);
         tblConflicts->verticalHeaderItem(column)->setToolTip(names[column]);
         tblConflicts->setColumnWidth(column, qMin(tblConflicts->columnWidth(column), widest));
+    }
+    // The window grows, within the main window, until every column is in view; beyond that the grid
+    // scrolls.
+    // (Measured from the headers' own needs: the grid lays itself out only once it is shown again.)
+    const QHeaderView* rowHeader = tblConflicts->verticalHeader();
+    const int needed = qMin(rowHeader->sizeHint().width(), rowHeader->maximumWidth())
+        + tblConflicts->horizontalHeader()->length() + 2 * tblConflicts->frameWidth()
+        + style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, tblConflicts);
+    const int lack = needed - tblConflicts->width();
+    QWidget* frame = WindowFrame(this);
+    if (const QWidget* area = frame->parentWidget(); lack > 0 && area) {
+        const int width = qMax(frame->width(), qMin(frame->width() + lack, area->width()));
+        frame->setGeometry(qMax(0, qMin(frame->x(), area->width() - width)), frame->y(), width, frame->height());
     }
     txtOrder->setPlainText(result.OrderText());
     if (result.Cancelled) {

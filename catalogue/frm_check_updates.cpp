@@ -26,6 +26,7 @@ constexpr int WidthTwips = 10050;
 constexpr int HeightTwips = 6000;
 constexpr Qt::Alignment Left = Qt::AlignLeft | Qt::AlignVCenter;
 constexpr Qt::Alignment Right = Qt::AlignRight | Qt::AlignVCenter;
+constexpr int VersionColumn = 1;
 constexpr int UpdateColumn = 2;
 constexpr int SizeColumn = 3;
 
@@ -43,7 +44,7 @@ frmCheckUpdates::frmCheckUpdates(MainFrame& main, std::unique_ptr<UrlFetcher> fe
     , cmdDownload(new QPushButton(tr("&Download and Import"), this))
     , cmdCancel(new QPushButton(tr("&Cancel"), this))
     , cmdClose(new QPushButton(tr("C&lose"), this))
-    , ImportFile([&main](const QString& file) { main.ImportDroppedFile(file); })
+    , ImportFile([&main](const QString& file) { return main.ImportDownloadedFile(file); })
     , state_(main.State())
     , fetcher_(fetcher ? std::move(fetcher) : std::make_unique<NetworkFetcher>())
 {
@@ -117,6 +118,13 @@ void frmCheckUpdates::Load()
     UpdateButtons();
 }
 
+void frmCheckUpdates::FitColumns()
+{
+    // Each verdict widens its column where the window has room; a longer one is cut short, and its
+    // tooltip shows it whole.
+    fgUpdates->FitColumns(fgUpdates->viewport()->width());
+}
+
 bool frmCheckUpdates::IsBusy() const
 {
     return (check_ && check_->IsRunning()) || cancelDownload_;
@@ -131,6 +139,7 @@ void frmCheckUpdates::ShowResult(int index)
         fgUpdates->SetTextMatrix(row, SizeColumn, SizeText(result.size));
     const bool failed = result.verdict == UpdateVerdict::Unreachable || result.verdict == UpdateVerdict::NotAHackFile;
     fgUpdates->SetRowColor(row, failed ? QColor(Qt::red) : QColor());
+    FitColumns();
     prgCheck->setValue(check_->CheckedCount());
     UpdateButtons();
 }
@@ -147,6 +156,7 @@ void frmCheckUpdates::CheckFinished()
         if (results[i].verdict == UpdateVerdict::Pending)
             fgUpdates->SetTextMatrix(int(i) + 1, UpdateColumn, tr("not checked"));
     }
+    FitColumns();
     lblStatus->setText(
         pending > 0
             ? tr("Cancelled: %1 of %2 hacks checked.").arg(results.size() - pending).arg(results.size())
@@ -170,7 +180,8 @@ void frmCheckUpdates::Cancel()
 void frmCheckUpdates::UpdateButtons()
 {
     const int row = fgUpdates->Row();
-    const bool newer = check_ && row >= 1 && check_->Results()[size_t(row - 1)].verdict == UpdateVerdict::Newer;
+    const bool newer = check_ && row >= 1 && check_->Results()[size_t(row - 1)].verdict == UpdateVerdict::Newer
+        && !imported_.contains(row - 1);
     cmdDownload->setEnabled(newer && !cancelDownload_);
     cmdCancel->setEnabled(IsBusy());
 }
@@ -182,7 +193,7 @@ void frmCheckUpdates::DownloadSelected()
         return;
     const UpdateResult& result = check_->Results()[size_t(row - 1)];
     const std::optional<QUrl> url = UpdateAddress(result.hack.UpdateURL);
-    if (result.verdict != UpdateVerdict::Newer || !url)
+    if (result.verdict != UpdateVerdict::Newer || imported_.contains(row - 1) || !url)
         return;
     const QString title = tr("Download and Import");
     if (state_.dialogs.messageBox(tr("Download version %1 of \"%2\" (%3) from %4 and import it?")
@@ -219,14 +230,14 @@ void frmCheckUpdates::DownloadSelected()
                 prgCheck->setValue(int(received * 1000 / qMax(size, received)));
             }
         },
-        [this, file](const QString& failure) {
+        [this, index = row - 1, file](const QString& failure) {
             // Called once the download has ended; the next one may start from here.
-            QTimer::singleShot(0, this, [this, file, failure] { DownloadFinished(file, failure); });
+            QTimer::singleShot(0, this, [this, index, file, failure] { DownloadFinished(index, file, failure); });
         });
     UpdateButtons();
 }
 
-void frmCheckUpdates::DownloadFinished(const QString& file, const QString& failure)
+void frmCheckUpdates::DownloadFinished(int index, const QString& file, const QString& failure)
 {
     cancelDownload_ = nullptr;
     prgCheck->setRange(0, 1);
@@ -240,10 +251,35 @@ void frmCheckUpdates::DownloadFinished(const QString& file, const QString& failu
                                   MsgIcon::Exclamation);
         return;
     }
+    ImportDownload(index, file);
+}
+
+void frmCheckUpdates::ImportDownload(int index, const QString& file)
+{
+    const UpdateResult& result = check_->Results()[size_t(index)];
+    const int row = index + 1;
     lblStatus->setText(tr("Downloaded; importing..."));
-    ImportFile(file);
+    const int stored = ImportFile(file);
     downloads_.reset();
-    lblStatus->setText(tr("Download finished."));
+    if (stored == 0) {
+        fgUpdates->SetTextMatrix(row, UpdateColumn, tr("%1: import cancelled").arg(result.Text()));
+        FitColumns();
+        lblStatus->setText(
+            tr("The import of \"%1\" was cancelled; the downloaded file was deleted.").arg(result.hack.Name));
+        return;
+    }
+    imported_.insert(index);
+    QString version = result.newVersion;
+    RunGuarded(state_.dialogs, windowTitle(), [&] {
+        if (const std::vector<UpdateCandidate> hack = UpdateCandidates(state_, {stored}); !hack.empty())
+            version = hack.front().Version;
+    });
+    fgUpdates->SetTextMatrix(row, UpdateColumn, tr("imported: version %1").arg(version));
+    if (stored == result.hack.HackNum) // it replaced the hack of the row
+        fgUpdates->SetTextMatrix(row, VersionColumn, version);
+    FitColumns();
+    lblStatus->setText(tr("Version %1 of \"%2\" imported.").arg(version, result.hack.Name));
+    UpdateButtons();
 }
 
 frmCheckUpdates& ShowCheckUpdates(MainFrame& main)

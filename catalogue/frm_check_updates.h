@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <set>
 
 class QLabel;
 class QProgressBar;
@@ -43,22 +44,26 @@ public:
     QPushButton* cmdCancel;
     QPushButton* cmdClose;
 
-    // How a downloaded hack file is imported: the main window's import of a given file.
-    std::function<void(const QString& file)> ImportFile;
+    // How a downloaded hack file is imported: the main window's import of a downloaded file, which
+    // returns the number of the hack stored, 0 when none was.
+    std::function<int(const QString& file)> ImportFile;
 
 private:
     void ShowResult(int index);
     void CheckFinished();
     void DownloadSelected();
-    void DownloadFinished(const QString& file, const QString& failure);
+    void DownloadFinished(int index, const QString& file, const QString& failure);
+    void ImportDownload(int index, const QString& file);
     void Cancel();
     void UpdateButtons();
+    void FitColumns();
 
     AppState& state_;
     std::unique_ptr<UrlFetcher> fetcher_;
     std::unique_ptr<UpdateCheck> check_;
     std::function<void()> cancelDownload_;
     std::unique_ptr<QTemporaryDir> downloads_;
+    std::set<int> imported_; // the rows (results' indexes) whose newer version has been imported
 };
 
 // Shows the single Check for Updates window and starts its check.

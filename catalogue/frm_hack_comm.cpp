@@ -56,6 +56,8 @@ frmHackComm::frmHackComm(LongTextTarget& editor, QWidget* parent)
 
     connect(cmdSave, &QPushButton::clicked, this, &frmHackComm::Save);
     connect(cmdCancel, &QPushButton::clicked, this, [this] { CloseWindow(this); });
+    // Escape closes it as Cancel Changes does.
+    CloseOnEscape(this);
 }
 
 void frmHackComm::GetType(qint16 DispType, const QString& NewText)

@@ -161,14 +161,6 @@ void frmListHacks::Load(int selectHackNum)
     QWidget* frame = WindowFrame(this);
     ResizeInTwips(frame, WidthTwips, HeightTwips);
     RefillHackList(selectHackNum);
-    fgHackList->setFocus();
-    // Wider than designed where the desktop's font or the texts need it, so that the six columns fit
-    // at the start, yet never wider than the main window has room for: a long name is cut instead.
-    fgHackList->FitColumns();
-    const QWidget* area = frame->parentWidget();
-    const int room = area ? area->width() : frame->screen()->availableGeometry().width();
-    frame->resize(qMax(frame->width(), qMin(frame->sizeHint().width(), room)), frame->height());
-    fgHackList->FitColumns(fgHackList->viewport()->width());
     CenterInParent(this);
     // The keyboard starts in the grid; Ctrl+F goes to the filter.
     fgHackList->setFocus();
@@ -184,7 +176,21 @@ void frmListHacks::RefillHackList(int selectHackNum)
             searchTexts_.push_back(SearchTextOf(row));
         OrderRows();
         ShowRows(selectHackNum, true);
+        FitColumnsToTexts();
     });
+}
+
+void frmListHacks::FitColumnsToTexts()
+{
+    // Wider than designed where the desktop's font or the texts need it, so that the six columns fit,
+    // yet never wider than the main window has room for: a long name is cut instead. A scroll bar
+    // that the rows bring takes its width from the columns too.
+    QWidget* frame = WindowFrame(this);
+    fgHackList->FitColumns();
+    const QWidget* area = frame->parentWidget();
+    const int room = area ? area->width() : frame->screen()->availableGeometry().width();
+    frame->resize(qMax(frame->width(), qMin(frame->sizeHint().width(), room)), frame->height());
+    fgHackList->FitColumns(fgHackList->viewport()->width());
 }
 
 int frmListHacks::SelectedHackNum() const

@@ -74,6 +74,8 @@ public:
     QPushButton* cmdImport;
 
 private:
+    // Widens the columns (and the window, within the main window) to the texts shown.
+    void FitColumnsToTexts();
     void CreateHack();
     void EditHack();
     void DeleteSelectedHack();

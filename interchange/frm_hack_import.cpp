@@ -59,13 +59,16 @@ void frmHackImport::Start()
         [this, outcome] {
             if (*outcome != ImportOutcome::Stopped)
                 accept();
+            else if (end == ImportWindowEnd::AlwaysClose)
+                done(QDialog::Rejected);
         });
 }
 
-void ShowHackImport(MainFrame& main, const QString& file)
+void ShowHackImport(MainFrame& main, const QString& file, ImportWindowEnd end)
 {
-    RunGuarded(main.State().dialogs, frmHackImport::tr("Hack Import"), [&main, &file] {
+    RunGuarded(main.State().dialogs, frmHackImport::tr("Hack Import"), [&main, &file, end] {
         frmHackImport window(main.State(), &main);
+        window.end = end;
         if (!file.isEmpty()) {
             window.txtImpFile->setText(file);
             QTimer::singleShot(0, &window, &frmHackImport::Start);

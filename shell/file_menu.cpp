@@ -104,4 +104,31 @@ QString ResourcePath(const QString& executableDir, const QString& name)
     return QFileInfo::exists(installed) ? installed : beside;
 }
 
+void OpenManual(Dialogs& dialogs, const QString& file, const std::function<bool(const QUrl&)>& open)
+{
+    if (open(QUrl::fromLocalFile(file)))
+        return;
+    const QString title = QStringLiteral("Zenpatch Manual");
+    const QString folder = QFileInfo(file).absolutePath();
+    const QString page = QDir(folder).filePath(QStringLiteral("zenpatch.html"));
+    const MsgAnswer answer
+        = dialogs.messageBox(QStringLiteral("The desktop could not open the manual %1: no program is set up to show "
+                                            "this kind of file.\n\nYes opens the manual as a web page (%2) in the "
+                                            "browser; No opens the folder that holds it.")
+                                 .arg(file, page),
+                             title,
+                             MsgButtons::YesNoCancel,
+                             MsgIcon::Exclamation);
+    if (answer == MsgAnswer::Cancel)
+        return;
+    const QString other = answer == MsgAnswer::Yes ? page : folder;
+    if (open(QUrl::fromLocalFile(other)))
+        return;
+    dialogs.messageBox(
+        QStringLiteral("The desktop could not open %1 either. The manual is in the folder %2.").arg(other, folder),
+        title,
+        MsgButtons::OK,
+        MsgIcon::Exclamation);
+}
+
 } // namespace zp

@@ -3,6 +3,7 @@
 #include "app/dialogs.h"
 
 #include <QString>
+#include <QUrl>
 #include <functional>
 
 namespace zp {
@@ -34,5 +35,10 @@ FileDialogOptions TextFileDialogOptions(const AppState& state);
 // A read-only resource of the program (documentation): beside the executable in the build tree,
 // or in <prefix>/share/zenpatch when installed. The first place is returned when neither has it.
 QString ResourcePath(const QString& executableDir, const QString& name);
+
+// Opens a file of the manual through `open` (the desktop's opener, which answers whether it could).
+// When the desktop cannot, says so naming the file and offers the manual as a web page in the
+// browser (zenpatch.html beside it) or the folder that holds it.
+void OpenManual(Dialogs& dialogs, const QString& file, const std::function<bool(const QUrl&)>& open);
 
 } // namespace zp

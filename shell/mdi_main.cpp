@@ -222,6 +222,13 @@ void mdiMain::ShowPublish(int hackNum)
     ShowPublishWindow(*this, hackNum);
 }
 
+int mdiMain::ImportDownloadedFile(const QString& file)
+{
+    ShowHackImport(*this, file, ImportWindowEnd::AlwaysClose);
+    RefillShowingHackList(State().ImportedHackNum);
+    return State().ImportedHackNum;
+}
+
 void mdiMain::OpenHandedFile(const QString& file)
 {
     if (isMinimized())
@@ -309,7 +316,8 @@ void mdiMain::OpenTextFile()
 
 void mdiMain::OpenDocumentation(const QString& fileName)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(ResourcePath(QCoreApplication::applicationDirPath(), fileName)));
+    OpenManual(
+        State().dialogs, ResourcePath(QCoreApplication::applicationDirPath(), fileName), &QDesktopServices::openUrl);
 }
 
 void mdiMain::ShowAbout()

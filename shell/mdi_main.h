@@ -50,6 +50,7 @@ public:
     void RefillOpenHackList() override;
     void ImportDroppedFile(const QString& file) override;
     void ShowPublish(int hackNum) override;
+    int ImportDownloadedFile(const QString& file) override;
 
     QMenu* mnuFile;
     QAction* mnuOptions;

@@ -5,6 +5,7 @@
 #include "app/app_state.h"
 #include "app/common.h"
 #include "widgets/chord_keys.h"
+#include "widgets/focus_return.h"
 #include "widgets/window_helpers.h"
 
 #include <QAction>
@@ -27,6 +28,18 @@ namespace {
 
 constexpr char GeometryKey[] = "MainWindow/geometry";
 constexpr char StateKey[] = "MainWindow/state";
+constexpr char DesignedSizeKey[] = "zpDesignedSize";
+
+// The size a working window had before an arrangement first changed it: the size it opened with
+// (or that the user gave it), which a window left alone takes again.
+QSize DesignedSize(QMdiSubWindow* sub)
+{
+    const QVariant kept = sub->property(DesignedSizeKey);
+    if (kept.isValid())
+        return kept.toSize();
+    sub->setProperty(DesignedSizeKey, sub->size());
+    return sub->size();
+}
 
 } // namespace
 
@@ -38,6 +51,9 @@ MainFrame::MainFrame(AppState& state, QWidget* parent)
     mdiArea_->setObjectName("mdiArea");
     mdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     mdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // A working window that closes gives the front back to the one that was there before it (the
+    // editor that opened a comments window, the list that opened the installer).
+    mdiArea_->setActivationOrder(QMdiArea::ActivationHistoryOrder);
     setCentralWidget(mdiArea_);
     CreateStatusBar();
     connect(mdiArea_, &QMdiArea::subWindowActivated, this, &MainFrame::GiveMenuKeysTo);
@@ -50,6 +66,7 @@ MainFrame::MainFrame(AppState& state, QWidget* parent)
     });
     // Every window of the program lives in the main window: from its making on, no chord types.
     KeepChordsFromTyping();
+    ReturnFocusAfterDialogs();
 }
 
 MainFrame::~MainFrame()
@@ -225,16 +242,25 @@ void MainFrame::Tile(Qt::Orientation direction)
         if (sub->isVisible() && !sub->isMinimized())
             windows << sub;
     const QSize area = mdiArea_->viewport()->size();
-    const int length = direction == Qt::Vertical ? area.height() : area.width();
     const int n = int(windows.size());
+    if (n == 1) { // a window left alone takes its designed size again
+        Cascade();
+        return;
+    }
+    // Each window an equal share of the area, but never less than its minimum: the next one starts
+    // where it ends, and the area scrolls to what lies beyond it.
+    const bool stacked = direction == Qt::Vertical;
+    const int length = stacked ? area.height() : area.width();
+    int start = 0;
     for (int i = 0; i < n; ++i) {
-        const int start = length * i / n;
-        const int end = length * (i + 1) / n;
-        windows[i]->showNormal();
-        if (direction == Qt::Vertical)
-            windows[i]->setGeometry(0, start, area.width(), end - start);
-        else
-            windows[i]->setGeometry(start, 0, end - start, area.height());
+        QMdiSubWindow* sub = windows[i];
+        DesignedSize(sub);
+        sub->showNormal();
+        const int share = length * (i + 1) / n - length * i / n;
+        const QSize size
+            = (stacked ? QSize(area.width(), share) : QSize(share, area.height())).expandedTo(sub->minimumSize());
+        sub->setGeometry(QRect(stacked ? QPoint(0, start) : QPoint(start, 0), size));
+        start += stacked ? size.height() : size.width();
     }
 }
 
@@ -250,7 +276,7 @@ void MainFrame::Cascade()
         if (next.x() + sub->minimumWidth() > area.width() || next.y() + sub->minimumHeight() > area.height())
             next = QPoint(0, 0);
         const QSize room(area.width() - next.x(), area.height() - next.y());
-        sub->setGeometry(QRect(next, sub->size().boundedTo(room).expandedTo(sub->minimumSize())));
+        sub->setGeometry(QRect(next, DesignedSize(sub).boundedTo(room).expandedTo(sub->minimumSize())));
         sub->raise();
         const int step = sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub);
         next += QPoint(step, step);

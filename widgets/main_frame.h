@@ -47,11 +47,14 @@ public:
     // this settings file, and keeps them there when it closes. Without a file nothing is kept.
     void RestoreWindowState(const QString& settingsFile);
 
-    // Window-menu arrangements.
+    // Window-menu arrangements. No arrangement makes a window smaller than its minimum, and each
+    // keeps the size it had before the first arrangement changed it (its designed size).
+    // The tiles share the area, each at least its minimum (the area scrolls to what does not fit);
+    // a window alone is not tiled but takes its designed size.
     void TileHorizontal();
     void TileVertical();
-    // Each open window one title bar below and right of the one before it, keeping its size where
-    // it fits in the area.
+    // Each open window one title bar below and right of the one before it, at its designed size
+    // where that fits in the area.
     void Cascade();
     void ArrangeIcons();
 
@@ -74,6 +77,10 @@ public:
     // Shows the window that publishes the files of the hack's installation in the output folder to
     // a board's server.
     virtual void ShowPublish(int hackNum) = 0;
+    // Imports a downloaded hack file through the import window, which closes also when the import
+    // stops (the file is deleted afterwards, so there is nothing to try again); the hack list (when
+    // showing) is refilled. Returns the number of the hack stored, 0 when none was.
+    virtual int ImportDownloadedFile(const QString& file) = 0;
 
     QAction* mnuHackList = nullptr; // Hacks > List Hacks: off while a window that ends in the list is open
     QStatusBar* sbarMain;

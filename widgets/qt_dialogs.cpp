@@ -1,5 +1,7 @@
 #include "widgets/qt_dialogs.h"
 
+#include "widgets/focus_return.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
@@ -8,6 +10,7 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QThread>
@@ -163,8 +166,10 @@ MsgAnswer QtDialogs::messageBox(const QString& text, const QString& title, MsgBu
             app, [&] { answer = messageBox(text, title, buttons, icon); }, Qt::BlockingQueuedConnection);
         return answer;
     }
+    const QPointer<QWidget> asking = QApplication::focusWidget();
     const std::unique_ptr<QMessageBox> box = MakeMessageBox(text, title, buttons, icon, Owner());
     box->exec();
+    RestoreFocus(asking);
     return AnswerOf(*box);
 }
 

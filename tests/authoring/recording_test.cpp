@@ -1,3 +1,4 @@
+#include "app/common.h"
 #include "app/whole_file.h"
 #include "authoring/line_mods.h"
 #include "authoring/recording.h"
@@ -314,6 +315,43 @@ TEST_F(RecordingTest, FilesThatCannotBeRecordedAreNamedAndNothingIsStored)
     result = Record(state, request, CompareFolders(source, edited));
     ASSERT_EQ(result.outcome, RecordOutcome::Stored);
     EXPECT_EQ(CountHacks(), 1);
+}
+
+// A file outside the layout of the chosen hack type is refused with the advice to choose the other
+// type when that type's layout holds it.
+TEST_F(RecordingTest, AFileInTheOtherTypesLayoutNamesThatType)
+{
+    // Every folder of each type has its place, so that the root holds nothing but the folders.
+    state.Connection.Execute(
+        "UPDATE MainConfig SET ubbMembersDir = 'cgi-bin/Members', ubbVariablesDir = "
+        "'cgi-bin/Variables', vbAdminDir = 'forum/admin', vbModDir = 'forum/mod', vbImagesDir = "
+        "'forum/images', vbSmiliesDir = 'forum/images/smilies', vbPollsDir = 'forum/images/polls', "
+        "vbIconsDir = 'forum/images/icons', vbAttachDir = 'forum/images/attach'");
+    LoadConfiguration(state, nullptr);
+    Both("cgi-bin/ubb.cgi", "a\r\nb\r\n", "a\r\nc\r\n");
+    Both("forum/index.php", "a\r\nb\r\n", "a\r\nc\r\n");
+    Both("elsewhere/notes.txt", "a\r\nb\r\n", "a\r\nc\r\n");
+    const std::pair<int, std::map<QString, QString>> cases[] = {
+        {0,
+         {{"cgi-bin/ubb.cgi", ""},
+          {"forum/index.php",
+           "outside the board's directories (it lies in the vBulletin layout: choose the type vBulletin)"},
+          {"elsewhere/notes.txt", "outside the board's directories"}}},
+        {1,
+         {{"cgi-bin/ubb.cgi",
+           "outside the board's directories (it lies in the Ultimate Bulletin Board layout: choose the type "
+           "Ultimate Bulletin Board)"},
+          {"forum/index.php", ""},
+          {"elsewhere/notes.txt", "outside the board's directories"}}},
+    };
+    for (const auto& [type, expected] : cases) {
+        RecordRequest request = Request();
+        request.hackType = type;
+        std::map<QString, QString> reasons;
+        for (const RecordedFile& file : Record(state, request, CompareFolders(source, edited)).files)
+            reasons[file.relativePath] = file.reason;
+        EXPECT_EQ(reasons, expected) << "type " << type;
+    }
 }
 
 // A large file is checked a stretch at a time: a stray LF far into it still stops it.

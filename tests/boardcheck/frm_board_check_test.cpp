@@ -157,5 +157,21 @@ TEST_F(BoardCheckWindowTest, ALongHackNameIsCutShortWithATooltipAndNeverPushesTh
     EXPECT_EQ(list.fgHackList->CellToolTip(1, 0), name);
 }
 
+// Where the main window has room, the board check grows until every column of the conflicts is in
+// view.
+TEST_F(BoardCheckWindowTest, EveryColumnOfTheConflictsIsInView)
+{
+    for (const char* name : {"Who's Online Count", "Template Version Check", "Welcome Banner Links"})
+        AddMod(AddHack(name), 1, "forum.cgi", 0, "", AddAfter, 1, "<anchor>", name);
+    main->resize(1400, 900);
+    window->tabChecks->setCurrentIndex(1);
+    Check(window->cmdCheckConflicts);
+    QApplication::processEvents();
+    const QTableWidget& matrix = *window->tblConflicts;
+    ASSERT_EQ(matrix.columnCount(), 6);
+    EXPECT_LE(matrix.horizontalHeader()->length(), matrix.viewport()->width());
+    EXPECT_LE(WindowFrame(window)->geometry().right(), main->mdiArea()->viewport()->width());
+}
+
 } // namespace
 } // namespace zp::testing

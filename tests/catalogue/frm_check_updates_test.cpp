@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 namespace zp {
 namespace {
@@ -75,6 +76,7 @@ TEST_F(CheckUpdatesWindowTest, ShowsEachVerdictThenDownloadsAndImportsTheNewerHa
     window->ImportFile = [&](const QString& file) {
         imported << QFileInfo(file).fileName();
         ImportHackFile(state, file);
+        return state.ImportedHackNum;
     };
     window->fgUpdates->SetRow(2);
     EXPECT_FALSE(window->cmdDownload->isEnabled());
@@ -89,6 +91,45 @@ TEST_F(CheckUpdatesWindowTest, ShowsEachVerdictThenDownloadsAndImportsTheNewerHa
     ASSERT_TRUE(QTest::qWaitFor([&] { return !imported.isEmpty(); }, 10000));
     EXPECT_EQ(imported, QStringList {"newer.zpx"});
     EXPECT_EQ(CountRows("SELECT * FROM HackInfo WHERE Name = 'Update Test' AND Version = '1.5'"), 1);
+    EXPECT_EQ(window->fgUpdates->TextMatrix(1, 2), "imported: version 1.5");
+    EXPECT_EQ(window->lblStatus->text(), "Version 1.5 of \"Calendar\" imported.");
+    EXPECT_FALSE(window->cmdDownload->isEnabled());
+}
+
+// An import cancelled at the question about the hack already in the catalogue closes its window,
+// deletes the download and says so in the row, whose button stays for another try.
+TEST_F(CheckUpdatesWindowTest, ACancelledImportClosesItsWindowAndDeletesTheDownload)
+{
+    server.Serve("/newer.zpx", {200, test::HackFileBytes("1.5")});
+    AddHack("Calendar", server.Url("/newer.zpx").toString());
+    const int same = CatalogueTest::AddHack("Update Test");
+    state.Connection.Execute(QString("UPDATE HackInfo SET Version = '1.5' WHERE HackNum = %1").arg(same));
+    Open();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->IsBusy(); }, 10000));
+    QString downloaded;
+    window->ImportFile = [&, import = window->ImportFile](const QString& file) {
+        downloaded = file;
+        return import(file);
+    };
+    bool leftOpen = false;
+    QTimer::singleShot(5000, window, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            leftOpen = true;
+            modal->close();
+        }
+    });
+    window->fgUpdates->SetRow(1);
+    window->fgUpdates->setColumnWidth(2, 40); // the row's new text widens it again
+    dialogs.answers = {MsgAnswer::Yes, MsgAnswer::Cancel};
+    window->cmdDownload->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !downloaded.isEmpty() && !window->IsBusy(); }, 10000));
+    EXPECT_FALSE(leftOpen);
+    EXPECT_EQ(dialogs.messages.back().buttons, MsgButtons::ReplaceKeepBothCancel);
+    EXPECT_FALSE(QFileInfo::exists(downloaded));
+    EXPECT_EQ(window->fgUpdates->TextMatrix(1, 2), "newer version 1.5: import cancelled");
+    EXPECT_EQ(window->fgUpdates->CutCellText(1, 2), "");
+    EXPECT_EQ(window->lblStatus->text(), "The import of \"Calendar\" was cancelled; the downloaded file was deleted.");
+    EXPECT_TRUE(window->cmdDownload->isEnabled());
 }
 
 TEST_F(CheckUpdatesWindowTest, CancelStopsTheCheckAndLeavesTheRestUnchecked)

@@ -136,6 +136,21 @@ TEST_F(HackListTest, ColumnsFitAtTheStartAndCutCellsCarryTheirWholeText)
 
     grid->setColumnWidth(0, 40);
     EXPECT_EQ(grid->CutCellText(1, 0), name);
+
+    // A refill fits the columns to its texts too: a longer author, then enough hacks for a scroll bar.
+    for (const int more : {1, 2000}) {
+        SCOPED_TRACE(more);
+        state.Connection.Execute(
+            QString("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                    "INSERT INTO HackInfo (Name, Version, AuthName, HackType, LastMod) SELECT 'Hack ' || i, '1.0', "
+                    "'Demo Administrator', 0, '12-10-2026 11:25pm' FROM n")
+                .arg(more));
+        list->RefillHackList(0);
+        QApplication::processEvents();
+        for (int row = 1; row <= 10 && row <= grid->Rows() - 1; ++row)
+            for (int c = 0; c < 6; ++c)
+                EXPECT_EQ(grid->CutCellText(row, c), "") << row << " " << c;
+    }
 }
 
 TEST_F(HackListTest, KeyboardLeavesTheGridWithTabAndClosesTheListWithCtrlF4)

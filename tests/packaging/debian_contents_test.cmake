@@ -5,7 +5,7 @@ set(share usr/share)
 set(icons ${share}/icons/hicolor)
 set(program_files
     usr/bin/zenpatch usr/bin/zenpatch-cli usr/${LIBDIR}/zenpatch/zenpatch-network.so
-    ${share}/zenpatch/zpatch.zpd ${share}/zenpatch/zenpatch.pdf ${share}/zenpatch/zenpatch.doc
+    ${share}/zenpatch/zpatch.zpd ${share}/zenpatch/zenpatch.pdf ${share}/zenpatch/zenpatch.doc ${share}/zenpatch/zenpatch.html
     ${share}/man/man1/zenpatch.1.gz ${share}/man/man1/zenpatch-cli.1.gz
     ${share}/applications/org.zenpatch.Zenpatch.desktop ${share}/metainfo/org.zenpatch.Zenpatch.metainfo.xml
     ${share}/mime/packages/zenpatch.xml

@@ -211,5 +211,57 @@ TEST_F(BackupTest, ResourcesAreFoundBesideTheProgramOrInstalled)
     EXPECT_EQ(ResourcePath(bin, "zenpatch.pdf"), bin + "/zenpatch.pdf");
 }
 
+// When the desktop cannot open the manual, the message names it and offers the web page in the
+// browser (Yes) or the folder that holds it (No); a second failure names what it could not open.
+TEST_F(BackupTest, AManualTheDesktopCannotOpenOffersTheWebPageOrItsFolder)
+{
+    const QString manual = dir.path() + "/zenpatch.pdf";
+    struct Case
+    {
+        std::optional<MsgAnswer> answer; // none: the desktop opens the manual itself
+        QStringList opened; // what the desktop could open
+        QStringList asked; // what was handed to it, in order
+        QString lastMessage;
+    };
+    const QString page = dir.path() + "/zenpatch.html";
+    const Case cases[] = {
+        {std::nullopt, {manual}, {manual}, ""},
+        {MsgAnswer::Yes, {page}, {manual, page}, "manual"},
+        {MsgAnswer::No, {dir.path()}, {manual, dir.path()}, "manual"},
+        {MsgAnswer::Cancel, {}, {manual}, "manual"},
+        {MsgAnswer::Yes,
+         {},
+         {manual, page},
+         QString("The desktop could not open %1 either. The manual is in the folder %2.").arg(page, dir.path())},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.asked.join(' ').toStdString());
+        dialogs.messages.clear();
+        if (c.answer)
+            dialogs.answers = {*c.answer};
+        QStringList asked;
+        OpenManual(dialogs, manual, [&](const QUrl& url) {
+            asked << url.toLocalFile();
+            return c.opened.contains(url.toLocalFile());
+        });
+        EXPECT_EQ(asked, c.asked);
+        if (c.lastMessage.isEmpty()) {
+            EXPECT_TRUE(dialogs.messages.empty());
+            continue;
+        }
+        ASSERT_FALSE(dialogs.messages.empty());
+        EXPECT_EQ(dialogs.messages.front().text,
+                  QString("The desktop could not open the manual %1: no program is set up to show this kind of "
+                          "file.\n\nYes opens the manual as a web page (%2) in the browser; No opens the folder "
+                          "that holds it.")
+                      .arg(manual, page));
+        EXPECT_EQ(dialogs.messages.front().buttons, MsgButtons::YesNoCancel);
+        if (c.lastMessage != "manual")
+            EXPECT_EQ(dialogs.messages.back().text, c.lastMessage);
+        else
+            EXPECT_EQ(dialogs.messages.size(), 1u);
+    }
+}
+
 } // namespace
 } // namespace zp::test

@@ -1,6 +1,8 @@
 #include "authoring/frm_record_hack.h"
 #include "boardcheck/frm_board_check.h"
+#include "catalogue/frm_check_updates.h"
 #include "catalogue/frm_edit_hack.h"
+#include "catalogue/frm_hack_comm.h"
 #include "catalogue/frm_list_hacks.h"
 #include "core/catalogue_operations.h"
 #include "database/recordset.h"
@@ -29,9 +31,11 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
+#include <QToolButton>
 #include <functional>
 
 namespace zp::test {
@@ -185,6 +189,72 @@ TEST_F(KeyboardTest, WorkingWindowsTakeTheKeyboardAndGiveItBackToTheListsRow)
         QCoreApplication::processEvents();
         EXPECT_TRUE(FindHackList(main->mdiArea())->fgHackList->hasFocus());
     }
+}
+
+// A message box, and a dialog closed right after its box, give the keyboard back where it was: to the
+// control that asked, in its working window, with the main window active, also when the window
+// manager left no window active and another working window came to the front behind the box.
+TEST_F(KeyboardTest, MessageBoxesGiveTheKeyboardBack)
+{
+    QtDialogs boxes(main.get());
+    frmEditHack& editor = ShowHackEditor(*main);
+    main->ShowHackList();
+    frmListHacks* list = FindHackList(main->mdiArea());
+    const std::pair<const char*, QWidget*> askers[] = {
+        {"list's filter", list->txtFilter},
+        {"list's row", list->fgHackList},
+        {"editor", editor.txtHackName},
+    };
+    for (const auto& [name, asker] : askers) {
+        SCOPED_TRACE(name);
+        asker->setFocus();
+        WhenModal([&](QWidget* box) {
+            main->mdiArea()->activateNextSubWindow();
+            QTest::keyClick(box, Qt::Key_Return);
+            QApplication::setActiveWindow(nullptr);
+        });
+        boxes.messageBox("Import Complete", "Import Complete!", MsgButtons::OK, MsgIcon::None);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(QApplication::focusWidget(), asker);
+        EXPECT_EQ(QApplication::activeWindow(), main.get());
+    }
+
+    frmOptions options(main->State(), main.get());
+    const QTemporaryDir board;
+    WhenModal([&](QWidget*) {
+        options.txtSourceDir->setText(board.path() + "/source");
+        options.txtOutputDir->setText(board.path() + "/output");
+        QTest::mouseClick(options.cmdSave, Qt::LeftButton);
+        QApplication::setActiveWindow(nullptr);
+    });
+    list->fgHackList->setFocus();
+    ASSERT_EQ(options.exec(), QDialog::Accepted);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QApplication::activeWindow(), main.get());
+    EXPECT_EQ(QApplication::focusWidget(), list->fgHackList);
+}
+
+// Escape closes the long-text window and the update check (once nothing is under way), and the
+// keyboard goes back to the window beneath: the editor, the list's row.
+TEST_F(KeyboardTest, EscapeClosesTheLongTextWindowAndTheUpdateCheck)
+{
+    frmEditHack& editor = ShowHackEditor(*main);
+    editor.cmdViewFS->click();
+    ASSERT_TRUE(FindWorkingWindow<frmHackComm>(main->mdiArea()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    RunDeferredDeletes();
+    EXPECT_FALSE(FindWorkingWindow<frmHackComm>(main->mdiArea()));
+    EXPECT_TRUE(editor.isAncestorOf(QApplication::focusWidget()));
+    ASSERT_TRUE(CloseWindow(&editor));
+    RunDeferredDeletes();
+
+    main->ShowHackList();
+    frmCheckUpdates& updates = ShowCheckUpdates(*main);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !updates.IsBusy(); }, 5000));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    RunDeferredDeletes();
+    EXPECT_FALSE(FindWorkingWindow<frmCheckUpdates>(main->mdiArea()));
+    EXPECT_EQ(QApplication::focusWidget(), FindHackList(main->mdiArea())->fgHackList);
 }
 
 // Return and Escape close the splash at once, with the keyboard where it is after it opens, and

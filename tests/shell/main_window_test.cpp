@@ -181,6 +181,37 @@ TEST_F(MainWindowTest, CascadeKeepsSizesThatFitAndNoArrangementSqueezesAWindow)
         EXPECT_GE(button->width(), button->minimumSizeHint().width());
 }
 
+// Tiles too many for the area are each at least their minimum, one after the other; once the others
+// have closed, tiling or cascading gives the window left its designed size again.
+TEST_F(MainWindowTest, TilesKeepTheirMinimumAndAWindowLeftAloneItsDesignedSize)
+{
+    const QSize area = window.mdiArea()->viewport()->size();
+    QList<QMdiSubWindow*> windows;
+    for (int i = 0; i < 4; ++i) {
+        windows << AddChild(area.width() / 2, area.height() / 2);
+        windows.back()->setMinimumSize(area.width() / 3, area.height() / 3);
+    }
+    const QSize designed = windows[0]->size();
+    for (QAction* tile : {window.mnuHorz, window.mnuVert}) {
+        SCOPED_TRACE(tile->objectName().toStdString());
+        tile->trigger();
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_GE(windows[i]->width(), windows[i]->minimumWidth());
+            EXPECT_GE(windows[i]->height(), windows[i]->minimumHeight());
+            for (int j = 0; j < i; ++j)
+                EXPECT_FALSE(windows[i]->geometry().intersects(windows[j]->geometry())) << i << " over " << j;
+        }
+    }
+    for (int i = 1; i < 4; ++i)
+        windows[i]->close();
+    for (QAction* arrange : {window.mnuHorz, window.mnuCascade, window.mnuVert}) {
+        SCOPED_TRACE(arrange->objectName().toStdString());
+        windows[0]->resize(windows[0]->minimumSize());
+        arrange->trigger();
+        EXPECT_EQ(windows[0]->size(), designed);
+    }
+}
+
 TEST_F(MainWindowTest, ArrangeIconsLinesUpMinimisedWindowsAtTheBottom)
 {
     QMdiSubWindow* open = AddChild(300, 200);
