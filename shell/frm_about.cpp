@@ -4,8 +4,6 @@
 #include "shell/file_menu.h"
 #include "widgets/window_helpers.h"
 
-#include <QCoreApplication>
-
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -67,9 +65,11 @@ frmAbout::frmAbout(QWidget* parent, QTimer* splashTimer)
     lblCredits->setObjectName("lblCredits");
     lblCredits->setWordWrap(true);
 
-    const QUrl manual = QUrl::fromLocalFile(ResourcePath(QCoreApplication::applicationDirPath(), "zenpatch.pdf"));
-    lblZPKHome
-        = LinkLabel(this, "lblZPKHome", "<a href=\"" + manual.toString() + "\">" + tr("Zenpatch manual") + "</a>");
+    lblZPKHome = new QLabel("<a href=\"manual\">" + tr("Zenpatch manual") + "</a>", this);
+    lblZPKHome->setObjectName("lblZPKHome");
+    lblZPKHome->setTextFormat(Qt::RichText);
+    lblZPKHome->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    connect(lblZPKHome, &QLabel::linkActivated, this, &frmAbout::ManualRequested);
     lblLinks = LinkLabel(
         this,
         "lblLinks",

@@ -181,6 +181,7 @@ void mdiMain::ShowSplash()
     // splash after a database backup stays until the user closes it.
     const bool timed = !splashTimerSpent_;
     frmAbout about(this, timed ? tmrSplash : nullptr);
+    connect(&about, &frmAbout::ManualRequested, this, [this] { OpenDocumentation("zenpatch.pdf"); });
     splash_ = &about;
     if (timed)
         tmrSplash->start();
@@ -323,6 +324,7 @@ void mdiMain::OpenDocumentation(const QString& fileName)
 void mdiMain::ShowAbout()
 {
     frmAbout about(this, nullptr);
+    connect(&about, &frmAbout::ManualRequested, this, [this] { OpenDocumentation("zenpatch.pdf"); });
     about.exec();
 }
 
