@@ -1,7 +1,6 @@
 #include "install/installation_run.h"
 
 #include "app/app_state.h"
-#include "app/background_flush.h"
 #include "app/board_directories.h"
 #include "app/common.h"
 #include "app/dialogs.h"
@@ -46,7 +45,6 @@ private:
     InstallationHost& host_;
     LogSink& log_;
     const QString workFolder_;
-    BackgroundFlush flush_; // the work files, flushed while the others are worked on
     std::map<QString, QString> saved_; // relative path -> its file in the work folder, in name order
     int supportFiles_ = 0; // support files staged in the work folder
     bool allWritten_ = true; // every file reached its destination so far
@@ -126,7 +124,7 @@ bool InstallationRun::PrepareOutputFolder()
 bool InstallationRun::ApplyMods()
 {
     ModPass pass(state_, host_, log_, workFolder_, state_.SourceDir, saved_);
-    pass.FlushInBackground(flush_);
+    pass.StartWriteBack();
     const bool any = pass.Run();
     allWritten_ = allWritten_ && pass.AllWritten();
     return any;
@@ -191,7 +189,7 @@ bool InstallationRun::CopyResult()
             failed(relative, QString::fromStdString(e.what()));
         }
     }
-    batch.Commit(failed, &flush_);
+    batch.Commit(failed);
     anyPlaced_ = notPlaced.size() < files.size();
     if (overSource)
         backup.Complete(notPlaced);
