@@ -1,6 +1,5 @@
 #include "app/whole_file.h"
 
-#include "app/background_flush.h"
 #include "app/board_directories.h"
 #include "app/common.h"
 
@@ -283,17 +282,19 @@ bool WholeFile::Write(const QByteArray& bytes)
 
 void WholeFile::Commit()
 {
-    Finish(true);
+    CheckWritten();
+    if (::fsync(file_.handle()) != 0)
+        Fail(SystemErrorText(errno));
+    file_.close();
     Publish();
+    if (::fsync(folder_) != 0)
+        Fail(SystemErrorText(errno));
 }
 
-void WholeFile::Finish(bool flush)
+void WholeFile::CheckWritten() const
 {
     if (failed_ || file_.error() != QFileDevice::NoError)
         Fail(file_.errorString());
-    if (flush && ::fsync(file_.handle()) != 0)
-        Fail(SystemErrorText(errno));
-    file_.close();
 }
 
 void WholeFile::Publish()
@@ -347,21 +348,25 @@ void CopyWholeFile(const QString& programFolder, const QString& source, const QS
     WriteWholeFile(programFolder, root, relative, [&source](WholeFile& out) { CopyInto(out, source); });
 }
 
+WriteBackCalls SystemWriteBack()
+{
+    return {[](int fd) { return ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE); }, ::fdatasync};
+}
+
 struct WholeFileBatch::Staged
 {
     QString relative;
     QString target;
     int folder; // the target's, held by folders_
-    dev_t device; // the file system of that folder
-    ino_t inode; // the source's, when it is renamed as it is
     QByteArray name; // the target's name in it
-    int movedFolder; // the source's folder, held by folders_, when it is renamed as it is
-    QByteArray moved; // the source's name there; empty when it was copied
-    std::unique_ptr<WholeFile> copy;
+    int stagedFolder; // where the staged file lies: held by folders_ or by `copy`
+    QByteArray staged; // its name there
+    std::unique_ptr<WholeFile> copy; // when it was copied, else it is renamed as it is
 };
 
-WholeFileBatch::WholeFileBatch(const QString& programFolder)
+WholeFileBatch::WholeFileBatch(const QString& programFolder, WriteBackCalls calls)
     : programFolder_(programFolder)
+    , calls_(calls)
 {
 }
 
@@ -381,7 +386,7 @@ int WholeFileBatch::Folder(const QString& root, const QStringList& elements, con
     return fd;
 }
 
-void WholeFileBatch::Stage(const QString& source, const QString& root, const QString& relative)
+void WholeFileBatch::Stage(const QString& source, const QString& root, const QString& relative, Staging staging)
 {
     const PreparedTarget target = PrepareTarget(root, relative);
     const int folder = Folder(root, target.folders, target.folderPath, target.path);
@@ -400,50 +405,69 @@ void WholeFileBatch::Stage(const QString& source, const QString& root, const QSt
         throw std::runtime_error(QStringLiteral("Cannot read %1: %2").arg(source, refusal).toStdString());
     }
     ::fstat(folder, &place);
-    if (file.st_dev == place.st_dev) {
+    if (staging == Staging::MoveWhenPossible && file.st_dev == place.st_dev) {
         KeepPermissions(folder, target.name, from);
+        // Its way to the disk starts now, beside the other files', so that Commit waits for them once.
+        calls_.startWriteBack(from);
         ::close(from);
         const QString sourceFolder = QFileInfo(source).absolutePath();
-        const int movedFolder = Folder(sourceFolder, {}, sourceFolder, source);
-        staged_.push_back({relative,
-                           target.path,
-                           folder,
-                           place.st_dev,
-                           file.st_ino,
-                           target.name,
-                           movedFolder,
-                           QFile::encodeName(FileNameOf(source)),
-                           nullptr});
+        const int sourceFd = Folder(sourceFolder, {}, sourceFolder, source);
+        staged_.push_back(
+            {relative, target.path, folder, target.name, sourceFd, QFile::encodeName(FileNameOf(source)), {}});
         return;
     }
     ::close(from);
-    auto copy = std::make_unique<WholeFile>(programFolder_, root, relative);
-    CopyInto(*copy, source);
-    copy->Finish(false);
-    staged_.push_back({relative, target.path, folder, place.st_dev, 0, target.name, -1, QByteArray(), std::move(copy)});
+    Stage(root, relative, [&source](WholeFile& out) { CopyInto(out, source); });
 }
 
-void WholeFileBatch::Commit(const std::function<void(const QString& relative, const QString& reason)>& failed,
-                            BackgroundFlush* flushedFiles)
+void WholeFileBatch::Stage(const QString& root, const QString& relative, const std::function<void(WholeFile&)>& fill)
 {
-    std::map<dev_t, int> flushed; // file system -> errno of its flush
+    const PreparedTarget target = PrepareTarget(root, relative);
+    const int folder = Folder(root, target.folders, target.folderPath, target.path);
+    auto copy = std::make_unique<WholeFile>(programFolder_, root, relative);
+    fill(*copy);
+    copy->CheckWritten();
+    calls_.startWriteBack(copy->file_.handle());
+    copy->file_.close();
+    const QByteArray name = QFile::encodeName(FileNameOf(copy->temporaryPath_));
+    const int copyFolder = copy->folder_;
+    staged_.push_back({relative, target.path, folder, target.name, copyFolder, name, std::move(copy)});
+}
+
+void WholeFileBatch::Commit(const std::function<void(const QString& relative, const QString& reason)>& failed)
+{
+    // Every file's write-back was started when it was staged, so these waits overlap: the first
+    // waits for the disk, the others mostly find their data written. A file is renamed over its
+    // target only once its data is on the disk; one flush of each changed folder then makes the
+    // renames durable.
+    std::vector<int> errors;
     for (const Staged& file : staged_) {
-        if (!file.copy && flushedFiles && flushedFiles->Flushed(file.device, file.inode))
-            continue;
-        if (!flushed.contains(file.device))
-            flushed[file.device] = ::syncfs(file.folder) == 0 ? 0 : errno;
+        const int fd = ::openat(file.stagedFolder, file.staged.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        errors.push_back(fd >= 0 && calls_.wait(fd) == 0 ? 0 : errno);
+        if (fd >= 0)
+            ::close(fd);
     }
-    for (Staged& file : staged_) {
+    std::map<int, std::vector<const Staged*>> renamed; // folder -> the files renamed into it
+    for (size_t i = 0; i < staged_.size(); ++i) {
+        const Staged& file = staged_[i];
         try {
-            if (const int error = flushed[file.device])
-                FailToWrite(file.target, SystemErrorText(error));
+            if (errors[i] != 0)
+                FailToWrite(file.target, SystemErrorText(errors[i]));
             if (file.copy)
                 file.copy->Publish();
             else
-                MoveIntoPlace(file.movedFolder, file.moved, file.folder, file.name, file.target);
+                MoveIntoPlace(file.stagedFolder, file.staged, file.folder, file.name, file.target);
+            renamed[file.folder].push_back(&file);
         } catch (const std::exception& e) {
             failed(file.relative, QString::fromStdString(e.what()));
         }
+    }
+    for (const auto& [folder, files] : renamed) {
+        if (::fsync(folder) == 0)
+            continue;
+        const QString reason = SystemErrorText(errno);
+        for (const Staged* file : files)
+            failed(file->relative, QStringLiteral("Cannot write %1: %2").arg(file->target, reason));
     }
     staged_.clear();
 }

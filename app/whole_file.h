@@ -11,8 +11,6 @@
 
 namespace zp {
 
-class BackgroundFlush;
-
 // "Refused to write through the symbolic link <link>".
 QString RefusedLinkText(const QString& link);
 
@@ -48,8 +46,8 @@ inline bool WriteFully(QIODevice& device, const QByteArray& bytes)
 QString WriteNewFileBelow(int root, const QString& rootPath, const QString& relative, const QByteArray& bytes);
 
 // One file written whole or not at all. The content goes into a temporary file in the target's
-// folder, listed in the program folder's pending list while it exists; Commit flushes it to disk
-// and renames it over the target, which keeps its permissions. The target's folder is opened once,
+// folder, listed in the program folder's pending list while it exists; Commit flushes it to disk,
+// renames it over the target, which keeps its permissions, and flushes the folder. The target's folder is opened once,
 // element by element from the root without following a link, and everything after is done relative
 // to it, so a link planted on the way during the write is never followed. Destroyed without Commit, it
 // removes the temporary file and the target stays as it was.
@@ -73,8 +71,8 @@ public:
 
 private:
     friend class WholeFileBatch;
-    // Closes the temporary file, flushed to disk first when `flush`. Throws as Commit.
-    void Finish(bool flush);
+    // Throws as Commit when the content could not all be written.
+    void CheckWritten() const;
     // Renames the finished temporary file over the target. Throws as Commit.
     void Publish();
     [[noreturn]] void Fail(const QString& reason) const;
@@ -97,29 +95,53 @@ void WriteWholeFile(const QString& programFolder,
 // Copies a file to root + "/" + relative whole or not at all.
 void CopyWholeFile(const QString& programFolder, const QString& source, const QString& root, const QString& relative);
 
-// Files put in place together, each whole or not at all, with one flush of the disk for all of
+// The system calls by which WholeFileBatch makes its files durable (a seam for the tests):
+// `startWriteBack` starts writing a file's data to the disk without waiting, `wait` waits until it
+// is there. Each returns 0 or -1 with errno set.
+struct WriteBackCalls
+{
+    int (*startWriteBack)(int fd);
+    int (*wait)(int fd);
+};
+// sync_file_range(SYNC_FILE_RANGE_WRITE) and fdatasync.
+WriteBackCalls SystemWriteBack();
+
+// How WholeFileBatch::Stage stages a file.
+enum class Staging {
+    MoveWhenPossible, // the source itself is renamed into place when it lies on the target's file system
+    Copy, // the source stays where it is
+};
+
+// Files put in place together, each whole or not at all, with one wait for the disk for all of
 // them rather than one per file. Each file is first staged beside its target: a file that already
-// lies on the target's file system (one in the work folder) is taken as it is, any other is copied
-// into a temporary file there. Commit flushes the file systems once, so that every staged file is
-// on disk, and then renames each over its target: a kill or a power loss leaves every target old
-// or new. Staged files not committed are removed. A file taken as it is trades places with the
-// regular file it replaces, which is left under the moved file's name for the caller to remove.
+// lies on the target's file system (one in the work folder) may be taken as it is, any other is
+// copied into a temporary file there; its write-back to the disk starts as it is staged. Commit
+// waits for every staged file's data to be on the disk, renames each over its target and then
+// flushes each folder that changed once: a kill or a power loss leaves every target old or new,
+// and once Commit returns the new files are durable. Staged files not committed are removed. A
+// file taken as it is trades places with the regular file it replaces, which is left under the
+// moved file's name for the caller to remove.
 class WholeFileBatch
 {
 public:
-    explicit WholeFileBatch(const QString& programFolder);
+    explicit WholeFileBatch(const QString& programFolder, WriteBackCalls calls = SystemWriteBack());
     ~WholeFileBatch();
     WholeFileBatch(const WholeFileBatch&) = delete;
     WholeFileBatch& operator=(const WholeFileBatch&) = delete;
 
-    // Stages `source` (which the batch may move) to become root + "/" + relative. Throws as
-    // WholeFile does, and std::runtime_error when the source cannot be read; nothing is staged then.
-    void Stage(const QString& source, const QString& root, const QString& relative);
+    // Stages `source` to become root + "/" + relative. Throws as WholeFile does, and
+    // std::runtime_error when the source cannot be read; nothing is staged then.
+    void Stage(const QString& source,
+               const QString& root,
+               const QString& relative,
+               Staging staging = Staging::MoveWhenPossible);
+    // Stages a new file for root + "/" + relative: `fill` writes its content through
+    // WholeFile::Write. Throws as WholeFile does; nothing is staged then.
+    void Stage(const QString& root, const QString& relative, const std::function<void(WholeFile&)>& fill);
     // Puts every staged file in place; `failed` is called with the relative path and the reason
-    // for each one that could not be, which keeps its target as it was. A file that `flushed` has
-    // flushed already needs no flush of its file system.
-    void Commit(const std::function<void(const QString& relative, const QString& reason)>& failed,
-                BackgroundFlush* flushed = nullptr);
+    // for each one that could not be, which keeps its target as it was, and for each whose folder
+    // could not be flushed after its rename.
+    void Commit(const std::function<void(const QString& relative, const QString& reason)>& failed);
 
 private:
     struct Staged;
@@ -127,6 +149,7 @@ private:
     int Folder(const QString& root, const QStringList& elements, const QString& path, const QString& target);
 
     QString programFolder_;
+    WriteBackCalls calls_;
     std::vector<Staged> staged_;
     std::map<QString, int> folders_; // path -> open folder
 };

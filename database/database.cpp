@@ -206,7 +206,14 @@ void Database::Compact(const QString& programFolder)
 {
     Database db;
     db.Open(QDir(programFolder).filePath(FileName));
-    db.Execute(QStringLiteral("VACUUM"));
+    const auto pragma = [&db](const char* name) {
+        Statement query(db.db_, QStringLiteral("PRAGMA ") + QLatin1String(name));
+        return query.Step() ? query.Column(0).toLongLong() : 0;
+    };
+    // VACUUM rewrites the whole file and flushes it several times; it runs only when more than a
+    // tenth of the file's pages lie free.
+    if (pragma("freelist_count") * 10 > pragma("page_count"))
+        db.Execute(QStringLiteral("VACUUM"));
 }
 
 Transaction::Transaction(Database& db)

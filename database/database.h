@@ -48,8 +48,9 @@ public:
     // OutputDir are Null. Refuses (DatabaseError "the file already exists") to overwrite a file.
     static void CreateNew(const QString& path);
 
-    // Compacts <folder>/zpatch.zpd in place with VACUUM: crash-safe through SQLite's journal, and
-    // other connections wait for it (or it for them). On failure the file is left as it was.
+    // Compacts <folder>/zpatch.zpd in place with VACUUM when more than a tenth of its pages are free
+    // (else the file is left untouched): crash-safe through SQLite's journal, and other connections
+    // wait for it (or it for them). On failure the file is left as it was.
     static void Compact(const QString& programFolder);
 
 private:

@@ -1,6 +1,5 @@
 #include "engine/work_buffer.h"
 
-#include "app/background_flush.h"
 #include "app/common.h"
 
 #include <QFile>
@@ -56,7 +55,7 @@ void WorkBuffer::LoadFile(const QString& path)
     bom_ = board.bom;
 }
 
-void WorkBuffer::SaveFile(const QString& path, bool lfOnly, BackgroundFlush* flush) const
+void WorkBuffer::SaveFile(const QString& path, bool lfOnly, bool startWriteBack) const
 {
     // Made afresh (a file saved again is removed first): O_EXCL never writes through a link
     // planted at the name.
@@ -71,10 +70,8 @@ void WorkBuffer::SaveFile(const QString& path, bool lfOnly, BackgroundFlush* flu
             file.remove();
         throw std::runtime_error(QStringLiteral("Unable to write %1: %2").arg(path, reason).toStdString());
     }
-    if (flush) {
+    if (startWriteBack)
         ::sync_file_range(file.handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
-        flush->Add(file.handle());
-    }
 }
 
 } // namespace zp

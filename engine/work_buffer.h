@@ -7,8 +7,6 @@
 
 namespace zp {
 
-class BackgroundFlush;
-
 // The plain-text buffer that holds one board file while mods are applied to it. Offsets count
 // characters; every line break is CR LF. The selection operations are those a text control offers.
 // A case-folded twin of the text is kept beside it for the engine's searches.
@@ -34,10 +32,10 @@ public:
     // Reads a board file (see DecodeBoardText). Throws std::runtime_error naming the failure.
     void LoadFile(const QString& path);
     // Writes the text in the encoding it was loaded in, with CR LF breaks or, with lfOnly, as
-    // LF-terminated lines (ToLfLines). Replaces an existing file. With writeBack the file starts on
+    // LF-terminated lines (ToLfLines). Replaces an existing file. With startWriteBack the file starts on
     // its way to the disk at once, for a caller that flushes it before putting it in place. Throws
     // std::runtime_error, after removing a file it could not write whole.
-    void SaveFile(const QString& path, bool lfOnly, BackgroundFlush* flush = nullptr) const;
+    void SaveFile(const QString& path, bool lfOnly, bool startWriteBack = false) const;
 
 private:
     FoldedText text_;

@@ -1,7 +1,6 @@
 #include "install/installation_run.h"
 
 #include "app/app_state.h"
-#include "app/background_flush.h"
 #include "app/board_directories.h"
 #include "app/common.h"
 #include "app/dialogs.h"
@@ -69,7 +68,6 @@ private:
     InstallationHost& host_;
     LogSink& log_;
     const QString workFolder_;
-    BackgroundFlush flush_; // the work files, flushed while the others are worked on
     std::map<QString, QString> saved_; // relative path -> its file in the work folder, in name order
     std::vector<HackPart> parts_; // the hacks installed so far; the last is the one at work
     std::set<QString> placed_; // the files put in their place
@@ -205,7 +203,7 @@ bool InstallationRun::InstallHack(bool stageSupportFiles)
 {
     HackPart& part = parts_.back();
     ModPass pass(state_, host_, log_, workFolder_, state_.SourceDir, saved_);
-    pass.FlushInBackground(flush_);
+    pass.StartWriteBack();
     if (!pass.Run())
         return false;
     part.allWritten = pass.AllWritten();
@@ -278,7 +276,7 @@ bool InstallationRun::CopyResult(const std::vector<int>& hackNums)
             failed(relative, QString::fromStdString(e.what()));
         }
     }
-    batch.Commit(failed, &flush_);
+    batch.Commit(failed);
     placed_.insert(files.begin(), files.end());
     for (const QString& relative : notPlaced)
         placed_.erase(relative);

@@ -166,7 +166,7 @@ void ModPass::Process(FileWork& work, ByteBudget& budget) const
     }
     if (work.loaded && !work.workFile.isEmpty()) {
         try {
-            buffer.SaveFile(work.workFile, work.lfOnly, flush_);
+            buffer.SaveFile(work.workFile, work.lfOnly, startWriteBack_);
             work.written = true;
         } catch (const std::exception& e) {
             log.AddFailedRow(

@@ -10,8 +10,6 @@
 
 namespace zp {
 
-class BackgroundFlush;
-
 struct AppState;
 class BoardFileCache;
 class BudgetShare;
@@ -58,9 +56,8 @@ public:
     void LimitTo(const std::set<QString>* files) { only_ = files; }
 
     // For a pass whose work files are flushed to disk and put in place afterwards: each starts on
-    // its way to the disk as soon as it is saved and is flushed by `flush`, while the other files
-    // are worked on.
-    void FlushInBackground(BackgroundFlush& flush) { flush_ = &flush; }
+    // its way to the disk as soon as it is saved, while the other files are worked on.
+    void StartWriteBack() { startWriteBack_ = true; }
 
     // False when the hack has no mods (logged as "No Actions").
     bool Run();
@@ -89,7 +86,7 @@ private:
     std::map<QString, QString>& saved_; // relative path -> its file in the work folder, in name order
     BoardFileCache* const cache_;
     const std::set<QString>* only_ = nullptr;
-    BackgroundFlush* flush_ = nullptr;
+    bool startWriteBack_ = false;
     int modCount_ = 0;
     int lastWorkFile_ = 0; // the number of the newest file in the work folder
     std::map<QString, QString> origins_;

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <unistd.h>
 
 namespace zp {
 
@@ -42,10 +43,19 @@ bool SourceBackup::Begin(const QStringList& files, const std::map<QString, QStri
     if (folder_.isEmpty() || QFileInfo::exists(state_.ProgramFolder + u'/' + folder_))
         folder_ = NewBackupFolder(state_, firstHack_);
     const QString finalFolder = std::exchange(folder_, folder_ + UnfinishedBackupSuffix);
+    // The copies are made durable together, before the manifest that names them.
+    WholeFileBatch copies(state_.ProgramFolder);
     for (const QString& relative : files) {
-        if (!Keep(relative, newContent.at(relative)))
+        if (!Keep(relative, newContent.at(relative), copies))
             return false;
     }
+    bool copied = true;
+    copies.Commit([this, &copied](const QString& relative, const QString& reason) {
+        copied = false;
+        Refuse(state_.SourceDir + relative.mid(folder_.size()), reason);
+    });
+    if (!copied)
+        return false;
     try {
         WriteManifest();
         Publish(finalFolder);
@@ -61,7 +71,7 @@ bool SourceBackup::Begin(const QStringList& files, const std::map<QString, QStri
 }
 
 // Backs up the source file at `relative`, if there is one, and adds its manifest row.
-bool SourceBackup::Keep(const QString& relative, const QString& newContent)
+bool SourceBackup::Keep(const QString& relative, const QString& newContent, WholeFileBatch& copies)
 {
     const QString path = NormalRelativePath(relative);
     const QString original = state_.SourceDir + u'/' + path;
@@ -78,7 +88,7 @@ bool SourceBackup::Keep(const QString& relative, const QString& newContent)
     try {
         if (QFileInfo(original).isFile()) {
             row.before = FileSha256(original);
-            CopyWholeFile(state_.ProgramFolder, original, state_.ProgramFolder, folder_ + u'/' + path);
+            copies.Stage(original, state_.ProgramFolder, folder_ + u'/' + path, Staging::Copy);
         }
         row.after = FileSha256(newContent);
     } catch (const std::exception& e) {
@@ -124,6 +134,15 @@ void SourceBackup::Publish(const QString& finalFolder)
     if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) != 0)
         throw std::runtime_error(SystemErrorText(errno).toStdString());
     folder_ = finalFolder;
+    // The new name is durable before any source file is replaced.
+    const int backups = ::open(QFile::encodeName(QFileInfo(state_.ProgramFolder + u'/' + folder_).path()).constData(),
+                               O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool flushed = backups >= 0 && ::fsync(backups) == 0;
+    const int error = errno;
+    if (backups >= 0)
+        ::close(backups);
+    if (!flushed)
+        throw std::runtime_error(SystemErrorText(error).toStdString());
 }
 
 void SourceBackup::WriteManifest()

@@ -11,6 +11,7 @@ namespace zp {
 
 struct AppState;
 class LogSink;
+class WholeFileBatch;
 
 // The backup folder an installation over the source folder would make now, relative to the program
 // folder: backups/<HackNum>-<yyyymmdd-hhmmss>, with "-2", "-3" ... when two runs fall within one
@@ -40,7 +41,8 @@ public:
     void Complete(const QStringList& notReplaced);
 
 private:
-    bool Keep(const QString& path, const QString& newContent);
+    // Stages the backup copy in `copies`.
+    bool Keep(const QString& path, const QString& newContent, WholeFileBatch& copies);
     // Lists in the manifest the folders on the way to `path` (normalised) that placing it will make.
     void NoteNewFolders(const QString& path);
     void Refuse(const QString& what, const QString& reason);

@@ -8,6 +8,10 @@
 #include "database/recordset.h"
 #include "database/sql.h"
 
+#include <map>
+#include <utility>
+#include <vector>
+
 namespace zp {
 
 bool WriteSupportFiles(AppState& state, LogSink& log, const SupportFileWrite& elsewhere)
@@ -20,6 +24,22 @@ bool WriteSupportFiles(AppState& state, LogSink& log, const SupportFileWrite& el
     bool allWritten = true;
     const QString write = QStringLiteral("Write");
     const QString writeFile = QStringLiteral("Write Support File");
+    // Written into the output folder together: one wait for the disk for all of them. Each is
+    // reported once it is in place, in name order.
+    WholeFileBatch batch(state.ProgramFolder);
+    std::vector<std::pair<QString, QString>> staged; // name, relative path
+    const auto placeStaged = [&] {
+        std::map<QString, QString> failures; // relative path -> reason
+        batch.Commit([&failures](const QString& relative, const QString& reason) { failures[relative] = reason; });
+        for (const auto& [name, relative] : std::exchange(staged, {})) {
+            if (const auto failure = failures.find(relative); failure != failures.end()) {
+                allWritten = false;
+                log.AddFailedRow(name, write, writeFile, QStringLiteral("ERROR: ") + failure->second);
+            } else {
+                log.AddRow(name, write, writeFile, QStringLiteral("Write Complete"));
+            }
+        }
+    };
     files.MoveFirst();
     log.AddRow(
         QString(), QString(), QStringLiteral("Write Support Files"), QStringLiteral("BEGIN Support File Output"));
@@ -49,18 +69,21 @@ bool WriteSupportFiles(AppState& state, LogSink& log, const SupportFileWrite& el
         try {
             if (elsewhere) {
                 elsewhere(relative, files);
+                log.AddRow(name, write, writeFile, QStringLiteral("Write Complete"));
             } else {
-                WriteWholeFile(state.ProgramFolder, state.OutputDir, relative, [&files](WholeFile& out) {
+                batch.Stage(state.OutputDir, relative, [&files](WholeFile& out) {
                     files.ReadBlob("FileData", [&out](const QByteArray& chunk) { return out.Write(chunk); });
                 });
+                staged.emplace_back(name, relative);
             }
         } catch (const std::exception& e) {
             // Like any unexpected write error, this ends the support-file pass.
+            placeStaged();
             fail(writeFile, QStringLiteral("ERROR: ") + QString::fromStdString(e.what()));
             break;
         }
-        log.AddRow(name, write, writeFile, QStringLiteral("Write Complete"));
     }
+    placeStaged();
     log.AddRow(QString(), QString(), QStringLiteral("Write Support Files"), QStringLiteral("END Support File Output"));
     return allWritten;
 }

@@ -6,6 +6,7 @@
 #include "app/job_lock.h"
 #include "app/whole_file.h"
 #include "database/sql.h"
+#include "interchange/deflating_writer.h"
 #include "interchange/encoder_calls.h"
 #include "interchange/hack_description.h"
 #include "interchange/hack_fields.h"
@@ -47,20 +48,19 @@ void WriteFile(const QString& path, const QByteArray& bytes)
 }
 
 // Builds the package text from the description and the support files of the HackFiles
-// recordset and compresses it into the hack file, which appears whole or not at all.
+// recordset, compressed into the hack file as it is built (the compression runs beside the reading
+// and encoding), which appears whole or not at all.
 QString BuildHackFile(
     AppState& state, const QString& exchange, const QString& folder, const QString& name, FileEncoder* control)
 {
     EncoderCalls fe(control);
-    const QString package = exchange + "/" + name + ".zpe";
-    QFile zpe(package);
-    if (!zpe.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        throw std::runtime_error("cannot write " + package.toStdString());
+    Recordset& files = *state.HackFilesRecordset;
+    WholeFile hackFile(state.ProgramFolder, folder, name + (files.RecordCount() > 0 ? ".zpp" : ".zpx"));
+    DeflatingWriter zpe(hackFile.Target(), [&hackFile](const QByteArray& bytes) { return hackFile.Write(bytes); });
 
     fe.EncodeFile(exchange + "/" + name + ".zpx", exchange + "/" + name + ".enc");
     AppendBlock(zpe, exchange + "/" + name + ".enc", name + ".zpx");
 
-    Recordset& files = *state.HackFilesRecordset;
     int n = 0;
     for (files.MoveFirst(); !files.EOF(); files.MoveNext()) {
         // Support files pass the exchange folder under numbered names; the label keeps the name.
@@ -69,10 +69,8 @@ QString BuildHackFile(
         fe.EncodeFile(raw, raw + ".enc");
         AppendBlock(zpe, raw + ".enc", files.Text("FileName"));
     }
-    zpe.close();
-
-    WholeFile hackFile(state.ProgramFolder, folder, name + (files.RecordCount() > 0 ? ".zpp" : ".zpx"));
-    fe.CompressFile(package, hackFile.TemporaryPath());
+    if (!zpe.Finish() && hackFile.Write(QByteArray()))
+        throw std::runtime_error("Cannot write " + hackFile.Target().toStdString() + ": zlib failed");
     hackFile.Commit();
     return hackFile.Target();
 }

@@ -20,14 +20,17 @@ const QByteArray LineEnd("\r\n");
 // The longest piece of a line read at once.
 constexpr qint64 LinePiece = qint64(1) << 20;
 
-void Write(QFile& file, const char* bytes, qint64 size)
+// A file names itself in the errors, any other device by its object name.
+void Write(QIODevice& package, const char* bytes, qint64 size)
 {
-    if (!WriteFully(file, bytes, size))
-        throw std::runtime_error("Cannot write " + file.fileName().toStdString() + ": "
-                                 + file.errorString().toStdString());
+    if (!WriteFully(package, bytes, size)) {
+        const auto* file = qobject_cast<QFileDevice*>(&package);
+        throw std::runtime_error("Cannot write " + (file ? file->fileName() : package.objectName()).toStdString() + ": "
+                                 + package.errorString().toStdString());
+    }
 }
 
-void Write(QFile& file, const QByteArray& bytes)
+void Write(QIODevice& file, const QByteArray& bytes)
 {
     Write(file, bytes.constData(), bytes.size());
 }
@@ -35,7 +38,7 @@ void Write(QFile& file, const QByteArray& bytes)
 // Copies the lines of `encoded` with each one ended by CR LF: a line's LF, or the CR LF before it,
 // or nothing when the last line has no end. A megabyte is read and written at a time; a CR at the
 // end of one is held until the next shows whether an LF follows it.
-void AppendLines(QFile& package, QFile& encoded)
+void AppendLines(QIODevice& package, QFile& encoded)
 {
     constexpr qint64 Block = qint64(1) << 20;
     QByteArray in(Block, Qt::Uninitialized);
@@ -91,7 +94,7 @@ PackageBlock BlockName(const QByteArray& markerLine, bool& isDescription)
 
 } // namespace
 
-void AppendBlock(QFile& package, const QString& encodedFile, const QString& label)
+void AppendBlock(QIODevice& package, const QString& encodedFile, const QString& label)
 {
     QFile encoded(encodedFile);
     if (!encoded.open(QIODevice::ReadOnly))

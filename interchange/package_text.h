@@ -13,7 +13,7 @@ namespace zp {
 
 // Appends one block to the package text: the start marker line with the label, every line of the
 // base64 file, the end marker line; each line ended by CR LF. Throws std::runtime_error.
-void AppendBlock(QFile& package, const QString& encodedFile, const QString& label);
+void AppendBlock(QIODevice& package, const QString& encodedFile, const QString& label);
 
 // A package text that cannot be split into blocks; number and text name the fault.
 class PackageError : public std::runtime_error

@@ -1,4 +1,3 @@
-#include "app/background_flush.h"
 #include "app/whole_file.h"
 #include "file_size_limit.h"
 
@@ -6,8 +5,10 @@
 #include <QTemporaryDir>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace zp;
 
@@ -73,37 +74,53 @@ TEST(WholeFileTest, AMovedFileTradesPlacesWithTheOldFileButNeverWithAFolder)
     EXPECT_TRUE(QFileInfo(root + "/cgi/forum").isDir());
 }
 
-// A file counts as flushed only when it was handed to the background flush and its fdatasync
-// succeeded; any other needs the file system's flush.
-TEST(WholeFileTest, TheBackgroundFlushVouchesOnlyForFilesItFlushed)
+// The batch's calls to the disk, by file size, in order; the wait fails for a file of 3 bytes.
+std::vector<std::string> diskCalls;
+
+int Size(int fd)
 {
-    QTemporaryDir home;
-    Write(home.path(), "1", "new");
-    Write(home.path(), "2", "never handed over");
-    const auto id = [&](const char* name) {
-        struct stat st
-        {
-        };
-        ::stat(QFile::encodeName(home.filePath(name)).constData(), &st);
-        return std::pair {st.st_dev, st.st_ino};
-    };
-    int pipe[2];
-    ASSERT_EQ(::pipe(pipe), 0);
-    struct stat pipeFile
+    struct stat st
     {
     };
-    ::fstat(pipe[0], &pipeFile);
-    BackgroundFlush flush;
-    QFile file(home.filePath("1"));
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    flush.Add(file.handle());
-    flush.Add(pipe[0]); // fdatasync fails on a pipe
-    file.close();
-    ::close(pipe[0]);
-    ::close(pipe[1]);
-    EXPECT_TRUE(flush.Flushed(id("1").first, id("1").second));
-    EXPECT_FALSE(flush.Flushed(id("2").first, id("2").second));
-    EXPECT_FALSE(flush.Flushed(pipeFile.st_dev, pipeFile.st_ino));
+    ::fstat(fd, &st);
+    return int(st.st_size);
+}
+
+// Every staged file starts on its way to the disk before the batch waits for the first, and is
+// put in place only once its data is there: a file whose wait fails keeps the old target.
+TEST(WholeFileTest, AllWriteBacksStartBeforeTheFirstWaitAndOnlyWrittenFilesArePlaced)
+{
+    QTemporaryDir home;
+    const QString root = home.filePath("board");
+    const QString work = home.filePath("work");
+    Write(root, "c.cgi", "old");
+    Write(work, "1", "a");
+    Write(work, "2", "bb");
+    Write(home.filePath("kept"), "3", "ccc"); // copied: it stays where it is
+    diskCalls.clear();
+    const WriteBackCalls recording {[](int fd) {
+                                        diskCalls.push_back("start " + std::to_string(Size(fd)));
+                                        return 0;
+                                    },
+                                    [](int fd) {
+                                        diskCalls.push_back("wait " + std::to_string(Size(fd)));
+                                        errno = EIO;
+                                        return Size(fd) == 3 ? -1 : 0;
+                                    }};
+    WholeFileBatch batch(home.path(), recording);
+    batch.Stage(work + "/1", root, "a.cgi");
+    batch.Stage(work + "/2", root, "sub/b.cgi");
+    batch.Stage(home.filePath("kept/3"), root, "c.cgi", Staging::Copy);
+    QStringList failed;
+    batch.Commit([&failed](const QString& relative, const QString& reason) { failed << relative + ": " + reason; });
+
+    EXPECT_EQ(diskCalls, (std::vector<std::string> {"start 1", "start 2", "start 3", "wait 1", "wait 2", "wait 3"}));
+    EXPECT_EQ(failed, QStringList {"c.cgi: Cannot write " + root + "/c.cgi: Input/output error"});
+    EXPECT_EQ(Read(root + "/a.cgi"), "a");
+    EXPECT_EQ(Read(root + "/sub/b.cgi"), "bb");
+    EXPECT_EQ(Read(root + "/c.cgi"), "old");
+    EXPECT_EQ(Read(home.filePath("kept/3")), "ccc");
+    EXPECT_EQ(QDir(root).entryList(QDir::Files | QDir::Hidden), (QStringList {"a.cgi", "c.cgi"}));
 }
 
 // The target folders are opened when a file is staged: a folder swapped for a link before the

@@ -259,6 +259,26 @@ TEST_F(DatabaseFileTest, CompactionInPlaceKeepsRowsNumbersAndOtherConnectionsWor
     EXPECT_EQ(hacks.Int("HackNum"), 4);
 }
 
+// The compaction rewrites the file only when more than a tenth of its pages lie free.
+TEST_F(DatabaseFileTest, CompactionRunsOnlyWhenItGivesSpaceBack)
+{
+    const QString path = PathOf(Database::FileName);
+    Database::CreateNew(path);
+    const QByteArray untouched = Digest(path);
+    Database::Compact(dir.path());
+    EXPECT_EQ(Digest(path), untouched);
+    {
+        Database db;
+        db.Open(path);
+        db.Execute("CREATE TABLE Filler (Data BLOB)");
+        db.Execute("INSERT INTO Filler VALUES (zeroblob(2000000))");
+        db.Execute("DROP TABLE Filler");
+    }
+    const qint64 grown = QFileInfo(path).size();
+    Database::Compact(dir.path());
+    EXPECT_LT(QFileInfo(path).size(), grown / 2);
+}
+
 TEST_F(DatabaseFileTest, FailedCompactionLeavesTheDatabaseAsItWas)
 {
     const QString path = PathOf(Database::FileName);

@@ -268,6 +268,34 @@ TEST_F(InstallationRunTest, OverwritingTheSourceBacksUpWhatItReplaces)
               (std::map<QString, QByteArray> {{"cgi-bin/forum.cgi", "x\r\n"}, {"cgi-bin/other.cgi", "untouched"}}));
 }
 
+// The files of a run are made durable together and then renamed: after a run with many files each
+// one is in place with its new bytes, each replaced one is in the backup, and no temporary file is left.
+TEST_F(InstallationRunTest, ARunWithManyFilesPlacesEveryOneWhole)
+{
+    const int hack = AddHack("Many");
+    std::map<QString, QByteArray> expected, backedUp;
+    for (int i = 0; i < 20; ++i) {
+        const QString name = QString("f%1.cgi").arg(i);
+        Write(source + "/cgi-bin/" + name, "x" + QByteArray::number(i) + "\r\n");
+        AddMod(hack, i + 1, name, 0, "", Replace, 1, "x", "y");
+        AddSupportFile(hack, QString("s%1.txt").arg(i), 0, "", "support " + QByteArray::number(i));
+        expected["cgi-bin/" + name] = "y" + QByteArray::number(i) + "\r\n";
+        expected[QString("cgi-bin/s%1.txt").arg(i)] = "support " + QByteArray::number(i);
+        backedUp["cgi-bin/" + name] = "x" + QByteArray::number(i) + "\r\n";
+    }
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+    EXPECT_EQ(Snapshot(output), expected);
+    host.overwrite = true;
+    EXPECT_EQ(Install(), InstallOutcome::Completed);
+    EXPECT_EQ(Snapshot(source), expected);
+    const QString backup = home.filePath(
+        "backups/" + QDir(home.filePath("backups")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).value(0));
+    std::map<QString, QByteArray> copies = Snapshot(backup);
+    copies.erase("manifest.tsv");
+    EXPECT_EQ(copies, backedUp);
+    EXPECT_EQ(QDir(source + "/cgi-bin").entryList({".zenpatch-*"}, QDir::Files | QDir::Hidden), QStringList {});
+}
+
 TEST_F(InstallationRunTest, OverwritingTheSourceNeitherEmptiesNorMakesTheOutputFolder)
 {
     Write(source + "/cgi-bin/forum.cgi", "x\r\n");

@@ -1,3 +1,5 @@
+#include "interchange/deflating_writer.h"
+#include "interchange/encoder_calls.h"
 #include "interchange/package_text.h"
 #include "interchange_test_support.h"
 
@@ -177,4 +179,26 @@ TEST_F(PackageText, ExpansionLimit)
     EXPECT_FALSE(ExpandsWithin(WriteFile("cut.zpx", packed.left(packed.size() / 2)), 1 << 30));
     EXPECT_FALSE(ExpandsWithin(WriteFile("text.zpx", "not compressed at all"), 1 << 30));
     EXPECT_FALSE(ExpandsWithin(Path("missing.zpx"), 1 << 30));
+}
+
+// The text written to the deflating writer, in pieces of any size, comes out as the encoder's
+// compression of the whole text: the chunks handed to the thread neither lose nor repeat a byte.
+TEST_F(PackageText, TheDeflatingWriterMakesTheEncodersBytes)
+{
+    QByteArray text;
+    for (int i = 0; text.size() < 3 * 1024 * 1024 + 77; ++i)
+        text += QByteArray::number(i * 7919) + (i % 13 ? " " : "\r\n");
+    QByteArray made;
+    DeflatingWriter writer("out", [&made](const QByteArray& bytes) {
+        made += bytes;
+        return true;
+    });
+    qsizetype at = 0;
+    for (const qsizetype piece : {qsizetype(7), qsizetype(1) << 20, qsizetype(2) << 20})
+        at += writer.write(text.mid(at, piece));
+    writer.write(text.mid(at));
+    ASSERT_TRUE(writer.Finish());
+
+    EncoderCalls().CompressFile(WriteFile("text", text), Path("text.z"));
+    EXPECT_EQ(made, ReadFile(Path("text.z")));
 }

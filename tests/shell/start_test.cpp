@@ -192,6 +192,9 @@ TEST_F(SplashTest, FailedCompactionKeepsTheDatabaseAndSaysWhy)
 {
     window->tmrSplash->setInterval(1);
     window->Load();
+    state.Connection.Execute("CREATE TABLE Filler (Data BLOB)");
+    state.Connection.Execute("INSERT INTO Filler VALUES (zeroblob(2000000))");
+    state.Connection.Execute("DROP TABLE Filler");
     {
         // The disk fills up while the compaction writes its journal.
         FileSizeLimit full(8192);
