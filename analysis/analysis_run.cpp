@@ -143,7 +143,7 @@ void Analyze(AppState& state, LogSink& log)
 {
     state.CurrentHackType = static_cast<qint16>(state.HackInfoRecordset->Int("HackType"));
     LoadDirectoryTable(state);
-    LogHackName(state, log, QStringLiteral("BEGIN Analysis"));
+    LogHackName(*state.HackInfoRecordset, log, QStringLiteral("BEGIN Analysis"));
     Recordset& mods = *state.HackDataRecordset;
     mods.ReOpen(sql::SelectHackDataOf + QString::number(state.CurrentHackNum) + sql::OrderByFileNameModOrder);
     if (mods.RecordCount() == 0) {
@@ -153,7 +153,7 @@ void Analyze(AppState& state, LogSink& log)
     }
     AnalyzeMods(state, mods, log);
     ListSupportFiles(state, log);
-    LogHackName(state, log, QStringLiteral("END Analysis"));
+    LogHackName(*state.HackInfoRecordset, log, QStringLiteral("END Analysis"));
     log.SetCurrentRow(log.RowCount() - 1);
 }
 

@@ -268,7 +268,7 @@ Figures RunSize(const Size& size)
     bench::DefaultOptions host;
     const double analysis = Best([&] { log.Clear(); }, [&] { RunAnalysis(board.state, log); });
     const bool analysisRed = log.AnyRed();
-    const double install = Best([] {}, [&] { RunInstallation(board.state, host, log); });
+    const double install = Best([] {}, [&] { RunInstallation(board.state, board.state.CurrentHackNum, host, log); });
     if (log.AnyRed() || analysisRed)
         Fail("some mods failed");
     const double patch = PatchSeconds(board);

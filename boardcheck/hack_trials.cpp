@@ -67,7 +67,7 @@ HackMods TryCurrentHack(AppState& state, TrialInstallation& trial)
     SelectCurrentHack(state, ModsRead::ByTheJob); // the trial reads them
     FixedInstallationOptions host;
     QuietLog log;
-    trial.Run(state, host, log);
+    trial.Run(state, state.CurrentHackNum, host, log);
     return trial.Mods();
 }
 

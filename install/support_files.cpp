@@ -10,10 +10,10 @@
 
 namespace zp {
 
-bool WriteSupportFiles(AppState& state, LogSink& log, const SupportFileWrite& elsewhere)
+bool WriteSupportFiles(AppState& state, int hackNum, LogSink& log, const SupportFileWrite& elsewhere)
 {
-    Recordset& files = *state.HackFilesRecordset;
-    files.ReOpen(sql::SelectHackFilesOf + QString::number(state.CurrentHackNum) + sql::OrderByFileName);
+    Recordset files(state.Connection);
+    files.Open(sql::SelectHackFilesOf + QString::number(hackNum) + sql::OrderByFileName);
     const int count = files.RecordCount();
     if (count == 0)
         return true;
