@@ -13,6 +13,7 @@
 #include "database/recordset.h"
 #include "install/mod_pass.h"
 #include "install/source_backup.h"
+#include "install/support_files.h"
 
 #include <algorithm>
 #include <map>

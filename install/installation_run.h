@@ -1,33 +1,14 @@
 #pragma once
 
+#include "install/installation_host.h"
+
 #include <QString>
-#include <functional>
 #include <vector>
 
 namespace zp {
 
 struct AppState;
 class LogSink;
-class Recordset;
-
-// What the installation asks its caller while it runs: the options (read each time they are
-// needed, so a change made during the run applies to the files loaded afterwards) and a place for
-// the notes of the run. The window answers from its controls, the command line from its flags.
-class InstallationHost
-{
-public:
-    virtual ~InstallationHost() = default;
-    virtual bool SearchOutputFirst() const = 0; // "Search Output Directory First?"
-    virtual bool DeleteOutputFirst() const = 0; // "Delete Output Directory Before Starting?"
-    virtual bool OverwriteSource() const = 0; // "Overwrite Source Files(Be Careful!)?"
-    virtual bool LfLineEnds() const = 0; // end of line terminator "LF" rather than "CR/LF"
-    virtual void AppendInstructionLine(const QString& text) = 0;
-    // Where the source files an overwrite replaces are kept: the folder NewBackupFolder named when the
-    // user was asked, or empty for a new one named when the backup is made.
-    virtual QString SourceBackupFolder() const { return QString(); }
-    // How many of the hack's mods are done: before each mod and once after the last.
-    virtual void ModsDone(int /*done*/, int /*total*/) { }
-};
 
 enum class InstallOutcome {
     Completed, // through "END Installation"; LastInstall stamped when every file reached its place
@@ -54,14 +35,5 @@ InstallOutcome RunInstallation(AppState& state, int hackNum, InstallationHost& h
 // NothingToDo when none of the hacks has a mod.
 InstallOutcome
 RunInstallations(AppState& state, const std::vector<int>& hackNums, InstallationHost& host, LogSink& log);
-
-// Writes the FileData of the support file at the current row of `files`, bound for `relative` below
-// the output folder, somewhere else than there; throws std::runtime_error naming the failure.
-using SupportFileWrite = std::function<void(const QString& relative, Recordset& files)>;
-
-// Writes the support files of the hack `hackNum` below OutputDir, in file-name order, or hands each to
-// `elsewhere` (a trial) after the same checks of its path. False when one of them could not be
-// written.
-bool WriteSupportFiles(AppState& state, int hackNum, LogSink& log, const SupportFileWrite& elsewhere = {});
 
 } // namespace zp

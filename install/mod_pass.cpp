@@ -10,7 +10,7 @@
 #include "engine/find_routines.h"
 #include "engine/work_buffer.h"
 #include "install/board_file_cache.h"
-#include "install/installation_run.h"
+#include "install/installation_host.h"
 
 #include <QFileInfo>
 #include <algorithm>

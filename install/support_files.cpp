@@ -1,4 +1,4 @@
-#include "install/installation_run.h"
+#include "install/support_files.h"
 
 #include "app/app_state.h"
 #include "app/board_directories.h"

@@ -7,7 +7,7 @@
 #include "core/catalogue_operations.h"
 #include "core/install_log.h"
 #include "database/recordset.h"
-#include "install/installation_run.h"
+#include "install/support_files.h"
 
 #include <QDir>
 #include <QFile>
