@@ -57,10 +57,10 @@ int RunAnalyzeCommand(const GlobalOptions& options, const CommandArguments& args
 {
     const ParsedArguments parsed = ParseArguments(args, 1, {});
     Session session(options);
-    session.SelectHack(parsed.positional[0]);
+    const int hack = session.SelectHack(parsed.positional[0]);
     RecordingLog log;
     // The message that kept the job from starting is already on stderr.
-    if (!RunAnalysis(session.state, log))
+    if (!RunAnalysis(session.state, hack, log))
         return exitError;
     return PrintLog(log);
 }

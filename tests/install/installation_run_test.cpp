@@ -694,7 +694,7 @@ TEST_F(InstallationRunTest, NullAndUnlistedLocationsMeanTheBoardRootEverywhere)
     EXPECT_EQ(Install(), InstallOutcome::Completed);
     EXPECT_EQ(FilesBelow(output), QStringList({"nine.cgi", "nine.txt", "null.cgi", "null.txt"}));
     log.Clear();
-    EXPECT_TRUE(RunAnalysis(state, log));
+    EXPECT_TRUE(RunAnalysis(state, state.CurrentHackNum, log));
     EXPECT_FALSE(log.AnyRed());
     StartTextExport(state, {home.filePath("text"), "roots"});
     EXPECT_EQ(FilesBelow(home.filePath("text")), QStringList({"README.TXT", "nine.txt", "null.txt", "roots.txt"}));
