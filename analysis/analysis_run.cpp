@@ -5,7 +5,9 @@
 #include "app/common.h"
 #include "app/job_lock.h"
 #include "app/worker_threads.h"
+#include "core/catalogue_operations.h"
 #include "core/install_log.h"
+#include "database/recordset.h"
 #include "database/sql.h"
 #include "engine/find_routines.h"
 #include "engine/mod_target.h"
@@ -139,29 +141,31 @@ void AnalyzeMods(AppState& state, Recordset& mods, LogSink& log)
 }
 
 // The analysis proper, inside its job.
-void Analyze(AppState& state, LogSink& log)
+void Analyze(AppState& state, int hackNum, LogSink& log)
 {
-    state.CurrentHackType = static_cast<qint16>(state.HackInfoRecordset->Int("HackType"));
-    LoadDirectoryTable(state);
-    LogHackName(state, log, QStringLiteral("BEGIN Analysis"));
-    Recordset& mods = *state.HackDataRecordset;
-    mods.ReOpen(sql::SelectHackDataOf + QString::number(state.CurrentHackNum) + sql::OrderByFileNameModOrder);
+    Recordset hack(state.Connection);
+    if (!OpenHackRow(hack, hackNum))
+        return;
+    const HackTypeScope hackType(state, hack.Int("HackType"));
+    LogHackName(hack, log, QStringLiteral("BEGIN Analysis"));
+    Recordset mods(state.Connection);
+    mods.Open(sql::SelectHackDataOf + QString::number(hackNum) + sql::OrderByFileNameModOrder);
     if (mods.RecordCount() == 0) {
         log.AddRow(
             QString(), QString(), QStringLiteral("HALT Analysis"), QStringLiteral("No modifications to process."));
         return;
     }
     AnalyzeMods(state, mods, log);
-    ListSupportFiles(state, log);
-    LogHackName(state, log, QStringLiteral("END Analysis"));
+    ListSupportFiles(state, hackNum, log);
+    LogHackName(hack, log, QStringLiteral("END Analysis"));
     log.SetCurrentRow(log.RowCount() - 1);
 }
 
 } // namespace
 
-bool RunAnalysis(AppState& state, LogSink& log)
+bool RunAnalysis(AppState& state, int hackNum, LogSink& log)
 {
-    return RunAsJob(state, DatabaseUse::Reads, [&] { Analyze(state, log); });
+    return RunAsJob(state, DatabaseUse::Reads, [&] { Analyze(state, hackNum, log); });
 }
 
 bool AnalyzeMod(const FoldedText& text, const ModRecord& mod, LogSink& log)
@@ -171,10 +175,10 @@ bool AnalyzeMod(const FoldedText& text, const ModRecord& mod, LogSink& log)
     return misfit.isEmpty();
 }
 
-void ListSupportFiles(AppState& state, LogSink& log)
+void ListSupportFiles(AppState& state, int hackNum, LogSink& log)
 {
-    Recordset& files = *state.HackFilesRecordset;
-    files.ReOpen(sql::SelectHackFilesOf + QString::number(state.CurrentHackNum) + sql::OrderByFileName);
+    Recordset files(state.Connection);
+    files.Open(sql::SelectHackFilesOf + QString::number(hackNum) + sql::OrderByFileName);
     const int count = files.RecordCount();
     if (count == 0)
         return;

@@ -3,6 +3,7 @@
 #include "analysis/analysis_run.h"
 #include "app/app_state.h"
 #include "core/catalogue_operations.h"
+#include "database/recordset.h"
 #include "widgets/flex_grid.h"
 #include "widgets/main_frame.h"
 #include "widgets/window_helpers.h"
@@ -47,10 +48,11 @@ void frmAnalyze::Load()
     CenterInParent(this);
     log_.Run(state_.dialogs, windowTitle(), [this] {
         // The hack the list selected for this window; the list's selection stays afterwards.
-        const OwnHackRun run(state_, state_.CurrentHackNum);
-        if (run.Found()) {
-            setWindowTitle(tr("Analyze Hack — %1").arg(state_.HackInfoRecordset->Text("Name")));
-            RunAnalysis(state_, log_);
+        const int hackNum = state_.CurrentHackNum;
+        Recordset hack(state_.Connection);
+        if (OpenHackRow(hack, hackNum)) {
+            setWindowTitle(tr("Analyze Hack — %1").arg(hack.Text("Name")));
+            RunAnalysis(state_, hackNum, log_);
         }
     });
 }

@@ -78,6 +78,21 @@ void LoadDirectoryTable(AppState& state)
     state.DirectoryTable = table;
 }
 
+HackTypeScope::HackTypeScope(AppState& state, int hackType)
+    : state_(state)
+    , type_(state.CurrentHackType)
+    , table_(state.DirectoryTable)
+{
+    state.CurrentHackType = qint16(hackType);
+    LoadDirectoryTable(state);
+}
+
+HackTypeScope::~HackTypeScope()
+{
+    state_.CurrentHackType = type_;
+    state_.DirectoryTable = table_;
+}
+
 QString ResolveModDirectory(const AppState& state, int primaryDir, const QVariant& extendDir)
 {
     return ResolveJoined(state, primaryDir, extendDir);

@@ -20,6 +20,22 @@ int LocationIndex(const QVariant& stored);
 // Rebuilds state.DirectoryTable for state.CurrentHackType from the ConfigRecordset row.
 void LoadDirectoryTable(AppState& state);
 
+// The current hack type and its directory table for a while (a job's hack, an authoring check); as
+// they were afterwards.
+class HackTypeScope
+{
+public:
+    HackTypeScope(AppState& state, int hackType);
+    ~HackTypeScope();
+    HackTypeScope(const HackTypeScope&) = delete;
+    HackTypeScope& operator=(const HackTypeScope&) = delete;
+
+private:
+    AppState& state_;
+    qint16 type_;
+    QStringList table_;
+};
+
 // Relative directory of a mod (PrimaryDir, ExtendDir), '/'-separated, no leading or trailing '/'.
 QString ResolveModDirectory(const AppState& state, int primaryDir, const QVariant& extendDir);
 // Relative directory of a support file as the installer uses it (may begin or end with '/').

@@ -161,21 +161,6 @@ QString OtherLayoutHint(AppState& state, int hackType, const QString& folder)
 
 } // namespace
 
-HackTypeScope::HackTypeScope(AppState& state, int hackType)
-    : state_(state)
-    , type_(state.CurrentHackType)
-    , table_(state.DirectoryTable)
-{
-    state.CurrentHackType = qint16(hackType);
-    LoadDirectoryTable(state);
-}
-
-HackTypeScope::~HackTypeScope()
-{
-    state_.CurrentHackType = type_;
-    state_.DirectoryTable = table_;
-}
-
 bool RecordedHack::AllRecorded() const
 {
     return std::all_of(files.begin(), files.end(), [](const RecordedFile& file) { return file.Recorded(); });

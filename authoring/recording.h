@@ -131,21 +131,6 @@ private:
     int folder_ = -1;
 };
 
-// The current hack type and its directory table for a while; as they were afterwards.
-class HackTypeScope
-{
-public:
-    HackTypeScope(AppState& state, int hackType);
-    ~HackTypeScope();
-    HackTypeScope(const HackTypeScope&) = delete;
-    HackTypeScope& operator=(const HackTypeScope&) = delete;
-
-private:
-    AppState& state_;
-    qint16 type_;
-    QStringList table_;
-};
-
 // Where a folder of the board lies for the current hack type: the location whose folder holds it
 // most closely (an empty folder is the board root and holds everything), with the rest of the path
 // as the sub-path that mods (ExtendDir) and support files (CustomDir) store: "/sub" below a named

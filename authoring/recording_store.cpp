@@ -126,7 +126,7 @@ RecordResult StoreRecordedHack(AppState& state,
     FixedInstallationOptions host;
     host.lf = request.lfLineEnds;
     RecordingLog log;
-    trial.Run(state, host, log);
+    trial.Run(state, hackNum, host, log);
     result.brokenFile = FirstDifference(trial, EditedFiles(hack, changes));
     if (!result.brokenFile.isEmpty()) {
         result.outcome = RecordOutcome::PromiseBroken;

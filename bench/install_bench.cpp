@@ -266,9 +266,10 @@ Figures RunSize(const Size& size)
     Board board(size, kBigFileBytes);
     RecordingLog log;
     bench::DefaultOptions host;
-    const double analysis = Best([&] { log.Clear(); }, [&] { RunAnalysis(board.state, log); });
+    const double analysis
+        = Best([&] { log.Clear(); }, [&] { RunAnalysis(board.state, board.state.CurrentHackNum, log); });
     const bool analysisRed = log.AnyRed();
-    const double install = Best([] {}, [&] { RunInstallation(board.state, host, log); });
+    const double install = Best([] {}, [&] { RunInstallation(board.state, board.state.CurrentHackNum, host, log); });
     if (log.AnyRed() || analysisRed)
         Fail("some mods failed");
     const double patch = PatchSeconds(board);

@@ -83,7 +83,7 @@ void CompareWithTheCommandLine(int smallFiles, int bigFiles, int modsPerFile, Fi
     for (int round = 0; round < Rounds; ++round) {
         cli = std::min(cli, Seconds([&] { ok &= InstallWithCommandLine(board.home, hack); }));
         log.Clear();
-        run = std::min(run, Seconds([&] { RunInstallation(state, host, log); }));
+        run = std::min(run, Seconds([&] { RunInstallation(state, state.CurrentHackNum, host, log); }));
         ok &= !log.AnyRed();
         window = std::min(window, InstallInWindow(main, ok));
     }

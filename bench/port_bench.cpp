@@ -125,7 +125,7 @@ double Diff3Seconds(AppState& state, const QString& from, const std::vector<int>
     for (const int hack : hacks) {
         SelectHackNum(state, hack, -1, ModsRead::ByTheJob);
         TrialInstallation trial(from);
-        TryCurrentHack(state, trial);
+        TryHack(state, hack, trial);
         for (const TrialInstallation::File& file : trial.Files()) {
             const QString theirs = file.origin;
             QString release = theirs;

@@ -51,7 +51,7 @@ struct Scene
         });
         FixedInstallationOptions options;
         RecordingLog log;
-        RunInstallation(state, options, log);
+        RunInstallation(state, state.CurrentHackNum, options, log);
         server = {"live", "127.0.0.1", ssh.Port(), ssh.User(), live(), SignIn::KeyFile, ssh.ClientKey(), {}};
         connect.knownHostsFile = ssh.KnownHosts();
     }

@@ -53,11 +53,12 @@ public:
 
     PortedHack Run()
     {
-        if (!SelectHackNum(state_, ported_.Hack.HackNum, -1, ModsRead::ByTheJob))
+        Recordset hack(state_.Connection);
+        if (!OpenHackRow(hack, ported_.Hack.HackNum))
             throw std::runtime_error("no hack " + std::to_string(ported_.Hack.HackNum));
-        ported_.Version = state_.HackInfoRecordset->Text("Version");
+        ported_.Version = hack.Text("Version");
         TrialInstallation trial(request_.from);
-        const HackMods results = TryCurrentHack(state_, trial);
+        const HackMods results = TryHack(state_, ported_.Hack.HackNum, trial);
         rows_.mods = ModRowsOf(state_, ported_.Hack.HackNum);
         if (rows_.mods.size() != results.size())
             throw std::runtime_error(

@@ -32,42 +32,36 @@ constexpr int kOldDataShown = 60;
 
 HackTrials::HackTrials(AppState& state, const std::vector<int>& hackNums)
     : state_(state)
-    , keep_(state)
 {
-    Recordset& list = *state.HackInfoRecordset;
-    list.ReOpen(sql::SelectHackInfo);
-    std::map<int, std::pair<int, QString>> rowOf; // HackNum -> row, name
+    Recordset list(state.Connection);
+    list.Open(sql::SelectHackInfo);
+    std::map<int, QString> nameOf; // HackNum -> name
     std::vector<int> all;
     for (list.MoveFirst(); !list.EOF(); list.MoveNext()) {
         const int hackNum = list.Int("HackNum");
-        rowOf[hackNum] = {list.AbsolutePosition(), list.Text("Name")};
+        nameOf[hackNum] = list.Text("Name");
         all.push_back(hackNum);
     }
     for (const int hackNum : hackNums.empty() ? all : hackNums) {
-        const auto found = rowOf.find(hackNum);
-        if (found == rowOf.end())
+        const auto found = nameOf.find(hackNum);
+        if (found == nameOf.end())
             throw std::runtime_error("no hack " + std::to_string(hackNum));
         if (std::any_of(hacks_.begin(), hacks_.end(), [&](const CheckedHack& hack) { return hack.HackNum == hackNum; }))
             continue; // a hack named twice is checked once
-        hacks_.push_back({hackNum, found->second.second});
-        rows_.push_back(found->second.first);
+        hacks_.push_back({hackNum, found->second});
     }
 }
 
 HackMods HackTrials::Run(TrialInstallation& trial, size_t index)
 {
-    Recordset& list = *state_.HackInfoRecordset;
-    list.MoveFirst();
-    list.Move(rows_[index]);
-    return TryCurrentHack(state_, trial);
+    return TryHack(state_, hacks_[index].HackNum, trial);
 }
 
-HackMods TryCurrentHack(AppState& state, TrialInstallation& trial)
+HackMods TryHack(AppState& state, int hackNum, TrialInstallation& trial)
 {
-    SelectCurrentHack(state, ModsRead::ByTheJob); // the trial reads them
     FixedInstallationOptions host;
     QuietLog log;
-    trial.Run(state, host, log);
+    trial.Run(state, hackNum, host, log);
     return trial.Mods();
 }
 

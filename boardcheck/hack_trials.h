@@ -15,10 +15,9 @@ class TrialInstallation;
 // What became of each mod of one hack in a trial, in the order they ran.
 using HackMods = std::vector<ModResult>;
 
-// The hacks of one check and their trial installations. Opens the hack list once, finds the hacks
-// asked for, and selects each in turn for a trial; the hack that was current before is selected
-// again at the end. The trials run without logging, with the installation options all off and
-// CR LF line ends.
+// The hacks of one check and their trial installations. Opens the hack list once and finds the hacks
+// asked for; each trial is handed its hack, so the hack list's selection stays as it is. The trials run without
+// logging, with the installation options all off and CR LF line ends.
 class HackTrials
 {
 public:
@@ -34,15 +33,12 @@ public:
 
 private:
     AppState& state_;
-    KeepSelectedHack keep_; // the hack that was current before the check
     std::vector<CheckedHack> hacks_;
-    std::vector<int> rows_; // the row of each hack in HackInfoRecordset
 };
 
-// Runs the current hack (CurrentHackNum at the current row of HackInfoRecordset) over the trial's
-// working copy as the checks do: without logging, the installation options all off, CR LF line
-// ends. The result of each mod.
-HackMods TryCurrentHack(AppState& state, TrialInstallation& trial);
+// Runs the hack `hackNum` over the trial's working copy as the checks do: without logging, the
+// installation options all off, CR LF line ends. The result of each mod.
+HackMods TryHack(AppState& state, int hackNum, TrialInstallation& trial);
 
 // The mod as a failing row of a report.
 FailingMod FailingModOf(const QString& hack, const ModResult& result);

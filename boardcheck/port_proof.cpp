@@ -80,9 +80,8 @@ void ProveAndStore(AppState& state, const PortRequest& request, PortedHack& hack
                                             "FROM [HackFiles] WHERE [HackNum] = %2")
                                  .arg(stored)
                                  .arg(hack.Hack.HackNum));
-    SelectHackNum(state, stored, -1, ModsRead::ByTheJob);
     TrialInstallation trial(request.to);
-    TryCurrentHack(state, trial);
+    TryHack(state, stored, trial);
     hack.BrokenFile = FirstDifference(trial, rows);
     if (!hack.BrokenFile.isEmpty()) {
         hack.Verdict = HackVerdict::CannotPort;

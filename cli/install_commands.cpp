@@ -57,10 +57,10 @@ int RunAnalyzeCommand(const GlobalOptions& options, const CommandArguments& args
 {
     const ParsedArguments parsed = ParseArguments(args, 1, {});
     Session session(options);
-    session.SelectHack(parsed.positional[0]);
+    const int hack = session.SelectHack(parsed.positional[0]);
     RecordingLog log;
     // The message that kept the job from starting is already on stderr.
-    if (!RunAnalysis(session.state, log))
+    if (!RunAnalysis(session.state, hack, log))
         return exitError;
     return PrintLog(log);
 }
@@ -103,8 +103,7 @@ int RunInstallCommand(const GlobalOptions& options, const CommandArguments& args
     RecordingLog log;
     InstallOutcome outcome = InstallOutcome::Halted;
     if (parsed.positional.size() == 1 && !parsed.value("--order")) {
-        session.SelectHack(parsed.positional[0]);
-        outcome = RunInstallation(session.state, host, log);
+        outcome = RunInstallation(session.state, session.SelectHack(parsed.positional[0]), host, log);
     } else {
         outcome = RunInstallations(session.state, InstallSequence(session, parsed), host, log);
     }
@@ -120,10 +119,10 @@ int RunDiffCommand(const GlobalOptions& options, const CommandArguments& args)
     const ParsedArguments parsed = ParseArguments(args, 1, {"--eol", "--output"}, {"--search-output"});
     Session session(options);
     FlagOptions host(session.state, parsed);
-    session.SelectHack(parsed.positional[0]);
+    const int hack = session.SelectHack(parsed.positional[0]);
     RecordingLog log;
     TrialInstallation trial(session.state.SourceDir);
-    trial.Run(session.state, host, log);
+    trial.Run(session.state, hack, host, log);
     const QByteArray diff = TrialDiff(trial);
     if (const auto output = parsed.value("--output")) {
         const QFileInfo file(ArgumentText(*output));

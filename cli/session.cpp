@@ -116,20 +116,19 @@ Session::~Session()
     CloseDatabase(state);
 }
 
-void Session::SelectHack(const std::string& hack)
+int Session::SelectHack(const std::string& hack)
 {
     // Every command reads the hack's mods in the order its job needs, so they are not read here.
     if (!FindHack(state, ArgumentText(hack), ModsRead::ByTheJob))
         throw CommandError("no hack " + hack);
+    return state.CurrentHackNum;
 }
 
 std::vector<int> Session::NamedHacks(const std::vector<std::string>& hacks)
 {
     std::vector<int> hackNums;
-    for (const std::string& hack : hacks) {
-        SelectHack(hack);
-        hackNums.push_back(state.CurrentHackNum);
-    }
+    for (const std::string& hack : hacks)
+        hackNums.push_back(SelectHack(hack));
     return hackNums;
 }
 

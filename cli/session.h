@@ -57,8 +57,9 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    // Makes HACK (a HackNum or an exact name) the current hack; CommandError when there is none.
-    void SelectHack(const std::string& hack);
+    // Makes HACK (a HackNum or an exact name) the current hack and returns its HackNum;
+    // CommandError when there is none.
+    int SelectHack(const std::string& hack);
     // The HackNums of the hacks named (a HackNum or an exact name each), in their order; the last
     // one is the current hack. CommandError for one that is not there.
     std::vector<int> NamedHacks(const std::vector<std::string>& hacks);

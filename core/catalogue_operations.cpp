@@ -37,6 +37,12 @@ bool DeleteHack(AppState& state)
     });
 }
 
+bool OpenHackRow(Recordset& hack, int hackNum)
+{
+    hack.ReOpen(sql::SelectHackInfoOf + QString::number(hackNum));
+    return !hack.EOF();
+}
+
 void StampTime(Recordset& hackInfo, const QString& field)
 {
     hackInfo.SetValue(field, TimeStamp());

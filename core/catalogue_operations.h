@@ -19,6 +19,10 @@ int CreateHack(AppState& state, const std::function<void(Recordset&)>& fill);
 // same way. False when the job could not start (the message box said why).
 bool DeleteHack(AppState& state);
 
+// Opens `hack` on the HackInfo row of this hack alone, for a job that works on it. False when there
+// is no such hack.
+bool OpenHackRow(Recordset& hack, int hackNum);
+
 // Sets LastMod or LastInstall of the current row of `hackInfo` to TimeStamp() and stores it.
 void StampTime(Recordset& hackInfo, const QString& field);
 

@@ -1,6 +1,6 @@
 #include "core/install_log.h"
 
-#include "app/app_state.h"
+#include "database/recordset.h"
 
 #include <QLocale>
 #include <algorithm>
@@ -69,13 +69,12 @@ QString FormatLogRow(const LogRow& row)
     return row.red ? u'!' + cells : cells;
 }
 
-void LogHackName(const AppState& state, LogSink& log, const QString& comment)
+void LogHackName(const Recordset& hack, LogSink& log, const QString& comment)
 {
     log.AddRow(QString(),
                QString(),
                comment,
-               QStringLiteral("Hack Name:") + state.HackInfoRecordset->Text("Name") + QStringLiteral(" at ")
-                   + LogTime());
+               QStringLiteral("Hack Name:") + hack.Text("Name") + QStringLiteral(" at ") + LogTime());
 }
 
 QString LogTime(const QTime& time)

@@ -83,11 +83,11 @@ QString TabSeparated(const QStringList& cells);
 // The row as the command line prints it: the four cells (TabSeparated), a failed row prefixed by '!'.
 QString FormatLogRow(const LogRow& row);
 
-struct AppState;
+class Recordset;
 
 // The row that begins or ends a run: the comment, then "Hack Name:" with the Name of the hack at the
-// current row of HackInfoRecordset, " at " and the time (LogTime).
-void LogHackName(const AppState& state, LogSink& log, const QString& comment);
+// current row of `hack` (a HackInfo recordset), " at " and the time (LogTime).
+void LogHackName(const Recordset& hack, LogSink& log, const QString& comment);
 
 // The time of the "Hack Name:" rows: "hh:mm:ss AM" / "hh:mm:ss PM", 12-hour clock.
 QString LogTime(const QTime& time = QTime::currentTime());

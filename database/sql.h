@@ -5,6 +5,7 @@ namespace zp::sql {
 
 inline constexpr const char* SelectConfig = "SELECT * FROM [MainConfig]";
 inline constexpr const char* SelectHackInfo = "SELECT * FROM [HackInfo] ORDER by [Name]";
+inline constexpr const char* SelectHackInfoOf = "SELECT * FROM [HackInfo] WHERE [HackNum] = ";
 inline constexpr const char* SelectHackDataOf = "SELECT * FROM [HackData] WHERE [HackNum] = ";
 inline constexpr const char* OrderByModOrder = " ORDER by [ModOrder]";
 inline constexpr const char* OrderByFileNameModOrder = " ORDER by [Filename], [ModOrder]";

@@ -105,7 +105,7 @@ bool RevertAfterAnEdit(zp::mdiMain& window, zp::AppState& state, zp::frmListHack
     zp::FixedInstallationOptions host;
     host.overwriteSource = true;
     zp::RecordingLog log;
-    zp::RunInstallation(state, host, log);
+    zp::RunInstallation(state, state.CurrentHackNum, host, log);
     const std::vector<zp::BackupInfo> backups = zp::ListBackups(state.ProgramFolder, state.CurrentHackNum);
     if (backups.empty())
         return false;

@@ -4,6 +4,7 @@
 #include "app/dialogs.h"
 #include "app/whole_file.h"
 #include "core/catalogue_operations.h"
+#include "database/recordset.h"
 #include "install/fixed_installation_options.h"
 #include "install/frm_diff_view.h"
 #include "install/source_backup.h"
@@ -265,12 +266,11 @@ void frmInstallHack::Install()
 
 bool frmInstallHack::RunInstall()
 {
-    // The hack this window was opened for, whatever the list has selected since; the list's
-    // selection is the current hack again afterwards.
-    const OwnHackRun run(state_, hackNum_);
-    if (!OwnHackFound(run) || !StartRun(hackNum_))
+    // The hack this window was opened for, whatever the list has selected since.
+    Recordset hack(state_.Connection);
+    if (!OwnHackFound(hack) || !StartRun(hackNum_))
         return false;
-    RunInstallation(state_, *this, log_);
+    RunInstallation(state_, hackNum_, *this, log_);
     return true;
 }
 
@@ -286,8 +286,8 @@ bool frmInstallHack::StartRun(int hackNum)
 void frmInstallHack::Preview()
 {
     RunGuarded(state_.dialogs, windowTitle(), [this] {
-        const OwnHackRun run(state_, hackNum_);
-        if (!OwnHackFound(run))
+        Recordset hack(state_.Connection);
+        if (!OwnHackFound(hack))
             return;
         // The window's options; its notes stay out of the instructions box.
         FixedInstallationOptions options;
@@ -297,12 +297,12 @@ void frmInstallHack::Preview()
         options.lf = LfLineEnds();
         RecordingLog log;
         TrialInstallation trial(state_.SourceDir);
-        trial.Run(state_, options, log);
+        trial.Run(state_, hackNum_, options, log);
         std::vector<ModResult> failed;
         std::copy_if(trial.Mods().begin(), trial.Mods().end(), std::back_inserter(failed), [](const ModResult& mod) {
             return !mod.applied;
         });
-        auto* view = new frmDiffView(state_, state_.HackInfoRecordset->Text("Name"), TrialDiff(trial), failed);
+        auto* view = new frmDiffView(state_, hack.Text("Name"), TrialDiff(trial), failed);
         ResizeInTwips(main_.ShowChild(view), WidthTwips, HeightTwips);
         CenterInParent(view);
         // Closing the preview comes back here, whichever window was opened before this one.
@@ -313,9 +313,9 @@ void frmInstallHack::Preview()
     });
 }
 
-bool frmInstallHack::OwnHackFound(const OwnHackRun& run)
+bool frmInstallHack::OwnHackFound(Recordset& hack)
 {
-    if (run.Found())
+    if (OpenHackRow(hack, hackNum_))
         return true;
     state_.dialogs.messageBox(
         tr("This hack is no longer in the database."), windowTitle(), MsgButtons::OK, MsgIcon::Exclamation);

@@ -94,8 +94,9 @@ private:
     void Install();
     // Tries the installation with the options as shown and opens its diff in a new window.
     void Preview();
-    // Says so when the hack this window was opened for is no longer in the database.
-    bool OwnHackFound(const OwnHackRun& run);
+    // Opens `hack` on the row of the hack this window was opened for; says so when it is no
+    // longer in the database.
+    bool OwnHackFound(Recordset& hack);
     bool ConfirmOverwrite(int hackNum);
     void ShowLog();
     void Next();

@@ -12,9 +12,11 @@
 #include "database/recordset.h"
 #include "install/mod_pass.h"
 #include "install/source_backup.h"
+#include "install/support_files.h"
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 
 namespace zp {
@@ -38,22 +40,24 @@ public:
         , host_(host)
         , log_(log)
         , workFolder_(state.ProgramFolder + QStringLiteral("/zpk_inst_temp"))
+        , hack_(state.Connection)
     {
     }
 
-    // The current hack alone.
-    InstallOutcome Run();
+    // One hack alone.
+    InstallOutcome Run(int hackNum);
     // Several hacks in this order, each over the working copies the earlier ones left; every file
     // is put in place once all of them are done.
     InstallOutcome RunSeveral(const std::vector<int>& hackNums);
 
 private:
-    // Readies the engine for the hack now current and logs the row that names it.
-    void BeginHack();
+    // Opens the hack's row, readies the engine for it and logs the row that names it; false, with a
+    // red row, when the hack is not in the database.
+    bool BeginHack(int hackNum);
     bool PrepareFolders();
     // Empties the output folder when asked to, and makes it when it is missing.
     bool PrepareOutputFolder();
-    // Applies the mods of the current hack, then writes its support files (staged in the work
+    // Applies the mods of the hack of the last part, then writes its support files (staged in the work
     // folder, or into the output folder), noting its files in the last part; false when the hack has
     // no mods.
     bool InstallHack(bool stageSupportFiles);
@@ -68,30 +72,31 @@ private:
     InstallationHost& host_;
     LogSink& log_;
     const QString workFolder_;
+    Recordset hack_; // the HackInfo row of the hack at work
+    std::optional<HackTypeScope> hackType_; // its type for the engine; the one before afterwards
     std::map<QString, QString> saved_; // relative path -> its file in the work folder, in name order
     std::vector<HackPart> parts_; // the hacks installed so far; the last is the one at work
     std::set<QString> placed_; // the files put in their place
     int supportFiles_ = 0; // support files staged in the work folder
 };
 
-InstallOutcome InstallationRun::Run()
+InstallOutcome InstallationRun::Run(int hackNum)
 {
     log_.Clear();
-    BeginHack();
-    if (!PrepareFolders())
+    if (!BeginHack(hackNum) || !PrepareFolders())
         return InstallOutcome::Halted;
-    parts_.push_back({state_.CurrentHackNum});
+    parts_.push_back({hackNum});
     // Over the source, the support files go where the board files go: staged with them in the work
     // folder, backed up and listed in the manifest like every file the run replaces or creates.
     if (!InstallHack(host_.OverwriteSource()))
         return InstallOutcome::NothingToDo;
-    if (!CopyResult({state_.CurrentHackNum}))
+    if (!CopyResult({hackNum}))
         return InstallOutcome::Halted;
-    LogHackName(state_, log_, QStringLiteral("END Installation"));
+    LogHackName(hack_, log_, QStringLiteral("END Installation"));
     Finish();
     // A run that changed no board file (a missing source folder) is no installation.
     if (Arrived(parts_.front()))
-        StampTime(*state_.HackInfoRecordset, QStringLiteral("LastInstall"));
+        StampTime(hack_, QStringLiteral("LastInstall"));
     return InstallOutcome::Completed;
 }
 
@@ -103,18 +108,8 @@ InstallOutcome InstallationRun::RunSeveral(const std::vector<int>& hackNums)
         if (std::any_of(
                 parts_.begin(), parts_.end(), [hackNum](const HackPart& part) { return part.hackNum == hackNum; }))
             continue; // a hack named twice is installed once
-        // The engine reads the current hack: each is selected for its share, the one selected
-        // before afterwards.
-        const OwnHackRun selected(state_, hackNum);
-        if (!selected.Found()) {
-            log_.AddFailedRow(
-                QString(),
-                QString(),
-                QStringLiteral("Hack not found"),
-                QStringLiteral("There is no hack number %1 in the database; it was left out.").arg(hackNum));
+        if (!BeginHack(hackNum))
             continue;
-        }
-        BeginHack();
         if (parts_.empty() && !PrepareFolders())
             return InstallOutcome::Halted;
         parts_.push_back({hackNum});
@@ -127,22 +122,29 @@ InstallOutcome InstallationRun::RunSeveral(const std::vector<int>& hackNums)
     if (!CopyResult(installed))
         return InstallOutcome::Halted;
     for (const HackPart& part : parts_) {
-        const OwnHackRun selected(state_, part.hackNum);
-        if (!selected.Found())
+        if (!OpenHackRow(hack_, part.hackNum))
             continue;
-        LogHackName(state_, log_, QStringLiteral("END Installation"));
+        LogHackName(hack_, log_, QStringLiteral("END Installation"));
         if (Arrived(part))
-            StampTime(*state_.HackInfoRecordset, QStringLiteral("LastInstall"));
+            StampTime(hack_, QStringLiteral("LastInstall"));
     }
     Finish();
     return InstallOutcome::Completed;
 }
 
-void InstallationRun::BeginHack()
+bool InstallationRun::BeginHack(int hackNum)
 {
-    state_.CurrentHackType = static_cast<qint16>(state_.HackInfoRecordset->Int("HackType"));
-    LoadDirectoryTable(state_);
-    LogHackName(state_, log_, QStringLiteral("BEGIN Installation"));
+    if (!OpenHackRow(hack_, hackNum)) {
+        log_.AddFailedRow(QString(),
+                          QString(),
+                          QStringLiteral("Hack not found"),
+                          QStringLiteral("There is no hack number %1 in the database; it was left out.").arg(hackNum));
+        return false;
+    }
+    hackType_.reset();
+    hackType_.emplace(state_, hack_.Int("HackType"));
+    LogHackName(hack_, log_, QStringLiteral("BEGIN Installation"));
+    return true;
 }
 
 void InstallationRun::Finish()
@@ -202,7 +204,7 @@ bool InstallationRun::PrepareOutputFolder()
 bool InstallationRun::InstallHack(bool stageSupportFiles)
 {
     HackPart& part = parts_.back();
-    ModPass pass(state_, host_, log_, workFolder_, state_.SourceDir, saved_);
+    ModPass pass(state_, part.hackNum, host_, log_, workFolder_, state_.SourceDir, saved_);
     pass.StartWriteBack();
     if (!pass.Run())
         return false;
@@ -214,7 +216,7 @@ bool InstallationRun::InstallHack(bool stageSupportFiles)
     SupportFileWrite intoWorkFolder;
     if (stageSupportFiles)
         intoWorkFolder = [this](const QString& relative, Recordset& files) { StageSupportFile(relative, files); };
-    if (!WriteSupportFiles(state_, log_, intoWorkFolder))
+    if (!WriteSupportFiles(state_, part.hackNum, log_, intoWorkFolder))
         part.allWritten = false;
     return true;
 }
@@ -287,10 +289,10 @@ bool InstallationRun::CopyResult(const std::vector<int>& hackNums)
 
 } // namespace
 
-InstallOutcome RunInstallation(AppState& state, InstallationHost& host, LogSink& log)
+InstallOutcome RunInstallation(AppState& state, int hackNum, InstallationHost& host, LogSink& log)
 {
     InstallOutcome outcome = InstallOutcome::Halted;
-    RunAsJob(state, DatabaseUse::Writes, [&] { outcome = InstallationRun(state, host, log).Run(); });
+    RunAsJob(state, DatabaseUse::Writes, [&] { outcome = InstallationRun(state, host, log).Run(hackNum); });
     return outcome;
 }
 

@@ -10,7 +10,7 @@
 #include "engine/find_routines.h"
 #include "engine/work_buffer.h"
 #include "install/board_file_cache.h"
-#include "install/installation_run.h"
+#include "install/installation_host.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -66,6 +66,7 @@ struct ModPass::FileWork
 };
 
 ModPass::ModPass(AppState& state,
+                 int hackNum,
                  InstallationHost& host,
                  LogSink& log,
                  QString workFolder,
@@ -73,6 +74,7 @@ ModPass::ModPass(AppState& state,
                  std::map<QString, QString>& saved,
                  BoardFileCache* cache)
     : state_(state)
+    , hackNum_(hackNum)
     , host_(host)
     , log_(log)
     , workFolder_(std::move(workFolder))
@@ -84,8 +86,8 @@ ModPass::ModPass(AppState& state,
 
 bool ModPass::Run()
 {
-    Recordset& mods = *state_.HackDataRecordset;
-    mods.ReOpen(sql::SelectHackDataOf + QString::number(state_.CurrentHackNum) + sql::OrderByFileNameModOrder);
+    Recordset mods(state_.Connection);
+    mods.Open(sql::SelectHackDataOf + QString::number(hackNum_) + sql::OrderByFileNameModOrder);
     modCount_ = mods.RecordCount();
     if (modCount_ == 0) {
         log_.AddRow(

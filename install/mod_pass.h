@@ -29,7 +29,7 @@ struct ModResult
     QString failure {}; // why it was not applied, as its log row says
 };
 
-// The heart of an installation: the mods of CurrentHackNum applied file by file. Each board file is
+// The heart of an installation: the mods of the hack `hackNum` applied file by file. Each board file is
 // located below its location folder in the output folder first when the host asks for it, then
 // below `sourceRoot`, loaded into a work buffer, changed by its mods in ModOrder order and saved
 // into the flat work folder (one numbered file per board file) with the host's line ends. A file
@@ -44,6 +44,7 @@ class ModPass
 {
 public:
     ModPass(AppState& state,
+            int hackNum,
             InstallationHost& host,
             LogSink& log,
             QString workFolder,
@@ -79,6 +80,7 @@ private:
     void Report(const FileWork& work);
 
     AppState& state_;
+    const int hackNum_;
     InstallationHost& host_;
     LogSink& log_;
     const QString workFolder_;

@@ -151,7 +151,7 @@ RevertOutcome Revert::Run()
         return RevertOutcome::AlreadyReverted;
     }
     log_.Clear();
-    LogHackName(state_, log_, QStringLiteral("BEGIN Revert"));
+    LogHackName(*state_.HackInfoRecordset, log_, QStringLiteral("BEGIN Revert"));
     if (!manifest->hacks.empty())
         log_.AddRow(QString(),
                     QString(),
@@ -169,7 +169,7 @@ RevertOutcome Revert::Run()
         RevertFolder(folder);
     if (allAsBefore_ && !options_.dryRun)
         WriteMark();
-    LogHackName(state_, log_, QStringLiteral("END Revert"));
+    LogHackName(*state_.HackInfoRecordset, log_, QStringLiteral("END Revert"));
     log_.SetCurrentRow(0);
     return RevertOutcome::Done;
 }

@@ -1,4 +1,4 @@
-#include "install/installation_run.h"
+#include "install/support_files.h"
 
 #include "app/app_state.h"
 #include "app/board_directories.h"
@@ -14,10 +14,10 @@
 
 namespace zp {
 
-bool WriteSupportFiles(AppState& state, LogSink& log, const SupportFileWrite& elsewhere)
+bool WriteSupportFiles(AppState& state, int hackNum, LogSink& log, const SupportFileWrite& elsewhere)
 {
-    Recordset& files = *state.HackFilesRecordset;
-    files.ReOpen(sql::SelectHackFilesOf + QString::number(state.CurrentHackNum) + sql::OrderByFileName);
+    Recordset files(state.Connection);
+    files.Open(sql::SelectHackFilesOf + QString::number(hackNum) + sql::OrderByFileName);
     const int count = files.RecordCount();
     if (count == 0)
         return true;

@@ -4,9 +4,10 @@
 #include "app/board_directories.h"
 #include "app/common.h"
 #include "app/whole_file.h"
+#include "core/catalogue_operations.h"
 #include "core/install_log.h"
 #include "database/recordset.h"
-#include "install/installation_run.h"
+#include "install/support_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,15 +21,19 @@ TrialInstallation::TrialInstallation(QString sourceRoot, BoardFileCache* cache)
 {
 }
 
-bool TrialInstallation::Run(AppState& state, InstallationHost& host, LogSink& log)
+bool TrialInstallation::Run(AppState& state, int hackNum, InstallationHost& host, LogSink& log)
 {
     if (!folder_)
         folder_.emplace(state.ProgramFolder);
     log.Clear();
-    state.CurrentHackType = static_cast<qint16>(state.HackInfoRecordset->Int("HackType"));
-    LoadDirectoryTable(state);
-    LogHackName(state, log, QStringLiteral("BEGIN Installation"));
-    ModPass pass(state, host, log, folder_->path(), sourceRoot_, saved_, cache_);
+    Recordset hack(state.Connection);
+    if (!OpenHackRow(hack, hackNum)) {
+        mods_.clear();
+        return false;
+    }
+    const HackTypeScope hackType(state, hack.Int("HackType"));
+    LogHackName(hack, log, QStringLiteral("BEGIN Installation"));
+    ModPass pass(state, hackNum, host, log, folder_->path(), sourceRoot_, saved_, cache_);
     if (limit_)
         pass.LimitTo(&*limit_);
     const bool any = pass.Run();
@@ -36,12 +41,12 @@ bool TrialInstallation::Run(AppState& state, InstallationHost& host, LogSink& lo
     if (!any)
         return false;
     WriteSupportFiles(
-        state, log, [this](const QString& relative, Recordset& files) { WriteSupportFile(relative, files); });
+        state, hackNum, log, [this](const QString& relative, Recordset& files) { WriteSupportFile(relative, files); });
     for (const auto& [relative, workFile] : saved_) {
         const auto origin = pass.Origins().find(relative);
         Keep(relative, origin != pass.Origins().end() ? origin->second : QString(), workFile, false);
     }
-    LogHackName(state, log, QStringLiteral("END Installation"));
+    LogHackName(hack, log, QStringLiteral("END Installation"));
     log.SetCurrentRow(0);
     return true;
 }

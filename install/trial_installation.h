@@ -53,10 +53,10 @@ public:
     // caller comparing the effect of hacks on the files they share needs no other.
     void LimitTo(std::set<QString> files) { limit_ = std::move(files); }
 
-    // Tries the hack at the current row of HackInfoRecordset (CurrentHackNum) over the working
-    // copy, logging as the installation does. False when the hack has no mods. Throws
-    // std::runtime_error when the temporary folder cannot be made.
-    bool Run(AppState& state, InstallationHost& host, LogSink& log);
+    // Tries the hack `hackNum` over the working copy, logging as the installation does. False when
+    // the hack has no mods or is not in the database. Throws std::runtime_error when the temporary
+    // folder cannot be made.
+    bool Run(AppState& state, int hackNum, InstallationHost& host, LogSink& log);
 
     // Every file of the working copy, in the order an installation writes them: the support files
     // of a run in name order, then its board files in path order; a file keeps its first place.

@@ -104,7 +104,7 @@ private:
 PublishOutcome PublishRun::Run(const ConnectOptions& connect, std::vector<PublishFile>& files)
 {
     log_.Clear();
-    LogHackName(state_, log_, QStringLiteral("BEGIN Publish"));
+    LogHackName(*state_.HackInfoRecordset, log_, QStringLiteral("BEGIN Publish"));
     std::map<QString, bool> choices;
     for (const PublishFile& file : files)
         choices[file.path] = file.overwrite;
@@ -150,7 +150,7 @@ PublishOutcome PublishRun::Run(const ConnectOptions& connect, std::vector<Publis
                               QStringLiteral("Nothing Sent"),
                               lost_ ? QStringLiteral("The check was stopped; nothing was sent.")
                                     : QStringLiteral("A file was refused by the check; nothing was sent."));
-        LogHackName(state_, log_, QStringLiteral("END Publish"));
+        LogHackName(*state_.HackInfoRecordset, log_, QStringLiteral("END Publish"));
         return options_.dryRun ? PublishOutcome::Done : lost_ ? PublishOutcome::Stopped : PublishOutcome::Refused;
     }
     std::vector<size_t> sending;
@@ -165,7 +165,7 @@ PublishOutcome PublishRun::Run(const ConnectOptions& connect, std::vector<Publis
     }
     if (sending.empty() || !Backup(kept)) {
         QDir(copies).removeRecursively();
-        LogHackName(state_, log_, QStringLiteral("END Publish"));
+        LogHackName(*state_.HackInfoRecordset, log_, QStringLiteral("END Publish"));
         return sending.empty() ? PublishOutcome::Done : PublishOutcome::Failed;
     }
     int sent = 0;
@@ -181,7 +181,7 @@ PublishOutcome PublishRun::Run(const ConnectOptions& connect, std::vector<Publis
         [this] { return lost_ || Cancelled(); });
     lost_ = lost_ || sent < int(sending.size());
     Complete(files, sending);
-    LogHackName(state_, log_, QStringLiteral("END Publish"));
+    LogHackName(*state_.HackInfoRecordset, log_, QStringLiteral("END Publish"));
     log_.SetCurrentRow(0);
     return lost_ ? PublishOutcome::Stopped : PublishOutcome::Done;
 }

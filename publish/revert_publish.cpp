@@ -52,7 +52,7 @@ private:
 RevertPublishOutcome RevertRun::Run(const ConnectOptions& connect)
 {
     log_.Clear();
-    LogHackName(state_, log_, QStringLiteral("BEGIN Revert Publish"));
+    LogHackName(*state_.HackInfoRecordset, log_, QStringLiteral("BEGIN Revert Publish"));
     BackupManifest manifest;
     try {
         manifest = ReadPublishManifest(state_.ProgramFolder, name_);
@@ -81,7 +81,7 @@ RevertPublishOutcome RevertRun::Run(const ConnectOptions& connect)
     }
     if (allAsBefore_ && !dryRun_)
         WriteRevertedMark(state_.ProgramFolder, folder_, log_);
-    LogHackName(state_, log_, QStringLiteral("END Revert Publish"));
+    LogHackName(*state_.HackInfoRecordset, log_, QStringLiteral("END Revert Publish"));
     log_.SetCurrentRow(0);
     return RevertPublishOutcome::Done;
 }

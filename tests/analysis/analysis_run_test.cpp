@@ -19,7 +19,7 @@ protected:
     std::vector<LogRow> Analyze()
     {
         const QStringList before = FilesBelow(home.path());
-        RunAnalysis(state, log);
+        RunAnalysis(state, state.CurrentHackNum, log);
         EXPECT_EQ(FilesBelow(home.path()), before);
         EXPECT_EQ(log.currentRow, log.RowCount() - 1);
         EXPECT_EQ(log.rows.front().Comment, "BEGIN Analysis");
@@ -130,7 +130,7 @@ TEST_F(AnalysisRunTest, SupportFilesAreListedNotWritten)
 TEST_F(AnalysisRunTest, HackWithoutModsHalts)
 {
     AddHack("Trial");
-    RunAnalysis(state, log);
+    RunAnalysis(state, state.CurrentHackNum, log);
     ASSERT_EQ(log.rows.size(), 2u);
     EXPECT_EQ(log.rows[1], Row("", "", "HALT Analysis", "No modifications to process."));
 }

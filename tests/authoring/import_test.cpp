@@ -37,7 +37,7 @@ protected:
         TrialInstallation trial(source);
         FixedInstallationOptions host;
         RecordingLog log;
-        trial.Run(state, host, log);
+        trial.Run(state, hack, host, log);
         for (const auto& file : trial.Files()) {
             if (file.relativePath == path)
                 return Read(file.workFile);

@@ -114,7 +114,7 @@ protected:
         FixedInstallationOptions host;
         host.lf = lf;
         RecordingLog log;
-        trial.Run(state, host, log);
+        trial.Run(state, hack, host, log);
         std::map<QString, QByteArray> files;
         for (const auto& file : trial.Files())
             files[file.relativePath] = Read(file.workFile);

@@ -104,7 +104,7 @@ TEST_F(PortPropertyTest, StoredHacksInstallAsTheMergeAndConflictsNeedAPerson)
             SCOPED_TRACE(file.toStdString());
             SelectHack(hack.Hack.HackNum);
             TrialInstallation ours(source);
-            TryCurrentHack(state, ours);
+            TryHack(state, hack.Hack.HackNum, ours);
             LineTable table;
             const LineMerge merge = MergeLines(
                 table.Number(Text(source + "/" + file)),
@@ -124,7 +124,7 @@ TEST_F(PortPropertyTest, StoredHacksInstallAsTheMergeAndConflictsNeedAPerson)
             ++ported;
             SelectHack(hack.StoredAs);
             TrialInstallation theirs(release);
-            TryCurrentHack(state, theirs);
+            TryHack(state, hack.StoredAs, theirs);
             const QString installed = theirs.Files().empty()
                 ? Text(release + "/" + file)
                 : DecodeBoardText(TrialInstallation::Bytes(theirs.Files()[0].workFile)).text;

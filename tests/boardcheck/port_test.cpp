@@ -37,7 +37,7 @@ protected:
     {
         SelectHack(hack);
         TrialInstallation trial(root);
-        TryCurrentHack(state, trial);
+        TryHack(state, hack, trial);
         std::map<QString, QString> texts;
         for (const TrialInstallation::File& file : trial.Files())
             texts[file.relativePath] = DecodeBoardText(TrialInstallation::Bytes(file.workFile)).text;

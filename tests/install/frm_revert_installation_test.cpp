@@ -31,7 +31,7 @@ TEST_F(RevertWindowTest, RevertsAfterAYesAndShowsTheFilesLeftAloneInRed)
     FixedInstallationOptions host;
     host.overwriteSource = true;
     RecordingLog installLog;
-    ASSERT_EQ(RunInstallation(state, host, installLog), InstallOutcome::Completed);
+    ASSERT_EQ(RunInstallation(state, state.CurrentHackNum, host, installLog), InstallOutcome::Completed);
     Write(source + "/cgi-bin/forum.cgi", "edited");
     ASSERT_TRUE(MenuEnabled());
 

@@ -40,7 +40,7 @@ protected:
     TestHost host;
     RecordingLog log;
 
-    InstallOutcome Install() { return RunInstallation(state, host, log); }
+    InstallOutcome Install() { return RunInstallation(state, state.CurrentHackNum, host, log); }
 
     // The rows between "BEGIN Installation" and "END Installation".
     std::vector<LogRow> Steps()
@@ -155,7 +155,7 @@ TEST_F(InstallationRunTest, SameNameInTwoLocationsKeepsEachFilesChanges)
 
     // The file that comes up again waits for its earlier work, however late that is done.
     HeldThreadsLog held;
-    EXPECT_EQ(RunInstallation(state, host, held), InstallOutcome::Completed);
+    EXPECT_EQ(RunInstallation(state, hack, host, held), InstallOutcome::Completed);
     EXPECT_FALSE(held.AnyRed());
     EXPECT_EQ(Read(output + "/cgi-bin/common.txt"), "A13\r\n");
     EXPECT_EQ(Read(output + "/templates/common.txt"), "A2\r\n");
@@ -722,7 +722,7 @@ TEST_F(InstallationRunTest, NullAndUnlistedLocationsMeanTheBoardRootEverywhere)
     EXPECT_EQ(Install(), InstallOutcome::Completed);
     EXPECT_EQ(FilesBelow(output), QStringList({"nine.cgi", "nine.txt", "null.cgi", "null.txt"}));
     log.Clear();
-    EXPECT_TRUE(RunAnalysis(state, log));
+    EXPECT_TRUE(RunAnalysis(state, state.CurrentHackNum, log));
     EXPECT_FALSE(log.AnyRed());
     StartTextExport(state, {home.filePath("text"), "roots"});
     EXPECT_EQ(FilesBelow(home.filePath("text")), QStringList({"README.TXT", "nine.txt", "null.txt", "roots.txt"}));
@@ -800,7 +800,7 @@ TEST_F(InstallationRunTest, TrialMakesTheInstallsBytesAndWritesNothing)
     const auto before = Snapshot(home.path());
 
     TrialInstallation trial(source);
-    ASSERT_TRUE(trial.Run(state, host, log));
+    ASSERT_TRUE(trial.Run(state, state.CurrentHackNum, host, log));
     EXPECT_EQ(Snapshot(home.path()), before);
     EXPECT_TRUE(LastInstall(hack).isEmpty());
     std::vector<std::pair<int, bool>> mods;
@@ -841,9 +841,9 @@ TEST_F(InstallationRunTest, TrialsInSequenceBuildOnEachOtherOverAnyBoard)
 
     TrialInstallation trial(copy);
     SelectHack(first);
-    ASSERT_TRUE(trial.Run(state, host, log));
+    ASSERT_TRUE(trial.Run(state, first, host, log));
     SelectHack(second);
-    ASSERT_TRUE(trial.Run(state, host, log));
+    ASSERT_TRUE(trial.Run(state, second, host, log));
     EXPECT_FALSE(log.AnyRed());
     ASSERT_EQ(trial.Files().size(), 2u);
     EXPECT_EQ(trial.Files()[0].relativePath, "cgi-bin/made.txt");
