@@ -7,10 +7,12 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <map>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace zp {
@@ -350,8 +352,28 @@ void CopyWholeFile(const QString& programFolder, const QString& source, const QS
 
 WriteBackCalls SystemWriteBack()
 {
-    return {[](int fd) { return ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE); }, ::fdatasync};
+    return {[](int fd) { return ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE); }, ::fdatasync, true};
 }
+
+namespace {
+
+// Calls job(i) for every i below count: on up to four threads when `together`, else in order.
+void ForEach(size_t count, bool together, const std::function<void(size_t)>& job)
+{
+    std::atomic<size_t> next {0};
+    const auto work = [&] {
+        for (size_t i = next++; i < count; i = next++)
+            job(i);
+    };
+    std::vector<std::thread> helpers;
+    for (size_t t = 1; together && t < std::min<size_t>(4, count); ++t)
+        helpers.emplace_back(work);
+    work();
+    for (std::thread& helper : helpers)
+        helper.join();
+}
+
+} // namespace
 
 struct WholeFileBatch::Staged
 {
@@ -440,13 +462,14 @@ void WholeFileBatch::Commit(const std::function<void(const QString& relative, co
     // waits for the disk, the others mostly find their data written. A file is renamed over its
     // target only once its data is on the disk; one flush of each changed folder then makes the
     // renames durable.
-    std::vector<int> errors;
-    for (const Staged& file : staged_) {
+    std::vector<int> errors(staged_.size());
+    ForEach(staged_.size(), calls_.together, [&](size_t i) {
+        const Staged& file = staged_[i];
         const int fd = ::openat(file.stagedFolder, file.staged.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-        errors.push_back(fd >= 0 && calls_.wait(fd) == 0 ? 0 : errno);
+        errors[i] = fd >= 0 && calls_.wait(fd) == 0 ? 0 : errno;
         if (fd >= 0)
             ::close(fd);
-    }
+    });
     std::map<int, std::vector<const Staged*>> renamed; // folder -> the files renamed into it
     for (size_t i = 0; i < staged_.size(); ++i) {
         const Staged& file = staged_[i];
@@ -462,11 +485,16 @@ void WholeFileBatch::Commit(const std::function<void(const QString& relative, co
             failed(file.relative, QString::fromStdString(e.what()));
         }
     }
-    for (const auto& [folder, files] : renamed) {
-        if (::fsync(folder) == 0)
+    const std::vector<std::pair<const int, std::vector<const Staged*>>> folders(renamed.begin(), renamed.end());
+    std::vector<int> folderErrors(folders.size());
+    ForEach(folders.size(), calls_.together, [&](size_t i) {
+        folderErrors[i] = ::fsync(folders[i].first) == 0 ? 0 : errno;
+    });
+    for (size_t i = 0; i < folders.size(); ++i) {
+        if (folderErrors[i] == 0)
             continue;
-        const QString reason = SystemErrorText(errno);
-        for (const Staged* file : files)
+        const QString reason = SystemErrorText(folderErrors[i]);
+        for (const Staged* file : folders[i].second)
             failed(file->relative, QStringLiteral("Cannot write %1: %2").arg(file->target, reason));
     }
     staged_.clear();

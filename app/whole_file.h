@@ -97,11 +97,13 @@ void CopyWholeFile(const QString& programFolder, const QString& source, const QS
 
 // The system calls by which WholeFileBatch makes its files durable (a seam for the tests):
 // `startWriteBack` starts writing a file's data to the disk without waiting, `wait` waits until it
-// is there. Each returns 0 or -1 with errno set.
+// is there. Each returns 0 or -1 with errno set. With `together`, the waits run on a few threads at
+// once, so that the file system takes the flushes of many files in few commits of its journal.
 struct WriteBackCalls
 {
     int (*startWriteBack)(int fd);
     int (*wait)(int fd);
+    bool together = false;
 };
 // sync_file_range(SYNC_FILE_RANGE_WRITE) and fdatasync.
 WriteBackCalls SystemWriteBack();
