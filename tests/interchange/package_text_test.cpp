@@ -187,7 +187,7 @@ TEST_F(PackageText, TheDeflatingWriterMakesTheEncodersBytes)
 {
     QByteArray text;
     for (int i = 0; text.size() < 3 * 1024 * 1024 + 77; ++i)
-        text += QByteArray::number(i * 7919) + (i % 13 ? " " : "\r\n");
+        text += QByteArray::number(qint64(i) * 7919) + (i % 13 ? " " : "\r\n");
     QByteArray made;
     DeflatingWriter writer("out", [&made](const QByteArray& bytes) {
         made += bytes;
