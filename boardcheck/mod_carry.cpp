@@ -121,7 +121,9 @@ CarriedFile CarryMods(const QString& base, const QString& theirs, const std::vec
     oldBuffer.SetText(base);
     portedBuffer.SetText(theirs);
     const std::vector<int> baseLines = old.lines;
-    const std::vector<int> theirLines = table.Number(theirs);
+    // The new release mostly keeps the old one's lines: only the stretch between what they share at
+    // the start and at the end is read again.
+    const std::vector<int> theirLines = table.Renumber(old, theirs).lines;
     std::vector<int> portedLines = theirLines;
     for (const ModToCarry& step : mods) {
         if (!step.applied && !step.byPerson) {
