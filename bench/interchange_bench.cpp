@@ -160,7 +160,7 @@ void CompareWithWindows(AppState& state, const QString& folder)
         const QString byCli = name + "_cli", byWindow = name + "_window";
         auto exportByCli = [&] {
             exports.commandLine = std::min(exports.commandLine, Seconds([&] {
-                                               StartExport(state, {folder, byCli, false});
+                                               StartExport(state, {state.CurrentHackNum, folder, byCli, false});
                                            }));
         };
         auto exportByWindow = [&] {
@@ -215,7 +215,8 @@ int main(int argc, char** argv)
     ExportResult exported;
     int exportRuns = 0;
     const double exportTime = QuietBestOfTwo([&] {
-        exported = StartExport(state, {data.path(), ++exportRuns == 1 ? "bench" : "bench2", false});
+        exported
+            = StartExport(state, {state.CurrentHackNum, data.path(), ++exportRuns == 1 ? "bench" : "bench2", false});
     });
     const qint64 exportPeak = PeakMemoryKiB();
     if (exported.hackFile.isEmpty()) {

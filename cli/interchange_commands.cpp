@@ -56,9 +56,10 @@ int RunExportCommand(const GlobalOptions& options, const CommandArguments& args)
 {
     ParsedArguments parsed = ParseArguments(args, 1, {"--folder", "--name"}, {"--make-folder"});
     Session session(options);
-    session.SelectHack(parsed.positional[0]);
+    const int hackNum = session.SelectHack(parsed.positional[0]);
     ExportResult result = StartExport(
-        session.state, {ExportFolder(session, parsed), Required(parsed, "--name"), parsed.flag("--make-folder")});
+        session.state,
+        {hackNum, ExportFolder(session, parsed), Required(parsed, "--name"), parsed.flag("--make-folder")});
     if (result.outcome == ExportOutcome::Finished && result.hackFile.isEmpty())
         std::fprintf(stderr, "zenpatch-cli: the hack has no modifications, no hack file was written\n");
     return ExportStatus(session, result, result.hackFile);
@@ -84,8 +85,9 @@ int RunExportTextCommand(const GlobalOptions& options, const CommandArguments& a
 {
     ParsedArguments parsed = ParseArguments(args, 1, {"--folder", "--name"});
     Session session(options);
-    session.SelectHack(parsed.positional[0]);
-    ExportResult result = StartTextExport(session.state, {ExportFolder(session, parsed), Required(parsed, "--name")});
+    const int hackNum = session.SelectHack(parsed.positional[0]);
+    ExportResult result
+        = StartTextExport(session.state, {hackNum, ExportFolder(session, parsed), Required(parsed, "--name")});
     return ExportStatus(session, result, result.folder);
 }
 

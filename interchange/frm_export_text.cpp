@@ -2,7 +2,6 @@
 
 #include "app/app_state.h"
 #include "app/dialogs.h"
-#include "core/catalogue_operations.h"
 #include "interchange/interchange_common.h"
 #include "interchange/interchange_dialog.h"
 #include "interchange/text_export.h"
@@ -56,10 +55,8 @@ void frmExportText::Start()
     result.folder = txtExpFolder->text();
     RunGuarded(state_.dialogs, windowTitle(), [this, &result] {
         // The hack this window was opened for, whatever the list has selected since.
-        const OwnHackRun run(state_, hackNum_);
-        if (run.Found())
-            result = StartTextExport(state_, {txtExpFolder->text(), txtHackFileName->text()});
-        else
+        result = StartTextExport(state_, {hackNum_, txtExpFolder->text(), txtHackFileName->text()});
+        if (result.hackGone)
             state_.dialogs.messageBox(
                 tr("This hack is no longer in the database."), windowTitle(), MsgButtons::OK, MsgIcon::Exclamation);
     });

@@ -1,7 +1,7 @@
 #include "interchange/frm_hack_export.h"
 
 #include "app/app_state.h"
-#include "core/catalogue_operations.h"
+#include "app/dialogs.h"
 #include "interchange/hack_export.h"
 #include "interchange/interchange_common.h"
 #include "widgets/main_frame.h"
@@ -40,18 +40,19 @@ frmHackExport::frmHackExport(AppState& state, QWidget* parent)
 
 void frmHackExport::Start()
 {
-    const ExportRequest request {txtExpFolder->text(), txtHackFileName->text(), chkMakeFolder->isChecked(), &fe};
+    // The hack this window was opened for, whatever the list has selected since.
+    const ExportRequest request {
+        hackNum_, txtExpFolder->text(), txtHackFileName->text(), chkMakeFolder->isChecked(), &fe};
     auto result = std::make_shared<ExportResult>();
     result->folder = request.folder;
     RunJob(
         cmdStartExport,
-        [this, request, result, hackNum = hackNum_] {
-            const OwnHackRun run(state_, hackNum);
-            if (run.Found())
-                *result = StartExport(state_, request);
-        },
+        [this, request, result] { *result = StartExport(state_, request); },
         [this, result] {
             txtExpFolder->setText(result->folder);
+            if (result->hackGone)
+                state_.dialogs.messageBox(
+                    tr("This hack is no longer in the database."), windowTitle(), MsgButtons::OK, MsgIcon::Exclamation);
             if (result->focusName)
                 txtHackFileName->setFocus();
             if (result->outcome != ExportOutcome::Finished)

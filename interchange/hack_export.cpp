@@ -5,6 +5,8 @@
 #include "app/dialogs.h"
 #include "app/job_lock.h"
 #include "app/whole_file.h"
+#include "core/catalogue_operations.h"
+#include "database/recordset.h"
 #include "database/sql.h"
 #include "interchange/deflating_writer.h"
 #include "interchange/encoder_calls.h"
@@ -47,14 +49,17 @@ void WriteFile(const QString& path, const QByteArray& bytes)
         throw std::runtime_error(QString("Cannot write %1: %2").arg(path, file.errorString()).toStdString());
 }
 
-// Builds the package text from the description and the support files of the HackFiles
-// recordset, compressed into the hack file as it is built (the compression runs beside the reading
+// Builds the package text from the description and the support files of `files` (the hack's
+// HackFiles rows), compressed into the hack file as it is built (the compression runs beside the reading
 // and encoding), which appears whole or not at all.
-QString BuildHackFile(
-    AppState& state, const QString& exchange, const QString& folder, const QString& name, FileEncoder* control)
+QString BuildHackFile(AppState& state,
+                      Recordset& files,
+                      const QString& exchange,
+                      const QString& folder,
+                      const QString& name,
+                      FileEncoder* control)
 {
     EncoderCalls fe(control);
-    Recordset& files = *state.HackFilesRecordset;
     WholeFile hackFile(state.ProgramFolder, folder, name + (files.RecordCount() > 0 ? ".zpp" : ".zpx"));
     DeflatingWriter zpe(hackFile.Target(), [&hackFile](const QByteArray& bytes) { return hackFile.Write(bytes); });
 
@@ -75,22 +80,24 @@ QString BuildHackFile(
     return hackFile.Target();
 }
 
-// Steps 8 and on: the description, then the hack file. Returns the hack file, or nothing when
-// the hack has no mods.
-QString WriteHackFile(AppState& state, const QString& folder, const QString& name, FileEncoder* control)
+// Steps 8 and on: the description, then the hack file, of the hack whose HackInfo row `hack`
+// holds. Returns the hack file, or nothing when the hack has no mods.
+QString
+WriteHackFile(AppState& state, const Recordset& hack, const QString& folder, const QString& name, FileEncoder* control)
 {
     const QString exchange = ExchangeFolder(state);
     ResetExchangeFolder(exchange);
-    const QString num = QString::number(state.CurrentHackNum);
-    HackInfoFields info = ReadHackInfoFields(*state.HackInfoRecordset);
-    state.HackFilesRecordset->ReOpen(sql::SelectHackFilesOf + num + sql::OrderByFileName);
-    QList<SupportFileEntry> files = ReadSupportFiles(*state.HackFilesRecordset);
-    state.HackDataRecordset->ReOpen(sql::SelectHackDataOf + num + sql::OrderByFileNameUpper);
-    QList<ModEntry> mods = ReadMods(*state.HackDataRecordset);
+    const QString num = QString::number(hack.Int("HackNum"));
+    Recordset fileRows(state.Connection);
+    fileRows.Open(sql::SelectHackFilesOf + num + sql::OrderByFileName);
+    QList<SupportFileEntry> files = ReadSupportFiles(fileRows);
+    Recordset modRows(state.Connection);
+    modRows.Open(sql::SelectHackDataOf + num + sql::OrderByFileNameUpper);
+    QList<ModEntry> mods = ReadMods(modRows);
     if (mods.isEmpty())
         return {};
-    WriteFile(exchange + "/" + name + ".zpx", WriteHackDescription(name, info, files, mods));
-    return BuildHackFile(state, exchange, folder, name, control);
+    WriteFile(exchange + "/" + name + ".zpx", WriteHackDescription(name, ReadHackInfoFields(hack), files, mods));
+    return BuildHackFile(state, fileRows, exchange, folder, name, control);
 }
 
 ExportResult Export(AppState& state, const ExportRequest& request)
@@ -99,6 +106,11 @@ ExportResult Export(AppState& state, const ExportRequest& request)
     ExportResult result;
     result.folder = ExportFolderText(request.folder);
     const QString& folder = result.folder;
+    Recordset hack(state.Connection);
+    if (!OpenHackRow(hack, request.hackNum)) {
+        result.hackGone = true;
+        return result;
+    }
 
     if (request.name.isEmpty()) {
         ShowMissingExportName(dialogs);
@@ -126,7 +138,7 @@ ExportResult Export(AppState& state, const ExportRequest& request)
             return result;
         if (!IsPlainFileName(request.name))
             throw std::runtime_error("the export name is not a file name");
-        result.hackFile = WriteHackFile(state, folder, request.name, request.encoder);
+        result.hackFile = WriteHackFile(state, hack, folder, request.name, request.encoder);
     } catch (const std::exception& e) {
         DeleteFolderTree(exchange);
         ShowExportWriteError(dialogs, QString::fromStdString(e.what()));

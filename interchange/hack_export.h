@@ -13,6 +13,7 @@ enum class ExportOutcome { Stopped, Finished };
 
 struct ExportRequest
 {
+    int hackNum = 0; // the hack to export
     QString folder; // the target folder text (txtExpFolder)
     QString name; // the export name, without extension (txtHackFileName)
     bool makeFolder = false; // "Create new folder"
@@ -27,9 +28,10 @@ struct ExportResult
     bool focusName = false; // the name was refused: the window puts the focus on it
     bool openFolder = false; // the user asked to open the output folder
     int skippedFiles = 0; // support files the text export could not place
+    bool hackGone = false; // the hack is no longer in the database: nothing was written
 };
 
-// Start Export: writes the hack of the current HackInfo row (CurrentHackNum) into one hack file,
+// Start Export: writes the hack request.hackNum into one hack file,
 // "<folder>/<name>.zpp" with support files, ".zpx" without, whole or not at all; runs as one job
 // (JobLock) and reports through state.dialogs.
 ExportResult StartExport(AppState& state, const ExportRequest& request);

@@ -7,7 +7,9 @@
 #include "app/dialogs.h"
 #include "app/job_lock.h"
 #include "app/whole_file.h"
+#include "core/catalogue_operations.h"
 #include "core/mod_actions.h"
+#include "database/recordset.h"
 #include "database/sql.h"
 #include "interchange/hack_description.h"
 #include "interchange/interchange_common.h"
@@ -83,9 +85,11 @@ QString SupportFileLocation(const AppState& state, const Recordset& file)
     return ResolveTextExportDirectory(state, LocationIndex(file.Value("Location")), file.Value("CustomDir"));
 }
 
-QString HackText(AppState& state, const QString& header)
+// The text of the mods and support files of the hack whose HackInfo row `info` holds; `files` is
+// opened on its support files.
+QString HackText(AppState& state, const Recordset& info, Recordset& files, const QString& header)
 {
-    const Recordset& info = *state.HackInfoRecordset;
+    const QString num = QString::number(info.Int("HackNum"));
     TextLines out;
     out << header << "";
     for (const TextExportLabel& line : kTextExportInformation) {
@@ -94,13 +98,12 @@ QString HackText(AppState& state, const QString& header)
     }
     out << "";
 
-    Recordset& mods = *state.HackDataRecordset;
-    mods.ReOpen(sql::SelectHackDataOf + QString::number(state.CurrentHackNum) + sql::OrderByFileNameUpper);
+    Recordset mods(state.Connection);
+    mods.Open(sql::SelectHackDataOf + num + sql::OrderByFileNameUpper);
     for (mods.MoveFirst(); !mods.EOF(); mods.MoveNext())
         AppendMod(out, state, mods);
 
-    Recordset& files = *state.HackFilesRecordset;
-    files.ReOpen(sql::SelectHackFilesOf + QString::number(state.CurrentHackNum) + sql::OrderByFileName);
+    files.Open(sql::SelectHackFilesOf + num + sql::OrderByFileName);
     if (files.RecordCount() > 0) {
         out << "[Support Files]";
         for (files.MoveFirst(); !files.EOF(); files.MoveNext())
@@ -109,12 +112,11 @@ QString HackText(AppState& state, const QString& header)
     return out.Text();
 }
 
-// Each support file into its folder below the export folder; one whose folder cannot be made
-// (or would lie outside the export folder, or behind a symbolic link) is skipped with its message.
-int WriteSupportFiles(AppState& state, const QString& folder)
+// Each support file of `files` into its folder below the export folder; one whose folder cannot be
+// made (or would lie outside the export folder, or behind a symbolic link) is skipped with its message.
+int WriteSupportFiles(AppState& state, Recordset& files, const QString& folder)
 {
     int skipped = 0;
-    Recordset& files = *state.HackFilesRecordset;
     for (files.MoveFirst(); !files.EOF(); files.MoveNext()) {
         const QString name = files.Text("FileName");
         const QString location = SupportFileLocation(state, files);
@@ -148,6 +150,11 @@ ExportResult TextExport(AppState& state, const TextExportRequest& request, const
     ExportResult result;
     result.folder = ExportFolderText(request.folder);
     const QString& folder = result.folder;
+    Recordset hack(state.Connection);
+    if (!OpenHackRow(hack, request.hackNum)) {
+        result.hackGone = true;
+        return result;
+    }
 
     if (request.name.isEmpty()) {
         ShowMissingExportName(dialogs);
@@ -171,12 +178,13 @@ ExportResult TextExport(AppState& state, const TextExportRequest& request, const
     try {
         if (!IsPlainFileName(request.name + ".txt"))
             throw std::runtime_error("the name is not a file name");
-        state.CurrentHackType = qint16(state.HackInfoRecordset->Int("HackType"));
-        LoadDirectoryTable(state);
+        // The folders of the hack's type, for this export only.
+        const HackTypeScope hackType(state, hack.Int("HackType"));
         const QString header = TextExportHeader(when);
-        WriteTextFile(state, folder, "README.TXT", ReadmeText(*state.HackInfoRecordset, header));
-        WriteTextFile(state, folder, request.name + ".txt", HackText(state, header));
-        result.skippedFiles = WriteSupportFiles(state, folder);
+        WriteTextFile(state, folder, "README.TXT", ReadmeText(hack, header));
+        Recordset files(state.Connection);
+        WriteTextFile(state, folder, request.name + ".txt", HackText(state, hack, files, header));
+        result.skippedFiles = WriteSupportFiles(state, files, folder);
     } catch (const std::exception& e) {
         ShowExportWriteError(dialogs, QString::fromStdString(e.what()));
         return result;

@@ -11,6 +11,7 @@ struct AppState;
 
 struct TextExportRequest
 {
+    int hackNum = 0; // the hack to export
     QString folder; // the export folder text (txtExpFolder)
     QString name; // the name of the text file of mods, without extension
 };
@@ -19,7 +20,7 @@ struct TextExportRequest
 QString TextExportHeader(const QDateTime& when);
 
 // Start Export of the text export window: README.TXT, <name>.txt and the support files in their
-// folders below the export folder, for the hack of the current HackInfo row (CurrentHackNum).
+// folders below the export folder, for the hack request.hackNum.
 // The folder is created when missing; an existing folder that is not empty is refused.
 // Runs as one job (JobLock); every file is written whole or not at all, never through a link.
 ExportResult StartTextExport(AppState& state,

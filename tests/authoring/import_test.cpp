@@ -165,7 +165,7 @@ TEST_F(ImportTest, TheTextExportReadsBackAsTheSameHack)
     AddSupportFile(hack, "logo.gif", 1, "/img", QByteArray("GIF\0\xFF", 5));
     SelectHack(hack);
     const QString folder = home.filePath("export");
-    ASSERT_EQ(StartTextExport(state, {folder, "roundtrip"}).outcome, ExportOutcome::Finished);
+    ASSERT_EQ(StartTextExport(state, {state.CurrentHackNum, folder, "roundtrip"}).outcome, ExportOutcome::Finished);
 
     RecordRequest request = Request();
     request.info = HackInfoFields();
@@ -250,7 +250,7 @@ TEST_F(ImportTest, ATextExportIsRefusedForWhatItCouldReachOutsideItsPlaces)
     AddMod(hack, 1, "a.cgi", 0, "", Replace, 0, "old", "new");
     AddSupportFile(hack, "logo.gif", 1, "", "GIF");
     const QString folder = home.filePath("export");
-    ASSERT_EQ(StartTextExport(state, {folder, "escape"}).outcome, ExportOutcome::Finished);
+    ASSERT_EQ(StartTextExport(state, {state.CurrentHackNum, folder, "escape"}).outcome, ExportOutcome::Finished);
     const QString text = QString::fromUtf8(Read(folder + "/escape.txt"));
     Write(home.filePath("private.txt"), "secret");
     const struct

@@ -724,7 +724,7 @@ TEST_F(InstallationRunTest, NullAndUnlistedLocationsMeanTheBoardRootEverywhere)
     log.Clear();
     EXPECT_TRUE(RunAnalysis(state, state.CurrentHackNum, log));
     EXPECT_FALSE(log.AnyRed());
-    StartTextExport(state, {home.filePath("text"), "roots"});
+    StartTextExport(state, {state.CurrentHackNum, home.filePath("text"), "roots"});
     EXPECT_EQ(FilesBelow(home.filePath("text")), QStringList({"README.TXT", "nine.txt", "null.txt", "roots.txt"}));
     const QString text = QString::fromLatin1(Read(home.filePath("text/roots.txt")));
     EXPECT_EQ(text.count("\r\nLocation: \r\n"), 4);

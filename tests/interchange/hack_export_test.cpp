@@ -1,6 +1,7 @@
 #include "interchange/hack_export.h"
 #include "interchange/hack_import.h"
 #include "interchange/interchange_common.h"
+#include "interchange/text_export.h"
 #include "interchange_fixture.h"
 #include "scoped_env.h"
 
@@ -19,7 +20,7 @@ class HackExport : public InterchangeFixture
 protected:
     ExportResult Export(const QString& name = "logohack", const QString& folderText = QString(), bool make = false)
     {
-        return StartExport(state, {folderText.isEmpty() ? Out() : folderText, name, make});
+        return StartExport(state, {state.CurrentHackNum, folderText.isEmpty() ? Out() : folderText, name, make});
     }
 };
 
@@ -96,7 +97,7 @@ TEST_F(HackExport, RoundTripGivesIdenticalBytes)
         SelectHack(copy);
         const std::optional<QByteArray> firstText = Expand(first);
         QDir().mkpath(Out("again"));
-        const QString second = StartExport(state, {Out("again"), "round", false}).hackFile;
+        const QString second = StartExport(state, {state.CurrentHackNum, Out("again"), "round", false}).hackFile;
         EXPECT_TRUE(firstText && Expand(second) == firstText) << "the second export differs";
     }
 }
@@ -140,7 +141,7 @@ TEST_F(HackExport, RefusedInput)
     WriteBytes(Out("file"), "not a folder");
     for (const Case& c : cases) {
         dialogs.messages.clear();
-        ExportResult result = StartExport(state, {c.folder, c.name, c.make});
+        ExportResult result = StartExport(state, {state.CurrentHackNum, c.folder, c.name, c.make});
         EXPECT_EQ(result.outcome, ExportOutcome::Stopped);
         ASSERT_EQ(dialogs.messages.size(), 1u);
         EXPECT_EQ(dialogs.messages[0].text, c.text);
@@ -228,4 +229,24 @@ TEST_F(HackExport, ASupportFileNameThatCannotTravelFailsTheExport)
         EXPECT_TRUE(QDir(Out()).isEmpty());
     }
     EXPECT_FALSE(QFile::exists(folder.filePath("evil.txt")));
+}
+
+// Both exports write the hack they are handed, whatever the list has selected; a hack deleted
+// meanwhile is reported and nothing is written.
+TEST_F(HackExport, BothExportsWriteTheHackTheyAreHanded)
+{
+    const qint64 logo = AddLogoHack();
+    HackInfoFields other;
+    other.HackType = 0;
+    SelectHack(AddHack(other, {}, {}));
+    const QDateTime when(QDate(2026, 1, 2), QTime(3, 4, 5));
+    ASSERT_EQ(StartExport(state, {int(logo), Out(), "byNumber", false}).outcome, ExportOutcome::Finished);
+    EXPECT_TRUE(QFile::exists(Out("byNumber.zpp"))); // the selected hack has no mods: no file at all
+    ASSERT_EQ(StartTextExport(state, {int(logo), Out("text"), "t"}, when).outcome, ExportOutcome::Finished);
+    EXPECT_TRUE(ReadBytes(Out("text/t.txt")).contains("[> BEGIN MOD <]"));
+
+    state.Connection.Execute("DELETE FROM [HackInfo] WHERE [HackNum] = " + QString::number(logo));
+    EXPECT_TRUE(StartExport(state, {int(logo), Out(), "gone", false}).hackGone);
+    EXPECT_TRUE(StartTextExport(state, {int(logo), Out("gone"), "gone"}, when).hackGone);
+    EXPECT_FALSE(QFile::exists(Out("gone.zpp")) || QFile::exists(Out("gone.zpx")) || QDir(Out("gone")).exists());
 }

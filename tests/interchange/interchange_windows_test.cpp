@@ -74,7 +74,7 @@ protected:
 
     QString ExportedHackFile()
     {
-        const QString file = StartExport(state, {Out(), "logohack", false}).hackFile;
+        const QString file = StartExport(state, {state.CurrentHackNum, Out(), "logohack", false}).hackFile;
         dialogs.messages.clear();
         return file;
     }

@@ -14,7 +14,10 @@ class TextExport : public InterchangeFixture
 protected:
     const QDateTime when {QDate(2001, 12, 6), QTime(14, 49, 30)};
 
-    ExportResult Export(const QString& name = "logohack") { return StartTextExport(state, {Out("text"), name}, when); }
+    ExportResult Export(const QString& name = "logohack")
+    {
+        return StartTextExport(state, {state.CurrentHackNum, Out("text"), name}, when);
+    }
 };
 
 } // namespace
@@ -94,23 +97,24 @@ TEST_F(TextExport, SupportFilesBelowTemplatesAndRefusedFolders)
 TEST_F(TextExport, RefusedInputAndFolderCreation)
 {
     SelectHack(AddLogoHack());
-    StartTextExport(state, {Out("text"), ""}, when);
-    StartTextExport(state, {"", "n"}, when);
+    StartTextExport(state, {state.CurrentHackNum, Out("text"), ""}, when);
+    StartTextExport(state, {state.CurrentHackNum, "", "n"}, when);
     WriteBytes(Out("file"), "x");
-    StartTextExport(state, {Out("file/sub"), "n"}, when);
+    StartTextExport(state, {state.CurrentHackNum, Out("file/sub"), "n"}, when);
     EXPECT_EQ(MessageTexts(),
               (QStringList {"You need to specify an export filename.",
                             "You need to specify a directory to export to.",
                             "Unable to create export folder, process halted."}));
-    EXPECT_EQ(StartTextExport(state, {Out("new/nested/"), "n"}, when).folder, Out("new/nested"));
+    EXPECT_EQ(StartTextExport(state, {state.CurrentHackNum, Out("new/nested/"), "n"}, when).folder, Out("new/nested"));
     EXPECT_TRUE(QFile::exists(Out("new/nested/README.TXT")));
 
     // A folder that holds anything, an earlier export or a hidden file, is refused and left alone.
     dialogs.messages.clear();
-    EXPECT_EQ(StartTextExport(state, {Out("new/nested"), "m"}, when).outcome, ExportOutcome::Stopped);
+    EXPECT_EQ(StartTextExport(state, {state.CurrentHackNum, Out("new/nested"), "m"}, when).outcome,
+              ExportOutcome::Stopped);
     QDir().mkpath(Out("hidden"));
     WriteBytes(Out("hidden/.mine"), "x");
-    StartTextExport(state, {Out("hidden"), "m"}, when);
+    StartTextExport(state, {state.CurrentHackNum, Out("hidden"), "m"}, when);
     EXPECT_EQ(
         MessageTexts(),
         (QStringList {Out("new/nested") + " is not empty. Please choose an empty or new folder for the text export.",
