@@ -41,17 +41,16 @@ int RunRevertCommand(const GlobalOptions& options, const CommandArguments& args)
 {
     const ParsedArguments parsed = ParseArguments(args, 1, {"--backup"}, {"--dry-run", "--force"});
     Session session(options);
-    session.SelectHack(parsed.positional[0]);
+    const int hackNum = session.SelectHack(parsed.positional[0]);
     const QString name = ArgumentText(parsed.value("--backup").value_or(std::string()));
-    const std::optional<BackupInfo> backup
-        = FindBackup(session.state.ProgramFolder, session.state.CurrentHackNum, name);
+    const std::optional<BackupInfo> backup = FindBackup(session.state.ProgramFolder, hackNum, name);
     if (!backup) {
         throw CommandError(name.isEmpty() ? "hack " + parsed.positional[0] + " has no backup"
                                           : "hack " + parsed.positional[0] + " has no backup " + name.toStdString());
     }
     RecordingLog log;
-    const RevertOutcome outcome
-        = RevertInstallation(session.state, backup->name, {parsed.flag("--dry-run"), parsed.flag("--force")}, log);
+    const RevertOutcome outcome = RevertInstallation(
+        session.state, hackNum, backup->name, {parsed.flag("--dry-run"), parsed.flag("--force")}, log);
     const int status = PrintLog(log);
     // The message that refused the revert is already on stderr.
     return outcome == RevertOutcome::Refused ? exitError : status;

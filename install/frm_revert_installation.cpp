@@ -3,7 +3,6 @@
 #include "app/app_state.h"
 #include "app/common.h"
 #include "app/dialogs.h"
-#include "core/catalogue_operations.h"
 #include "widgets/flex_grid.h"
 #include "widgets/main_frame.h"
 #include "widgets/window_helpers.h"
@@ -120,16 +119,8 @@ void frmRevertInstallation::Revert()
         return;
     cmdRevert->setEnabled(false);
     log_.Run(state_.dialogs, tr("Revert Installation"), [this, &name] {
-        // The log names the hack at the current row: the list may have moved meanwhile.
-        const OwnHackRun run(state_, hackNum_);
-        if (!run.Found()) {
-            state_.dialogs.messageBox(tr("This hack is no longer in the database."),
-                                      tr("Revert Installation"),
-                                      MsgButtons::OK,
-                                      MsgIcon::Exclamation);
-            return;
-        }
-        RevertInstallation(state_, name, {}, log_);
+        // The hack this window was opened for, whatever the list has selected since.
+        RevertInstallation(state_, hackNum_, name, {}, log_);
         FillBackups(name);
     });
 }

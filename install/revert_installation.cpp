@@ -5,6 +5,7 @@
 #include "app/dialogs.h"
 #include "app/job_lock.h"
 #include "app/whole_file.h"
+#include "core/catalogue_operations.h"
 #include "core/install_log.h"
 #include "database/recordset.h"
 #include "install/backup_manifest.h"
@@ -100,8 +101,9 @@ int Suffix(const BackupInfo& backup)
 class Revert
 {
 public:
-    Revert(AppState& state, const QString& name, const RevertOptions& options, LogSink& log)
+    Revert(AppState& state, int hackNum, const QString& name, const RevertOptions& options, LogSink& log)
         : state_(state)
+        , hackNum_(hackNum)
         , name_(name)
         , folder_(BackupFolder(name))
         , options_(options)
@@ -121,6 +123,7 @@ private:
     void Tell(const QString& text, MsgIcon icon) const;
 
     AppState& state_;
+    const int hackNum_;
     const QString name_;
     const QString folder_; // relative to the program folder
     const RevertOptions options_;
@@ -130,6 +133,11 @@ private:
 
 RevertOutcome Revert::Run()
 {
+    Recordset hack(state_.Connection);
+    if (!OpenHackRow(hack, hackNum_)) {
+        Tell(QStringLiteral("This hack is no longer in the database."), MsgIcon::Exclamation);
+        return RevertOutcome::Refused;
+    }
     const QString shown = QDir::toNativeSeparators(state_.ProgramFolder + u'/' + folder_);
     std::optional<BackupManifest> manifest;
     try {
@@ -151,7 +159,7 @@ RevertOutcome Revert::Run()
         return RevertOutcome::AlreadyReverted;
     }
     log_.Clear();
-    LogHackName(*state_.HackInfoRecordset, log_, QStringLiteral("BEGIN Revert"));
+    LogHackName(hack, log_, QStringLiteral("BEGIN Revert"));
     if (!manifest->hacks.empty())
         log_.AddRow(QString(),
                     QString(),
@@ -169,7 +177,7 @@ RevertOutcome Revert::Run()
         RevertFolder(folder);
     if (allAsBefore_ && !options_.dryRun)
         WriteMark();
-    LogHackName(*state_.HackInfoRecordset, log_, QStringLiteral("END Revert"));
+    LogHackName(hack, log_, QStringLiteral("END Revert"));
     log_.SetCurrentRow(0);
     return RevertOutcome::Done;
 }
@@ -344,12 +352,13 @@ bool CurrentHackHasBackup(const AppState& state)
     return !ListBackups(state.ProgramFolder, hacks.Int("HackNum")).empty();
 }
 
-RevertOutcome RevertInstallation(AppState& state, const QString& name, const RevertOptions& options, LogSink& log)
+RevertOutcome
+RevertInstallation(AppState& state, int hackNum, const QString& name, const RevertOptions& options, LogSink& log)
 {
     RevertOutcome outcome = RevertOutcome::Refused;
     if (!BackupName.match(name).hasMatch())
         return outcome;
-    RunAsJob(state, DatabaseUse::Reads, [&] { outcome = Revert(state, name, options, log).Run(); });
+    RunAsJob(state, DatabaseUse::Reads, [&] { outcome = Revert(state, hackNum, name, options, log).Run(); });
     return outcome;
 }
 

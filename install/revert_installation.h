@@ -58,13 +58,14 @@ enum class RevertOutcome {
     Refused, // no manifest, a damaged one, or the job could not start; the message box said why
 };
 
-// Undoes the installation kept in the backup `name` of the hack at the current row of
-// HackInfoRecordset (of every hack of its run, for a run of several), as one job (JobLock), logging a row per file: a
-// file whose bytes are still those the installation wrote gets its backup copy back (whole: a temporary file renamed
-// over it), a file it created is removed, a file changed since then is left alone (a red row) unless `force`. Then each
-// folder the installation made is removed when it is empty, innermost first. Once every file is as before the
-// installation, a mark in the backup folder says it has been reverted, and a second revert changes nothing. Nothing is
-// written outside the source folder or through a symbolic link, whatever the manifest says.
-RevertOutcome RevertInstallation(AppState& state, const QString& name, const RevertOptions& options, LogSink& log);
+// Undoes the installation kept in the backup `name` of the hack `hackNum` (of every hack of its run,
+// for a run of several; a hack no longer in the database is refused with a message), as one job (JobLock), logging a
+// row per file: a file whose bytes are still those the installation wrote gets its backup copy back (whole: a temporary
+// file renamed over it), a file it created is removed, a file changed since then is left alone (a red row) unless
+// `force`. Then each folder the installation made is removed when it is empty, innermost first. Once every file is as
+// before the installation, a mark in the backup folder says it has been reverted, and a second revert changes nothing.
+// Nothing is written outside the source folder or through a symbolic link, whatever the manifest says.
+RevertOutcome
+RevertInstallation(AppState& state, int hackNum, const QString& name, const RevertOptions& options, LogSink& log);
 
 } // namespace zp

@@ -3,6 +3,7 @@
 #include "engine/modification_engine.h"
 #include "install/fixed_installation_options.h"
 #include "install/frm_revert_installation.h"
+#include "install/revert_installation.h"
 
 #include <QMenu>
 #include <QPushButton>
@@ -60,6 +61,36 @@ TEST_F(RevertWindowTest, RevertsAfterAYesAndShowsTheFilesLeftAloneInRed)
     ASSERT_EQ(red.size(), 1u);
     EXPECT_EQ(red[0].Filename, "cgi-bin/forum.cgi");
     EXPECT_EQ(red[0].Comment, "changed since the installation");
+}
+
+// The window reverts the hack it was opened for, whatever the list selects meanwhile, and says so
+// when that hack has been deleted.
+TEST_F(RevertWindowTest, RevertsItsOwnHackAndSaysWhenItIsGone)
+{
+    Write(source + "/cgi-bin/forum.cgi", "x\r\n");
+    const int hack = AddHack("Over");
+    AddMod(hack, 1, "forum.cgi", 0, "", Replace, 1, "x", "y");
+    FixedInstallationOptions host;
+    host.overwriteSource = true;
+    RecordingLog installLog;
+    ASSERT_EQ(RunInstallation(state, hack, host, installLog), InstallOutcome::Completed);
+    main->mnuRevertInstall->trigger();
+    auto* window = main->findChild<frmRevertInstallation*>();
+    ASSERT_NE(window, nullptr);
+    SelectHack(AddHack("Other"));
+
+    dialogs.answers = {MsgAnswer::Yes};
+    window->cmdRevert->click();
+    EXPECT_EQ(Read(source + "/cgi-bin/forum.cgi"), "x\r\n");
+    EXPECT_TRUE(GridRows(*window->fgRevertLog).front().Description.startsWith("Hack Name:Over at "));
+
+    state.Connection.Execute("DELETE FROM [HackInfo] WHERE [HackNum] = " + QString::number(hack));
+    dialogs.messages.clear();
+    RecordingLog log;
+    const QString backup = ListBackups(state.ProgramFolder, hack).front().name;
+    EXPECT_EQ(RevertInstallation(state, hack, backup, {}, log), RevertOutcome::Refused);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "This hack is no longer in the database.");
 }
 
 } // namespace
