@@ -85,8 +85,8 @@ QString SupportFileLocation(const AppState& state, const Recordset& file)
     return ResolveTextExportDirectory(state, LocationIndex(file.Value("Location")), file.Value("CustomDir"));
 }
 
-// The text of the mods and support files of the hack whose HackInfo row `info` holds; `files` is
-// opened on its support files.
+// The text of the mods and support files of the hack whose HackInfo row `info` holds; `files`
+// holds its support files.
 QString HackText(AppState& state, const Recordset& info, Recordset& files, const QString& header)
 {
     const QString num = QString::number(info.Int("HackNum"));
@@ -103,7 +103,6 @@ QString HackText(AppState& state, const Recordset& info, Recordset& files, const
     for (mods.MoveFirst(); !mods.EOF(); mods.MoveNext())
         AppendMod(out, state, mods);
 
-    files.Open(sql::SelectHackFilesOf + num + sql::OrderByFileName);
     if (files.RecordCount() > 0) {
         out << "[Support Files]";
         for (files.MoveFirst(); !files.EOF(); files.MoveNext())
@@ -183,6 +182,7 @@ ExportResult TextExport(AppState& state, const TextExportRequest& request, const
         const QString header = TextExportHeader(when);
         WriteTextFile(state, folder, "README.TXT", ReadmeText(hack, header));
         Recordset files(state.Connection);
+        files.Open(sql::SelectHackFilesOf + QString::number(request.hackNum) + sql::OrderByFileName);
         WriteTextFile(state, folder, request.name + ".txt", HackText(state, hack, files, header));
         result.skippedFiles = WriteSupportFiles(state, files, folder);
     } catch (const std::exception& e) {
