@@ -158,69 +158,6 @@ struct Candidate
     QString replacement;
 };
 
-// Which pairs of neighbouring units each block of lines of a text holds, folded as the case-
-// insensitive search folds them, as bits of a hash: a block that lacks a pair of the first line of
-// a needle holds no occurrence of it that begins in one of its lines. A search of the whole text
-// for each region made recording quadratic; the blocks make each search read a few lines.
-class PairBlocks
-{
-public:
-    static constexpr qsizetype LinesPerBlock = 64;
-    using Bits = std::array<quint64, 16>;
-
-    explicit PairBlocks(const Lines& lines)
-        : blocks_(size_t((lines.size() + LinesPerBlock - 1) / LinesPerBlock))
-    {
-        for (qsizetype i = 0; i < lines.size(); ++i)
-            Add(lines[i], blocks_[size_t(i / LinesPerBlock)]);
-    }
-
-    // The pairs of a needle's first line; a leading LF is the end of a line break in the text.
-    static Bits Of(QStringView needle)
-    {
-        QStringView first = needle.left(needle.indexOf(kCrLf));
-        if (first.startsWith(u'\n'))
-            first = first.sliced(1);
-        Bits bits {};
-        Add(first, bits);
-        return bits;
-    }
-
-    bool Holds(qsizetype block, const Bits& wanted) const
-    {
-        const Bits& bits = blocks_[size_t(block)];
-        for (size_t w = 0; w < bits.size(); ++w) {
-            if ((bits[w] & wanted[w]) != wanted[w])
-                return false;
-        }
-        return true;
-    }
-
-private:
-    // A unit's folded form when that is ASCII other than CR and LF; -1 for the others, which no
-    // pair takes in.
-    static int Key(QChar unit)
-    {
-        if (unit.isSurrogate())
-            return -1;
-        const char32_t folded = QChar::toCaseFolded(char32_t(unit.unicode()));
-        return folded < 128 && folded != u'\r' && folded != u'\n' ? int(folded) : -1;
-    }
-
-    static void Add(QStringView text, Bits& bits)
-    {
-        for (qsizetype i = 1; i < text.size(); ++i) {
-            const int a = Key(text[i - 1]), b = Key(text[i]);
-            if (a < 0 || b < 0)
-                continue;
-            const int bit = (a * 131 + b) & 1023;
-            bits[size_t(bit / 64)] |= quint64(1) << (bit % 64);
-        }
-    }
-
-    std::vector<Bits> blocks_;
-};
-
 // The mods of one text, region by region, over the text as the mods before leave it: the new lines
 // above the region, the old lines from it on.
 class Recorder
@@ -229,8 +166,6 @@ public:
     Recorder(const QString& before, const QString& after)
         : before_(before)
         , after_(after)
-        , beforePairs_(before_)
-        , afterPairs_(after_)
         , current_(before)
     {
     }
@@ -317,39 +252,11 @@ private:
     }
 
     // Whether the candidate's old data occurs in the current text at its own place only. The text
-    // is the new lines above the region and the old ones from it on; only the blocks of them that
-    // hold the pairs of its first line are searched, each from the unit before it (an occurrence
-    // may begin with the LF of a line break).
+    // is the new lines above the region and the old ones from it on.
     bool Unique(const Candidate& c) const
     {
         const FoldedSearch search(c.mod.OldData);
-        const PairBlocks::Bits wanted = PairBlocks::Of(c.mod.OldData);
-        bool found = false;
-        const auto onlyItself = [&](qsizetype from, qsizetype to) {
-            const qsizetype until = to + search.size() - 1;
-            for (qsizetype at = search.IndexIn(current_, std::max<qsizetype>(from - 1, 0), until); at >= 0;
-                 at = search.IndexIn(current_, at + 1, until)) {
-                if (at != c.start)
-                    return false;
-                found = true;
-            }
-            return true;
-        };
-        constexpr qsizetype kBlock = PairBlocks::LinesPerBlock;
-        const Region& r = region_;
-        for (qsizetype b = 0; b * kBlock < r.j0; ++b) {
-            const qsizetype to = after_.Offset(std::min((b + 1) * kBlock, r.j0));
-            if (afterPairs_.Holds(b, wanted) && !onlyItself(after_.Offset(b * kBlock), to))
-                return false;
-        }
-        const qsizetype shift = after_.Offset(r.j0) - before_.Offset(r.i0);
-        for (qsizetype b = r.i0 / kBlock; b * kBlock < before_.size(); ++b) {
-            const qsizetype from = shift + before_.Offset(std::max(b * kBlock, r.i0));
-            const qsizetype to = shift + before_.Offset(std::min((b + 1) * kBlock, before_.size()));
-            if (beforePairs_.Holds(b, wanted) && !onlyItself(from, std::min(to, current_.size())))
-                return false;
-        }
-        return found;
+        return search.IndexIn(current_, 0) == c.start && search.IndexIn(current_, c.start + 1) < 0;
     }
 
     // Which occurrence the engine counts the candidate's as: each search starts one unit after the
@@ -399,8 +306,6 @@ private:
 
     const Lines before_;
     const Lines after_;
-    const PairBlocks beforePairs_;
-    const PairBlocks afterPairs_;
     FoldedText current_;
     Region region_ {};
 };

@@ -12,6 +12,7 @@
 #include <bit>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -163,8 +164,12 @@ QString FoldedCopy(QStringView text)
     return folded;
 }
 
-// More pieces than this are laid out in one again: every search walks the pieces.
+// More pieces than this are joined: every search walks the pieces.
 constexpr size_t kMostPieces = 256;
+// A piece this size or larger stays in its store when pieces are joined.
+constexpr qsizetype kLargePiece = 4096;
+// A store is indexed once searches have read it this many times over: about what the index costs.
+constexpr qsizetype kReadsBeforeIndex = 64;
 // More ranges than this in one ReplaceEach are done in one pass rather than one at a time.
 constexpr size_t kFewRanges = 16;
 
@@ -243,8 +248,10 @@ void FoldedText::RefoldAround(qsizetype position, qsizetype inserted)
         QString& folded = stores_[piece.store].folded;
         const qsizetype at = piece.start + i - base;
         const char16_t unit = FoldedUnit(unitAt, size_, i, table);
-        if (std::as_const(folded)[at] != unit) // a store shared with a copy is copied only on a change
+        if (std::as_const(folded)[at] != unit) { // a store shared with a copy is copied only on a change
             folded[at] = unit;
+            stores_[piece.store].index.reset();
+        }
     }
 }
 
@@ -260,7 +267,7 @@ void FoldedText::Replace(qsizetype position, qsizetype length, QStringView with)
     size_ += with.size() - length;
     RefoldAround(position, with.size());
     if (pieces_.size() > kMostPieces)
-        Lay(pieces_);
+        Compact();
 }
 
 void FoldedText::ReplaceEach(const Ranges& ranges, QStringView with)
@@ -337,9 +344,56 @@ void FoldedText::Lay(const std::vector<Piece>& pieces) const
         into.resize(total);
     }
     stores_.resize(1);
+    first.index.reset();
+    first.read = 0;
     pieces_.clear();
     if (total > 0)
         pieces_.push_back(Piece {0, 0, total});
+}
+
+void FoldedText::Compact()
+{
+    // At most kMostPieces / 4 pieces are this large, so that at most about half as many pieces
+    // as are allowed are left.
+    const qsizetype large = std::max(kLargePiece, size_ / qsizetype(kMostPieces / 4));
+    std::vector<Piece> pieces;
+    for (size_t k = 0; k < pieces_.size();) {
+        size_t end = k;
+        qsizetype total = 0;
+        while (end < pieces_.size() && pieces_[end].size < large)
+            total += pieces_[end++].size;
+        if (end - k < 2) {
+            pieces.push_back(pieces_[k++]);
+            continue;
+        }
+        Store joined;
+        joined.text.reserve(total);
+        joined.folded.reserve(total);
+        for (; k < end; ++k) {
+            const Piece& piece = pieces_[k];
+            const Store& store = stores_[piece.store];
+            joined.text.append(QStringView(store.text).sliced(piece.start, piece.size));
+            joined.folded.append(QStringView(store.folded).sliced(piece.start, piece.size));
+        }
+        pieces.push_back(Piece {stores_.size(), 0, total});
+        stores_.push_back(std::move(joined));
+    }
+    // The first store stays the first, used or not: Lay builds the text in it.
+    std::vector<Store> stores;
+    stores.push_back(std::move(stores_.front()));
+    std::vector<size_t> number(stores_.size(), 0);
+    for (Piece& piece : pieces) {
+        if (piece.store != 0 && number[piece.store] == 0) {
+            number[piece.store] = stores.size();
+            stores.push_back(std::move(stores_[piece.store]));
+        }
+        if (piece.store != 0)
+            piece.store = number[piece.store];
+    }
+    stores_ = std::move(stores);
+    pieces_ = std::move(pieces);
+    if (pieces_.size() > kMostPieces * 3 / 4)
+        Lay(pieces_);
 }
 
 SearchProbes FoldedText::ProbesFor(QStringView needle) const
@@ -359,18 +413,42 @@ SearchProbes FoldedText::ProbesFor(QStringView needle) const
     return probes;
 }
 
+qsizetype
+FoldedText::FindInStore(size_t s, QStringView needle, const Probes& probes, qsizetype begin, qsizetype end) const
+{
+    Store& store = stores_[s];
+    const qsizetype n = needle.size();
+    if (end - begin < n)
+        return -1;
+    if (n >= GramIndex::kGram) {
+        const qsizetype size = store.folded.size();
+        if (!store.index && store.read >= kReadsBeforeIndex * size && size <= GramIndex::kMostUnits)
+            store.index = std::make_shared<const GramIndex>(store.folded);
+        if (store.index) {
+            if (const std::optional<qsizetype> at
+                = store.index->Find(store.folded, needle, probes.runs, begin, end - n))
+                return *at;
+        }
+    }
+    const qsizetype at
+        = FindUnits(Units(std::as_const(store.folded)) + begin, end - begin, needle.utf16(), n, probes.units, 0);
+    store.read += at < 0 ? end - begin : at + n;
+    return at < 0 ? -1 : begin + at;
+}
+
 qsizetype FoldedText::FindFolded(QStringView needle, qsizetype from, qsizetype until) const
 {
     const qsizetype n = needle.size();
-    const SearchProbes probes = ProbesFor(needle);
+    const Probes probes {ProbesFor(needle), n >= GramIndex::kGram ? GramIndex::RunsOf(needle) : GramIndex::Runs()};
     auto [k, base] = Locate(from);
     for (; k < pieces_.size() && base < until; base += pieces_[k++].size) {
         const Piece& piece = pieces_[k];
         const qsizetype size = std::min(piece.size, until - base);
-        const char16_t* folded = Units(std::as_const(stores_[piece.store].folded)) + piece.start;
         const qsizetype start = std::max(from, base);
-        if (const qsizetype at = FindUnits(folded, size, needle.utf16(), n, probes, start - base); at >= 0)
-            return base + at;
+        if (const qsizetype at
+            = FindInStore(piece.store, needle, probes, piece.start + start - base, piece.start + size);
+            at >= 0)
+            return base + at - piece.start;
         // Occurrences that begin in this piece and end in a later one: the piece's last n - 1 units
         // with the next n - 1 of the text.
         const qsizetype end = base + size;
@@ -390,7 +468,7 @@ qsizetype FoldedText::FindFolded(QStringView needle, qsizetype from, qsizetype u
                         sizeof(char16_t) * count);
             copied += count;
         }
-        if (const qsizetype at = FindUnits(seam.data(), seam.size(), needle.utf16(), n, probes, 0); at >= 0)
+        if (const qsizetype at = FindUnits(seam.data(), seam.size(), needle.utf16(), n, probes.units, 0); at >= 0)
             return seamStart + at;
     }
     return -1;

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "engine/gram_index.h"
+#include <QString>
+
 #include <QString>
 #include <QStringView>
 #include <array>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -25,7 +29,12 @@ struct SearchProbes
 // as it was given and one more for each text put in. An edit splits and drops pieces and moves no
 // text, so edits all over a large file cost what they put in, not the file's size each. Searches
 // read across the pieces; Text() lays them out in the first store again, in place, so that a large
-// text is never held twice.
+// text is never held twice. When edits leave many pieces, the runs of small ones are joined into one
+// store each, and the large pieces stay where they are.
+//
+// A store that searches have read many times over gets a GramIndex, and later searches of it read
+// only the places where the needle may be: many searches from the top of a large text, one per mod
+// as an installation makes them, cost about what the needles find rather than the text's size each.
 class FoldedText
 {
 public:
@@ -50,11 +59,27 @@ private:
     friend class FoldedSearch;
     struct Store
     {
+        Store() = default;
+        Store(QString units, QString foldedUnits)
+            : text(std::move(units))
+            , folded(std::move(foldedUnits))
+        {
+        }
+
         QString text;
         QString folded;
+        // Made once searches have read the store often enough to pay for it.
+        std::shared_ptr<const GramIndex> index;
+        qsizetype read = 0; // the units of the store that searches have read
     };
     // Units [start, start + size) of a store. The pieces of one store never overlap and follow
     // each other in the text in the order they lie in the store.
+    // What a search of one needle weighs once for all the pieces it reads.
+    struct Probes
+    {
+        SearchProbes units; // for reading a store
+        GramIndex::Runs runs; // for an index
+    };
     struct Piece
     {
         size_t store;
@@ -64,6 +89,8 @@ private:
 
     // The first occurrence of an already folded needle at or after `from` that ends by `until`, or -1.
     qsizetype FindFolded(QStringView needle, qsizetype from, qsizetype until) const;
+    // The first occurrence of a folded needle within units [begin, end) of a store, or -1.
+    qsizetype FindInStore(size_t store, QStringView needle, const Probes& probes, qsizetype begin, qsizetype end) const;
     // The probes of a folded needle: the offsets of its two units that are rarest in the text.
     SearchProbes ProbesFor(QStringView needle) const;
     static size_t Bucket(char16_t unit) { return unit & 0xFF; }
@@ -77,6 +104,9 @@ private:
     // Makes the pieces the whole of the first store, moving its own units in place and copying the
     // others in; then that store is the only one and holds the text in one piece.
     void Lay(const std::vector<Piece>& pieces) const;
+    // Joins each run of neighbouring small pieces into one new store and drops the stores no piece
+    // uses; lays the text out when that leaves too many pieces still.
+    void Compact();
 
     mutable std::vector<Store> stores_;
     mutable std::vector<Piece> pieces_;

@@ -87,5 +87,45 @@ TEST(FoldedSearchTest, FindsWhatQtFindsCaseInsensitively)
     }
 }
 
+// A text of 300,000 units edited from the top down in runs, as a long installation edits a large
+// file, and searched from the top again and again: the searches soon go by the index of the stores
+// they read, and the pieces are joined now and then. Every search, also one bounded at both ends, finds what Qt finds.
+TEST(FoldedSearchTest, ManySearchesOfALargeEditedTextFindWhatQtFinds)
+{
+    QRandomGenerator random(20261211);
+    const QStringList words = QString::fromUtf8("print Value ß STRASSE Σίσυφος end } $in{'x'} 😀").split(u' ');
+    const auto pick = [&](int count) {
+        QString text;
+        for (int i = 0; i < count; ++i)
+            text += words[random.bounded(int(words.size()))] + QString::number(random.bounded(5000))
+                + (random.bounded(4) ? u' ' : u'\n');
+        return text;
+    };
+    QString text = pick(30000);
+    FoldedText folded(text);
+    for (int round = 0; round < 12; ++round) {
+        qsizetype at = random.bounded(int(text.size()) / 2);
+        for (int edit = 0; edit < 150; ++edit) {
+            at = std::min(text.size(), at + random.bounded(2000));
+            const qsizetype length = std::min<qsizetype>(text.size() - at, random.bounded(30));
+            const QString with = pick(random.bounded(20) ? random.bounded(4) : 600);
+            text.replace(at, length, with);
+            folded.Replace(at, length, with);
+        }
+        for (int probe = 0; probe < 120; ++probe) {
+            const qsizetype start = random.bounded(int(text.size()));
+            QString needle = text.mid(start, 1 + random.bounded(40));
+            needle = random.bounded(2) ? needle.toUpper() : needle;
+            const qsizetype from = random.bounded(4) ? 0 : random.bounded(int(text.size()));
+            const qsizetype until = random.bounded(2) ? text.size() : start + random.bounded(80);
+            const qsizetype first = text.indexOf(needle, from, Qt::CaseInsensitive);
+            const qsizetype expected = first >= 0 && first + needle.size() <= until ? first : -1;
+            ASSERT_EQ(FoldedSearch(needle).IndexIn(folded, from, until), expected)
+                << qPrintable(needle) << " from " << from << " until " << until;
+        }
+    }
+    ASSERT_EQ(folded.Text(), text);
+}
+
 } // namespace
 } // namespace zp
