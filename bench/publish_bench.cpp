@@ -44,14 +44,14 @@ struct Scene
             WriteFile(live() + "/" + FileOf(n), "# hook\n" + filler.left(bytes - 8) + "\n");
         }
         OpenBoardDatabase(state, board);
-        const int hack = AddBenchmarkHack(state);
+        hack = AddBenchmarkHack(state);
         StoreMods(state, hack, count, [](int n) {
             return Mod {
                 FileOf(n).section('/', -1), "/" + FileOf(n).section('/', 1, 1), AddAfter, 1, "# hook", "added()"};
         });
         FixedInstallationOptions options;
         RecordingLog log;
-        RunInstallation(state, state.CurrentHackNum, options, log);
+        RunInstallation(state, hack, options, log);
         server = {"live", "127.0.0.1", ssh.Port(), ssh.User(), live(), SignIn::KeyFile, ssh.ClientKey(), {}};
         connect.knownHostsFile = ssh.KnownHosts();
     }
@@ -64,13 +64,14 @@ struct Scene
         options.dryRun = dryRun;
         RecordingLog log;
         std::vector<PublishFile> files;
-        return PublishInstallation(state, server, connect, options, log, files);
+        return PublishInstallation(state, hack, server, connect, options, log, files);
     }
 
     QTemporaryDir home;
     ScriptedDialogs dialogs;
     AppState state;
     Board board;
+    int hack = 0;
     Server server;
     ConnectOptions connect;
 };

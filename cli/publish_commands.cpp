@@ -146,16 +146,19 @@ int RunPublishCommand(const GlobalOptions& options, const CommandArguments& args
 {
     const ParsedArguments parsed = ParseArguments(args, 1, {"--server", "--accept-host-key"}, {"--dry-run", "--force"});
     Session session(options);
-    session.SelectHack(parsed.positional[0]);
+    const int hackNum = session.SelectHack(parsed.positional[0]);
     const Server server = ServerNamed(session, parsed);
     RecordingLog log;
     std::vector<PublishFile> files;
     PublishOptions publish;
     publish.dryRun = parsed.flag("--dry-run");
     publish.force = parsed.flag("--force");
-    const PublishOutcome outcome = PublishInstallation(session.state, server, ConnectFrom(parsed), publish, log, files);
+    const PublishOutcome outcome
+        = PublishInstallation(session.state, hackNum, server, ConnectFrom(parsed), publish, log, files);
     const int status = PrintLog(log);
-    return outcome == PublishOutcome::Failed ? exitError : outcome == PublishOutcome::Done ? status : exitFailed;
+    if (outcome == PublishOutcome::Failed || outcome == PublishOutcome::HackGone)
+        return exitError;
+    return outcome == PublishOutcome::Done ? status : exitFailed;
 }
 
 int RunRevertPublishCommand(const GlobalOptions& options, const CommandArguments& args)
@@ -163,12 +166,11 @@ int RunRevertPublishCommand(const GlobalOptions& options, const CommandArguments
     const ParsedArguments parsed
         = ParseArguments(args, 1, {"--server", "--backup", "--accept-host-key"}, {"--dry-run"});
     Session session(options);
-    session.SelectHack(parsed.positional[0]);
+    const int hackNum = session.SelectHack(parsed.positional[0]);
     const Server server = ServerNamed(session, parsed);
     const QString name = ArgumentText(parsed.value("--backup").value_or(std::string()));
     QString chosen;
-    for (const PublishBackup& backup :
-         ListPublishBackups(session.state.ProgramFolder, session.state.CurrentHackNum, server.name)) {
+    for (const PublishBackup& backup : ListPublishBackups(session.state.ProgramFolder, hackNum, server.name)) {
         if (name.isEmpty() ? !backup.reverted : backup.name == name) {
             chosen = backup.name;
             break;
@@ -179,9 +181,9 @@ int RunRevertPublishCommand(const GlobalOptions& options, const CommandArguments
                            + (name.isEmpty() ? " left to revert" : " kept as " + name.toStdString()));
     RecordingLog log;
     const RevertPublishOutcome outcome
-        = RevertPublish(session.state, server, ConnectFrom(parsed), chosen, parsed.flag("--dry-run"), log);
+        = RevertPublish(session.state, hackNum, server, ConnectFrom(parsed), chosen, parsed.flag("--dry-run"), log);
     const int status = PrintLog(log);
-    return outcome == RevertPublishOutcome::Failed ? exitError : status;
+    return outcome == RevertPublishOutcome::Failed || outcome == RevertPublishOutcome::HackGone ? exitError : status;
 }
 
 } // namespace zp::cli

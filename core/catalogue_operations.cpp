@@ -98,29 +98,6 @@ bool SelectHackNum(AppState& state, int hackNum, int rowHint, ModsRead mods)
     return true;
 }
 
-KeepSelectedHack::KeepSelectedHack(AppState& state)
-    : state_(state)
-    , previous_(state.CurrentHackNum)
-{
-}
-
-KeepSelectedHack::~KeepSelectedHack()
-{
-    try {
-        if (previous_ == 0 || !SelectHackNum(state_, previous_))
-            state_.CurrentHackNum = 0;
-    } catch (const std::exception&) {
-        // The run's own result stands; the list selects a hack again when next used.
-        state_.CurrentHackNum = previous_;
-    }
-}
-
-OwnHackRun::OwnHackRun(AppState& state, int hackNum)
-    : KeepSelectedHack(state)
-    , found_(SelectHackNum(state, hackNum, -1, ModsRead::ByTheJob))
-{
-}
-
 namespace {
 
 // The comments the filter searches; a hack whose texts are too long to read is found by its cells.

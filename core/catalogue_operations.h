@@ -44,34 +44,6 @@ bool FindHack(AppState& state, const QString& hack, ModsRead mods = ModsRead::No
 // query; otherwise the recordset is re-opened with it. False when there is no such hack.
 bool SelectHackNum(AppState& state, int hackNum, int rowHint = -1, ModsRead mods = ModsRead::Now);
 
-// Keeps the selected hack (the hack list's) across work on other hacks: when it goes, the hack that
-// was selected when it was made is selected again, or none when none was.
-class KeepSelectedHack
-{
-public:
-    explicit KeepSelectedHack(AppState& state);
-    ~KeepSelectedHack();
-    KeepSelectedHack(const KeepSelectedHack&) = delete;
-    KeepSelectedHack& operator=(const KeepSelectedHack&) = delete;
-
-private:
-    AppState& state_;
-    const int previous_;
-};
-
-// A working window's run on the hack it was opened for: that hack is selected for the time of the
-// run (its mods left to the job, ModsRead::ByTheJob), and the hack selected before it afterwards.
-// Found() is false when the hack is gone.
-class OwnHackRun : public KeepSelectedHack
-{
-public:
-    OwnHackRun(AppState& state, int hackNum);
-    bool Found() const { return found_; }
-
-private:
-    bool found_;
-};
-
 // One row of the hack list: HackNum and the six cells (name, version, author, support-file count,
 // last modified, last installed), Null as empty, and the comments, which the filter searches too.
 struct HackListRow

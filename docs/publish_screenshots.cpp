@@ -18,7 +18,8 @@ bool PublishWindowShot(zp::mdiMain& window, zp::AppState& state, const QString& 
     zp::frmPublish& publish = zp::ShowPublishWindow(window, state.CurrentHackNum);
     publish.parentWidget()->move(0, 0);
     // What a check of a board whose live copy was edited in one place would say.
-    std::vector<zp::PublishFile> files = zp::InstalledFiles(state);
+    std::vector<zp::PublishFile> files
+        = zp::InstalledFiles(state, state.CurrentHackNum).value_or(std::vector<zp::PublishFile>());
     const zp::PublishState states[] = {zp::PublishState::Replace, zp::PublishState::New, zp::PublishState::Unchanged};
     for (size_t i = 0; i < files.size(); ++i) {
         files[i].bytes = qint64(2300 + 1711 * i);

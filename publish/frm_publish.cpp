@@ -142,11 +142,11 @@ void frmPublish::Load()
         for (const Server& server : ListServers(state_.Connection))
             cmbServer->addItem(tr("%1 (%2@%3:%4)").arg(server.name, server.user, server.host).arg(server.port),
                                server.name);
-        const OwnHackRun run(state_, hackNum_);
-        if (!run.Found())
+        Recordset hack(state_.Connection);
+        if (!OpenHackRow(hack, hackNum_))
             return Message(tr("This hack is no longer in the database."));
-        setWindowTitle(tr("Publish — %1").arg(state_.HackInfoRecordset->Text("Name")));
-        files_ = InstalledFiles(state_);
+        setWindowTitle(tr("Publish — %1").arg(hack.Text("Name")));
+        files_ = InstalledFiles(state_, hackNum_).value_or(std::vector<PublishFile>());
     });
     for (PublishFile& file : files_)
         file.bytes = QFileInfo(QDir(state_.OutputDir).filePath(file.path)).size();
@@ -225,7 +225,7 @@ void frmPublish::Start(Job job)
     lblStatus->setText(job == Job::Check         ? tr("Checking the server's files...")
                            : job == Job::Publish ? tr("Publishing...")
                                                  : tr("Reverting the last publish..."));
-    // The job selects its hack and takes the job lock: on a connection and a state of its own, so
+    // The job is handed its hack and takes the job lock: on a connection and a state of its own, so
     // that the windows keep theirs.
     job_.Start(
         [run = run_, folder = state_.ProgramFolder, &dialogs = state_.dialogs, hack = hackNum_, connect = Connect()] {
@@ -233,13 +233,14 @@ void frmPublish::Start(Job job)
             const auto close = qScopeGuard([&own] { CloseDatabase(own); });
             OpenDatabase(own);
             LoadConfiguration(own, nullptr);
-            const OwnHackRun selected(own, hack);
-            if (!(run->found = selected.Found()))
+            Recordset row(own.Connection);
+            if (!(run->found = OpenHackRow(row, hack)))
                 return;
             if (run->job == Job::Revert) {
                 for (const PublishBackup& backup : ListPublishBackups(folder, hack, run->server.name)) {
                     if (!backup.reverted) {
-                        run->reverted = RevertPublish(own, run->server, connect, backup.name, false, run->log);
+                        run->reverted = RevertPublish(own, hack, run->server, connect, backup.name, false, run->log);
+                        run->found = run->reverted != RevertPublishOutcome::HackGone;
                         return;
                     }
                 }
@@ -253,7 +254,8 @@ void frmPublish::Start(Job job)
                 run->total = total;
                 run->done = done;
             };
-            run->outcome = PublishInstallation(own, run->server, connect, options, run->log, run->files);
+            run->outcome = PublishInstallation(own, hack, run->server, connect, options, run->log, run->files);
+            run->found = run->outcome != PublishOutcome::HackGone;
         });
 }
 
@@ -298,6 +300,7 @@ QString frmPublish::Summary() const
         case RevertPublishOutcome::AlreadyReverted:
             return tr("The last publish was reverted already.");
         case RevertPublishOutcome::Failed:
+        case RevertPublishOutcome::HackGone:
             return tr("Nothing was reverted: %1").arg(reason);
         }
     }
@@ -326,6 +329,7 @@ QString frmPublish::Summary() const
             return tr("Stopped: nothing was sent.");
         return tr("Stopped: every file on the server is old or new; the log says which.");
     case PublishOutcome::Failed:
+    case PublishOutcome::HackGone:
         break;
     }
     return run_->job == Job::Check ? tr("Nothing was checked: %1").arg(reason) : tr("Nothing was sent: %1").arg(reason);

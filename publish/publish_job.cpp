@@ -5,6 +5,7 @@
 #include "app/job_lock.h"
 #include "app/regular_file.h"
 #include "app/whole_file.h"
+#include "core/catalogue_operations.h"
 #include "core/install_log.h"
 #include "database/recordset.h"
 #include "database/sql.h"
@@ -54,8 +55,10 @@ void AddFile(std::map<QString, PublishFile>& files, const QString& relative, int
 class PublishRun
 {
 public:
-    PublishRun(AppState& state, const Server& server, const PublishOptions& options, LogSink& log)
+    PublishRun(AppState& state, int hackNum, const Server& server, const PublishOptions& options, LogSink& log)
         : state_(state)
+        , hackNum_(hackNum)
+        , hack_(state.Connection)
         , server_(server)
         , options_(options)
         , log_(log)
@@ -88,6 +91,9 @@ private:
     QByteArray ReadServerFile(const QString& path, qint64 size, RemoteFiles& remote);
 
     AppState& state_;
+    const int hackNum_;
+    Recordset hack_; // the hack's row, for its name in the log
+    int hackType_ = 0; // for the modes of new files, read once: files are checked on several threads
     const Server& server_;
     const PublishOptions& options_;
     LogSink& log_;
@@ -104,11 +110,19 @@ private:
 PublishOutcome PublishRun::Run(const ConnectOptions& connect, std::vector<PublishFile>& files)
 {
     log_.Clear();
-    LogHackName(*state_.HackInfoRecordset, log_, QStringLiteral("BEGIN Publish"));
+    if (!OpenHackRow(hack_, hackNum_)) {
+        log_.AddFailedRow(QString(),
+                          Action,
+                          QStringLiteral("Hack Missing"),
+                          QStringLiteral("This hack is no longer in the database."));
+        return PublishOutcome::HackGone;
+    }
+    hackType_ = hack_.Int("HackType");
+    LogHackName(hack_, log_, QStringLiteral("BEGIN Publish"));
     std::map<QString, bool> choices;
     for (const PublishFile& file : files)
         choices[file.path] = file.overwrite;
-    files = InstalledFiles(state_);
+    files = InstalledFiles(state_, hackNum_).value_or(std::vector<PublishFile>());
     for (PublishFile& file : files)
         file.overwrite = options_.force || choices[file.path];
     output_.resize(files.size());
@@ -121,7 +135,7 @@ PublishOutcome PublishRun::Run(const ConnectOptions& connect, std::vector<Publis
         log_.AddFailedRow(QString(), Action, QStringLiteral("Connection Refused"), QString::fromStdString(e.what()));
         return PublishOutcome::Failed;
     }
-    backup_ = NewPublishBackupFolder(state_.ProgramFolder, state_.CurrentHackNum, server_.name);
+    backup_ = NewPublishBackupFolder(state_.ProgramFolder, hackNum_, server_.name);
     bool refused = false;
     int checked = 0;
     workers_->ForEach(
@@ -150,7 +164,7 @@ PublishOutcome PublishRun::Run(const ConnectOptions& connect, std::vector<Publis
                               QStringLiteral("Nothing Sent"),
                               lost_ ? QStringLiteral("The check was stopped; nothing was sent.")
                                     : QStringLiteral("A file was refused by the check; nothing was sent."));
-        LogHackName(*state_.HackInfoRecordset, log_, QStringLiteral("END Publish"));
+        LogHackName(hack_, log_, QStringLiteral("END Publish"));
         return options_.dryRun ? PublishOutcome::Done : lost_ ? PublishOutcome::Stopped : PublishOutcome::Refused;
     }
     std::vector<size_t> sending;
@@ -165,7 +179,7 @@ PublishOutcome PublishRun::Run(const ConnectOptions& connect, std::vector<Publis
     }
     if (sending.empty() || !Backup(kept)) {
         QDir(copies).removeRecursively();
-        LogHackName(*state_.HackInfoRecordset, log_, QStringLiteral("END Publish"));
+        LogHackName(hack_, log_, QStringLiteral("END Publish"));
         return sending.empty() ? PublishOutcome::Done : PublishOutcome::Failed;
     }
     int sent = 0;
@@ -181,7 +195,7 @@ PublishOutcome PublishRun::Run(const ConnectOptions& connect, std::vector<Publis
         [this] { return lost_ || Cancelled(); });
     lost_ = lost_ || sent < int(sending.size());
     Complete(files, sending);
-    LogHackName(*state_.HackInfoRecordset, log_, QStringLiteral("END Publish"));
+    LogHackName(hack_, log_, QStringLiteral("END Publish"));
     log_.SetCurrentRow(0);
     return lost_ ? PublishOutcome::Stopped : PublishOutcome::Done;
 }
@@ -233,7 +247,7 @@ void PublishRun::CheckOnServer(size_t index, PublishFile& file, const FileBytes&
     }
     file.onServer = entry.kind == RemoteKind::File;
     if (entry.kind == RemoteKind::Missing) {
-        file.mode = NewFileMode(server_, state_.CurrentHackType, file.location);
+        file.mode = NewFileMode(server_, hackType_, file.location);
         const QString folder = target.section(u'/', 0, -2);
         file.folderMissing = remote.Lstat(folder).kind != RemoteKind::Folder;
         file.state = file.folderMissing || inSource ? PublishState::Refused : PublishState::New;
@@ -434,20 +448,22 @@ QString PublishStateText(PublishState state)
     return QLatin1String(texts[int(state)]);
 }
 
-std::vector<PublishFile> InstalledFiles(AppState& state)
+std::optional<std::vector<PublishFile>> InstalledFiles(AppState& state, int hackNum)
 {
-    state.CurrentHackType = static_cast<qint16>(state.HackInfoRecordset->Int("HackType"));
-    LoadDirectoryTable(state);
+    Recordset hack(state.Connection);
+    if (!OpenHackRow(hack, hackNum))
+        return std::nullopt;
+    const HackTypeScope hackType(state, hack.Int("HackType"));
     std::map<QString, PublishFile> files;
-    Recordset& mods = *state.HackDataRecordset;
-    mods.ReOpen(sql::SelectHackDataOf + QString::number(state.CurrentHackNum) + sql::OrderByFileNameModOrder);
+    Recordset mods(state.Connection);
+    mods.ReOpen(sql::SelectHackDataOf + QString::number(hackNum) + sql::OrderByFileNameModOrder);
     for (mods.MoveFirst(); mods.RecordCount() > 0 && !mods.EOF(); mods.MoveNext()) {
         const ModTarget target = ModTargetFrom(state, mods);
         if (target.insideRoot)
             AddFile(files, target.relativePath, LocationIndex(mods.Value("PrimaryDir")));
     }
-    Recordset& support = *state.HackFilesRecordset;
-    support.ReOpen(sql::SelectHackFilesOf + QString::number(state.CurrentHackNum) + sql::OrderByFileName);
+    Recordset support(state.Connection);
+    support.ReOpen(sql::SelectHackFilesOf + QString::number(hackNum) + sql::OrderByFileName);
     for (support.MoveFirst(); support.RecordCount() > 0 && !support.EOF(); support.MoveNext()) {
         const int location = LocationIndex(support.Value("Location"));
         const QString folder = ResolveSupportFileDirectory(state, location, support.Value("CustomDir"));
@@ -460,6 +476,7 @@ std::vector<PublishFile> InstalledFiles(AppState& state)
 }
 
 PublishOutcome PublishInstallation(AppState& state,
+                                   int hackNum,
                                    const Server& server,
                                    const ConnectOptions& connect,
                                    const PublishOptions& options,
@@ -467,7 +484,9 @@ PublishOutcome PublishInstallation(AppState& state,
                                    std::vector<PublishFile>& files)
 {
     PublishOutcome outcome = PublishOutcome::Failed;
-    RunAsJob(state, DatabaseUse::Reads, [&] { outcome = PublishRun(state, server, options, log).Run(connect, files); });
+    RunAsJob(state, DatabaseUse::Reads, [&] {
+        outcome = PublishRun(state, hackNum, server, options, log).Run(connect, files);
+    });
     return outcome;
 }
 

@@ -6,6 +6,7 @@
 #include <QString>
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace zp {
@@ -58,19 +59,22 @@ enum class PublishOutcome {
     Refused, // the check refused a file: nothing was sent
     Stopped, // cancelled or the connection was lost: every server file old or new, the backup says which
     Failed, // no job, no connection or no sign-in; the log says why
+    HackGone, // the hack is no longer in the database: nothing was done
 };
 
-// The files that the installation of the hack at the current row of HackInfoRecordset writes below
-// the output folder: the board files its mods name and its support files, by path.
-std::vector<PublishFile> InstalledFiles(AppState& state);
+// The files that the installation of the hack numbered hackNum writes below the output folder: the
+// board files its mods name and its support files, by path; nothing when the hack is no longer in
+// the database.
+std::optional<std::vector<PublishFile>> InstalledFiles(AppState& state, int hackNum);
 
-// Publishes the files of the current hack's installation in the output folder to the server, as
+// Publishes the files of the hack's installation in the output folder to the server, as
 // one job (JobLock), logging a row per file. Each file is checked first, nothing being written
 // before every file passed or was chosen to be overwritten (`files` carries the choices in, and
 // each file's state out). The server's files about to be replaced are kept in a backup folder with
 // a manifest (see PublishBackup) before the first is replaced, and each file is written under a
 // temporary name, checked and renamed over the old one, so a file is always old or new.
 PublishOutcome PublishInstallation(AppState& state,
+                                   int hackNum,
                                    const Server& server,
                                    const ConnectOptions& connect,
                                    const PublishOptions& options,

@@ -4,7 +4,9 @@
 #include "app/job_lock.h"
 #include "app/regular_file.h"
 #include "app/whole_file.h"
+#include "core/catalogue_operations.h"
 #include "core/install_log.h"
+#include "database/recordset.h"
 #include "install/backup_manifest.h"
 #include "publish/publish_backup.h"
 #include "publish/remote_files.h"
@@ -22,8 +24,10 @@ constexpr qint64 FileLimit = qint64(64) << 20;
 class RevertRun
 {
 public:
-    RevertRun(AppState& state, const Server& server, const QString& name, bool dryRun, LogSink& log)
+    RevertRun(AppState& state, int hackNum, const Server& server, const QString& name, bool dryRun, LogSink& log)
         : state_(state)
+        , hackNum_(hackNum)
+        , hack_(state.Connection)
         , server_(server)
         , folder_(QString(BackupsFolder) + u'/' + name)
         , name_(name)
@@ -39,6 +43,8 @@ private:
     void Failed(const ManifestRow& row, const QString& comment, const QString& description);
 
     AppState& state_;
+    const int hackNum_;
+    Recordset hack_; // the hack's row, for its name in the log
     const Server& server_;
     const QString folder_; // relative to the program folder
     const QString name_;
@@ -52,7 +58,14 @@ private:
 RevertPublishOutcome RevertRun::Run(const ConnectOptions& connect)
 {
     log_.Clear();
-    LogHackName(*state_.HackInfoRecordset, log_, QStringLiteral("BEGIN Revert Publish"));
+    if (!OpenHackRow(hack_, hackNum_)) {
+        log_.AddFailedRow(QString(),
+                          QString(),
+                          QStringLiteral("Hack Missing"),
+                          QStringLiteral("This hack is no longer in the database."));
+        return RevertPublishOutcome::HackGone;
+    }
+    LogHackName(hack_, log_, QStringLiteral("BEGIN Revert Publish"));
     BackupManifest manifest;
     try {
         manifest = ReadPublishManifest(state_.ProgramFolder, name_);
@@ -81,7 +94,7 @@ RevertPublishOutcome RevertRun::Run(const ConnectOptions& connect)
     }
     if (allAsBefore_ && !dryRun_)
         WriteRevertedMark(state_.ProgramFolder, folder_, log_);
-    LogHackName(*state_.HackInfoRecordset, log_, QStringLiteral("END Revert Publish"));
+    LogHackName(hack_, log_, QStringLiteral("END Revert Publish"));
     log_.SetCurrentRow(0);
     return RevertPublishOutcome::Done;
 }
@@ -141,6 +154,7 @@ void RevertRun::RevertFile(const ManifestRow& row)
 } // namespace
 
 RevertPublishOutcome RevertPublish(AppState& state,
+                                   int hackNum,
                                    const Server& server,
                                    const ConnectOptions& connect,
                                    const QString& name,
@@ -148,7 +162,9 @@ RevertPublishOutcome RevertPublish(AppState& state,
                                    LogSink& log)
 {
     RevertPublishOutcome outcome = RevertPublishOutcome::Failed;
-    RunAsJob(state, DatabaseUse::Reads, [&] { outcome = RevertRun(state, server, name, dryRun, log).Run(connect); });
+    RunAsJob(state, DatabaseUse::Reads, [&] {
+        outcome = RevertRun(state, hackNum, server, name, dryRun, log).Run(connect);
+    });
     return outcome;
 }
 

@@ -14,6 +14,7 @@ enum class RevertPublishOutcome {
     Done, // every file logged; red rows for those left alone or failed
     AlreadyReverted, // said so; nothing changed
     Failed, // no job, no manifest, no connection; the log says why
+    HackGone, // the hack is no longer in the database: nothing was done
 };
 
 // Undoes the publish kept in the backup `name` (see PublishBackup) as one job, logging a row per
@@ -22,6 +23,7 @@ enum class RevertPublishOutcome {
 // a file changed on the server since then is left alone (a red row). Once every file is as before,
 // a mark in the backup folder says so. A dry run writes nothing anywhere.
 RevertPublishOutcome RevertPublish(AppState& state,
+                                   int hackNum,
                                    const Server& server,
                                    const ConnectOptions& connect,
                                    const QString& name,

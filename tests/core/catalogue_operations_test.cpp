@@ -86,15 +86,6 @@ TEST_F(CatalogueOperationsTest, FindSelectsByNumberThenExactName)
     ASSERT_TRUE(FindHack(state, "2", ModsRead::ByTheJob));
     EXPECT_EQ(state.CurrentHackNum, 2);
     EXPECT_FALSE(state.HackDataRecordset->IsOpen());
-    // A window's run leaves the mods to its job, and the list's hack comes back with its mods.
-    ASSERT_TRUE(FindHack(state, "Alpha"));
-    {
-        const OwnHackRun run(state, 2);
-        EXPECT_EQ(state.CurrentHackNum, 2);
-        EXPECT_FALSE(state.HackDataRecordset->IsOpen());
-    }
-    EXPECT_EQ(state.CurrentHackNum, 1);
-    EXPECT_EQ(state.HackDataRecordset->Source(), sql::SelectHackDataOf + QString("1"));
     EXPECT_FALSE(FindHack(state, "alpha"));
     EXPECT_FALSE(FindHack(state, "9"));
 }

@@ -51,7 +51,8 @@ protected:
         connect.knownHostsFile = ssh->KnownHosts();
         this->Write(this->source + "/cgi-bin/forum.cgi", "# hook\n");
         this->Write(this->source + "/" + Page, "<p>hook</p>\n");
-        const int hack = this->AddHack("Shoutbox");
+        shoutbox = this->AddHack("Shoutbox");
+        const int hack = shoutbox;
         this->AddMod(hack, 1, "forum.cgi", 0, "", AddAfter, 1, "# hook", "shout()");
         this->AddMod(hack, 2, "page one \xc3\xa9.html", 1, "", AddAfter, 1, "<p>hook</p>", "<p>shout</p>");
         this->AddSupportFile(hack, "shout.cgi", 0, "", "#!/usr/bin/perl\n");
@@ -59,7 +60,7 @@ protected:
         this->SelectHack(hack);
         QuietHost host;
         RecordingLog installed;
-        ASSERT_EQ(RunInstallation(this->state, this->state.CurrentHackNum, host, installed), InstallOutcome::Completed);
+        ASSERT_EQ(RunInstallation(this->state, hack, host, installed), InstallOutcome::Completed);
         for (const QString& file : this->FilesBelow(this->source))
             this->Write(live(file), this->Read(this->source + "/" + file));
         QFile::setPermissions(live("cgi-bin/forum.cgi"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -76,6 +77,7 @@ protected:
     }
 
     std::unique_ptr<SshServer> ssh;
+    int shoutbox = 0; // the hack installed
     Server server;
     ConnectOptions connect;
 };

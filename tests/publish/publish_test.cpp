@@ -18,7 +18,7 @@ protected:
     PublishOutcome Publish(PublishOptions options = {})
     {
         files.clear();
-        return PublishInstallation(state, server, connect, options, log, files);
+        return PublishInstallation(state, shoutbox, server, connect, options, log, files);
     }
 
     PublishState StateOf(const QString& path) const
@@ -48,11 +48,10 @@ TEST_F(PublishTest, PutsTheOutputFilesInPlaceWithTheirModes)
 TEST_F(PublishTest, ManyFilesGoOverSeveralConnectionsAndAreLoggedInTheirOrder)
 {
     for (int n = 0; n < 40; ++n)
-        AddSupportFile(
-            state.CurrentHackNum, QString("many%1.txt").arg(n, 2, 10, QChar('0')), 1, "", QByteArray(n, 'm'));
+        AddSupportFile(shoutbox, QString("many%1.txt").arg(n, 2, 10, QChar('0')), 1, "", QByteArray(n, 'm'));
     QuietHost host;
     RecordingLog installed;
-    ASSERT_EQ(RunInstallation(state, state.CurrentHackNum, host, installed), InstallOutcome::Completed);
+    ASSERT_EQ(RunInstallation(state, shoutbox, host, installed), InstallOutcome::Completed);
     ASSERT_EQ(Publish(), PublishOutcome::Done);
     QStringList logged;
     for (const LogRow& row : log.rows) {
@@ -174,7 +173,7 @@ TEST_F(PublishTest, AConnectionKilledMidwayLeavesEveryFileOldOrNewAndTheNextPubl
         newFiles += isNew;
     }
     EXPECT_EQ(newFiles, 2);
-    const std::vector<PublishBackup> backups = ListPublishBackups(home.path(), state.CurrentHackNum, "live");
+    const std::vector<PublishBackup> backups = ListPublishBackups(home.path(), shoutbox, "live");
     ASSERT_EQ(backups.size(), 1u);
     EXPECT_EQ(ReadPublishManifest(home.path(), backups[0].name).rows.size(), 2u) << "the files sent";
 
@@ -204,19 +203,36 @@ TEST_F(PublishTest, RevertPutsTheServersFilesBackAndRemovesThoseItCreated)
 {
     const auto before = Snapshot(home.filePath("live"));
     ASSERT_EQ(Publish(), PublishOutcome::Done);
-    const QString name = ListPublishBackups(home.path(), state.CurrentHackNum, "live").at(0).name;
-    EXPECT_EQ(RevertPublish(state, server, connect, name, false, log), RevertPublishOutcome::Done);
+    const QString name = ListPublishBackups(home.path(), shoutbox, "live").at(0).name;
+    EXPECT_EQ(RevertPublish(state, shoutbox, server, connect, name, false, log), RevertPublishOutcome::Done);
     EXPECT_EQ(Snapshot(home.filePath("live")), before);
     EXPECT_EQ(QFileInfo(live("cgi-bin/forum.cgi")).permissions() & 0x0777, 0x0700);
-    EXPECT_EQ(RevertPublish(state, server, connect, name, false, log), RevertPublishOutcome::AlreadyReverted);
+    EXPECT_EQ(RevertPublish(state, shoutbox, server, connect, name, false, log), RevertPublishOutcome::AlreadyReverted);
+}
+
+// Both jobs are handed their hack: another one selected meanwhile changes nothing, and a hack
+// deleted meanwhile is reported and nothing is sent or put back.
+TEST_F(PublishTest, PublishAndRevertActOnTheHackTheyAreHanded)
+{
+    SelectHack(AddHack("Another"));
+    ASSERT_EQ(Publish(), PublishOutcome::Done);
+    EXPECT_TRUE(log.rows.front().Description.contains("Shoutbox"));
+    const QString name = ListPublishBackups(home.path(), shoutbox, "live").at(0).name;
+    const auto published = Snapshot(home.filePath("live"));
+
+    state.Connection.Execute("DELETE FROM [HackInfo] WHERE [HackNum] = " + QString::number(shoutbox));
+    EXPECT_EQ(RevertPublish(state, shoutbox, server, connect, name, false, log), RevertPublishOutcome::HackGone);
+    EXPECT_EQ(Publish(), PublishOutcome::HackGone);
+    EXPECT_EQ(log.rows.back().Description, "This hack is no longer in the database.");
+    EXPECT_EQ(Snapshot(home.filePath("live")), published);
 }
 
 TEST_F(PublishTest, RevertLeavesAFileChangedSinceThePublishAlone)
 {
     ASSERT_EQ(Publish(), PublishOutcome::Done);
     Write(live("cgi-bin/forum.cgi"), "edited after the publish\n");
-    const QString name = ListPublishBackups(home.path(), state.CurrentHackNum, "live").at(0).name;
-    EXPECT_EQ(RevertPublish(state, server, connect, name, false, log), RevertPublishOutcome::Done);
+    const QString name = ListPublishBackups(home.path(), shoutbox, "live").at(0).name;
+    EXPECT_EQ(RevertPublish(state, shoutbox, server, connect, name, false, log), RevertPublishOutcome::Done);
     EXPECT_TRUE(log.AnyRed());
     EXPECT_EQ(Read(live("cgi-bin/forum.cgi")), "edited after the publish\n");
 }
