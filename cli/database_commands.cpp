@@ -31,12 +31,12 @@ QString ActionText(const Recordset& mods)
     return name.isEmpty() ? mods.Text("ActionType") : name;
 }
 
-void PrintMods(AppState& state)
+void PrintMods(AppState& state, int hackNum, int hackType)
 {
-    Recordset& mods = *state.HackDataRecordset;
-    mods.ReOpen(sql::SelectHackDataOf + QString::number(state.CurrentHackNum) + sql::OrderByModOrder);
+    Recordset mods(state.Connection);
+    mods.ReOpen(sql::SelectHackDataOf + QString::number(hackNum) + sql::OrderByModOrder);
     PrintLine(QStringLiteral("Mods: %1").arg(mods.RecordCount()));
-    const QStringList locations = LocationNames(state.CurrentHackType);
+    const QStringList locations = LocationNames(hackType);
     for (; !mods.EOF(); mods.MoveNext()) {
         const int instance = mods.Int("ModInst");
         PrintLine(TabSeparated({mods.Text("ModOrder"),
@@ -48,12 +48,12 @@ void PrintMods(AppState& state)
     }
 }
 
-void PrintSupportFiles(AppState& state)
+void PrintSupportFiles(AppState& state, int hackNum, int hackType)
 {
-    Recordset& files = *state.HackFilesRecordset;
-    files.ReOpen(sql::SelectHackFilesOf + QString::number(state.CurrentHackNum) + sql::OrderByFileName);
+    Recordset files(state.Connection);
+    files.ReOpen(sql::SelectHackFilesOf + QString::number(hackNum) + sql::OrderByFileName);
     PrintLine(QStringLiteral("Support files: %1").arg(files.RecordCount()));
-    const QStringList locations = LocationNames(state.CurrentHackType);
+    const QStringList locations = LocationNames(hackType);
     for (; !files.EOF(); files.MoveNext()) {
         PrintLine(TabSeparated({files.Text("FileName"),
                                 locations.value(LocationIndex(files.Value("Location")), files.Text("Location")),
@@ -122,15 +122,16 @@ int RunShowCommand(const GlobalOptions& options, const CommandArguments& args)
 {
     const ParsedArguments parsed = ParseArguments(args, 1, {});
     Session session(options);
-    session.SelectHack(parsed.positional[0]);
-    const Recordset& hack = *session.state.HackInfoRecordset;
+    const int hackNum = session.SelectHack(parsed.positional[0]);
+    Recordset hack(session.state.Connection);
+    OpenHackRow(hack, hackNum);
     QStringList lines; // all read before any is printed, so a field that cannot be read prints nothing
     for (const QString& field : hack.FieldNames())
         lines << field + QStringLiteral(": ") + EscapedCell(hack.Text(field));
     for (const QString& line : lines)
         PrintLine(line);
-    PrintMods(session.state);
-    PrintSupportFiles(session.state);
+    PrintMods(session.state, hackNum, hack.Int("HackType"));
+    PrintSupportFiles(session.state, hackNum, hack.Int("HackType"));
     return exitSuccess;
 }
 

@@ -18,10 +18,8 @@ int RunBackupsCommand(const GlobalOptions& options, const CommandArguments& args
     const ParsedArguments parsed = ParseArguments(args, args.empty() ? 0 : 1, {});
     Session session(options);
     std::optional<int> hack;
-    if (!parsed.positional.empty()) {
-        session.SelectHack(parsed.positional[0]);
-        hack = session.state.CurrentHackNum;
-    }
+    if (!parsed.positional.empty())
+        hack = session.SelectHack(parsed.positional[0]);
     std::map<int, QString> names;
     for (const HackListRow& row : HackListRows(session.state, false))
         names[row.HackNum] = row.cells.value(0);

@@ -43,11 +43,7 @@ int RunCheckUpdatesCommand(const GlobalOptions& options, const CommandArguments&
     char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
     Session session(options);
-    std::vector<int> hacks;
-    for (const std::string& hack : parsed.positional) {
-        session.SelectHack(hack);
-        hacks.push_back(session.state.CurrentHackNum);
-    }
+    const std::vector<int> hacks = session.NamedHacks(parsed.positional);
     std::unique_ptr<UrlFetcher> fetcher;
     try {
         fetcher = LoadNetworkFetcher(ExecutableFolder());

@@ -107,6 +107,10 @@ TEST_F(DatabaseCommandsTest, ListShowAndDelete)
     EXPECT_TRUE(shown.out.contains("1\tubb.cgi\t\t\tReplace\tAll\n")) << shown.out.toStdString();
     EXPECT_TRUE(shown.out.contains("a.gif\t\t\t2 bytes\n"));
     EXPECT_EQ(Cli({"show", "zeta"}).status, 2);
+    // A vBulletin hack's locations are named as vBulletin's.
+    state.Connection.Execute("UPDATE [HackInfo] SET [HackType] = 1 WHERE [HackNum] = 1");
+    state.Connection.Execute("UPDATE [HackData] SET [PrimaryDir] = 1 WHERE [HackNum] = 1");
+    EXPECT_TRUE(Cli({"show", "Zeta"}).out.contains("1\tubb.cgi\tAdmin\t\tReplace\tAll\n"));
 
     const CliRun declined = Cli({"delete", "1"});
     EXPECT_EQ(declined.status, 1);
