@@ -4,7 +4,6 @@
 #include "app/whole_file.h"
 #include "authoring/copy_files.h"
 #include "authoring/recording.h"
-#include "core/catalogue_operations.h"
 #include "core/install_log.h"
 #include "database/recordset.h"
 #include "install/fixed_installation_options.h"
@@ -120,7 +119,6 @@ RecordResult StoreRecordedHack(AppState& state,
     unpacked.supportFilePaths = hack.supportFilePaths;
     Transaction transaction(state.Connection);
     const int hackNum = StoreHack(state, unpacked);
-    FindHack(state, QString::number(hackNum));
     TrialInstallation trial(request.originalRoot);
     // The original root only, with the recorded line ends.
     FixedInstallationOptions host;
