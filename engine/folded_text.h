@@ -1,7 +1,6 @@
 #pragma once
 
 #include "engine/gram_index.h"
-#include <QString>
 
 #include <QString>
 #include <QStringView>
@@ -72,14 +71,14 @@ private:
         std::shared_ptr<const GramIndex> index;
         qsizetype read = 0; // the units of the store that searches have read
     };
-    // Units [start, start + size) of a store. The pieces of one store never overlap and follow
-    // each other in the text in the order they lie in the store.
     // What a search of one needle weighs once for all the pieces it reads.
     struct Probes
     {
         SearchProbes units; // for reading a store
         GramIndex::Runs runs; // for an index
     };
+    // Units [start, start + size) of a store. The pieces of one store never overlap and follow
+    // each other in the text in the order they lie in the store.
     struct Piece
     {
         size_t store;
