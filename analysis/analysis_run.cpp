@@ -94,7 +94,7 @@ struct FileCheck
 };
 
 // Rows in the order of the mods; the files are read and searched on worker threads.
-void AnalyzeMods(AppState& state, Recordset& mods, LogSink& log)
+void AnalyzeMods(const AppState& state, const BoardLayout& layout, Recordset& mods, LogSink& log)
 {
     SourceLocator locator;
     ByteBudget budget(kBoardBytesAtOnce);
@@ -111,7 +111,7 @@ void AnalyzeMods(AppState& state, Recordset& mods, LogSink& log)
     mods.MoveFirst();
     for (int i = 0; i < count && !mods.EOF(); ++i, mods.MoveNext()) {
         ModRecord mod = reader.Record();
-        const ModTarget& target = reader.Target(state);
+        const ModTarget& target = reader.Target(layout);
         const QString shownFolder = state.SourceDir + u'/' + target.directory;
         if (!target.insideRoot) {
             failed(mod.FileName,
@@ -146,7 +146,6 @@ void Analyze(AppState& state, int hackNum, LogSink& log)
     Recordset hack(state.Connection);
     if (!OpenHackRow(hack, hackNum))
         return;
-    const HackTypeScope hackType(state, hack.Int("HackType"));
     LogHackName(hack, log, QStringLiteral("BEGIN Analysis"));
     Recordset mods(state.Connection);
     mods.Open(sql::SelectHackDataOf + QString::number(hackNum) + sql::OrderByFileNameModOrder);
@@ -155,7 +154,7 @@ void Analyze(AppState& state, int hackNum, LogSink& log)
             QString(), QString(), QStringLiteral("HALT Analysis"), QStringLiteral("No modifications to process."));
         return;
     }
-    AnalyzeMods(state, mods, log);
+    AnalyzeMods(state, LayoutOf(state, hack.Int("HackType")), mods, log);
     ListSupportFiles(state, hackNum, log);
     LogHackName(hack, log, QStringLiteral("END Analysis"));
     log.SetCurrentRow(log.RowCount() - 1);
@@ -166,13 +165,6 @@ void Analyze(AppState& state, int hackNum, LogSink& log)
 bool RunAnalysis(AppState& state, int hackNum, LogSink& log)
 {
     return RunAsJob(state, DatabaseUse::Reads, [&] { Analyze(state, hackNum, log); });
-}
-
-bool AnalyzeMod(const FoldedText& text, const ModRecord& mod, LogSink& log)
-{
-    const QString misfit = Misfit(text, mod);
-    ReportMod(log, mod, misfit);
-    return misfit.isEmpty();
 }
 
 void ListSupportFiles(AppState& state, int hackNum, LogSink& log)

@@ -5,18 +5,13 @@
 namespace zp {
 
 struct AppState;
-class FoldedText;
 class LogSink;
-struct ModRecord;
 
 // Tries every mod of the hack `hackNum` against the unchanged source files and logs, mod by mod, whether its old data
 // is there; then lists the support files. Reads only: nothing is written to disk or to the database. Runs as one job
 // (JobLock); false when it could not start (the message box said why). A hack no longer in the
 // database logs nothing.
 bool RunAnalysis(AppState& state, int hackNum, LogSink& log);
-
-// The engine's twin: logs whether the mod finds what it acts on in the text; the text is not changed.
-bool AnalyzeMod(const FoldedText& text, const ModRecord& mod, LogSink& log);
 
 // Lists the support files of the hack `hackNum`, in file-name order, as an installation would write
 // them.

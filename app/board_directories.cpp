@@ -25,11 +25,11 @@ bool LocationInList(int hackType, int location)
 
 // Location folder immediately followed by the sub-path, '\' turned into '/', then one leading and
 // one trailing separator removed (inner doubled separators stay).
-QString ResolveJoined(const AppState& state, int location, const QVariant& subPath)
+QString ResolveJoined(const BoardLayout& layout, int location, const QVariant& subPath)
 {
     QString r;
-    if (LocationInList(state.CurrentHackType, location))
-        r = state.DirectoryTable.value(location) + (subPath.isNull() ? QString() : subPath.toString());
+    if (LocationInList(layout.hackType, location))
+        r = layout.directories.value(location) + (subPath.isNull() ? QString() : subPath.toString());
     r.replace(QLatin1Char('\\'), QLatin1Char('/'));
     if (r.startsWith(QLatin1Char('/')))
         r.remove(0, 1);
@@ -56,64 +56,61 @@ int LocationIndex(const QVariant& stored)
     return stored.isNull() || !isNumber ? -1 : index;
 }
 
-void LoadDirectoryTable(AppState& state)
+BoardLayout LayoutOf(const AppState& state, int hackType)
 {
     const QStringList* columns = nullptr;
     int size = 0;
-    if (state.CurrentHackType == 0) {
+    if (hackType == 0) {
         columns = &UbbColumns;
         size = UbbTableSize;
-    } else if (state.CurrentHackType == 1) {
+    } else if (hackType == 1) {
         columns = &VbColumns;
         size = VbTableSize;
     } else {
-        return;
+        return {hackType, {}};
     }
-    QStringList table;
+    BoardLayout layout {hackType, {}};
     const Recordset* config = state.ConfigRecordset.get();
     // Without a configuration row every location is the root itself.
     const bool haveRow = config && config->IsOpen() && !config->BOF() && !config->EOF();
     for (int i = 0; i < size; ++i)
-        table << (haveRow && i < columns->size() ? config->Text(columns->at(i)) : QString());
-    state.DirectoryTable = table;
+        layout.directories << (haveRow && i < columns->size() ? config->Text(columns->at(i)) : QString());
+    return layout;
 }
 
-HackTypeScope::HackTypeScope(AppState& state, int hackType)
-    : state_(state)
-    , type_(state.CurrentHackType)
-    , table_(state.DirectoryTable)
+BoardLayout CurrentLayout(const AppState& state)
 {
-    state.CurrentHackType = qint16(hackType);
-    LoadDirectoryTable(state);
+    return {state.CurrentHackType, state.DirectoryTable};
 }
 
-HackTypeScope::~HackTypeScope()
+void LoadDirectoryTable(AppState& state)
 {
-    state_.CurrentHackType = type_;
-    state_.DirectoryTable = table_;
+    if (LocationNames(state.CurrentHackType).isEmpty())
+        return;
+    state.DirectoryTable = LayoutOf(state, state.CurrentHackType).directories;
 }
 
-QString ResolveModDirectory(const AppState& state, int primaryDir, const QVariant& extendDir)
+QString ResolveModDirectory(const BoardLayout& layout, int primaryDir, const QVariant& extendDir)
 {
-    return ResolveJoined(state, primaryDir, extendDir);
+    return ResolveJoined(layout, primaryDir, extendDir);
 }
 
-QString ResolveTextExportDirectory(const AppState& state, int location, const QVariant& customDir)
+QString ResolveTextExportDirectory(const BoardLayout& layout, int location, const QVariant& customDir)
 {
     // The folder the installer writes the file into, relative to the root. A path leaving the root
     // stays as it is, so that the writer refuses it.
-    const QString installed = ResolveSupportFileDirectory(state, location, customDir);
+    const QString installed = ResolveSupportFileDirectory(layout, location, customDir);
     const std::optional<QString> joined = JoinInsideRoot(QString(), installed);
     return joined ? joined->mid(1) : installed;
 }
 
-QString ResolveSupportFileDirectory(const AppState& state, int location, const QVariant& customDir)
+QString ResolveSupportFileDirectory(const BoardLayout& layout, int location, const QVariant& customDir)
 {
     if (location < 0 || location > 7)
         return QString();
     // Joined with '\' as the installer always has, doubled '\' collapsed once, then every '\' and
     // '/' is a '/'. No separator is removed at either end.
-    QString r = state.DirectoryTable.value(location) + QLatin1Char('\\')
+    QString r = layout.directories.value(location) + QLatin1Char('\\')
         + (customDir.isNull() ? QString() : customDir.toString());
     r.replace(QStringLiteral("\\\\"), QStringLiteral("\\"));
     r.replace(QLatin1Char('\\'), QLatin1Char('/'));

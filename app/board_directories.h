@@ -17,32 +17,31 @@ QStringList LocationNames(int hackType);
 // the text export.
 int LocationIndex(const QVariant& stored);
 
-// Rebuilds state.DirectoryTable for state.CurrentHackType from the ConfigRecordset row.
-void LoadDirectoryTable(AppState& state);
-
-// The current hack type and its directory table for a while (a job's hack, an authoring check); as
-// they were afterwards.
-class HackTypeScope
+// The folders of one board type's locations, in index order, as the configuration names them. A
+// job builds its hack's own; the windows work with the hack list's (CurrentLayout).
+struct BoardLayout
 {
-public:
-    HackTypeScope(AppState& state, int hackType);
-    ~HackTypeScope();
-    HackTypeScope(const HackTypeScope&) = delete;
-    HackTypeScope& operator=(const HackTypeScope&) = delete;
-
-private:
-    AppState& state_;
-    qint16 type_;
-    QStringList table_;
+    int hackType = -1; // 0 = UBB, 1 = vBulletin; any other has no locations
+    QStringList directories;
 };
 
+// The layout of `hackType` from the ConfigRecordset row; every location is the root itself when
+// there is no row.
+BoardLayout LayoutOf(const AppState& state, int hackType);
+// CurrentHackType and its DirectoryTable.
+BoardLayout CurrentLayout(const AppState& state);
+
+// Rebuilds state.DirectoryTable for state.CurrentHackType from the ConfigRecordset row; another type
+// leaves it as it was.
+void LoadDirectoryTable(AppState& state);
+
 // Relative directory of a mod (PrimaryDir, ExtendDir), '/'-separated, no leading or trailing '/'.
-QString ResolveModDirectory(const AppState& state, int primaryDir, const QVariant& extendDir);
+QString ResolveModDirectory(const BoardLayout& layout, int primaryDir, const QVariant& extendDir);
 // Relative directory of a support file as the installer uses it (may begin or end with '/').
-QString ResolveSupportFileDirectory(const AppState& state, int location, const QVariant& customDir);
+QString ResolveSupportFileDirectory(const BoardLayout& layout, int location, const QVariant& customDir);
 // Relative directory of a support file as the text export writes and shows it: the folder the
 // installer writes it into, without empty elements or a leading or trailing '/'.
-QString ResolveTextExportDirectory(const AppState& state, int location, const QVariant& customDir);
+QString ResolveTextExportDirectory(const BoardLayout& layout, int location, const QVariant& customDir);
 
 // Joins a relative directory (separators '/' or '\') to a root: root + "/" + its elements, empty
 // and "." elements dropped. A leading separator (the support-file directory of an unconfigured

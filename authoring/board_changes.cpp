@@ -14,13 +14,13 @@
 
 namespace zp {
 
-std::optional<Placement> PlaceFolder(const AppState& state, const QString& folder)
+std::optional<Placement> PlaceFolder(const BoardLayout& layout, const QString& folder)
 {
     std::optional<Placement> best;
     qsizetype bestLength = -1;
-    const int count = int(LocationNames(state.CurrentHackType).size());
+    const int count = int(LocationNames(layout.hackType).size());
     for (int location = 0; location < count; ++location) {
-        const QString dir = ResolveModDirectory(state, location, QVariant());
+        const QString dir = ResolveModDirectory(layout, location, QVariant());
         const bool holds = dir.isEmpty() || folder == dir || folder.startsWith(dir + u'/');
         if (!holds || dir.size() <= bestLength)
             continue;
@@ -147,13 +147,12 @@ ChangedText ReadChangedText(const FileChange& change, bool lf)
 
 // For a folder outside the layout of the hack type: when the other type's layout holds it, the
 // advice to choose that type; else nothing.
-QString OtherLayoutHint(AppState& state, int hackType, const QString& folder)
+QString OtherLayoutHint(const AppState& state, int hackType, const QString& folder)
 {
     if (hackType != 0 && hackType != 1)
         return QString();
     const int other = 1 - hackType;
-    const HackTypeScope scope(state, other);
-    if (!PlaceFolder(state, folder))
+    if (!PlaceFolder(LayoutOf(state, other), folder))
         return QString();
     const QString name = other == 0 ? QStringLiteral("Ultimate Bulletin Board") : QStringLiteral("vBulletin");
     return QStringLiteral(" (it lies in the %1 layout: choose the type %1)").arg(name);
@@ -171,7 +170,7 @@ RecordedHack BuildRecordedHack(AppState& state,
                                const std::vector<FileChange>& changes,
                                const RecordProgress& progress)
 {
-    const HackTypeScope scope(state, request.hackType);
+    const BoardLayout layout = LayoutOf(state, request.hackType);
     RecordedHack hack;
     hack.info = request.info;
     hack.info.HackType = request.hackType;
@@ -186,7 +185,7 @@ RecordedHack BuildRecordedHack(AppState& state,
             continue;
         const QFileInfo path(change.relativePath);
         const QString folder = path.path() == QStringLiteral(".") ? QString() : path.path();
-        const std::optional<Placement> place = PlaceFolder(state, folder);
+        const std::optional<Placement> place = PlaceFolder(layout, folder);
         if (!place) {
             file.reason
                 = QStringLiteral("outside the board's directories") + OtherLayoutHint(state, request.hackType, folder);

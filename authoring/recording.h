@@ -13,6 +13,7 @@
 namespace zp {
 
 struct AppState;
+struct BoardLayout;
 
 // One file that differs between the original board and the edited one.
 struct FileChange
@@ -65,8 +66,8 @@ std::vector<FileChange> CompareFolders(const QString& originalRoot, const QStrin
 
 // Turns each change into mods (a changed text file), a support file (a new file) or a reason. The
 // location of a file is the location of the hack type whose folder holds it most closely; a
-// location with an empty folder is the board root. Reads the directory table for the hack type;
-// CurrentHackType and DirectoryTable are as they were afterwards.
+// location with an empty folder is the board root. The folders are those the configuration gives
+// the request's hack type.
 RecordedHack BuildRecordedHack(AppState& state,
                                const RecordRequest& request,
                                const std::vector<FileChange>& changes,
@@ -131,7 +132,7 @@ private:
     int folder_ = -1;
 };
 
-// Where a folder of the board lies for the current hack type: the location whose folder holds it
+// Where a folder of the board lies in a board layout: the location whose folder holds it
 // most closely (an empty folder is the board root and holds everything), with the rest of the path
 // as the sub-path that mods (ExtendDir) and support files (CustomDir) store: "/sub" below a named
 // folder, since the location folder is followed directly by it. Nothing when no location holds it.
@@ -140,7 +141,7 @@ struct Placement
     int location = -1;
     QString subPath;
 };
-std::optional<Placement> PlaceFolder(const AppState& state, const QString& folder);
+std::optional<Placement> PlaceFolder(const BoardLayout& layout, const QString& folder);
 
 // The default information of a recorded hack: the name, version "0.0.1", the author fields of the
 // configuration.

@@ -101,7 +101,7 @@ void ReadInformation(Cursor& text, HackInfoFields& info)
     }
 }
 
-ModEntry ReadMod(const AppState& state, Cursor& text)
+ModEntry ReadMod(const BoardLayout& layout, Cursor& text)
 {
     ModEntry mod;
     const auto field = [&text](const QString& label) {
@@ -113,7 +113,7 @@ ModEntry ReadMod(const AppState& state, Cursor& text)
     mod.FileName = DataText(field(QStringLiteral("Filename: ")));
     if (mod.FileName && mod.FileName->isEmpty())
         mod.FileName.reset();
-    const std::optional<Placement> place = PlaceFolder(state, field(QStringLiteral("Location: ")));
+    const std::optional<Placement> place = PlaceFolder(layout, field(QStringLiteral("Location: ")));
     if (place) {
         mod.PrimaryDir = place->location;
         mod.ExtendDir = place->subPath;
@@ -179,7 +179,7 @@ bool IsTextExport(const QString& text)
 
 RecordResult StoreTextExport(AppState& state, const RecordRequest& request, const QString& hackTextFile)
 {
-    const HackTypeScope scope(state, request.hackType);
+    const BoardLayout layout = LayoutOf(state, request.hackType);
     const QString folder = QFileInfo(hackTextFile).absolutePath();
     UnpackedHack hack;
     HackInfoFields& info = hack.description.Info;
@@ -189,7 +189,7 @@ RecordResult StoreTextExport(AppState& state, const RecordRequest& request, cons
     ReadInformation(text, info);
     ReadReadme(folder, info);
     while (text.Skip(QStringLiteral("[> BEGIN MOD <]") + kCrLf)) {
-        ModEntry mod = ReadMod(state, text);
+        ModEntry mod = ReadMod(layout, text);
         mod.ModOrder = hack.description.Mods.size() + 1;
         hack.description.Mods.push_back(mod);
     }
@@ -200,7 +200,7 @@ RecordResult StoreTextExport(AppState& state, const RecordRequest& request, cons
             file.FileName = Labelled(text.Line(), QStringLiteral("Filename: ")).value_or(QString());
             const QString location = Labelled(text.Line(), QStringLiteral("Location: ")).value_or(QString());
             text.Line();
-            const std::optional<Placement> place = PlaceFolder(state, QString(location).replace(u'\\', u'/'));
+            const std::optional<Placement> place = PlaceFolder(layout, QString(location).replace(u'\\', u'/'));
             // Read without following a symbolic link: one to a private file would put its bytes
             // into the catalogue and from there into the board.
             const QString relative = location + u'/' + file.FileName;
@@ -229,7 +229,7 @@ RecordResult StoreTextExport(AppState& state, const RecordRequest& request, cons
     result.hackNum = StoreHack(state, hack);
     result.outcome = RecordOutcome::Stored;
     for (const ModEntry& mod : hack.description.Mods) {
-        const QString path = ResolveModDirectory(state,
+        const QString path = ResolveModDirectory(layout,
                                                  LocationIndex(mod.PrimaryDir ? QVariant(*mod.PrimaryDir) : QVariant()),
                                                  mod.ExtendDir ? QVariant(*mod.ExtendDir) : QVariant());
         const QString file = Below(path, mod.FileName.value_or(QString()));

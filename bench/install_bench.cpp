@@ -11,6 +11,7 @@
 // replacement under half a second, peak memory under 5 times the 64 MiB file plus 32 MiB.
 #include "analysis/analysis_run.h"
 #include "app/app_state.h"
+#include "app/board_directories.h"
 #include "app/common.h"
 #include "app/configuration.h"
 #include "app/scripted_dialogs.h"
@@ -115,7 +116,7 @@ Split MeasureSplit(Board& board)
     split.database += Seconds([&] {
         mods.ReOpen(sql::SelectHackDataOf + QString::number(state.CurrentHackNum) + sql::OrderByFileNameModOrder);
         for (mods.MoveFirst(); !mods.EOF(); mods.MoveNext())
-            byFile[ModTargetFrom(state, mods).relativePath].push_back(ModRecordFrom(mods));
+            byFile[ModTargetFrom(CurrentLayout(state), mods).relativePath].push_back(ModRecordFrom(mods));
     });
     const QString work = board.Home() + "/split-work";
     const QString output = board.Home() + "/split-out";

@@ -338,7 +338,8 @@ void frmEditHack::GetModFile()
 void frmEditHack::OpenModFile()
 {
     // The file of the location and sub-path shown in the fields, below the source folder.
-    const QString directory = ResolveModDirectory(state_, cmbDirType->currentIndex(), txtExtendPath->text());
+    const QString directory
+        = ResolveModDirectory(CurrentLayout(state_), cmbDirType->currentIndex(), txtExtendPath->text());
     const QString relative = directory.isEmpty() ? txtModFile->text() : directory + u'/' + txtModFile->text();
     const std::optional<QString> path = JoinInsideRoot(state_.SourceDir, relative);
     state_.CurrentModFilePath = path.value_or(state_.SourceDir + u'/' + relative);

@@ -58,7 +58,6 @@ public:
     // The keyboard's way of clicking a column's header: ascending, then descending, then the
     // catalogue's order again.
     void CycleSort(int column);
-    int SortColumn() const { return sortColumn_; }
     Qt::SortOrder SortOrder() const { return sortOrder_; }
 
     QLineEdit* txtFilter;

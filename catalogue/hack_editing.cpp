@@ -41,7 +41,7 @@ int ListIndexOf(const QVariant& stored, int count, int first)
 
 QString CheckModFile(const AppState& state, const Recordset& mods)
 {
-    const ModTarget target = ModTargetFrom(state, mods);
+    const ModTarget target = ModTargetFrom(CurrentLayout(state), mods);
     const QString folder = Below(state.SourceDir, target.directory);
     if (!Checkable(state, target) || !DirExists(folder))
         return No;
@@ -50,7 +50,7 @@ QString CheckModFile(const AppState& state, const Recordset& mods)
 
 QString CheckModOldData(const AppState& state, const Recordset& mods)
 {
-    const ModTarget target = ModTargetFrom(state, mods);
+    const ModTarget target = ModTargetFrom(CurrentLayout(state), mods);
     if (!Checkable(state, target))
         return No;
     WorkBuffer source;

@@ -1,6 +1,5 @@
 #include "engine/mod_target.h"
 
-#include "app/app_state.h"
 #include "app/board_directories.h"
 #include "database/recordset.h"
 
@@ -41,12 +40,12 @@ ModRecord ModReader::Record() const
     };
 }
 
-const ModTarget& ModReader::Target(const AppState& state)
+const ModTarget& ModReader::Target(const BoardLayout& layout)
 {
     QVariantList place {mods_.Value(primaryDir_), mods_.Value(extendDir_), mods_.Value(fileName_)};
     if (place == place_ && !place_.isEmpty())
         return target_;
-    target_.directory = ResolveModDirectory(state, LocationIndex(place[0]), place[1]);
+    target_.directory = ResolveModDirectory(layout, LocationIndex(place[0]), place[1]);
     target_.fileName = TextOf(place[2]);
     target_.relativePath = target_.directory.isEmpty() ? target_.fileName : target_.directory + u'/' + target_.fileName;
     // Any root will do: the question is only whether the relative path stays below it.
@@ -66,9 +65,9 @@ ModRecord ModRecordFrom(const Recordset& mods)
     return ModReader(mods).Record();
 }
 
-ModTarget ModTargetFrom(const AppState& state, const Recordset& mods)
+ModTarget ModTargetFrom(const BoardLayout& layout, const Recordset& mods)
 {
-    return ModReader(mods).Target(state);
+    return ModReader(mods).Target(layout);
 }
 
 QString Below(const QString& root, const QString& relative)

@@ -7,7 +7,7 @@
 
 namespace zp {
 
-struct AppState;
+struct BoardLayout;
 class Recordset;
 
 // Where the board file of a mod lives, relative to the source, output and work folders.
@@ -26,7 +26,7 @@ class ModReader
 public:
     explicit ModReader(const Recordset& mods);
     ModRecord Record() const;
-    const ModTarget& Target(const AppState& state);
+    const ModTarget& Target(const BoardLayout& layout);
     int Order() const;
 
 private:
@@ -38,7 +38,7 @@ private:
 
 // The mod at the current row of a HackData recordset.
 ModRecord ModRecordFrom(const Recordset& mods);
-ModTarget ModTargetFrom(const AppState& state, const Recordset& mods);
+ModTarget ModTargetFrom(const BoardLayout& layout, const Recordset& mods);
 
 // root + "/" + relative, or root alone when relative is empty.
 QString Below(const QString& root, const QString& relative);

@@ -73,7 +73,7 @@ private:
     LogSink& log_;
     const QString workFolder_;
     Recordset hack_; // the HackInfo row of the hack at work
-    std::optional<HackTypeScope> hackType_; // its type for the engine; the one before afterwards
+    BoardLayout layout_; // the location folders of its board type
     std::map<QString, QString> saved_; // relative path -> its file in the work folder, in name order
     std::vector<HackPart> parts_; // the hacks installed so far; the last is the one at work
     std::set<QString> placed_; // the files put in their place
@@ -141,8 +141,7 @@ bool InstallationRun::BeginHack(int hackNum)
                           QStringLiteral("There is no hack number %1 in the database; it was left out.").arg(hackNum));
         return false;
     }
-    hackType_.reset();
-    hackType_.emplace(state_, hack_.Int("HackType"));
+    layout_ = LayoutOf(state_, hack_.Int("HackType"));
     LogHackName(hack_, log_, QStringLiteral("BEGIN Installation"));
     return true;
 }
@@ -204,7 +203,7 @@ bool InstallationRun::PrepareOutputFolder()
 bool InstallationRun::InstallHack(bool stageSupportFiles)
 {
     HackPart& part = parts_.back();
-    ModPass pass(state_, part.hackNum, host_, log_, workFolder_, state_.SourceDir, saved_);
+    ModPass pass(state_, part.hackNum, layout_, host_, log_, workFolder_, state_.SourceDir, saved_);
     pass.StartWriteBack();
     if (!pass.Run())
         return false;
@@ -216,7 +215,7 @@ bool InstallationRun::InstallHack(bool stageSupportFiles)
     SupportFileWrite intoWorkFolder;
     if (stageSupportFiles)
         intoWorkFolder = [this](const QString& relative, Recordset& files) { StageSupportFile(relative, files); };
-    if (!WriteSupportFiles(state_, part.hackNum, log_, intoWorkFolder))
+    if (!WriteSupportFiles(state_, part.hackNum, layout_, log_, intoWorkFolder))
         part.allWritten = false;
     return true;
 }

@@ -67,6 +67,7 @@ struct ModPass::FileWork
 
 ModPass::ModPass(AppState& state,
                  int hackNum,
+                 BoardLayout layout,
                  InstallationHost& host,
                  LogSink& log,
                  QString workFolder,
@@ -75,6 +76,7 @@ ModPass::ModPass(AppState& state,
                  BoardFileCache* cache)
     : state_(state)
     , hackNum_(hackNum)
+    , layout_(std::move(layout))
     , host_(host)
     , log_(log)
     , workFolder_(std::move(workFolder))
@@ -111,7 +113,7 @@ bool ModPass::Run()
     ModReader reader(mods);
     mods.MoveFirst();
     for (int index = 0; index < modCount_ && !mods.EOF(); ++index, mods.MoveNext()) {
-        const ModTarget& target = reader.Target(state_);
+        const ModTarget& target = reader.Target(layout_);
         if (only_ && !only_->contains(target.relativePath))
             continue;
         if (!next.mods.empty()

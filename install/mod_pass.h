@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/board_directories.h"
 #include "engine/mod_target.h"
 #include "engine/modification_engine.h"
 
@@ -30,12 +31,11 @@ struct ModResult
 };
 
 // The heart of an installation: the mods of the hack `hackNum` applied file by file. Each board file is
-// located below its location folder in the output folder first when the host asks for it, then
-// below `sourceRoot`, loaded into a work buffer, changed by its mods in ModOrder order and saved
-// into the flat work folder (one numbered file per board file) with the host's line ends. A file
-// already in `saved` (a working copy that an earlier pass of the same run or an earlier trial
-// left) is loaded from there, so it keeps the changes made to it before. With a cache, a file of
-// the board is read through it.
+// located below its location folder (in the hack's board `layout`) in the output folder first when the host asks for
+// it, then below `sourceRoot`, loaded into a work buffer, changed by its mods in ModOrder order and saved into the flat
+// work folder (one numbered file per board file) with the host's line ends. A file already in `saved` (a working copy
+// that an earlier pass of the same run or an earlier trial left) is loaded from there, so it keeps the changes made to
+// it before. With a cache, a file of the board is read through it.
 //
 // Board files are worked on side by side on a few threads; the log, the host and the results hear
 // of each file in the order of the mods, as if the files had been done one after the other. The
@@ -45,6 +45,7 @@ class ModPass
 public:
     ModPass(AppState& state,
             int hackNum,
+            BoardLayout layout,
             InstallationHost& host,
             LogSink& log,
             QString workFolder,
@@ -81,6 +82,7 @@ private:
 
     AppState& state_;
     const int hackNum_;
+    const BoardLayout layout_;
     InstallationHost& host_;
     LogSink& log_;
     const QString workFolder_;

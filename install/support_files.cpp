@@ -14,7 +14,8 @@
 
 namespace zp {
 
-bool WriteSupportFiles(AppState& state, int hackNum, LogSink& log, const SupportFileWrite& elsewhere)
+bool WriteSupportFiles(
+    AppState& state, int hackNum, const BoardLayout& layout, LogSink& log, const SupportFileWrite& elsewhere)
 {
     Recordset files(state.Connection);
     files.Open(sql::SelectHackFilesOf + QString::number(hackNum) + sql::OrderByFileName);
@@ -46,7 +47,7 @@ bool WriteSupportFiles(AppState& state, int hackNum, LogSink& log, const Support
     for (int i = 0; i < count && !files.EOF(); ++i, files.MoveNext()) {
         const QString name = files.Text("FileName");
         const QString directory
-            = ResolveSupportFileDirectory(state, LocationIndex(files.Value("Location")), files.Value("CustomDir"));
+            = ResolveSupportFileDirectory(layout, LocationIndex(files.Value("Location")), files.Value("CustomDir"));
         const QString relative = directory + u'/' + name;
         auto fail = [&](const QString& comment, const QString& description) {
             allWritten = false;

@@ -31,17 +31,18 @@ bool TrialInstallation::Run(AppState& state, int hackNum, InstallationHost& host
         mods_.clear();
         return false;
     }
-    const HackTypeScope hackType(state, hack.Int("HackType"));
+    const BoardLayout layout = LayoutOf(state, hack.Int("HackType"));
     LogHackName(hack, log, QStringLiteral("BEGIN Installation"));
-    ModPass pass(state, hackNum, host, log, folder_->path(), sourceRoot_, saved_, cache_);
+    ModPass pass(state, hackNum, layout, host, log, folder_->path(), sourceRoot_, saved_, cache_);
     if (limit_)
         pass.LimitTo(&*limit_);
     const bool any = pass.Run();
     mods_ = pass.Results();
     if (!any)
         return false;
-    WriteSupportFiles(
-        state, hackNum, log, [this](const QString& relative, Recordset& files) { WriteSupportFile(relative, files); });
+    WriteSupportFiles(state, hackNum, layout, log, [this](const QString& relative, Recordset& files) {
+        WriteSupportFile(relative, files);
+    });
     for (const auto& [relative, workFile] : saved_) {
         const auto origin = pass.Origins().find(relative);
         Keep(relative, origin != pass.Origins().end() ? origin->second : QString(), workFile, false);

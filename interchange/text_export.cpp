@@ -64,7 +64,7 @@ QString DataText(const Recordset& mod, const char* field)
     return mod.IsNull(field) ? QString("Null") : mod.Text(field);
 }
 
-void AppendMod(TextLines& out, const AppState& state, const Recordset& mod)
+void AppendMod(TextLines& out, const BoardLayout& layout, const Recordset& mod)
 {
     const int action = ActionCodeOf(mod.Value("ActionType"));
     const QString instance = mod.IsNull("ModInst") ? QString()
@@ -72,7 +72,7 @@ void AppendMod(TextLines& out, const AppState& state, const Recordset& mod)
                                                    : QString::number(mod.Int("ModInst"));
     out << "[> BEGIN MOD <]"
         << "Filename: " + mod.Text("FileName")
-        << "Location: " + ResolveModDirectory(state, LocationIndex(mod.Value("PrimaryDir")), mod.Value("ExtendDir"))
+        << "Location: " + ResolveModDirectory(layout, LocationIndex(mod.Value("PrimaryDir")), mod.Value("ExtendDir"))
         << "Action: " + ActionName(action) << "Instance: " + instance << "Comment: " + mod.Text("Comment");
     out << Dashes24 << "Old Data:" << Dashes24 << DataText(mod, "OldData") << "";
     out << Dashes24 << "New Data:" << Dashes24 << DataText(mod, "NewData") << "";
@@ -80,14 +80,15 @@ void AppendMod(TextLines& out, const AppState& state, const Recordset& mod)
         << "";
 }
 
-QString SupportFileLocation(const AppState& state, const Recordset& file)
+QString SupportFileLocation(const BoardLayout& layout, const Recordset& file)
 {
-    return ResolveTextExportDirectory(state, LocationIndex(file.Value("Location")), file.Value("CustomDir"));
+    return ResolveTextExportDirectory(layout, LocationIndex(file.Value("Location")), file.Value("CustomDir"));
 }
 
-// The text of the mods and support files of the hack whose HackInfo row `info` holds; `files`
-// holds its support files.
-QString HackText(AppState& state, const Recordset& info, Recordset& files, const QString& header)
+// The text of the mods and support files of the hack whose HackInfo row `info` holds, in the
+// folders of its board `layout`; `files` holds its support files.
+QString
+HackText(AppState& state, const BoardLayout& layout, const Recordset& info, Recordset& files, const QString& header)
 {
     const QString num = QString::number(info.Int("HackNum"));
     TextLines out;
@@ -101,24 +102,24 @@ QString HackText(AppState& state, const Recordset& info, Recordset& files, const
     Recordset mods(state.Connection);
     mods.Open(sql::SelectHackDataOf + num + sql::OrderByFileNameUpper);
     for (mods.MoveFirst(); !mods.EOF(); mods.MoveNext())
-        AppendMod(out, state, mods);
+        AppendMod(out, layout, mods);
 
     if (files.RecordCount() > 0) {
         out << "[Support Files]";
         for (files.MoveFirst(); !files.EOF(); files.MoveNext())
-            out << "Filename: " + files.Text("FileName") << "Location: " + SupportFileLocation(state, files) << "";
+            out << "Filename: " + files.Text("FileName") << "Location: " + SupportFileLocation(layout, files) << "";
     }
     return out.Text();
 }
 
 // Each support file of `files` into its folder below the export folder; one whose folder cannot be
 // made (or would lie outside the export folder, or behind a symbolic link) is skipped with its message.
-int WriteSupportFiles(AppState& state, Recordset& files, const QString& folder)
+int WriteSupportFiles(AppState& state, const BoardLayout& layout, Recordset& files, const QString& folder)
 {
     int skipped = 0;
     for (files.MoveFirst(); !files.EOF(); files.MoveNext()) {
         const QString name = files.Text("FileName");
-        const QString location = SupportFileLocation(state, files);
+        const QString location = SupportFileLocation(layout, files);
         std::optional<QString> target = JoinInsideRoot(folder, location);
         if (!target || !IsPlainFileName(name) || !LinkOnTheWay(folder, location + "/" + name).isEmpty()
             || (!DirExists(*target) && !MakePath(*target))) {
@@ -177,14 +178,13 @@ ExportResult TextExport(AppState& state, const TextExportRequest& request, const
     try {
         if (!IsPlainFileName(request.name + ".txt"))
             throw std::runtime_error("the name is not a file name");
-        // The folders of the hack's type, for this export only.
-        const HackTypeScope hackType(state, hack.Int("HackType"));
+        const BoardLayout layout = LayoutOf(state, hack.Int("HackType"));
         const QString header = TextExportHeader(when);
         WriteTextFile(state, folder, "README.TXT", ReadmeText(hack, header));
         Recordset files(state.Connection);
         files.Open(sql::SelectHackFilesOf + QString::number(request.hackNum) + sql::OrderByFileName);
-        WriteTextFile(state, folder, request.name + ".txt", HackText(state, hack, files, header));
-        result.skippedFiles = WriteSupportFiles(state, files, folder);
+        WriteTextFile(state, folder, request.name + ".txt", HackText(state, layout, hack, files, header));
+        result.skippedFiles = WriteSupportFiles(state, layout, files, folder);
     } catch (const std::exception& e) {
         ShowExportWriteError(dialogs, QString::fromStdString(e.what()));
         return result;

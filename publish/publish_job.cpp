@@ -453,12 +453,12 @@ std::optional<std::vector<PublishFile>> InstalledFiles(AppState& state, int hack
     Recordset hack(state.Connection);
     if (!OpenHackRow(hack, hackNum))
         return std::nullopt;
-    const HackTypeScope hackType(state, hack.Int("HackType"));
+    const BoardLayout layout = LayoutOf(state, hack.Int("HackType"));
     std::map<QString, PublishFile> files;
     Recordset mods(state.Connection);
     mods.ReOpen(sql::SelectHackDataOf + QString::number(hackNum) + sql::OrderByFileNameModOrder);
     for (mods.MoveFirst(); mods.RecordCount() > 0 && !mods.EOF(); mods.MoveNext()) {
-        const ModTarget target = ModTargetFrom(state, mods);
+        const ModTarget target = ModTargetFrom(layout, mods);
         if (target.insideRoot)
             AddFile(files, target.relativePath, LocationIndex(mods.Value("PrimaryDir")));
     }
@@ -466,7 +466,7 @@ std::optional<std::vector<PublishFile>> InstalledFiles(AppState& state, int hack
     support.ReOpen(sql::SelectHackFilesOf + QString::number(hackNum) + sql::OrderByFileName);
     for (support.MoveFirst(); support.RecordCount() > 0 && !support.EOF(); support.MoveNext()) {
         const int location = LocationIndex(support.Value("Location"));
-        const QString folder = ResolveSupportFileDirectory(state, location, support.Value("CustomDir"));
+        const QString folder = ResolveSupportFileDirectory(layout, location, support.Value("CustomDir"));
         AddFile(files, folder + u'/' + support.Text("FileName"), location);
     }
     std::vector<PublishFile> list;

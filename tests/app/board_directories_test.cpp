@@ -22,7 +22,10 @@ protected:
     {
         state.CurrentHackType = qint16(hackType);
         LoadDirectoryTable(state);
+        layout = CurrentLayout(state);
     }
+
+    BoardLayout layout;
 };
 
 } // namespace
@@ -37,6 +40,10 @@ TEST_F(BoardDirectoriesTest, TableLayoutFollowsTheHackType)
     UseType(0);
     EXPECT_EQ(state.DirectoryTable,
               QStringList({"cgi-bin", "", "", "", "templates", ""})); // shrinks to six, entry 5 empty
+    // A job's layout of another type leaves the hack list's as it was.
+    EXPECT_EQ(LayoutOf(state, 1).directories.value(7), "attach");
+    EXPECT_EQ(LayoutOf(state, 5).directories, QStringList());
+    EXPECT_EQ(state.CurrentHackType, 0);
     UseType(5);
     EXPECT_EQ(state.DirectoryTable.size(), 6); // another type leaves the table as it was
     EXPECT_EQ(LocationNames(1).value(4), "Images/Smilies");
@@ -47,34 +54,34 @@ TEST_F(BoardDirectoriesTest, ModDirectoryRules)
 {
     Configure({{"ubbCGIDir", "cgi-bin"}, {"vbImagesDir", "images"}, {"vbModDir", "a\\b"}});
     UseType(1);
-    EXPECT_EQ(ResolveModDirectory(state, 3, "/avatars/"), "images/avatars");
-    EXPECT_EQ(ResolveModDirectory(state, 3, QVariant()), "images");
-    EXPECT_EQ(ResolveModDirectory(state, 2, "\\c\\"), "a/b/c");
-    EXPECT_EQ(ResolveModDirectory(state, 0, "\\"), ""); // empty folder, single separator
-    EXPECT_EQ(ResolveModDirectory(state, 0, "//x//"), "/x/"); // one separator at each end only
-    EXPECT_EQ(ResolveModDirectory(state, 8, "sub"), "");
+    EXPECT_EQ(ResolveModDirectory(layout, 3, "/avatars/"), "images/avatars");
+    EXPECT_EQ(ResolveModDirectory(layout, 3, QVariant()), "images");
+    EXPECT_EQ(ResolveModDirectory(layout, 2, "\\c\\"), "a/b/c");
+    EXPECT_EQ(ResolveModDirectory(layout, 0, "\\"), ""); // empty folder, single separator
+    EXPECT_EQ(ResolveModDirectory(layout, 0, "//x//"), "/x/"); // one separator at each end only
+    EXPECT_EQ(ResolveModDirectory(layout, 8, "sub"), "");
     UseType(0);
-    EXPECT_EQ(ResolveModDirectory(state, 5, "sub"), ""); // one past the UBB list
-    EXPECT_EQ(ResolveModDirectory(state, 7, "sub"), ""); // outside the UBB list: the root
-    EXPECT_EQ(ResolveModDirectory(state, 0, "sub"), "cgi-binsub");
+    EXPECT_EQ(ResolveModDirectory(layout, 5, "sub"), ""); // one past the UBB list
+    EXPECT_EQ(ResolveModDirectory(layout, 7, "sub"), ""); // outside the UBB list: the root
+    EXPECT_EQ(ResolveModDirectory(layout, 0, "sub"), "cgi-binsub");
 }
 
 TEST_F(BoardDirectoriesTest, SupportFileDirectoryForInstallAndTextExport)
 {
     Configure({{"ubbCGIDir", "cgi-bin"}, {"vbImagesDir", "images/"}});
     UseType(0);
-    EXPECT_EQ(ResolveSupportFileDirectory(state, 0, "sub"), "cgi-bin/sub");
-    EXPECT_EQ(ResolveTextExportDirectory(state, 0, "sub"), "cgi-bin/sub");
-    EXPECT_EQ(ResolveSupportFileDirectory(state, 1, "a/b"), "/a/b"); // empty folder: leading separator
-    EXPECT_EQ(ResolveSupportFileDirectory(state, 0, QVariant()), "cgi-bin/");
-    EXPECT_EQ(ResolveSupportFileDirectory(state, 7, "x"), "/x"); // not in the UBB table
-    EXPECT_EQ(ResolveSupportFileDirectory(state, 8, "x"), "");
-    EXPECT_EQ(ResolveTextExportDirectory(state, 7, "x"), "x"); // where the installer puts it
+    EXPECT_EQ(ResolveSupportFileDirectory(layout, 0, "sub"), "cgi-bin/sub");
+    EXPECT_EQ(ResolveTextExportDirectory(layout, 0, "sub"), "cgi-bin/sub");
+    EXPECT_EQ(ResolveSupportFileDirectory(layout, 1, "a/b"), "/a/b"); // empty folder: leading separator
+    EXPECT_EQ(ResolveSupportFileDirectory(layout, 0, QVariant()), "cgi-bin/");
+    EXPECT_EQ(ResolveSupportFileDirectory(layout, 7, "x"), "/x"); // not in the UBB table
+    EXPECT_EQ(ResolveSupportFileDirectory(layout, 8, "x"), "");
+    EXPECT_EQ(ResolveTextExportDirectory(layout, 7, "x"), "x"); // where the installer puts it
     UseType(1);
-    EXPECT_EQ(ResolveSupportFileDirectory(state, 3, "\\smilies"), "images//smilies");
-    EXPECT_EQ(ResolveSupportFileDirectory(state, 3, "/a/b/"), "images///a/b/");
-    EXPECT_EQ(ResolveTextExportDirectory(state, 3, "a/b/"), "images/a/b");
-    EXPECT_EQ(ResolveTextExportDirectory(state, 3, "\\smilies\\x"), "images/smilies/x");
+    EXPECT_EQ(ResolveSupportFileDirectory(layout, 3, "\\smilies"), "images//smilies");
+    EXPECT_EQ(ResolveSupportFileDirectory(layout, 3, "/a/b/"), "images///a/b/");
+    EXPECT_EQ(ResolveTextExportDirectory(layout, 3, "a/b/"), "images/a/b");
+    EXPECT_EQ(ResolveTextExportDirectory(layout, 3, "\\smilies\\x"), "images/smilies/x");
 }
 
 TEST(JoinInsideRootTest, StaysBelowTheRoot)

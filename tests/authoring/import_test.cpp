@@ -166,6 +166,7 @@ TEST_F(ImportTest, TheTextExportReadsBackAsTheSameHack)
     SelectHack(hack);
     const QString folder = home.filePath("export");
     ASSERT_EQ(StartTextExport(state, {state.CurrentHackNum, folder, "roundtrip"}).outcome, ExportOutcome::Finished);
+    SelectHack(AddHack("Selected meanwhile", 1)); // another board type, other location folders
 
     RecordRequest request = Request();
     request.info = HackInfoFields();

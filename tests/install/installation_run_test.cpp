@@ -730,6 +730,29 @@ TEST_F(InstallationRunTest, NullAndUnlistedLocationsMeanTheBoardRootEverywhere)
     EXPECT_EQ(text.count("\r\nLocation: \r\n"), 4);
 }
 
+TEST_F(InstallationRunTest, EveryJobUsesTheFoldersOfItsOwnHacksBoardType)
+{
+    // A vBulletin hack (Root = "forum") run while the list selects a UBB hack (CGI = "cgi-bin").
+    Write(source + "/forum/index.php", "a");
+    const int vb = AddHack("Forum", 1);
+    AddMod(vb, 1, "index.php", 0, "", Replace, 1, "a", "b");
+    AddSupportFile(vb, "vb.txt", 0, "", "1");
+    SelectHack(AddHack("Classic"));
+
+    EXPECT_EQ(RunInstallation(state, vb, host, log), InstallOutcome::Completed);
+    EXPECT_EQ(FilesBelow(output), QStringList({"forum/index.php", "forum/vb.txt"}));
+    TrialInstallation trial(source);
+    ASSERT_TRUE(trial.Run(state, vb, host, log));
+    EXPECT_EQ(trial.Files().back().relativePath, "forum/index.php");
+    EXPECT_TRUE(RunAnalysis(state, vb, log));
+    EXPECT_FALSE(log.AnyRed());
+    StartTextExport(state, {vb, home.filePath("text"), "forum"});
+    EXPECT_TRUE(Exists(home.filePath("text/forum/vb.txt")));
+    EXPECT_EQ(QString::fromLatin1(Read(home.filePath("text/forum.txt"))).count("\r\nLocation: forum\r\n"), 2);
+    EXPECT_EQ(state.CurrentHackType, 0);
+    EXPECT_EQ(state.DirectoryTable.value(0), "cgi-bin");
+}
+
 TEST(LogRowTest, CommandLineCellsEscapeTabsAndLineBreaks)
 {
     EXPECT_EQ(FormatLogRow(Row("a\tb.gif", "Write", "", "one\r\ntwo\n", true)), "!a\\tb.gif\tWrite\t\tone\\r\\ntwo\\n");

@@ -210,11 +210,11 @@ TEST_F(PublishTest, RevertPutsTheServersFilesBackAndRemovesThoseItCreated)
     EXPECT_EQ(RevertPublish(state, shoutbox, server, connect, name, false, log), RevertPublishOutcome::AlreadyReverted);
 }
 
-// Both jobs are handed their hack: another one selected meanwhile changes nothing, and a hack
-// deleted meanwhile is reported and nothing is sent or put back.
+// Both jobs are handed their hack: another one selected meanwhile, of another board type, changes
+// nothing, and a hack deleted meanwhile is reported and nothing is sent or put back.
 TEST_F(PublishTest, PublishAndRevertActOnTheHackTheyAreHanded)
 {
-    SelectHack(AddHack("Another"));
+    SelectHack(AddHack("Another", 1)); // a vBulletin hack: other location folders
     ASSERT_EQ(Publish(), PublishOutcome::Done);
     EXPECT_TRUE(log.rows.front().Description.contains("Shoutbox"));
     const QString name = ListPublishBackups(home.path(), shoutbox, "live").at(0).name;
