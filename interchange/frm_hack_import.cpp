@@ -1,6 +1,10 @@
 #include "interchange/frm_hack_import.h"
 
 #include "app/app_state.h"
+#include "app/common.h"
+#include "app/dialogs.h"
+#include "database/recordset.h"
+#include "database/sql.h"
 #include "interchange/hack_import.h"
 #include "widgets/main_frame.h"
 #include "widgets/window_helpers.h"
@@ -15,6 +19,47 @@
 #include <memory>
 
 namespace zp {
+
+namespace {
+
+// The file text the window starts with: diagImportPath, else the program folder.
+QString LoadImportFile(AppState& state)
+{
+    Recordset& config = *state.ConfigRecordset;
+    if (!config.IsOpen())
+        config.Open(sql::SelectConfig);
+    if (config.RecordCount() > 0 && !config.IsNull("diagImportPath"))
+        return config.Text("diagImportPath");
+    return state.ProgramFolder;
+}
+
+// The "..." button: asks for a hack file through state.dialogs. Returns the chosen path, or
+// `current` when the user cancelled or chose a file that does not exist (with its message).
+QString ChooseImportFile(AppState& state, const QString& current)
+{
+    Recordset& config = *state.ConfigRecordset;
+    if (!config.IsOpen())
+        config.Open(sql::SelectConfig);
+    FileDialogOptions options;
+    options.title = "Import Zenpatch File";
+    // The captions as the program has always shown them, each with its patterns apart.
+    options.filter = "All Files (*.*) (*);;Zenpatch Files (*.zpx,*.zpp) (*.zpx *.zpp)";
+    options.filterIndex = 1;
+    options.defaultExt = "zpx";
+    options.initialDir = config.RecordCount() > 0 ? config.Text("diagImportPath") : QString();
+    options.fileMustExist = true;
+    QStringList chosen = state.dialogs.openFiles(options);
+    if (chosen.isEmpty())
+        return current;
+    if (!FileExists(chosen.first())) {
+        state.dialogs.messageBox(
+            "Either the filename or path could not be found.", "Find/Path Not Found", MsgButtons::OK, MsgIcon::None);
+        return current;
+    }
+    return chosen.first();
+}
+
+} // namespace
 
 frmHackImport::frmHackImport(AppState& state, QWidget* parent)
     : InterchangeDialog(state, parent)

@@ -174,44 +174,6 @@ ImportOutcome ImportInto(
     return ImportOutcome::Imported;
 }
 
-} // namespace
-
-QString LoadImportFile(AppState& state)
-{
-    Recordset& config = *state.ConfigRecordset;
-    if (!config.IsOpen())
-        config.Open(sql::SelectConfig);
-    if (config.RecordCount() > 0 && !config.IsNull("diagImportPath"))
-        return config.Text("diagImportPath");
-    return state.ProgramFolder;
-}
-
-QString ChooseImportFile(AppState& state, const QString& current)
-{
-    Recordset& config = *state.ConfigRecordset;
-    if (!config.IsOpen())
-        config.Open(sql::SelectConfig);
-    FileDialogOptions options;
-    options.title = "Import Zenpatch File";
-    // The captions as the program has always shown them, each with its patterns apart.
-    options.filter = "All Files (*.*) (*);;Zenpatch Files (*.zpx,*.zpp) (*.zpx *.zpp)";
-    options.filterIndex = 1;
-    options.defaultExt = "zpx";
-    options.initialDir = config.RecordCount() > 0 ? config.Text("diagImportPath") : QString();
-    options.fileMustExist = true;
-    QStringList chosen = state.dialogs.openFiles(options);
-    if (chosen.isEmpty())
-        return current;
-    if (!FileExists(chosen.first())) {
-        state.dialogs.messageBox(
-            "Either the filename or path could not be found.", "Find/Path Not Found", MsgButtons::OK, MsgIcon::None);
-        return current;
-    }
-    return chosen.first();
-}
-
-namespace {
-
 // The import proper, inside its job.
 ImportOutcome Import(AppState& state, const QString& path, FileEncoder* encoder, ImportDuplicate duplicate)
 {

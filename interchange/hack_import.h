@@ -27,13 +27,6 @@ int StoreHack(AppState& state, const UnpackedHack& hack, int replaced = 0);
 // The shared recordsets show the database as it now is (rows of a rolled-back store vanish).
 void RefreshRecordsets(AppState& state);
 
-// The file text the import window starts with: diagImportPath, else the program folder.
-QString LoadImportFile(AppState& state);
-
-// The "..." button: asks for a hack file through state.dialogs. Returns the chosen path, or
-// `current` when the user cancelled or chose a file that does not exist (with its message).
-QString ChooseImportFile(AppState& state, const QString& current);
-
 // Start Import: adds the hack of the hack file at `path` as a new hack, with its mods and support
 // files, in one transaction; nothing is added when any part of it fails. A hack whose name and
 // version are already in the catalogue is added beside it (Keep Both), or takes its rows in the

@@ -4,6 +4,7 @@
 #include "interchange_fixture.h"
 
 #include "database/recordset.h"
+#include "database/sql.h"
 
 #include <QDate>
 #include <QDir>
@@ -245,11 +246,11 @@ TEST_F(HackImport, VersionCheck)
 
 TEST_F(HackImport, AMissingFileIsReportedAndItsFolderRemembered)
 {
-    EXPECT_EQ(LoadImportFile(state), state.ProgramFolder); // nothing remembered yet
     EXPECT_EQ(ImportHackFile(state, Out("gone/none.zpx")), ImportOutcome::Stopped);
     EXPECT_EQ(MessageTexts(), QStringList {"Could not find file to import."});
     EXPECT_EQ(dialogs.messages[0].title, "Missing file");
-    EXPECT_EQ(LoadImportFile(state), Out("gone") + "/");
+    state.ConfigRecordset->ReOpen(sql::SelectConfig);
+    EXPECT_EQ(state.ConfigRecordset->Text("diagImportPath"), Out("gone") + "/");
     dialogs.messages.clear();
     EXPECT_EQ(ImportHackFile(state, ""), ImportOutcome::Stopped);
     EXPECT_EQ(MessageTexts(), QStringList {"Could not find file to import."});
@@ -278,18 +279,9 @@ TEST_F(HackImport, ADatabaseFailureHalfWayRollsEverythingBack)
     EXPECT_EQ(Count("HackData"), 0);
 }
 
-TEST_F(HackImport, StartUpImportAndFileDialog)
+TEST_F(HackImport, StartUpImport)
 {
     const QString path = HackFile(Block("h.zpx", Description()));
     EXPECT_EQ(ImportHackFileAtStartup(state, path), ImportOutcome::Imported);
     EXPECT_EQ(state.HackInfoRecordset->RecordCount(), 1);
-
-    dialogs.openResults.push_back({Out("vanished.zpx")});
-    EXPECT_EQ(ChooseImportFile(state, "kept"), "kept");
-    EXPECT_EQ(dialogs.messages.back().text, "Either the filename or path could not be found.");
-    EXPECT_EQ(dialogs.messages.back().title, "Find/Path Not Found");
-    dialogs.openResults.push_back({path});
-    EXPECT_EQ(ChooseImportFile(state, "kept"), path);
-    EXPECT_EQ(dialogs.fileDialogs.back().title, "Import Zenpatch File");
-    EXPECT_EQ(dialogs.fileDialogs.back().initialDir, Out() + "/");
 }

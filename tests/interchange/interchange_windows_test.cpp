@@ -197,6 +197,11 @@ TEST_F(InterchangeWindows, ImportStaysOpenAfterAStopAndClosesAfterTheImport)
     Run(window, [&] { window.cmdStartImport->click(); });
     EXPECT_TRUE(window.isVisible());
 
+    // A file that is gone by the time it is chosen leaves the text as it was.
+    dialogs.openResults.push_back({Out("vanished.zpx")});
+    window.cmdImpFile->click();
+    EXPECT_EQ(window.txtImpFile->text(), Out("notes.txt"));
+    EXPECT_EQ(dialogs.messages.back().title, "Find/Path Not Found");
     dialogs.openResults.push_back({hackFile});
     window.cmdImpFile->click();
     const FileDialogOptions& options = dialogs.fileDialogs.back();
@@ -210,6 +215,7 @@ TEST_F(InterchangeWindows, ImportStaysOpenAfterAStopAndClosesAfterTheImport)
     // The hack file holds the hack the catalogue has: the import asks, and keeps both by default.
     EXPECT_EQ(MessageTexts(),
               (QStringList {"This file does not appear to be a valid ZPX or ZPP file, import aborted.",
+                            "Either the filename or path could not be found.",
                             SameHackQuestion,
                             "Import Complete"}));
     EXPECT_FALSE(window.isVisible());
