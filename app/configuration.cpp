@@ -109,25 +109,24 @@ bool EndsWithFolder(const QString& path, const QString& folder)
 // The output folder is emptied before installs, so it must never be a folder that holds other data:
 // the root, a folder directly under it, the home or desktop folder, one that overlaps the source, or
 // one that holds the program folder or lies in a folder of it that Zenpatch fills and empties.
-std::optional<ConfigMessage>
-CheckFolderSafety(const QString& programFolder, const QString& source, const QString& output)
+std::optional<UserMessage> CheckFolderSafety(const QString& programFolder, const QString& source, const QString& output)
 {
     const QString out = CanonicalFolder(output);
     const QString home = CanonicalFolder(QDir::homePath());
     const QString desktop = CanonicalFolder(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
     if (out == QStringLiteral("/") || out.lastIndexOf(QLatin1Char('/')) == 0 || out == home || out == desktop)
-        return ConfigMessage {NotAsRootFolder, InvalidDirectory, MsgIcon::Critical};
+        return UserMessage {NotAsRootFolder, InvalidDirectory, MsgIcon::Critical};
     const std::optional<GuardedFolder> conflict = OutputFolderConflict(programFolder, source, output);
     if (!conflict)
         return std::nullopt;
     if (conflict->path == source)
-        return ConfigMessage {SameDirectories, InvalidDirectory, MsgIcon::None};
-    return ConfigMessage {QStringLiteral("The output folder %1 overlaps %2 (%3), where Zenpatch keeps the hack "
-                                         "database, its backups and its work files. The output folder is emptied "
-                                         "before installs: choose a folder of its own.")
-                              .arg(output, conflict->what, conflict->path),
-                          InvalidDirectory,
-                          MsgIcon::Critical};
+        return UserMessage {SameDirectories, InvalidDirectory, MsgIcon::None};
+    return UserMessage {QStringLiteral("The output folder %1 overlaps %2 (%3), where Zenpatch keeps the hack "
+                                       "database, its backups and its work files. The output folder is emptied "
+                                       "before installs: choose a folder of its own.")
+                            .arg(output, conflict->what, conflict->path),
+                        InvalidDirectory,
+                        MsgIcon::Critical};
 }
 
 } // namespace
@@ -142,33 +141,32 @@ QString ExpandHomeFolder(const QString& folder)
 
 // A folder is given by its full path (a relative one would depend on where the program was
 // started) and must not be an existing file.
-std::optional<ConfigMessage> CheckFolderForm(const QString& folder)
+std::optional<UserMessage> CheckFolderForm(const QString& folder)
 {
     if (!folder.startsWith(QLatin1Char('/')))
-        return ConfigMessage {QStringLiteral("Please enter the full path of the folder, for example /home/you/board."),
-                              InvalidDirectory,
-                              MsgIcon::Critical};
+        return UserMessage {QStringLiteral("Please enter the full path of the folder, for example /home/you/board."),
+                            InvalidDirectory,
+                            MsgIcon::Critical};
     if (QFileInfo(folder).isFile())
-        return ConfigMessage {
-            folder + QStringLiteral(" is a file, not a folder."), InvalidDirectory, MsgIcon::Critical};
+        return UserMessage {folder + QStringLiteral(" is a file, not a folder."), InvalidDirectory, MsgIcon::Critical};
     return std::nullopt;
 }
 
-std::optional<ConfigMessage> ValidateOptions(const QString& programFolder, const QString& source, const QString& output)
+std::optional<UserMessage> ValidateOptions(const QString& programFolder, const QString& source, const QString& output)
 {
     if (source == output)
-        return ConfigMessage {SameDirectories, InvalidDirectory, MsgIcon::None};
+        return UserMessage {SameDirectories, InvalidDirectory, MsgIcon::None};
     if (source.isEmpty())
-        return ConfigMessage {QStringLiteral("You must specify a Source directory before continuing."),
-                              QStringLiteral("Missing Source directory."),
-                              MsgIcon::Critical};
+        return UserMessage {QStringLiteral("You must specify a Source directory before continuing."),
+                            QStringLiteral("Missing Source directory."),
+                            MsgIcon::Critical};
     if (output.isEmpty())
-        return ConfigMessage {QStringLiteral("You must specify an Output directory before continuing."),
-                              QStringLiteral("Missing Output directory."),
-                              MsgIcon::Critical};
+        return UserMessage {QStringLiteral("You must specify an Output directory before continuing."),
+                            QStringLiteral("Missing Output directory."),
+                            MsgIcon::Critical};
     if (EndsWithFolder(output, QStringLiteral("desktop")) || EndsWithFolder(output, QStringLiteral("windows"))
         || EndsWithFolder(output, QStringLiteral("winnt")))
-        return ConfigMessage {NotAsRootFolder, InvalidDirectory, MsgIcon::Critical};
+        return UserMessage {NotAsRootFolder, InvalidDirectory, MsgIcon::Critical};
     for (const QString& folder : {source, output}) {
         if (auto refusal = CheckFolderForm(folder))
             return refusal;
@@ -207,7 +205,7 @@ std::optional<OptionsValues> LoadOptions(AppState& state)
     return OptionsFromRow(config);
 }
 
-std::optional<ConfigMessage> SaveOptions(AppState& state, const OptionsValues& options)
+std::optional<UserMessage> SaveOptions(AppState& state, const OptionsValues& options)
 {
     OptionsValues values = options;
     values.SourceDir = ExpandHomeFolder(values.SourceDir);

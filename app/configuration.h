@@ -23,30 +23,21 @@ struct OptionsValues
     QString cfgAuthComment, cfgPreComment, cfgPostComment;
 };
 
-// A message to show: text, title, icon (buttons are OK).
-struct ConfigMessage
-{
-    QString text;
-    QString title;
-    MsgIcon icon;
-};
-
 // Reads the Options values from the configuration row (defaults for Null); nothing when no row.
 std::optional<OptionsValues> LoadOptions(AppState& state);
 // Validates; on refusal returns the message and writes nothing. Otherwise creates both folders,
 // writes the row (Null for empty text), reloads the state's configuration and returns nothing.
 // A folder given as "~" or "~/..." is saved as the full path below the home folder.
-std::optional<ConfigMessage> SaveOptions(AppState& state, const OptionsValues& values);
+std::optional<UserMessage> SaveOptions(AppState& state, const OptionsValues& values);
 // The checks of a save alone: the message that refuses the source and output folders, if any
 // (besides the four checks of the dialog: a relative path, an existing file, an output folder
 // that would hold other data or overlap the program folder's own, see OutputFolderConflict).
-std::optional<ConfigMessage>
-ValidateOptions(const QString& programFolder, const QString& source, const QString& output);
+std::optional<UserMessage> ValidateOptions(const QString& programFolder, const QString& source, const QString& output);
 
 // A folder typed as "~" or "~/...": the full path below the home folder; any other text unchanged.
 QString ExpandHomeFolder(const QString& folder);
 // The refusal of a folder that is not given by its full path, or that is an existing file.
-std::optional<ConfigMessage> CheckFolderForm(const QString& folder);
+std::optional<UserMessage> CheckFolderForm(const QString& folder);
 
 // The columns the Options dialog edits, in writing order, and their values as text (for the
 // command line). SetOptionText returns false for an unknown column or a non-numeric integer.

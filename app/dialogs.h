@@ -22,6 +22,16 @@ enum class MsgButtons {
 enum class MsgIcon { None, Critical, Question, Exclamation, Information };
 enum class MsgAnswer { OK, Cancel, Yes, No, Retry, Save, Discard, Replace, KeepBoth };
 
+// A message that a job or a check hands back to its caller, which shows it (one OK button): the
+// core says what went wrong, the window or the command line shows it.
+struct UserMessage
+{
+    QString text;
+    QString title;
+    MsgIcon icon = MsgIcon::None;
+    bool operator==(const UserMessage&) const = default;
+};
+
 // What an open or save dialog is asked to show. An empty result means the user cancelled.
 struct FileDialogOptions
 {
@@ -59,5 +69,10 @@ public:
     // A password or a key's passphrase, typed into a masked box; nothing when the user cancelled.
     virtual std::optional<QString> askSecret(const QString& prompt, const QString& title) = 0;
 };
+
+inline void ShowMessage(Dialogs& dialogs, const UserMessage& message)
+{
+    dialogs.messageBox(message.text, message.title, MsgButtons::OK, message.icon);
+}
 
 } // namespace zp

@@ -264,8 +264,8 @@ void frmBoardCheck::AfterStore(const PortResult& result)
     if (!values)
         return;
     values->SourceDir = to;
-    if (const std::optional<ConfigMessage> refusal = SaveOptions(state_, *values))
-        state_.dialogs.messageBox(refusal->text, refusal->title, MsgButtons::OK, refusal->icon);
+    if (const std::optional<UserMessage> refusal = SaveOptions(state_, *values))
+        ShowMessage(state_.dialogs, *refusal);
 }
 
 void frmBoardCheck::CloseMerges()

@@ -38,14 +38,17 @@ QString ExportFolder(Session& session, const ParsedArguments& parsed)
     return folder;
 }
 
-// The exit status of an export: a stopped one is an error; a finished one that wrote nothing or
-// skipped a support file ran but failed.
-int ExportStatus(const Session& session, const ExportResult& result, const QString& written)
+// Shows the end of an export and gives its exit status: a stopped one is an error; a finished one
+// that wrote nothing (a hack without mods) or skipped a support file ran but failed.
+int ExportStatus(Session& session, const ExportResult& result, const QString& written)
 {
+    ShowExportEnd(session.dialogs, result);
     if (result.outcome == ExportOutcome::Stopped)
         Stopped(session, "export");
-    if (written.isEmpty())
+    if (written.isEmpty()) {
+        std::fprintf(stderr, "zenpatch-cli: the hack has no modifications, no hack file was written\n");
         return exitFailed;
+    }
     std::printf("%s\n", written.toUtf8().constData());
     return result.skippedFiles > 0 ? exitFailed : exitSuccess;
 }
@@ -60,8 +63,6 @@ int RunExportCommand(const GlobalOptions& options, const CommandArguments& args)
     ExportResult result = StartExport(
         session.state,
         {hackNum, ExportFolder(session, parsed), Required(parsed, "--name"), parsed.flag("--make-folder")});
-    if (result.outcome == ExportOutcome::Finished && result.hackFile.isEmpty())
-        std::fprintf(stderr, "zenpatch-cli: the hack has no modifications, no hack file was written\n");
     return ExportStatus(session, result, result.hackFile);
 }
 

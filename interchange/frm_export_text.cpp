@@ -63,9 +63,10 @@ void frmExportText::Start()
     QApplication::restoreOverrideCursor();
     cmdStartExport->setEnabled(true);
     txtExpFolder->setText(result.folder);
+    const bool openFolder = ShowExportEnd(state_.dialogs, result);
     if (result.outcome != ExportOutcome::Finished)
         return;
-    if (result.openFolder)
+    if (openFolder)
         OpenOutputFolder(result.folder);
     CloseWindow(this);
 }

@@ -53,11 +53,12 @@ void frmHackExport::Start()
             if (result->hackGone)
                 state_.dialogs.messageBox(
                     tr("This hack is no longer in the database."), windowTitle(), MsgButtons::OK, MsgIcon::Exclamation);
+            const bool openFolder = ShowExportEnd(state_.dialogs, *result);
             if (result->focusName)
                 txtHackFileName->setFocus();
             if (result->outcome != ExportOutcome::Finished)
                 return;
-            if (result->openFolder)
+            if (openFolder)
                 OpenOutputFolder(result->folder);
             accept();
         });

@@ -2,7 +2,6 @@
 
 #include "app/app_state.h"
 #include "app/common.h"
-#include "app/dialogs.h"
 #include "app/job_lock.h"
 #include "app/whole_file.h"
 #include "core/catalogue_operations.h"
@@ -102,7 +101,6 @@ WriteHackFile(AppState& state, const Recordset& hack, const QString& folder, con
 
 ExportResult Export(AppState& state, const ExportRequest& request)
 {
-    Dialogs& dialogs = state.dialogs;
     ExportResult result;
     result.folder = ExportFolderText(request.folder);
     const QString& folder = result.folder;
@@ -111,41 +109,37 @@ ExportResult Export(AppState& state, const ExportRequest& request)
         result.hackGone = true;
         return result;
     }
+    const auto stop = [&result](const UserMessage& message) {
+        result.messages.push_back(message);
+        return result;
+    };
 
-    if (request.name.isEmpty()) {
-        ShowMissingExportName(dialogs);
-        return result;
-    }
+    if (request.name.isEmpty())
+        return stop(MissingExportName);
     if (request.name.contains('.')) {
-        dialogs.messageBox("You cannot use any periods in the filename.  Remember not to add an extension.",
-                           "Invalid Filename!",
-                           MsgButtons::OK,
-                           MsgIcon::Critical);
         result.focusName = true;
-        return result;
+        return stop({"You cannot use any periods in the filename.  Remember not to add an extension.",
+                     "Invalid Filename!",
+                     MsgIcon::Critical});
     }
-    if (folder.isEmpty()) {
-        ShowMissingExportPath(dialogs);
-        return result;
-    }
-    if (!AcceptExportFolder(state, folder))
-        return result;
+    if (folder.isEmpty())
+        return stop(MissingExportPath);
+    if (const std::optional<UserMessage> refusal = ExportFolderRefusal(state, folder))
+        return stop(*refusal);
 
     const QString exchange = ExchangeFolder(state);
     try {
         SaveConfigText(state, "diagExportPath", folder);
-        if (!ExportFolderReady(dialogs, folder, request.makeFolder))
-            return result;
+        if (const std::optional<UserMessage> missing = PrepareExportFolder(folder, request.makeFolder))
+            return stop(*missing);
         if (!IsPlainFileName(request.name))
             throw std::runtime_error("the export name is not a file name");
         result.hackFile = WriteHackFile(state, hack, folder, request.name, request.encoder);
     } catch (const std::exception& e) {
         DeleteFolderTree(exchange);
-        ShowExportWriteError(dialogs, QString::fromStdString(e.what()));
-        return result;
+        return stop(ExportWriteError(QString::fromStdString(e.what())));
     }
 
-    result.openFolder = AskOpenOutputFolder(dialogs);
     DeleteFolderTree(exchange);
     result.outcome = ExportOutcome::Finished;
     return result;
@@ -159,6 +153,13 @@ ExportResult StartExport(AppState& state, const ExportRequest& request)
     result.folder = ExportFolderText(request.folder);
     RunAsJob(state, DatabaseUse::Writes, [&] { result = Export(state, request); });
     return result;
+}
+
+bool ShowExportEnd(Dialogs& dialogs, const ExportResult& result)
+{
+    for (const UserMessage& message : result.messages)
+        ShowMessage(dialogs, message);
+    return result.outcome == ExportOutcome::Finished && AskOpenOutputFolder(dialogs);
 }
 
 } // namespace zp

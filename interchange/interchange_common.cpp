@@ -26,20 +26,17 @@ QString ExportFolderText(const QString& typed)
     return WithoutTrailingSeparator(ExpandHomeFolder(typed));
 }
 
-bool AcceptExportFolder(const AppState& state, const QString& folder)
+std::optional<UserMessage> ExportFolderRefusal(const AppState& state, const QString& folder)
 {
-    std::optional<ConfigMessage> refusal = CheckFolderForm(folder);
-    if (!refusal) {
-        if (const std::optional<GuardedFolder> conflict = ExportFolderConflict(state, folder))
-            refusal = ConfigMessage {QString("%1 lies in %2 (%3), which Zenpatch empties: a hack exported there "
-                                             "would be deleted. Please choose another folder.")
-                                         .arg(folder, conflict->what, conflict->path),
-                                     "Invalid Directory",
-                                     MsgIcon::Critical};
-    }
-    if (refusal)
-        state.dialogs.messageBox(refusal->text, refusal->title, MsgButtons::OK, refusal->icon);
-    return !refusal;
+    if (std::optional<UserMessage> refusal = CheckFolderForm(folder))
+        return refusal;
+    if (const std::optional<GuardedFolder> conflict = ExportFolderConflict(state, folder))
+        return UserMessage {QString("%1 lies in %2 (%3), which Zenpatch empties: a hack exported there "
+                                    "would be deleted. Please choose another folder.")
+                                .arg(folder, conflict->what, conflict->path),
+                            "Invalid Directory",
+                            MsgIcon::Critical};
+    return std::nullopt;
 }
 
 QString LoadExportFolder(AppState& state)
@@ -55,50 +52,28 @@ QString LoadExportFolder(AppState& state)
     return QFileInfo(documents).isDir() ? documents : QDir::homePath();
 }
 
-void ShowMissingExportName(Dialogs& dialogs)
+const UserMessage MissingExportName {"You need to specify an export filename.", "Missing Export Name"};
+const UserMessage MissingExportPath {"You need to specify a directory to export to.", "Missing Path"};
+const UserMessage SupportFolderSkipped {"Unable to create support file directory, file skipped.", ProgramTitle};
+
+std::optional<UserMessage> PrepareExportFolder(const QString& folder, bool make)
 {
-    dialogs.messageBox("You need to specify an export filename.", "Missing Export Name", MsgButtons::OK, MsgIcon::None);
+    if (make && !DirExists(folder) && !MakePath(folder))
+        return UserMessage {"Unable to create export folder, process halted.", ProgramTitle};
+    if (!DirExists(folder))
+        return UserMessage {"Directory does not exist, cannot export file.", "Export Failed"};
+    return std::nullopt;
 }
 
-void ShowMissingExportPath(Dialogs& dialogs)
+UserMessage ExportFolderNotEmpty(const QString& folder)
 {
-    dialogs.messageBox("You need to specify a directory to export to.", "Missing Path", MsgButtons::OK, MsgIcon::None);
+    return {folder + " is not empty. Please choose an empty or new folder for the text export.", "Export Failed"};
 }
 
-bool ExportFolderReady(Dialogs& dialogs, const QString& folder, bool make)
-{
-    if (make && !DirExists(folder) && !MakePath(folder)) {
-        dialogs.messageBox(
-            "Unable to create export folder, process halted.", ProgramTitle, MsgButtons::OK, MsgIcon::None);
-        return false;
-    }
-    if (!DirExists(folder)) {
-        dialogs.messageBox(
-            "Directory does not exist, cannot export file.", "Export Failed", MsgButtons::OK, MsgIcon::None);
-        return false;
-    }
-    return true;
-}
-
-void ShowExportFolderNotEmpty(Dialogs& dialogs, const QString& folder)
-{
-    dialogs.messageBox(folder + " is not empty. Please choose an empty or new folder for the text export.",
-                       "Export Failed",
-                       MsgButtons::OK,
-                       MsgIcon::None);
-}
-
-void ShowExportWriteError(Dialogs& dialogs, const QString& reason)
+UserMessage ExportWriteError(const QString& reason)
 {
     const QString text = "There was an error writing the file.";
-    dialogs.messageBox(
-        reason.isEmpty() ? text : text + "\n\n" + reason, "Error Exporting File", MsgButtons::OK, MsgIcon::None);
-}
-
-void ShowSupportFolderError(Dialogs& dialogs)
-{
-    dialogs.messageBox(
-        "Unable to create support file directory, file skipped.", ProgramTitle, MsgButtons::OK, MsgIcon::None);
+    return {reason.isEmpty() ? text : text + "\n\n" + reason, "Error Exporting File"};
 }
 
 bool AskOpenOutputFolder(Dialogs& dialogs)

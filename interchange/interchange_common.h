@@ -1,36 +1,38 @@
 #pragma once
 
+#include "app/dialogs.h"
+
 #include <QString>
+#include <optional>
 
 namespace zp {
 
 struct AppState;
-class Dialogs;
 
 // The folder text without one trailing separator (the root folder "/" stays as it is).
 QString WithoutTrailingSeparator(QString folder);
 
 // The export folder as typed: "~" or "~/..." stands for the home folder; one trailing separator goes.
 QString ExportFolderText(const QString& typed);
-// Refuses, with a message that says why, an export folder that is not a full path, is a file, or
-// lies where Zenpatch deletes files (the output folder, the exchange and work folders): true when
-// the export may write there.
-bool AcceptExportFolder(const AppState& state, const QString& folder);
-// Creates the export folder when `make` is set and it is missing; true when it exists then, else
-// false after the message that says why.
-bool ExportFolderReady(Dialogs& dialogs, const QString& folder, bool make);
+// The refusal of an export folder that is not a full path, is a file, or lies where Zenpatch
+// deletes files (the output folder, the exchange and work folders); nothing when the export may
+// write there.
+std::optional<UserMessage> ExportFolderRefusal(const AppState& state, const QString& folder);
+// Creates the export folder when `make` is set and it is missing; the message that says why it is
+// not there otherwise.
+std::optional<UserMessage> PrepareExportFolder(const QString& folder, bool make);
 // The folder the export windows propose, one that exists: the last one an export used
 // (diagExportPath) while it is still there and acceptable, else the user's documents folder, else
 // the home folder.
 QString LoadExportFolder(AppState& state);
 
-// The messages that the export windows share.
-void ShowMissingExportName(Dialogs& dialogs);
-void ShowMissingExportPath(Dialogs& dialogs);
-void ShowExportFolderNotEmpty(Dialogs& dialogs, const QString& folder);
+// The messages that the exports share.
+extern const UserMessage MissingExportName;
+extern const UserMessage MissingExportPath;
+extern const UserMessage SupportFolderSkipped;
+UserMessage ExportFolderNotEmpty(const QString& folder);
 // "There was an error writing the file.", followed by the reason when one is known.
-void ShowExportWriteError(Dialogs& dialogs, const QString& reason);
-void ShowSupportFolderError(Dialogs& dialogs);
+UserMessage ExportWriteError(const QString& reason);
 // The question at the end of an export, and asking it: true for Yes.
 inline constexpr const char* OpenOutputFolderQuestion = "Would you like to open the output folder now?";
 bool AskOpenOutputFolder(Dialogs& dialogs);

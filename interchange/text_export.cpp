@@ -4,7 +4,6 @@
 #include "app/app_state.h"
 #include "app/board_directories.h"
 #include "app/common.h"
-#include "app/dialogs.h"
 #include "app/job_lock.h"
 #include "app/whole_file.h"
 #include "core/catalogue_operations.h"
@@ -113,25 +112,25 @@ HackText(AppState& state, const BoardLayout& layout, const Recordset& info, Reco
 }
 
 // Each support file of `files` into its folder below the export folder; one whose folder cannot be
-// made (or would lie outside the export folder, or behind a symbolic link) is skipped with its message.
-int WriteSupportFiles(AppState& state, const BoardLayout& layout, Recordset& files, const QString& folder)
+// made (or would lie outside the export folder, or behind a symbolic link) is skipped, with its
+// message in the result.
+void WriteSupportFiles(
+    AppState& state, const BoardLayout& layout, Recordset& files, const QString& folder, ExportResult& result)
 {
-    int skipped = 0;
     for (files.MoveFirst(); !files.EOF(); files.MoveNext()) {
         const QString name = files.Text("FileName");
         const QString location = SupportFileLocation(layout, files);
         std::optional<QString> target = JoinInsideRoot(folder, location);
         if (!target || !IsPlainFileName(name) || !LinkOnTheWay(folder, location + "/" + name).isEmpty()
             || (!DirExists(*target) && !MakePath(*target))) {
-            ShowSupportFolderError(state.dialogs);
-            ++skipped;
+            result.messages.push_back(SupportFolderSkipped);
+            ++result.skippedFiles;
             continue;
         }
         WriteWholeFile(state.ProgramFolder, folder, location + "/" + name, [&files](WholeFile& out) {
             files.ReadBlob("FileData", [&out](const QByteArray& chunk) { return out.Write(chunk); });
         });
     }
-    return skipped;
 }
 
 } // namespace
@@ -146,7 +145,6 @@ namespace {
 
 ExportResult TextExport(AppState& state, const TextExportRequest& request, const QDateTime& when)
 {
-    Dialogs& dialogs = state.dialogs;
     ExportResult result;
     result.folder = ExportFolderText(request.folder);
     const QString& folder = result.folder;
@@ -155,25 +153,23 @@ ExportResult TextExport(AppState& state, const TextExportRequest& request, const
         result.hackGone = true;
         return result;
     }
+    const auto stop = [&result](const UserMessage& message) {
+        result.messages.push_back(message);
+        return result;
+    };
 
-    if (request.name.isEmpty()) {
-        ShowMissingExportName(dialogs);
-        return result;
-    }
-    if (folder.isEmpty()) {
-        ShowMissingExportPath(dialogs);
-        return result;
-    }
-    if (!AcceptExportFolder(state, folder))
-        return result;
-    if (!ExportFolderReady(dialogs, folder, true))
-        return result;
+    if (request.name.isEmpty())
+        return stop(MissingExportName);
+    if (folder.isEmpty())
+        return stop(MissingExportPath);
+    if (const std::optional<UserMessage> refusal = ExportFolderRefusal(state, folder))
+        return stop(*refusal);
+    if (const std::optional<UserMessage> missing = PrepareExportFolder(folder, true))
+        return stop(*missing);
     // The export writes into a fresh folder: files of an earlier export (or anything else) would
     // mix with this hack's, and nothing that this export did not write may be deleted.
-    if (!QDir(folder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
-        ShowExportFolderNotEmpty(dialogs, folder);
-        return result;
-    }
+    if (!QDir(folder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System))
+        return stop(ExportFolderNotEmpty(folder));
 
     try {
         if (!IsPlainFileName(request.name + ".txt"))
@@ -184,13 +180,11 @@ ExportResult TextExport(AppState& state, const TextExportRequest& request, const
         Recordset files(state.Connection);
         files.Open(sql::SelectHackFilesOf + QString::number(request.hackNum) + sql::OrderByFileName);
         WriteTextFile(state, folder, request.name + ".txt", HackText(state, layout, hack, files, header));
-        result.skippedFiles = WriteSupportFiles(state, layout, files, folder);
+        WriteSupportFiles(state, layout, files, folder, result);
     } catch (const std::exception& e) {
-        ShowExportWriteError(dialogs, QString::fromStdString(e.what()));
-        return result;
+        return stop(ExportWriteError(QString::fromStdString(e.what())));
     }
 
-    result.openFolder = AskOpenOutputFolder(dialogs);
     result.outcome = ExportOutcome::Finished;
     return result;
 }

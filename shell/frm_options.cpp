@@ -303,9 +303,9 @@ void frmOptions::BrowseInto(QLineEdit* box, const QString& title)
 
 void frmOptions::Save()
 {
-    const std::optional<ConfigMessage> refusal = SaveOptions(state_, Values());
+    const std::optional<UserMessage> refusal = SaveOptions(state_, Values());
     if (refusal) {
-        state_.dialogs.messageBox(refusal->text, refusal->title, MsgButtons::OK, refusal->icon);
+        ShowMessage(state_.dialogs, *refusal);
         return;
     }
     accept();

@@ -53,8 +53,11 @@ TEST_F(HackExport, WritesTheGoldenPackageTextAsOneZlibStream)
     EXPECT_TRUE(file.startsWith("\x78\x9C"));
     EXPECT_TRUE(Expand(result.hackFile) == GoldenBytes("logohack_package.txt"));
     EXPECT_EQ(DescriptionIn(result.hackFile), GoldenBytes("logohack_description.zpx"));
+    // The job asks nothing; its caller asks about the folder.
+    EXPECT_TRUE(result.messages.empty());
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_FALSE(ShowExportEnd(dialogs, result));
     EXPECT_EQ(MessageTexts(), QStringList {"Would you like to open the output folder now?"});
-    EXPECT_FALSE(result.openFolder);
     EXPECT_FALSE(QDir(ExchangeFolder()).exists());
 }
 
@@ -64,7 +67,7 @@ TEST_F(HackExport, WithoutSupportFilesWritesAZpxOfOneBlock)
     dialogs.answers.push_back(MsgAnswer::Yes);
     ExportResult result = Export();
     EXPECT_EQ(result.hackFile, Out("logohack.zpx"));
-    EXPECT_TRUE(result.openFolder);
+    EXPECT_TRUE(ShowExportEnd(dialogs, result));
     QByteArray text = Expand(result.hackFile).value_or(QByteArray());
     EXPECT_EQ(text.count("[ZPKSTARTFILE]|"), 1);
     EXPECT_TRUE(text.startsWith("[ZPKSTARTFILE]|logohack.zpx\r\n"));
@@ -140,15 +143,15 @@ TEST_F(HackExport, RefusedInput)
     };
     WriteBytes(Out("file"), "not a folder");
     for (const Case& c : cases) {
-        dialogs.messages.clear();
         ExportResult result = StartExport(state, {state.CurrentHackNum, c.folder, c.name, c.make});
         EXPECT_EQ(result.outcome, ExportOutcome::Stopped);
-        ASSERT_EQ(dialogs.messages.size(), 1u);
-        EXPECT_EQ(dialogs.messages[0].text, c.text);
-        EXPECT_EQ(dialogs.messages[0].title, c.title);
-        EXPECT_EQ(dialogs.messages[0].icon, c.icon);
-        EXPECT_EQ(dialogs.messages[0].buttons, MsgButtons::OK);
+        EXPECT_EQ(result.messages, std::vector<UserMessage>({{c.text, c.title, c.icon}})) << c.text;
     }
+    // Its caller shows the message with one OK button, and asks nothing after a stop.
+    dialogs.messages.clear();
+    EXPECT_FALSE(ShowExportEnd(dialogs, StartExport(state, {state.CurrentHackNum, "", "n", false})));
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].buttons, MsgButtons::OK);
     EXPECT_EQ(QDir(Out()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList {"file"});
 }
 
@@ -182,18 +185,18 @@ TEST_F(HackExport, NeverIntoAFolderAnInstallEmptiesNorARelativeOne)
     EXPECT_EQ(LoadExportFolder(state), Out("home"));
 
     for (const QString& refused : {state.OutputDir, state.OutputDir + "/hacks", ExchangeFolder()}) {
-        dialogs.messages.clear();
-        EXPECT_EQ(Export("n", refused, true).outcome, ExportOutcome::Stopped);
-        ASSERT_EQ(dialogs.messages.size(), 1u);
-        EXPECT_TRUE(dialogs.messages[0].text.startsWith(refused + " lies in the "));
-        EXPECT_TRUE(dialogs.messages[0].text.endsWith(
+        const ExportResult result = Export("n", refused, true);
+        EXPECT_EQ(result.outcome, ExportOutcome::Stopped);
+        ASSERT_EQ(result.messages.size(), 1u);
+        EXPECT_TRUE(result.messages[0].text.startsWith(refused + " lies in the "));
+        EXPECT_TRUE(result.messages[0].text.endsWith(
             "which Zenpatch empties: a hack exported there would be deleted. Please choose another folder."));
-        EXPECT_EQ(dialogs.messages[0].title, "Invalid Directory");
+        EXPECT_EQ(result.messages[0].title, "Invalid Directory");
         EXPECT_FALSE(QFile::exists(refused + "/n.zpp"));
     }
-    dialogs.messages.clear();
-    Export("n", "relative/folder", true);
-    EXPECT_EQ(MessageTexts(), QStringList {"Please enter the full path of the folder, for example /home/you/board."});
+    const ExportResult relative = Export("n", "relative/folder", true);
+    ASSERT_EQ(relative.messages.size(), 1u);
+    EXPECT_EQ(relative.messages[0].text, "Please enter the full path of the folder, for example /home/you/board.");
     EXPECT_FALSE(QFileInfo::exists("relative"));
 
     // "~" is the home folder, as in the options.
@@ -211,7 +214,7 @@ TEST_F(HackExport, AHackWithoutModsMakesNoFileButFinishes)
     ExportResult result = Export();
     EXPECT_EQ(result.outcome, ExportOutcome::Finished);
     EXPECT_TRUE(result.hackFile.isEmpty());
-    EXPECT_EQ(MessageTexts(), QStringList {"Would you like to open the output folder now?"});
+    EXPECT_TRUE(result.messages.empty());
     EXPECT_TRUE(QDir(Out()).isEmpty());
 }
 
@@ -219,13 +222,12 @@ TEST_F(HackExport, ASupportFileNameThatCannotTravelFailsTheExport)
 {
     // A path, and the " - " that separates the pieces of a support-file entry.
     for (const char* name : {"../evil.txt", "a - b.txt"}) {
-        dialogs.messages.clear();
         SelectHack(AddHack(LogoHackInfo(), LogoHackMods(), {{{0, name, std::nullopt}, "x"}}));
         ExportResult result = Export();
         EXPECT_EQ(result.outcome, ExportOutcome::Stopped) << name;
-        ASSERT_EQ(dialogs.messages.size(), 1u);
-        EXPECT_TRUE(dialogs.messages[0].text.startsWith("There was an error writing the file.\n\n"));
-        EXPECT_EQ(dialogs.messages[0].title, "Error Exporting File");
+        ASSERT_EQ(result.messages.size(), 1u);
+        EXPECT_TRUE(result.messages[0].text.startsWith("There was an error writing the file.\n\n"));
+        EXPECT_EQ(result.messages[0].title, "Error Exporting File");
         EXPECT_TRUE(QDir(Out()).isEmpty());
     }
     EXPECT_FALSE(QFile::exists(folder.filePath("evil.txt")));

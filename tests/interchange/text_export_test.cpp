@@ -14,10 +14,15 @@ class TextExport : public InterchangeFixture
 protected:
     const QDateTime when {QDate(2001, 12, 6), QTime(14, 49, 30)};
 
-    ExportResult Export(const QString& name = "logohack")
+    // An export as its window runs it: the job, then its messages and the question shown.
+    ExportResult Shown(const TextExportRequest& request)
     {
-        return StartTextExport(state, {state.CurrentHackNum, Out("text"), name}, when);
+        const ExportResult result = StartTextExport(state, request, when);
+        ShowExportEnd(dialogs, result);
+        return result;
     }
+
+    ExportResult Export(const QString& name = "logohack") { return Shown({state.CurrentHackNum, Out("text"), name}); }
 };
 
 } // namespace
@@ -97,24 +102,23 @@ TEST_F(TextExport, SupportFilesBelowTemplatesAndRefusedFolders)
 TEST_F(TextExport, RefusedInputAndFolderCreation)
 {
     SelectHack(AddLogoHack());
-    StartTextExport(state, {state.CurrentHackNum, Out("text"), ""}, when);
-    StartTextExport(state, {state.CurrentHackNum, "", "n"}, when);
+    Shown({state.CurrentHackNum, Out("text"), ""});
+    Shown({state.CurrentHackNum, "", "n"});
     WriteBytes(Out("file"), "x");
-    StartTextExport(state, {state.CurrentHackNum, Out("file/sub"), "n"}, when);
+    Shown({state.CurrentHackNum, Out("file/sub"), "n"});
     EXPECT_EQ(MessageTexts(),
               (QStringList {"You need to specify an export filename.",
                             "You need to specify a directory to export to.",
                             "Unable to create export folder, process halted."}));
-    EXPECT_EQ(StartTextExport(state, {state.CurrentHackNum, Out("new/nested/"), "n"}, when).folder, Out("new/nested"));
+    EXPECT_EQ(Shown({state.CurrentHackNum, Out("new/nested/"), "n"}).folder, Out("new/nested"));
     EXPECT_TRUE(QFile::exists(Out("new/nested/README.TXT")));
 
     // A folder that holds anything, an earlier export or a hidden file, is refused and left alone.
     dialogs.messages.clear();
-    EXPECT_EQ(StartTextExport(state, {state.CurrentHackNum, Out("new/nested"), "m"}, when).outcome,
-              ExportOutcome::Stopped);
+    EXPECT_EQ(Shown({state.CurrentHackNum, Out("new/nested"), "m"}).outcome, ExportOutcome::Stopped);
     QDir().mkpath(Out("hidden"));
     WriteBytes(Out("hidden/.mine"), "x");
-    StartTextExport(state, {state.CurrentHackNum, Out("hidden"), "m"}, when);
+    Shown({state.CurrentHackNum, Out("hidden"), "m"});
     EXPECT_EQ(
         MessageTexts(),
         (QStringList {Out("new/nested") + " is not empty. Please choose an empty or new folder for the text export.",
