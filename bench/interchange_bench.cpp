@@ -227,7 +227,7 @@ int main(int argc, char** argv)
     ResetPeakMemory();
     bool imported = true;
     const double importTime
-        = QuietBestOfTwo([&] { imported &= ImportHackFile(state, exported.hackFile) == ImportOutcome::Imported; });
+        = QuietBestOfTwo([&] { imported &= ImportHackFile(state, exported.hackFile).outcome == ImportOutcome::Imported; });
     const qint64 importPeak = PeakMemoryKiB();
     if (!imported) {
         std::fprintf(stderr, "import failed\n");

@@ -97,12 +97,12 @@ frmHackImport::frmHackImport(AppState& state, QWidget* parent)
 void frmHackImport::Start()
 {
     const QString path = txtImpFile->text();
-    auto outcome = std::make_shared<ImportOutcome>(ImportOutcome::Stopped);
+    auto result = std::make_shared<ImportResult>(ImportResult {ImportOutcome::Stopped, std::nullopt});
     RunJob(
         cmdStartImport,
-        [this, path, outcome] { *outcome = ImportHackFile(state_, path, &fe); },
-        [this, outcome] {
-            if (*outcome != ImportOutcome::Stopped)
+        [this, path, result] { *result = ImportHackFile(state_, path, &fe); },
+        [this, result] {
+            if (ShowImportEnd(state_.dialogs, *result) != ImportOutcome::Stopped)
                 accept();
             else if (end == ImportWindowEnd::AlwaysClose)
                 done(QDialog::Rejected);

@@ -115,95 +115,91 @@ void RefreshRecordsets(AppState& state)
 
 namespace {
 
-void ShowInvalidFile(Dialogs& dialogs)
+ImportResult Stopped(const UserMessage& message)
 {
-    dialogs.messageBox("This file does not appear to be a valid ZPX or ZPP file, import aborted.",
-                       "Invalid File",
-                       MsgButtons::OK,
-                       MsgIcon::Exclamation);
+    return {ImportOutcome::Stopped, message};
 }
 
-void ShowUnexpectedError(Dialogs& dialogs, int number, const QString& description)
+ImportResult UnexpectedError(int number, const QString& description)
 {
-    dialogs.messageBox(QString("An unexpected error has occured, ERR: %1 - %2").arg(number).arg(description),
-                       "Unexpected Error",
-                       MsgButtons::OK,
-                       MsgIcon::Exclamation);
+    return Stopped({QString("An unexpected error has occured, ERR: %1 - %2").arg(number).arg(description),
+                    "Unexpected Error",
+                    MsgIcon::Exclamation});
 }
 
-// Runs the import proper and shows its closing message; the caller removes the exchange folder.
-ImportOutcome ImportInto(
+// Runs the import proper and gives its closing message; the caller removes the exchange folder.
+ImportResult ImportInto(
     AppState& state, const QString& path, const QString& exchange, FileEncoder* encoder, ImportDuplicate duplicate)
 {
-    Dialogs& dialogs = state.dialogs;
     try {
         ResetExchangeFolder(exchange);
         UnpackedHack hack = UnpackHackFile(path, exchange, encoder);
         if (hack.description.TooOld) {
-            dialogs.messageBox("This hack was created with an earlier version of Zenpatch and is not compatible "
-                               "with this version.",
-                               "Incompatible Hack!",
-                               MsgButtons::OK,
-                               MsgIcon::Exclamation);
-            return ImportOutcome::Incompatible;
+            return {ImportOutcome::Incompatible,
+                    UserMessage {"This hack was created with an earlier version of Zenpatch and is not compatible "
+                                 "with this version.",
+                                 "Incompatible Hack!",
+                                 MsgIcon::Exclamation}};
         }
         int replaced = SameHackInCatalogue(state, hack.description.Info);
         if (replaced != 0) {
             const MsgAnswer answer = AskAboutSameHack(state, hack.description.Info, duplicate);
             if (answer == MsgAnswer::Cancel)
-                return ImportOutcome::Stopped;
+                return {ImportOutcome::Stopped, std::nullopt};
             if (answer != MsgAnswer::Replace)
                 replaced = 0;
         }
         state.ImportedHackNum = StoreHack(state, hack, replaced);
     } catch (const InvalidHackFile&) {
-        ShowInvalidFile(dialogs);
-        return ImportOutcome::Stopped;
+        return Stopped({"This file does not appear to be a valid ZPX or ZPP file, import aborted.",
+                        "Invalid File",
+                        MsgIcon::Exclamation});
     } catch (const ImportError& e) {
-        ShowUnexpectedError(dialogs, e.number, e.description);
-        return ImportOutcome::Stopped;
+        return UnexpectedError(e.number, e.description);
     } catch (const EncoderFileError& e) {
-        ShowUnexpectedError(dialogs, 75, QString::fromStdString(e.what()));
-        return ImportOutcome::Stopped;
+        return UnexpectedError(75, QString::fromStdString(e.what()));
     } catch (const std::exception& e) {
         // Failures without a run-time error number of their own (database, file system).
-        ShowUnexpectedError(dialogs, 440, QString::fromStdString(e.what()));
-        return ImportOutcome::Stopped;
+        return UnexpectedError(440, QString::fromStdString(e.what()));
     }
-    dialogs.messageBox("Import Complete", "Import Complete!", MsgButtons::OK, MsgIcon::None);
-    return ImportOutcome::Imported;
+    return {ImportOutcome::Imported, UserMessage {"Import Complete", "Import Complete!"}};
 }
 
 // The import proper, inside its job.
-ImportOutcome Import(AppState& state, const QString& path, FileEncoder* encoder, ImportDuplicate duplicate)
+ImportResult Import(AppState& state, const QString& path, FileEncoder* encoder, ImportDuplicate duplicate)
 {
     state.ImportedHackNum = 0;
     SaveConfigText(state, "diagImportPath", FolderOf(path));
     // Something there that is not a regular file is refused by name as it is opened.
-    if (path.isEmpty() || !QFileInfo::exists(path)) {
-        state.dialogs.messageBox("Could not find file to import.", "Missing file", MsgButtons::OK, MsgIcon::None);
-        return ImportOutcome::Stopped;
-    }
+    if (path.isEmpty() || !QFileInfo::exists(path))
+        return Stopped({"Could not find file to import.", "Missing file"});
     const QString exchange = ExchangeFolder(state);
-    ImportOutcome outcome = ImportInto(state, path, exchange, encoder, duplicate);
+    ImportResult result = ImportInto(state, path, exchange, encoder, duplicate);
     RefreshRecordsets(state);
     DeleteFolderTree(exchange);
-    return outcome;
+    return result;
 }
 
 } // namespace
 
-ImportOutcome ImportHackFile(AppState& state, const QString& path, FileEncoder* encoder, ImportDuplicate duplicate)
+ImportResult ImportHackFile(AppState& state, const QString& path, FileEncoder* encoder, ImportDuplicate duplicate)
 {
-    ImportOutcome outcome = ImportOutcome::Stopped;
-    RunAsJob(state, DatabaseUse::Writes, [&] { outcome = Import(state, path, encoder, duplicate); });
-    return outcome;
+    ImportResult result {ImportOutcome::Stopped, std::nullopt};
+    RunAsJob(state, DatabaseUse::Writes, [&] { result = Import(state, path, encoder, duplicate); });
+    return result;
 }
 
-ImportOutcome ImportHackFileAtStartup(AppState& state, const QString& path)
+ImportResult ImportHackFileAtStartup(AppState& state, const QString& path)
 {
     state.HackInfoRecordset->ReOpen(sql::SelectHackInfo);
     return ImportHackFile(state, path);
+}
+
+ImportOutcome ShowImportEnd(Dialogs& dialogs, const ImportResult& result)
+{
+    if (result.message)
+        ShowMessage(dialogs, *result.message);
+    return result.outcome;
 }
 
 } // namespace zp

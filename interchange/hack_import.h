@@ -1,7 +1,10 @@
 #pragma once
 
+#include "app/dialogs.h"
+
 #include <QString>
 #include <QtGlobal>
+#include <optional>
 
 namespace zp {
 
@@ -11,6 +14,14 @@ class FileEncoder;
 // How an import ended: a new hack, or a refused old version (both close the window), or a stop
 // that leaves the window open for another try.
 enum class ImportOutcome { Stopped, Incompatible, Imported };
+
+// How an import ended and the message its caller shows: "Import Complete", or what stopped it;
+// none after the user cancelled.
+struct ImportResult
+{
+    ImportOutcome outcome;
+    std::optional<UserMessage> message;
+};
 
 // What becomes of a hack whose name and version are already in the catalogue: the user is asked
 // (Replace, Keep Both or Cancel), or it replaces the one there.
@@ -31,15 +42,18 @@ void RefreshRecordsets(AppState& state);
 // files, in one transaction; nothing is added when any part of it fails. A hack whose name and
 // version are already in the catalogue is added beside it (Keep Both), or takes its rows in the
 // same transaction (Replace, keeping its HackNum), or stops the import (Cancel). Runs as one job
-// (JobLock). Reports every outcome through state.dialogs; state.ImportedHackNum names the hack
-// stored. `encoder` is the window's control `fe`; the import makes its own when none is given.
-ImportOutcome ImportHackFile(AppState& state,
-                             const QString& path,
-                             FileEncoder* encoder = nullptr,
-                             ImportDuplicate duplicate = ImportDuplicate::Ask);
+// (JobLock). Asks only about a hack already in the catalogue; the closing message is the result's.
+// state.ImportedHackNum names the hack stored. `encoder` is the window's control `fe`; the import makes its own when none is given.
+ImportResult ImportHackFile(AppState& state,
+                            const QString& path,
+                            FileEncoder* encoder = nullptr,
+                            ImportDuplicate duplicate = ImportDuplicate::Ask);
 
 // The start-up path: the program was handed a hack file; the hack list's recordset is opened on
 // its query and the import runs without further interaction than its messages.
-ImportOutcome ImportHackFileAtStartup(AppState& state, const QString& path);
+ImportResult ImportHackFileAtStartup(AppState& state, const QString& path);
+
+// Shows the closing message of an import, for its window or the command line; returns its outcome.
+ImportOutcome ShowImportEnd(Dialogs& dialogs, const ImportResult& result);
 
 } // namespace zp

@@ -164,7 +164,7 @@ void mdiMain::Load()
     if (file.isEmpty())
         ShowSplash();
     else
-        ImportHackFileAtStartup(State(), file);
+        ShowImportEnd(State().dialogs, ImportHackFileAtStartup(State(), file));
     show();
     // The imported hack is the selected row.
     zp::ShowHackList(*this, file.isEmpty() ? 0 : State().ImportedHackNum);

@@ -87,7 +87,7 @@ TEST_F(HackExport, RoundTripGivesIdenticalBytes)
         const qint64 original = AddHack(LogoHackInfo(), mods, files);
         SelectHack(original);
         const QString first = Export("round").hackFile;
-        ASSERT_EQ(ImportHackFile(state, first), ImportOutcome::Imported);
+        ASSERT_EQ(Import(first), ImportOutcome::Imported);
         const qint64 copy = LastHackNum();
         EXPECT_EQ(InfoOf(copy), InfoOf(original));
         EXPECT_EQ(ModsOf(copy), ModsOf(original));

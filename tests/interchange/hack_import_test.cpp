@@ -69,7 +69,7 @@ protected:
     {
         const int infos = Count("HackInfo"), mods = Count("HackData"), files = Count("HackFiles");
         dialogs.messages.clear();
-        EXPECT_EQ(ImportHackFile(state, path), ImportOutcome::Stopped);
+        EXPECT_EQ(Import(path), ImportOutcome::Stopped);
         ASSERT_EQ(dialogs.messages.size(), 1u);
         EXPECT_EQ(dialogs.messages[0].text, text);
         EXPECT_EQ(dialogs.messages[0].title, title);
@@ -88,7 +88,9 @@ protected:
 TEST_F(HackImport, ImportsANewHackWithItsModsAndFiles)
 {
     const QString path = HackFile(Block("h.zpx", Description("3 - a.b.txt - x|")) + Block("a.b.txt", "bytes"));
-    EXPECT_EQ(ImportHackFile(state, path), ImportOutcome::Imported);
+    const ImportResult result = ImportHackFile(state, path);
+    EXPECT_TRUE(dialogs.messages.empty()); // the job's closing message is for its caller to show
+    EXPECT_EQ(ShowImportEnd(dialogs, result), ImportOutcome::Imported);
     EXPECT_EQ(MessageTexts(), QStringList {"Import Complete"});
     EXPECT_EQ(dialogs.messages[0].title, "Import Complete!");
     const qint64 num = LastHackNum();
@@ -110,13 +112,13 @@ TEST_F(HackImport, ImportsANewHackWithItsModsAndFiles)
 TEST_F(HackImport, AHackAlreadyInTheCatalogueIsKeptBesideOrReplacedWhole)
 {
     const QString path = HackFile(Block("h.zpx", Description("0 - a.txt - |")) + Block("a.txt", "first"));
-    ASSERT_EQ(ImportHackFile(state, path), ImportOutcome::Imported);
+    ASSERT_EQ(Import(path), ImportOutcome::Imported);
     const qint64 first = LastHackNum();
     EXPECT_EQ(state.ImportedHackNum, first);
 
     // Asked; the default keeps both.
     dialogs.messages.clear();
-    ASSERT_EQ(ImportHackFile(state, path), ImportOutcome::Imported);
+    ASSERT_EQ(Import(path), ImportOutcome::Imported);
     ASSERT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(dialogs.messages[0].text,
               "A hack named \"Imported\", version \"\", is already in the catalogue. Replace it with the hack of this "
@@ -127,12 +129,12 @@ TEST_F(HackImport, AHackAlreadyInTheCatalogueIsKeptBesideOrReplacedWhole)
     EXPECT_NE(second, first);
 
     dialogs.answers = {MsgAnswer::Cancel};
-    EXPECT_EQ(ImportHackFile(state, path), ImportOutcome::Stopped);
+    EXPECT_EQ(Import(path), ImportOutcome::Stopped);
     EXPECT_EQ(Count("HackInfo"), 2);
 
     // Replace takes the rows of the first hack of that name and version; its number stays.
     const QString changed = HackFile(Block("h.zpx", Description("0 - a.txt - |")) + Block("a.txt", "changed"), "b.zpp");
-    EXPECT_EQ(ImportHackFile(state, changed, nullptr, ImportDuplicate::Replace), ImportOutcome::Imported);
+    EXPECT_EQ(Import(changed, ImportDuplicate::Replace), ImportOutcome::Imported);
     EXPECT_EQ(state.ImportedHackNum, first);
     EXPECT_EQ(Count("HackInfo"), 2);
     EXPECT_EQ(Count("HackData"), 2);
@@ -144,7 +146,7 @@ TEST_F(HackImport, AHackAlreadyInTheCatalogueIsKeptBesideOrReplacedWhole)
 TEST_F(HackImport, CommandLineYesLeavesTheDuplicateQuestionAtKeepBoth)
 {
     const QString path = HackFile(Block("h.zpx", Description()));
-    ASSERT_EQ(ImportHackFile(state, path), ImportOutcome::Imported);
+    ASSERT_EQ(Import(path), ImportOutcome::Imported);
     QProcess cli;
     cli.start(ZENPATCH_CLI, {"--home", folder.path(), "--yes", "import", path});
     ASSERT_TRUE(cli.waitForFinished(30000));
@@ -156,7 +158,7 @@ TEST_F(HackImport, DuplicateNamesKeepTheirOwnBytes)
 {
     const QString path = HackFile(Block("h.zpx", Description("0 - a.txt - |1 - a.txt - b|")) + Block("a.txt", "first")
                                   + Block("a.txt", "second"));
-    ASSERT_EQ(ImportHackFile(state, path), ImportOutcome::Imported);
+    ASSERT_EQ(Import(path), ImportOutcome::Imported);
     QList<SupportFileData> files = FilesOf(LastHackNum());
     ASSERT_EQ(files.size(), 2);
     EXPECT_EQ(files[0].bytes, "first");
@@ -166,14 +168,14 @@ TEST_F(HackImport, DuplicateNamesKeepTheirOwnBytes)
 TEST_F(HackImport, ABlockLabelWithTwoPeriodsNamesItsFileByTheFirstTwoPieces)
 {
     const QString path = HackFile(Block("h.zpx", Description("0 - a.b - |")) + Block("a.b.txt", "bytes"));
-    ASSERT_EQ(ImportHackFile(state, path), ImportOutcome::Imported);
+    ASSERT_EQ(Import(path), ImportOutcome::Imported);
     EXPECT_EQ(FilesOf(LastHackNum())[0].bytes, "bytes");
 }
 
 TEST_F(HackImport, AListingInAnotherLetterCaseTakesTheBlocksName)
 {
     const QString path = HackFile(Block("h.zpx", Description("0 - ReadMe.TXT - |")) + Block("readme.txt", "bytes"));
-    ASSERT_EQ(ImportHackFile(state, path), ImportOutcome::Imported);
+    ASSERT_EQ(Import(path), ImportOutcome::Imported);
     const QList<SupportFileData> files = FilesOf(LastHackNum());
     ASSERT_EQ(files.size(), 1);
     EXPECT_EQ(files[0].entry.FileName, "readme.txt");
@@ -233,26 +235,26 @@ TEST_F(HackImport, NamesThatWouldLeaveTheirFolderAreRefused)
 TEST_F(HackImport, VersionCheck)
 {
     dialogs.messages.clear();
-    EXPECT_EQ(ImportHackFile(state, HackFile(Block("h.zpx", Description({}, "1.5.0")))), ImportOutcome::Incompatible);
+    EXPECT_EQ(Import(HackFile(Block("h.zpx", Description({}, "1.5.0")))), ImportOutcome::Incompatible);
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].text,
               "This hack was created with an earlier version of Zenpatch and is not compatible with this version.");
     EXPECT_EQ(dialogs.messages[0].title, "Incompatible Hack!");
     EXPECT_EQ(Count("HackInfo"), 0);
     EXPECT_FALSE(QDir(ExchangeFolder()).exists());
-    EXPECT_EQ(ImportHackFile(state, HackFile(Block("h.zpx", Description()))), ImportOutcome::Imported);
+    EXPECT_EQ(Import(HackFile(Block("h.zpx", Description()))), ImportOutcome::Imported);
     EXPECT_EQ(Count("HackInfo"), 1);
 }
 
 TEST_F(HackImport, AMissingFileIsReportedAndItsFolderRemembered)
 {
-    EXPECT_EQ(ImportHackFile(state, Out("gone/none.zpx")), ImportOutcome::Stopped);
+    EXPECT_EQ(Import(Out("gone/none.zpx")), ImportOutcome::Stopped);
     EXPECT_EQ(MessageTexts(), QStringList {"Could not find file to import."});
     EXPECT_EQ(dialogs.messages[0].title, "Missing file");
     state.ConfigRecordset->ReOpen(sql::SelectConfig);
     EXPECT_EQ(state.ConfigRecordset->Text("diagImportPath"), Out("gone") + "/");
     dialogs.messages.clear();
-    EXPECT_EQ(ImportHackFile(state, ""), ImportOutcome::Stopped);
+    EXPECT_EQ(Import(""), ImportOutcome::Stopped);
     EXPECT_EQ(MessageTexts(), QStringList {"Could not find file to import."});
 }
 
@@ -272,7 +274,7 @@ TEST_F(HackImport, ADatabaseFailureHalfWayRollsEverythingBack)
 {
     const QString path = HackFile(Block("h.zpx", Description("0 - a.txt - |")) + Block("a.txt", "x"));
     state.Connection.Execute("DROP TABLE [HackFiles]");
-    EXPECT_EQ(ImportHackFile(state, path), ImportOutcome::Stopped);
+    EXPECT_EQ(Import(path), ImportOutcome::Stopped);
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_TRUE(dialogs.messages[0].text.startsWith("An unexpected error has occured, ERR: "));
     EXPECT_EQ(Count("HackInfo"), 0);
@@ -282,6 +284,6 @@ TEST_F(HackImport, ADatabaseFailureHalfWayRollsEverythingBack)
 TEST_F(HackImport, StartUpImport)
 {
     const QString path = HackFile(Block("h.zpx", Description()));
-    EXPECT_EQ(ImportHackFileAtStartup(state, path), ImportOutcome::Imported);
+    EXPECT_EQ(ImportHackFileAtStartup(state, path).outcome, ImportOutcome::Imported);
     EXPECT_EQ(state.HackInfoRecordset->RecordCount(), 1);
 }

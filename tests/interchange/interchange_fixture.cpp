@@ -111,6 +111,11 @@ qint64 InterchangeFixture::LastHackNum()
     return rs.Value("HackNum").toLongLong();
 }
 
+ImportOutcome InterchangeFixture::Import(const QString& path, ImportDuplicate duplicate)
+{
+    return ShowImportEnd(dialogs, ImportHackFile(state, path, nullptr, duplicate));
+}
+
 QStringList InterchangeFixture::MessageTexts() const
 {
     QStringList texts;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "interchange/hack_description.h"
+#include "interchange/hack_import.h"
 #include "interchange_test_support.h"
 #include "program_folder_fixture.h"
 
@@ -39,6 +40,8 @@ protected:
     QString ExchangeFolder() const { return folder.filePath("enctemp"); }
     QString Out(const QString& name = QString()) const { return out.path() + (name.isEmpty() ? "" : "/" + name); }
     QStringList MessageTexts() const;
+    // An import as its window runs it: the job, then its closing message shown.
+    ImportOutcome Import(const QString& path, ImportDuplicate duplicate = ImportDuplicate::Ask);
 
     QTemporaryDir out;
 };

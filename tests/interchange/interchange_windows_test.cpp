@@ -171,7 +171,7 @@ TEST_F(InterchangeWindows, ControlPropertyPageAndAboutBox)
     window.txtExpFolder->setText(Out());
     window.txtHackFileName->setText("uu");
     Run(window, [&] { window.cmdStartExport->click(); });
-    EXPECT_EQ(ImportHackFile(state, Out("uu.zpp")), ImportOutcome::Imported);
+    EXPECT_EQ(Import(Out("uu.zpp")), ImportOutcome::Imported);
 
     QString shown;
     QTimer::singleShot(0, [&] {
