@@ -370,15 +370,22 @@ void RunJob(AppState& state, DatabaseUse use, const std::function<void()>& job)
     job();
 }
 
-bool RunAsJob(AppState& state, DatabaseUse use, const std::function<void()>& job)
+std::optional<UserMessage> RunOrRefuse(AppState& state, DatabaseUse use, const std::function<void()>& job)
 {
     try {
         RunJob(state, use, job);
-        return true;
+        return std::nullopt;
     } catch (const JobError& e) {
-        state.dialogs.messageBox(QString::fromStdString(e.what()), ProgramTitle, MsgButtons::OK, MsgIcon::Exclamation);
-        return false;
+        return UserMessage {QString::fromStdString(e.what()), ProgramTitle, MsgIcon::Exclamation};
     }
+}
+
+bool RunAsJob(AppState& state, DatabaseUse use, const std::function<void()>& job)
+{
+    const std::optional<UserMessage> refusal = RunOrRefuse(state, use, job);
+    if (refusal)
+        ShowMessage(state.dialogs, *refusal);
+    return !refusal;
 }
 
 } // namespace zp

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/dialogs.h"
+
 #include <QLockFile>
 #include <QString>
 #include <QTemporaryDir>
@@ -95,7 +97,10 @@ std::optional<QString> DatabaseWriteRefusal(AppState& state);
 // job cannot start, throws JobError saying why without running it.
 void RunJob(AppState& state, DatabaseUse use, const std::function<void()>& job);
 
-// As RunJob; when the job cannot start, shows why (title "Zenpatch") and returns false.
+// As RunJob; when the job cannot start, the message that says why (title "Zenpatch") for the
+// caller to show, else nothing.
+std::optional<UserMessage> RunOrRefuse(AppState& state, DatabaseUse use, const std::function<void()>& job);
+// As RunOrRefuse, showing the message itself: false when the job could not start.
 bool RunAsJob(AppState& state, DatabaseUse use, const std::function<void()>& job);
 
 } // namespace zp

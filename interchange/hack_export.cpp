@@ -151,7 +151,9 @@ ExportResult StartExport(AppState& state, const ExportRequest& request)
 {
     ExportResult result;
     result.folder = ExportFolderText(request.folder);
-    RunAsJob(state, DatabaseUse::Writes, [&] { result = Export(state, request); });
+    if (std::optional<UserMessage> refusal
+        = RunOrRefuse(state, DatabaseUse::Writes, [&] { result = Export(state, request); }))
+        result.messages.push_back(*refusal);
     return result;
 }
 

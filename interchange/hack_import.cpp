@@ -185,7 +185,9 @@ ImportResult Import(AppState& state, const QString& path, FileEncoder* encoder, 
 ImportResult ImportHackFile(AppState& state, const QString& path, FileEncoder* encoder, ImportDuplicate duplicate)
 {
     ImportResult result {ImportOutcome::Stopped, std::nullopt};
-    RunAsJob(state, DatabaseUse::Writes, [&] { result = Import(state, path, encoder, duplicate); });
+    if (std::optional<UserMessage> refusal
+        = RunOrRefuse(state, DatabaseUse::Writes, [&] { result = Import(state, path, encoder, duplicate); }))
+        result.message = refusal;
     return result;
 }
 

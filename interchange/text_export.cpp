@@ -195,7 +195,9 @@ ExportResult StartTextExport(AppState& state, const TextExportRequest& request, 
 {
     ExportResult result;
     result.folder = ExportFolderText(request.folder);
-    RunAsJob(state, DatabaseUse::Reads, [&] { result = TextExport(state, request, when); });
+    if (std::optional<UserMessage> refusal
+        = RunOrRefuse(state, DatabaseUse::Reads, [&] { result = TextExport(state, request, when); }))
+        result.messages.push_back(*refusal);
     return result;
 }
 

@@ -127,5 +127,24 @@ TEST(FoldedSearchTest, ManySearchesOfALargeEditedTextFindWhatQtFinds)
     ASSERT_EQ(folded.Text(), text);
 }
 
+// An edit between the halves of a pair changes how the units around it fold; a store's index of
+// its runs must follow, or a search misses what is there now.
+TEST(FoldedSearchTest, SplittingAPairInAnIndexedTextIsFoundAsItNowFolds)
+{
+    const QString pair = QString::fromUtf8("\xF0\x90\x90\x80"); // DESERET CAPITAL LONG I, folds to its small letter
+    QString text;
+    for (int i = 0; i < 2000; ++i)
+        text += QStringLiteral("line %1 ").arg(i) + pair + QStringLiteral("abc\n");
+    FoldedText folded(text);
+    const FoldedSearch absent(QStringLiteral("zzzz"));
+    for (int i = 0; i < 80; ++i) // reads enough of the text for its store to be indexed
+        ASSERT_EQ(absent.IndexIn(folded, 0, folded.size()), -1);
+    const qsizetype low = text.indexOf(pair) + 1;
+    text.insert(low, u'x');
+    folded.Replace(low, 0, u"x");
+    const QString needle = text.mid(low + 1, 4); // the lone low half and "abc"
+    EXPECT_EQ(FoldedSearch(needle).IndexIn(folded, 0, folded.size()), text.indexOf(needle, 0, Qt::CaseInsensitive));
+}
+
 } // namespace
 } // namespace zp

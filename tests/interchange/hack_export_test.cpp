@@ -5,6 +5,7 @@
 #include "interchange_fixture.h"
 #include "scoped_env.h"
 
+#include "app/job_lock.h"
 #include "database/recordset.h"
 
 #include <QDir>
@@ -153,6 +154,24 @@ TEST_F(HackExport, RefusedInput)
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].buttons, MsgButtons::OK);
     EXPECT_EQ(QDir(Out()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList {"file"});
+}
+
+// Another job holding the program folder stops all three before they begin: the refusal is in
+// the result, for the window or the command line to show.
+TEST_F(HackExport, ABusyProgramFolderIsARefusalInTheResult)
+{
+    SelectHack(AddLogoHack());
+    const JobLock other(state.ProgramFolder, std::chrono::milliseconds(0));
+    state.JobLockWait = std::chrono::milliseconds(50);
+    const ExportResult exported = Export();
+    const ExportResult text = StartTextExport(state, {state.CurrentHackNum, Out("text"), "t"});
+    const ImportResult imported = ImportHackFile(state, Out("none.zpx"));
+    EXPECT_TRUE(dialogs.messages.empty());
+    for (const UserMessage& refusal : {exported.messages.at(0), text.messages.at(0), *imported.message})
+        EXPECT_TRUE(refusal.text.startsWith("Another Zenpatch job is using ")) << refusal.text.toStdString();
+    EXPECT_EQ(exported.outcome, ExportOutcome::Stopped);
+    EXPECT_EQ(imported.outcome, ImportOutcome::Stopped);
+    EXPECT_TRUE(QDir(Out()).isEmpty());
 }
 
 TEST_F(HackExport, FolderHandling)
