@@ -75,4 +75,10 @@ inline void ShowMessage(Dialogs& dialogs, const UserMessage& message)
     dialogs.messageBox(message.text, message.title, MsgButtons::OK, message.icon);
 }
 
+inline void ShowMessage(Dialogs& dialogs, const std::optional<UserMessage>& message)
+{
+    if (message)
+        ShowMessage(dialogs, *message);
+}
+
 } // namespace zp

@@ -75,7 +75,7 @@ bool frmInstallSeveral::RunInstall()
     }
     if (planned.Hacks.empty() || !StartRun(planned.Hacks.front()))
         return false;
-    RunInstallations(state_, planned.Hacks, *this, log_);
+    ShowMessage(state_.dialogs, RunInstallations(state_, planned.Hacks, *this, log_).message);
     return true;
 }
 

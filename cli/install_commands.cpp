@@ -101,15 +101,15 @@ int RunInstallCommand(const GlobalOptions& options, const CommandArguments& args
     Session session(options);
     FlagOptions host(session.state, parsed);
     RecordingLog log;
-    InstallOutcome outcome = InstallOutcome::Halted;
+    InstallResult result;
     if (parsed.positional.size() == 1 && !parsed.value("--order")) {
-        outcome = RunInstallation(session.state, session.SelectHack(parsed.positional[0]), host, log);
+        result = RunInstallation(session.state, session.SelectHack(parsed.positional[0]), host, log);
     } else {
-        outcome = RunInstallations(session.state, InstallSequence(session, parsed), host, log);
+        result = RunInstallations(session.state, InstallSequence(session, parsed), host, log);
     }
+    ShowMessage(session.dialogs, result.message);
     const int status = PrintLog(log);
-    // The message that halted the run is already on stderr.
-    return outcome == InstallOutcome::Halted ? exitError : status;
+    return result.outcome == InstallOutcome::Halted ? exitError : status;
 }
 
 // The installation tried in a temporary folder: the diff on stdout or, whole or not at all, in the

@@ -270,7 +270,7 @@ bool frmInstallHack::RunInstall()
     Recordset hack(state_.Connection);
     if (!OwnHackFound(hack) || !StartRun(hackNum_))
         return false;
-    RunInstallation(state_, hackNum_, *this, log_);
+    ShowMessage(state_.dialogs, RunInstallation(state_, hackNum_, *this, log_).message);
     return true;
 }
 

@@ -3,7 +3,6 @@
 #include "app/app_state.h"
 #include "app/board_directories.h"
 #include "app/common.h"
-#include "app/dialogs.h"
 #include "app/folder_guard.h"
 #include "app/job_lock.h"
 #include "app/whole_file.h"
@@ -15,6 +14,7 @@
 #include "install/support_files.h"
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -49,6 +49,8 @@ public:
     // Several hacks in this order, each over the working copies the earlier ones left; every file
     // is put in place once all of them are done.
     InstallOutcome RunSeveral(const std::vector<int>& hackNums);
+    // Why the run halted, when it did.
+    const std::optional<UserMessage>& HaltMessage() const { return halt_; }
 
 private:
     // Opens the hack's row, readies the engine for it and logs the row that names it; false, with a
@@ -66,6 +68,7 @@ private:
     bool Arrived(const HackPart& part) const;
     void Finish();
     void StageSupportFile(const QString& relative, Recordset& files);
+    // Keeps the message that says why the run halts.
     void Halt(const QString& message);
 
     AppState& state_;
@@ -78,6 +81,7 @@ private:
     std::vector<HackPart> parts_; // the hacks installed so far; the last is the one at work
     std::set<QString> placed_; // the files put in their place
     int supportFiles_ = 0; // support files staged in the work folder
+    std::optional<UserMessage> halt_; // why the run halted
 };
 
 InstallOutcome InstallationRun::Run(int hackNum)
@@ -161,7 +165,7 @@ bool InstallationRun::Arrived(const HackPart& part) const
 
 void InstallationRun::Halt(const QString& message)
 {
-    state_.dialogs.messageBox(message, ProgramTitle, MsgButtons::OK, MsgIcon::None);
+    halt_ = UserMessage {message, ProgramTitle};
 }
 
 bool InstallationRun::PrepareFolders()
@@ -288,18 +292,36 @@ bool InstallationRun::CopyResult(const std::vector<int>& hackNums)
 
 } // namespace
 
-InstallOutcome RunInstallation(AppState& state, int hackNum, InstallationHost& host, LogSink& log)
+namespace {
+
+// One installation run as a job: its outcome and the message of a halt, or why it could not start.
+InstallResult RunAsInstallationJob(AppState& state,
+                                   InstallationHost& host,
+                                   LogSink& log,
+                                   const std::function<InstallOutcome(InstallationRun&)>& run)
 {
-    InstallOutcome outcome = InstallOutcome::Halted;
-    RunAsJob(state, DatabaseUse::Writes, [&] { outcome = InstallationRun(state, host, log).Run(hackNum); });
-    return outcome;
+    InstallResult result;
+    const std::optional<UserMessage> refusal = RunOrRefuse(state, DatabaseUse::Writes, [&] {
+        InstallationRun installation(state, host, log);
+        result.outcome = run(installation);
+        result.message = installation.HaltMessage();
+    });
+    if (refusal)
+        result.message = refusal;
+    return result;
 }
 
-InstallOutcome RunInstallations(AppState& state, const std::vector<int>& hackNums, InstallationHost& host, LogSink& log)
+} // namespace
+
+InstallResult RunInstallation(AppState& state, int hackNum, InstallationHost& host, LogSink& log)
 {
-    InstallOutcome outcome = InstallOutcome::Halted;
-    RunAsJob(state, DatabaseUse::Writes, [&] { outcome = InstallationRun(state, host, log).RunSeveral(hackNums); });
-    return outcome;
+    return RunAsInstallationJob(state, host, log, [hackNum](InstallationRun& run) { return run.Run(hackNum); });
+}
+
+InstallResult RunInstallations(AppState& state, const std::vector<int>& hackNums, InstallationHost& host, LogSink& log)
+{
+    return RunAsInstallationJob(
+        state, host, log, [&hackNums](InstallationRun& run) { return run.RunSeveral(hackNums); });
 }
 
 } // namespace zp

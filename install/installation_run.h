@@ -1,8 +1,10 @@
 #pragma once
 
+#include "app/dialogs.h"
 #include "install/installation_host.h"
 
 #include <QString>
+#include <optional>
 #include <vector>
 
 namespace zp {
@@ -13,7 +15,13 @@ class LogSink;
 enum class InstallOutcome {
     Completed, // through "END Installation"; LastInstall stamped when every file reached its place
     NothingToDo, // the hack has no mods
-    Halted, // the job could not start or a folder could not be made; the message box said why
+    Halted, // the job could not start or a folder could not be made; the result's message says why
+};
+
+struct InstallResult
+{
+    InstallOutcome outcome = InstallOutcome::Halted;
+    std::optional<UserMessage> message; // why the run halted, for the caller to show
 };
 
 // Installs the hack `hackNum` as one job (JobLock):
@@ -23,7 +31,7 @@ enum class InstallOutcome {
 // DeleteOutputFirst says. Every file written appears whole or not at all, and nothing is written
 // through a symbolic link below the output or source folder. A hack no longer in the database is
 // a red row, and the run halts.
-InstallOutcome RunInstallation(AppState& state, int hackNum, InstallationHost& host, LogSink& log);
+InstallResult RunInstallation(AppState& state, int hackNum, InstallationHost& host, LogSink& log);
 
 // Installs several hacks in this order as one job, a hack named twice once: each hack's mods are
 // applied over the working copies the hacks before it left (or the board files found as for one
@@ -33,7 +41,6 @@ InstallOutcome RunInstallation(AppState& state, int hackNum, InstallationHost& h
 // place; each hack's LastInstall is stamped only when every file it wrote reached its place. The
 // hack list's selection is left alone. A hack no longer in the database is a red row and left out.
 // NothingToDo when none of the hacks has a mod.
-InstallOutcome
-RunInstallations(AppState& state, const std::vector<int>& hackNums, InstallationHost& host, LogSink& log);
+InstallResult RunInstallations(AppState& state, const std::vector<int>& hackNums, InstallationHost& host, LogSink& log);
 
 } // namespace zp

@@ -199,8 +199,7 @@ ImportResult ImportHackFileAtStartup(AppState& state, const QString& path)
 
 ImportOutcome ShowImportEnd(Dialogs& dialogs, const ImportResult& result)
 {
-    if (result.message)
-        ShowMessage(dialogs, *result.message);
+    ShowMessage(dialogs, result.message);
     return result.outcome;
 }
 

@@ -32,7 +32,7 @@ TEST_F(RevertWindowTest, RevertsAfterAYesAndShowsTheFilesLeftAloneInRed)
     FixedInstallationOptions host;
     host.overwriteSource = true;
     RecordingLog installLog;
-    ASSERT_EQ(RunInstallation(state, state.CurrentHackNum, host, installLog), InstallOutcome::Completed);
+    ASSERT_EQ(RunInstallation(state, state.CurrentHackNum, host, installLog).outcome, InstallOutcome::Completed);
     Write(source + "/cgi-bin/forum.cgi", "edited");
     ASSERT_TRUE(MenuEnabled());
 
@@ -73,7 +73,7 @@ TEST_F(RevertWindowTest, RevertsItsOwnHackAndSaysWhenItIsGone)
     FixedInstallationOptions host;
     host.overwriteSource = true;
     RecordingLog installLog;
-    ASSERT_EQ(RunInstallation(state, hack, host, installLog), InstallOutcome::Completed);
+    ASSERT_EQ(RunInstallation(state, hack, host, installLog).outcome, InstallOutcome::Completed);
     main->mnuRevertInstall->trigger();
     auto* window = main->findChild<frmRevertInstallation*>();
     ASSERT_NE(window, nullptr);

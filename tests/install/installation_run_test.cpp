@@ -40,7 +40,13 @@ protected:
     TestHost host;
     RecordingLog log;
 
-    InstallOutcome Install() { return RunInstallation(state, state.CurrentHackNum, host, log); }
+    // An installation as its window runs it: the run, then the message of a halt shown.
+    InstallOutcome Install()
+    {
+        const InstallResult result = RunInstallation(state, state.CurrentHackNum, host, log);
+        ShowMessage(dialogs, result.message);
+        return result.outcome;
+    }
 
     // The rows between "BEGIN Installation" and "END Installation".
     std::vector<LogRow> Steps()
@@ -155,7 +161,7 @@ TEST_F(InstallationRunTest, SameNameInTwoLocationsKeepsEachFilesChanges)
 
     // The file that comes up again waits for its earlier work, however late that is done.
     HeldThreadsLog held;
-    EXPECT_EQ(RunInstallation(state, hack, host, held), InstallOutcome::Completed);
+    EXPECT_EQ(RunInstallation(state, hack, host, held).outcome, InstallOutcome::Completed);
     EXPECT_FALSE(held.AnyRed());
     EXPECT_EQ(Read(output + "/cgi-bin/common.txt"), "A13\r\n");
     EXPECT_EQ(Read(output + "/templates/common.txt"), "A2\r\n");
@@ -600,7 +606,7 @@ TEST_F(InstallationRunTest, SeveralHacksAreStampedOnlyWhenTheirFilesAllArrived)
     const int selected = AddHack("Selected");
     SelectHack(selected);
 
-    EXPECT_EQ(RunInstallations(state, {blocked, shared, page}, host, log), InstallOutcome::Completed);
+    EXPECT_EQ(RunInstallations(state, {blocked, shared, page}, host, log).outcome, InstallOutcome::Completed);
     EXPECT_EQ(Read(output + "/html/page.html"), "new");
     EXPECT_EQ(LastInstall(blocked), "");
     EXPECT_EQ(LastInstall(shared), ""); // its forum.cgi did not arrive either
@@ -739,7 +745,7 @@ TEST_F(InstallationRunTest, EveryJobUsesTheFoldersOfItsOwnHacksBoardType)
     AddSupportFile(vb, "vb.txt", 0, "", "1");
     SelectHack(AddHack("Classic"));
 
-    EXPECT_EQ(RunInstallation(state, vb, host, log), InstallOutcome::Completed);
+    EXPECT_EQ(RunInstallation(state, vb, host, log).outcome, InstallOutcome::Completed);
     EXPECT_EQ(FilesBelow(output), QStringList({"forum/index.php", "forum/vb.txt"}));
     TrialInstallation trial(source);
     ASSERT_TRUE(trial.Run(state, vb, host, log));
@@ -765,10 +771,10 @@ TEST_F(InstallationRunTest, OutputFolderThatCannotBeMadeHaltsTheRun)
     const int hack = AddHack("Halt");
     AddMod(hack, 1, "forum.cgi", 0, "", Replace, 1, "x", "y");
 
-    EXPECT_EQ(Install(), InstallOutcome::Halted);
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].text, "Unable to create output directory, process halted.");
-    EXPECT_EQ(dialogs.messages[0].title, "Zenpatch");
+    const InstallResult result = RunInstallation(state, hack, host, log);
+    EXPECT_EQ(result.outcome, InstallOutcome::Halted);
+    EXPECT_TRUE(dialogs.messages.empty()); // the message is for the window or the command line to show
+    EXPECT_EQ(result.message, UserMessage({"Unable to create output directory, process halted.", "Zenpatch"}));
     EXPECT_EQ(log.rows.size(), 1u);
     EXPECT_EQ(LastInstall(hack), "");
 }

@@ -60,7 +60,7 @@ protected:
         this->SelectHack(hack);
         QuietHost host;
         RecordingLog installed;
-        ASSERT_EQ(RunInstallation(this->state, hack, host, installed), InstallOutcome::Completed);
+        ASSERT_EQ(RunInstallation(this->state, hack, host, installed).outcome, InstallOutcome::Completed);
         for (const QString& file : this->FilesBelow(this->source))
             this->Write(live(file), this->Read(this->source + "/" + file));
         QFile::setPermissions(live("cgi-bin/forum.cgi"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);

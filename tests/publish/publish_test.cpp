@@ -51,7 +51,7 @@ TEST_F(PublishTest, ManyFilesGoOverSeveralConnectionsAndAreLoggedInTheirOrder)
         AddSupportFile(shoutbox, QString("many%1.txt").arg(n, 2, 10, QChar('0')), 1, "", QByteArray(n, 'm'));
     QuietHost host;
     RecordingLog installed;
-    ASSERT_EQ(RunInstallation(state, shoutbox, host, installed), InstallOutcome::Completed);
+    ASSERT_EQ(RunInstallation(state, shoutbox, host, installed).outcome, InstallOutcome::Completed);
     ASSERT_EQ(Publish(), PublishOutcome::Done);
     QStringList logged;
     for (const LogRow& row : log.rows) {
