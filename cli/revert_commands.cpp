@@ -47,11 +47,11 @@ int RunRevertCommand(const GlobalOptions& options, const CommandArguments& args)
                                           : "hack " + parsed.positional[0] + " has no backup " + name.toStdString());
     }
     RecordingLog log;
-    const RevertOutcome outcome = RevertInstallation(
+    const RevertResult result = RevertInstallation(
         session.state, hackNum, backup->name, {parsed.flag("--dry-run"), parsed.flag("--force")}, log);
+    ShowMessage(session.dialogs, result.message);
     const int status = PrintLog(log);
-    // The message that refused the revert is already on stderr.
-    return outcome == RevertOutcome::Refused ? exitError : status;
+    return result.outcome == RevertOutcome::Refused ? exitError : status;
 }
 
 } // namespace zp::cli

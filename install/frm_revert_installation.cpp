@@ -120,7 +120,7 @@ void frmRevertInstallation::Revert()
     cmdRevert->setEnabled(false);
     log_.Run(state_.dialogs, tr("Revert Installation"), [this, &name] {
         // The hack this window was opened for, whatever the list has selected since.
-        RevertInstallation(state_, hackNum_, name, {}, log_);
+        ShowMessage(state_.dialogs, RevertInstallation(state_, hackNum_, name, {}, log_).message);
         FillBackups(name);
     });
 }

@@ -112,6 +112,8 @@ public:
     }
 
     RevertOutcome Run();
+    // Why the revert stopped before it began, when it did.
+    const std::optional<UserMessage>& Message() const { return message_; }
 
 private:
     void RevertFile(const ManifestRow& row);
@@ -120,7 +122,8 @@ private:
     QString CheckedCopy(const ManifestRow& row) const;
     void PutBack(const ManifestRow& row, const QString& target) const;
     void WriteMark();
-    void Tell(const QString& text, MsgIcon icon) const;
+    // The outcome of a revert that stops before it begins, with the message that says why.
+    RevertOutcome Stop(RevertOutcome outcome, const QString& text, MsgIcon icon);
 
     AppState& state_;
     const int hackNum_;
@@ -129,34 +132,37 @@ private:
     const RevertOptions options_;
     LogSink& log_;
     bool allAsBefore_ = true; // every file so far is as before the installation
+    std::optional<UserMessage> message_; // why the revert stopped before it began
 };
 
 RevertOutcome Revert::Run()
 {
     Recordset hack(state_.Connection);
     if (!OpenHackRow(hack, hackNum_)) {
-        Tell(QStringLiteral("This hack is no longer in the database."), MsgIcon::Exclamation);
-        return RevertOutcome::Refused;
+        return Stop(
+            RevertOutcome::Refused, QStringLiteral("This hack is no longer in the database."), MsgIcon::Exclamation);
     }
     const QString shown = QDir::toNativeSeparators(state_.ProgramFolder + u'/' + folder_);
     std::optional<BackupManifest> manifest;
     try {
         manifest = ReadManifest(state_.ProgramFolder, name_);
     } catch (const ManifestError& e) {
-        Tell(QStringLiteral("The manifest of the backup %1 cannot be used: %2. Nothing was changed.")
-                 .arg(shown, QString::fromStdString(e.what())),
-             MsgIcon::Exclamation);
-        return RevertOutcome::Refused;
+        return Stop(RevertOutcome::Refused,
+                    QStringLiteral("The manifest of the backup %1 cannot be used: %2. Nothing was changed.")
+                        .arg(shown, QString::fromStdString(e.what())),
+                    MsgIcon::Exclamation);
     }
     if (!manifest) {
-        Tell(QStringLiteral("The backup %1 has no manifest, so it cannot be reverted. Nothing was changed.").arg(shown),
-             MsgIcon::Exclamation);
-        return RevertOutcome::Refused;
+        return Stop(
+            RevertOutcome::Refused,
+            QStringLiteral("The backup %1 has no manifest, so it cannot be reverted. Nothing was changed.").arg(shown),
+            MsgIcon::Exclamation);
     }
     if (MarkedReverted(state_.ProgramFolder, name_)) {
-        Tell(QStringLiteral("The installation kept in %1 has already been reverted. Nothing was changed.").arg(shown),
-             MsgIcon::Information);
-        return RevertOutcome::AlreadyReverted;
+        return Stop(
+            RevertOutcome::AlreadyReverted,
+            QStringLiteral("The installation kept in %1 has already been reverted. Nothing was changed.").arg(shown),
+            MsgIcon::Information);
     }
     log_.Clear();
     LogHackName(hack, log_, QStringLiteral("BEGIN Revert"));
@@ -285,9 +291,10 @@ void Revert::WriteMark()
     WriteRevertedMark(state_.ProgramFolder, folder_, log_);
 }
 
-void Revert::Tell(const QString& text, MsgIcon icon) const
+RevertOutcome Revert::Stop(RevertOutcome outcome, const QString& text, MsgIcon icon)
 {
-    state_.dialogs.messageBox(text, Title, MsgButtons::OK, icon);
+    message_ = UserMessage {text, Title, icon};
+    return outcome;
 }
 
 } // namespace
@@ -352,14 +359,20 @@ bool CurrentHackHasBackup(const AppState& state)
     return !ListBackups(state.ProgramFolder, hacks.Int("HackNum")).empty();
 }
 
-RevertOutcome
+RevertResult
 RevertInstallation(AppState& state, int hackNum, const QString& name, const RevertOptions& options, LogSink& log)
 {
-    RevertOutcome outcome = RevertOutcome::Refused;
+    RevertResult result;
     if (!BackupName.match(name).hasMatch())
-        return outcome;
-    RunAsJob(state, DatabaseUse::Reads, [&] { outcome = Revert(state, hackNum, name, options, log).Run(); });
-    return outcome;
+        return result;
+    const std::optional<UserMessage> refusal = RunOrRefuse(state, DatabaseUse::Reads, [&] {
+        Revert revert(state, hackNum, name, options, log);
+        result.outcome = revert.Run();
+        result.message = revert.Message();
+    });
+    if (refusal)
+        result.message = refusal;
+    return result;
 }
 
 } // namespace zp

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/dialogs.h"
+
 #include <QDateTime>
 #include <QString>
 #include <optional>
@@ -55,7 +57,13 @@ struct RevertOptions
 enum class RevertOutcome {
     Done, // every file logged; red rows for those left alone or failed
     AlreadyReverted, // said so; nothing changed
-    Refused, // no manifest, a damaged one, or the job could not start; the message box said why
+    Refused, // no manifest, a damaged one, or the job could not start; the result's message says why
+};
+
+struct RevertResult
+{
+    RevertOutcome outcome = RevertOutcome::Refused;
+    std::optional<UserMessage> message; // why it was refused, or that it had been reverted already
 };
 
 // Undoes the installation kept in the backup `name` of the hack `hackNum` (of every hack of its run,
@@ -65,7 +73,7 @@ enum class RevertOutcome {
 // `force`. Then each folder the installation made is removed when it is empty, innermost first. Once every file is as
 // before the installation, a mark in the backup folder says it has been reverted, and a second revert changes nothing.
 // Nothing is written outside the source folder or through a symbolic link, whatever the manifest says.
-RevertOutcome
+RevertResult
 RevertInstallation(AppState& state, int hackNum, const QString& name, const RevertOptions& options, LogSink& log);
 
 } // namespace zp

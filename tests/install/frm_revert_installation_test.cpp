@@ -86,11 +86,17 @@ TEST_F(RevertWindowTest, RevertsItsOwnHackAndSaysWhenItIsGone)
 
     state.Connection.Execute("DELETE FROM [HackInfo] WHERE [HackNum] = " + QString::number(hack));
     dialogs.messages.clear();
+    dialogs.answers = {MsgAnswer::Yes};
+    window->cmdRevert->click();
+    ASSERT_EQ(dialogs.messages.size(), 2u); // the question, then why nothing was done
+    EXPECT_EQ(dialogs.messages[1].text, "This hack is no longer in the database.");
+    dialogs.messages.clear();
     RecordingLog log;
     const QString backup = ListBackups(state.ProgramFolder, hack).front().name;
-    EXPECT_EQ(RevertInstallation(state, hack, backup, {}, log), RevertOutcome::Refused);
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].text, "This hack is no longer in the database.");
+    const RevertResult refused = RevertInstallation(state, hack, backup, {}, log);
+    EXPECT_EQ(refused.outcome, RevertOutcome::Refused);
+    EXPECT_TRUE(dialogs.messages.empty()); // the message is for the window or the command line to show
+    EXPECT_EQ(refused.message.value_or(UserMessage()).text, "This hack is no longer in the database.");
 }
 
 } // namespace

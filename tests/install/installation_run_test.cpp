@@ -269,7 +269,7 @@ TEST_F(InstallationRunTest, OverwritingTheSourceBacksUpWhatItReplaces)
 
     // A revert takes the support file away again with the board file's change.
     RecordingLog revertLog;
-    EXPECT_EQ(RevertInstallation(state, state.CurrentHackNum, backups[0], {}, revertLog), RevertOutcome::Done);
+    EXPECT_EQ(RevertInstallation(state, state.CurrentHackNum, backups[0], {}, revertLog).outcome, RevertOutcome::Done);
     EXPECT_EQ(Snapshot(source),
               (std::map<QString, QByteArray> {{"cgi-bin/forum.cgi", "x\r\n"}, {"cgi-bin/other.cgi", "untouched"}}));
 }
@@ -335,7 +335,7 @@ TEST_F(InstallationRunTest, RevertRemovesTheFoldersTheInstallationMadeOnceEmpty)
 
     RecordingLog revertLog;
     const QString backup = ListBackups(home.path()).at(0).name;
-    EXPECT_EQ(RevertInstallation(state, state.CurrentHackNum, backup, {}, revertLog), RevertOutcome::Done);
+    EXPECT_EQ(RevertInstallation(state, state.CurrentHackNum, backup, {}, revertLog).outcome, RevertOutcome::Done);
     const auto rowOf = [&revertLog](const QString& file) {
         return std::find_if(revertLog.rows.begin(),
                             revertLog.rows.end(),
@@ -369,7 +369,7 @@ TEST_F(InstallationRunTest, AManifestWithoutFolderRowsStillReverts)
     Write(manifest, files.chopped(1));
 
     RecordingLog revertLog;
-    EXPECT_EQ(RevertInstallation(state, state.CurrentHackNum, backup, {}, revertLog), RevertOutcome::Done);
+    EXPECT_EQ(RevertInstallation(state, state.CurrentHackNum, backup, {}, revertLog).outcome, RevertOutcome::Done);
     EXPECT_EQ(Read(source + "/cgi-bin/forum.cgi"), "x\r\n");
     EXPECT_EQ(FilesBelow(source + "/html"), QStringList {});
     EXPECT_TRUE(Exists(source + "/html/notes"));
