@@ -84,12 +84,17 @@ TEST_F(RevertWindowTest, RevertsItsOwnHackAndSaysWhenItIsGone)
     EXPECT_EQ(Read(source + "/cgi-bin/forum.cgi"), "x\r\n");
     EXPECT_TRUE(GridRows(*window->fgRevertLog).front().Description.startsWith("Hack Name:Over at "));
 
+    // Installed again, then deleted: the window says so and changes nothing.
+    SelectHack(hack);
+    ASSERT_EQ(RunInstallation(state, hack, host, installLog).outcome, InstallOutcome::Completed);
+    window->Load();
     state.Connection.Execute("DELETE FROM [HackInfo] WHERE [HackNum] = " + QString::number(hack));
     dialogs.messages.clear();
     dialogs.answers = {MsgAnswer::Yes};
     window->cmdRevert->click();
     ASSERT_EQ(dialogs.messages.size(), 2u); // the question, then why nothing was done
     EXPECT_EQ(dialogs.messages[1].text, "This hack is no longer in the database.");
+    EXPECT_EQ(Read(source + "/cgi-bin/forum.cgi"), "y\r\n");
     dialogs.messages.clear();
     RecordingLog log;
     const QString backup = ListBackups(state.ProgramFolder, hack).front().name;

@@ -764,6 +764,28 @@ TEST(LogRowTest, CommandLineCellsEscapeTabsAndLineBreaks)
     EXPECT_EQ(FormatLogRow(Row("a\tb.gif", "Write", "", "one\r\ntwo\n", true)), "!a\\tb.gif\tWrite\t\tone\\r\\ntwo\\n");
 }
 
+// Another job holding the program folder stops an installation and a revert before they begin;
+// the refusal is in the result, for the window or the command line to show.
+TEST_F(InstallationRunTest, ABusyProgramFolderIsARefusalInTheResult)
+{
+    Write(source + "/cgi-bin/forum.cgi", "x");
+    const int hack = AddHack("Busy");
+    AddMod(hack, 1, "forum.cgi", 0, "", Replace, 1, "x", "y");
+    host.overwrite = true;
+    ASSERT_EQ(Install(), InstallOutcome::Completed);
+    const QString backup = ListBackups(state.ProgramFolder, hack).front().name;
+    const JobLock other(state.ProgramFolder, std::chrono::milliseconds(0));
+    state.JobLockWait = std::chrono::milliseconds(50);
+    const InstallResult installed = RunInstallation(state, hack, host, log);
+    const RevertResult reverted = RevertInstallation(state, hack, backup, {}, log);
+    EXPECT_EQ(installed.outcome, InstallOutcome::Halted);
+    EXPECT_EQ(reverted.outcome, RevertOutcome::Refused);
+    for (const std::optional<UserMessage>& refusal : {installed.message, reverted.message})
+        EXPECT_TRUE(refusal.value_or(UserMessage()).text.startsWith("Another Zenpatch job is using "));
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(Read(source + "/cgi-bin/forum.cgi"), "y");
+}
+
 TEST_F(InstallationRunTest, OutputFolderThatCannotBeMadeHaltsTheRun)
 {
     Write(home.filePath("plain"), "");
