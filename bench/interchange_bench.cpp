@@ -226,8 +226,8 @@ int main(int argc, char** argv)
 
     ResetPeakMemory();
     bool imported = true;
-    const double importTime
-        = QuietBestOfTwo([&] { imported &= ImportHackFile(state, exported.hackFile).outcome == ImportOutcome::Imported; });
+    const double importTime = QuietBestOfTwo(
+        [&] { imported &= ImportHackFile(state, exported.hackFile).outcome == ImportOutcome::Imported; });
     const qint64 importPeak = PeakMemoryKiB();
     if (!imported) {
         std::fprintf(stderr, "import failed\n");

@@ -71,7 +71,8 @@ int RunImportCommand(const GlobalOptions& options, const CommandArguments& args)
     ParsedArguments parsed = ParseArguments(args, 1, {}, {"--replace"});
     Session session(options);
     const ImportDuplicate duplicate = parsed.flag("--replace") ? ImportDuplicate::Replace : ImportDuplicate::Ask;
-    switch (ShowImportEnd(session.dialogs, ImportHackFile(session.state, ArgumentText(parsed.positional[0]), nullptr, duplicate))) {
+    switch (ShowImportEnd(session.dialogs,
+                          ImportHackFile(session.state, ArgumentText(parsed.positional[0]), nullptr, duplicate))) {
     case ImportOutcome::Imported:
         return exitSuccess;
     case ImportOutcome::Incompatible:

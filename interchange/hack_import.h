@@ -43,7 +43,8 @@ void RefreshRecordsets(AppState& state);
 // version are already in the catalogue is added beside it (Keep Both), or takes its rows in the
 // same transaction (Replace, keeping its HackNum), or stops the import (Cancel). Runs as one job
 // (JobLock). Asks only about a hack already in the catalogue; the closing message is the result's.
-// state.ImportedHackNum names the hack stored. `encoder` is the window's control `fe`; the import makes its own when none is given.
+// state.ImportedHackNum names the hack stored. `encoder` is the window's control `fe`; the import makes its own when
+// none is given.
 ImportResult ImportHackFile(AppState& state,
                             const QString& path,
                             FileEncoder* encoder = nullptr,
