@@ -2,6 +2,7 @@
 
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QWidget>
 
 namespace zp::test {
 
@@ -30,12 +31,16 @@ QTimer* WhenModal(std::function<void(QWidget*)> act)
 {
     auto* poll = new QTimer(&EnsureApplication());
     poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, act] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            poll->stop();
-            poll->deleteLater();
-            act(modal);
-        }
+    // Act once the dialog holds the keyboard, as a person at the screen would: on a busy machine the
+    // platform activates a window a little after it is shown. A dialog that is never activated still
+    // gets its turn after a second.
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, act, polls = 0]() mutable {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || (!modal->isActiveWindow() && ++polls < 100))
+            return;
+        poll->stop();
+        poll->deleteLater();
+        act(modal);
     });
     poll->start();
     return poll;
