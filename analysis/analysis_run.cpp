@@ -162,9 +162,9 @@ void Analyze(AppState& state, int hackNum, LogSink& log)
 
 } // namespace
 
-bool RunAnalysis(AppState& state, int hackNum, LogSink& log)
+std::optional<UserMessage> RunAnalysis(AppState& state, int hackNum, LogSink& log)
 {
-    return RunAsJob(state, DatabaseUse::Reads, [&] { Analyze(state, hackNum, log); });
+    return RunOrRefuse(state, DatabaseUse::Reads, [&] { Analyze(state, hackNum, log); });
 }
 
 void ListSupportFiles(AppState& state, int hackNum, LogSink& log)

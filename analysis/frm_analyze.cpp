@@ -52,7 +52,7 @@ void frmAnalyze::Load()
         Recordset hack(state_.Connection);
         if (OpenHackRow(hack, hackNum)) {
             setWindowTitle(tr("Analyze Hack — %1").arg(hack.Text("Name")));
-            RunAnalysis(state_, hackNum, log_);
+            ShowMessage(state_.dialogs, RunAnalysis(state_, hackNum, log_));
         }
     });
 }

@@ -100,6 +100,27 @@ void RunJob(AppState& state, DatabaseUse use, const std::function<void()>& job);
 // As RunJob; when the job cannot start, the message that says why (title "Zenpatch") for the
 // caller to show, else nothing.
 std::optional<UserMessage> RunOrRefuse(AppState& state, DatabaseUse use, const std::function<void()>& job);
+
+// How a job ended, and the message for its caller to show: why it could not start, or why it
+// stopped; none when there is nothing to say.
+template <typename Outcome>
+struct JobResult
+{
+    Outcome outcome;
+    std::optional<UserMessage> message;
+};
+
+// Runs `job`, which returns a JobResult<Outcome>, as RunOrRefuse does; when it cannot start, the
+// result is `refused` with the message that says why.
+template <typename Outcome, typename Job>
+JobResult<Outcome> RunForResult(AppState& state, DatabaseUse use, Outcome refused, Job&& job)
+{
+    JobResult<Outcome> result {refused, std::nullopt};
+    if (std::optional<UserMessage> refusal = RunOrRefuse(state, use, [&] { result = job(); }))
+        result.message = std::move(refusal);
+    return result;
+}
+
 // As RunOrRefuse, showing the message itself: false when the job could not start.
 bool RunAsJob(AppState& state, DatabaseUse use, const std::function<void()>& job);
 

@@ -65,7 +65,7 @@ struct Scene
         options.dryRun = dryRun;
         RecordingLog log;
         std::vector<PublishFile> files;
-        return PublishInstallation(state, hack, server, connect, options, log, files);
+        return PublishInstallation(state, hack, server, connect, options, log, files).outcome;
     }
 
     QTemporaryDir home;

@@ -298,7 +298,7 @@ void frmListHacks::DeleteSelectedHack()
                                                   : 0;
         Guarded([this] {
             if (SelectListedHack())
-                DeleteHack(state_);
+                ShowMessage(state_.dialogs, DeleteHack(state_));
         });
         SetHackListMenuEnabled(true);
         RefillHackList(next);

@@ -148,7 +148,11 @@ int RunDeleteCommand(const GlobalOptions& options, const CommandArguments& args)
         std::fprintf(stderr, "zenpatch-cli: not deleted (confirm with --yes)\n");
         return exitFailed;
     }
-    return DeleteHack(session.state) ? exitSuccess : exitError;
+    if (const std::optional<UserMessage> refusal = DeleteHack(session.state)) {
+        ShowMessage(session.dialogs, *refusal);
+        return exitError;
+    }
+    return exitSuccess;
 }
 
 } // namespace zp::cli

@@ -59,9 +59,10 @@ int RunAnalyzeCommand(const GlobalOptions& options, const CommandArguments& args
     Session session(options);
     const int hack = session.SelectHack(parsed.positional[0]);
     RecordingLog log;
-    // The message that kept the job from starting is already on stderr.
-    if (!RunAnalysis(session.state, hack, log))
+    if (const std::optional<UserMessage> refusal = RunAnalysis(session.state, hack, log)) {
+        ShowMessage(session.dialogs, *refusal);
         return exitError;
+    }
     return PrintLog(log);
 }
 
@@ -101,7 +102,7 @@ int RunInstallCommand(const GlobalOptions& options, const CommandArguments& args
     Session session(options);
     FlagOptions host(session.state, parsed);
     RecordingLog log;
-    InstallResult result;
+    InstallResult result {InstallOutcome::Halted, std::nullopt};
     if (parsed.positional.size() == 1 && !parsed.value("--order")) {
         result = RunInstallation(session.state, session.SelectHack(parsed.positional[0]), host, log);
     } else {

@@ -153,8 +153,10 @@ int RunPublishCommand(const GlobalOptions& options, const CommandArguments& args
     PublishOptions publish;
     publish.dryRun = parsed.flag("--dry-run");
     publish.force = parsed.flag("--force");
-    const PublishOutcome outcome
+    const PublishResult result
         = PublishInstallation(session.state, hackNum, server, ConnectFrom(parsed), publish, log, files);
+    ShowMessage(session.dialogs, result.message);
+    const PublishOutcome outcome = result.outcome;
     const int status = PrintLog(log);
     if (outcome == PublishOutcome::Failed || outcome == PublishOutcome::HackGone)
         return exitError;
@@ -180,8 +182,10 @@ int RunRevertPublishCommand(const GlobalOptions& options, const CommandArguments
         throw CommandError("hack " + parsed.positional[0] + " has no publish to " + server.name.toStdString()
                            + (name.isEmpty() ? " left to revert" : " kept as " + name.toStdString()));
     RecordingLog log;
-    const RevertPublishOutcome outcome
+    const RevertPublishResult result
         = RevertPublish(session.state, hackNum, server, ConnectFrom(parsed), chosen, parsed.flag("--dry-run"), log);
+    ShowMessage(session.dialogs, result.message);
+    const RevertPublishOutcome outcome = result.outcome;
     const int status = PrintLog(log);
     return outcome == RevertPublishOutcome::Failed || outcome == RevertPublishOutcome::HackGone ? exitError : status;
 }

@@ -24,9 +24,9 @@ int CreateHack(AppState& state, const std::function<void(Recordset&)>& fill)
     return state.CurrentHackNum;
 }
 
-bool DeleteHack(AppState& state)
+std::optional<UserMessage> DeleteHack(AppState& state)
 {
-    return RunAsJob(state, DatabaseUse::Writes, [&state] {
+    return RunOrRefuse(state, DatabaseUse::Writes, [&state] {
         const QString number = QString::number(state.CurrentHackNum);
         Transaction transaction(state.Connection);
         state.HackFilesRecordset->ReOpen(sql::DeleteHackFilesOf + number);

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "app/dialogs.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace zp {
@@ -16,8 +19,8 @@ int CreateHack(AppState& state, const std::function<void(Recordset&)>& fill);
 
 // Deletes CurrentHackNum: its support files, then its mods, then the current row of
 // HackInfoRecordset, all or nothing, as one job (JobLock). A hack without mods or files deletes the
-// same way. False when the job could not start (the message box said why).
-bool DeleteHack(AppState& state);
+// same way. Returns why the job could not start, for the caller to show.
+std::optional<UserMessage> DeleteHack(AppState& state);
 
 // Opens `hack` on the HackInfo row of this hack alone, for a job that works on it. False when there
 // is no such hack.

@@ -300,15 +300,11 @@ InstallResult RunAsInstallationJob(AppState& state,
                                    LogSink& log,
                                    const std::function<InstallOutcome(InstallationRun&)>& run)
 {
-    InstallResult result;
-    const std::optional<UserMessage> refusal = RunOrRefuse(state, DatabaseUse::Writes, [&] {
+    return RunForResult(state, DatabaseUse::Writes, InstallOutcome::Halted, [&] {
         InstallationRun installation(state, host, log);
-        result.outcome = run(installation);
-        result.message = installation.HaltMessage();
+        const InstallOutcome outcome = run(installation);
+        return InstallResult {outcome, installation.HaltMessage()};
     });
-    if (refusal)
-        result.message = refusal;
-    return result;
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/dialogs.h"
+#include "app/job_lock.h"
 #include "install/installation_host.h"
 
 #include <QString>
@@ -18,11 +18,8 @@ enum class InstallOutcome {
     Halted, // the job could not start or a folder could not be made; the result's message says why
 };
 
-struct InstallResult
-{
-    InstallOutcome outcome = InstallOutcome::Halted;
-    std::optional<UserMessage> message; // why the run halted, for the caller to show
-};
+// The message says why the run halted.
+using InstallResult = JobResult<InstallOutcome>;
 
 // Installs the hack `hackNum` as one job (JobLock):
 // copies the board files its mods name into the work folder, applies the mods, writes the support

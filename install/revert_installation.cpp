@@ -362,17 +362,13 @@ bool CurrentHackHasBackup(const AppState& state)
 RevertResult
 RevertInstallation(AppState& state, int hackNum, const QString& name, const RevertOptions& options, LogSink& log)
 {
-    RevertResult result;
     if (!BackupName.match(name).hasMatch())
-        return result;
-    const std::optional<UserMessage> refusal = RunOrRefuse(state, DatabaseUse::Reads, [&] {
+        return {RevertOutcome::Refused, std::nullopt};
+    return RunForResult(state, DatabaseUse::Reads, RevertOutcome::Refused, [&] {
         Revert revert(state, hackNum, name, options, log);
-        result.outcome = revert.Run();
-        result.message = revert.Message();
+        const RevertOutcome outcome = revert.Run();
+        return RevertResult {outcome, revert.Message()};
     });
-    if (refusal)
-        result.message = refusal;
-    return result;
 }
 
 } // namespace zp

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/dialogs.h"
+#include "app/job_lock.h"
 
 #include <QDateTime>
 #include <QString>
@@ -60,11 +60,8 @@ enum class RevertOutcome {
     Refused, // no manifest, a damaged one, or the job could not start; the result's message says why
 };
 
-struct RevertResult
-{
-    RevertOutcome outcome = RevertOutcome::Refused;
-    std::optional<UserMessage> message; // why it was refused, or that it had been reverted already
-};
+// The message says why it was refused, or that it had been reverted already.
+using RevertResult = JobResult<RevertOutcome>;
 
 // Undoes the installation kept in the backup `name` of the hack `hackNum` (of every hack of its run,
 // for a run of several; a hack no longer in the database is refused with a message), as one job (JobLock), logging a

@@ -184,11 +184,8 @@ ImportResult Import(AppState& state, const QString& path, FileEncoder* encoder, 
 
 ImportResult ImportHackFile(AppState& state, const QString& path, FileEncoder* encoder, ImportDuplicate duplicate)
 {
-    ImportResult result {ImportOutcome::Stopped, std::nullopt};
-    if (std::optional<UserMessage> refusal
-        = RunOrRefuse(state, DatabaseUse::Writes, [&] { result = Import(state, path, encoder, duplicate); }))
-        result.message = refusal;
-    return result;
+    return RunForResult(
+        state, DatabaseUse::Writes, ImportOutcome::Stopped, [&] { return Import(state, path, encoder, duplicate); });
 }
 
 ImportResult ImportHackFileAtStartup(AppState& state, const QString& path)

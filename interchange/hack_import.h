@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/dialogs.h"
+#include "app/job_lock.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -17,11 +17,7 @@ enum class ImportOutcome { Stopped, Incompatible, Imported };
 
 // How an import ended and the message its caller shows: "Import Complete", or what stopped it;
 // none after the user cancelled.
-struct ImportResult
-{
-    ImportOutcome outcome;
-    std::optional<UserMessage> message;
-};
+using ImportResult = JobResult<ImportOutcome>;
 
 // What becomes of a hack whose name and version are already in the catalogue: the user is asked
 // (Replace, Keep Both or Cancel), or it replaces the one there.

@@ -59,6 +59,7 @@ struct frmPublish::Run
     bool nothingToRevert = false;
     PublishOutcome outcome = PublishOutcome::Failed;
     RevertPublishOutcome reverted = RevertPublishOutcome::Failed;
+    std::optional<UserMessage> refusal; // why the job could not start
 };
 
 frmPublish::frmPublish(MainFrame& main, int hackNum, QWidget* parent)
@@ -239,7 +240,10 @@ void frmPublish::Start(Job job)
             if (run->job == Job::Revert) {
                 for (const PublishBackup& backup : ListPublishBackups(folder, hack, run->server.name)) {
                     if (!backup.reverted) {
-                        run->reverted = RevertPublish(own, hack, run->server, connect, backup.name, false, run->log);
+                        const RevertPublishResult result
+                            = RevertPublish(own, hack, run->server, connect, backup.name, false, run->log);
+                        run->reverted = result.outcome;
+                        run->refusal = result.message;
                         run->found = run->reverted != RevertPublishOutcome::HackGone;
                         return;
                     }
@@ -254,7 +258,10 @@ void frmPublish::Start(Job job)
                 run->total = total;
                 run->done = done;
             };
-            run->outcome = PublishInstallation(own, hack, run->server, connect, options, run->log, run->files);
+            const PublishResult result
+                = PublishInstallation(own, hack, run->server, connect, options, run->log, run->files);
+            run->outcome = result.outcome;
+            run->refusal = result.message;
             run->found = run->outcome != PublishOutcome::HackGone;
         });
 }
@@ -269,6 +276,10 @@ void frmPublish::EndJob(const QString& error)
     if (!run_->found) {
         lblStatus->clear();
         return Message(tr("This hack is no longer in the database."));
+    }
+    if (run_->refusal) {
+        lblStatus->clear();
+        return ShowMessage(state_.dialogs, *run_->refusal);
     }
     GridLog log(*fgLog);
     log.Clear();

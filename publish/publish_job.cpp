@@ -475,19 +475,17 @@ std::optional<std::vector<PublishFile>> InstalledFiles(AppState& state, int hack
     return list;
 }
 
-PublishOutcome PublishInstallation(AppState& state,
-                                   int hackNum,
-                                   const Server& server,
-                                   const ConnectOptions& connect,
-                                   const PublishOptions& options,
-                                   LogSink& log,
-                                   std::vector<PublishFile>& files)
+PublishResult PublishInstallation(AppState& state,
+                                  int hackNum,
+                                  const Server& server,
+                                  const ConnectOptions& connect,
+                                  const PublishOptions& options,
+                                  LogSink& log,
+                                  std::vector<PublishFile>& files)
 {
-    PublishOutcome outcome = PublishOutcome::Failed;
-    RunAsJob(state, DatabaseUse::Reads, [&] {
-        outcome = PublishRun(state, hackNum, server, options, log).Run(connect, files);
+    return RunForResult(state, DatabaseUse::Reads, PublishOutcome::Failed, [&] {
+        return PublishResult {PublishRun(state, hackNum, server, options, log).Run(connect, files), std::nullopt};
     });
-    return outcome;
 }
 
 } // namespace zp

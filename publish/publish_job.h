@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/job_lock.h"
 #include "publish/remote_session.h"
 
 #include <QByteArray>
@@ -73,12 +74,14 @@ std::optional<std::vector<PublishFile>> InstalledFiles(AppState& state, int hack
 // each file's state out). The server's files about to be replaced are kept in a backup folder with
 // a manifest (see PublishBackup) before the first is replaced, and each file is written under a
 // temporary name, checked and renamed over the old one, so a file is always old or new.
-PublishOutcome PublishInstallation(AppState& state,
-                                   int hackNum,
-                                   const Server& server,
-                                   const ConnectOptions& connect,
-                                   const PublishOptions& options,
-                                   LogSink& log,
-                                   std::vector<PublishFile>& files);
+// The message says why the job could not start.
+using PublishResult = JobResult<PublishOutcome>;
+PublishResult PublishInstallation(AppState& state,
+                                  int hackNum,
+                                  const Server& server,
+                                  const ConnectOptions& connect,
+                                  const PublishOptions& options,
+                                  LogSink& log,
+                                  std::vector<PublishFile>& files);
 
 } // namespace zp

@@ -153,19 +153,17 @@ void RevertRun::RevertFile(const ManifestRow& row)
 
 } // namespace
 
-RevertPublishOutcome RevertPublish(AppState& state,
-                                   int hackNum,
-                                   const Server& server,
-                                   const ConnectOptions& connect,
-                                   const QString& name,
-                                   bool dryRun,
-                                   LogSink& log)
+RevertPublishResult RevertPublish(AppState& state,
+                                  int hackNum,
+                                  const Server& server,
+                                  const ConnectOptions& connect,
+                                  const QString& name,
+                                  bool dryRun,
+                                  LogSink& log)
 {
-    RevertPublishOutcome outcome = RevertPublishOutcome::Failed;
-    RunAsJob(state, DatabaseUse::Reads, [&] {
-        outcome = RevertRun(state, hackNum, server, name, dryRun, log).Run(connect);
+    return RunForResult(state, DatabaseUse::Reads, RevertPublishOutcome::Failed, [&] {
+        return RevertPublishResult {RevertRun(state, hackNum, server, name, dryRun, log).Run(connect), std::nullopt};
     });
-    return outcome;
 }
 
 } // namespace zp

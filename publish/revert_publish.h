@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/job_lock.h"
 #include "publish/remote_session.h"
 
 #include <QString>
@@ -22,12 +23,14 @@ enum class RevertPublishOutcome {
 // a temporary name, renamed over it, keeping its mode), a file the publish created is removed, and
 // a file changed on the server since then is left alone (a red row). Once every file is as before,
 // a mark in the backup folder says so. A dry run writes nothing anywhere.
-RevertPublishOutcome RevertPublish(AppState& state,
-                                   int hackNum,
-                                   const Server& server,
-                                   const ConnectOptions& connect,
-                                   const QString& name,
-                                   bool dryRun,
-                                   LogSink& log);
+// The message says why the job could not start.
+using RevertPublishResult = JobResult<RevertPublishOutcome>;
+RevertPublishResult RevertPublish(AppState& state,
+                                  int hackNum,
+                                  const Server& server,
+                                  const ConnectOptions& connect,
+                                  const QString& name,
+                                  bool dryRun,
+                                  LogSink& log);
 
 } // namespace zp

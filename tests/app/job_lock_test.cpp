@@ -45,9 +45,10 @@ TEST_F(JobLockTest, ASecondJobWaitsThenStopsWithTheMessage)
     AddHack();
     std::optional<JobLock> first(std::in_place, folder.path(), 0ms);
     state.JobLockWait = 100ms;
-    EXPECT_FALSE(DeleteHack(state));
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].text,
+    const std::optional<UserMessage> refusal = DeleteHack(state);
+    EXPECT_TRUE(dialogs.messages.empty()); // the caller shows it
+    ASSERT_TRUE(refusal);
+    EXPECT_EQ(refusal->text,
               QString("Another Zenpatch job is using %1 (process %2). Try again when it has finished.")
                   .arg(folder.path())
                   .arg(getpid()));
@@ -59,7 +60,7 @@ TEST_F(JobLockTest, ASecondJobWaitsThenStopsWithTheMessage)
         std::this_thread::sleep_for(200ms);
         first.reset();
     });
-    EXPECT_TRUE(DeleteHack(state));
+    EXPECT_FALSE(DeleteHack(state));
     end.join();
     EXPECT_EQ(CountRows("SELECT * FROM HackInfo"), 0);
 }

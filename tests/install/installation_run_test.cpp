@@ -728,7 +728,7 @@ TEST_F(InstallationRunTest, NullAndUnlistedLocationsMeanTheBoardRootEverywhere)
     EXPECT_EQ(Install(), InstallOutcome::Completed);
     EXPECT_EQ(FilesBelow(output), QStringList({"nine.cgi", "nine.txt", "null.cgi", "null.txt"}));
     log.Clear();
-    EXPECT_TRUE(RunAnalysis(state, state.CurrentHackNum, log));
+    EXPECT_FALSE(RunAnalysis(state, state.CurrentHackNum, log));
     EXPECT_FALSE(log.AnyRed());
     StartTextExport(state, {state.CurrentHackNum, home.filePath("text"), "roots"});
     EXPECT_EQ(FilesBelow(home.filePath("text")), QStringList({"README.TXT", "nine.txt", "null.txt", "roots.txt"}));
@@ -750,7 +750,7 @@ TEST_F(InstallationRunTest, EveryJobUsesTheFoldersOfItsOwnHacksBoardType)
     TrialInstallation trial(source);
     ASSERT_TRUE(trial.Run(state, vb, host, log));
     EXPECT_EQ(trial.Files().back().relativePath, "forum/index.php");
-    EXPECT_TRUE(RunAnalysis(state, vb, log));
+    EXPECT_FALSE(RunAnalysis(state, vb, log));
     EXPECT_FALSE(log.AnyRed());
     StartTextExport(state, {vb, home.filePath("text"), "forum"});
     EXPECT_TRUE(Exists(home.filePath("text/forum/vb.txt")));
@@ -764,7 +764,7 @@ TEST(LogRowTest, CommandLineCellsEscapeTabsAndLineBreaks)
     EXPECT_EQ(FormatLogRow(Row("a\tb.gif", "Write", "", "one\r\ntwo\n", true)), "!a\\tb.gif\tWrite\t\tone\\r\\ntwo\\n");
 }
 
-// Another job holding the program folder stops an installation and a revert before they begin;
+// Another job holding the program folder stops an installation, a revert and an analysis before they begin;
 // the refusal is in the result, for the window or the command line to show.
 TEST_F(InstallationRunTest, ABusyProgramFolderIsARefusalInTheResult)
 {
@@ -780,7 +780,8 @@ TEST_F(InstallationRunTest, ABusyProgramFolderIsARefusalInTheResult)
     const RevertResult reverted = RevertInstallation(state, hack, backup, {}, log);
     EXPECT_EQ(installed.outcome, InstallOutcome::Halted);
     EXPECT_EQ(reverted.outcome, RevertOutcome::Refused);
-    for (const std::optional<UserMessage>& refusal : {installed.message, reverted.message})
+    for (const std::optional<UserMessage>& refusal :
+         {installed.message, reverted.message, RunAnalysis(state, hack, log)})
         EXPECT_TRUE(refusal.value_or(UserMessage()).text.startsWith("Another Zenpatch job is using "));
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_EQ(Read(source + "/cgi-bin/forum.cgi"), "y");

@@ -18,7 +18,7 @@ protected:
     PublishOutcome Publish(PublishOptions options = {})
     {
         files.clear();
-        return PublishInstallation(state, shoutbox, server, connect, options, log, files);
+        return PublishInstallation(state, shoutbox, server, connect, options, log, files).outcome;
     }
 
     PublishState StateOf(const QString& path) const
@@ -204,10 +204,11 @@ TEST_F(PublishTest, RevertPutsTheServersFilesBackAndRemovesThoseItCreated)
     const auto before = Snapshot(home.filePath("live"));
     ASSERT_EQ(Publish(), PublishOutcome::Done);
     const QString name = ListPublishBackups(home.path(), shoutbox, "live").at(0).name;
-    EXPECT_EQ(RevertPublish(state, shoutbox, server, connect, name, false, log), RevertPublishOutcome::Done);
+    EXPECT_EQ(RevertPublish(state, shoutbox, server, connect, name, false, log).outcome, RevertPublishOutcome::Done);
     EXPECT_EQ(Snapshot(home.filePath("live")), before);
     EXPECT_EQ(QFileInfo(live("cgi-bin/forum.cgi")).permissions() & 0x0777, 0x0700);
-    EXPECT_EQ(RevertPublish(state, shoutbox, server, connect, name, false, log), RevertPublishOutcome::AlreadyReverted);
+    EXPECT_EQ(RevertPublish(state, shoutbox, server, connect, name, false, log).outcome,
+              RevertPublishOutcome::AlreadyReverted);
 }
 
 // Both jobs are handed their hack: another one selected meanwhile, of another board type, changes
@@ -221,10 +222,27 @@ TEST_F(PublishTest, PublishAndRevertActOnTheHackTheyAreHanded)
     const auto published = Snapshot(home.filePath("live"));
 
     state.Connection.Execute("DELETE FROM [HackInfo] WHERE [HackNum] = " + QString::number(shoutbox));
-    EXPECT_EQ(RevertPublish(state, shoutbox, server, connect, name, false, log), RevertPublishOutcome::HackGone);
+    EXPECT_EQ(RevertPublish(state, shoutbox, server, connect, name, false, log).outcome,
+              RevertPublishOutcome::HackGone);
     EXPECT_EQ(Publish(), PublishOutcome::HackGone);
     EXPECT_EQ(log.rows.back().Description, "This hack is no longer in the database.");
     EXPECT_EQ(Snapshot(home.filePath("live")), published);
+}
+
+// Another job holding the program folder stops a publish and its revert before they connect; the
+// refusal is in the result, for the window or the command line to show.
+TEST_F(PublishTest, ABusyProgramFolderIsARefusalInTheResult)
+{
+    const JobLock other(state.ProgramFolder, std::chrono::milliseconds(0));
+    state.JobLockWait = std::chrono::milliseconds(50);
+    const PublishResult published = PublishInstallation(state, shoutbox, server, connect, {}, log, files);
+    const RevertPublishResult reverted = RevertPublish(state, shoutbox, server, connect, "any", false, log);
+    EXPECT_EQ(published.outcome, PublishOutcome::Failed);
+    EXPECT_EQ(reverted.outcome, RevertPublishOutcome::Failed);
+    for (const std::optional<UserMessage>& refusal : {published.message, reverted.message})
+        EXPECT_TRUE(refusal.value_or(UserMessage()).text.startsWith("Another Zenpatch job is using "));
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_TRUE(log.rows.empty());
 }
 
 TEST_F(PublishTest, RevertLeavesAFileChangedSinceThePublishAlone)
@@ -232,7 +250,7 @@ TEST_F(PublishTest, RevertLeavesAFileChangedSinceThePublishAlone)
     ASSERT_EQ(Publish(), PublishOutcome::Done);
     Write(live("cgi-bin/forum.cgi"), "edited after the publish\n");
     const QString name = ListPublishBackups(home.path(), shoutbox, "live").at(0).name;
-    EXPECT_EQ(RevertPublish(state, shoutbox, server, connect, name, false, log), RevertPublishOutcome::Done);
+    EXPECT_EQ(RevertPublish(state, shoutbox, server, connect, name, false, log).outcome, RevertPublishOutcome::Done);
     EXPECT_TRUE(log.AnyRed());
     EXPECT_EQ(Read(live("cgi-bin/forum.cgi")), "edited after the publish\n");
 }
