@@ -44,7 +44,7 @@ void BackgroundJob::StartOnOwnState(const AppState& state, std::function<void(Ap
         AppState own(folder, dialogs);
         const auto close = qScopeGuard([&own] { CloseDatabase(own); });
         OpenDatabase(own);
-        LoadConfiguration(own, nullptr);
+        LoadConfiguration(own);
         job(own);
     });
 }

@@ -19,11 +19,10 @@ inline constexpr char ProgramTitle[] = "Zenpatch";
 void OpenDatabase(AppState& state);
 // Closes the connection and every open shared recordset, then releases them.
 void CloseDatabase(AppState& state);
-// Reads the configuration row into the state and loads DirectoryTable. When SourceDir or OutputDir
-// is Null and there is an Options dialog to open (showOptions), it shows "New Configuration"
-// through the dialogs seam, then calls showOptions (the program shows the dialog modally there).
-// Returns whether the row has both folders (as read before any Options dialog).
-bool LoadConfiguration(AppState& state, const std::function<void()>& showOptions);
+// Reads the configuration row into the state and loads DirectoryTable. NotConfigured when SourceDir
+// or OutputDir is Null: the program then shows NotConfiguredMessage and opens the Options dialog.
+enum class ConfigurationLoad { Loaded, NoRow, NotConfigured };
+ConfigurationLoad LoadConfiguration(AppState& state);
 
 // The program folder: $ZENPATCH_HOME; else the executable's folder when zpatch.zpd is there;
 // else $XDG_DATA_HOME/zenpatch, seeded from the installed template database when it has none.

@@ -174,25 +174,23 @@ std::optional<UserMessage> ValidateOptions(const QString& programFolder, const Q
     return CheckFolderSafety(programFolder, source, output);
 }
 
-bool LoadConfiguration(AppState& state, const std::function<void()>& showOptions)
+ConfigurationLoad LoadConfiguration(AppState& state)
 {
     Recordset& config = *state.ConfigRecordset;
     config.ReOpen(sql::SelectConfig);
     if (config.RecordCount() == 0)
-        return false;
+        return ConfigurationLoad::NoRow;
     config.MoveFirst();
     LoadGlobals(state);
-    if (!config.IsNull("SourceDir") && !config.IsNull("OutputDir"))
-        return true;
-    if (showOptions) {
-        state.dialogs.messageBox(
-            QStringLiteral("It appears that Zenpatch is not configured, opening configuration window."),
+    return config.IsNull("SourceDir") || config.IsNull("OutputDir") ? ConfigurationLoad::NotConfigured
+                                                                    : ConfigurationLoad::Loaded;
+}
+
+UserMessage NotConfiguredMessage()
+{
+    return {QStringLiteral("It appears that Zenpatch is not configured, opening configuration window."),
             QStringLiteral("New Configuration"),
-            MsgButtons::OK,
-            MsgIcon::Critical);
-        showOptions();
-    }
-    return false;
+            MsgIcon::Critical};
 }
 
 std::optional<OptionsValues> LoadOptions(AppState& state)
@@ -205,13 +203,13 @@ std::optional<OptionsValues> LoadOptions(AppState& state)
     return OptionsFromRow(config);
 }
 
-std::optional<UserMessage> SaveOptions(AppState& state, const OptionsValues& options)
+JobResult<OptionsSave> SaveOptions(AppState& state, const OptionsValues& options)
 {
     OptionsValues values = options;
     values.SourceDir = ExpandHomeFolder(values.SourceDir);
     values.OutputDir = ExpandHomeFolder(values.OutputDir);
     if (auto refusal = ValidateOptions(state.ProgramFolder, values.SourceDir, values.OutputDir))
-        return refusal;
+        return {OptionsSave::Refused, refusal};
     // A folder that cannot be created is not reported; the settings are saved anyway. A source
     // folder made here is empty: most likely the path was mistyped, and every mod would fail.
     const bool newSource = !DirExists(values.SourceDir);
@@ -236,15 +234,15 @@ std::optional<UserMessage> SaveOptions(AppState& state, const OptionsValues& opt
     }
     config.Update();
     LoadGlobals(state);
-    if (newSource)
-        state.dialogs.messageBox(QStringLiteral("The source folder %1 did not exist; an empty folder was made there. "
-                                                "Copy the board's files into it, or enter the folder that holds "
-                                                "them, before installing.")
-                                     .arg(values.SourceDir),
-                                 QStringLiteral("Source Directory Created"),
-                                 MsgButtons::OK,
-                                 MsgIcon::Exclamation);
-    return std::nullopt;
+    if (!newSource)
+        return {OptionsSave::Saved, std::nullopt};
+    return {OptionsSave::Saved,
+            UserMessage {QStringLiteral("The source folder %1 did not exist; an empty folder was made there. "
+                                        "Copy the board's files into it, or enter the folder that holds them, "
+                                        "before installing.")
+                             .arg(values.SourceDir),
+                         QStringLiteral("Source Directory Created"),
+                         MsgIcon::Exclamation}};
 }
 
 QStringList OptionNames()

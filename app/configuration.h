@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/dialogs.h"
+#include "app/job_lock.h"
 
 #include <QString>
 #include <QStringList>
@@ -23,12 +23,17 @@ struct OptionsValues
     QString cfgAuthComment, cfgPreComment, cfgPostComment;
 };
 
+// "It appears that Zenpatch is not configured, opening configuration window."
+UserMessage NotConfiguredMessage();
+
 // Reads the Options values from the configuration row (defaults for Null); nothing when no row.
 std::optional<OptionsValues> LoadOptions(AppState& state);
-// Validates; on refusal returns the message and writes nothing. Otherwise creates both folders,
-// writes the row (Null for empty text), reloads the state's configuration and returns nothing.
-// A folder given as "~" or "~/..." is saved as the full path below the home folder.
-std::optional<UserMessage> SaveOptions(AppState& state, const OptionsValues& values);
+// Validates; on refusal returns Refused with the message and writes nothing. Otherwise creates both
+// folders, writes the row (Null for empty text), reloads the state's configuration and returns
+// Saved, with "Source Directory Created" when the source folder had to be made (most likely the
+// path was mistyped). A folder given as "~" or "~/..." is saved as the full path below the home folder.
+enum class OptionsSave { Saved, Refused };
+JobResult<OptionsSave> SaveOptions(AppState& state, const OptionsValues& values);
 // The checks of a save alone: the message that refuses the source and output folders, if any
 // (besides the four checks of the dialog: a relative path, an existing file, an output folder
 // that would hold other data or overlap the program folder's own, see OutputFolderConflict).

@@ -56,7 +56,7 @@ int ModListBench(int argc, char** argv)
     zp::Database::CreateNew(dir.filePath(zp::Database::FileName));
     zp::OpenDatabase(state);
     state.Connection.Execute("UPDATE MainConfig SET ubbCGIDir = 'cgi-bin'");
-    zp::LoadConfiguration(state, [] {});
+    zp::LoadConfiguration(state);
     state.SourceDir = dir.filePath("board");
     QDir().mkpath(state.SourceDir + "/cgi-bin");
     const QByteArray line = "    $output .= qq~<tr><td class=\"forum\">$forumname</td><td>$posts</td></tr>~;\r\n";

@@ -125,7 +125,7 @@ void OpenBoardDatabase(AppState& state, const Board& board, bool keepOutput)
     if (keepOutput)
         options.cfgDelOutputDir = 0;
     SaveOptions(state, options);
-    LoadConfiguration(state, nullptr);
+    LoadConfiguration(state);
 }
 
 int AddBenchmarkHack(AppState& state)

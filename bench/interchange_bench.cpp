@@ -203,7 +203,7 @@ int main(int argc, char** argv)
     ScriptedDialogs dialogs;
     AppState state(home.path(), dialogs);
     OpenDatabase(state);
-    LoadConfiguration(state, [] {});
+    LoadConfiguration(state);
 
     const QString allBytes = data.filePath("all.bin");
     QFile all(allBytes);

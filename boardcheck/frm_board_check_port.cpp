@@ -264,8 +264,7 @@ void frmBoardCheck::AfterStore(const PortResult& result)
     if (!values)
         return;
     values->SourceDir = to;
-    if (const std::optional<UserMessage> refusal = SaveOptions(state_, *values))
-        ShowMessage(state_.dialogs, *refusal);
+    ShowMessage(state_.dialogs, SaveOptions(state_, *values).message);
 }
 
 void frmBoardCheck::CloseMerges()

@@ -101,8 +101,10 @@ int RunConfigCommand(const GlobalOptions& options, const CommandArguments& args)
     }
     if (const std::optional<QString> refusal = DatabaseWriteRefusal(session.state))
         throw CommandError(refusal->toStdString());
-    if (const auto refusal = SaveOptions(session.state, values))
-        throw CommandError(refusal->text.toStdString());
+    const JobResult<OptionsSave> saved = SaveOptions(session.state, values);
+    if (saved.outcome == OptionsSave::Refused)
+        throw CommandError(saved.message.value_or(UserMessage()).text.toStdString());
+    ShowMessage(session.dialogs, saved.message);
     return exitSuccess;
 }
 

@@ -102,7 +102,7 @@ Session::Session(const GlobalOptions& options, Configuring configuring)
     }
     try {
         OpenDatabase(state);
-        if (!LoadConfiguration(state, {}) && configuring == Configuring::No)
+        if (LoadConfiguration(state) != ConfigurationLoad::Loaded && configuring == Configuring::No)
             std::fprintf(stderr,
                          "zenpatch-cli: Zenpatch is not configured yet; run: zenpatch-cli config set SourceDir DIR "
                          "OutputDir DIR\n");

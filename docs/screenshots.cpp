@@ -419,7 +419,7 @@ int main(int argc, char** argv)
     zp::ScriptedDialogs dialogs;
     zp::AppState state(home.path(), dialogs);
     zp::OpenDatabase(state);
-    zp::LoadConfiguration(state, [] {});
+    zp::LoadConfiguration(state);
     for (const QFileInfo& hack : QDir(demo + "/hacks").entryInfoList({"*.zpx", "*.zpp"}, QDir::Files, QDir::Name)) {
         if (zp::ImportHackFile(state, hack.filePath()).outcome != zp::ImportOutcome::Imported) {
             std::fprintf(stderr, "could not import %s\n", qPrintable(hack.filePath()));

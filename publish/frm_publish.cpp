@@ -233,7 +233,7 @@ void frmPublish::Start(Job job)
             AppState own(folder, dialogs);
             const auto close = qScopeGuard([&own] { CloseDatabase(own); });
             OpenDatabase(own);
-            LoadConfiguration(own, nullptr);
+            LoadConfiguration(own);
             Recordset row(own.Connection);
             if (!(run->found = OpenHackRow(row, hack)))
                 return;

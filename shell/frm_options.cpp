@@ -303,12 +303,10 @@ void frmOptions::BrowseInto(QLineEdit* box, const QString& title)
 
 void frmOptions::Save()
 {
-    const std::optional<UserMessage> refusal = SaveOptions(state_, Values());
-    if (refusal) {
-        ShowMessage(state_.dialogs, *refusal);
-        return;
-    }
-    accept();
+    const JobResult<OptionsSave> saved = SaveOptions(state_, Values());
+    ShowMessage(state_.dialogs, saved.message);
+    if (saved.outcome == OptionsSave::Saved)
+        accept();
 }
 
 } // namespace zp

@@ -157,7 +157,10 @@ void mdiMain::CreateMenus()
 void mdiMain::Load()
 {
     OpenDatabase(State());
-    LoadConfiguration(State(), [this] { ShowOptions(); });
+    if (LoadConfiguration(State()) == ConfigurationLoad::NotConfigured) {
+        ShowMessage(State().dialogs, NotConfiguredMessage());
+        ShowOptions();
+    }
     RegisterFileTypes();
     // The file handed over at start is imported once: a restart after a backup shows the splash.
     const QString file = std::exchange(commandLine_, QString());

@@ -25,8 +25,9 @@ protected:
         OptionsValues values = Valid();
         values.SourceDir = source;
         values.OutputDir = output;
-        const auto message = SaveOptions(state, values);
-        return message ? message->text.toStdString() : std::string();
+        const JobResult<OptionsSave> saved = SaveOptions(state, values);
+        return saved.outcome == OptionsSave::Refused ? saved.message.value_or(UserMessage()).text.toStdString()
+                                                     : std::string();
     }
 };
 
@@ -38,13 +39,11 @@ const std::string NotRoot
 
 TEST_F(ConfigurationTest, FreshDatabaseAsksForConfigurationAndKeepsDefaults)
 {
-    int optionsShown = 0;
-    LoadConfiguration(state, [&] { ++optionsShown; });
-    EXPECT_EQ(optionsShown, 1);
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].text, "It appears that Zenpatch is not configured, opening configuration window.");
-    EXPECT_EQ(dialogs.messages[0].title, "New Configuration");
-    EXPECT_EQ(dialogs.messages[0].icon, MsgIcon::Critical);
+    EXPECT_EQ(LoadConfiguration(state), ConfigurationLoad::NotConfigured);
+    EXPECT_EQ(NotConfiguredMessage(),
+              UserMessage({"It appears that Zenpatch is not configured, opening configuration window.",
+                           "New Configuration",
+                           MsgIcon::Critical}));
 
     EXPECT_EQ(state.SourceDir, "");
     EXPECT_EQ(state.cfgDefHackType, "0");
@@ -66,12 +65,11 @@ TEST_F(ConfigurationTest, FreshDatabaseAsksForConfigurationAndKeepsDefaults)
 TEST_F(ConfigurationTest, EmptyTableLoadsNothingAndFirstSaveAddsTheRow)
 {
     state.Connection.Execute("DELETE FROM [MainConfig]");
-    LoadConfiguration(state, [] { FAIL() << "no options dialog without a row"; });
-    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(LoadConfiguration(state), ConfigurationLoad::NoRow);
     EXPECT_EQ(state.cfgModValidate, 0); // globals keep their initial values
     EXPECT_FALSE(LoadOptions(state).has_value());
 
-    EXPECT_FALSE(SaveOptions(state, Valid()).has_value());
+    EXPECT_EQ(SaveOptions(state, Valid()).outcome, OptionsSave::Saved);
     state.ConfigRecordset->ReOpen(sql::SelectConfig);
     EXPECT_EQ(state.ConfigRecordset->RecordCount(), 1);
 }
@@ -84,16 +82,18 @@ TEST_F(ConfigurationTest, SaveWritesNullForEmptyCreatesFoldersAndReloads)
     values.cfgAuthEmail = "me@example.org";
     values.cfgEOL = 1;
     values.cfgModValidate = 0;
-    ASSERT_FALSE(SaveOptions(state, values).has_value());
-    // A source folder that had to be made is most likely mistyped: the save says so.
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].text,
-              "The source folder " + values.SourceDir
-                  + " did not exist; an empty folder was made there. Copy the board's files into it, or enter the "
-                    "folder that holds them, before installing.");
-    EXPECT_EQ(dialogs.messages[0].title, "Source Directory Created");
-    ASSERT_FALSE(SaveOptions(state, values).has_value());
-    EXPECT_EQ(dialogs.messages.size(), 1u);
+    const JobResult<OptionsSave> first = SaveOptions(state, values);
+    ASSERT_EQ(first.outcome, OptionsSave::Saved);
+    // A source folder that had to be made is most likely mistyped: the save says so, once.
+    EXPECT_EQ(first.message,
+              UserMessage({"The source folder " + values.SourceDir
+                               + " did not exist; an empty folder was made there. Copy the board's files into it, "
+                                 "or enter the folder that holds them, before installing.",
+                           "Source Directory Created",
+                           MsgIcon::Exclamation}));
+    const JobResult<OptionsSave> again = SaveOptions(state, values);
+    ASSERT_EQ(again.outcome, OptionsSave::Saved);
+    EXPECT_FALSE(again.message);
 
     EXPECT_TRUE(QFileInfo(values.SourceDir).isDir());
     EXPECT_TRUE(QFileInfo(values.OutputDir).isDir());
@@ -109,33 +109,31 @@ TEST_F(ConfigurationTest, SaveWritesNullForEmptyCreatesFoldersAndReloads)
     EXPECT_TRUE(config.IsNull("vbRootDir"));
     EXPECT_EQ(config.Int("cfgDefHackType"), 0);
 
-    dialogs.messages.clear();
-    LoadConfiguration(state, [] { FAIL() << "configured now"; });
-    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(LoadConfiguration(state), ConfigurationLoad::Loaded);
 }
 
 TEST_F(ConfigurationTest, ValidationMessages)
 {
     const auto both = SaveOptions(state, OptionsValues {});
-    ASSERT_TRUE(both.has_value());
-    EXPECT_EQ(both->text.toStdString(), Same);
-    EXPECT_EQ(both->title, "Invalid Directory");
-    EXPECT_EQ(both->icon, MsgIcon::None);
+    ASSERT_EQ(both.outcome, OptionsSave::Refused);
+    EXPECT_EQ(both.message->text.toStdString(), Same);
+    EXPECT_EQ(both.message->title, "Invalid Directory");
+    EXPECT_EQ(both.message->icon, MsgIcon::None);
 
     OptionsValues values = Valid();
     values.SourceDir.clear();
     const auto noSource = SaveOptions(state, values);
-    ASSERT_TRUE(noSource.has_value());
-    EXPECT_EQ(noSource->text, "You must specify a Source directory before continuing.");
-    EXPECT_EQ(noSource->title, "Missing Source directory.");
-    EXPECT_EQ(noSource->icon, MsgIcon::Critical);
+    ASSERT_EQ(noSource.outcome, OptionsSave::Refused);
+    EXPECT_EQ(noSource.message->text, "You must specify a Source directory before continuing.");
+    EXPECT_EQ(noSource.message->title, "Missing Source directory.");
+    EXPECT_EQ(noSource.message->icon, MsgIcon::Critical);
 
     values = Valid();
     values.OutputDir.clear();
     const auto noOutput = SaveOptions(state, values);
-    ASSERT_TRUE(noOutput.has_value());
-    EXPECT_EQ(noOutput->text, "You must specify an Output directory before continuing.");
-    EXPECT_EQ(noOutput->title, "Missing Output directory.");
+    ASSERT_EQ(noOutput.outcome, OptionsSave::Refused);
+    EXPECT_EQ(noOutput.message->text, "You must specify an Output directory before continuing.");
+    EXPECT_EQ(noOutput.message->title, "Missing Output directory.");
 
     const QString source = folder.filePath("src");
     for (const char* output : {"/x/y/WINDOWS", "/x/y/Desktop", "/x/y/winnt", "C:\\Desktop", "C:\\WinNT"})

@@ -327,7 +327,7 @@ TEST_F(RecordingTest, AFileInTheOtherTypesLayoutNamesThatType)
         "'cgi-bin/Variables', vbAdminDir = 'forum/admin', vbModDir = 'forum/mod', vbImagesDir = "
         "'forum/images', vbSmiliesDir = 'forum/images/smilies', vbPollsDir = 'forum/images/polls', "
         "vbIconsDir = 'forum/images/icons', vbAttachDir = 'forum/images/attach'");
-    LoadConfiguration(state, nullptr);
+    LoadConfiguration(state);
     Both("cgi-bin/ubb.cgi", "a\r\nb\r\n", "a\r\nc\r\n");
     Both("forum/index.php", "a\r\nb\r\n", "a\r\nc\r\n");
     Both("elsewhere/notes.txt", "a\r\nb\r\n", "a\r\nc\r\n");

@@ -19,7 +19,7 @@ void InterchangeFixture::SetUp()
                              + folder.filePath("output")
                              + "', [ubbCGIDir] = 'cgi-bin', [ubbTemplatesDir] = 'templates/default', "
                                "[vbRootDir] = 'forum', [vbImagesDir] = 'images', [vbSmiliesDir] = 'images/smilies'");
-    LoadConfiguration(state, [] {});
+    LoadConfiguration(state);
     dialogs.messages.clear();
 }
 

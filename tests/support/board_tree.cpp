@@ -30,8 +30,8 @@ BoardTree::BoardTree()
     values.vbRootDir = "forum";
     values.cfgDelOutputDir = 0;
     QDir().mkpath(source);
-    EXPECT_FALSE(SaveOptions(state, values).has_value());
-    LoadConfiguration(state, nullptr);
+    EXPECT_EQ(SaveOptions(state, values).outcome, OptionsSave::Saved);
+    LoadConfiguration(state);
 }
 
 BoardTree::~BoardTree()
