@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QString>
 #include <QStringList>
-#include <functional>
 
 namespace zp {
 

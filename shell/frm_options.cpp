@@ -93,6 +93,8 @@ frmOptions::frmOptions(AppState& state, QWidget* parent)
     ResizeInTwips(this, 12900, 8400);
 
     LoadValues();
+    // The dialog opens where a new configuration begins, rather than on its page tabs.
+    txtSourceDir->setFocus();
 }
 
 QWidget* frmOptions::CreateLocalPathsTab()

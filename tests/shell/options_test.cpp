@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 
 namespace zp::test {
 namespace {
@@ -51,6 +52,9 @@ TEST_F(OptionsTest, FreshRowShowsTheDefaults)
     EXPECT_FALSE(options.chkOverSource->isChecked());
     EXPECT_TRUE(options.txtSourceDir->text().isEmpty());
     EXPECT_TRUE(options.txtAuthName->text().isEmpty());
+    options.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&options));
+    EXPECT_EQ(QApplication::focusWidget(), options.txtSourceDir); // typing starts with the source folder
 }
 
 TEST_F(OptionsTest, StoredValuesFillTheControls)
