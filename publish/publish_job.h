@@ -59,7 +59,7 @@ enum class PublishOutcome {
     Done, // every file checked, and sent unless a dry run; red rows for those that failed
     Refused, // the check refused a file: nothing was sent
     Stopped, // cancelled or the connection was lost: every server file old or new, the backup says which
-    Failed, // no job, no connection or no sign-in; the log says why
+    Failed, // no job (the result's message says why), or no connection or no sign-in (the log says why)
     HackGone, // the hack is no longer in the database: nothing was done
 };
 

@@ -14,7 +14,7 @@ struct Server;
 enum class RevertPublishOutcome {
     Done, // every file logged; red rows for those left alone or failed
     AlreadyReverted, // said so; nothing changed
-    Failed, // no job, no manifest, no connection; the log says why
+    Failed, // no job (the result's message says why), or no manifest or no connection (the log says why)
     HackGone, // the hack is no longer in the database: nothing was done
 };
 
